@@ -1,0 +1,331 @@
+#include "platform/ImageFileProbe.h"
+
+#include <QtEndian>
+
+#include <libheif/heif.h>
+
+#include <algorithm>
+
+namespace {
+
+// How far from the end a closing marker (PNG IEND, JPEG EOI) is looked for before anything
+// more expensive is tried; covers the usual trailing padding and metadata.
+constexpr qint64 tailWindow = 64 * 1024;
+constexpr qint64 streamChunk = 256 * 1024;
+
+QByteArray readAt(QFile &file, qint64 position, qint64 length)
+{
+    if (position < 0 || length <= 0 || !file.seek(position))
+        return {};
+    return file.read(length);
+}
+
+const uchar *bytes(const QByteArray &data, qsizetype offset = 0)
+{
+    return reinterpret_cast<const uchar *>(data.constData()) + offset;
+}
+
+bool pngComplete(QFile &file)
+{
+    // A zero-length IEND chunk with its fixed CRC closes every PNG.
+    static constexpr char iend[] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', char(0xAE), 0x42, 0x60, char(0x82)};
+    const qint64 size = file.size();
+    const qint64 start = std::max<qint64>(8, size - tailWindow);
+    const QByteArray tail = readAt(file, start, size - start);
+    return tail.lastIndexOf(QByteArrayView(iend, sizeof iend)) >= 0;
+}
+
+// Walks the marker segments up to the first start of scan and returns where its entropy-coded
+// data begins. The embedded Exif preview sits in a segment before that, so its own end-of-image
+// marker cannot be mistaken for ours.
+std::optional<qint64> jpegScanStart(QFile &file)
+{
+    const qint64 size = file.size();
+    qint64 position = 2;
+    for (int guard = 0; guard < 4096 && position + 4 <= size; ++guard) {
+        const QByteArray marker = readAt(file, position, 4);
+        if (marker.size() < 4 || uchar(marker[0]) != 0xFF)
+            return std::nullopt;
+        const uchar code = uchar(marker[1]);
+        if (code == 0xFF) { // fill byte
+            ++position;
+            continue;
+        }
+        if (code == 0x01 || code == 0xD8 || (code >= 0xD0 && code <= 0xD7)) {
+            position += 2; // markers without a length
+            continue;
+        }
+        if (code == 0xD9)
+            return std::nullopt; // end of image before any scan
+        const quint16 length = qFromBigEndian<quint16>(bytes(marker, 2));
+        if (length < 2)
+            return std::nullopt;
+        if (code == 0xDA)
+            return position + 2 + length;
+        position += 2 + length;
+    }
+    return std::nullopt;
+}
+
+bool containsEndOfImage(QFile &file, qint64 from, qint64 to)
+{
+    if (!file.seek(from))
+        return false;
+    bool previousWasFF = false;
+    for (qint64 position = from; position < to;) {
+        const QByteArray chunk = file.read(std::min(streamChunk, to - position));
+        if (chunk.isEmpty())
+            return false;
+        for (const char c : chunk) {
+            if (previousWasFF && uchar(c) == 0xD9)
+                return true;
+            previousWasFF = uchar(c) == 0xFF;
+        }
+        position += chunk.size();
+    }
+    return false;
+}
+
+bool jpegComplete(QFile &file)
+{
+    const std::optional<qint64> scanStart = jpegScanStart(file);
+    const qint64 size = file.size();
+    if (!scanStart || *scanStart > size)
+        return false;
+    // Entropy-coded data stuffs every 0xFF, so FF D9 after the scan header is the end of image.
+    const qint64 tailStart = std::max(*scanStart, size - tailWindow);
+    if (containsEndOfImage(file, tailStart, size))
+        return true;
+    // Something large follows the image (an appended video, a second picture): look through the
+    // scan data itself. Only such files pay for reading everything.
+    return containsEndOfImage(file, *scanStart, std::min(size, tailStart + 1));
+}
+
+bool webpComplete(QFile &file)
+{
+    const QByteArray header = readAt(file, 0, 12);
+    if (header.size() < 12)
+        return false;
+    const quint32 riffSize = qFromLittleEndian<quint32>(bytes(header, 4));
+    return riffSize >= 4 && file.size() >= qint64(riffSize) + 8;
+}
+
+// Classic TIFF and BigTIFF differ only in field widths.
+class TiffLayout
+{
+public:
+    TiffLayout(bool littleEndian, bool big) : m_littleEndian(littleEndian), m_big(big) {}
+
+    quint64 read(const uchar *p, int width) const
+    {
+        quint64 value = 0;
+        for (int i = 0; i < width; ++i) {
+            const int shift = m_littleEndian ? 8 * i : 8 * (width - 1 - i);
+            value |= quint64(p[i]) << shift;
+        }
+        return value;
+    }
+    int offsetWidth() const { return m_big ? 8 : 4; }
+    int countWidth() const { return m_big ? 8 : 2; }
+    int entryWidth() const { return m_big ? 20 : 12; }
+
+private:
+    bool m_littleEndian;
+    bool m_big;
+};
+
+struct TiffField
+{
+    quint16 type = 0;
+    quint64 count = 0;
+    QByteArray valueField; // the inline value or the offset of the values
+};
+
+int tiffTypeWidth(quint16 type)
+{
+    switch (type) {
+    case 1: case 2: case 6: case 7: return 1;
+    case 3: case 8: return 2;
+    case 4: case 9: case 11: case 13: return 4;
+    case 5: case 10: case 12: case 16: case 17: case 18: return 8;
+    default: return 0;
+    }
+}
+
+// The integer values of a SHORT/LONG/LONG8 field, read from the entry or from where it points.
+std::optional<QList<quint64>> tiffValues(QFile &file, const TiffLayout &layout, const TiffField &field)
+{
+    const int width = field.type == 3 ? 2 : field.type == 4 ? 4 : field.type == 16 ? 8 : 0;
+    if (width == 0 || field.count == 0 || field.count > quint64(file.size()) / quint64(width))
+        return std::nullopt;
+    const qint64 length = qint64(field.count) * width;
+    QByteArray data;
+    if (length <= field.valueField.size()) {
+        data = field.valueField;
+    } else {
+        const quint64 offset = layout.read(bytes(field.valueField), layout.offsetWidth());
+        if (offset > quint64(file.size()) || quint64(length) > quint64(file.size()) - offset)
+            return std::nullopt;
+        data = readAt(file, qint64(offset), length);
+        if (data.size() != length)
+            return std::nullopt;
+    }
+    QList<quint64> values;
+    values.reserve(qsizetype(field.count));
+    for (quint64 i = 0; i < field.count; ++i)
+        values.append(layout.read(bytes(data, qsizetype(i) * width), width));
+    return values;
+}
+
+bool tiffComplete(QFile &file)
+{
+    const qint64 size = file.size();
+    const QByteArray header = readAt(file, 0, 16);
+    if (header.size() < 8)
+        return false;
+    const bool littleEndian = header[0] == 'I';
+    const bool big = uchar(header[littleEndian ? 2 : 3]) == 43;
+    if (big && header.size() < 16)
+        return false;
+    const TiffLayout layout(littleEndian, big);
+    const quint64 directory = layout.read(bytes(header, big ? 8 : 4), layout.offsetWidth());
+    if (directory < 8 || directory >= quint64(size))
+        return false;
+
+    const QByteArray countBytes = readAt(file, qint64(directory), layout.countWidth());
+    if (countBytes.size() != layout.countWidth())
+        return false;
+    const quint64 entryCount = layout.read(bytes(countBytes), layout.countWidth());
+    const qint64 entriesStart = qint64(directory) + layout.countWidth();
+    if (entryCount == 0 || entryCount > 4096
+        || entriesStart + qint64(entryCount) * layout.entryWidth() + layout.offsetWidth() > size)
+        return false;
+    const QByteArray entries = readAt(file, entriesStart, qint64(entryCount) * layout.entryWidth());
+    if (entries.size() != qint64(entryCount) * layout.entryWidth())
+        return false;
+
+    TiffField offsets;
+    TiffField byteCounts;
+    for (quint64 i = 0; i < entryCount; ++i) {
+        const uchar *entry = bytes(entries, qsizetype(i) * layout.entryWidth());
+        const auto tag = quint16(layout.read(entry, 2));
+        TiffField field;
+        field.type = quint16(layout.read(entry + 2, 2));
+        field.count = layout.read(entry + 4, big ? 8 : 4);
+        field.valueField = QByteArray(reinterpret_cast<const char *>(entry) + (big ? 12 : 8),
+                                      layout.offsetWidth());
+        // Values that do not fit in the entry live elsewhere and must lie inside the file.
+        const quint64 width = quint64(tiffTypeWidth(field.type));
+        if (width != 0 && field.count > quint64(size) / width)
+            return false;
+        const quint64 length = width * field.count;
+        if (length > quint64(layout.offsetWidth())) {
+            const quint64 offset = layout.read(bytes(field.valueField), layout.offsetWidth());
+            if (offset > quint64(size) || length > quint64(size) - offset)
+                return false;
+        }
+        if (tag == 273 || tag == 324) // StripOffsets, TileOffsets
+            offsets = field;
+        else if (tag == 279 || tag == 325) // StripByteCounts, TileByteCounts
+            byteCounts = field;
+    }
+
+    const auto starts = tiffValues(file, layout, offsets);
+    const auto lengths = tiffValues(file, layout, byteCounts);
+    if (!starts || !lengths || starts->size() != lengths->size())
+        return false;
+    for (qsizetype i = 0; i < starts->size(); ++i) {
+        if (starts->at(i) > quint64(size) || lengths->at(i) > quint64(size) - starts->at(i))
+            return false;
+    }
+    return true;
+}
+
+// Every top-level box of an ISO base media file must fit in the file; a cut-off file ends inside
+// its last box (usually the media data).
+bool heifComplete(QFile &file)
+{
+    const qint64 size = file.size();
+    qint64 position = 0;
+    for (int guard = 0; guard < 10000; ++guard) {
+        if (position == size)
+            return true;
+        const QByteArray header = readAt(file, position, 16);
+        if (header.size() < 8)
+            return false;
+        quint64 boxSize = qFromBigEndian<quint32>(bytes(header));
+        if (boxSize == 0)
+            return true; // extends to the end of the file
+        if (boxSize == 1) {
+            if (header.size() < 16)
+                return false;
+            boxSize = qFromBigEndian<quint64>(bytes(header, 8));
+            if (boxSize < 16)
+                return false;
+        } else if (boxSize < 8) {
+            return false;
+        }
+        if (boxSize > quint64(size - position))
+            return false;
+        position += qint64(boxSize);
+    }
+    return false;
+}
+
+} // namespace
+
+namespace ImageFileProbe {
+
+std::optional<ImageFileKind> kindOf(QFile &file)
+{
+    const QByteArray head = readAt(file, 0, 64);
+    if (head.startsWith("\x89PNG\r\n\x1a\n"))
+        return ImageFileKind::png;
+    if (head.startsWith("\xFF\xD8\xFF"))
+        return ImageFileKind::jpeg;
+    if (head.startsWith(QByteArrayView("II*\0", 4)) || head.startsWith(QByteArrayView("MM\0*", 4))
+        || head.startsWith(QByteArrayView("II+\0", 4)) || head.startsWith(QByteArrayView("MM\0+", 4)))
+        return ImageFileKind::tiff;
+    if (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP")
+        return ImageFileKind::webp;
+    if (head.size() >= 12 && head.mid(4, 4) == "ftyp"
+        && heif_check_filetype(bytes(head), int(head.size())) == heif_filetype_yes_supported)
+        return ImageFileKind::heif;
+    return std::nullopt;
+}
+
+bool isComplete(QFile &file, ImageFileKind kind)
+{
+    switch (kind) {
+    case ImageFileKind::png: return pngComplete(file);
+    case ImageFileKind::jpeg: return jpegComplete(file);
+    case ImageFileKind::tiff: return tiffComplete(file);
+    case ImageFileKind::webp: return webpComplete(file);
+    case ImageFileKind::heif: return heifComplete(file);
+    }
+    return false;
+}
+
+std::optional<ImageFileKind> completeKindOf(QFile &file)
+{
+    std::optional<ImageFileKind> kind = kindOf(file);
+    if (kind && !isComplete(file, *kind))
+        kind.reset();
+    if (!file.seek(0))
+        return std::nullopt;
+    return kind;
+}
+
+QByteArray qtFormatName(ImageFileKind kind)
+{
+    switch (kind) {
+    case ImageFileKind::png: return "png";
+    case ImageFileKind::jpeg: return "jpeg";
+    case ImageFileKind::tiff: return "tiff";
+    case ImageFileKind::webp: return "webp";
+    case ImageFileKind::heif: return {};
+    }
+    return {};
+}
+
+} // namespace ImageFileProbe

@@ -1,0 +1,179 @@
+#include "platform/SystemImageServices.h"
+
+#include "platform/HeifImage.h"
+#include "platform/ImageFileProbe.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QLoggingCategory>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcImages, "brimfold.images", QtWarningMsg)
+
+// Qt converts to 32-bit pixels for nearly every format it reads, so that is what a decode costs.
+constexpr qint64 bytesPerPixel = 4;
+
+// Qt's decode limit in bytes; 0 when decoding is unlimited.
+qint64 allocationLimitBytes()
+{
+    return qint64(QImageReader::allocationLimit()) * 1024 * 1024;
+}
+
+bool withinAllocationLimit(QSize size)
+{
+    const qint64 limit = allocationLimitBytes();
+    return limit == 0 || qint64(size.width()) * size.height() * bytesPerPixel <= limit;
+}
+
+// Longer side at most maxSide, aspect kept, never enlarged. The bound is square, so it is the
+// same before and after a quarter turn and may be applied to the stored size directly.
+QSize boundedSize(QSize size, int maxSide)
+{
+    if (size.width() <= maxSide && size.height() <= maxSide)
+        return size;
+    return size.scaled(maxSide, maxSide, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+}
+
+// What a JPEG decode to `target` allocates: libjpeg can only shrink by 1/2, 1/4 or 1/8 while
+// decoding and the rest is scaled afterwards, so the intermediate image may be larger.
+QSize jpegIntermediateSize(QSize stored, QSize target)
+{
+    const int ratio = std::min(stored.width() / std::max(1, target.width()),
+                               stored.height() / std::max(1, target.height()));
+    const int denominator = ratio >= 8 ? 8 : ratio >= 4 ? 4 : ratio >= 2 ? 2 : 1;
+    return QSize((stored.width() + denominator - 1) / denominator,
+                 (stored.height() + denominator - 1) / denominator);
+}
+
+// An open, complete image file with its family; Qt's reader for it is made on demand.
+class OpenImage
+{
+public:
+    static std::optional<OpenImage> open(const QString &path)
+    {
+        // Opening a FIFO would block until someone writes to it; only regular files are images.
+        if (!QFileInfo(path).isFile())
+            return std::nullopt;
+        OpenImage image(path);
+        if (!image.m_file->open(QIODevice::ReadOnly))
+            return std::nullopt;
+        image.m_kind = ImageFileProbe::completeKindOf(*image.m_file);
+        if (!image.m_kind) {
+            qCDebug(lcImages) << "not a complete image file:" << path;
+            return std::nullopt;
+        }
+        return image;
+    }
+
+    ImageFileKind kind() const { return *m_kind; }
+
+    // A reader restricted to the family the content announced, upright output.
+    std::unique_ptr<QImageReader> reader()
+    {
+        auto reader = std::make_unique<QImageReader>(m_file.get(), ImageFileProbe::qtFormatName(*m_kind));
+        reader->setAutoDetectImageFormat(false);
+        reader->setAutoTransform(true);
+        return reader;
+    }
+
+private:
+    explicit OpenImage(const QString &path) : m_file(std::make_unique<QFile>(path)) {}
+
+    std::unique_ptr<QFile> m_file;
+    std::optional<ImageFileKind> m_kind;
+};
+
+std::optional<QImage> read(QImageReader &reader, const QString &path)
+{
+    QImage image;
+    if (!reader.read(&image) || image.isNull()) {
+        qCDebug(lcImages) << "cannot decode" << path << reader.errorString();
+        return std::nullopt;
+    }
+    return image;
+}
+
+QImage scaledWithin(const QImage &image, int maxSide)
+{
+    const QSize bounded = boundedSize(image.size(), maxSide);
+    if (bounded == image.size())
+        return image;
+    return image.scaled(bounded, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+} // namespace
+
+std::optional<QSize> SystemImageServices::pixelSize(const QString &path) const
+{
+    std::optional<OpenImage> image = OpenImage::open(path);
+    if (!image)
+        return std::nullopt;
+    if (image->kind() == ImageFileKind::heif)
+        return HeifImage::primarySize(path);
+    // Reads the header only; the size is the stored one, before any orientation.
+    const QSize size = image->reader()->size();
+    if (size.width() <= 0 || size.height() <= 0)
+        return std::nullopt;
+    return size;
+}
+
+std::optional<QImage> SystemImageServices::decodeFirstImage(const QString &path) const
+{
+    std::optional<OpenImage> image = OpenImage::open(path);
+    if (!image)
+        return std::nullopt;
+    if (image->kind() == ImageFileKind::heif)
+        return HeifImage::decode(path, allocationLimitBytes());
+    const auto reader = image->reader();
+    const QSize size = reader->size();
+    if (size.width() <= 0 || size.height() <= 0)
+        return std::nullopt;
+    if (!withinAllocationLimit(size)) {
+        qCDebug(lcImages) << "refusing to decode" << path << size;
+        return std::nullopt;
+    }
+    return read(*reader, path);
+}
+
+std::optional<QImage> SystemImageServices::downscaledImage(const QString &path, int maxPixelSize) const
+{
+    if (maxPixelSize <= 0)
+        return std::nullopt;
+    std::optional<OpenImage> image = OpenImage::open(path);
+    if (!image)
+        return std::nullopt;
+    if (image->kind() == ImageFileKind::heif) {
+        const std::optional<QImage> full = HeifImage::decode(path, allocationLimitBytes());
+        if (!full)
+            return std::nullopt;
+        return scaledWithin(*full, maxPixelSize);
+    }
+
+    const auto reader = image->reader();
+    const QSize stored = reader->size();
+    if (stored.width() <= 0 || stored.height() <= 0)
+        return std::nullopt;
+    const QSize target = boundedSize(stored, maxPixelSize);
+
+    // JPEG and PNG decode straight to the smaller size; the others decode in full first.
+    const bool decodesScaled = (image->kind() == ImageFileKind::jpeg || image->kind() == ImageFileKind::png)
+                               && reader->supportsOption(QImageIOHandler::ScaledSize);
+    QSize decodedSize = stored;
+    if (decodesScaled && target != stored) {
+        reader->setScaledSize(target); // stored coordinates: the orientation is applied afterwards
+        decodedSize = image->kind() == ImageFileKind::jpeg ? jpegIntermediateSize(stored, target) : target;
+    }
+    if (!withinAllocationLimit(decodedSize)) {
+        qCDebug(lcImages) << "refusing to decode" << path << stored << "for" << maxPixelSize;
+        return std::nullopt;
+    }
+    const std::optional<QImage> decoded = read(*reader, path);
+    if (!decoded)
+        return std::nullopt;
+    return scaledWithin(*decoded, maxPixelSize);
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+// Small helpers shared by the tests: drawn images and file manipulation.
+namespace TestSupport {
+
+// A light window-like picture with the given lines of dark text, top to bottom.
+QImage drawTextImage(QSize size, const QStringList &lines, int pointSize = 18);
+
+// Writes bytes to path (creating it); false on any failure.
+bool writeFile(const QString &path, const QByteArray &bytes);
+
+// Encodes the image with Qt ("png", "jpg", "tiff", "webp") and writes it; false on failure.
+bool writeImage(const QString &path, const QImage &image, const char *format);
+
+// Sets the file's modification time (and access time) without touching its contents.
+bool setModificationTime(const QString &path, const QDateTime &time);
+
+} // namespace TestSupport
