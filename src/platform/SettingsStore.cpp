@@ -1,0 +1,271 @@
+#include "platform/SettingsStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <QLoggingCategory>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+Q_LOGGING_CATEGORY(lcSettingsStore, "brimfold.settings.store", QtCriticalMsg)
+
+namespace {
+
+constexpr auto privateFolder = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+constexpr auto privateFile = QFile::ReadOwner | QFile::WriteOwner;
+// Enough for years of crashes; past it a write fails rather than overwrite an old copy.
+constexpr int maxCorruptCopies = 1000;
+
+const QString dataMember = QStringLiteral("data");
+
+// Creates every missing folder of `path`, each private to the user.
+bool makePrivatePath(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.exists())
+        return info.isDir();
+    const QString parent = info.absolutePath();
+    if (parent == info.absoluteFilePath() || !makePrivatePath(parent))
+        return false;
+    if (QDir().mkdir(info.absoluteFilePath(), privateFolder))
+        return true;
+    // Someone else may have made it meanwhile.
+    return QFileInfo(path).isDir();
+}
+
+} // namespace
+
+std::unique_ptr<SettingsStore> SettingsStore::open(const QString &suite)
+{
+    if (suite.isEmpty() || suite.contains(QLatin1Char('/')) || suite == QLatin1String(".")
+        || suite == QLatin1String("..")) {
+        return nullptr;
+    }
+    const QString root = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (root.isEmpty())
+        return nullptr;
+    const QString folder = root + QLatin1Char('/') + suite;
+    if (!makePrivatePath(folder)) {
+        qCWarning(lcSettingsStore) << "cannot create settings folder" << folder;
+        return nullptr;
+    }
+    return std::make_unique<SettingsStore>(folder + QStringLiteral("/settings.json"));
+}
+
+SettingsStore::SettingsStore(const QString &filePath)
+    : m_filePath(QFileInfo(filePath).absoluteFilePath())
+{
+    load();
+}
+
+void SettingsStore::load()
+{
+    QFile file(m_filePath);
+    if (!file.exists())
+        return;
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCWarning(lcSettingsStore) << "cannot read" << m_filePath << file.errorString();
+        m_corrupt = true;
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        m_corrupt = true;
+        return;
+    }
+    // An empty file holds nothing that could be lost.
+    if (bytes.trimmed().isEmpty())
+        return;
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+        qCWarning(lcSettingsStore) << "unusable settings file" << m_filePath << error.errorString();
+        m_corrupt = true;
+        return;
+    }
+    m_values = document.object();
+}
+
+std::optional<bool> SettingsStore::boolean(const QString &key) const
+{
+    const QJsonValue value = m_values.value(key);
+    if (!value.isBool())
+        return std::nullopt;
+    return value.toBool();
+}
+
+std::optional<QString> SettingsStore::string(const QString &key) const
+{
+    const QJsonValue value = m_values.value(key);
+    if (!value.isString())
+        return std::nullopt;
+    return value.toString();
+}
+
+std::optional<QByteArray> SettingsStore::data(const QString &key) const
+{
+    return decodeData(m_values.value(key));
+}
+
+std::optional<QJsonValue> SettingsStore::object(const QString &key) const
+{
+    const auto found = m_values.constFind(key);
+    if (found == m_values.constEnd())
+        return std::nullopt;
+    return found.value();
+}
+
+QJsonValue SettingsStore::encodeData(const QByteArray &value)
+{
+    return QJsonObject{{dataMember, QString::fromLatin1(value.toBase64())}};
+}
+
+std::optional<QByteArray> SettingsStore::decodeData(const QJsonValue &value)
+{
+    if (!value.isObject())
+        return std::nullopt;
+    const QJsonObject object = value.toObject();
+    // Only the exact shape we write is binary data, not any object with such a member.
+    if (object.size() != 1 || !object.value(dataMember).isString())
+        return std::nullopt;
+    const auto decoded = QByteArray::fromBase64Encoding(
+        object.value(dataMember).toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        return std::nullopt;
+    return *decoded;
+}
+
+SettingsStore::Batch &SettingsStore::Batch::setBool(const QString &key, bool value)
+{
+    return setValue(key, QJsonValue(value));
+}
+
+SettingsStore::Batch &SettingsStore::Batch::setString(const QString &key, const QString &value)
+{
+    return setValue(key, QJsonValue(value));
+}
+
+SettingsStore::Batch &SettingsStore::Batch::setData(const QString &key, const QByteArray &value)
+{
+    return setValue(key, encodeData(value));
+}
+
+SettingsStore::Batch &SettingsStore::Batch::setValue(const QString &key, const QJsonValue &value)
+{
+    m_changes.append(Change{key, value});
+    return *this;
+}
+
+SettingsStore::Batch &SettingsStore::Batch::remove(const QString &key)
+{
+    return setValue(key, QJsonValue(QJsonValue::Undefined));
+}
+
+QStringList SettingsStore::Batch::keys() const
+{
+    QStringList result;
+    result.reserve(m_changes.size());
+    for (const Change &change : m_changes)
+        result.append(change.key);
+    return result;
+}
+
+bool SettingsStore::setBool(const QString &key, bool value)
+{
+    return write(Batch().setBool(key, value));
+}
+
+bool SettingsStore::setString(const QString &key, const QString &value)
+{
+    return write(Batch().setString(key, value));
+}
+
+bool SettingsStore::setData(const QString &key, const QByteArray &value)
+{
+    return write(Batch().setData(key, value));
+}
+
+bool SettingsStore::setValue(const QString &key, const QJsonValue &value)
+{
+    return write(Batch().setValue(key, value));
+}
+
+bool SettingsStore::remove(const QString &key)
+{
+    return write(Batch().remove(key));
+}
+
+bool SettingsStore::write(const Batch &batch)
+{
+    QJsonObject next = m_values;
+    for (const Batch::Change &change : batch.m_changes) {
+        if (change.value.isUndefined())
+            next.remove(change.key);
+        else
+            next.insert(change.key, change.value);
+    }
+    if (!ensureFolder())
+        return false;
+    if (m_corrupt && !moveCorruptFileAside())
+        return false;
+    if (!writeFile(next))
+        return false;
+    m_values = next;
+    return true;
+}
+
+bool SettingsStore::ensureFolder() const
+{
+    if (makePrivatePath(QFileInfo(m_filePath).absolutePath()))
+        return true;
+    qCWarning(lcSettingsStore) << "cannot create the folder of" << m_filePath;
+    return false;
+}
+
+bool SettingsStore::moveCorruptFileAside()
+{
+    if (!QFileInfo::exists(m_filePath) && !QFileInfo(m_filePath).isSymLink()) {
+        m_corrupt = false;
+        return true;
+    }
+    const QString base = m_filePath + QStringLiteral(".corrupt");
+    for (int copy = 0; copy < maxCorruptCopies; ++copy) {
+        const QString target = copy == 0 ? base : base + QLatin1Char('.') + QString::number(copy);
+        if (QFileInfo::exists(target) || QFileInfo(target).isSymLink())
+            continue;
+        // QFile::rename never replaces an existing file, so a copy that appeared
+        // meanwhile survives too.
+        if (QFile::rename(m_filePath, target)) {
+            qCWarning(lcSettingsStore) << "kept unusable settings as" << target;
+            m_corrupt = false;
+            return true;
+        }
+        if (QFileInfo::exists(target))
+            continue;
+        qCWarning(lcSettingsStore) << "cannot move unusable settings aside to" << target;
+        return false;
+    }
+    return false;
+}
+
+bool SettingsStore::writeFile(const QJsonObject &values)
+{
+    QSaveFile file(m_filePath);
+    if (!file.open(QIODevice::WriteOnly)) {
+        qCWarning(lcSettingsStore) << "cannot write" << m_filePath << file.errorString();
+        return false;
+    }
+    // Set on the temporary file, so the settings are never readable by others, even briefly.
+    if (!file.setPermissions(privateFile)) {
+        file.cancelWriting();
+        return false;
+    }
+    const QByteArray bytes = QJsonDocument(values).toJson(QJsonDocument::Indented);
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        qCWarning(lcSettingsStore) << "cannot write" << m_filePath << file.errorString();
+        return false;
+    }
+    return true;
+}
