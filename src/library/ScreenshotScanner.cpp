@@ -1,0 +1,396 @@
+#include "library/ScreenshotScanner.h"
+
+#include "platform/ScreenshotMarker.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QLoggingCategory>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+Q_LOGGING_CATEGORY(lcScanner, "brimfold.library.scanner", QtWarningMsg)
+
+namespace {
+
+// One listed file that passed every test; names live in a shared arena so that listing a
+// large folder allocates almost nothing per entry.
+struct Candidate
+{
+    qint64 createdMs = 0;
+    qint64 modifiedMs = 0;
+    qint64 bytes = 0;
+    quint32 nameOffset = 0;
+    quint32 nameLength = 0;
+    // Sort key: the name's canonical composition in UTF-8, whose byte order is the order of
+    // Unicode scalar values. For ASCII names it is the name itself.
+    quint32 keyOffset = 0;
+    quint32 keyLength = 0;
+};
+
+struct DirCloser
+{
+    void operator()(DIR *dir) const { ::closedir(dir); }
+};
+
+struct FreeDeleter
+{
+    void operator()(char *p) const { std::free(p); }
+};
+
+ScreenshotScanner::Error systemError(int code)
+{
+    char buffer[256];
+    // GNU strerror_r: returns the text, which may or may not live in the buffer.
+    const char *text = ::strerror_r(code, buffer, sizeof buffer);
+    return {code, QString::fromLocal8Bit(text)};
+}
+
+qint64 milliseconds(const struct statx_timestamp &t)
+{
+    // Floor to milliseconds, as every other reader of file dates here does.
+    return qint64(t.tv_sec) * 1000 + qint64(t.tv_nsec) / 1000000;
+}
+
+qint64 distantPastMs()
+{
+    static const qint64 value = Screenshot::distantPast().toMSecsSinceEpoch();
+    return value;
+}
+
+QDateTime dateFromMs(qint64 ms)
+{
+    // UTC dates are plain numbers inside QDateTime; local ones would cost a time-zone lookup each.
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
+}
+
+bool isAscii(const char *text, std::size_t length)
+{
+    for (std::size_t i = 0; i < length; ++i) {
+        if (static_cast<unsigned char>(text[i]) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+char asciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+
+// No character outside ASCII lower-cases to one of the extensions' letters, so comparing the
+// bytes case-insensitively gives the same answer as a full Unicode lower-casing.
+bool hasImageExtension(const char *name, std::size_t length)
+{
+    const char *dot = static_cast<const char *>(::memrchr(name, '.', length));
+    if (!dot || dot == name)
+        return false;
+    const std::size_t extLength = length - std::size_t(dot + 1 - name);
+    if (extLength < 3 || extLength > 4)
+        return false;
+    char lowered[4];
+    for (std::size_t i = 0; i < extLength; ++i)
+        lowered[i] = asciiLower(dot[1 + i]);
+    const std::string_view ext(lowered, extLength);
+    for (const QString &known : ScreenshotScanner::imageExtensions()) {
+        if (ext.size() == std::size_t(known.size())
+            && std::equal(ext.begin(), ext.end(), known.begin(),
+                          [](char a, QChar b) { return b.unicode() == static_cast<unsigned char>(a); }))
+            return true;
+    }
+    return false;
+}
+
+// The prefixes that are pure ASCII, for names that are pure ASCII: for those, ASCII
+// lower-casing is the full Unicode lower-casing and no other prefix can match.
+const std::vector<std::string> &asciiPrefixes()
+{
+    static const std::vector<std::string> prefixes = [] {
+        std::vector<std::string> list;
+        for (const QString &prefix : ScreenshotScanner::screenshotNamePrefixes()) {
+            const QByteArray utf8 = prefix.toUtf8();
+            if (isAscii(utf8.constData(), std::size_t(utf8.size())))
+                list.emplace_back(utf8.constData(), std::size_t(utf8.size()));
+        }
+        return list;
+    }();
+    return prefixes;
+}
+
+bool asciiHasScreenshotName(const char *name, std::size_t length)
+{
+    for (const std::string &prefix : asciiPrefixes()) {
+        if (length < prefix.size())
+            continue;
+        std::size_t i = 0;
+        while (i < prefix.size() && asciiLower(name[i]) == prefix[i])
+            ++i;
+        if (i == prefix.size())
+            return true;
+    }
+    return false;
+}
+
+bool keyLess(const char *arena, const Candidate &a, const Candidate &b)
+{
+    const std::size_t common = std::min(a.keyLength, b.keyLength);
+    const int order = std::memcmp(arena + a.keyOffset, arena + b.keyOffset, common);
+    if (order != 0)
+        return order < 0;
+    return a.keyLength < b.keyLength;
+}
+
+QString canonicalPath(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
+// The preserved paths that can name an entry of this folder, as the entries' raw names.
+QSet<QByteArray> preservedNames(const QSet<QString> &preservingPaths, const QString &folderPrefix)
+{
+    QSet<QByteArray> names;
+    for (const QString &path : preservingPaths) {
+        const QString canonical = canonicalPath(path);
+        if (canonical.size() <= folderPrefix.size() || !canonical.startsWith(folderPrefix)
+            || canonical.indexOf(QLatin1Char('/'), folderPrefix.size()) >= 0)
+            continue;
+        names.insert(canonical.mid(folderPrefix.size()).toUtf8());
+    }
+    return names;
+}
+
+} // namespace
+
+const QStringList &ScreenshotScanner::imageExtensions()
+{
+    static const QStringList extensions = {
+        QStringLiteral("png"),  QStringLiteral("jpg"), QStringLiteral("jpeg"),
+        QStringLiteral("heic"), QStringLiteral("heif"), QStringLiteral("tif"),
+        QStringLiteral("tiff"), QStringLiteral("webp"),
+    };
+    return extensions;
+}
+
+const QStringList &ScreenshotScanner::screenshotNamePrefixes()
+{
+    // Each spelling of "é" in the French name that the capturing system has used is listed on
+    // its own, so that the common cases match without normalising the name.
+    static const QStringList prefixes = {
+        QStringLiteral("screenshot"),
+        QStringLiteral("screen shot"),
+        QStringLiteral("screen capture"),
+        QStringLiteral("bildschirmfoto"),
+        QStringLiteral("capture d\u2019\u00e9cran"),
+        QStringLiteral("capture d'e\u0301cran"),
+        QStringLiteral("capture d'\u00e9cran"),
+        QStringLiteral("captura de pantalla"),
+        QStringLiteral("captura de tela"),
+        QStringLiteral("schermata"),
+        QStringLiteral("schermafbeelding"),
+        QStringLiteral("\u30b9\u30af\u30ea\u30fc\u30f3\u30b7\u30e7\u30c3\u30c8"), // Japanese
+        QStringLiteral("\u5c4f\u5e55\u622a\u56fe"), // Chinese, simplified
+        QStringLiteral("\u87a2\u5e55\u622a\u5716"), // Chinese, traditional
+        QStringLiteral("\u0644\u0642\u0637\u0629 \u0634\u0627\u0634\u0629"), // Arabic
+    };
+    return prefixes;
+}
+
+bool ScreenshotScanner::hasScreenshotName(const QString &fileName)
+{
+    auto matches = [](const QString &lowered) {
+        for (const QString &prefix : screenshotNamePrefixes()) {
+            if (lowered.startsWith(prefix))
+                return true;
+        }
+        return false;
+    };
+    const QString lowered = fileName.toLower();
+    if (matches(lowered))
+        return true;
+    // Names are compared up to canonical equivalence: a name stored decomposed (as some file
+    // systems and copying tools do) also matches the typographic-apostrophe spelling.
+    const QString composed = lowered.normalized(QString::NormalizationForm_C);
+    return composed != lowered && matches(composed);
+}
+
+bool ScreenshotScanner::hasScreenshotMetadata(const QString &path)
+{
+    return ScreenshotMarker::isSet(path);
+}
+
+ScreenshotScanner::Result ScreenshotScanner::scan(const QString &folder, bool includeAllImages,
+                                                  int limit, const QList<Screenshot> &previous,
+                                                  const QSet<QString> &preservingPaths,
+                                                  const ImageServices &images)
+{
+    Result result;
+
+    // Resolve the folder once: its entries are then canonical as folder + "/" + name, since
+    // only regular files that are no symbolic links are kept.
+    const std::unique_ptr<char, FreeDeleter> resolved(
+        ::realpath(QFile::encodeName(folder).constData(), nullptr));
+    if (!resolved) {
+        result.error = systemError(errno);
+        qCDebug(lcScanner) << "cannot resolve folder" << folder << result.error->message;
+        return result;
+    }
+    const std::unique_ptr<DIR, DirCloser> dir(::opendir(resolved.get()));
+    if (!dir) {
+        result.error = systemError(errno);
+        qCDebug(lcScanner) << "cannot list folder" << folder << result.error->message;
+        return result;
+    }
+    const int dirFd = ::dirfd(dir.get());
+
+    std::string nativePath(resolved.get());
+    if (nativePath.back() != '/')
+        nativePath.push_back('/');
+    const std::size_t folderLength = nativePath.size();
+
+    std::vector<Candidate> candidates;
+    std::string arena;
+    arena.reserve(16 * 1024);
+
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir.get());
+        if (!entry) {
+            if (errno != 0) {
+                result.error = systemError(errno);
+                qCDebug(lcScanner) << "listing failed" << folder << result.error->message;
+                return result;
+            }
+            break;
+        }
+        const char *name = entry->d_name;
+        if (name[0] == '.')
+            continue;
+        const std::size_t length = std::strlen(name);
+        if (!hasImageExtension(name, length))
+            continue;
+        // When the listing already tells the type, folders and links cost no status call.
+        if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_REG)
+            continue;
+
+        struct statx status {};
+        if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                    STATX_TYPE | STATX_MTIME | STATX_BTIME | STATX_SIZE, &status) != 0)
+            continue;
+        if (!(status.stx_mask & STATX_TYPE) || !S_ISREG(status.stx_mode))
+            continue;
+        if (!(status.stx_mask & STATX_SIZE) || status.stx_size < 1)
+            continue;
+
+        const bool ascii = isAscii(name, length);
+        QString decoded;
+        if (!ascii) {
+            // A name that is not valid UTF-8 has no path Qt could open again; leave it out.
+            decoded = QString::fromUtf8(name, qsizetype(length));
+            if (decoded.toUtf8() != QByteArrayView(name, qsizetype(length)))
+                continue;
+        }
+
+        if (!includeAllImages) {
+            const bool named = ascii ? asciiHasScreenshotName(name, length)
+                                     : hasScreenshotName(decoded);
+            if (!named) {
+                nativePath.resize(folderLength);
+                nativePath.append(name, length);
+                if (!ScreenshotMarker::isSet(nativePath.c_str()))
+                    continue;
+            }
+        }
+
+        Candidate candidate;
+        candidate.modifiedMs = (status.stx_mask & STATX_MTIME) ? milliseconds(status.stx_mtime)
+                                                               : distantPastMs();
+        // Without a birth time the modification date stands in, for the order as for the
+        // record: sorting such files as the distant past would keep an arbitrary 500.
+        candidate.createdMs = (status.stx_mask & STATX_BTIME) ? milliseconds(status.stx_btime)
+                                                              : candidate.modifiedMs;
+        candidate.bytes = qint64(status.stx_size);
+        candidate.nameOffset = quint32(arena.size());
+        candidate.nameLength = quint32(length);
+        arena.append(name, length);
+        if (ascii) {
+            candidate.keyOffset = candidate.nameOffset;
+            candidate.keyLength = candidate.nameLength;
+        } else {
+            const QByteArray key = decoded.normalized(QString::NormalizationForm_C).toUtf8();
+            candidate.keyOffset = quint32(arena.size());
+            candidate.keyLength = quint32(key.size());
+            arena.append(key.constData(), std::size_t(key.size()));
+        }
+        candidates.push_back(candidate);
+    }
+
+    const char *names = arena.data();
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [names](const Candidate &a, const Candidate &b) {
+                         if (a.createdMs != b.createdMs)
+                             return a.createdMs > b.createdMs;
+                         return keyLess(names, a, b);
+                     });
+
+    const qsizetype keep = std::max(limit, 0);
+    const QString folderPrefix = QString::fromUtf8(nativePath.data(), qsizetype(folderLength));
+
+    QHash<QString, qsizetype> previousIndex;
+    previousIndex.reserve(previous.size());
+    for (qsizetype i = 0; i < previous.size(); ++i) {
+        if (!previousIndex.contains(previous.at(i).id()))
+            previousIndex.insert(previous.at(i).id(), i);
+    }
+
+    std::optional<QSet<QByteArray>> preserved;
+    result.screenshots.reserve(std::min<qsizetype>(keep, qsizetype(candidates.size())));
+
+    for (const Candidate &candidate : candidates) {
+        const char *name = names + candidate.nameOffset;
+        if (result.screenshots.size() >= keep) {
+            if (!preserved)
+                preserved = preservedNames(preservingPaths, folderPrefix);
+            if (preserved->isEmpty())
+                break;
+            if (!preserved->contains(QByteArray::fromRawData(name, candidate.nameLength)))
+                continue;
+        }
+
+        const QString path = folderPrefix + QString::fromUtf8(name, candidate.nameLength);
+
+        const auto found = previousIndex.constFind(path);
+        if (found != previousIndex.constEnd()) {
+            const Screenshot &known = previous.at(*found);
+            if (known.modifiedAt().isValid()
+                && known.modifiedAt().toMSecsSinceEpoch() == candidate.modifiedMs
+                && known.bytes() == candidate.bytes) {
+                result.screenshots.append(known);
+                continue;
+            }
+        }
+
+        const std::optional<QSize> size = images.pixelSize(path);
+        if (!size || size->isEmpty()) {
+            qCDebug(lcScanner) << "no image size, skipped" << path;
+            continue;
+        }
+        result.screenshots.append(Screenshot::withResolvedPath(
+            path, dateFromMs(candidate.createdMs), dateFromMs(candidate.modifiedMs),
+            candidate.bytes, size->width(), size->height()));
+    }
+    return result;
+}

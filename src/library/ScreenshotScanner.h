@@ -1,0 +1,58 @@
+#pragma once
+
+#include "library/Screenshot.h"
+#include "platform/ImageServices.h"
+
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// Lists the connected folder and turns it into the ordered list of screenshots: which files
+// count, newest first, at most `limit` of them plus every preserved (pinned) one, reusing the
+// records of an earlier scan for files that did not change.
+// Free of shared state: scan() may run on any thread.
+class ScreenshotScanner final
+{
+public:
+    static constexpr int defaultLimit = 500;
+
+    // Why the folder could not be listed: the system's error number and its text.
+    struct Error
+    {
+        int code = 0;
+        QString message;
+        friend bool operator==(const Error &, const Error &) = default;
+    };
+
+    // Either the ordered screenshots or, when the folder itself could not be listed, the error.
+    struct Result
+    {
+        QList<Screenshot> screenshots;
+        std::optional<Error> error;
+        bool ok() const { return !error.has_value(); }
+    };
+
+    // Lower-case file extensions of the image files considered at all.
+    static const QStringList &imageExtensions();
+    // Lower-case beginnings of the names the capturing system gives screenshots, per language.
+    static const QStringList &screenshotNamePrefixes();
+
+    // True when the lower-cased name begins with one of the screenshot name prefixes, up to
+    // canonical equivalence (either spelling of an accented letter matches).
+    static bool hasScreenshotName(const QString &fileName);
+    // True when the file carries the system's screen-capture marker set to true.
+    static bool hasScreenshotMetadata(const QString &path);
+
+    // Scans the direct entries of `folder`. Per-file problems drop that file silently; only a
+    // folder that cannot be listed yields an error. Records in `previous` whose file still has
+    // the same path, modification date and size are reused without reading the image again.
+    static Result scan(const QString &folder, bool includeAllImages, int limit = defaultLimit,
+                       const QList<Screenshot> &previous = {},
+                       const QSet<QString> &preservingPaths = {},
+                       const ImageServices &images = ImageServices::system());
+
+    ScreenshotScanner() = delete;
+};
