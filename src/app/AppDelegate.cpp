@@ -1,0 +1,66 @@
+#include "app/AppDelegate.h"
+
+#include "app/AppController.h"
+#include "platform/ReopenChannel.h"
+#include "platform/SystemScreenshotLocation.h"
+#include "platform/SettingsStore.h"
+#include "settings/Preferences.h"
+
+#include <QLoggingCategory>
+#include <QStandardPaths>
+
+Q_LOGGING_CATEGORY(lcLaunch, "brimfold.launch", QtWarningMsg)
+
+AppDelegate::AppDelegate(const LaunchOptions &options, QObject *parent)
+    : QObject(parent)
+    , m_options(options)
+{
+}
+
+AppDelegate::~AppDelegate() = default;
+
+bool AppDelegate::applicationDidFinishLaunching()
+{
+    const QString suite = m_options.demo ? SettingsStore::demoSuite() : SettingsStore::normalSuite();
+    m_store = SettingsStore::open(suite);
+    if (!m_store) {
+        // Demo settings must never fall back onto the user's own.
+        if (m_options.demo) {
+            qCritical("Brimfold: the demo settings folder cannot be created.");
+            return false;
+        }
+        // Without a settings folder the program still runs on defaults; writes fail quietly.
+        m_store = std::make_unique<SettingsStore>(
+            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/')
+            + suite + QStringLiteral("/settings.json"));
+    }
+    m_screenshotLocation = std::make_unique<SystemScreenshotLocation>();
+    m_controller = std::make_unique<AppController>(*m_store, *m_screenshotLocation, m_options);
+    applyDemoFlags(m_options, *m_controller);
+    m_controller->start();
+
+    if (!m_options.demo) {
+        m_reopen = new ReopenChannel(this);
+        connect(m_reopen, &ReopenChannel::reopenRequested, this, &AppDelegate::reopenGallery);
+        if (!m_reopen->listen())
+            qCDebug(lcLaunch) << "later launches cannot reach this copy over the session bus";
+    }
+    return true;
+}
+
+void AppDelegate::reopenGallery()
+{
+    if (m_controller)
+        m_controller->showGallery(false);
+}
+
+void AppDelegate::applyDemoFlags(const LaunchOptions &options, AppController &controller)
+{
+    if (!options.demo || !options.demoFolder)
+        return;
+    Preferences &preferences = controller.preferences();
+    preferences.setFolderPath(*options.demoFolder);
+    preferences.setHasConnectedFolder(!options.demoWelcome);
+    preferences.setIncludeAllImages(true);
+    preferences.defaults().remove(QStringLiteral("folderBookmark"));
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The command-line flags, read once at start and handed to whoever needs them.
+struct LaunchOptions final
+{
+    // "--demo": no single-instance lock, settings in their own suite, gallery shown at start.
+    bool demo = false;
+    // "--demo-folder PATH", honoured only together with "--demo".
+    std::optional<QString> demoFolder;
+    // "--demo-welcome": the demo folder is stored but marked not connected.
+    bool demoWelcome = false;
+
+    static LaunchOptions parse(const QStringList &arguments);
+
+    friend bool operator==(const LaunchOptions &, const LaunchOptions &) = default;
+};

@@ -1,0 +1,46 @@
+#include "app/SingleInstance.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+Q_LOGGING_CATEGORY(lcInstance, "brimfold.instance", QtWarningMsg)
+
+SingleInstance::Outcome SingleInstance::acquire(bool demo, const QString &lockDirectory)
+{
+    if (demo)
+        return Outcome::NotNeeded;
+
+    if (!QDir().mkpath(lockDirectory)) {
+        qCDebug(lcInstance) << "cannot create" << lockDirectory;
+        return Outcome::Unavailable;
+    }
+    const QByteArray path = QFile::encodeName(lockDirectory + QStringLiteral("/instance.lock"));
+    m_fd = ::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (m_fd < 0) {
+        qCDebug(lcInstance) << "cannot open lock file, errno" << errno;
+        return Outcome::Unavailable;
+    }
+    if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0)
+        return Outcome::Acquired;
+
+    const int error = errno;
+    ::close(m_fd);
+    m_fd = -1;
+    if (error == EWOULDBLOCK)
+        return Outcome::HeldElsewhere;
+    qCDebug(lcInstance) << "flock failed, errno" << error;
+    return Outcome::Unavailable;
+}
+
+QString SingleInstance::defaultLockDirectory()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+        + QStringLiteral("/app.vellum.screenshots");
+}

@@ -1,0 +1,76 @@
+#include "app/SingleInstance.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+class TestSingleInstance final : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void firstCopyHoldsTheLockUntilItEnds()
+    {
+        QTemporaryDir dir;
+        const QString lockDir = dir.filePath(QStringLiteral("cache/app.vellum.screenshots"));
+        {
+            SingleInstance first;
+            QCOMPARE(first.acquire(false, lockDir), SingleInstance::Outcome::Acquired);
+            QVERIFY(first.lockDescriptor() >= 0);
+
+            // flock belongs to the open file, so a second open in this process is a second copy.
+            SingleInstance second;
+            QCOMPARE(second.acquire(false, lockDir), SingleInstance::Outcome::HeldElsewhere);
+            QCOMPARE(second.lockDescriptor(), -1);
+
+            const QString lockFile = lockDir + QStringLiteral("/instance.lock");
+            QVERIFY(QFileInfo::exists(lockFile));
+            struct stat st {};
+            QCOMPARE(::stat(QFile::encodeName(lockFile).constData(), &st), 0);
+            QCOMPARE(int(st.st_mode & 0777), 0600);
+            ::close(first.lockDescriptor()); // what process exit does
+        }
+        SingleInstance later;
+        QCOMPARE(later.acquire(false, lockDir), SingleInstance::Outcome::Acquired);
+    }
+
+    void demoCopiesTakeNoLock()
+    {
+        QTemporaryDir dir;
+        SingleInstance normal;
+        QCOMPARE(normal.acquire(false, dir.path()), SingleInstance::Outcome::Acquired);
+        SingleInstance demo;
+        QCOMPARE(demo.acquire(true, dir.path()), SingleInstance::Outcome::NotNeeded);
+        QCOMPARE(demo.lockDescriptor(), -1);
+    }
+
+    void unusableLockFolderFallsBack()
+    {
+        QTemporaryDir dir;
+        // A regular file where the folder should be: neither mkpath nor open can succeed.
+        const QString blocker = dir.filePath(QStringLiteral("not-a-folder"));
+        QFile file(blocker);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        SingleInstance instance;
+        QCOMPARE(instance.acquire(false, blocker + QStringLiteral("/inner")),
+                 SingleInstance::Outcome::Unavailable);
+        QCOMPARE(instance.lockDescriptor(), -1);
+    }
+
+    void lockFileIsNeverFollowedThroughALink()
+    {
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("elsewhere"));
+        QVERIFY(QFile::link(target, dir.filePath(QStringLiteral("instance.lock"))));
+        SingleInstance instance;
+        QCOMPARE(instance.acquire(false, dir.path()), SingleInstance::Outcome::Unavailable);
+        QVERIFY(!QFileInfo::exists(target));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSingleInstance)
+#include "tst_singleinstance.moc"

@@ -1,0 +1,117 @@
+// Starts the real program on the test display: one copy per user, the second launch hands over
+// to the first, and demo copies run beside it with settings of their own.
+#include "platform/ReopenChannel.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// Number of visible top-level windows titled exactly "Brimfold".
+int visibleBrimfoldWindows()
+{
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"),
+                  {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                   QStringLiteral("--name"), QStringLiteral("^Brimfold$")});
+    if (!xdotool.waitForFinished(10000))
+        return -1;
+    const QByteArray out = xdotool.readAllStandardOutput().trimmed();
+    return out.isEmpty() ? 0 : int(out.split('\n').size());
+}
+
+QString settingsFile(const QString &suite)
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/')
+        + suite + QStringLiteral("/settings.json");
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestStartup final : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            QSKIP("needs an X display");
+        if (!QDBusConnection::sessionBus().isConnected())
+            QSKIP("needs a session bus");
+        if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+            QSKIP("needs xdotool");
+    }
+
+    void secondLaunchShowsTheFirstCopy()
+    {
+        QTemporaryDir folder;
+        // A connected folder: the first copy starts without opening its window.
+        const QString normalSettings = settingsFile(QStringLiteral("app.vellum.screenshots"));
+        QVERIFY(QDir().mkpath(QFileInfo(normalSettings).path()));
+        QFile file(normalSettings);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QJsonDocument(QJsonObject{{QStringLiteral("hasConnectedFolder"), true},
+                                             {QStringLiteral("folderPath"), folder.path()}})
+                       .toJson());
+        file.close();
+
+        QProcess first;
+        first.setProcessChannelMode(QProcess::ForwardedChannels);
+        first.start(QStringLiteral(BRIMFOLD_EXECUTABLE), {});
+        QVERIFY(first.waitForStarted());
+        auto *bus = QDBusConnection::sessionBus().interface();
+        QTRY_VERIFY_WITH_TIMEOUT(bus->isServiceRegistered(ReopenChannel::serviceName()), 15000);
+        QCOMPARE(first.state(), QProcess::Running);
+        QCOMPARE(visibleBrimfoldWindows(), 0);
+
+        QProcess second;
+        second.start(QStringLiteral(BRIMFOLD_EXECUTABLE), {});
+        QVERIFY(second.waitForFinished(15000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+
+        QTRY_COMPARE_WITH_TIMEOUT(visibleBrimfoldWindows(), 1, 15000);
+        QCOMPARE(first.state(), QProcess::Running);
+
+        // A demo copy runs beside the normal one, with its own settings.
+        const QByteArray normalBefore = readAll(normalSettings);
+        QTemporaryDir demoFolder;
+        QProcess demo;
+        demo.setProcessChannelMode(QProcess::ForwardedChannels);
+        demo.start(QStringLiteral(BRIMFOLD_EXECUTABLE),
+                   {QStringLiteral("--demo"), QStringLiteral("--demo-folder"), demoFolder.path()});
+        QVERIFY(demo.waitForStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(visibleBrimfoldWindows(), 2, 15000);
+        QCOMPARE(demo.state(), QProcess::Running);
+        QCOMPARE(first.state(), QProcess::Running);
+
+        const QJsonObject demoSettings =
+            QJsonDocument::fromJson(readAll(settingsFile(QStringLiteral("app.vellum.demo")))).object();
+        QCOMPARE(demoSettings.value(QStringLiteral("folderPath")).toString(), demoFolder.path());
+        QCOMPARE(demoSettings.value(QStringLiteral("includeAllImages")).toBool(), true);
+        QCOMPARE(demoSettings.value(QStringLiteral("hasConnectedFolder")).toBool(), true);
+        QCOMPARE(readAll(normalSettings), normalBefore);
+
+        for (QProcess *process : {&demo, &first}) {
+            process->terminate();
+            QVERIFY(process->waitForFinished(10000));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStartup)
+#include "tst_x11_startup.moc"
