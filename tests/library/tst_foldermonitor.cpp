@@ -1,0 +1,233 @@
+#include "library/FolderMonitor.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <cerrno>
+#include <memory>
+
+#include <unistd.h>
+
+namespace {
+
+// What the test sees of the fake source the monitor owns.
+struct SourceLog {
+    QList<FolderEventSource::BatchHandler> handlers; // one per successful start
+    QStringList folders;
+    bool refuse = false;
+};
+
+class FakeEventSource final : public FolderEventSource
+{
+public:
+    explicit FakeEventSource(std::shared_ptr<SourceLog> log) : m_log(std::move(log)) {}
+    bool start(const QString &folderPath, BatchHandler handler) override
+    {
+        if (m_log->refuse)
+            return false;
+        m_log->handlers.append(std::move(handler));
+        m_log->folders.append(folderPath);
+        return true;
+    }
+    void stop() override {}
+
+private:
+    std::shared_ptr<SourceLog> m_log;
+};
+
+constexpr FolderMonitor::Timing shortTiming{std::chrono::milliseconds(20), std::chrono::milliseconds(80)};
+
+} // namespace
+
+class TestFolderMonitor final : public QObject
+{
+    Q_OBJECT
+private:
+    std::shared_ptr<SourceLog> m_log;
+    std::unique_ptr<FolderMonitor> m_monitor;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_folder;
+    int m_changes = 0;
+    int m_invalidations = 0;
+
+    void deliver(qsizetype watch, const QStringList &paths, const QList<quint32> &flags)
+    {
+        m_log->handlers.at(watch)(paths, flags);
+    }
+    bool startOn(const QString &path)
+    {
+        return !m_monitor->start(path, [this] { ++m_changes; }, [this] { ++m_invalidations; });
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        // A composed "é" in the folder's name, so decomposed event paths can be checked.
+        m_folder = QDir(m_dir->path()).canonicalPath() + QStringLiteral("/Capture\u00e9");
+        QVERIFY(QDir().mkpath(m_folder + QStringLiteral("/sub")));
+        m_log = std::make_shared<SourceLog>();
+        m_monitor = std::make_unique<FolderMonitor>(std::make_unique<FakeEventSource>(m_log), shortTiming);
+        m_changes = m_invalidations = 0;
+        QVERIFY(startOn(m_folder));
+        QCOMPARE(m_log->folders, QStringList{m_folder});
+    }
+    void cleanup()
+    {
+        m_monitor.reset();
+        m_dir.reset();
+    }
+
+    void relevance_data()
+    {
+        QTest::addColumn<QStringList>("paths"); // relative to the folder; "!" marks an absolute path
+        QTest::addColumn<QList<quint32>>("flags");
+        QTest::addColumn<bool>("schedules");
+        using F = FolderEventSource;
+        QTest::newRow("entry in folder") << QStringList{"/a.png"} << QList<quint32>{0} << true;
+        QTest::newRow("folder itself") << QStringList{""} << QList<quint32>{0} << true;
+        QTest::newRow("trailing slash, dot-dot") << QStringList{"/sub/../a.png/"} << QList<quint32>{0} << true;
+        QTest::newRow("decomposed name") << QStringList{"!decomposed"} << QList<quint32>{0} << true;
+        QTest::newRow("inside subfolder") << QStringList{"/sub/a.png"} << QList<quint32>{0} << false;
+        QTest::newRow("parent folder") << QStringList{"/.."} << QList<quint32>{0} << false;
+        QTest::newRow("sibling with same prefix") << QStringList{"-2/a.png"} << QList<quint32>{0} << false;
+        QTest::newRow("history done only") << QStringList{"/a.png"} << QList<quint32>{F::HistoryDone} << false;
+        QTest::newRow("dropped, unrelated path") << QStringList{"!/elsewhere/x"} << QList<quint32>{F::UserDropped} << true;
+        QTest::newRow("kernel dropped") << QStringList{"!/x"} << QList<quint32>{F::KernelDropped} << true;
+        QTest::newRow("rescan subdirs") << QStringList{"/sub/deep"} << QList<quint32>{F::MustScanSubDirs} << true;
+        QTest::newRow("ids wrapped") << QStringList{"!/x"} << QList<quint32>{F::EventIdsWrapped} << true;
+        QTest::newRow("relevant after irrelevant")
+            << QStringList{"/sub/a", "/a.png"} << QList<quint32>{F::HistoryDone, 0} << true;
+        QTest::newRow("path without flags ignored") << QStringList{"/sub/a", "/a.png"} << QList<quint32>{0} << false;
+    }
+    void relevance()
+    {
+        QFETCH(QStringList, paths);
+        QFETCH(QList<quint32>, flags);
+        QFETCH(bool, schedules);
+        for (QString &path : paths) {
+            if (path == QLatin1String("!decomposed"))
+                path = (m_folder + QStringLiteral("/a.png")).normalized(QString::NormalizationForm_D);
+            else
+                path = path.startsWith(QLatin1Char('!')) ? path.mid(1) : m_folder + path;
+        }
+        deliver(0, paths, flags);
+        QCOMPARE(m_monitor->hasPendingNotification(), schedules);
+        QCOMPARE(m_monitor->hasSettlingNotification(), schedules);
+        if (schedules)
+            QTRY_COMPARE(m_changes, 2);
+        QVERIFY(!m_monitor->hasPendingNotification() && !m_monitor->hasSettlingNotification());
+    }
+
+    void twoBatchesApartGiveOneQuickAndOneSettled()
+    {
+        m_monitor = std::make_unique<FolderMonitor>(std::make_unique<FakeEventSource>(m_log));
+        QList<bool> settlingAtChange;
+        QVERIFY(!m_monitor->start(m_folder, [&] { settlingAtChange.append(m_monitor->hasSettlingNotification()); }, {}));
+        const QStringList entry{m_folder + QStringLiteral("/a.png")};
+        deliver(1, entry, {0});
+        bool secondBeforeQuick = false;
+        QTimer::singleShot(100, this, [&] {
+            secondBeforeQuick = m_monitor->hasPendingNotification();
+            deliver(1, entry, {0});
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(settlingAtChange.size(), 2, 5000);
+        QVERIFY(secondBeforeQuick);
+        QCOMPARE(settlingAtChange, (QList<bool>{true, false})); // quick first, then settled
+        QVERIFY(!m_monitor->hasPendingNotification() && !m_monitor->hasSettlingNotification());
+    }
+
+    void invalidationStopsOnce_data()
+    {
+        QTest::addColumn<quint32>("flag");
+        QTest::newRow("root changed") << quint32(FolderEventSource::RootChanged);
+        QTest::newRow("unmounted") << quint32(FolderEventSource::Unmount);
+    }
+    void invalidationStopsOnce()
+    {
+        QFETCH(quint32, flag);
+        const QString entry = m_folder + QStringLiteral("/a.png");
+        const QString other = m_folder + QStringLiteral("/sub");
+        int laterChanges = 0;
+        QVERIFY(!m_monitor->start(m_folder, [&] { ++m_changes; }, [&] {
+            ++m_invalidations;
+            QVERIFY(!m_monitor->isWatching());
+            QVERIFY(!m_monitor->hasPendingNotification() && !m_monitor->hasSettlingNotification());
+            // The owner may watch again from inside.
+            QVERIFY(!m_monitor->start(other, [&] { ++laterChanges; }, {}));
+        }));
+        deliver(1, {entry}, {0});
+        deliver(1, {entry, m_folder}, {0, flag});
+        deliver(1, {m_folder}, {flag}); // a later batch of the lost watch
+        QCOMPARE(m_invalidations, 1);
+        QCOMPARE(m_monitor->folderPath(), other);
+
+        // Anything the lost watch scheduled would fire before the new watch's settled change.
+        deliver(2, {other + QStringLiteral("/b.png")}, {0});
+        QTRY_COMPARE(laterChanges, 2);
+        QCOMPARE(m_changes, 0);
+    }
+
+    void staleBatchesAndWorkItemsAfterRestartDoNothing()
+    {
+        deliver(0, {m_folder + QStringLiteral("/a.png")}, {0});
+        m_monitor->stop();
+        int laterChanges = 0;
+        const QString other = m_folder + QStringLiteral("/sub");
+        QVERIFY(!m_monitor->start(other, [&] { ++laterChanges; }, {}));
+        deliver(0, {other + QStringLiteral("/stale.png")}, {0}); // the first watch's handler
+        QVERIFY(!m_monitor->hasPendingNotification());
+        deliver(1, {other + QStringLiteral("/b.png")}, {0});
+        QTRY_COMPARE(laterChanges, 2);
+        QCOMPARE(m_changes, 0);
+    }
+
+    void failedStartLeavesMonitorStopped_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("refuse");
+        QTest::addColumn<FolderMonitor::StartError>("error");
+        using K = FolderMonitor::StartError::Kind;
+        QTest::newRow("regular file") << "/file.png" << false << FolderMonitor::StartError{K::ReadUnknown, 0};
+        QTest::newRow("missing") << "/missing" << false << FolderMonitor::StartError{K::Posix, ENOENT};
+        QTest::newRow("source refuses") << "/sub" << true << FolderMonitor::StartError{K::ReadUnknown, 0};
+        if (::geteuid() != 0)
+            QTest::newRow("unreadable") << "/locked" << false << FolderMonitor::StartError{K::Posix, EACCES};
+    }
+    void failedStartLeavesMonitorStopped()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, refuse);
+        QFETCH(FolderMonitor::StartError, error);
+        QFile file(m_folder + QStringLiteral("/file.png"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QString locked = m_folder + QStringLiteral("/locked");
+        QVERIFY(QDir().mkdir(locked));
+        QVERIFY(QFile::setPermissions(locked, {}));
+        m_log->refuse = refuse;
+        const auto result = m_monitor->start(m_folder + path, [&] { ++m_changes; }, {});
+        QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(result, std::optional(error));
+        QVERIFY(!m_monitor->isWatching());
+        if (!refuse) // a folder that could not be reached never becomes the watched one
+            QCOMPARE(m_monitor->folderPath(), m_folder);
+        deliver(0, {m_folder + QStringLiteral("/a.png")}, {0});
+        QVERIFY(!m_monitor->hasPendingNotification());
+    }
+
+    void startResolvesSymbolicLinks()
+    {
+        const QString link = m_dir->filePath(QStringLiteral("link"));
+        QVERIFY(QFile::link(m_folder, link));
+        QVERIFY(startOn(link + QStringLiteral("/./")));
+        QCOMPARE(m_monitor->folderPath(), m_folder);
+        QCOMPARE(m_log->folders.constLast(), m_folder);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFolderMonitor)
+#include "tst_foldermonitor.moc"
