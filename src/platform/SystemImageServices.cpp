@@ -95,6 +95,9 @@ std::optional<QImage> read(QImageReader &reader, const QString &path)
         qCDebug(lcImages) << "cannot decode" << path << reader.errorString();
         return std::nullopt;
     }
+    // Qt gives files named "name@2x.png" a device pixel ratio of 2; callers work in pixels, and
+    // a painter would otherwise draw such an image at half size.
+    image.setDevicePixelRatio(1.0);
     return image;
 }
 

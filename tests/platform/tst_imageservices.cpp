@@ -175,6 +175,7 @@ private slots:
     void allocationLimitRefusesFullDecodeOnly();
     void concurrentCallsAgree();
     void encodePngRoundTrips();
+    void highDensityNamesDecodeInPixels();
 
 private:
     QString write(const QString &name, const QByteArray &bytes);
@@ -454,6 +455,23 @@ void TestImageServices::encodePngRoundTrips()
     QCOMPARE(m_images.pixelSize(path).value_or(QSize()), QSize(33, 17));
 
     QVERIFY(!ImageServices::encodePng(QImage()));
+}
+
+void TestImageServices::highDensityNamesDecodeInPixels()
+{
+    QImage image(64, 32, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    const QString path = m_dir.filePath(QStringLiteral("window@2x.png"));
+    QVERIFY(TestSupport::writeImage(path, image, "png"));
+
+    // Painting must not halve a "@2x" file: every result is plain pixels.
+    const std::optional<QImage> full = m_images.decodeFirstImage(path);
+    QVERIFY(full);
+    QCOMPARE(full->devicePixelRatio(), 1.0);
+    const std::optional<QImage> small = m_images.downscaledImage(path, 16);
+    QVERIFY(small);
+    QCOMPARE(small->devicePixelRatio(), 1.0);
+    QCOMPARE(small->size(), QSize(16, 8));
 }
 
 QTEST_MAIN(TestImageServices)

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "library/Screenshot.h"
+#include "text/ScreenshotText.h"
+#include "text/ScreenshotTextWorker.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stop_token>
+
+// The recognised text of the screenshots the library shows, kept in memory by cache key, and
+// the single background run that fills it: cached text first, then one screenshot at a time
+// through the worker, in library order unless one was asked for. Lives on the main thread;
+// the run continues there between its waits on the worker.
+class ScreenshotTextIndex final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ScreenshotTextIndex(std::unique_ptr<ScreenshotTextWorker> worker,
+                                 QObject *parent = nullptr);
+    ~ScreenshotTextIndex() override;
+
+    // Replaces the list, forgets text and failures of screenshots no longer in it, and
+    // makes sure a run is going. Never interrupts a running run: it reads the new list
+    // from its next choice on.
+    void update(const QList<Screenshot> &items);
+    // Reads this screenshot before any other at the next choice, even if it failed before.
+    void prioritize(const Screenshot &item);
+    // Makes every failed screenshot pending again.
+    void retryFailures();
+    // Cancels the run and forgets everything except the language description; nothing
+    // the cancelled run finds later is kept.
+    void stop();
+
+    // Keyed by Screenshot::cacheKey.
+    const QHash<QString, ScreenshotText> &documents() const { return m_documents; }
+    const QHash<QString, QString> &normalizedText() const { return m_normalizedText; }
+    const QSet<QString> &failedKeys() const { return m_failedKeys; }
+    const QString &languageDescription() const { return m_languageDescription; }
+    bool isIndexing() const { return m_isIndexing; }
+    // Screenshots of the list with text or a failure: both count as done.
+    int completedCount() const;
+    int totalCount() const { return int(m_items.size()); }
+    // Whether the background run exists (for the owner's diagnostics and tests).
+    bool isRunning() const { return m_task.has_value(); }
+
+    // Called after every observable change.
+    void setOnChange(std::function<void()> onChange) { m_onChange = std::move(onChange); }
+
+    // The maps agree with each other and only hold keys of the current list.
+    bool isConsistent() const;
+
+private:
+    // What a run remembers from its start, to recognise that it has become stale.
+    struct Run final
+    {
+        qint64 revision;
+        std::stop_token stop;
+    };
+
+    void start();
+    bool isStale(const Run &run) const;
+    bool isPending(const QString &key) const;
+    std::optional<Screenshot> nextScreenshot() const;
+    const Screenshot *currentItem(const QString &key) const;
+    void store(const QString &key, const ScreenshotText &text);
+    void notify();
+
+    // The steps of a run, each continuing the one before when its wait ends.
+    void askCapabilities(Run run);
+    void loadCached(Run run);
+    void readNext(Run run);
+    void pruneAndFinish(Run run);
+
+    QHash<QString, ScreenshotText> m_documents;
+    QHash<QString, QString> m_normalizedText;
+    QSet<QString> m_failedKeys;
+    QString m_languageDescription;
+    bool m_isIndexing = false;
+    std::function<void()> m_onChange;
+    QList<Screenshot> m_items;
+    std::optional<QString> m_preferredKey;
+    std::optional<std::stop_source> m_task;
+    qint64 m_revision = 0;
+    std::unique_ptr<ScreenshotTextWorker> m_worker;
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "text/TextRecognitionCapabilities.h"
+#include "text/TextRecognitionError.h"
+
+#include <QString>
+
+#include <stop_token>
+#include <variant>
+
+// Obtains the text of one screenshot image. The text worker is the only caller: it uses one
+// recogniser from one thread, one image at a time. Implementations may keep engine state that
+// belongs to that thread, so a recogniser must not be shared between threads.
+class ScreenshotTextRecognizing
+{
+public:
+    using CapabilitiesResult = std::variant<TextRecognitionCapabilities, TextRecognitionError>;
+    // The recognised lines in reading order (top to bottom, then left to right) joined with
+    // "\n" and trimmed; empty, not an error, when the image holds no text.
+    using TextResult = std::variant<QString, TextRecognitionError>;
+
+    virtual ~ScreenshotTextRecognizing() = default;
+
+    // The recogniser's configuration. May be slow; ask once and keep the answer. A failure
+    // (engineFailure) means recognition is unavailable for now.
+    virtual CapabilitiesResult capabilities() = 0;
+
+    // Reads the image at imagePath and recognises its text in capabilities.languages.
+    // Fails with unreadableImage when the file cannot be opened or decoded, with cancelled
+    // when stop is requested (checked before, inside and after the engine's work), and with
+    // engineFailure when the engine itself fails.
+    virtual TextResult recognize(const QString &imagePath,
+                                 const TextRecognitionCapabilities &capabilities,
+                                 std::stop_token stop = {}) = 0;
+};

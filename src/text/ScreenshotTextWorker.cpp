@@ -1,0 +1,284 @@
+#include "text/ScreenshotTextWorker.h"
+
+#include "platform/ImageServices.h"
+#include "text/TesseractRecognizer.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <QLoggingCategory>
+#include <QPromise>
+#include <QSaveFile>
+#include <QSet>
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <chrono>
+
+Q_LOGGING_CATEGORY(lcTextWorker, "brimfold.text.worker", QtWarningMsg)
+
+namespace {
+
+// A pathological image ends as a failure instead of holding up the queue.
+constexpr std::chrono::seconds kImageDeadline{30};
+
+// One token that is stopped when either the caller's or the worker's own token is.
+class LinkedStop final
+{
+public:
+    LinkedStop(std::stop_token caller, std::stop_token shutdown)
+        : m_fromCaller(std::move(caller), Forward{&m_source})
+        , m_fromShutdown(std::move(shutdown), Forward{&m_source})
+    {
+    }
+    std::stop_token token() const { return m_source.get_token(); }
+
+private:
+    struct Forward final
+    {
+        std::stop_source *source;
+        void operator()() const { source->request_stop(); }
+    };
+    std::stop_source m_source; // first: the callbacks below may fire while being constructed
+    std::stop_callback<Forward> m_fromCaller;
+    std::stop_callback<Forward> m_fromShutdown;
+};
+
+// Creates the missing folders of path, each readable only by the owner. False when the
+// path cannot become a directory (a file in the way, no permission).
+bool makeOwnerOnlyDirectory(const QString &path)
+{
+    const QString target = QDir::cleanPath(QDir(path).absolutePath());
+    if (QFileInfo(target).isDir())
+        return true;
+
+    QStringList missing;
+    QString current = target;
+    while (!QFileInfo::exists(current)) {
+        missing.prepend(current);
+        const QString parent = QFileInfo(current).path();
+        if (parent == current)
+            break;
+        current = parent;
+    }
+    for (const QString &folder : std::as_const(missing)) {
+        const QByteArray native = QFile::encodeName(folder);
+        if (::mkdir(native.constData(), 0700) != 0) {
+            if (errno != EEXIST)
+                return false;
+            continue; // someone else made it meanwhile; leave its permissions alone
+        }
+        // The umask may have removed bits; the folder holds private text, so say it exactly.
+        ::chmod(native.constData(), 0700);
+    }
+    return QFileInfo(target).isDir();
+}
+
+} // namespace
+
+ScreenshotTextWorker::ScreenshotTextWorker(QString directory,
+                                           std::unique_ptr<ScreenshotTextRecognizing> recognizer)
+    : m_directory(QDir::cleanPath(directory))
+    , m_recognizer(recognizer ? std::move(recognizer)
+                              : std::make_unique<TesseractRecognizer>(
+                                    QString(), ImageServices::system(), kImageDeadline))
+{
+    // One thread that stays for the life of the worker: the engine is tied to the thread
+    // it was started on, and operations must run one at a time in order.
+    m_pool.setMaxThreadCount(1);
+    m_pool.setExpiryTimeout(-1);
+}
+
+ScreenshotTextWorker::~ScreenshotTextWorker()
+{
+    m_shutdown.request_stop();
+    // Queued after everything else, so the recogniser is released on the thread it ran on,
+    // after its last use.
+    m_pool.start([this] { m_recognizer.reset(); });
+    m_pool.waitForDone();
+}
+
+template <typename T, typename Operation>
+QFuture<T> ScreenshotTextWorker::enqueue(Operation operation)
+{
+    auto promise = std::make_shared<QPromise<T>>();
+    QFuture<T> future = promise->future();
+    promise->start();
+    m_pool.start([promise, operation = std::move(operation)]() mutable {
+        promise->addResult(operation());
+        promise->finish();
+    });
+    return future;
+}
+
+QFuture<ScreenshotTextWorker::CapabilitiesResult> ScreenshotTextWorker::capabilities()
+{
+    return enqueue<CapabilitiesResult>([this] { return configuration(); });
+}
+
+QFuture<ScreenshotTextWorker::LoadResult> ScreenshotTextWorker::loadCached(QList<Screenshot> items,
+                                                                            std::stop_token stop)
+{
+    return enqueue<LoadResult>([this, items = std::move(items), stop = std::move(stop)] {
+        const LinkedStop linked(stop, m_shutdown.get_token());
+        return loadCachedNow(items, linked.token());
+    });
+}
+
+QFuture<ScreenshotTextWorker::ReadResult> ScreenshotTextWorker::read(Screenshot item,
+                                                                      std::stop_token stop)
+{
+    return enqueue<ReadResult>([this, item = std::move(item), stop = std::move(stop)] {
+        const LinkedStop linked(stop, m_shutdown.get_token());
+        return readNow(item, linked.token());
+    });
+}
+
+QFuture<ScreenshotTextWorker::PruneResult> ScreenshotTextWorker::prune(QList<Screenshot> keeping)
+{
+    return enqueue<PruneResult>([this, keeping = std::move(keeping)] { return pruneNow(keeping); });
+}
+
+QString ScreenshotTextWorker::cacheFileName(const QString &identifier, const QString &cacheKey)
+{
+    const QByteArray digest =
+        QCryptographicHash::hash((identifier + cacheKey).toUtf8(), QCryptographicHash::Sha256);
+    return QString::fromLatin1(digest.toHex()) + QLatin1String(".json");
+}
+
+ScreenshotTextWorker::CapabilitiesResult ScreenshotTextWorker::configuration()
+{
+    if (m_configuration)
+        return *m_configuration;
+    if (!m_recognizer)
+        return TextRecognitionError::engineFailure;
+    CapabilitiesResult result = m_recognizer->capabilities();
+    if (const auto *capabilities = std::get_if<TextRecognitionCapabilities>(&result))
+        m_configuration = *capabilities;
+    return result;
+}
+
+ScreenshotTextWorker::LoadResult ScreenshotTextWorker::loadCachedNow(const QList<Screenshot> &items,
+                                                                      std::stop_token stop)
+{
+    const CapabilitiesResult configured = configuration();
+    if (const auto *error = std::get_if<TextRecognitionError>(&configured))
+        return *error;
+    const QString &identifier = std::get<TextRecognitionCapabilities>(configured).identifier;
+
+    CachedTexts texts;
+    for (const Screenshot &item : items) {
+        if (stop.stop_requested())
+            return TextRecognitionError::cancelled;
+        const QString path = m_directory + QLatin1Char('/') + cacheFileName(identifier, item.cacheKey());
+        if (std::optional<ScreenshotText> text = cachedText(path, item))
+            texts.insert(item.cacheKey(), std::move(*text));
+    }
+    return texts;
+}
+
+ScreenshotTextWorker::ReadResult ScreenshotTextWorker::readNow(const Screenshot &item,
+                                                                std::stop_token stop)
+{
+    if (stop.stop_requested())
+        return TextRecognitionError::cancelled;
+    if (!item.matchesCurrentFile())
+        return TextRecognitionError::changedImage;
+
+    const CapabilitiesResult configured = configuration();
+    if (const auto *error = std::get_if<TextRecognitionError>(&configured))
+        return *error;
+    const auto &capabilities = std::get<TextRecognitionCapabilities>(configured);
+
+    const QString path =
+        m_directory + QLatin1Char('/') + cacheFileName(capabilities.identifier, item.cacheKey());
+    if (std::optional<ScreenshotText> text = cachedText(path, item))
+        return ReadText{std::move(*text), true};
+
+    const ScreenshotTextRecognizing::TextResult recognized =
+        m_recognizer->recognize(item.id(), capabilities, stop);
+    if (const auto *error = std::get_if<TextRecognitionError>(&recognized))
+        return *error;
+
+    if (stop.stop_requested())
+        return TextRecognitionError::cancelled;
+    // The image changed while it was being read: the text belongs to neither version.
+    if (!item.matchesCurrentFile())
+        return TextRecognitionError::changedImage;
+
+    ScreenshotText text(std::get<QString>(recognized));
+    store(path, text);
+    return ReadText{std::move(text), false};
+}
+
+ScreenshotTextWorker::PruneResult ScreenshotTextWorker::pruneNow(const QList<Screenshot> &keeping)
+{
+    const CapabilitiesResult configured = configuration();
+    if (const auto *error = std::get_if<TextRecognitionError>(&configured))
+        return *error;
+    const QString &identifier = std::get<TextRecognitionCapabilities>(configured).identifier;
+
+    QSet<QString> kept;
+    kept.reserve(keeping.size());
+    for (const Screenshot &item : keeping)
+        kept.insert(cacheFileName(identifier, item.cacheKey()));
+
+    const QDir folder(m_directory);
+    // Lists nothing when the folder does not exist yet: then there is nothing to prune.
+    const QStringList entries =
+        folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &name : entries) {
+        if (QFileInfo(name).suffix() != QLatin1String("json") || kept.contains(name))
+            continue;
+        if (!QFile::remove(folder.filePath(name)))
+            qCDebug(lcTextWorker) << "could not delete cache file" << name;
+    }
+    return std::nullopt;
+}
+
+std::optional<ScreenshotText> ScreenshotTextWorker::cachedText(const QString &path,
+                                                                const Screenshot &item) const
+{
+    // The size is checked before anything is read, so a damaged or foreign file of any size
+    // never gets into memory.
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() >= maximumCacheFileBytes)
+        return std::nullopt;
+    if (!item.matchesCurrentFile())
+        return std::nullopt;
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    // Bounded even if the file grew after its size was taken.
+    const QByteArray bytes = file.read(info.size() + 1);
+    if (bytes.size() >= maximumCacheFileBytes || bytes.size() > info.size())
+        return std::nullopt;
+
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    return ScreenshotText::fromJson(document.object());
+}
+
+void ScreenshotTextWorker::store(const QString &path, const ScreenshotText &text) const
+{
+    // Every failure here only means the text is recognised again next time.
+    if (!makeOwnerOnlyDirectory(m_directory)) {
+        qCDebug(lcTextWorker) << "cannot create cache folder" << m_directory;
+        return;
+    }
+    const QByteArray bytes = QJsonDocument(text.toJson()).toJson(QJsonDocument::Compact);
+    // Written beside and moved into place, so no reader ever sees half a file.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        qCDebug(lcTextWorker) << "cannot write cache file" << path;
+        return;
+    }
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}

@@ -1,0 +1,271 @@
+#include "text/TesseractRecognizer.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QLoggingCategory>
+
+#include <tesseract/baseapi.h>
+#include <tesseract/ocrclass.h>
+#include <tesseract/resultiterator.h>
+
+#include <omp.h>
+
+#include <algorithm>
+#include <array>
+#include <utility>
+#include <vector>
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcTesseract, "brimfold.text.tesseract", QtWarningMsg)
+
+// Language tags we offer, in priority order, with the engine's name for each.
+struct Language
+{
+    const char16_t *tag;
+    const char *code;
+};
+constexpr std::array<Language, 2> kLanguages{{{u"en-US", "eng"}, {u"ar-SA", "ara"}}};
+
+constexpr int kMaxPixelSize = 4096;
+constexpr int kSourceResolution = 72;
+
+QString languageFile(const QString &folder, const QString &code)
+{
+    return folder + QLatin1Char('/') + code + QLatin1String(".traineddata");
+}
+
+// The engine codes for the given tags, in our priority order; unknown tags are ignored.
+QStringList codesForTags(const QStringList &tags)
+{
+    QStringList codes;
+    for (const Language &language : kLanguages) {
+        if (tags.contains(QString::fromUtf16(language.tag)))
+            codes.append(QString::fromLatin1(language.code));
+    }
+    return codes;
+}
+
+// The engine reads 8-bit grey. Transparent pixels are laid on white first, or they would turn
+// black and hide dark text. Composited by hand: painting would honour the image's device pixel
+// ratio (Qt gives files named "name@2x.png" a ratio of 2) and shrink the picture.
+QImage engineImage(const QImage &image)
+{
+    if (!image.hasAlphaChannel())
+        return image.convertToFormat(QImage::Format_Grayscale8);
+    QImage flat = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (flat.isNull())
+        return flat;
+    for (int y = 0; y < flat.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(flat.scanLine(y));
+        for (int x = 0; x < flat.width(); ++x) {
+            const QRgb pixel = line[x];
+            const int white = 255 - qAlpha(pixel);
+            line[x] = qRgb(qRed(pixel) + white, qGreen(pixel) + white, qBlue(pixel) + white);
+        }
+    }
+    return flat.convertToFormat(QImage::Format_Grayscale8);
+}
+
+bool stopRequested(void *token, int /*words*/)
+{
+    return static_cast<const std::stop_token *>(token)->stop_requested();
+}
+
+struct Line
+{
+    int doubledCentre; // top + bottom: exact comparison of vertical centres without rounding
+    int left;
+    QString text;
+};
+
+// Top to bottom by vertical centre; only exactly equal centres are ordered left to right.
+// Stable, so lines that compare equal keep the engine's order.
+void sortInReadingOrder(std::vector<Line> &lines)
+{
+    std::stable_sort(lines.begin(), lines.end(), [](const Line &a, const Line &b) {
+        if (a.doubledCentre != b.doubledCentre)
+            return a.doubledCentre < b.doubledCentre;
+        return a.left < b.left;
+    });
+}
+
+QString cleanedLine(const char *utf8)
+{
+    QString text = QString::fromUtf8(utf8);
+    // The engine wraps lines in direction marks; they are not part of the text.
+    text.remove(QChar(0x200E));
+    text.remove(QChar(0x200F));
+    return text.trimmed();
+}
+
+} // namespace
+
+TesseractRecognizer::TesseractRecognizer(QString languageDataFolder, const ImageServices &images,
+                                         std::chrono::milliseconds imageDeadline)
+    : m_languageDataFolder(languageDataFolder.isEmpty() ? defaultLanguageDataFolder()
+                                                        : QDir::cleanPath(languageDataFolder))
+    , m_images(images)
+    , m_imageDeadline(imageDeadline)
+{
+}
+
+TesseractRecognizer::~TesseractRecognizer() = default;
+
+QString TesseractRecognizer::defaultLanguageDataFolder()
+{
+    // The same rule the engine applies when given no folder.
+    const QString prefix = qEnvironmentVariable("TESSDATA_PREFIX");
+    if (!prefix.isEmpty())
+        return QDir::cleanPath(prefix);
+    return QStringLiteral("/usr/share/tesseract-ocr/5/tessdata");
+}
+
+std::optional<QStringList> TesseractRecognizer::ensureEngine(const QStringList &codes)
+{
+    if (m_engine && m_engineCodes == codes) {
+        Q_ASSERT(m_engineThread == std::this_thread::get_id());
+        return m_loadedCodes;
+    }
+    m_engine.reset();
+    m_engineCodes.clear();
+    m_loadedCodes.clear();
+
+    auto engine = std::make_unique<tesseract::TessBaseAPI>();
+    // The engine's own messages would go to standard error; the program writes no log.
+    engine->SetVariable("debug_file", "/dev/null");
+    const QByteArray folder = QFile::encodeName(m_languageDataFolder);
+    const QByteArray languages = codes.join(QLatin1Char('+')).toUtf8();
+    if (engine->Init(folder.constData(), languages.constData(), tesseract::OEM_LSTM_ONLY) != 0) {
+        qCDebug(lcTesseract) << "engine did not start with" << codes << "from" << m_languageDataFolder;
+        return std::nullopt;
+    }
+    engine->SetPageSegMode(tesseract::PSM_AUTO);
+
+    std::vector<std::string> loaded;
+    engine->GetLoadedLanguagesAsVector(&loaded);
+    for (const std::string &code : loaded)
+        m_loadedCodes.append(QString::fromStdString(code));
+    m_engineCodes = codes;
+    m_engine = std::move(engine);
+    m_engineThread = std::this_thread::get_id();
+    return m_loadedCodes;
+}
+
+ScreenshotTextRecognizing::CapabilitiesResult TesseractRecognizer::capabilities()
+{
+    QStringList installed;
+    for (const Language &language : kLanguages) {
+        const QString code = QString::fromLatin1(language.code);
+        if (QFileInfo(languageFile(m_languageDataFolder, code)).isFile())
+            installed.append(code);
+    }
+
+    // Ask the engine what it actually loads: a damaged file is skipped, not reported.
+    QStringList loaded;
+    if (!installed.isEmpty()) {
+        const std::optional<QStringList> started = ensureEngine(installed);
+        if (!started)
+            return TextRecognitionError::engineFailure;
+        loaded = *started;
+    }
+
+    QStringList tags;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (const Language &language : kLanguages) {
+        const QString code = QString::fromLatin1(language.code);
+        if (!loaded.contains(code))
+            continue;
+        QFile file(languageFile(m_languageDataFolder, code));
+        if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+            return TextRecognitionError::engineFailure;
+        tags.append(QString::fromUtf16(language.tag));
+    }
+
+    TextRecognitionCapabilities result;
+    result.languages = tags;
+    result.identifier = QLatin1String("tesseract-") + QString::fromLatin1(tesseract::TessBaseAPI::Version())
+        + QLatin1Char('-') + QString::fromLatin1(hash.result().toHex().left(16)) + QLatin1Char('-')
+        + tags.join(QLatin1Char(',')) + QLatin1String("-v2");
+    return result;
+}
+
+ScreenshotTextRecognizing::TextResult TesseractRecognizer::recognize(
+    const QString &imagePath, const TextRecognitionCapabilities &capabilities, std::stop_token stop)
+{
+    if (stop.stop_requested())
+        return TextRecognitionError::cancelled;
+
+    QImage image;
+    {
+        const std::optional<QImage> decoded = m_images.downscaledImage(imagePath, kMaxPixelSize);
+        if (!decoded || decoded->isNull())
+            return TextRecognitionError::unreadableImage;
+        image = engineImage(*decoded);
+    }
+    if (image.isNull())
+        return TextRecognitionError::unreadableImage;
+
+    if (stop.stop_requested())
+        return TextRecognitionError::cancelled;
+
+    // Without language data there is nothing the engine could read with.
+    const QStringList codes = codesForTags(capabilities.languages);
+    if (codes.isEmpty() || !ensureEngine(codes))
+        return TextRecognitionError::engineFailure;
+
+    // OpenMP inside the engine makes it several times slower on few cores; the setting is per
+    // thread, and this is the thread the engine runs on.
+    omp_set_max_active_levels(0);
+
+    tesseract::TessBaseAPI &engine = *m_engine;
+    engine.SetImage(image.constBits(), image.width(), image.height(), 1,
+                    static_cast<int>(image.bytesPerLine()));
+    engine.SetSourceResolution(kSourceResolution);
+
+    tesseract::ETEXT_DESC monitor;
+    monitor.cancel = &stopRequested;
+    monitor.cancel_this = &stop;
+    monitor.set_deadline_msecs(static_cast<int32_t>(m_imageDeadline.count()));
+    const int status = engine.Recognize(&monitor);
+
+    if (stop.stop_requested()) {
+        engine.Clear();
+        return TextRecognitionError::cancelled;
+    }
+    if (status != 0) {
+        qCDebug(lcTesseract) << "engine gave up on" << imagePath
+                             << (monitor.deadline_exceeded() ? "(time limit)" : "");
+        engine.Clear();
+        return TextRecognitionError::engineFailure;
+    }
+
+    std::vector<Line> lines;
+    const std::unique_ptr<tesseract::ResultIterator> iterator(engine.GetIterator());
+    if (iterator) {
+        constexpr auto level = tesseract::RIL_TEXTLINE;
+        do {
+            int left = 0, top = 0, right = 0, bottom = 0;
+            if (iterator->Empty(level) || !iterator->BoundingBox(level, &left, &top, &right, &bottom))
+                continue;
+            const std::unique_ptr<const char[]> utf8(iterator->GetUTF8Text(level));
+            if (!utf8)
+                continue;
+            QString text = cleanedLine(utf8.get());
+            if (!text.isEmpty())
+                lines.push_back({top + bottom, left, std::move(text)});
+        } while (iterator->Next(level));
+    }
+    // Results hold the page's layout and words; keep only the loaded languages between images.
+    engine.Clear();
+
+    sortInReadingOrder(lines);
+    QStringList texts;
+    texts.reserve(static_cast<qsizetype>(lines.size()));
+    for (Line &line : lines)
+        texts.append(std::move(line.text));
+    return texts.join(QLatin1Char('\n')).trimmed();
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What a recogniser reads and a name for everything that can change its output.
+struct TextRecognitionCapabilities final
+{
+    // Language tags in priority order; a subset of "en-US", "ar-SA" in that order.
+    QStringList languages;
+    // Changes whenever the same image could yield a different text (engine, model data,
+    // languages); part of every cache file name.
+    QString identifier;
+
+    // True when any language tag begins with "ar-".
+    bool supportsArabic() const;
+    // The one-line summary shown in the settings.
+    QString description() const;
+
+    friend bool operator==(const TextRecognitionCapabilities &,
+                           const TextRecognitionCapabilities &) = default;
+};
