@@ -1,0 +1,8 @@
+#include "platform/Accessibility.h"
+
+Accessibility::Accessibility(QObject *parent)
+    : QObject(parent)
+{
+}
+
+Accessibility::~Accessibility() = default;

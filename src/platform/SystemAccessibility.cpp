@@ -1,0 +1,296 @@
+#include "platform/SystemAccessibility.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QGuiApplication>
+#include <QLibrary>
+#include <QLoggingCategory>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcAccessibility, "brimfold.platform.accessibility", QtCriticalMsg)
+
+const QString kPortalService = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString kPortalInterface = QStringLiteral("org.freedesktop.portal.Settings");
+
+struct PortalKey
+{
+    const char *group;
+    const char *key;
+};
+
+const PortalKey kPortalKeys[] = {
+    {"org.gnome.desktop.interface", "enable-animations"},
+    {"org.kde.kdeglobals.KDE", "AnimationDurationFactor"},
+    {"org.freedesktop.appearance", "contrast"},
+    {"org.gnome.desktop.a11y.interface", "high-contrast"},
+};
+
+// Every interval the compositor is asked about again; one round trip to the X server.
+constexpr int kCompositorPollMs = 4000;
+
+QVariant unwrapped(QVariant value)
+{
+    // The portal's Read wraps the value in one variant, older portals in two.
+    while (value.canConvert<QDBusVariant>() && value.userType() == qMetaTypeId<QDBusVariant>())
+        value = value.value<QDBusVariant>().variant();
+    return value;
+}
+
+std::optional<double> asNumber(const QVariant &value)
+{
+    bool ok = false;
+    const double number = value.toDouble(&ok);
+    return ok ? std::optional<double>(number) : std::nullopt;
+}
+
+// libxcb is already loaded by Qt's X11 platform plugin; its functions are looked up at run
+// time so that nothing links against it and non-X11 sessions never touch it.
+struct XcbSelectionCalls
+{
+    decltype(&xcb_intern_atom) internAtom = nullptr;
+    decltype(&xcb_intern_atom_reply) internAtomReply = nullptr;
+    decltype(&xcb_get_selection_owner) getSelectionOwner = nullptr;
+    decltype(&xcb_get_selection_owner_reply) getSelectionOwnerReply = nullptr;
+
+    bool complete() const
+    {
+        return internAtom && internAtomReply && getSelectionOwner && getSelectionOwnerReply;
+    }
+
+    static const XcbSelectionCalls &get()
+    {
+        static const XcbSelectionCalls calls = [] {
+            XcbSelectionCalls result;
+            QLibrary xcb(QStringLiteral("xcb"), 1);
+            result.internAtom = reinterpret_cast<decltype(&xcb_intern_atom)>(
+                xcb.resolve("xcb_intern_atom"));
+            result.internAtomReply = reinterpret_cast<decltype(&xcb_intern_atom_reply)>(
+                xcb.resolve("xcb_intern_atom_reply"));
+            result.getSelectionOwner = reinterpret_cast<decltype(&xcb_get_selection_owner)>(
+                xcb.resolve("xcb_get_selection_owner"));
+            result.getSelectionOwnerReply =
+                reinterpret_cast<decltype(&xcb_get_selection_owner_reply)>(
+                    xcb.resolve("xcb_get_selection_owner_reply"));
+            return result;
+        }();
+        return calls;
+    }
+};
+
+// The X screen our connection uses, from DISPLAY (":0.1" → 1); Qt opens that display.
+int defaultScreenNumber()
+{
+    const QString display = qEnvironmentVariable("DISPLAY");
+    const qsizetype colon = display.lastIndexOf(QLatin1Char(':'));
+    const qsizetype dot = display.indexOf(QLatin1Char('.'), colon + 1);
+    if (colon < 0 || dot < 0)
+        return 0;
+    bool ok = false;
+    const int screen = display.mid(dot + 1).toInt(&ok);
+    return ok ? screen : 0;
+}
+
+// True when a compositing manager runs, as the EWMH "_NET_WM_CM_S<screen>" selection says.
+// Outside X11 (Wayland compositors always composite; the offscreen platform draws into
+// memory) translucency works, so the answer is true.
+bool compositorRunning()
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !x11->connection())
+        return true;
+    const XcbSelectionCalls &xcb = XcbSelectionCalls::get();
+    if (!xcb.complete()) {
+        qCWarning(lcAccessibility) << "libxcb functions not found; assuming a compositor";
+        return true;
+    }
+    xcb_connection_t *connection = x11->connection();
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(defaultScreenNumber());
+    xcb_intern_atom_reply_t *atom = xcb.internAtomReply(
+        connection, xcb.internAtom(connection, 0, quint16(name.size()), name.constData()),
+        nullptr);
+    if (!atom)
+        return true;
+    const xcb_atom_t selection = atom->atom;
+    std::free(atom);
+    xcb_get_selection_owner_reply_t *owner = xcb.getSelectionOwnerReply(
+        connection, xcb.getSelectionOwner(connection, selection), nullptr);
+    if (!owner)
+        return true;
+    const bool running = owner->owner != XCB_NONE;
+    std::free(owner);
+    return running;
+}
+
+} // namespace
+
+SystemAccessibility::SystemAccessibility(QObject *parent)
+    : Accessibility(parent)
+    , m_compositorPoll(new QTimer(this))
+{
+    readKdeglobals();
+    m_compositing = compositorRunning();
+    update();
+
+    if (qGuiApp && qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
+        m_compositorPoll->setInterval(kCompositorPollMs);
+        connect(m_compositorPoll, &QTimer::timeout, this, [this] {
+            m_compositing = compositorRunning();
+            update();
+        });
+        m_compositorPoll->start();
+    }
+    readPortal();
+}
+
+SystemAccessibility::~SystemAccessibility()
+{
+    QDBusConnection::sessionBus().disconnect(kPortalService, kPortalPath, kPortalInterface,
+                                             QStringLiteral("SettingChanged"), this,
+                                             SLOT(onPortalSettingChanged(QString, QString,
+                                                                         QDBusVariant)));
+}
+
+bool SystemAccessibility::reduceMotion() const
+{
+    return m_reduceMotion;
+}
+
+bool SystemAccessibility::reduceTransparency() const
+{
+    return m_reduceTransparency;
+}
+
+void SystemAccessibility::refresh()
+{
+    readKdeglobals();
+    m_compositing = compositorRunning();
+    update();
+}
+
+std::optional<SystemAccessibility::PortalReading>
+SystemAccessibility::interpretPortalSetting(const QString &group, const QString &key,
+                                            const QVariant &wrapped)
+{
+    const QVariant value = unwrapped(wrapped);
+    if (!value.isValid())
+        return std::nullopt;
+    const int type = value.userType();
+    if (group == QLatin1String("org.gnome.desktop.interface")
+        && key == QLatin1String("enable-animations") && type == QMetaType::Bool)
+        return PortalReading{Preference::ReduceMotion, !value.toBool()};
+    if (group == QLatin1String("org.kde.kdeglobals.KDE")
+        && key == QLatin1String("AnimationDurationFactor")) {
+        // KDE stores a number; some portal versions hand it over as its text.
+        if (const std::optional<double> factor = asNumber(value))
+            return PortalReading{Preference::ReduceMotion, *factor <= 0.0};
+        return std::nullopt;
+    }
+    if (group == QLatin1String("org.freedesktop.appearance") && key == QLatin1String("contrast")
+        && type != QMetaType::Bool) {
+        // 0: no preference, 1: higher contrast.
+        if (const std::optional<double> contrast = asNumber(value))
+            return PortalReading{Preference::ReduceTransparency, *contrast == 1.0};
+        return std::nullopt;
+    }
+    if (group == QLatin1String("org.gnome.desktop.a11y.interface")
+        && key == QLatin1String("high-contrast") && type == QMetaType::Bool)
+        return PortalReading{Preference::ReduceTransparency, value.toBool()};
+    return std::nullopt;
+}
+
+std::optional<double> SystemAccessibility::kdeAnimationFactor(const QString &kdeglobalsPath)
+{
+    const QSettings settings(kdeglobalsPath, QSettings::IniFormat);
+    const QVariant value = settings.value(QStringLiteral("KDE/AnimationDurationFactor"));
+    return value.isValid() ? asNumber(value) : std::nullopt;
+}
+
+void SystemAccessibility::readPortal()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    bus.connect(kPortalService, kPortalPath, kPortalInterface, QStringLiteral("SettingChanged"),
+                this, SLOT(onPortalSettingChanged(QString, QString, QDBusVariant)));
+    for (const PortalKey &entry : kPortalKeys) {
+        const QString group = QString::fromLatin1(entry.group);
+        const QString key = QString::fromLatin1(entry.key);
+        QDBusMessage read = QDBusMessage::createMethodCall(kPortalService, kPortalPath,
+                                                           kPortalInterface,
+                                                           QStringLiteral("Read"));
+        read << group << key;
+        // Asynchronous: a missing or slow portal must not hold up the first paint.
+        auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(read), this);
+        connect(watcher, &QDBusPendingCallWatcher::finished, this,
+                [this, group, key](QDBusPendingCallWatcher *call) {
+                    const QDBusPendingReply<QDBusVariant> reply = *call;
+                    if (reply.isError())
+                        qCDebug(lcAccessibility) << "portal has no" << group << key;
+                    else
+                        applyPortalSetting(group, key, QVariant::fromValue(reply.value()));
+                    call->deleteLater();
+                });
+    }
+}
+
+void SystemAccessibility::onPortalSettingChanged(const QString &group, const QString &key,
+                                                 const QDBusVariant &value)
+{
+    applyPortalSetting(group, key, QVariant::fromValue(value));
+}
+
+void SystemAccessibility::applyPortalSetting(const QString &group, const QString &key,
+                                             const QVariant &value)
+{
+    const std::optional<PortalReading> reading = interpretPortalSetting(group, key, value);
+    if (!reading)
+        return;
+    m_portal.insert(group + QLatin1Char('/') + key, *reading);
+    update();
+}
+
+void SystemAccessibility::readKdeglobals()
+{
+    // The user's file overrides the system's, as KDE reads them.
+    const QStringList files =
+        QStandardPaths::locateAll(QStandardPaths::GenericConfigLocation,
+                                  QStringLiteral("kdeglobals"));
+    m_kdeglobalsAnimationsOff = false;
+    for (const QString &file : files) {
+        if (const std::optional<double> factor = kdeAnimationFactor(file)) {
+            m_kdeglobalsAnimationsOff = *factor <= 0.0;
+            break;
+        }
+    }
+}
+
+void SystemAccessibility::update()
+{
+    bool reduceMotion = m_kdeglobalsAnimationsOff;
+    bool highContrast = false;
+    for (const PortalReading &reading : std::as_const(m_portal)) {
+        if (!reading.on)
+            continue;
+        if (reading.preference == Preference::ReduceMotion)
+            reduceMotion = true;
+        else
+            highContrast = true;
+    }
+    const bool reduceTransparency = !m_compositing || highContrast;
+    if (reduceMotion == m_reduceMotion && reduceTransparency == m_reduceTransparency)
+        return;
+    m_reduceMotion = reduceMotion;
+    m_reduceTransparency = reduceTransparency;
+    Q_EMIT changed();
+}

@@ -1,0 +1,320 @@
+#include "ui/SymbolIcons.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPainterPath>
+#include <QStandardPaths>
+
+#include <array>
+
+namespace {
+
+struct SymbolEntry
+{
+    const char *symbol;
+    std::array<const char *, 2> themeNames; // null-terminated when shorter
+};
+
+// Symbol → freedesktop icon names, best first. Adwaita has the first name of every entry.
+constexpr SymbolEntry kSymbols[] = {
+    {"arrow.up.left.and.arrow.down.right", {"view-fullscreen-symbolic", "view-fullscreen"}},
+    {"checkmark", {"object-select-symbolic", "emblem-ok-symbolic"}},
+    {"checkmark.circle.fill", {"emblem-default-symbolic", "emblem-default"}},
+    {"ellipsis", {"view-more-horizontal-symbolic", "view-more-symbolic"}},
+    {"exclamationmark.circle", {"dialog-warning-symbolic", "dialog-warning"}},
+    {"exclamationmark.circle.fill", {"dialog-warning-symbolic", "dialog-warning"}},
+    {"eye", {"view-reveal-symbolic", "view-visible-symbolic"}},
+    {"folder", {"folder-symbolic", "folder"}},
+    {"folder.badge.plus", {"folder-new-symbolic", "folder-new"}},
+    {"folder.badge.questionmark", {"folder-symbolic", "folder"}},
+    {"gearshape", {"emblem-system-symbolic", "preferences-system-symbolic"}},
+    {"magnifyingglass", {"edit-find-symbolic", "system-search-symbolic"}},
+    {"photo", {"image-x-generic-symbolic", "image-x-generic"}},
+    {"pin", {"view-pin-symbolic", nullptr}},
+    {"pin.fill", {"view-pin-symbolic", nullptr}},
+    {"square.and.arrow.up", {"send-to-symbolic", "document-send-symbolic"}},
+    {"square.on.square", {"edit-copy-symbolic", "edit-copy"}},
+    {"text.viewfinder", {"scanner-symbolic", "insert-text-symbolic"}},
+    {"trash", {"user-trash-symbolic", "user-trash"}},
+    {"viewfinder", {"applets-screenshooter-symbolic", "camera-photo-symbolic"}},
+    {"xmark", {"window-close-symbolic", "window-close"}},
+    {"xmark.circle.fill", {"edit-clear-symbolic", "edit-clear"}},
+};
+
+const SymbolEntry *entryFor(const QString &symbol)
+{
+    for (const SymbolEntry &entry : kSymbols) {
+        if (symbol == QLatin1String(entry.symbol))
+            return &entry;
+    }
+    return nullptr;
+}
+
+// Folders that hold icon themes: Qt's search paths plus the XDG ones (Qt's list is only its
+// own resources when no desktop theme plugin is loaded).
+QStringList iconBaseDirs()
+{
+    QStringList dirs = QIcon::themeSearchPaths();
+    dirs << QDir::homePath() + QStringLiteral("/.icons");
+    dirs << QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
+                                      QStandardPaths::LocateDirectory);
+    dirs.removeDuplicates();
+    return dirs;
+}
+
+QStringList themesToSearch()
+{
+    // Adwaita is the symbol set the program is packaged with; the user's theme comes first.
+    QStringList themes{QIcon::themeName(), QIcon::fallbackThemeName(), QStringLiteral("Adwaita")};
+    themes.removeAll(QString());
+    themes.removeDuplicates();
+    return themes;
+}
+
+// Every "<size>/<context>/<name>.symbolic.png" of the first theme that has the icon.
+QIcon symbolicPngIcon(const QString &name, const QStringList &baseDirs, const QStringList &themes)
+{
+    const QString fileName = name + QStringLiteral(".symbolic.png");
+    for (const QString &theme : themes) {
+        QIcon icon;
+        for (const QString &base : baseDirs) {
+            const QDir themeDir(base + QLatin1Char('/') + theme);
+            if (!themeDir.exists())
+                continue;
+            for (const QString &sizeDir : themeDir.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+                const QDir sized(themeDir.filePath(sizeDir));
+                for (const QString &context : sized.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+                    const QString path = sized.filePath(context + QLatin1Char('/') + fileName);
+                    if (QFileInfo::exists(path))
+                        icon.addFile(path);
+                }
+            }
+        }
+        if (!icon.isNull())
+            return icon;
+    }
+    return {};
+}
+
+constexpr qreal kGrid = 16; // the drawn symbols' design square
+
+void drawSymbol(QPainter &painter, const QString &symbol)
+{
+    const QPen line(Qt::black, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    painter.setPen(line);
+    painter.setBrush(Qt::NoBrush);
+    const auto filled = [&] {
+        painter.setBrush(Qt::black);
+    };
+    const auto folder = [&] {
+        QPainterPath path;
+        path.moveTo(2, 4);
+        path.lineTo(6, 4);
+        path.lineTo(7.5, 5.5);
+        path.lineTo(14, 5.5);
+        path.lineTo(14, 13);
+        path.lineTo(2, 13);
+        path.closeSubpath();
+        painter.drawPath(path);
+    };
+    const auto corners = [&] {
+        for (const QPointF &c : {QPointF(2, 2), QPointF(14, 2), QPointF(14, 14), QPointF(2, 14)}) {
+            const qreal dx = c.x() < 8 ? 3.5 : -3.5;
+            const qreal dy = c.y() < 8 ? 3.5 : -3.5;
+            painter.drawPolyline(QPolygonF{QPointF(c.x() + dx, c.y()), c, QPointF(c.x(), c.y() + dy)});
+        }
+    };
+    const auto check = [&](qreal scale, QPointF offset) {
+        painter.drawPolyline(QPolygonF{offset + QPointF(3, 8.5) * scale,
+                                       offset + QPointF(6.5, 12) * scale,
+                                       offset + QPointF(13, 4.5) * scale});
+    };
+
+    if (symbol == QLatin1String("xmark") || symbol == QLatin1String("xmark.circle.fill")) {
+        const bool circle = symbol != QLatin1String("xmark");
+        if (circle)
+            painter.drawEllipse(QPointF(8, 8), 6.5, 6.5);
+        const qreal a = circle ? 5.5 : 3.5, b = circle ? 10.5 : 12.5;
+        painter.drawLine(QPointF(a, a), QPointF(b, b));
+        painter.drawLine(QPointF(b, a), QPointF(a, b));
+    } else if (symbol.startsWith(QLatin1String("exclamationmark"))) {
+        painter.drawEllipse(QPointF(8, 8), 6.5, 6.5);
+        painter.drawLine(QPointF(8, 4.5), QPointF(8, 8.5));
+        painter.drawPoint(QPointF(8, 11.25));
+    } else if (symbol == QLatin1String("gearshape")) {
+        painter.drawEllipse(QPointF(8, 8), 4.5, 4.5);
+        painter.drawEllipse(QPointF(8, 8), 1.75, 1.75);
+        for (int i = 0; i < 8; ++i) {
+            painter.save();
+            painter.translate(8, 8);
+            painter.rotate(45.0 * i);
+            painter.drawLine(QPointF(0, -4.5), QPointF(0, -6.75));
+            painter.restore();
+        }
+    } else if (symbol.startsWith(QLatin1String("pin"))) {
+        if (symbol.endsWith(QLatin1String(".fill")))
+            filled();
+        QPainterPath head;
+        head.moveTo(5, 2);
+        head.lineTo(11, 2);
+        head.lineTo(10, 7);
+        head.lineTo(12, 9.5);
+        head.lineTo(4, 9.5);
+        head.lineTo(6, 7);
+        head.closeSubpath();
+        painter.drawPath(head);
+        painter.drawLine(QPointF(8, 9.5), QPointF(8, 14.5));
+    } else if (symbol == QLatin1String("magnifyingglass")) {
+        painter.drawEllipse(QPointF(6.75, 6.75), 4.5, 4.5);
+        painter.drawLine(QPointF(10, 10), QPointF(14, 14));
+    } else if (symbol.startsWith(QLatin1String("folder"))) {
+        folder();
+        if (symbol.endsWith(QLatin1String("plus"))) {
+            painter.drawLine(QPointF(8, 7.5), QPointF(8, 11));
+            painter.drawLine(QPointF(6.25, 9.25), QPointF(9.75, 9.25));
+        } else if (symbol.endsWith(QLatin1String("questionmark"))) {
+            painter.drawPoint(QPointF(8, 10.5));
+        }
+    } else if (symbol == QLatin1String("viewfinder") || symbol == QLatin1String("text.viewfinder")) {
+        corners();
+        if (symbol.startsWith(QLatin1String("text"))) {
+            painter.drawLine(QPointF(5, 6.5), QPointF(11, 6.5));
+            painter.drawLine(QPointF(5, 9.5), QPointF(9.5, 9.5));
+        } else {
+            painter.drawEllipse(QPointF(8, 8), 2, 2);
+        }
+    } else if (symbol == QLatin1String("arrow.up.left.and.arrow.down.right")) {
+        painter.drawLine(QPointF(3, 3), QPointF(13, 13));
+        painter.drawPolyline(QPolygonF{QPointF(3, 7.5), QPointF(3, 3), QPointF(7.5, 3)});
+        painter.drawPolyline(QPolygonF{QPointF(13, 8.5), QPointF(13, 13), QPointF(8.5, 13)});
+    } else if (symbol == QLatin1String("trash")) {
+        painter.drawLine(QPointF(2.5, 4), QPointF(13.5, 4));
+        painter.drawPolyline(QPolygonF{QPointF(6, 4), QPointF(6, 2), QPointF(10, 2), QPointF(10, 4)});
+        painter.drawPolyline(QPolygonF{QPointF(4, 4), QPointF(4.75, 14), QPointF(11.25, 14),
+                                       QPointF(12, 4)});
+    } else if (symbol == QLatin1String("ellipsis")) {
+        filled();
+        painter.setPen(Qt::NoPen);
+        for (const qreal x : {3.5, 8.0, 12.5})
+            painter.drawEllipse(QPointF(x, 8), 1.4, 1.4);
+    } else if (symbol == QLatin1String("checkmark")) {
+        check(1.0, QPointF());
+    } else if (symbol == QLatin1String("checkmark.circle.fill")) {
+        painter.drawEllipse(QPointF(8, 8), 6.5, 6.5);
+        check(0.6, QPointF(3.2, 3.2));
+    } else if (symbol == QLatin1String("square.on.square")) {
+        painter.drawRoundedRect(QRectF(5.5, 5.5, 8.5, 8.5), 2, 2);
+        painter.drawPolyline(QPolygonF{QPointF(10.5, 3.5), QPointF(10.5, 2), QPointF(2, 2),
+                                       QPointF(2, 10.5), QPointF(3.5, 10.5)});
+    } else if (symbol == QLatin1String("photo")) {
+        painter.drawRoundedRect(QRectF(2, 3, 12, 10), 2, 2);
+        painter.drawPolyline(QPolygonF{QPointF(2.5, 12), QPointF(6.5, 8), QPointF(9, 10.5),
+                                       QPointF(10.5, 9), QPointF(13.5, 12)});
+        painter.drawPoint(QPointF(10.5, 6));
+    } else if (symbol == QLatin1String("eye")) {
+        QPainterPath lens;
+        lens.moveTo(1.5, 8);
+        lens.quadTo(8, 0.5, 14.5, 8);
+        lens.quadTo(8, 15.5, 1.5, 8);
+        painter.drawPath(lens);
+        painter.drawEllipse(QPointF(8, 8), 2, 2);
+    } else if (symbol == QLatin1String("square.and.arrow.up")) {
+        painter.drawPolyline(QPolygonF{QPointF(5.5, 6.5), QPointF(3, 6.5), QPointF(3, 14.5),
+                                       QPointF(13, 14.5), QPointF(13, 6.5), QPointF(10.5, 6.5)});
+        painter.drawLine(QPointF(8, 1.75), QPointF(8, 10));
+        painter.drawPolyline(QPolygonF{QPointF(5.25, 4.5), QPointF(8, 1.75), QPointF(10.75, 4.5)});
+    } else {
+        painter.drawRoundedRect(QRectF(3, 3, 10, 10), 2.5, 2.5);
+    }
+}
+
+} // namespace
+
+QStringList SymbolIcons::symbols()
+{
+    QStringList result;
+    for (const SymbolEntry &entry : kSymbols)
+        result << QString::fromLatin1(entry.symbol);
+    return result;
+}
+
+QStringList SymbolIcons::themeNames(const QString &symbol)
+{
+    QStringList names;
+    if (const SymbolEntry *entry = entryFor(symbol)) {
+        for (const char *name : entry->themeNames) {
+            if (name)
+                names << QString::fromLatin1(name);
+        }
+    }
+    return names;
+}
+
+SymbolIcons::Resolved SymbolIcons::resolve(const QString &symbol)
+{
+    const QStringList names = themeNames(symbol);
+    if (!names.isEmpty()) {
+        const QStringList baseDirs = iconBaseDirs();
+        const QStringList themes = themesToSearch();
+        for (const QString &name : names) {
+            const QIcon icon = symbolicPngIcon(name, baseDirs, themes);
+            if (!icon.isNull())
+                return {icon, Source::Theme, name};
+        }
+        for (const QString &name : names) {
+            if (QIcon::hasThemeIcon(name))
+                return {QIcon::fromTheme(name), Source::Theme, name};
+        }
+    }
+    return {drawnIcon(symbol), Source::Drawn, QString()};
+}
+
+QIcon SymbolIcons::drawnIcon(const QString &symbol)
+{
+    QIcon icon;
+    for (const int side : {16, 32, 48, 64}) {
+        QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(side / kGrid, side / kGrid);
+        drawSymbol(painter, symbol);
+        painter.end();
+        icon.addPixmap(QPixmap::fromImage(image));
+    }
+    return icon;
+}
+
+QImage SymbolIcons::tinted(const QIcon &icon, int side, const QColor &colour,
+                           qreal devicePixelRatio)
+{
+    const int pixels = std::max(1, qRound(side * devicePixelRatio));
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    // Picked at device pixels so the sharpest size of the theme is used, never upscaled blur.
+    const QPixmap source = icon.pixmap(QSize(pixels, pixels));
+    if (!source.isNull()) {
+        const QSize drawn = source.size().scaled(pixels, pixels, Qt::KeepAspectRatio);
+        painter.drawPixmap(QRect(QPoint((pixels - drawn.width()) / 2, (pixels - drawn.height()) / 2),
+                                 drawn),
+                           source);
+    }
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(image.rect(), colour);
+    painter.end();
+    image.setDevicePixelRatio(devicePixelRatio);
+    return image;
+}
+
+void SymbolIcons::paint(QPainter &painter, const QRectF &rect, const QIcon &icon, int side,
+                        const QColor &colour)
+{
+    const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QImage image = tinted(icon, side, colour, dpr);
+    const QPointF topLeft(rect.center().x() - side / 2.0, rect.center().y() - side / 2.0);
+    painter.drawImage(QRectF(topLeft, QSizeF(side, side)), image);
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QColor>
+#include <QIcon>
+#include <QImage>
+#include <QRectF>
+#include <QString>
+#include <QStringList>
+
+class QPainter;
+
+// The symbols the views name ("pin.fill", "magnifyingglass", …) as freedesktop icon-theme
+// icons. One table maps each symbol to theme names, best first. A symbol resolves to the first
+// name the icon theme has, preferring the monochrome ".symbolic.png" variant that GTK themes
+// such as Adwaita ship for recolouring, then whatever `QIcon::fromTheme` finds; a symbol no
+// theme provides is drawn here. Icons are used as masks: `paint` tints them.
+// Resolving searches the icon folders, so views resolve a symbol once and keep the icon.
+class SymbolIcons final
+{
+public:
+    enum class Source { Theme, Drawn };
+    struct Resolved
+    {
+        QIcon icon;
+        Source source = Source::Drawn;
+        QString themeName; // the theme icon used; empty when drawn
+    };
+
+    // Every symbol the views use.
+    static QStringList symbols();
+    // The theme names a symbol maps to, best first; empty for an unknown symbol.
+    static QStringList themeNames(const QString &symbol);
+
+    static Resolved resolve(const QString &symbol);
+    static QIcon icon(const QString &symbol) { return resolve(symbol).icon; }
+    // The drawn stand-in for a symbol (a neutral rounded square for an unknown one).
+    static QIcon drawnIcon(const QString &symbol);
+
+    // The icon at `side` × `side` design pixels for a screen of `devicePixelRatio`, every
+    // opaque pixel replaced by `colour` (its alpha kept as coverage).
+    static QImage tinted(const QIcon &icon, int side, const QColor &colour,
+                         qreal devicePixelRatio = 1.0);
+    // Draws the tinted icon `side` pixels square, centred in `rect`.
+    static void paint(QPainter &painter, const QRectF &rect, const QIcon &icon, int side,
+                      const QColor &colour);
+};

@@ -1,0 +1,172 @@
+#include "ui/ThumbnailCache.h"
+
+#include "library/Screenshot.h"
+#include "platform/ImageServices.h"
+
+#include <QLoggingCategory>
+#include <QMutexLocker>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcThumbnails, "brimfold.ui.thumbnails", QtCriticalMsg)
+
+constexpr int kDecodingThreads = 2;
+
+} // namespace
+
+// Least recently used entries leave first once either limit is passed. A thumbnail larger than
+// the whole cost limit is handed out but not kept: storing it would evict everything else.
+class ThumbnailCache::Store final
+{
+public:
+    explicit Store(Limits limits)
+        : m_limits(limits)
+    {
+    }
+
+    std::optional<QImage> find(const QString &key)
+    {
+        QMutexLocker lock(&m_mutex);
+        const auto found = m_index.constFind(key);
+        if (found == m_index.constEnd())
+            return std::nullopt;
+        m_entries.splice(m_entries.begin(), m_entries, *found);
+        return (*found)->image;
+    }
+
+    void insert(const QString &key, const QImage &image)
+    {
+        const qint64 cost = image.sizeInBytes();
+        QMutexLocker lock(&m_mutex);
+        if (const auto found = m_index.constFind(key); found != m_index.constEnd())
+            removeLocked(*found);
+        if (cost > m_limits.totalCost)
+            return;
+        m_entries.push_front(Entry{key, image, cost});
+        m_index.insert(key, m_entries.begin());
+        m_cost += cost;
+        while (int(m_entries.size()) > m_limits.count || m_cost > m_limits.totalCost)
+            removeLocked(std::prev(m_entries.end()));
+    }
+
+    int count() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return int(m_entries.size());
+    }
+
+    qint64 cost() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_cost;
+    }
+
+private:
+    struct Entry
+    {
+        QString key;
+        QImage image;
+        qint64 cost;
+    };
+    using Iterator = std::list<Entry>::iterator;
+
+    void removeLocked(Iterator entry)
+    {
+        m_cost -= entry->cost;
+        m_index.remove(entry->key);
+        m_entries.erase(entry);
+    }
+
+    const Limits m_limits;
+    mutable QMutex m_mutex;
+    std::list<Entry> m_entries; // most recently used first
+    QHash<QString, Iterator> m_index;
+    qint64 m_cost = 0;
+};
+
+ThumbnailCache::ThumbnailCache(const ImageServices &images, QObject *parent)
+    : ThumbnailCache(images, Limits{}, parent)
+{
+}
+
+ThumbnailCache::ThumbnailCache(const ImageServices &images, Limits limits, QObject *parent)
+    : QObject(parent)
+    , m_store(std::make_shared<Store>(limits))
+    , m_images(images)
+    , m_limits(limits)
+{
+    m_pool.setMaxThreadCount(kDecodingThreads);
+}
+
+ThumbnailCache::~ThumbnailCache()
+{
+    m_pool.clear();
+    m_pool.waitForDone();
+}
+
+QString ThumbnailCache::key(const Screenshot &item, int pixels)
+{
+    return item.cacheKey() + QLatin1Char(':') + QString::number(pixels);
+}
+
+std::optional<QImage> ThumbnailCache::cachedImage(const Screenshot &item, int pixels) const
+{
+    return m_store->find(key(item, pixels));
+}
+
+QFuture<std::optional<QImage>> ThumbnailCache::image(const Screenshot &item, int pixels)
+{
+    const QString cacheKey = key(item, pixels);
+    if (std::optional<QImage> hit = m_store->find(cacheKey))
+        return QtFuture::makeReadyFuture(std::move(hit));
+
+    ++m_loading[cacheKey];
+    const std::shared_ptr<Store> store = m_store;
+    const ImageServices *images = &m_images;
+    const QString path = item.id();
+    QFuture<std::optional<QImage>> job = QtConcurrent::run(&m_pool, [store, images, cacheKey,
+                                                                     path, pixels] {
+        // An earlier job may have made this thumbnail while this one waited in the queue.
+        if (std::optional<QImage> hit = store->find(cacheKey))
+            return hit;
+        const std::optional<QImage> decoded = images->downscaledImage(path, pixels);
+        if (!decoded || decoded->isNull()) {
+            qCDebug(lcThumbnails) << "no thumbnail for" << path;
+            return std::optional<QImage>();
+        }
+        QImage ready = decoded->convertToFormat(decoded->hasAlphaChannel()
+                                                    ? QImage::Format_ARGB32_Premultiplied
+                                                    : QImage::Format_RGB32);
+        store->insert(cacheKey, ready);
+        return std::optional<QImage>(std::move(ready));
+    });
+    return job.then(this, [this, cacheKey](std::optional<QImage> result) {
+        if (--m_loading[cacheKey] <= 0)
+            m_loading.remove(cacheKey);
+        if (result)
+            Q_EMIT thumbnailLoaded(cacheKey, *result);
+        else
+            Q_EMIT thumbnailFailed(cacheKey);
+        return result;
+    });
+}
+
+bool ThumbnailCache::request(const Screenshot &item, int pixels)
+{
+    const QString cacheKey = key(item, pixels);
+    if (isLoading(cacheKey) || m_store->find(cacheKey))
+        return false;
+    image(item, pixels);
+    return true;
+}
+
+int ThumbnailCache::count() const
+{
+    return m_store->count();
+}
+
+qint64 ThumbnailCache::totalCost() const
+{
+    return m_store->cost();
+}
