@@ -6,6 +6,8 @@
 #include <QImageReader>
 #include <QImageWriter>
 
+#include <limits>
+
 std::optional<QByteArray> ImageServices::encodePng(const QImage &image)
 {
     if (image.isNull())
@@ -25,6 +27,14 @@ const ImageServices &ImageServices::system()
 {
     static const SystemImageServices services;
     return services;
+}
+
+qint64 ImageServices::maximumPixelCount()
+{
+    const qint64 megabytes = QImageReader::allocationLimit();
+    if (megabytes <= 0)
+        return std::numeric_limits<qint64>::max();
+    return megabytes * 1024 * 1024 / 4; // 32 bits a pixel
 }
 
 void ImageServices::applyAllocationLimit()

@@ -34,6 +34,10 @@ public:
     // The decoders of this system. Stateless, so one shared instance serves every caller.
     static const ImageServices &system();
 
+    // The most pixels a full decode may hold under the current allocation limit. An image larger
+    // than this can never be shown, copied or read in full.
+    static qint64 maximumPixelCount();
+
     // Raises Qt's decode allocation limit so ordinary large screenshots decode, while a
     // pathological header still cannot make the program allocate gigabytes. Call once at start.
     static void applyAllocationLimit();

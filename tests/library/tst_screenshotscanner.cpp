@@ -87,6 +87,19 @@ QStringList names(const QList<Screenshot> &screenshots)
 
 } // namespace
 
+// Reports one fixed pixel size for every file, as a header would.
+class FixedSizeImages final : public ImageServices
+{
+public:
+    explicit FixedSizeImages(QSize size) : m_size(size) {}
+    std::optional<QSize> pixelSize(const QString &) const override { return m_size; }
+    std::optional<QImage> decodeFirstImage(const QString &) const override { return std::nullopt; }
+    std::optional<QImage> downscaledImage(const QString &, int) const override { return std::nullopt; }
+
+private:
+    QSize m_size;
+};
+
 class TestScreenshotScanner final : public QObject
 {
     Q_OBJECT
@@ -107,6 +120,7 @@ private slots:
     void previousRecordReuse();
     void unlistableFolderIsAnError_data();
     void unlistableFolderIsAnError();
+    void imagesTooLargeToDecodeAreSkipped();
 };
 
 void TestScreenshotScanner::hasScreenshotName_data()
@@ -488,6 +502,23 @@ void TestScreenshotScanner::unlistableFolderIsAnError()
     QVERIFY(!result.error->message.isEmpty());
     QVERIFY(result.screenshots.isEmpty());
     QVERIFY(images.reads().isEmpty());
+}
+
+void TestScreenshotScanner::imagesTooLargeToDecodeAreSkipped()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(TestSupport::writeFile(QDir(dir.path()).filePath("Screenshot big.png"), pngBytes()));
+
+    const auto huge = ScreenshotScanner::scan(dir.path(), false, 500, {}, {},
+                                              FixedSizeImages(QSize(20000, 20000)));
+    QVERIFY(huge.ok());
+    QVERIFY(huge.screenshots.isEmpty());
+
+    const auto wide = ScreenshotScanner::scan(dir.path(), false, 500, {}, {},
+                                              FixedSizeImages(QSize(11520, 2160)));
+    QCOMPARE(wide.screenshots.size(), 1);
+    QCOMPARE(wide.screenshots.first().dimensions(), QStringLiteral("11520 \u00D7 2160"));
 }
 
 QTEST_GUILESS_MAIN(TestScreenshotScanner)
