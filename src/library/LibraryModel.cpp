@@ -36,21 +36,21 @@ bool isBlank(const QString &text)
 
 } // namespace
 
-LibraryModel::Services LibraryModel::makeSystemServices(const QStringList &arguments)
+LibraryModel::Services LibraryModel::makeSystemServices(bool demo)
 {
     Services services;
     services.clipboard = std::make_unique<SystemClipboard>();
     services.trash = std::make_unique<SystemTrash>();
     services.images = &ImageServices::system();
     services.makeEventSource = [] { return std::make_unique<InotifyEventSource>(); };
-    services.textCacheDirectory = textCacheDirectory(arguments);
+    services.textCacheDirectory = textCacheDirectory(demo);
     return services;
 }
 
-QString LibraryModel::textCacheDirectory(const QStringList &arguments)
+QString LibraryModel::textCacheDirectory(bool demo)
 {
     const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    const QString suite = arguments.contains(QStringLiteral("--demo"))
+    const QString suite = demo
         ? QStringLiteral("app.vellum.demo")
         : QStringLiteral("app.vellum.screenshots");
     return QDir(dataHome).filePath(suite + QStringLiteral("/ScreenshotText-v1"));
@@ -67,7 +67,7 @@ LibraryModel::LibraryModel(Preferences &preferences, Services services, QObject 
         m_services.trash = std::make_unique<SystemTrash>();
     m_images = m_services.images ? m_services.images : &ImageServices::system();
     if (m_services.textCacheDirectory.isEmpty())
-        m_services.textCacheDirectory = textCacheDirectory({});
+        m_services.textCacheDirectory = textCacheDirectory(false);
 
     std::unique_ptr<ScreenshotTextWorker> worker = std::move(m_services.textWorker);
     if (!worker) {

@@ -85,11 +85,10 @@ public:
 
     // Everything real except the folder picker (a view-layer object the app adds): the
     // application's clipboard (needs a QGuiApplication), the freedesktop Trash, the system
-    // image decoders, inotify, and the text cache for a process started with `arguments`.
-    static Services makeSystemServices(const QStringList &arguments);
-    // $XDG_DATA_HOME/app.vellum.screenshots/ScreenshotText-v1, or app.vellum.demo when the
-    // arguments hold exactly "--demo".
-    static QString textCacheDirectory(const QStringList &arguments);
+    // image decoders, inotify, and the text cache of a normal or a demo copy.
+    static Services makeSystemServices(bool demo);
+    // $XDG_DATA_HOME/app.vellum.screenshots/ScreenshotText-v1, or app.vellum.demo for a demo copy.
+    static QString textCacheDirectory(bool demo);
 
     // `preferences` must outlive the model. Reads the pin set; connects nothing yet.
     LibraryModel(Preferences &preferences, Services services, QObject *parent = nullptr);
