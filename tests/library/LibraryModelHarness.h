@@ -1,7 +1,7 @@
 #pragma once
 
-// What the library model's tests share: a real folder of drawn screenshots, fake services
-// around the real model, a fake recogniser behind the real text worker and index.
+// The real library model over a temporary folder of drawn screenshots, with fake clipboard,
+// Trash, picker, watcher and recogniser (behind the real text worker and index).
 
 #include "FakeClipboard.h"
 #include "FakeTrash.h"
@@ -22,105 +22,64 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 
 namespace harness {
 
-// Shared between a test and the fake recogniser on the worker's thread.
-struct RecognizerState final
-{
-    std::mutex mutex;
-    std::condition_variable released;
-    QSet<QString> held;          // file names whose recognition waits for release()
-    QSet<QString> failing;       // file names whose recognition fails
-    QHash<QString, QString> texts; // file name → text; default "words in <name>"
-    int recognized = 0;
-
-    void hold(const QString &name)
-    {
-        const std::lock_guard lock(mutex);
-        held.insert(name);
-    }
-    void release()
-    {
-        {
-            const std::lock_guard lock(mutex);
-            held.clear();
-        }
-        released.notify_all();
-    }
-    void setText(const QString &name, const QString &text)
-    {
-        const std::lock_guard lock(mutex);
-        texts.insert(name, text);
-    }
-};
-
+// Runs on the text worker's thread; the test steers it through the locked members.
 class FakeRecognizer final : public ScreenshotTextRecognizing
 {
 public:
-    explicit FakeRecognizer(std::shared_ptr<RecognizerState> state) : m_state(std::move(state)) {}
-
     CapabilitiesResult capabilities() override
     {
         return TextRecognitionCapabilities{{QStringLiteral("en-US")}, QStringLiteral("fake-v1")};
     }
-
-    TextResult recognize(const QString &imagePath, const TextRecognitionCapabilities &,
-                         std::stop_token stop) override
+    TextResult recognize(const QString &imagePath, const TextRecognitionCapabilities &, std::stop_token stop) override
     {
         const QString name = QFileInfo(imagePath).fileName();
-        std::unique_lock lock(m_state->mutex);
-        m_state->released.wait(lock, [&] { return !m_state->held.contains(name) || stop.stop_requested(); });
+        std::unique_lock lock(mutex);
+        released.wait(lock, [&] { return !held.contains(name) || stop.stop_requested(); });
         if (stop.stop_requested())
             return TextRecognitionError::cancelled;
-        ++m_state->recognized;
-        if (m_state->failing.contains(name))
+        ++recognized;
+        if (failing.contains(name))
             return TextRecognitionError::unreadableImage;
-        return m_state->texts.value(name, QStringLiteral("words in %1").arg(name));
+        return texts.value(name, QStringLiteral("words in %1").arg(name));
+    }
+    void hold(const QString &name) { const std::lock_guard lock(mutex); held.insert(name); }
+    void setText(const QString &name, const QString &text) { const std::lock_guard lock(mutex); texts.insert(name, text); }
+    void release()
+    {
+        { const std::lock_guard lock(mutex); held.clear(); }
+        released.notify_all();
     }
 
-private:
-    std::shared_ptr<RecognizerState> m_state;
+    std::mutex mutex;
+    std::condition_variable released;
+    QSet<QString> held;            // file names whose recognition waits for release()
+    QSet<QString> failing;         // file names whose recognition fails
+    QHash<QString, QString> texts; // file name → text; default "words in <name>"
+    std::atomic<int> recognized = 0;
 };
 
-// Delivers only the batches a test sends; can refuse to watch.
-class FakeEventSource final : public FolderEventSource
+// Reports nothing; can refuse to watch.
+struct FakeEventSource final : FolderEventSource
 {
-public:
-    bool start(const QString &folderPath, BatchHandler handler) override
-    {
-        if (!accepts)
-            return false;
-        path = folderPath;
-        m_handler = std::move(handler);
-        return true;
-    }
-    void stop() override { m_handler = {}; }
-    void send(const QString &entry, quint32 flags = NoFlags)
-    {
-        if (m_handler)
-            m_handler({entry}, {flags});
-    }
-
+    bool start(const QString &, BatchHandler) override { return accepts; }
+    void stop() override {}
     bool accepts = true;
-    QString path;
-
-private:
-    BatchHandler m_handler;
 };
 
-class NoLocation final : public ScreenshotLocation
+struct NoLocation final : ScreenshotLocation
 {
-public:
     std::optional<QString> location() const override { return std::nullopt; }
 };
 
-class FakePicker final : public FolderPicker
+struct FakePicker final : FolderPicker
 {
-public:
     void chooseFolder(const Request &request, Completion completion) override
     {
         lastRequest = request;
@@ -130,96 +89,81 @@ public:
     Completion pending;
 };
 
-// A drawn screenshot: a PNG (or JPEG) with a few lines of text.
+// A drawn screenshot; returns its canonical path, empty on failure.
 inline QString writeShot(const QString &folder, const QString &name, const char *format = "png",
                          QSize size = QSize(320, 200))
 {
     const QString path = QDir(folder).filePath(name);
     const QImage image = TestSupport::drawTextImage(size, {name, QStringLiteral("sample text")});
-    if (!TestSupport::writeImage(path, image, format))
-        return {};
-    return QFileInfo(path).canonicalFilePath();
+    return TestSupport::writeImage(path, image, format) ? QFileInfo(path).canonicalFilePath() : QString();
 }
 
 inline QByteArray sha256(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
     QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(&file);
-    return hash.result();
+    return file.open(QIODevice::ReadOnly) && hash.addData(&file) ? hash.result() : QByteArray();
 }
 
-inline QStringList ids(const QList<Screenshot> &items)
+inline QStringList shotNames(int count)
 {
-    QStringList list;
-    for (const Screenshot &item : items)
-        list.append(QFileInfo(item.id()).fileName());
-    return list;
+    QStringList names;
+    for (int i = 0; i < count; ++i)
+        names.append(QStringLiteral("Screenshot %1.png").arg(i, 2, 10, QLatin1Char('0')));
+    return names;
 }
 
 enum class Watch { fake, inotify };
 
-// The model over a real temporary folder, with fake services unless told otherwise.
+// Hands ownership out and keeps a pointer for the test.
+template<typename T, typename... Args>
+std::unique_ptr<T> kept(T *&pointer, Args &&...args)
+{
+    auto owned = std::make_unique<T>(std::forward<Args>(args)...);
+    pointer = owned.get();
+    return owned;
+}
+
 struct Fixture final
 {
     explicit Fixture(Watch watch = Watch::fake, std::unique_ptr<Trash> realTrash = {})
     {
-        QVERIFY(root.isValid());
-        folder = QDir(root.path()).filePath(QStringLiteral("Shots"));
-        QDir().mkpath(folder);
-        folder = QFileInfo(folder).canonicalFilePath();
-        store = std::make_unique<SettingsStore>(QDir(root.path()).filePath(QStringLiteral("settings.json")));
-        preferences = std::make_unique<Preferences>(*store, location);
-
+        QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("Shots"))));
+        folder = QFileInfo(root.filePath(QStringLiteral("Shots"))).canonicalFilePath();
         LibraryModel::Services services;
-        auto clip = std::make_unique<FakeClipboard>();
-        clipboard = clip.get();
-        services.clipboard = std::move(clip);
-        if (realTrash) {
-            services.trash = std::move(realTrash);
-        } else {
-            auto bin = std::make_unique<FakeTrash>(QDir(root.path()).filePath(QStringLiteral("Trash")));
-            trash = bin.get();
-            services.trash = std::move(bin);
-        }
-        auto picker = std::make_unique<FakePicker>();
-        folderPicker = picker.get();
-        services.folderPicker = std::move(picker);
-        if (watch == Watch::fake) {
-            services.makeEventSource = [this] {
-                auto source = std::make_unique<FakeEventSource>();
-                events = source.get();
-                return source;
-            };
-        }
-        services.textCacheDirectory = QDir(root.path()).filePath(QStringLiteral("TextCache"));
-        services.recognizer = std::make_unique<FakeRecognizer>(recognizer);
+        services.clipboard = kept(clipboard);
+        services.trash = realTrash ? std::move(realTrash) : kept(trash, root.filePath(QStringLiteral("Trash")));
+        services.folderPicker = kept(folderPicker);
+        if (watch == Watch::fake)
+            services.makeEventSource = [this] { return kept(events); };
+        services.textCacheDirectory = root.filePath(QStringLiteral("TextCache"));
+        services.recognizer = kept(recognizer);
         model = std::make_unique<LibraryModel>(*preferences, std::move(services));
     }
 
-    QString shot(const QString &name, const char *format = "png")
-    {
-        return writeShot(folder, name, format);
-    }
+    QString shot(const QString &name, const char *format = "png") { return writeShot(folder, name, format); }
 
     void connectFolder(const QString &path = {})
     {
         model->connect(QUrl::fromLocalFile(path.isEmpty() ? folder : path));
     }
 
+    // Writes the screenshots, connects and waits until scanned and read; false on failure.
+    bool populate(const QStringList &names)
+    {
+        for (const QString &name : names) {
+            if (shot(name).isEmpty())
+                return false;
+        }
+        connectFolder();
+        return QTest::qWaitFor([&] { return model->items().size() == names.size(); }, 10000) && settle();
+    }
+
     // Waits until no scan runs and the text index has nothing left to read.
     bool settle(int timeoutMs = 20000)
     {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < timeoutMs) {
-            if (!model->isScanning() && !model->textIndex().isRunning())
-                return true;
-            QTest::qWait(10);
-        }
-        return false;
+        return QTest::qWaitFor([&] { return !model->isScanning() && !model->textIndex().isRunning(); },
+                               timeoutMs);
     }
 
     std::optional<Screenshot> item(const QString &name) const
@@ -234,14 +178,16 @@ struct Fixture final
     QTemporaryDir root;
     QString folder;
     NoLocation location;
-    std::unique_ptr<SettingsStore> store;
-    std::unique_ptr<Preferences> preferences;
+    std::unique_ptr<SettingsStore> store = std::make_unique<SettingsStore>(root.filePath(QStringLiteral("settings.json")));
+    std::unique_ptr<Preferences> preferences = std::make_unique<Preferences>(*store, location);
     FakeClipboard *clipboard = nullptr;
     FakeTrash *trash = nullptr;
     FakePicker *folderPicker = nullptr;
     FakeEventSource *events = nullptr;
-    std::shared_ptr<RecognizerState> recognizer = std::make_shared<RecognizerState>();
+    FakeRecognizer *recognizer = nullptr; // owned by the model's text worker
     std::unique_ptr<LibraryModel> model;
 };
 
 } // namespace harness
+
+#define CHECK_CONSISTENT(f) QVERIFY2((f).model->isConsistent(), "model invariants broken")

@@ -17,8 +17,6 @@ struct ScanCounter final
     int started = 0;
 };
 
-const QString noAccess = QStringLiteral("Brimfold can’t access this folder. Choose it again to grant access.");
-
 } // namespace
 
 class TestLibraryModel final : public QObject
@@ -26,17 +24,25 @@ class TestLibraryModel final : public QObject
     Q_OBJECT
 
 private slots:
-    void firstScanIsNoArrival()
+    void arrivalsAndUnchangedRescan()
     {
         Fixture f;
         int arrivals = 0;
         f.model->setOnArrival([&] { ++arrivals; });
         QVERIFY(f.populate(shotNames(3)));
-        QVERIFY(f.preferences->hasConnectedFolder());
-        QCOMPARE(f.model->arrivalCount(), 0);
-        QCOMPARE(arrivals, 0);
+        QCOMPARE(f.model->arrivalCount(), 0); // the first scan is no arrival
         QVERIFY(f.model->selectedID().has_value());
-        CHECK_CONSISTENT(f);
+
+        // The same items again rebuild nothing.
+        const qint64 rebuilds = f.model->snapshotRevision();
+        const int textRevision = f.model->textIndexRevision();
+        QSignalSpy itemsChanged(f.model.get(), &LibraryModel::itemsChanged);
+        f.model->refresh(false);
+        QTRY_VERIFY(!f.model->isScanning());
+        QCOMPARE(itemsChanged.size(), 0);
+        QCOMPARE(f.model->snapshotRevision(), rebuilds);
+        QCOMPARE(f.model->textIndexRevision(), textRevision);
+        QVERIFY(!f.model->textIndex().isRunning());
 
         // Several new files found by one scan are one arrival.
         for (int i = 3; i < 6; ++i)
@@ -65,25 +71,10 @@ private slots:
         CHECK_CONSISTENT(f);
     }
 
-    void unchangedRescanRebuildsNothing()
-    {
-        Fixture f;
-        QVERIFY(f.populate(shotNames(3)));
-        const qint64 rebuilds = f.model->snapshotRevision();
-        const int textRevision = f.model->textIndexRevision();
-        QSignalSpy itemsChanged(f.model.get(), &LibraryModel::itemsChanged);
-        f.model->refresh(false);
-        QTRY_VERIFY(!f.model->isScanning());
-        QCOMPARE(itemsChanged.size(), 0);
-        QCOMPARE(f.model->snapshotRevision(), rebuilds);
-        QCOMPARE(f.model->textIndexRevision(), textRevision);
-        QVERIFY(!f.model->textIndex().isRunning());
-        CHECK_CONSISTENT(f);
-    }
-
     void initialScanOfAnEmptyFolderFeedsTheIndex()
     {
         Fixture f;
+        QVERIFY(!f.model->latest());
         f.connectFolder();
         // The scan's list equals the (empty) items, but a first scan still hands it to the index.
         QTRY_VERIFY(!f.model->isScanning());
@@ -141,10 +132,12 @@ private slots:
         QVERIFY(f.populate({"Screenshot alpha.png", "Screenshot beta.png", "Screenshot gamma.png"}));
         f.model->select(*f.item(QStringLiteral("Screenshot alpha.png")));
         f.model->pin(*f.item(QStringLiteral("Screenshot beta.png")));
+        const Screenshot newest = f.model->items().first();
 
         f.model->setPinnedOnly(pinnedOnly);
         f.model->setQuery(query);
         CHECK_CONSISTENT(f);
+        QCOMPARE(f.model->latest(), newest); // whatever the tab and query
         QCOMPARE(f.model->visibleItems().isEmpty(), expected.isEmpty());
         QCOMPARE(f.model->selectedID().has_value(), !expected.isEmpty());
         QCOMPARE(f.model->selected().has_value(), !expected.isEmpty());
@@ -210,25 +203,6 @@ private slots:
         CHECK_CONSISTENT(f);
     }
 
-    void latestIgnoresTabAndQuery()
-    {
-        Fixture f;
-        QVERIFY(!f.model->latest());
-        QVERIFY(f.populate(shotNames(3)));
-        const Screenshot newest = f.model->items().first();
-        const Screenshot other = f.model->items().last();
-
-        f.model->pin(other);
-        f.model->setPinnedOnly(true);
-        QCOMPARE(f.model->visibleItems(), QList<Screenshot>{other});
-        QCOMPARE(f.model->latest(), newest);
-        f.model->setPinnedOnly(false);
-        f.model->setQuery(QStringLiteral("no such thing"));
-        QVERIFY(f.model->visibleItems().isEmpty());
-        QCOMPARE(f.model->latest(), newest);
-        CHECK_CONSISTENT(f);
-    }
-
     void includeAllImagesRescansOnce()
     {
         Fixture f;
@@ -250,50 +224,45 @@ private slots:
         CHECK_CONSISTENT(f);
     }
 
-    void watchedFolder_data()
+    void lostFolderKeepsItems_data()
     {
+        QTest::addColumn<Watch>("watch");
         QTest::addColumn<bool>("deleteIt");
-        QTest::newRow("moved") << false;
-        QTest::newRow("deleted") << true;
+        QTest::addColumn<QString>("message");
+        const QString lost = QStringLiteral("Your screenshot folder moved or became unavailable. Reconnect it to continue.");
+        QTest::newRow("moved") << Watch::inotify << false << lost;
+        QTest::newRow("deleted") << Watch::inotify << true << lost;
+        // The fake watcher reports nothing: only the next scan notices.
+        QTest::newRow("unreadable on rescan") << Watch::fake << true
+            << QStringLiteral("Your screenshot folder couldn’t be read. Reconnect it to continue.");
     }
-    // With the real watcher: a new file arrives, then the folder is lost and its items stay.
-    void watchedFolder()
+    void lostFolderKeepsItems()
     {
+        QFETCH(Watch, watch);
         QFETCH(bool, deleteIt);
-        Fixture f(Watch::inotify);
+        QFETCH(QString, message);
+        Fixture f(watch);
         QVERIFY(f.populate(shotNames(1)));
-        QSignalSpy arrivals(f.model.get(), &LibraryModel::arrivalCountChanged);
-        f.shot(QStringLiteral("Screenshot new.png"));
-        QTRY_COMPARE(f.model->items().size(), 2);
-        QTRY_COMPARE(arrivals.size(), 1);
-        QVERIFY(f.settle());
+        if (watch == Watch::inotify) { // a new file arrives through the real watcher
+            f.shot(QStringLiteral("Screenshot new.png"));
+            QTRY_COMPARE(f.model->arrivalCount(), 1);
+            QVERIFY(f.settle());
+        }
         const QList<Screenshot> before = f.model->items();
 
         if (deleteIt)
             QVERIFY(QDir(f.folder).removeRecursively());
         else
             QVERIFY(QDir().rename(f.folder, f.folder + QStringLiteral(" moved")));
+        if (watch == Watch::fake)
+            f.model->refresh(false);
         QTRY_VERIFY(!f.model->connected());
-        QCOMPARE(f.model->errorMessage(),
-                 QStringLiteral("Your screenshot folder moved or became unavailable. Reconnect it to continue."));
+        QCOMPARE(f.model->errorMessage(), message);
         QCOMPARE(f.model->items(), before);
         QVERIFY(f.preferences->hasConnectedFolder());
         CHECK_CONSISTENT(f);
         f.model->refresh(false); // nothing to scan while disconnected
         QVERIFY(!f.model->isScanning());
-    }
-
-    void unreadableFolderOnRescan()
-    {
-        Fixture f; // the fake watcher reports nothing: only the scan notices
-        QVERIFY(f.populate(shotNames(1)));
-        QVERIFY(QDir(f.folder).removeRecursively());
-        f.model->refresh(false);
-        QTRY_VERIFY(!f.model->connected());
-        QCOMPARE(f.model->errorMessage(),
-                 QStringLiteral("Your screenshot folder couldn’t be read. Reconnect it to continue."));
-        QCOMPARE(f.model->items().size(), 1);
-        CHECK_CONSISTENT(f);
     }
 
     void connectFailures_data()
@@ -316,7 +285,7 @@ private slots:
         QVERIFY(!f.model->connected());
         QVERIFY(!f.model->isScanning());
         QVERIFY(!f.preferences->hasConnectedFolder());
-        QCOMPARE(f.model->errorMessage(), noAccess);
+        QCOMPARE(f.model->errorMessage(), QStringLiteral("Brimfold can’t access this folder. Choose it again to grant access."));
         CHECK_CONSISTENT(f);
 
         // Choosing a good folder afterwards clears the banner.
@@ -327,48 +296,32 @@ private slots:
         QVERIFY(f.settle());
     }
 
-    void chooseFolderConnectsAndRemembers()
+    void chooseFolderThenStartAgain()
     {
         Fixture f;
         f.shot(QStringLiteral("Screenshot 1.png"));
+        const QLatin1String bookmarkKey(Preferences::folderBookmarkKey);
+        f.model->start();
+        QVERIFY(!f.model->connected()); // nothing remembered yet
         f.model->chooseFolder();
-        QCOMPARE(f.folderPicker->lastRequest.startFolder, f.preferences->folderURL());
         f.folderPicker->pending(std::nullopt); // cancelled
         QVERIFY(!f.model->connected());
-        QVERIFY(!f.store->contains(QLatin1String(Preferences::folderBookmarkKey)));
+        QVERIFY(!f.store->contains(bookmarkKey));
 
         f.model->chooseFolder();
         f.folderPicker->pending(f.folder);
         QVERIFY(f.model->connected());
-        QCOMPARE(FolderBookmark::resolve(*f.store->data(QLatin1String(Preferences::folderBookmarkKey))), f.folder);
+        QCOMPARE(FolderBookmark::resolve(*f.store->data(bookmarkKey)), f.folder);
         QTRY_COMPARE(f.model->items().size(), 1);
         QVERIFY(f.settle());
-    }
-
-    void startReconnectsRememberedFolder()
-    {
-        Fixture f;
-        f.shot(QStringLiteral("Screenshot 1.png"));
-        f.model->start();
-        QVERIFY(!f.model->connected()); // nothing remembered yet
 
         // The bookmark wins over a stale stored path.
         f.preferences->setFolderPath(f.root.filePath(QStringLiteral("gone")));
-        f.preferences->setHasConnectedFolder(true);
-        f.store->setData(QLatin1String(Preferences::folderBookmarkKey), *FolderBookmark::create(f.folder));
         f.model->start();
         QVERIFY(f.model->connected());
         QCOMPARE(f.preferences->folderPath(), f.folder);
-        QTRY_COMPARE(f.model->items().size(), 1);
         QVERIFY(f.settle());
         CHECK_CONSISTENT(f);
-    }
-
-    void textCacheDirectoryFollowsDemoFlag()
-    {
-        const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-        QCOMPARE(LibraryModel::textCacheDirectory(false), data + QStringLiteral("/app.vellum.screenshots/ScreenshotText-v1"));
-        QCOMPARE(LibraryModel::textCacheDirectory(true), data + QStringLiteral("/app.vellum.demo/ScreenshotText-v1"));
     }
 };
 
