@@ -1,0 +1,96 @@
+#pragma once
+
+#include "library/Screenshot.h"
+
+#include <QListView>
+#include <QPersistentModelIndex>
+#include <QPointer>
+
+#include <optional>
+
+class Accessibility;
+class GalleryItemModel;
+class LibraryModel;
+class QMenu;
+class QMimeData;
+class ScreenshotTileDelegate;
+class ShareServices;
+class ThumbnailCache;
+class QVariantAnimation;
+
+// The gallery's grid of screenshot tiles: three flexible columns, 12 pixels apart, 16 between
+// rows, over the model's visible items. Only the tiles in view are painted, so a full library
+// costs what a screenful does.
+//
+// The grid's selection is the model's `selectedID`, both ways: a click selects through the
+// model, and a selection made elsewhere (arrow keys, a new scan) is shown and scrolled into
+// view. Double-click asks for the preview; dragging a tile selects it and carries the file
+// out; the context menu holds the tile's actions.
+class GalleryGrid final : public QListView
+{
+    Q_OBJECT
+
+public:
+    static constexpr int columnCount = 3;
+    static constexpr int columnSpacing = 12;
+    static constexpr int rowSpacing = 16;
+    static constexpr int sideMargin = 22;
+    static constexpr int topMargin = 3;
+    static constexpr int bottomMargin = 18;
+
+    // `model`, `thumbnails` and `share` must outlive the grid.
+    GalleryGrid(LibraryModel &model, ThumbnailCache &thumbnails, ShareServices &share,
+                QWidget *parent = nullptr);
+    ~GalleryGrid() override;
+
+    GalleryItemModel &itemModel() const { return *m_items; }
+    ScreenshotTileDelegate &tileDelegate() const { return *m_delegate; }
+
+    // Reduce motion skips the hover fade; none means animations are on.
+    void setAccessibility(const Accessibility *accessibility);
+
+    // The tile's context menu for `item`, parented to the grid (the caller deletes it).
+    QMenu *createContextMenu(const Screenshot &item);
+    // The drag payload for `item`: its file URL as text/uri-list.
+    static QMimeData *mimeDataFor(const Screenshot &item);
+
+    // The model row of the item with `id`; -1 when it isn't shown.
+    int rowOf(const QString &id) const;
+
+signals:
+    // Double-click or "Preview" in the tile's menu.
+    void previewRequested(const Screenshot &item);
+    // A tile was clicked (and selected): the gallery moves focus away from the search field.
+    void itemClicked();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+    bool viewportEvent(QEvent *event) override;
+
+private:
+    void updateGridSize();
+    void syncSelectionFromModel();
+    void setHoveredRow(int row);
+    std::optional<Screenshot> itemAt(const QPoint &viewportPos) const;
+
+    LibraryModel &m_model;
+    ThumbnailCache &m_thumbnails;
+    ShareServices &m_share;
+    const Accessibility *m_accessibility = nullptr;
+    GalleryItemModel *m_items = nullptr;
+    ScreenshotTileDelegate *m_delegate = nullptr;
+    QPersistentModelIndex m_hovered;
+    QVariantAnimation *m_hoverAnimation = nullptr;
+    QVariantAnimation *m_scrollAnimation = nullptr;
+    QPoint m_pressPos;
+    QPersistentModelIndex m_pressed;
+    bool m_syncing = false;
+};
