@@ -2,9 +2,9 @@
 
 #include "library/FolderPicker.h"
 
+#include <QFileDialog>
 #include <QPointer>
 
-class QFileDialog;
 class QWidget;
 
 // The folder picker as a Qt file dialog: directories only, one selection, opened without

@@ -1,0 +1,194 @@
+// Gallery cost: the time from creating the gallery view to its first complete picture, and the
+// time to filter and repaint for one keystroke in the search field, for a library of 500
+// screenshots against one of 12. The grid paints only the tiles in view, so the first picture
+// should cost about the same for both; the last line is their ratio.
+// Both runs start with the thumbnails of the first 12 screenshots (all a first screen can
+// show) already decoded, so neither pays for decoding. Prints medians in milliseconds.
+
+#include "library/LibraryModel.h"
+#include "platform/Clipboard.h"
+#include "platform/Accessibility.h"
+#include "platform/ImageServices.h"
+#include "platform/Trash.h"
+#include "platform/ScreenshotLocation.h"
+#include "platform/SettingsStore.h"
+#include "platform/ShareServices.h"
+#include "settings/Preferences.h"
+#include "text/ScreenshotTextIndex.h"
+#include "text/ScreenshotTextRecognizing.h"
+#include "text/ScreenshotTextWorker.h"
+#include "ui/FocusRequests.h"
+#include "ui/GalleryView.h"
+#include "ui/ThumbnailCache.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr int firstPaintRuns = 15;
+constexpr int prewarmed = 12;
+
+class NoLocation final : public ScreenshotLocation
+{
+public:
+    std::optional<QString> location() const override { return std::nullopt; }
+};
+
+class NoShare final : public ShareServices
+{
+public:
+    bool isAvailable(Service) const override { return false; }
+    bool email(const QUrl &) override { return false; }
+    bool openWith(const QUrl &) override { return false; }
+    bool copyFile(const QUrl &) override { return false; }
+    bool showInFiles(const QUrl &) override { return false; }
+};
+
+class SteadyAccessibility final : public Accessibility
+{
+public:
+    bool reduceMotion() const override { return true; }
+    bool reduceTransparency() const override { return false; }
+};
+
+// Reads a fixed text at once, so recognition never competes with painting.
+class InstantRecognizer final : public ScreenshotTextRecognizing
+{
+public:
+    CapabilitiesResult capabilities() override
+    {
+        return TextRecognitionCapabilities{{QStringLiteral("en-US")}, QStringLiteral("bench-v1")};
+    }
+    TextResult recognize(const QString &imagePath, const TextRecognitionCapabilities &,
+                         std::stop_token) override
+    {
+        return QStringLiteral("screen text of %1\ninvoice meeting terminal")
+            .arg(QFileInfo(imagePath).completeBaseName());
+    }
+};
+
+void writeShots(const QString &folder, int count)
+{
+    QDir().mkpath(folder);
+    for (int i = 0; i < count; ++i) {
+        QImage image(480, 300, QImage::Format_RGB32);
+        image.fill(QColor::fromHsv((i * 37) % 360, 60, 235));
+        QPainter painter(&image);
+        painter.fillRect(QRect(0, 0, 480, 28), QColor(40, 40, 48));
+        painter.setPen(Qt::black);
+        painter.drawText(QRect(20, 40, 440, 240), Qt::TextWordWrap,
+                         QStringLiteral("Screenshot %1 with some words").arg(i));
+        painter.end();
+        image.save(QDir(folder).filePath(QStringLiteral("Screenshot %1.png").arg(i, 4, 10, QLatin1Char('0'))));
+    }
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+struct Result
+{
+    double firstPaintMs = 0;
+    double keystrokeMs = 0;
+};
+
+Result measure(int count, const QString &root)
+{
+    const QString folder = QDir(root).filePath(QStringLiteral("shots-%1").arg(count));
+    writeShots(folder, count);
+    SettingsStore store(QDir(root).filePath(QStringLiteral("settings-%1.json").arg(count)));
+    NoLocation location;
+    Preferences preferences(store, location);
+    LibraryModel::Services services = LibraryModel::makeSystemServices({});
+    services.textCacheDirectory = QDir(root).filePath(QStringLiteral("text-%1").arg(count));
+    services.recognizer = std::make_unique<InstantRecognizer>();
+    LibraryModel model(preferences, std::move(services));
+    model.connect(QUrl::fromLocalFile(folder));
+    while (model.isScanning() || model.items().size() < count || model.textIndex().isRunning())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+
+    ThumbnailCache thumbnails(ImageServices::system());
+    // Results arrive on the main thread: keep its events flowing while they come.
+    for (int i = 0; i < std::min<int>(prewarmed, int(model.items().size())); ++i) {
+        const QFuture<std::optional<QImage>> thumbnail = thumbnails.image(model.items().at(i), 440);
+        while (!thumbnail.isFinished())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+
+    SteadyAccessibility accessibility;
+    NoShare share;
+    FocusRequests focus;
+    Result result;
+
+    std::vector<double> firstPaint;
+    for (int run = 0; run < firstPaintRuns; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        GalleryView view(model, preferences, false, accessibility, thumbnails, share, focus, {});
+        view.resize(598, 590);
+        view.show();
+        const QPixmap picture = view.grab();
+        firstPaint.push_back(timer.nsecsElapsed() / 1e6);
+        Q_UNUSED(picture);
+    }
+    result.firstPaintMs = median(firstPaint);
+
+    GalleryView view(model, preferences, false, accessibility, thumbnails, share, focus, {});
+    view.resize(598, 590);
+    view.show();
+    view.grab();
+    std::vector<double> keystrokes;
+    const QString typed = QStringLiteral("screen 00");
+    for (int round = 0; round < 5; ++round) {
+        QString query;
+        const auto step = [&](const QString &next) {
+            QElapsedTimer timer;
+            timer.start();
+            model.setQuery(next);
+            const QPixmap picture = view.grab();
+            keystrokes.push_back(timer.nsecsElapsed() / 1e6);
+            Q_UNUSED(picture);
+        };
+        for (const QChar c : typed)
+            step(query += c);
+        while (!query.isEmpty()) {
+            query.chop(1);
+            step(query);
+        }
+    }
+    result.keystrokeMs = median(keystrokes);
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir root;
+    if (!root.isValid())
+        return 1;
+
+    const Result small = measure(12, root.path());
+    const Result large = measure(500, root.path());
+    std::printf("first paint, 12 items:   %.2f ms\n", small.firstPaintMs);
+    std::printf("first paint, 500 items:  %.2f ms\n", large.firstPaintMs);
+    std::printf("keystroke, 12 items:     %.2f ms\n", small.keystrokeMs);
+    std::printf("keystroke, 500 items:    %.2f ms\n", large.keystrokeMs);
+    std::printf("ratio: %.2f\n", large.firstPaintMs / small.firstPaintMs);
+    return 0;
+}

@@ -1,0 +1,52 @@
+#include "ui/GalleryHeader.h"
+
+#include "ui/BrimfoldDesign.h"
+#include "ui/BrimfoldMark.h"
+#include "ui/GalleryLabels.h"
+#include "ui/QuietIconButton.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+GalleryHeader::GalleryHeader(bool demo, const Accessibility &accessibility,
+                             std::function<void()> onSettings, std::function<void()> onClose,
+                             QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("galleryHeader"));
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(22, 20, 16, 14);
+    row->setSpacing(10);
+
+    row->addWidget(new BrimfoldMark(32, this), 0, Qt::AlignVCenter);
+
+    auto *titles = new QVBoxLayout;
+    titles->setSpacing(1);
+    titles->addWidget(GalleryLabels::make(tr("Brimfold"), 21, QFont::DemiBold,
+                                          GalleryLabels::Tone::primary, this));
+    titles->addWidget(GalleryLabels::make(tr("Your screenshots, tucked within reach."), 11,
+                                          QFont::Normal, GalleryLabels::Tone::secondary, this));
+    row->addLayout(titles);
+    row->addStretch(1);
+
+    if (demo) {
+        m_badge = GalleryLabels::make(tr("PREVIEW"), 9, QFont::DemiBold,
+                                      GalleryLabels::Tone::secondary, this);
+        m_badge->setObjectName(QStringLiteral("previewBadge"));
+        QFont font = m_badge->font();
+        font.setLetterSpacing(QFont::AbsoluteSpacing, 1.2);
+        m_badge->setFont(font);
+        row->addWidget(m_badge, 0, Qt::AlignVCenter);
+        row->addSpacing(4);
+    }
+
+    m_settings = new QuietIconButton(QStringLiteral("gearshape"), tr("Settings"), false,
+                                     std::move(onSettings), &accessibility, this);
+    m_settings->setObjectName(QStringLiteral("settingsButton"));
+    m_close = new QuietIconButton(QStringLiteral("xmark"), tr("Close · Esc"), false,
+                                  std::move(onClose), &accessibility, this);
+    m_close->setObjectName(QStringLiteral("closeButton"));
+    row->addWidget(m_settings, 0, Qt::AlignVCenter);
+    row->addWidget(m_close, 0, Qt::AlignVCenter);
+}

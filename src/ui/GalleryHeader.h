@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+class Accessibility;
+class QLabel;
+class QuietIconButton;
+
+// The top row of the gallery: the mark, the name and tagline, the "PREVIEW" badge of a
+// demonstration, and the Settings and Close buttons.
+class GalleryHeader final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    GalleryHeader(bool demo, const Accessibility &accessibility, std::function<void()> onSettings,
+                  std::function<void()> onClose, QWidget *parent = nullptr);
+
+    // None in a normal run.
+    QLabel *previewBadge() const { return m_badge; }
+    QuietIconButton *settingsButton() const { return m_settings; }
+    QuietIconButton *closeButton() const { return m_close; }
+
+private:
+    QLabel *m_badge = nullptr;
+    QuietIconButton *m_settings = nullptr;
+    QuietIconButton *m_close = nullptr;
+};

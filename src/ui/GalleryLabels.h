@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+
+class QLabel;
+class QWidget;
+
+// Text labels in the gallery's type scale. The tone follows the palette, so labels recolour
+// with a light or dark appearance.
+class GalleryLabels final
+{
+public:
+    enum class Tone { primary, secondary };
+
+    static QLabel *make(const QString &text, qreal size, QFont::Weight weight, Tone tone,
+                        QWidget *parent);
+    // Recolours a label made here (or any label) for `tone`.
+    static void setTone(QLabel *label, Tone tone);
+};

@@ -1,0 +1,329 @@
+#include "ui/GalleryView.h"
+
+#include "library/LibraryModel.h"
+#include "platform/Accessibility.h"
+#include "settings/Preferences.h"
+#include "text/ScreenshotTextIndex.h"
+#include "ui/BrimfoldDesign.h"
+#include "ui/FocusRequests.h"
+#include "ui/GalleryActionBar.h"
+#include "ui/GalleryEmptyState.h"
+#include "ui/GalleryErrorBanner.h"
+#include "ui/GalleryFilters.h"
+#include "ui/GalleryFooter.h"
+#include "ui/GalleryGrid.h"
+#include "ui/GalleryHeader.h"
+#include "ui/GallerySearchField.h"
+#include "ui/GlassSurface.h"
+#include "ui/ShareButton.h"
+#include "ui/ShortcutLabel.h"
+#include "ui/WelcomeView.h"
+
+#include <QFileInfo>
+#include <QGraphicsOpacityEffect>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPropertyAnimation>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int kToastFadeMs = 160;
+constexpr int kWelcomeFadeMs = 180;
+constexpr qreal kOutlineOpacity = 0.12;
+constexpr qreal kOutlineWidth = 0.5;
+} // namespace
+
+GalleryView::GalleryView(LibraryModel &model, Preferences &preferences, bool demo,
+                         const Accessibility &accessibility, ThumbnailCache &thumbnails,
+                         ShareServices &share, FocusRequests &focusRequests, Callbacks callbacks,
+                         QWidget *parent)
+    : QWidget(parent)
+    , m_model(model)
+    , m_preferences(preferences)
+    , m_accessibility(accessibility)
+    , m_callbacks(std::move(callbacks))
+{
+    setObjectName(QStringLiteral("galleryView"));
+    brimfoldGlass(this, &accessibility, BrimfoldDesign::galleryRadius, false);
+
+    m_header = new GalleryHeader(
+        demo, accessibility,
+        [this] {
+            if (m_callbacks.onSettings)
+                m_callbacks.onSettings();
+        },
+        [this] {
+            if (m_callbacks.onClose)
+                m_callbacks.onClose();
+        },
+        this);
+    m_banner = new GalleryErrorBanner([this] { m_model.chooseFolder(); }, this);
+
+    m_body = new QStackedWidget(this);
+    m_welcome = new WelcomeView(m_body);
+    m_main = new QWidget(m_body);
+    m_main->setObjectName(QStringLiteral("mainContent"));
+    m_filters = new GalleryFilters(m_main);
+    m_areaStack = new QStackedWidget(m_main);
+    m_empty = new GalleryEmptyState(m_areaStack);
+    m_grid = new GalleryGrid(model, thumbnails, share, m_areaStack);
+    m_grid->setObjectName(QStringLiteral("galleryGrid"));
+    m_grid->setAccessibility(&accessibility);
+    m_areaStack->addWidget(m_empty);
+    m_areaStack->addWidget(m_grid);
+    m_share = new ShareButton(share);
+    m_share->setObjectName(QStringLiteral("shareButton"));
+    m_actionBar = new GalleryActionBar(accessibility, m_share, m_main);
+
+    auto *mainStack = new QVBoxLayout(m_main);
+    mainStack->setContentsMargins(0, 0, 0, 0);
+    mainStack->setSpacing(0);
+    mainStack->addWidget(m_filters);
+    mainStack->addWidget(m_areaStack, 1);
+    mainStack->addWidget(m_actionBar);
+    m_body->addWidget(m_welcome);
+    m_body->addWidget(m_main);
+
+    m_footer = new GalleryFooter(this);
+
+    auto *stack = new QVBoxLayout(this);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(0);
+    stack->addWidget(m_header);
+    stack->addWidget(m_banner);
+    stack->addWidget(m_body, 1);
+    stack->addWidget(m_footer);
+
+    // User actions: each is one call on the library or a callback.
+    connect(m_welcome, &WelcomeView::connectRequested, this, [this] { m_model.chooseFolder(); });
+    connect(m_filters, &GalleryFilters::pinnedOnlyRequested, this,
+            [this](bool pinnedOnly) { m_model.setPinnedOnly(pinnedOnly); });
+    connect(m_filters->searchField(), &GallerySearchField::textEdited, this,
+            [this](const QString &text) { m_model.setQuery(text); });
+    connect(m_empty, &GalleryEmptyState::clearSearchRequested, this,
+            [this] { m_model.setQuery(QString()); });
+    connect(m_grid, &GalleryGrid::previewRequested, this, [this](const Screenshot &item) {
+        if (m_callbacks.onPreview)
+            m_callbacks.onPreview(item);
+    });
+    // A tile click takes focus from the search field, so the gallery keys act on the selection.
+    connect(m_grid, &GalleryGrid::itemClicked, this, [this] { focusGallery(); });
+    connect(m_actionBar, &GalleryActionBar::previewRequested, this, [this] {
+        if (const auto item = actionTarget(); item && m_callbacks.onPreview)
+            m_callbacks.onPreview(*item);
+    });
+    connect(m_actionBar, &GalleryActionBar::pinRequested, this, [this] {
+        if (const auto item = actionTarget())
+            m_model.pin(*item);
+    });
+    connect(m_actionBar, &GalleryActionBar::trashRequested, this, [this] {
+        if (const auto item = actionTarget())
+            m_model.trash(*item);
+    });
+    connect(m_actionBar, &GalleryActionBar::copyTextRequested, this, [this] {
+        if (const auto item = actionTarget())
+            m_model.copyText(*item);
+    });
+    connect(m_actionBar, &GalleryActionBar::copyRequested, this, [this] {
+        if (const auto item = actionTarget())
+            m_model.copy(*item);
+    });
+    connect(m_footer, &GalleryFooter::undoRequested, this, [this] { m_model.undoTrash(); });
+    connect(m_footer, &GalleryFooter::retryRequested, this,
+            [this] { m_model.textIndex().retryFailures(); });
+
+    connect(&focusRequests, &FocusRequests::focusSearch, this, [this] { focusSearch(); });
+    connect(&focusRequests, &FocusRequests::focusGallery, this, [this] { focusGallery(); });
+
+    // Every published change renders the view again; rendering only sets what differs.
+    const auto rerender = [this] { render(); };
+    for (const auto signal :
+         {&LibraryModel::itemsChanged, &LibraryModel::stateChanged,
+          &LibraryModel::selectedIDChanged, &LibraryModel::queryChanged,
+          &LibraryModel::pinnedOnlyChanged, &LibraryModel::isScanningChanged,
+          &LibraryModel::isCopyingChanged, &LibraryModel::isCopyingTextChanged,
+          &LibraryModel::textIndexRevisionChanged, &LibraryModel::errorMessageChanged,
+          &LibraryModel::toastChanged, &LibraryModel::toastStyleChanged,
+          &LibraryModel::copiedIDChanged, &LibraryModel::canUndoChanged,
+          &LibraryModel::connectedChanged, &LibraryModel::snapshotChanged}) {
+        connect(&m_model, signal, this, rerender);
+    }
+    connect(&m_preferences, &Preferences::hasConnectedFolderChanged, this, rerender);
+    connect(&m_preferences, &Preferences::folderPathChanged, this, rerender);
+    connect(&m_preferences, &Preferences::shortcutChanged, this, rerender);
+    connect(&accessibility, &Accessibility::changed, this, qOverload<>(&QWidget::update));
+    render();
+}
+
+GalleryView::~GalleryView() = default;
+
+bool GalleryView::searchFocused() const
+{
+    return m_filters->searchField()->lineEdit()->hasFocus();
+}
+
+void GalleryView::focusSearch()
+{
+    if (m_body->currentWidget() == m_main)
+        m_filters->searchField()->lineEdit()->setFocus(Qt::ShortcutFocusReason);
+}
+
+void GalleryView::focusGallery()
+{
+    if (m_body->currentWidget() == m_main && m_areaStack->currentWidget() == m_grid) {
+        m_grid->setFocus(Qt::OtherFocusReason);
+    } else if (searchFocused()) {
+        // No grid to hold focus: the view itself takes it, so the panel's keys still work.
+        setFocusPolicy(Qt::StrongFocus);
+        setFocus(Qt::OtherFocusReason);
+    }
+}
+
+std::optional<Screenshot> GalleryView::actionTarget() const
+{
+    return m_actionBar->state().selected;
+}
+
+void GalleryView::render()
+{
+    const auto &error = m_model.errorMessage();
+    m_banner->setVisible(error.has_value());
+    if (error)
+        m_banner->setMessage(*error);
+
+    const bool welcome = !m_preferences.hasConnectedFolder();
+    m_body->setCurrentWidget(welcome ? static_cast<QWidget *>(m_welcome) : m_main);
+    if (m_shownWelcome && *m_shownWelcome != welcome)
+        fadeIn(m_body, kWelcomeFadeMs);
+    m_shownWelcome = welcome;
+    if (welcome) {
+        m_welcome->setFolderPath(m_preferences.folderPath());
+    } else {
+        m_filters->setCounts(int(m_model.items().size()), m_model.pinnedCount());
+        m_filters->setPinnedOnly(m_model.pinnedOnly());
+        m_filters->searchField()->setText(m_model.query());
+        renderArea();
+        renderActionBar();
+    }
+    renderFooter();
+}
+
+void GalleryView::renderArea()
+{
+    using Content = GalleryEmptyState::Content;
+    Content content;
+    if (m_model.isScanning() && m_model.items().isEmpty()) {
+        m_area = Area::finding;
+        content.spinner = true;
+        content.title = tr("Finding your screenshots…");
+        content.titleSize = 15;
+        content.detail = tr("They’ll appear here as your folder is indexed.");
+        content.spacing = 14;
+    } else if (!m_model.connected()) {
+        m_area = Area::disconnected;
+        content.symbol = QStringLiteral("folder.badge.questionmark");
+        content.symbolSize = 34;
+        content.title = tr("Let’s reconnect your folder.");
+        content.titleSize = 18;
+        content.detail = tr("Use Reconnect above to bring your screenshots back.");
+    } else if (m_model.visibleItems().isEmpty()) {
+        m_area = Area::empty;
+        const bool searching = !m_model.query().isEmpty();
+        content.roundedTitle = true;
+        content.clearSearch = searching;
+        content.symbol = m_model.pinnedOnly() ? QStringLiteral("pin")
+                         : searching          ? QStringLiteral("magnifyingglass")
+                                              : QStringLiteral("viewfinder");
+        if (searching) {
+            content.title = m_model.textIndex().isIndexing() ? tr("Searching as text is read…")
+                                                             : tr("No matching screenshots.");
+            content.detail = tr("Try words from the screenshot or its filename. Results appear "
+                                "as text becomes available.");
+        } else if (m_model.pinnedOnly()) {
+            content.title = tr("Keep the good ones close.");
+            content.detail = tr("Pin a screenshot to find it here.");
+        } else {
+            content.title = tr("Ready for your next screenshot.");
+            content.detail = tr("Take a screenshot with Print Screen. It appears here once your "
+                                "desktop saves it.");
+        }
+    } else {
+        m_area = Area::grid;
+    }
+    if (m_area == Area::grid) {
+        const bool hadFocus = m_areaStack->currentWidget() != m_grid && hasFocus();
+        m_areaStack->setCurrentWidget(m_grid);
+        if (hadFocus)
+            m_grid->setFocus(Qt::OtherFocusReason);
+    } else {
+        m_empty->setContent(content);
+        m_areaStack->setCurrentWidget(m_empty);
+    }
+}
+
+void GalleryView::renderActionBar()
+{
+    GalleryActionBar::State state;
+    state.connected = m_model.connected();
+    if (state.connected)
+        state.selected = m_model.selected();
+    if (state.selected) {
+        const QString &id = state.selected->id();
+        state.pinned = m_model.state().contains(id);
+        state.copied = m_model.copiedID() == id;
+        m_share->setUrl(state.selected->url());
+    }
+    state.isCopying = m_model.isCopying();
+    state.isCopyingText = m_model.isCopyingText();
+    m_actionBar->setState(state);
+}
+
+void GalleryView::renderFooter()
+{
+    GalleryFooter::State state;
+    state.toast = m_model.toast();
+    state.toastStyle = m_model.toastStyle();
+    state.canUndo = m_model.canUndo();
+    state.connected = m_model.connected();
+    state.textIndexStatus = m_model.textIndexStatus();
+    state.isIndexing = m_model.textIndex().isIndexing();
+    state.hasConnectedFolder = m_preferences.hasConnectedFolder();
+    state.folderName = QFileInfo(m_preferences.folderURL().toLocalFile()).fileName();
+    state.shortcutLabel = ShortcutLabel::label(m_preferences.shortcut());
+    m_footer->setState(state);
+    if (state.toast != m_shownToast) {
+        if (state.toast)
+            fadeIn(m_footer->leftPart(), kToastFadeMs);
+        m_shownToast = state.toast;
+    }
+}
+
+void GalleryView::fadeIn(QWidget *widget, int durationMs)
+{
+    if (m_accessibility.reduceMotion() || !isVisible())
+        return;
+    auto *effect = new QGraphicsOpacityEffect(widget);
+    effect->setOpacity(0.0);
+    widget->setGraphicsEffect(effect);
+    auto *animation = new QPropertyAnimation(effect, "opacity", effect);
+    animation->setDuration(durationMs);
+    animation->setStartValue(0.0);
+    animation->setEndValue(1.0);
+    animation->setEasingCurve(QEasingCurve::OutCubic);
+    // The effect costs an offscreen pass per paint: drop it once the fade is done.
+    connect(animation, &QPropertyAnimation::finished, widget,
+            [widget] { widget->setGraphicsEffect(nullptr); });
+    animation->start();
+}
+
+void GalleryView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal inset = kOutlineWidth / 2;
+    const QRectF bounds = QRectF(rect()).adjusted(inset, inset, -inset, -inset);
+    painter.setPen(QPen(QColor::fromRgbF(1, 1, 1, kOutlineOpacity), kOutlineWidth));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(GlassSurface::outline(bounds, BrimfoldDesign::galleryRadius));
+}

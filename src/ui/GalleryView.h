@@ -1,0 +1,107 @@
+#pragma once
+
+#include "library/Screenshot.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+
+class Accessibility;
+class FocusRequests;
+class GalleryActionBar;
+class GalleryEmptyState;
+class GalleryErrorBanner;
+class GalleryFilters;
+class GalleryFooter;
+class GalleryGrid;
+class GalleryHeader;
+class LibraryModel;
+class Preferences;
+class QStackedWidget;
+class ShareButton;
+class ShareServices;
+class ThumbnailCache;
+class WelcomeView;
+
+// The whole content of the gallery panel, top to bottom: the header, the error banner while
+// the library has a problem, then either the welcome screen (no folder connected yet) or the
+// tabs with the search field, the gallery area and the action bar, and the footer; all on a
+// rounded glass surface.
+//
+// The view owns nothing but its widgets and the search field's focus: it renders the library's
+// and the preferences' published state again whenever either announces a change, and turns
+// every user action into one call on the library or one of the callbacks. The panel's key
+// routing handles the keyboard; the tooltips here name the same keys.
+class GalleryView final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    struct Callbacks
+    {
+        std::function<void()> onClose;    // hide the gallery
+        std::function<void()> onSettings; // open the settings window
+        std::function<void(const Screenshot &)> onPreview;
+    };
+
+    // Everything passed in must outlive the view. `demo`: the process runs a demonstration
+    // ("--demo"), which the header marks with "PREVIEW".
+    GalleryView(LibraryModel &model, Preferences &preferences, bool demo,
+                const Accessibility &accessibility, ThumbnailCache &thumbnails,
+                ShareServices &share, FocusRequests &focusRequests, Callbacks callbacks,
+                QWidget *parent = nullptr);
+    ~GalleryView() override;
+
+    // True while the search field has keyboard focus.
+    bool searchFocused() const;
+
+    // The regions, for the panel's wiring and for tests.
+    GalleryHeader *header() const { return m_header; }
+    GalleryErrorBanner *errorBanner() const { return m_banner; }
+    WelcomeView *welcome() const { return m_welcome; }
+    QWidget *mainContent() const { return m_main; }
+    GalleryFilters *filters() const { return m_filters; }
+    GalleryEmptyState *emptyState() const { return m_empty; }
+    GalleryGrid *grid() const { return m_grid; }
+    GalleryActionBar *actionBar() const { return m_actionBar; }
+    GalleryFooter *footer() const { return m_footer; }
+
+    // What the gallery area shows.
+    enum class Area { finding, disconnected, empty, grid };
+    Area area() const { return m_area; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void render();
+    void renderArea();
+    void renderActionBar();
+    void renderFooter();
+    void focusSearch();
+    void focusGallery();
+    void fadeIn(QWidget *widget, int durationMs);
+    std::optional<Screenshot> actionTarget() const;
+
+    LibraryModel &m_model;
+    Preferences &m_preferences;
+    const Accessibility &m_accessibility;
+    Callbacks m_callbacks;
+
+    GalleryHeader *m_header;
+    GalleryErrorBanner *m_banner;
+    QStackedWidget *m_body;
+    WelcomeView *m_welcome;
+    QWidget *m_main;
+    GalleryFilters *m_filters;
+    QStackedWidget *m_areaStack;
+    GalleryEmptyState *m_empty;
+    GalleryGrid *m_grid;
+    ShareButton *m_share;
+    GalleryActionBar *m_actionBar;
+    GalleryFooter *m_footer;
+    Area m_area = Area::finding;
+    std::optional<QString> m_shownToast;
+    std::optional<bool> m_shownWelcome;
+};

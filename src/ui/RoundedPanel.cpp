@@ -1,0 +1,22 @@
+#include "ui/RoundedPanel.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+RoundedPanel::RoundedPanel(const QColor &fill, qreal radius, QWidget *parent)
+    : QWidget(parent)
+    , m_fill(fill)
+    , m_radius(radius)
+{
+}
+
+void RoundedPanel::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF box(rect());
+    const qreal radius = m_radius < 0 ? box.height() / 2 : m_radius;
+    QPainterPath shape;
+    shape.addRoundedRect(box, radius, radius);
+    painter.fillPath(shape, m_fill);
+}

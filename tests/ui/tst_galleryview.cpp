@@ -1,0 +1,609 @@
+// The gallery view over a real library model (fake clipboard, Trash, picker and recogniser)
+// on a temporary folder of drawn screenshots.
+
+#include "../library/LibraryModelHarness.h"
+#include "FakeAccessibility.h"
+
+#include "platform/ImageServices.h"
+#include "platform/ShareServices.h"
+#include "settings/Shortcut.h"
+#include "ui/BrimfoldDesign.h"
+#include "ui/BusySpinner.h"
+#include "ui/FilterTab.h"
+#include "ui/FocusRequests.h"
+#include "ui/GalleryActionBar.h"
+#include "ui/GalleryButton.h"
+#include "ui/GalleryEmptyState.h"
+#include "ui/GalleryErrorBanner.h"
+#include "ui/GalleryFilters.h"
+#include "ui/GalleryFooter.h"
+#include "ui/GalleryGrid.h"
+#include "ui/GalleryHeader.h"
+#include "ui/GallerySearchField.h"
+#include "ui/GalleryView.h"
+#include "ui/QuietIconButton.h"
+#include "ui/ShortcutLabel.h"
+#include "ui/StatusDot.h"
+#include "ui/SymbolView.h"
+#include "ui/ThumbnailCache.h"
+#include "ui/WelcomeView.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QtTest>
+
+using harness::Fixture;
+
+namespace {
+
+class NoShare final : public ShareServices
+{
+public:
+    bool isAvailable(Service) const override { return false; }
+    bool email(const QUrl &) override { return false; }
+    bool openWith(const QUrl &) override { return false; }
+    bool copyFile(const QUrl &) override { return false; }
+    bool showInFiles(const QUrl &) override { return false; }
+};
+
+// The library, the view and everything the view is handed.
+struct Gallery final
+{
+    explicit Gallery(bool demo = false)
+        : thumbnails(ImageServices::system())
+    {
+        GalleryView::Callbacks callbacks;
+        callbacks.onClose = [this] { ++closed; };
+        callbacks.onSettings = [this] { ++settings; };
+        callbacks.onPreview = [this](const Screenshot &item) { previewed.append(item.id()); };
+        view = std::make_unique<GalleryView>(*f.model, *f.preferences, demo, accessibility,
+                                             thumbnails, share, focus, callbacks);
+        view->resize(598, 590);
+        view->show();
+    }
+
+    // Connects the folder with the given screenshots and waits until text is read.
+    void connectWith(const QStringList &names)
+    {
+        for (const QString &name : names)
+            QVERIFY(!f.shot(name).isEmpty());
+        f.connectFolder();
+        QTRY_COMPARE(f.model->items().size(), names.size());
+        QVERIFY(f.settle());
+    }
+
+    // Every label text currently visible in `root`.
+    static QStringList visibleTexts(const QWidget *root)
+    {
+        QStringList texts;
+        for (const QLabel *label : root->findChildren<QLabel *>()) {
+            if (label->isVisibleTo(root->window()) && label->isVisible())
+                texts.append(label->text());
+        }
+        return texts;
+    }
+
+    Fixture f;
+    FakeAccessibility accessibility{true, false}; // no fades: every change shows at once
+    ThumbnailCache thumbnails;
+    NoShare share;
+    FocusRequests focus;
+    int closed = 0;
+    int settings = 0;
+    QStringList previewed;
+    std::unique_ptr<GalleryView> view;
+};
+
+void click(QAbstractButton *button)
+{
+    QVERIFY(button);
+    QVERIFY(button->isVisible());
+    QVERIFY(button->isEnabled());
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+} // namespace
+
+class TestGalleryView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void welcomeBeforeAnyFolder();
+    void previewBadgeOnlyInDemo_data();
+    void previewBadgeOnlyInDemo();
+    void headerButtonsCallBack();
+    void findingThenGrid();
+    void emptyStates_data();
+    void emptyStates();
+    void clearSearchEmptiesTheQuery();
+    void searchFieldIsBoundToTheQuery();
+    void tabsShowCountsAndSwitch();
+    void disconnectedInThreePlaces();
+    void actionBarWithoutSelection();
+    void actionBarWithSelection();
+    void copyButtonCycle();
+    void trashToastWithUndo();
+    void failedCopyToastHasNoUndo();
+    void statusWithRetry();
+    void selectingATileTakesFocusFromSearch();
+    void focusRequestsMoveFocus();
+    void shortcutLabels_data();
+    void shortcutLabels();
+};
+
+void TestGalleryView::welcomeBeforeAnyFolder()
+{
+    Gallery g;
+    GalleryView &view = *g.view;
+    QVERIFY(view.welcome()->isVisible());
+    QVERIFY(!view.mainContent()->isVisible());
+    QVERIFY(!view.filters()->isVisible());
+    QVERIFY(!view.actionBar()->isVisible());
+    QVERIFY(!view.errorBanner()->isVisible());
+    const QStringList texts = Gallery::visibleTexts(view.welcome());
+    for (const char *text : {"Take it. It’s here.", "A little home for the screenshots you already take.",
+                             "Capture as usual", "Print Screen", "Find it here",
+                             "Collected automatically", "Put it to work", "Copy, share, or drag",
+                             "Suggested screenshot folder",
+                             "Your originals stay in place. Nothing gets uploaded.",
+                             "In the next window, select where your desktop saves screenshots.\n"
+                             "You can check that location in your screenshot tool's settings."}) {
+        QVERIFY2(texts.contains(QString::fromUtf8(text)), text);
+    }
+    QCOMPARE(view.welcome()->folderPath(), g.f.preferences->folderPath());
+
+    GalleryFooter &footer = *view.footer();
+    QCOMPARE(footer.form(), GalleryFooter::Form::folder);
+    QCOMPARE(footer.folderLabel()->text(), QStringLiteral("Local. Private. Yours."));
+    QCOMPARE(footer.folderDot()->colour(), BrimfoldDesign::secondary(footer.palette()));
+    QCOMPARE(footer.shortcutLabel()->text(), QStringLiteral("Ctrl+Shift+G"));
+
+    // "Connect screenshot folder" asks the library to choose one.
+    QCOMPARE(view.welcome()->connectButton()->title(), QStringLiteral("Connect screenshot folder"));
+    click(view.welcome()->connectButton());
+    QVERIFY(g.f.folderPicker->pending);
+    g.f.folderPicker->pending(g.f.folder);
+    QTRY_VERIFY(view.mainContent()->isVisible());
+    QVERIFY(!view.welcome()->isVisible());
+}
+
+void TestGalleryView::previewBadgeOnlyInDemo_data()
+{
+    QTest::addColumn<bool>("demo");
+    QTest::newRow("normal") << false;
+    QTest::newRow("demo") << true;
+}
+
+void TestGalleryView::previewBadgeOnlyInDemo()
+{
+    QFETCH(bool, demo);
+    Gallery g(demo);
+    QLabel *badge = g.view->header()->previewBadge();
+    QCOMPARE(badge != nullptr, demo);
+    QCOMPARE(Gallery::visibleTexts(g.view->header()).contains(QStringLiteral("PREVIEW")), demo);
+    QVERIFY(Gallery::visibleTexts(g.view->header()).contains(QStringLiteral("Brimfold")));
+}
+
+void TestGalleryView::headerButtonsCallBack()
+{
+    Gallery g;
+    QCOMPARE(g.view->header()->settingsButton()->label(), QStringLiteral("Settings"));
+    QCOMPARE(g.view->header()->closeButton()->label(), QStringLiteral("Close · Esc"));
+    click(g.view->header()->settingsButton());
+    click(g.view->header()->closeButton());
+    QCOMPARE(g.settings, 1);
+    QCOMPARE(g.closed, 1);
+}
+
+void TestGalleryView::findingThenGrid()
+{
+    Gallery g;
+    g.f.shot(QStringLiteral("Screenshot 1.png"));
+    // The first scan may end quickly: look at the view when it starts, before it found anything.
+    struct Seen
+    {
+        GalleryView::Area area;
+        bool spinner;
+        QString title, detail;
+    };
+    QList<Seen> seen;
+    GalleryEmptyState &message = *g.view->emptyState();
+    QObject::connect(g.f.model.get(), &LibraryModel::isScanningChanged, g.view.get(), [&] {
+        if (g.f.model->isScanning())
+            seen.append({g.view->area(), message.findChild<BusySpinner *>()->isVisible(),
+                         message.titleLabel()->text(), message.detailLabel()->text()});
+    });
+    g.f.connectFolder();
+    QTRY_VERIFY(!seen.isEmpty());
+    QCOMPARE(seen.first().area, GalleryView::Area::finding);
+    QVERIFY(seen.first().spinner);
+    QCOMPARE(seen.first().title, QStringLiteral("Finding your screenshots…"));
+    QCOMPARE(seen.first().detail, QStringLiteral("They’ll appear here as your folder is indexed."));
+
+    QTRY_COMPARE(g.view->area(), GalleryView::Area::grid);
+    QVERIFY(g.view->grid()->isVisible());
+    QVERIFY(!message.isVisible());
+    // A rescan of a filled library keeps the grid.
+    QVERIFY(g.f.settle());
+    seen.clear();
+    QList<GalleryView::Area> whileScanning;
+    QObject::connect(g.f.model.get(), &LibraryModel::isScanningChanged, g.view.get(), [&] {
+        if (g.f.model->isScanning())
+            whileScanning.append(g.view->area());
+    });
+    g.f.model->refresh(false);
+    QTRY_VERIFY(!whileScanning.isEmpty());
+    QCOMPARE(whileScanning.first(), GalleryView::Area::grid);
+    QVERIFY(g.f.settle());
+}
+
+void TestGalleryView::emptyStates_data()
+{
+    QTest::addColumn<bool>("withShot");
+    QTest::addColumn<bool>("pinnedOnly");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<bool>("holdRecognition");
+    QTest::addColumn<QString>("symbol");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("detail");
+
+    const QString searchDetail = QStringLiteral("Try words from the screenshot or its filename. "
+                                                "Results appear as text becomes available.");
+    QTest::newRow("recent") << false << false << QString() << false << "viewfinder"
+                            << "Ready for your next screenshot."
+                            << "Take a screenshot with Print Screen. It appears here once your "
+                               "desktop saves it.";
+    QTest::newRow("pinned") << true << true << QString() << false << "pin"
+                            << "Keep the good ones close." << "Pin a screenshot to find it here.";
+    QTest::newRow("searching while reading")
+        << true << false << QStringLiteral("zebra") << true << "magnifyingglass"
+        << "Searching as text is read…" << searchDetail;
+    QTest::newRow("no match") << true << false << QStringLiteral("zebra") << false
+                              << "magnifyingglass" << "No matching screenshots." << searchDetail;
+    QTest::newRow("pinned tab search") << true << true << QStringLiteral("zebra") << false << "pin"
+                                       << "No matching screenshots." << searchDetail;
+}
+
+void TestGalleryView::emptyStates()
+{
+    QFETCH(bool, withShot);
+    QFETCH(bool, pinnedOnly);
+    QFETCH(QString, query);
+    QFETCH(bool, holdRecognition);
+    QFETCH(QString, symbol);
+    QFETCH(QString, title);
+    QFETCH(QString, detail);
+
+    Gallery g;
+    if (holdRecognition)
+        g.f.recognizer->hold(QStringLiteral("Screenshot 1.png"));
+    if (withShot)
+        g.f.shot(QStringLiteral("Screenshot 1.png"));
+    g.f.connectFolder();
+    QTRY_VERIFY(!g.f.model->isScanning());
+    if (holdRecognition)
+        QTRY_VERIFY(g.f.model->textIndex().isIndexing());
+    else
+        QVERIFY(g.f.settle());
+    g.f.model->setPinnedOnly(pinnedOnly);
+    g.f.model->setQuery(query);
+
+    QCOMPARE(g.view->area(), GalleryView::Area::empty);
+    GalleryEmptyState &message = *g.view->emptyState();
+    QVERIFY(message.isVisible());
+    QCOMPARE(message.symbolView()->symbol(), symbol);
+    QCOMPARE(message.titleLabel()->text(), title);
+    QCOMPARE(message.detailLabel()->text(), detail);
+    QCOMPARE(message.clearButton()->isVisible(), !query.isEmpty());
+
+    if (holdRecognition) {
+        // Reading ends without a match: the title says so.
+        g.f.recognizer->release();
+        QTRY_COMPARE(message.titleLabel()->text(), QStringLiteral("No matching screenshots."));
+    }
+}
+
+void TestGalleryView::clearSearchEmptiesTheQuery()
+{
+    Gallery g;
+    g.connectWith({QStringLiteral("Screenshot 1.png")});
+    g.f.model->setQuery(QStringLiteral("zebra"));
+    GallerySearchField &field = *g.view->filters()->searchField();
+    QCOMPARE(field.text(), QStringLiteral("zebra"));
+    QVERIFY(field.clearButton()->isVisible());
+    QCOMPARE(field.clearButton()->accessibleName(), QStringLiteral("Clear search"));
+
+    click(g.view->emptyState()->clearButton());
+    QCOMPARE(g.f.model->query(), QString());
+    QCOMPARE(g.view->area(), GalleryView::Area::grid);
+    QVERIFY(!field.clearButton()->isVisible());
+
+    g.f.model->setQuery(QStringLiteral("zebra"));
+    click(field.clearButton());
+    QCOMPARE(g.f.model->query(), QString());
+    QCOMPARE(field.text(), QString());
+}
+
+void TestGalleryView::searchFieldIsBoundToTheQuery()
+{
+    Gallery g;
+    g.f.recognizer->setText(QStringLiteral("Screenshot 2.png"), QStringLiteral("invoice total"));
+    g.connectWith({QStringLiteral("Screenshot 1.png"), QStringLiteral("Screenshot 2.png")});
+    QLineEdit *edit = g.view->filters()->searchField()->lineEdit();
+    QCOMPARE(edit->placeholderText(), QStringLiteral("Search names or text"));
+    QCOMPARE(edit->accessibleName(), QStringLiteral("Search screenshots by filename or text"));
+    QCOMPARE(edit->toolTip(), QStringLiteral("Search screenshots by filename or text"));
+
+    QTest::keyClicks(edit, QStringLiteral("invoice"));
+    QCOMPARE(g.f.model->query(), QStringLiteral("invoice"));
+    QCOMPARE(g.f.model->visibleItems().size(), 1);
+    QCOMPARE(g.view->grid()->model()->rowCount(), 1);
+    QVERIFY(g.view->filters()->searchField()->clearButton()->isVisible());
+}
+
+void TestGalleryView::tabsShowCountsAndSwitch()
+{
+    Gallery g;
+    g.connectWith({QStringLiteral("Screenshot 1.png"), QStringLiteral("Screenshot 2.png"),
+                   QStringLiteral("Screenshot 3.png")});
+    g.f.model->pin(*g.f.item(QStringLiteral("Screenshot 2.png")));
+    FilterTab &recent = *g.view->filters()->recentTab();
+    FilterTab &pinned = *g.view->filters()->pinnedTab();
+    QCOMPARE(recent.count(), 3);
+    QCOMPARE(pinned.count(), 1);
+    QVERIFY(recent.selected());
+    QVERIFY(!pinned.selected());
+    QCOMPARE(recent.toolTip(), QStringLiteral("Recent screenshots · Ctrl+1"));
+    QCOMPARE(pinned.toolTip(), QStringLiteral("Pinned screenshots · Ctrl+2"));
+
+    click(&pinned);
+    QVERIFY(g.f.model->pinnedOnly());
+    QVERIFY(pinned.selected());
+    QVERIFY(!recent.selected());
+    click(&pinned); // pressing the selected tab keeps it selected
+    QVERIFY(pinned.selected());
+    click(&recent);
+    QVERIFY(!g.f.model->pinnedOnly());
+    QVERIFY(recent.selected());
+}
+
+void TestGalleryView::disconnectedInThreePlaces()
+{
+    Gallery g;
+    g.connectWith({QStringLiteral("Screenshot 1.png")});
+    QVERIFY(QDir(g.f.folder).removeRecursively());
+    g.f.model->refresh(false);
+    QTRY_VERIFY(!g.f.model->connected());
+
+    QCOMPARE(g.view->area(), GalleryView::Area::disconnected);
+    GalleryEmptyState &message = *g.view->emptyState();
+    QCOMPARE(message.symbolView()->symbol(), QStringLiteral("folder.badge.questionmark"));
+    QCOMPARE(message.titleLabel()->text(), QStringLiteral("Let’s reconnect your folder."));
+    QCOMPARE(message.detailLabel()->text(),
+             QStringLiteral("Use Reconnect above to bring your screenshots back."));
+    QCOMPARE(g.view->actionBar()->messageLabel()->text(),
+             QStringLiteral("Reconnect your folder to use screenshots."));
+    QVERIFY(!g.view->actionBar()->showsActions());
+    QCOMPARE(g.view->footer()->form(), GalleryFooter::Form::folder);
+    QCOMPARE(g.view->footer()->folderLabel()->text(), QStringLiteral("Folder disconnected"));
+    QCOMPARE(g.view->footer()->folderDot()->colour(), GalleryFooter::orange());
+
+    // The banner carries the library's message and always offers "Reconnect".
+    GalleryErrorBanner &banner = *g.view->errorBanner();
+    QVERIFY(banner.isVisible());
+    QCOMPARE(banner.message(), *g.f.model->errorMessage());
+    click(banner.reconnectButton());
+    QVERIFY(g.f.folderPicker->pending);
+}
+
+void TestGalleryView::actionBarWithoutSelection()
+{
+    Gallery g;
+    g.f.connectFolder();
+    QVERIFY(g.f.settle());
+    QVERIFY(!g.view->actionBar()->showsActions());
+    QCOMPARE(g.view->actionBar()->messageLabel()->text(),
+             QStringLiteral("Select a screenshot to use it."));
+    QCOMPARE(g.view->footer()->form(), GalleryFooter::Form::folder);
+    QCOMPARE(g.view->footer()->folderLabel()->text(), QStringLiteral("Watching Shots"));
+    QCOMPARE(g.view->footer()->folderDot()->colour(), GalleryFooter::green());
+}
+
+void TestGalleryView::actionBarWithSelection()
+{
+    Gallery g;
+    g.connectWith({QStringLiteral("Screenshot 1.png")});
+    const Screenshot item = *g.f.item(QStringLiteral("Screenshot 1.png"));
+    g.f.model->select(item);
+    GalleryActionBar &bar = *g.view->actionBar();
+    QVERIFY(bar.showsActions());
+    QCOMPARE(bar.dimensionsLabel()->text(), item.dimensions());
+    QCOMPARE(bar.fileSizeLabel()->text(), GalleryActionBar::fileSizeText(item.bytes()));
+    QCOMPARE(bar.previewButton()->label(), QStringLiteral("Preview · Space"));
+    QCOMPARE(bar.trashButton()->label(),
+             QStringLiteral("Move original screenshot to Trash · Ctrl+Backspace"));
+    QCOMPARE(bar.copyTextButton()->toolTip(), QStringLiteral("Copy text · Ctrl+Shift+C"));
+    QCOMPARE(bar.copyTextButton()->accessibleName(),
+             QStringLiteral("Copy text from selected screenshot"));
+    QCOMPARE(bar.copyButton()->hint(), QStringLiteral("Ctrl+C"));
+    QCOMPARE(bar.copyButton()->accessibleName(), QStringLiteral("Copy selected screenshot"));
+    QVERIFY(bar.shareButton()->isVisible());
+
+    // The pin button follows the pin.
+    QCOMPARE(bar.pinButton()->label(), QStringLiteral("Pin screenshot"));
+    QVERIFY(!bar.pinButton()->isActive());
+    click(bar.pinButton());
+    QVERIFY(g.f.model->state().contains(item.id()));
+    QCOMPARE(bar.pinButton()->label(), QStringLiteral("Unpin screenshot"));
+    QCOMPARE(bar.pinButton()->symbol(), QStringLiteral("pin.fill"));
+    QVERIFY(bar.pinButton()->isActive());
+
+    click(bar.previewButton());
+    QCOMPARE(g.previewed, QStringList{item.id()});
+
+    // Copy text reads, then copies.
+    click(bar.copyTextButton());
+    QTRY_COMPARE(g.f.clipboard->text, std::optional<QString>(QStringLiteral("words in Screenshot 1.png")));
+    QCOMPARE(bar.copyTextButton()->title(), QStringLiteral("Copy text"));
+}
+
+void TestGalleryView::copyButtonCycle()
+{
+    Gallery g;
+    g.connectWith({QStringLiteral("Screenshot 1.png")});
+    g.f.model->select(*g.f.item(QStringLiteral("Screenshot 1.png")));
+    GalleryButton &copy = *g.view->actionBar()->copyButton();
+    QCOMPARE(copy.title(), QStringLiteral("Copy"));
+    QCOMPARE(copy.symbol(), QStringLiteral("square.on.square"));
+
+    // The copy may finish before the click returns: record what the button shows at each step.
+    struct Seen
+    {
+        QString title, symbol, name;
+        bool enabled;
+    };
+    QList<Seen> seen;
+    QObject::connect(g.f.model.get(), &LibraryModel::isCopyingChanged, &copy, [&] {
+        if (g.f.model->isCopying())
+            seen.append({copy.title(), copy.symbol(), copy.accessibleName(), copy.isEnabled()});
+    });
+    click(&copy);
+    QTRY_VERIFY(!seen.isEmpty());
+    QCOMPARE(seen.first().title, QStringLiteral("Copying"));
+    QCOMPARE(seen.first().symbol, QStringLiteral("ellipsis"));
+    QCOMPARE(seen.first().name, QStringLiteral("Copying screenshot"));
+    QVERIFY(!seen.first().enabled);
+
+    QTRY_COMPARE(copy.title(), QStringLiteral("Copied"));
+    QCOMPARE(copy.symbol(), QStringLiteral("checkmark"));
+    QCOMPARE(copy.accessibleName(), QStringLiteral("Screenshot copied"));
+    QVERIFY(copy.isEnabled());
+    QVERIFY(g.f.clipboard->image);
+    QCOMPARE(g.view->footer()->toastLabel()->text(), QStringLiteral("Copied. Ready to paste."));
+
+    // The mark goes with the toast.
+    QTRY_COMPARE_WITH_TIMEOUT(copy.title(), QStringLiteral("Copy"), 10000);
+    QCOMPARE(copy.symbol(), QStringLiteral("square.on.square"));
+}
+
+void TestGalleryView::trashToastWithUndo()
+{
+    Gallery g;
+    g.connectWith({QStringLiteral("Screenshot 1.png"), QStringLiteral("Screenshot 2.png")});
+    g.f.model->select(*g.f.item(QStringLiteral("Screenshot 1.png")));
+    click(g.view->actionBar()->trashButton());
+    GalleryFooter &footer = *g.view->footer();
+    QTRY_COMPARE(footer.form(), GalleryFooter::Form::toast);
+    QCOMPARE(footer.toastLabel()->text(), *g.f.model->toast());
+    QCOMPARE(footer.toastSymbol()->symbol(), QStringLiteral("checkmark.circle.fill"));
+    QCOMPARE(footer.toastSymbol()->colour(), std::optional<QColor>(BrimfoldDesign::accent()));
+    QVERIFY(footer.undoButton()->isVisible());
+
+    click(footer.undoButton());
+    QTRY_VERIFY(g.f.item(QStringLiteral("Screenshot 1.png")).has_value());
+    QVERIFY(!footer.undoButton()->isVisible() || g.f.model->canUndo());
+}
+
+void TestGalleryView::failedCopyToastHasNoUndo()
+{
+    Gallery g;
+    g.connectWith({QStringLiteral("Screenshot 1.png")});
+    g.f.clipboard->accepts = false;
+    g.f.model->select(*g.f.item(QStringLiteral("Screenshot 1.png")));
+    click(g.view->actionBar()->copyButton());
+    GalleryFooter &footer = *g.view->footer();
+    QTRY_COMPARE(footer.form(), GalleryFooter::Form::toast);
+    QCOMPARE(footer.toastSymbol()->symbol(), QStringLiteral("exclamationmark.circle.fill"));
+    QCOMPARE(footer.toastSymbol()->colour(), std::optional<QColor>(GalleryFooter::orange()));
+    QVERIFY(!footer.undoButton()->isVisible());
+    QCOMPARE(g.view->actionBar()->copyButton()->title(), QStringLiteral("Copy"));
+}
+
+void TestGalleryView::statusWithRetry()
+{
+    Gallery g;
+    g.f.recognizer->failing.insert(QStringLiteral("Screenshot 1.png"));
+    g.f.recognizer->hold(QStringLiteral("Screenshot 1.png"));
+    g.f.shot(QStringLiteral("Screenshot 1.png"));
+    g.f.connectFolder();
+    GalleryFooter &footer = *g.view->footer();
+    // While reading: a spinner, the status, no Retry.
+    QTRY_COMPARE(footer.form(), GalleryFooter::Form::status);
+    QVERIFY(footer.statusSpinner()->isVisible());
+    QVERIFY(!footer.retryButton()->isVisible());
+    QVERIFY(footer.statusLabel()->text().startsWith(QStringLiteral("Reading text ·")));
+
+    g.f.recognizer->release();
+    QVERIFY(g.f.settle());
+    QTRY_COMPARE(footer.statusLabel()->text(), QStringLiteral("Some text couldn’t be read"));
+    QVERIFY(!footer.statusSpinner()->isVisible());
+    QCOMPARE(footer.statusSymbol()->symbol(), QStringLiteral("text.viewfinder"));
+    QVERIFY(footer.statusSymbol()->isVisible());
+
+    const int before = g.f.recognizer->recognized;
+    click(footer.retryButton());
+    QTRY_VERIFY(g.f.recognizer->recognized > before);
+}
+
+void TestGalleryView::selectingATileTakesFocusFromSearch()
+{
+    Gallery g;
+    g.connectWith({QStringLiteral("Screenshot 1.png"), QStringLiteral("Screenshot 2.png")});
+    QApplication::setActiveWindow(g.view.get());
+    QVERIFY(QTest::qWaitForWindowActive(g.view.get()));
+    g.focus.postFocusSearch();
+    QTRY_VERIFY(g.view->searchFocused());
+
+    GalleryGrid &grid = *g.view->grid();
+    const QModelIndex second = grid.model()->index(1, 0);
+    const QPoint centre = grid.visualRect(second).center();
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, centre);
+    QTRY_VERIFY(!g.view->searchFocused());
+    QVERIFY(grid.hasFocus());
+    QCOMPARE(g.f.model->selectedID(), std::optional<QString>(g.f.model->visibleItems().at(1).id()));
+}
+
+void TestGalleryView::focusRequestsMoveFocus()
+{
+    Gallery g;
+    g.connectWith({QStringLiteral("Screenshot 1.png")});
+    QApplication::setActiveWindow(g.view.get());
+    QVERIFY(QTest::qWaitForWindowActive(g.view.get()));
+    g.focus.postFocusSearch();
+    QTRY_VERIFY(g.view->searchFocused());
+    g.focus.postFocusGallery();
+    QTRY_VERIFY(g.view->grid()->hasFocus());
+    QVERIFY(!g.view->searchFocused());
+}
+
+void TestGalleryView::shortcutLabels_data()
+{
+    QTest::addColumn<quint32>("keyCode");
+    QTest::addColumn<quint32>("modifiers");
+    QTest::addColumn<QString>("character");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("default") << 5u << 0x1200u << "G" << "Ctrl+Shift+G";
+    QTest::newRow("fixed order") << 40u << 0xb00u << "K" << "Alt+Shift+Super+K";
+    QTest::newRow("all four") << 0u << 0x1b00u << "A" << "Ctrl+Alt+Shift+Super+A";
+    QTest::newRow("space") << 49u << 0x100u << "Space" << "Super+Space";
+    QTest::newRow("arrow by code") << 123u << 0x1000u << "←" << "Ctrl+Left";
+    QTest::newRow("backspace") << 51u << 0x1000u << "⌫" << "Ctrl+Backspace";
+}
+
+void TestGalleryView::shortcutLabels()
+{
+    QFETCH(quint32, keyCode);
+    QFETCH(quint32, modifiers);
+    QFETCH(QString, character);
+    QFETCH(QString, label);
+    Shortcut shortcut;
+    shortcut.keyCode = keyCode;
+    shortcut.modifiers = modifiers;
+    shortcut.character = character;
+    QCOMPARE(ShortcutLabel::label(shortcut), label);
+}
+
+QTEST_MAIN(TestGalleryView)
+#include "tst_galleryview.moc"
