@@ -6,6 +6,11 @@
 #include "library/Screenshot.h"
 #include "library/ScreenshotScanner.h"
 #include "library/ToastStyle.h"
+#include "platform/Clipboard.h"
+#include "platform/FolderEventSource.h"
+#include "platform/Trash.h"
+#include "text/ScreenshotTextRecognizing.h"
+#include "text/ScreenshotTextWorker.h"
 
 #include <QList>
 #include <QObject>
@@ -19,15 +24,10 @@
 #include <memory>
 #include <optional>
 
-class Clipboard;
-class FolderEventSource;
 class FolderMonitor;
 class ImageServices;
 class Preferences;
 class ScreenshotTextIndex;
-class ScreenshotTextRecognizing;
-class ScreenshotTextWorker;
-class Trash;
 
 // The central state of the library: which folder is connected, the screenshots it holds,
 // what the gallery shows for the current tab and query, the selection, arrivals of new

@@ -11,6 +11,9 @@
 #include <sys/stat.h>
 #include <atomic>
 #include <functional>
+#include <mutex>
+#include <set>
+#include <thread>
 
 using W = ScreenshotTextWorker;
 
@@ -22,6 +25,18 @@ struct FakeLog final
     std::atomic<int> failCapabilities{0}; // fail this many capabilities() calls first
     std::atomic<int> recognitions{0};
     std::function<void(const QString &)> duringRecognition; // runs on the worker thread
+    // The engine behind a recogniser belongs to one thread: every call and the destruction
+    // must happen there, one at a time.
+    std::mutex mutex;
+    std::set<std::thread::id> threads;
+    std::atomic<int> running{0};
+    std::atomic<bool> overlapped{false};
+    void enter()
+    {
+        std::lock_guard lock(mutex);
+        threads.insert(std::this_thread::get_id());
+        overlapped = overlapped || running.fetch_add(1) > 0;
+    }
 };
 
 // Answers "text of <file name>" for every image, without an engine.
@@ -29,6 +44,7 @@ class FakeRecognizer final : public ScreenshotTextRecognizing
 {
 public:
     FakeRecognizer(std::shared_ptr<FakeLog> log, QString identifier) : m_log(std::move(log)), m_identifier(std::move(identifier)) {}
+    ~FakeRecognizer() override { m_log->enter(); }
     CapabilitiesResult capabilities() override
     {
         if (m_log->failCapabilities.fetch_sub(1) > 0)
@@ -38,8 +54,10 @@ public:
     TextResult recognize(const QString &path, const TextRecognitionCapabilities &, std::stop_token) override
     {
         ++m_log->recognitions;
+        m_log->enter();
         if (m_log->duringRecognition)
             m_log->duringRecognition(path);
+        --m_log->running;
         return QStringLiteral("  text of %1\n").arg(QFileInfo(path).fileName());
     }
 
@@ -101,6 +119,7 @@ private slots:
     void pruneDeletesOnlyJsonFiles();
     void failedReadWritesNothing_data();
     void failedReadWritesNothing();
+    void everythingRunsOnOneThreadInTurn();
 
 private:
     std::unique_ptr<W> makeWorker(const QString &identifier = kIdentifier)
@@ -298,6 +317,27 @@ void TestScreenshotTextWorker::failedReadWritesNothing()
     QCOMPARE(worker->read(m_item, stop.get_token()).result(), W::ReadResult(error));
     QCOMPARE(m_log->recognitions.load(), recognitions);
     QVERIFY(jsonFiles(m_cache).isEmpty());
+}
+
+void TestScreenshotTextWorker::everythingRunsOnOneThreadInTurn()
+{
+    QList<Screenshot> items;
+    for (int i = 0; i < 6; ++i)
+        items.append(writeScreenshot(m_temp->filePath(QStringLiteral("Screenshot %1.png").arg(i + 2))));
+    {
+        auto worker = makeWorker();
+        QList<QFuture<W::ReadResult>> reads;
+        for (const Screenshot &item : items)
+            reads.append(worker->read(item));
+        for (QFuture<W::ReadResult> &read : reads) {
+            read.waitForFinished();
+            QVERIFY(std::holds_alternative<W::ReadText>(read.result()));
+        }
+    }
+    QCOMPARE(m_log->recognitions.load(), 6);
+    QVERIFY(!m_log->overlapped);
+    QCOMPARE(m_log->threads.size(), std::size_t(1)); // the destructor ran there too
+    QVERIFY(!m_log->threads.contains(std::this_thread::get_id()));
 }
 
 QTEST_GUILESS_MAIN(TestScreenshotTextWorker)
