@@ -3,24 +3,21 @@
 #include "ui/ScreenshotThumbnail.h"
 #include "ui/ThumbnailCache.h"
 
-#include "TestSupport.h"
-
 #include <QHash>
 #include <QMutex>
 #include <QSemaphore>
 #include <QSet>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QFileInfo>
 #include <QThread>
 
 #include <algorithm>
 #include <memory>
+#include <numeric>
 
 namespace {
 
-// Decodes nothing: makes a solid image per path, counts calls, and can hold a decode at a
+// Makes a solid image per path instead of decoding, counts calls, and can hold a decode at a
 // gate until the test opens it.
 class FakeImages final : public ImageServices
 {
@@ -34,61 +31,42 @@ public:
         {
             QMutexLocker lock(&m_mutex);
             ++m_calls[path];
-            m_threads.insert(QThread::currentThread());
-            ++m_running;
-            m_maxRunning = std::max(m_maxRunning, m_running);
+            threads.insert(QThread::currentThread());
+            maxRunning = std::max(maxRunning, ++m_running);
             gate = m_gates.value(path);
         }
         if (gate)
             gate->acquire();
         QMutexLocker lock(&m_mutex);
         --m_running;
-        if (m_failing.contains(path))
+        if (failing.contains(path))
             return std::nullopt;
-        const QSize size = m_sizes.value(path, QSize(maxPixelSize, maxPixelSize / 2));
-        QImage image(size, QImage::Format_RGB32);
-        image.fill(m_colours.value(path, Qt::gray));
+        QImage image(sizes.value(path, QSize(maxPixelSize, maxPixelSize / 2)), QImage::Format_RGB32);
+        image.fill(colours.value(path, Qt::gray));
         return image;
     }
 
-    void setGate(const QString &path) { QMutexLocker l(&m_mutex); m_gates.insert(path, std::make_shared<QSemaphore>()); }
-    void open(const QString &path) { QMutexLocker l(&m_mutex); m_gates.value(path)->release(1000); }
-    void setFailing(const QString &path, bool failing)
-    {
-        QMutexLocker l(&m_mutex);
-        if (failing)
-            m_failing.insert(path);
-        else
-            m_failing.remove(path);
-    }
-    void setImage(const QString &path, QSize size, QColor colour)
-    {
-        QMutexLocker l(&m_mutex);
-        m_sizes.insert(path, size);
-        m_colours.insert(path, colour);
-    }
+    void setGate(const QString &path) { m_gates.insert(path, std::make_shared<QSemaphore>()); }
+    void open(const QString &path) { m_gates.value(path)->release(1000); }
     int calls(const QString &path) const { QMutexLocker l(&m_mutex); return m_calls.value(path); }
-    int maxRunning() const { QMutexLocker l(&m_mutex); return m_maxRunning; }
     int started() const
     {
         QMutexLocker l(&m_mutex);
-        int total = 0;
-        for (const int n : m_calls)
-            total += n;
-        return total;
+        return std::accumulate(m_calls.cbegin(), m_calls.cend(), 0);
     }
-    QSet<QThread *> threads() const { QMutexLocker l(&m_mutex); return m_threads; }
+
+    // Set before the decodes they concern start; read after they finish.
+    QSet<QString> failing;
+    QHash<QString, QSize> sizes;
+    QHash<QString, QColor> colours;
+    mutable QSet<QThread *> threads;
+    mutable int maxRunning = 0;
 
 private:
     mutable QMutex m_mutex;
     mutable QHash<QString, int> m_calls;
-    mutable QSet<QThread *> m_threads;
     mutable int m_running = 0;
-    mutable int m_maxRunning = 0;
     QHash<QString, std::shared_ptr<QSemaphore>> m_gates;
-    QSet<QString> m_failing;
-    QHash<QString, QSize> m_sizes;
-    QHash<QString, QColor> m_colours;
 };
 
 Screenshot shot(const QString &path, qint64 bytes = 1000, int minute = 0)
@@ -111,48 +89,31 @@ class TestThumbnailCache : public QObject
     Q_OBJECT
 
 private slots:
-    void keyIsCacheKeyAndPixels();
-    void defaultLimits();
-    void queuedRequestIsAnsweredByTheRecheck();
-    void decodesAtMostTwoAtOnceOffTheMainThread();
+    void queuedRequestIsAnsweredFromTheCache();
+    void decodesAtMostTwoAtOnceAndDeliversOnTheMainThread();
     void failuresAreRetried();
     void evictsBeyondTheLimits_data();
     void evictsBeyondTheLimits();
-    void requestStartsOneLoadPerKey();
-    void decodesARealFile();
-    void thumbnailViewShowsPlaceholderThenImage();
-    void thumbnailViewDropsAnEarlierIdentity();
+    void thumbnailView();
 };
 
-void TestThumbnailCache::keyIsCacheKeyAndPixels()
-{
-    const Screenshot item = shot(QStringLiteral("/shots/a.png"));
-    QCOMPARE(ThumbnailCache::key(item, 440), item.cacheKey() + QStringLiteral(":440"));
-    QVERIFY(ThumbnailCache::key(item, 440) != ThumbnailCache::key(item, 880));
-    // A rewritten file (new size or date) never meets its old thumbnail.
-    QVERIFY(ThumbnailCache::key(item, 440) != ThumbnailCache::key(shot(item.id(), 2000), 440));
-    QVERIFY(ThumbnailCache::key(item, 440) != ThumbnailCache::key(shot(item.id(), 1000, 5), 440));
-}
-
-void TestThumbnailCache::defaultLimits()
-{
-    FakeImages images;
-    const ThumbnailCache cache(images);
-    QCOMPARE(cache.limits().totalCost, qint64(50331648));
-    QCOMPARE(cache.limits().count, 160);
-}
-
-void TestThumbnailCache::queuedRequestIsAnsweredByTheRecheck()
+void TestThumbnailCache::queuedRequestIsAnsweredFromTheCache()
 {
     FakeImages images;
     images.setGate(QStringLiteral("/other"));
     images.setGate(QStringLiteral("/a"));
     ThumbnailCache cache(images);
     const Screenshot a = shot(QStringLiteral("/a"));
+    const QString key = ThumbnailCache::key(a, 440);
+    // A rewritten file (new size or date) never meets its old thumbnail.
+    QVERIFY(key != ThumbnailCache::key(shot(a.id(), 2000), 440));
+    QVERIFY(key != ThumbnailCache::key(shot(a.id(), 1000, 5), 440));
 
     // Both threads busy: the second request for "/a" waits in the queue behind the first.
     auto other = cache.image(shot(QStringLiteral("/other")), 440);
     auto first = cache.image(a, 440);
+    QVERIFY(cache.isLoading(key));
+    QVERIFY(!cache.request(a, 440)); // already on its way
     auto second = cache.image(a, 440);
     QTRY_COMPARE(images.started(), 2);
     QVERIFY(!second.isFinished());
@@ -163,26 +124,28 @@ void TestThumbnailCache::queuedRequestIsAnsweredByTheRecheck()
     QVERIFY(answered.has_value());
     QCOMPARE(answered->size(), QSize(440, 220));
     QCOMPARE(images.calls(QStringLiteral("/a")), 1);
-
+    QVERIFY(!cache.isLoading(key));
+    QVERIFY(!cache.request(a, 440)); // cached
     images.open(QStringLiteral("/other"));
     QVERIFY(await(other).has_value());
 }
 
-void TestThumbnailCache::decodesAtMostTwoAtOnceOffTheMainThread()
+void TestThumbnailCache::decodesAtMostTwoAtOnceAndDeliversOnTheMainThread()
 {
     FakeImages images;
     ThumbnailCache cache(images);
     QList<QThread *> signalThreads;
     connect(&cache, &ThumbnailCache::thumbnailLoaded, this,
             [&](const QString &, const QImage &) { signalThreads << QThread::currentThread(); });
+    const QStringList paths{"/1", "/2", "/3", "/4", "/5"};
     QList<QFuture<std::optional<QImage>>> futures;
-    for (const char *path : {"/1", "/2", "/3", "/4", "/5"}) {
-        images.setGate(QLatin1String(path));
-        futures << cache.image(shot(QLatin1String(path)), 200);
+    for (const QString &path : paths) {
+        images.setGate(path);
+        futures << cache.image(shot(path), 200);
     }
     QTRY_COMPARE(images.started(), 2);
-    for (const char *path : {"/1", "/2", "/3", "/4", "/5"})
-        images.open(QLatin1String(path));
+    for (const QString &path : paths)
+        images.open(path);
 
     QThread *continuationThread = nullptr;
     futures.last().then(this, [&](const std::optional<QImage> &) {
@@ -192,11 +155,9 @@ void TestThumbnailCache::decodesAtMostTwoAtOnceOffTheMainThread()
         QVERIFY(await(future).has_value());
     QTRY_VERIFY(continuationThread != nullptr);
 
-    QCOMPARE(images.maxRunning(), 2);
-    QVERIFY(!images.threads().contains(QThread::currentThread()));
-    QCOMPARE(signalThreads.size(), 5);
-    for (QThread *thread : signalThreads)
-        QCOMPARE(thread, QThread::currentThread());
+    QCOMPARE(images.maxRunning, 2);
+    QVERIFY(!images.threads.contains(QThread::currentThread()));
+    QCOMPARE(signalThreads, QList<QThread *>(5, QThread::currentThread()));
     QCOMPARE(continuationThread, QThread::currentThread());
 }
 
@@ -204,7 +165,7 @@ void TestThumbnailCache::failuresAreRetried()
 {
     FakeImages images;
     const QString path = QStringLiteral("/broken.png");
-    images.setFailing(path, true);
+    images.failing.insert(path);
     ThumbnailCache cache(images);
     QSignalSpy failed(&cache, &ThumbnailCache::thumbnailFailed);
     const Screenshot item = shot(path);
@@ -212,10 +173,9 @@ void TestThumbnailCache::failuresAreRetried()
     QVERIFY(!await(cache.image(item, 440)).has_value());
     QCOMPARE(failed.size(), 1);
     QCOMPARE(failed.first().first().toString(), ThumbnailCache::key(item, 440));
-    QVERIFY(!cache.cachedImage(item, 440).has_value());
     QCOMPARE(cache.count(), 0);
 
-    images.setFailing(path, false);
+    images.failing.clear();
     QVERIFY(await(cache.image(item, 440)).has_value());
     QCOMPARE(images.calls(path), 2);
     QVERIFY(cache.cachedImage(item, 440).has_value());
@@ -226,7 +186,6 @@ void TestThumbnailCache::evictsBeyondTheLimits_data()
     QTest::addColumn<qint64>("costLimit");
     QTest::addColumn<int>("countLimit");
     QTest::addColumn<int>("kept");
-
     // Each thumbnail is 100 × 50 pixels of 4 bytes: 20,000 bytes.
     QTest::newRow("count limit") << qint64(1'000'000) << 3 << 3;
     QTest::newRow("cost limit") << qint64(60'000) << 160 << 3;
@@ -246,7 +205,6 @@ void TestThumbnailCache::evictsBeyondTheLimits()
         items << shot(QStringLiteral("/%1").arg(i));
         QVERIFY(await(cache.image(items.last(), 100)).has_value());
     }
-    QCOMPARE(cache.count(), kept);
     QCOMPARE(cache.totalCost(), qint64(kept) * 20'000);
 
     // The oldest was just used, so the next insertion evicts the second instead.
@@ -259,102 +217,46 @@ void TestThumbnailCache::evictsBeyondTheLimits()
     QVERIFY(cache.cachedImage(items.first(), 100).has_value());
     QVERIFY(!cache.cachedImage(items.at(1), 100).has_value());
 
-    // A thumbnail bigger than the whole budget (200 × 200 × 4 bytes) is handed out but not
-    // kept: storing it would push out everything else.
+    // A thumbnail bigger than the whole budget is handed out but not kept: storing it would
+    // push out everything else.
     if (costLimit < 160'000) {
         const Screenshot huge = shot(QStringLiteral("/huge"));
-        images.setImage(huge.id(), QSize(200, 200), Qt::red);
+        images.sizes.insert(huge.id(), QSize(200, 200));
         QVERIFY(await(cache.image(huge, 200)).has_value());
         QVERIFY(!cache.cachedImage(huge, 200).has_value());
         QCOMPARE(cache.count(), kept);
     }
 }
 
-void TestThumbnailCache::requestStartsOneLoadPerKey()
-{
-    FakeImages images;
-    images.setGate(QStringLiteral("/a"));
-    ThumbnailCache cache(images);
-    QSignalSpy loaded(&cache, &ThumbnailCache::thumbnailLoaded);
-    const Screenshot a = shot(QStringLiteral("/a"));
-
-    QVERIFY(cache.request(a, 440));
-    QVERIFY(cache.isLoading(ThumbnailCache::key(a, 440)));
-    QVERIFY(!cache.request(a, 440)); // already on its way
-    images.open(QStringLiteral("/a"));
-    QVERIFY(loaded.wait(10000));
-    QCOMPARE(loaded.first().first().toString(), ThumbnailCache::key(a, 440));
-    QCOMPARE(loaded.first().at(1).value<QImage>().size(), QSize(440, 220));
-    QVERIFY(!cache.isLoading(ThumbnailCache::key(a, 440)));
-    QVERIFY(!cache.request(a, 440)); // cached
-    QCOMPARE(images.calls(QStringLiteral("/a")), 1);
-    QCOMPARE(loaded.size(), 1);
-}
-
-void TestThumbnailCache::decodesARealFile()
-{
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("Screenshot 2024-05-01.png"));
-    QImage picture(1000, 500, QImage::Format_RGB32);
-    picture.fill(QColor(30, 120, 200));
-    QVERIFY(TestSupport::writeImage(path, picture, "png"));
-    const Screenshot item = Screenshot::withResolvedPath(path, QDateTime::currentDateTimeUtc(),
-                                                         QDateTime::currentDateTimeUtc(),
-                                                         QFileInfo(path).size(), 1000, 500);
-    ThumbnailCache cache(ImageServices::system());
-    const std::optional<QImage> thumbnail = await(cache.image(item, 440));
-    QVERIFY(thumbnail.has_value());
-    QCOMPARE(thumbnail->size(), QSize(440, 220));
-    QCOMPARE(thumbnail->pixelColor(100, 100), QColor(30, 120, 200));
-    QVERIFY(cache.cachedImage(item, 440).has_value());
-}
-
-void TestThumbnailCache::thumbnailViewShowsPlaceholderThenImage()
-{
-    FakeImages images;
-    images.setGate(QStringLiteral("/a"));
-    images.setImage(QStringLiteral("/a"), QSize(40, 20), Qt::red);
-    ThumbnailCache cache(images);
-    ScreenshotThumbnail view(cache, shot(QStringLiteral("/a")), 40, true);
-    view.resize(80, 80);
-    QVERIFY(!view.image().has_value());
-    view.show();
-    QVERIFY(!view.image().has_value()); // placeholder while decoding
-    images.open(QStringLiteral("/a"));
-    QTRY_VERIFY(view.image().has_value());
-    // Fitted: the 2:1 image is letterboxed, so the top row stays background.
-    const QImage shown = view.grab().toImage();
-    QCOMPARE(QColor(shown.pixel(40, 40)), QColor(Qt::red));
-    QVERIFY(QColor(shown.pixel(40, 2)) != QColor(Qt::red));
-
-    view.setFit(false);
-    QCOMPARE(QColor(view.grab().toImage().pixel(40, 2)), QColor(Qt::red));
-}
-
-void TestThumbnailCache::thumbnailViewDropsAnEarlierIdentity()
+void TestThumbnailCache::thumbnailView()
 {
     FakeImages images;
     images.setGate(QStringLiteral("/old"));
-    images.setImage(QStringLiteral("/old"), QSize(40, 40), Qt::red);
-    images.setImage(QStringLiteral("/new"), QSize(40, 40), Qt::blue);
+    images.sizes.insert(QStringLiteral("/new"), QSize(40, 20));
+    images.colours.insert(QStringLiteral("/new"), Qt::red);
     ThumbnailCache cache(images);
     QSignalSpy loaded(&cache, &ThumbnailCache::thumbnailLoaded);
     ScreenshotThumbnail view(cache, shot(QStringLiteral("/old")), 40, true);
-    view.resize(40, 40);
+    view.resize(80, 80);
     view.show();
     QTRY_COMPARE(images.calls(QStringLiteral("/old")), 1);
+    QVERIFY(!view.image().has_value()); // placeholder while decoding
 
     view.setItem(shot(QStringLiteral("/new")));
     QTRY_VERIFY(view.image().has_value());
-    QCOMPARE(view.image()->pixelColor(0, 0), QColor(Qt::blue));
+    // Fitted: the 2:1 image is letterboxed, so the top row stays background.
+    QCOMPARE(QColor(view.grab().toImage().pixel(40, 40)), QColor(Qt::red));
+    QVERIFY(QColor(view.grab().toImage().pixel(40, 2)) != QColor(Qt::red));
 
+    // The late result for the old item does not replace the new one.
     images.open(QStringLiteral("/old"));
-    const QString oldKey = ThumbnailCache::key(shot(QStringLiteral("/old")), 40);
-    QTRY_VERIFY(std::any_of(loaded.cbegin(), loaded.cend(),
-                            [&](const QList<QVariant> &args) { return args.first() == oldKey; }));
-    QCOMPARE(view.image()->pixelColor(0, 0), QColor(Qt::blue));
+    QTRY_VERIFY(std::any_of(loaded.cbegin(), loaded.cend(), [](const QList<QVariant> &args) {
+        return args.first() == ThumbnailCache::key(shot(QStringLiteral("/old")), 40);
+    }));
+    QCOMPARE(view.image()->pixelColor(0, 0), QColor(Qt::red));
     QCOMPARE(view.identity(), ThumbnailCache::key(shot(QStringLiteral("/new")), 40));
+    view.setFit(false);
+    QCOMPARE(QColor(view.grab().toImage().pixel(40, 2)), QColor(Qt::red));
 }
 
 QTEST_MAIN(TestThumbnailCache)
