@@ -1,5 +1,7 @@
 #include "platform/SettingsStore.h"
 
+#include "platform/PrivateFolder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,27 +15,12 @@ Q_LOGGING_CATEGORY(lcSettingsStore, "brimfold.settings.store", QtCriticalMsg)
 
 namespace {
 
-constexpr auto privateFolder = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
 constexpr auto privateFile = QFile::ReadOwner | QFile::WriteOwner;
 // Enough for years of crashes; past it a write fails rather than overwrite an old copy.
 constexpr int maxCorruptCopies = 1000;
 
 const QString dataMember = QStringLiteral("data");
 
-// Creates every missing folder of `path`, each private to the user.
-bool makePrivatePath(const QString &path)
-{
-    const QFileInfo info(path);
-    if (info.exists())
-        return info.isDir();
-    const QString parent = info.absolutePath();
-    if (parent == info.absoluteFilePath() || !makePrivatePath(parent))
-        return false;
-    if (QDir().mkdir(info.absoluteFilePath(), privateFolder))
-        return true;
-    // Someone else may have made it meanwhile.
-    return QFileInfo(path).isDir();
-}
 
 } // namespace
 
@@ -47,7 +34,7 @@ std::unique_ptr<SettingsStore> SettingsStore::open(const QString &suite)
     if (root.isEmpty())
         return nullptr;
     const QString folder = root + QLatin1Char('/') + suite;
-    if (!makePrivatePath(folder)) {
+    if (!PrivateFolder::make(folder)) {
         qCWarning(lcSettingsStore) << "cannot create settings folder" << folder;
         return nullptr;
     }
@@ -218,7 +205,7 @@ bool SettingsStore::write(const Batch &batch)
 
 bool SettingsStore::ensureFolder() const
 {
-    if (makePrivatePath(QFileInfo(m_filePath).absolutePath()))
+    if (PrivateFolder::make(QFileInfo(m_filePath).absolutePath()))
         return true;
     qCWarning(lcSettingsStore) << "cannot create the folder of" << m_filePath;
     return false;

@@ -1,5 +1,7 @@
 #include "platform/SystemTrash.h"
 
+#include "platform/PrivateFolder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -28,19 +30,6 @@ bool occupied(const QByteArray &nativePath)
     return ::lstat(nativePath.constData(), &info) == 0 || errno != ENOENT;
 }
 
-// Creates every missing folder of `path` with the private mode base directories call for.
-bool makePrivatePath(const QString &path)
-{
-    const QFileInfo info(path);
-    if (info.exists())
-        return info.isDir();
-    const QString parent = info.absolutePath();
-    if (parent == info.absoluteFilePath() || !makePrivatePath(parent))
-        return false;
-    if (QDir().mkdir(info.absoluteFilePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
-        return true;
-    return QFileInfo(path).isDir(); // someone else may have made it meanwhile
-}
 
 // The description of a trashed file: info/<name>.trashinfo beside the "files" folder holding
 // it. None when the file does not sit in a folder named "files", so nothing else is touched.
@@ -72,7 +61,7 @@ Trash::MoveResult SystemTrash::moveToTrash(const QString &path)
     // Qt's trash gives up on the home trash when the data folder is missing and then trashes
     // into the current directory instead, reporting success. Make sure the folder is there.
     const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (dataHome.isEmpty() || !makePrivatePath(dataHome))
+    if (dataHome.isEmpty() || !PrivateFolder::make(dataHome))
         qCWarning(lcTrash) << "no data folder for the home trash at" << dataHome;
 
     const QDir current = QDir::current();
