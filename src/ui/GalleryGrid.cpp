@@ -4,6 +4,7 @@
 #include "platform/Accessibility.h"
 #include "platform/ShareServices.h"
 #include "ui/BrimfoldDesign.h"
+#include "ui/GalleryGridAccessible.h"
 #include "ui/GalleryItemModel.h"
 #include "ui/ScreenshotTileDelegate.h"
 #include "ui/SymbolIcons.h"
@@ -30,6 +31,8 @@ GalleryGrid::GalleryGrid(LibraryModel &model, ThumbnailCache &thumbnails, ShareS
     , m_hoverAnimation(new QVariantAnimation(this))
     , m_scrollAnimation(new QVariantAnimation(this))
 {
+    // Before anything below announces a change and so fixes this grid's accessible interface.
+    GalleryGridAccessible::install();
     setViewMode(QListView::IconMode);
     setFlow(QListView::LeftToRight);
     setWrapping(true);
@@ -112,6 +115,20 @@ void GalleryGrid::setAccessibility(const Accessibility *accessibility)
 int GalleryGrid::rowOf(const QString &id) const
 {
     return m_items->rowOf(id);
+}
+
+bool GalleryGrid::performTileAction(int row, TileAction action)
+{
+    const std::optional<Screenshot> item = m_items->itemAt(row);
+    if (!item)
+        return false;
+    switch (action) {
+    case TileAction::select: m_model.select(*item); break;
+    case TileAction::copy: m_model.copy(*item); break;
+    case TileAction::copyText: m_model.copyText(*item); break;
+    case TileAction::preview: emit previewRequested(*item); break;
+    }
+    return true;
 }
 
 std::optional<Screenshot> GalleryGrid::itemAt(const QPoint &viewportPos) const

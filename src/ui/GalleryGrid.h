@@ -57,6 +57,12 @@ public:
     // The model row of the item with `id`; -1 when it isn't shown.
     int rowOf(const QString &id) const;
 
+    // What a tile offers besides its menu: a click's selection and the menu's copy, copy text
+    // and preview, for assistive technology.
+    enum class TileAction { select, copy, copyText, preview };
+    // Performs `action` on the tile at `row`; false when no tile is there.
+    bool performTileAction(int row, TileAction action);
+
 signals:
     // Double-click or "Preview" in the tile's menu.
     void previewRequested(const Screenshot &item);
