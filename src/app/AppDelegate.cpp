@@ -9,7 +9,7 @@
 #include <QLoggingCategory>
 #include <QStandardPaths>
 
-Q_LOGGING_CATEGORY(lcLaunch, "brimfold.launch", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcLaunch, "brimfold.launch", QtCriticalMsg)
 
 AppDelegate::AppDelegate(const LaunchOptions &options, QObject *parent)
     : QObject(parent)

@@ -10,7 +10,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-Q_LOGGING_CATEGORY(lcInstance, "brimfold.instance", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcInstance, "brimfold.instance", QtCriticalMsg)
 
 SingleInstance::Outcome SingleInstance::acquire(bool demo, const QString &lockDirectory)
 {

@@ -21,7 +21,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-Q_LOGGING_CATEGORY(lcScanner, "brimfold.library.scanner", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcScanner, "brimfold.library.scanner", QtCriticalMsg)
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcHeif, "brimfold.images", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcHeif, "brimfold.images", QtCriticalMsg)
 
 struct ContextDeleter
 {

@@ -6,7 +6,7 @@
 #include <QDBusMessage>
 #include <QLoggingCategory>
 
-Q_LOGGING_CATEGORY(lcReopen, "brimfold.reopen", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcReopen, "brimfold.reopen", QtCriticalMsg)
 
 namespace {
 const QString kPath = QStringLiteral("/app/vellum/screenshots");

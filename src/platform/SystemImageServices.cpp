@@ -13,7 +13,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcImages, "brimfold.images", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcImages, "brimfold.images", QtCriticalMsg)
 
 // Qt converts to 32-bit pixels for nearly every format it reads, so that is what a decode costs.
 constexpr qint64 bytesPerPixel = 4;

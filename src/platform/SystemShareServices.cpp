@@ -16,7 +16,7 @@
 #include <QStandardPaths>
 #include <QVariantMap>
 
-Q_LOGGING_CATEGORY(lcShare, "brimfold.share", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcShare, "brimfold.share", QtCriticalMsg)
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include <cerrno>
 #include <chrono>
 
-Q_LOGGING_CATEGORY(lcTextWorker, "brimfold.text.worker", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcTextWorker, "brimfold.text.worker", QtCriticalMsg)
 
 namespace {
 

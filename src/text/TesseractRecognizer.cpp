@@ -20,7 +20,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcTesseract, "brimfold.text.tesseract", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcTesseract, "brimfold.text.tesseract", QtCriticalMsg)
 
 // Language tags we offer, in priority order, with the engine's name for each.
 struct Language
