@@ -83,6 +83,7 @@ private slots:
     void undecodableFilesFail_data();
     void undecodableFilesFail();
     void languageFolderDecidesCapabilities();
+    void stopBeforeReadingCancelsAndEngineStaysUsable();
 
 private:
     QString write(const QString &name, const QImage &image)
@@ -223,6 +224,19 @@ void TestTesseractRecognizer::languageFolderDecidesCapabilities()
     const auto none = std::get<TextRecognitionCapabilities>(empty.capabilities());
     QVERIFY(none.languages.isEmpty() && none.identifier.endsWith(QStringLiteral("--v2")));
     QCOMPARE(empty.recognize(path, none), ScreenshotTextRecognizing::TextResult(TextRecognitionError::engineFailure));
+}
+
+void TestTesseractRecognizer::stopBeforeReadingCancelsAndEngineStaysUsable()
+{
+    QImage image(400, 80, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    drawText(image, QPoint(10, 50), QStringLiteral("Stop here"));
+    const QString path = write(QStringLiteral("stop.png"), image);
+    std::stop_source stop;
+    stop.request_stop();
+    QCOMPARE(m_recognizer->recognize(path, m_capabilities, stop.get_token()),
+             ScreenshotTextRecognizing::TextResult(TextRecognitionError::cancelled));
+    QCOMPARE(recognizeOk(*m_recognizer, path), QStringLiteral("Stop here"));
 }
 
 QTEST_MAIN(TestTesseractRecognizer)
