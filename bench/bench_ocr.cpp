@@ -7,8 +7,9 @@
 // the resident-memory growth after the first 10 recognitions, and last a line
 // "ratio: <ours / tesseract single-thread>".
 
-#include "library/Screenshot.h"
+#include "core/Screenshot.h"
 #include "platform/ImageServices.h"
+#include "platform/SystemImageServices.h"
 #include "text/ScreenshotTextWorker.h"
 #include "text/TesseractRecognizer.h"
 
@@ -194,7 +195,8 @@ int main(int argc, char **argv)
         }
     }
 
-    TesseractRecognizer recognizer;
+    const SystemImageServices images;
+    TesseractRecognizer recognizer(QString(), images);
     QElapsedTimer timer;
     timer.start();
     const auto capabilitiesResult = recognizer.capabilities();
@@ -218,7 +220,7 @@ int main(int argc, char **argv)
     // a cache miss, recognition on the worker's thread and the cache write. The cache folder is
     // emptied before every run so each one recognises.
     const QString cacheFolder = QDir(temporary.path()).filePath(QStringLiteral("ScreenshotText-v1"));
-    ScreenshotTextWorker worker(cacheFolder, std::make_unique<TesseractRecognizer>());
+    ScreenshotTextWorker worker(cacheFolder, std::make_unique<TesseractRecognizer>(QString(), images));
     if (!std::holds_alternative<TextRecognitionCapabilities>(worker.capabilities().result())) {
         std::fprintf(stderr, "recognition unavailable in the worker\n");
         return 1;

@@ -5,6 +5,7 @@
 // the rescan to the walk.
 
 #include "library/ScreenshotScanner.h"
+#include "platform/SystemImageServices.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -117,7 +118,7 @@ int main(int argc, char **argv)
         return 1;
     }
     const QByteArray nativeFolder = QFile::encodeName(folder);
-    const ImageServices &images = ImageServices::system();
+    const SystemImageServices images;
 
     struct Series
     {

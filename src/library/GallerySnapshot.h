@@ -1,7 +1,7 @@
 #pragma once
 
 #include "library/LibraryState.h"
-#include "library/Screenshot.h"
+#include "core/Screenshot.h"
 
 #include <QHash>
 #include <QList>

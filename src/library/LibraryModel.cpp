@@ -3,10 +3,7 @@
 #include "library/FolderMonitor.h"
 #include "platform/FolderBookmark.h"
 #include "platform/ImageServices.h"
-#include "platform/InotifyEventSource.h"
 #include "platform/SettingsStore.h"
-#include "platform/SystemClipboard.h"
-#include "platform/SystemTrash.h"
 #include "settings/Preferences.h"
 #include "text/ScreenshotTextIndex.h"
 #include "text/ScreenshotTextWorker.h"
@@ -36,50 +33,16 @@ bool isBlank(const QString &text)
 
 } // namespace
 
-LibraryModel::Services LibraryModel::makeSystemServices(bool demo)
-{
-    Services services;
-    services.clipboard = std::make_unique<SystemClipboard>();
-    services.trash = std::make_unique<SystemTrash>();
-    services.images = &ImageServices::system();
-    services.makeEventSource = [] { return std::make_unique<InotifyEventSource>(); };
-    services.textCacheDirectory = textCacheDirectory(demo);
-    return services;
-}
-
-QString LibraryModel::textCacheDirectory(bool demo)
-{
-    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    const QString suite = demo
-        ? QStringLiteral("app.vellum.demo")
-        : QStringLiteral("app.vellum.screenshots");
-    return QDir(dataHome).filePath(suite + QStringLiteral("/ScreenshotText-v1"));
-}
-
 LibraryModel::LibraryModel(Preferences &preferences, Services services, QObject *parent)
     : QObject(parent)
     , m_preferences(preferences)
     , m_services(std::move(services))
 {
-    if (!m_services.clipboard)
-        m_services.clipboard = std::make_unique<SystemClipboard>();
-    if (!m_services.trash)
-        m_services.trash = std::make_unique<SystemTrash>();
-    m_images = m_services.images ? m_services.images : &ImageServices::system();
-    if (m_services.textCacheDirectory.isEmpty())
-        m_services.textCacheDirectory = textCacheDirectory(false);
-
-    std::unique_ptr<ScreenshotTextWorker> worker = std::move(m_services.textWorker);
-    if (!worker) {
-        worker = std::make_unique<ScreenshotTextWorker>(m_services.textCacheDirectory,
-                                                        std::move(m_services.recognizer));
-    }
-    m_textIndex = std::make_unique<ScreenshotTextIndex>(std::move(worker));
-
-    std::unique_ptr<FolderEventSource> source = m_services.makeEventSource
-        ? m_services.makeEventSource()
-        : std::make_unique<InotifyEventSource>();
-    m_monitor = std::make_unique<FolderMonitor>(std::move(source));
+    Q_ASSERT(m_services.clipboard && m_services.trash && m_services.images
+             && m_services.eventSource && m_services.textWorker);
+    m_images = m_services.images;
+    m_textIndex = std::make_unique<ScreenshotTextIndex>(std::move(m_services.textWorker));
+    m_monitor = std::make_unique<FolderMonitor>(std::move(m_services.eventSource));
 
     m_state = LibraryState::fromJson(
         m_preferences.defaults().data(QLatin1String(Preferences::libraryStateKey)).value_or(QByteArray()));

@@ -3,7 +3,7 @@
 #include "library/FolderPicker.h"
 #include "library/GallerySnapshot.h"
 #include "library/LibraryState.h"
-#include "library/Screenshot.h"
+#include "core/Screenshot.h"
 #include "library/ScreenshotScanner.h"
 #include "library/ToastStyle.h"
 #include "platform/Clipboard.h"
@@ -63,32 +63,21 @@ public:
     static constexpr std::chrono::milliseconds defaultToastDuration{2600};
     static constexpr std::chrono::milliseconds trashToastDuration{6000};
 
-    // What the model takes from its surroundings. Empty members get the system's own service
-    // (see makeSystemServices); tests hand in fakes.
+    // What the model takes from its surroundings: the application hands in the system's own
+    // services, tests hand in fakes. Every member but the folder picker is required.
     struct Services final
     {
         std::unique_ptr<Clipboard> clipboard;
         std::unique_ptr<Trash> trash;
-        // Stateless and shared between threads; must outlive the model and its last scan
-        // (ImageServices::system() does).
+        // Stateless and shared between threads; must outlive the model and its last scan.
         const ImageServices *images = nullptr;
-        // None: chooseFolder() does nothing. The app sets the dialog-backed picker.
+        // None: chooseFolder() does nothing.
         std::unique_ptr<FolderPicker> folderPicker;
-        // Makes the folder monitor's event source once, at construction. None: inotify.
-        std::function<std::unique_ptr<FolderEventSource>()> makeEventSource;
-        // Where recognised text is cached, and the recogniser the worker uses (none:
-        // Tesseract). Ignored when textWorker is given.
-        QString textCacheDirectory;
-        std::unique_ptr<ScreenshotTextRecognizing> recognizer;
+        // What the folder monitor listens to.
+        std::unique_ptr<FolderEventSource> eventSource;
+        // Reads and caches the text of the screenshots.
         std::unique_ptr<ScreenshotTextWorker> textWorker;
     };
-
-    // Everything real except the folder picker (a view-layer object the app adds): the
-    // application's clipboard (needs a QGuiApplication), the freedesktop Trash, the system
-    // image decoders, inotify, and the text cache of a normal or a demo copy.
-    static Services makeSystemServices(bool demo);
-    // $XDG_DATA_HOME/app.vellum.screenshots/ScreenshotText-v1, or app.vellum.demo for a demo copy.
-    static QString textCacheDirectory(bool demo);
 
     // `preferences` must outlive the model. Reads the pin set; connects nothing yet.
     LibraryModel(Preferences &preferences, Services services, QObject *parent = nullptr);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/Screenshot.h"
+#include "core/Screenshot.h"
 #include "platform/ImageServices.h"
 
 #include <QList>
@@ -49,10 +49,9 @@ public:
     // Scans the direct entries of `folder`. Per-file problems drop that file silently; only a
     // folder that cannot be listed yields an error. Records in `previous` whose file still has
     // the same path, modification date and size are reused without reading the image again.
-    static Result scan(const QString &folder, bool includeAllImages, int limit = defaultLimit,
-                       const QList<Screenshot> &previous = {},
-                       const QSet<QString> &preservingPaths = {},
-                       const ImageServices &images = ImageServices::system());
+    static Result scan(const QString &folder, bool includeAllImages, int limit,
+                       const QList<Screenshot> &previous, const QSet<QString> &preservingPaths,
+                       const ImageServices &images);
 
     ScreenshotScanner() = delete;
 };

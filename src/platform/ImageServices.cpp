@@ -23,12 +23,6 @@ std::optional<QByteArray> ImageServices::encodePng(const QImage &image)
     return bytes;
 }
 
-const ImageServices &ImageServices::system()
-{
-    static const SystemImageServices services;
-    return services;
-}
-
 qint64 ImageServices::maximumPixelCount()
 {
     const qint64 megabytes = QImageReader::allocationLimit();

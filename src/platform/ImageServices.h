@@ -31,9 +31,6 @@ public:
     // PNG bytes of exactly this one image; none when encoding fails.
     static std::optional<QByteArray> encodePng(const QImage &image);
 
-    // The decoders of this system. Stateless, so one shared instance serves every caller.
-    static const ImageServices &system();
-
     // The most pixels a full decode may hold under the current allocation limit. An image larger
     // than this can never be shown, copied or read in full.
     static qint64 maximumPixelCount();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/Screenshot.h"
+#include "core/Screenshot.h"
 #include "text/ScreenshotText.h"
 #include "text/ScreenshotTextWorker.h"
 

@@ -1,7 +1,5 @@
 #include "text/ScreenshotTextWorker.h"
 
-#include "platform/ImageServices.h"
-#include "text/TesseractRecognizer.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -22,9 +20,6 @@
 Q_LOGGING_CATEGORY(lcTextWorker, "brimfold.text.worker", QtCriticalMsg)
 
 namespace {
-
-// A pathological image ends as a failure instead of holding up the queue.
-constexpr std::chrono::seconds kImageDeadline{30};
 
 // One token that is stopped when either the caller's or the worker's own token is.
 class LinkedStop final
@@ -83,10 +78,9 @@ bool makeOwnerOnlyDirectory(const QString &path)
 ScreenshotTextWorker::ScreenshotTextWorker(QString directory,
                                            std::unique_ptr<ScreenshotTextRecognizing> recognizer)
     : m_directory(QDir::cleanPath(directory))
-    , m_recognizer(recognizer ? std::move(recognizer)
-                              : std::make_unique<TesseractRecognizer>(
-                                    QString(), ImageServices::system(), kImageDeadline))
+    , m_recognizer(std::move(recognizer))
 {
+    Q_ASSERT(m_recognizer);
     // One thread that stays for the life of the worker: the engine is tied to the thread
     // it was started on, and operations must run one at a time in order.
     m_pool.setMaxThreadCount(1);

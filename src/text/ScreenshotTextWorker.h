@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/Screenshot.h"
+#include "core/Screenshot.h"
 #include "text/ScreenshotText.h"
 #include "text/ScreenshotTextRecognizing.h"
 #include "text/TextRecognitionCapabilities.h"
@@ -44,10 +44,9 @@ public:
     // None on success.
     using PruneResult = std::optional<TextRecognitionError>;
 
-    // The directory is created on the first write, not here. Without a recogniser the worker
-    // uses Tesseract with a 30-second limit per image.
-    explicit ScreenshotTextWorker(QString directory,
-                                  std::unique_ptr<ScreenshotTextRecognizing> recognizer = {});
+    // The directory is created on the first write, not here. The recogniser is required; it
+    // lives on, and is released on, the worker's thread.
+    ScreenshotTextWorker(QString directory, std::unique_ptr<ScreenshotTextRecognizing> recognizer);
     // Stops queued and running work at its next check and releases the recogniser on the
     // worker's thread (the engine belongs to it); waits for both.
     ~ScreenshotTextWorker();

@@ -25,9 +25,8 @@ public:
     // engine's own default ($TESSDATA_PREFIX, else the system's tessdata folder).
     // imageDeadline bounds the engine's work on one image, so a pathological image becomes a
     // failure instead of occupying the recogniser indefinitely.
-    explicit TesseractRecognizer(QString languageDataFolder = {},
-                                 const ImageServices &images = ImageServices::system(),
-                                 std::chrono::milliseconds imageDeadline = std::chrono::seconds(30));
+    TesseractRecognizer(QString languageDataFolder, const ImageServices &images,
+                        std::chrono::milliseconds imageDeadline = std::chrono::seconds(30));
     ~TesseractRecognizer() override;
 
     TesseractRecognizer(const TesseractRecognizer &) = delete;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/Screenshot.h"
+#include "core/Screenshot.h"
 #include "ui/BrimfoldDesign.h"
 
 #include <QIcon>

@@ -1,6 +1,6 @@
 #include "ui/ScreenshotTileDelegate.h"
 
-#include "library/Screenshot.h"
+#include "core/Screenshot.h"
 #include "ui/BrimfoldDesign.h"
 #include "ui/GalleryItemModel.h"
 #include "ui/ScreenshotThumbnail.h"

@@ -1,6 +1,6 @@
 #include "ui/ThumbnailCache.h"
 
-#include "library/Screenshot.h"
+#include "core/Screenshot.h"
 #include "platform/ImageServices.h"
 
 #include <QLoggingCategory>

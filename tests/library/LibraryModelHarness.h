@@ -9,6 +9,8 @@
 
 #include "library/LibraryModel.h"
 #include "platform/FolderEventSource.h"
+#include "platform/InotifyEventSource.h"
+#include "platform/SystemImageServices.h"
 #include "platform/ScreenshotLocation.h"
 #include "platform/SettingsStore.h"
 #include "settings/Preferences.h"
@@ -134,10 +136,13 @@ struct Fixture final
         services.clipboard = kept(clipboard);
         services.trash = realTrash ? std::move(realTrash) : kept(trash, root.filePath(QStringLiteral("Trash")));
         services.folderPicker = kept(folderPicker);
+        services.images = &images;
         if (watch == Watch::fake)
-            services.makeEventSource = [this] { return kept(events); };
-        services.textCacheDirectory = root.filePath(QStringLiteral("TextCache"));
-        services.recognizer = kept(recognizer);
+            services.eventSource = kept(events);
+        else
+            services.eventSource = std::make_unique<InotifyEventSource>();
+        services.textWorker = std::make_unique<ScreenshotTextWorker>(
+            root.filePath(QStringLiteral("TextCache")), kept(recognizer));
         model = std::make_unique<LibraryModel>(*preferences, std::move(services));
     }
 
@@ -176,6 +181,7 @@ struct Fixture final
     }
 
     QTemporaryDir root;
+    SystemImageServices images;
     QString folder;
     NoLocation location;
     std::unique_ptr<SettingsStore> store = std::make_unique<SettingsStore>(root.filePath(QStringLiteral("settings.json")));

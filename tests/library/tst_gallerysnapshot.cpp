@@ -1,6 +1,6 @@
 #include "library/GallerySnapshot.h"
 #include "library/LibraryState.h"
-#include "library/Screenshot.h"
+#include "core/Screenshot.h"
 #include "text/ScreenshotTextSearch.h"
 
 #include <QtTest>

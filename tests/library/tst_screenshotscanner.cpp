@@ -1,3 +1,4 @@
+#include "SystemImages.h"
 #include "library/ScreenshotScanner.h"
 
 #include "platform/ScreenshotMarker.h"
@@ -28,7 +29,7 @@ public:
     std::optional<QSize> pixelSize(const QString &path) const override
     {
         reads.append(path);
-        return m_fixed ? m_fixed : ImageServices::system().pixelSize(path);
+        return m_fixed ? m_fixed : systemImages().pixelSize(path);
     }
     std::optional<QImage> decodeFirstImage(const QString &) const override { return std::nullopt; }
     std::optional<QImage> downscaledImage(const QString &, int) const override { return std::nullopt; }

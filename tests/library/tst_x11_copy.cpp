@@ -2,6 +2,8 @@
 #include "LibraryModelHarness.h"
 
 #include "platform/SystemClipboard.h"
+#include "platform/SystemImageServices.h"
+#include "platform/SystemTrash.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -43,6 +45,7 @@ private Q_SLOTS:
     void copiedImagesAreExactlyOnePng()
     {
         QTemporaryDir root;
+        SystemImageServices images;
         const QString folder = QFileInfo(root.path()).canonicalFilePath();
         const QString png = writeShot(folder, QStringLiteral("Screenshot a.png"));
         const QString jpeg = writeShot(folder, QStringLiteral("Screenshot b.jpg"), "jpg", QSize(300, 180));
@@ -53,9 +56,11 @@ private Q_SLOTS:
         Preferences preferences(store, location);
         LibraryModel::Services services;
         services.clipboard = std::make_unique<SystemClipboard>();
-        services.makeEventSource = [] { return std::make_unique<FakeEventSource>(); };
-        services.textCacheDirectory = root.filePath(QStringLiteral("TextCache"));
-        services.recognizer = std::make_unique<FakeRecognizer>();
+        services.trash = std::make_unique<SystemTrash>();
+        services.images = &images;
+        services.eventSource = std::make_unique<FakeEventSource>();
+        services.textWorker = std::make_unique<ScreenshotTextWorker>(
+            root.filePath(QStringLiteral("TextCache")), std::make_unique<FakeRecognizer>());
         LibraryModel model(preferences, std::move(services));
         model.connect(QUrl::fromLocalFile(folder));
         QTRY_COMPARE_WITH_TIMEOUT(model.items().size(), 2, 10000);

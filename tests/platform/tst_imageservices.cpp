@@ -1,3 +1,4 @@
+#include "SystemImages.h"
 #include "platform/ImageServices.h"
 
 #include "TestSupport.h"
@@ -129,7 +130,7 @@ class TestImageServices final : public QObject
 
 private:
     QTemporaryDir m_dir;
-    const ImageServices &m_images = ImageServices::system();
+    const ImageServices &m_images = systemImages();
 
     QString write(const QString &name, const QByteArray &bytes)
     {

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "library/Screenshot.h"
+#include "core/Screenshot.h"
 #include "text/ScreenshotTextIndex.h"
 #include "text/ScreenshotTextWorker.h"
 

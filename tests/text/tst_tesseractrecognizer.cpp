@@ -1,3 +1,4 @@
+#include "SystemImages.h"
 #include "TestSupport.h"
 
 #include "platform/ImageServices.h"
@@ -105,7 +106,7 @@ private:
 void TestTesseractRecognizer::initTestCase()
 {
     ImageServices::applyAllocationLimit();
-    m_recognizer.emplace();
+    m_recognizer.emplace(QString(), systemImages());
     const auto capabilities = m_recognizer->capabilities();
     QVERIFY(std::holds_alternative<TextRecognitionCapabilities>(capabilities));
     m_capabilities = std::get<TextRecognitionCapabilities>(capabilities);
@@ -205,7 +206,7 @@ void TestTesseractRecognizer::languageFolderDecidesCapabilities()
     const QString english = TesseractRecognizer::defaultLanguageDataFolder() + QStringLiteral("/eng.traineddata");
     QTemporaryDir folder;
     QVERIFY(QFile::link(english, folder.filePath(QStringLiteral("eng.traineddata"))));
-    TesseractRecognizer recognizer(folder.path());
+    TesseractRecognizer recognizer(folder.path(), systemImages());
     const auto capabilities = std::get<TextRecognitionCapabilities>(recognizer.capabilities());
     QFile file(english);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -220,7 +221,7 @@ void TestTesseractRecognizer::languageFolderDecidesCapabilities()
     QCOMPARE(recognizer.recognize(path, capabilities), ScreenshotTextRecognizing::TextResult(u"English only"_qs));
     // Nothing to read with: an engine failure, not an unreadable image or empty text.
     QVERIFY(QFile::remove(folder.filePath(QStringLiteral("eng.traineddata"))));
-    TesseractRecognizer empty(folder.path());
+    TesseractRecognizer empty(folder.path(), systemImages());
     const auto none = std::get<TextRecognitionCapabilities>(empty.capabilities());
     QVERIFY(none.languages.isEmpty() && none.identifier.endsWith(QStringLiteral("--v2")));
     QCOMPARE(empty.recognize(path, none), ScreenshotTextRecognizing::TextResult(TextRecognitionError::engineFailure));

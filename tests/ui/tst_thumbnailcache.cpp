@@ -1,4 +1,4 @@
-#include "library/Screenshot.h"
+#include "core/Screenshot.h"
 #include "platform/ImageServices.h"
 #include "ui/ScreenshotThumbnail.h"
 #include "ui/ThumbnailCache.h"

@@ -1,4 +1,4 @@
-#include "library/Screenshot.h"
+#include "core/Screenshot.h"
 
 #include <QFile>
 #include <QFileInfo>

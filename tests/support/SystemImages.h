@@ -1,0 +1,10 @@
+#pragma once
+
+#include "platform/SystemImageServices.h"
+
+// The real decoders, for tests that exercise them; stateless, so one instance serves all.
+inline const ImageServices &systemImages()
+{
+    static const SystemImageServices images;
+    return images;
+}
