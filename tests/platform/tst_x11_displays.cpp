@@ -1,0 +1,148 @@
+#include "platform/SystemDisplays.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <xcb/randr.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <memory>
+
+// Runs on the test display: one 1920 × 1080 output named "screen" without EDID. Two displays
+// are made by splitting it into RandR monitors, which Qt reports as separate screens.
+class TestX11Displays final : public QObject
+{
+    Q_OBJECT
+
+private:
+    SystemDisplays *m_displays = nullptr;
+
+    static bool xrandr(const QString &arguments)
+    {
+        return QProcess::execute(QStringLiteral("xrandr"), arguments.split(QLatin1Char(' '))) == 0;
+    }
+
+    // The ids of the displays, sorted and joined with spaces.
+    QString ids() const
+    {
+        QStringList result;
+        for (const Displays::Display &display : m_displays->displays())
+            result.append(display.id);
+        result.sort();
+        return result.join(QLatin1Char(' '));
+    }
+
+    // Sets (or with empty bytes deletes) the EDID property of the display's one RandR output.
+    static bool setEdid(const QByteArray &edid)
+    {
+        xcb_connection_t *c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        const std::unique_ptr<xcb_randr_get_screen_resources_current_reply_t, decltype(&std::free)> resources(
+            xcb_randr_get_screen_resources_current_reply(c, xcb_randr_get_screen_resources_current(c, root), nullptr),
+            &std::free);
+        const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 4, "EDID"), nullptr), &std::free);
+        if (!resources || !atom || xcb_randr_get_screen_resources_current_outputs_length(resources.get()) != 1)
+            return false;
+        const xcb_randr_output_t output = xcb_randr_get_screen_resources_current_outputs(resources.get())[0];
+        const std::unique_ptr<xcb_generic_error_t, decltype(&std::free)> error(
+            xcb_request_check(c, edid.isEmpty() ? xcb_randr_delete_output_property_checked(c, output, atom->atom)
+                                                : xcb_randr_change_output_property_checked(
+                                                      c, output, atom->atom, XCB_ATOM_INTEGER, 8, XCB_PROP_MODE_REPLACE,
+                                                      quint32(edid.size()), edid.constData())),
+            &std::free);
+        return !error;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(qGuiApp->nativeInterface<QNativeInterface::QX11Application>());
+        QCOMPARE(QGuiApplication::screens().size(), 1);
+        m_displays = new SystemDisplays(this);
+    }
+
+    void cleanupTestCase()
+    {
+        // Leave one whole-output screen for the tests that follow, whatever failed.
+        xrandr(QStringLiteral("--delmonitor RIGHT"));
+        xrandr(QStringLiteral("--delmonitor LEFT"));
+        setEdid({});
+    }
+
+    void convertsCoordinates()
+    {
+        QCOMPARE(m_displays->mainDisplay()->frame, QRectF(0, 0, 1920, 1080));
+
+        const QRectF window(100, 200, 300, 150); // Qt's coordinates, y down
+        QCOMPARE(m_displays->fromScreenRect(window), QRectF(100, 730, 300, 150));
+        QCOMPARE(m_displays->toScreenRect(m_displays->fromScreenRect(window)), window);
+
+        QCursor::setPos(300, 100);
+        QTRY_COMPARE(m_displays->pointerLocation(), QPointF(300, 980));
+        QCOMPARE(m_displays->toScreenPoint(m_displays->pointerLocation()), QPointF(300, 100));
+    }
+
+    void identifiesByEdid()
+    {
+        const QString name = QGuiApplication::primaryScreen()->name();
+        QCOMPARE(m_displays->mainDisplay()->id, name);
+
+        QByteArray edid = QByteArray("\0\xff\xff\xff\xff\xff\xff\0", 8).leftJustified(128, 'e');
+        QVERIFY(setEdid(edid));
+        const QString id = m_displays->mainDisplay()->id;
+        QVERIFY2(QRegularExpression(QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-5[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}$"))
+                     .match(id).hasMatch(),
+                 qPrintable(id));
+        QCOMPARE(ids(), id);
+
+        // Only the base block counts; a different base block is a different monitor.
+        QVERIFY(setEdid(edid + QByteArray(128, 'x')));
+        QCOMPARE(m_displays->mainDisplay()->id, id);
+        edid[20] = 'y';
+        QVERIFY(setEdid(edid));
+        QVERIFY(m_displays->mainDisplay()->id != id);
+
+        QVERIFY(setEdid(edid.left(127)));
+        QCOMPARE(m_displays->mainDisplay()->id, name);
+        QVERIFY(setEdid({}));
+    }
+
+    void followsTwoDisplays()
+    {
+        QSignalSpy changed(m_displays, &Displays::changed);
+        QVERIFY(xrandr(QStringLiteral("--setmonitor RIGHT 960/254x1080/286+960+0 none")));
+        QVERIFY(xrandr(QStringLiteral("--setmonitor LEFT 960/254x1080/286+0+0 screen")));
+        QTRY_COMPARE(ids(), QStringLiteral("LEFT RIGHT"));
+        QVERIFY(!changed.isEmpty());
+
+        // The main display's bottom-left corner is the origin, whichever of the two it is.
+        QCOMPARE(m_displays->mainDisplay()->frame, QRectF(0, 0, 960, 1080));
+        const QRectF right(m_displays->mainDisplay()->id == QLatin1String("LEFT") ? 960 : 0, 0, 960, 1080);
+        QCOMPARE(m_displays->displayContaining(right.center())->id, QStringLiteral("RIGHT"));
+        QCOMPARE(m_displays->displayContaining(right.center() - QPointF(960, 0))->id, QStringLiteral("LEFT"));
+        QCursor::setPos(1500, 500);
+        QTRY_COMPARE(m_displays->activeDisplay()->id, QStringLiteral("RIGHT"));
+
+        changed.clear();
+        QVERIFY(xrandr(QStringLiteral("--delmonitor RIGHT")));
+        QTRY_VERIFY(!changed.isEmpty());
+        QTRY_COMPARE(ids(), QStringLiteral("LEFT"));
+        // Nothing under the pointer any more: the main display is the active one.
+        QCOMPARE(m_displays->activeDisplay()->id, QStringLiteral("LEFT"));
+
+        changed.clear();
+        QVERIFY(xrandr(QStringLiteral("--setmonitor RIGHT 960/254x1080/286+960+0 none")));
+        QTRY_VERIFY(!changed.isEmpty());
+        QTRY_COMPARE(ids(), QStringLiteral("LEFT RIGHT"));
+    }
+};
+
+QTEST_MAIN(TestX11Displays)
+#include "tst_x11_displays.moc"
