@@ -1,8 +1,11 @@
 #include "settings/Shortcut.h"
 
+#include "platform/KeyCodes.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QKeyEvent>
 
 #include <cmath>
 #include <limits>
@@ -46,4 +49,26 @@ std::optional<Shortcut> Shortcut::fromJson(const QByteArray &json)
     if (!keyCode || !modifiers || !character.isString())
         return std::nullopt;
     return Shortcut{*keyCode, *modifiers, character.toString()};
+}
+
+QString Shortcut::label() const
+{
+    QString text;
+    if (modifiers & controlModifier)
+        text += QStringLiteral("Ctrl+");
+    if (modifiers & optionModifier)
+        text += QStringLiteral("Alt+");
+    if (modifiers & shiftModifier)
+        text += QStringLiteral("Shift+");
+    if (modifiers & commandModifier)
+        text += QStringLiteral("Super+");
+    return text + character;
+}
+
+bool Shortcut::matches(const QKeyEvent &event) const
+{
+    if (event.type() != QEvent::KeyPress)
+        return false;
+    const auto code = KeyCodes::virtualKey(event);
+    return code == keyCode && VirtualKey::modifierMask(event.modifiers()) == modifiers;
 }

@@ -1,23 +1,36 @@
 #pragma once
 
+#include "core/VirtualKey.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <optional>
 
-// The global keyboard shortcut: a virtual key code and a modifier mask in the stored
-// (Carbon) encoding, plus the text shown for the key. The default is Control-Shift-G.
+class QKeyEvent;
+
+// The global keyboard shortcut: a layout-independent key code and a modifier mask in the
+// program's stored encoding (core/VirtualKey.h), plus the text shown for the key. The default
+// is Ctrl+Shift+G.
 struct Shortcut final
 {
     // Modifier bits of `modifiers`.
-    static constexpr quint32 commandModifier = 0x100;
-    static constexpr quint32 shiftModifier = 0x200;
-    static constexpr quint32 optionModifier = 0x800;
-    static constexpr quint32 controlModifier = 0x1000;
+    static constexpr quint32 commandModifier = VirtualKey::superModifier;
+    static constexpr quint32 shiftModifier = VirtualKey::shiftModifier;
+    static constexpr quint32 optionModifier = VirtualKey::altModifier;
+    static constexpr quint32 controlModifier = VirtualKey::controlModifier;
 
-    quint32 keyCode = 5;
+    quint32 keyCode = VirtualKey::G;
     quint32 modifiers = controlModifier | shiftModifier;
     QString character = QStringLiteral("G");
+
+    // The display text: "Ctrl+", "Alt+", "Shift+", "Super+" for the modifiers held, always in
+    // that order, then the key's text ("Ctrl+Shift+G").
+    QString label() const;
+
+    // True for a key press of this key with exactly these modifiers (Ctrl, Alt, Shift, Super);
+    // Caps Lock, Num Lock and the keypad flag play no part, nor does `character`.
+    bool matches(const QKeyEvent &event) const;
 
     // {"keyCode": number, "modifiers": number, "character": string}
     QByteArray toJson() const;

@@ -1,0 +1,132 @@
+// The global shortcut on a real X server, pressed by xdotool as a user would.
+#include "platform/X11HotKeySource.h"
+#include "settings/GlobalShortcut.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+
+#include <cstdlib>
+
+namespace {
+
+const Shortcut ctrlShiftG; // the default
+const Shortcut ctrlAltH{VirtualKey::H, Shortcut::controlModifier | Shortcut::optionModifier, QStringLiteral("H")};
+constexpr quint16 ctrlShift = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT;
+constexpr quint16 ctrlAlt = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
+
+bool xdotoolKey(const char *keys)
+{
+    return QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QString::fromLatin1(keys)}) == 0;
+}
+
+xcb_keycode_t keycodeOf(xcb_connection_t *connection, xcb_keysym_t keysym)
+{
+    xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(connection);
+    xcb_keycode_t *keycodes = xcb_key_symbols_get_keycode(symbols, keysym);
+    const xcb_keycode_t keycode = keycodes ? keycodes[0] : 0;
+    std::free(keycodes);
+    xcb_key_symbols_free(symbols);
+    return keycode;
+}
+
+// Another program on the same display, holding hot keys of its own.
+struct OtherClient
+{
+    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+    xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+
+    ~OtherClient() { xcb_disconnect(connection); }
+
+    bool grab(xcb_keysym_t keysym, quint16 modifiers)
+    {
+        xcb_generic_error_t *error = xcb_request_check(
+            connection, xcb_grab_key_checked(connection, false, root, modifiers, keycodeOf(connection, keysym),
+                                             XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        std::free(error);
+        return !error;
+    }
+};
+
+} // namespace
+
+class TestX11GlobalShortcut final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        if (!qGuiApp->nativeInterface<QNativeInterface::QX11Application>())
+            QSKIP("needs an X11 display");
+        if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+            QSKIP("needs xdotool");
+    }
+
+    void firesWhateverNumLockSays()
+    {
+        GlobalShortcut shortcut(std::make_unique<X11HotKeySource>());
+        QSignalSpy pressed(&shortcut, &GlobalShortcut::pressed);
+        QVERIFY(shortcut.registerShortcut(ctrlShiftG));
+        QVERIFY(xdotoolKey("ctrl+shift+g"));
+        QTRY_COMPARE(pressed.count(), 1);
+        QVERIFY(xdotoolKey("Num_Lock") && xdotoolKey("ctrl+shift+g") && xdotoolKey("Num_Lock"));
+        QTRY_COMPARE(pressed.count(), 2);
+    }
+
+    void refusedShortcutLeavesNothingRegistered()
+    {
+        GlobalShortcut shortcut(std::make_unique<X11HotKeySource>());
+        QSignalSpy pressed(&shortcut, &GlobalShortcut::pressed);
+        QVERIFY(shortcut.registerShortcut(ctrlAltH));
+        // Taken only with Caps Lock on: the variants granted before have to be given back.
+        OtherClient other;
+        QVERIFY(other.grab('g', ctrlShift | XCB_MOD_MASK_LOCK));
+        QVERIFY(!shortcut.registerShortcut(ctrlShiftG));
+        QVERIFY(!shortcut.registered());
+        QVERIFY(other.grab('g', ctrlShift));
+        QVERIFY(other.grab('h', ctrlAlt));
+
+        xcb_ungrab_key(other.connection, keycodeOf(other.connection, 'h'), other.root, ctrlAlt);
+        xcb_flush(other.connection);
+        QVERIFY(shortcut.registerShortcut(ctrlAltH));
+        QVERIFY(xdotoolKey("ctrl+alt+h"));
+        QTRY_COMPARE(pressed.count(), 1);
+    }
+
+    void registeringReplacesTheOldShortcut()
+    {
+        GlobalShortcut shortcut(std::make_unique<X11HotKeySource>());
+        QSignalSpy pressed(&shortcut, &GlobalShortcut::pressed);
+        QVERIFY(shortcut.registerShortcut(ctrlAltH));
+        QVERIFY(shortcut.registerShortcut(ctrlShiftG));
+        // Free for others, so its presses go to them: a grab is exclusive.
+        OtherClient other;
+        QVERIFY(other.grab('h', ctrlAlt));
+        QVERIFY(!other.grab('g', ctrlShift));
+        QVERIFY(xdotoolKey("ctrl+alt+h") && xdotoolKey("ctrl+shift+g"));
+        QTRY_COMPARE(pressed.count(), 1);
+    }
+
+    // Shift+1 types "!" but is still the "1" key.
+    void shortcutMatchesTheUnshiftedKey()
+    {
+        xcb_connection_t *x = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+        const Shortcut ctrlShift1{VirtualKey::Digit1, ctrlShiftG.modifiers, QStringLiteral("1")};
+        const auto pressOf = [x](xcb_keysym_t unshifted) {
+            return QKeyEvent(QEvent::KeyPress, Qt::Key_Exclam, Qt::ControlModifier | Qt::ShiftModifier,
+                             keycodeOf(x, unshifted), '!', ctrlShift);
+        };
+        QVERIFY(ctrlShift1.matches(pressOf('1')));
+        QVERIFY(!ctrlShift1.matches(pressOf('2')));
+    }
+};
+
+QTEST_MAIN(TestX11GlobalShortcut)
+#include "tst_x11_globalshortcut.moc"
