@@ -9,6 +9,10 @@
 #include "platform/Clipboard.h"
 #include "platform/Accessibility.h"
 #include "platform/ImageServices.h"
+#include "platform/InotifyEventSource.h"
+#include "platform/SystemClipboard.h"
+#include "platform/SystemImageServices.h"
+#include "platform/SystemTrash.h"
 #include "platform/Trash.h"
 #include "platform/ScreenshotLocation.h"
 #include "platform/SettingsStore.h"
@@ -18,6 +22,7 @@
 #include "text/ScreenshotTextRecognizing.h"
 #include "text/ScreenshotTextWorker.h"
 #include "ui/FocusRequests.h"
+#include "ui/GalleryActions.h"
 #include "ui/GalleryView.h"
 #include "ui/ThumbnailCache.h"
 
@@ -107,10 +112,16 @@ struct Library final
     {
         const QString folder = QDir(root).filePath(QStringLiteral("shots-%1").arg(count));
         writeShots(folder, count);
-        LibraryModel::Services services = LibraryModel::makeSystemServices(false);
-        services.textCacheDirectory = QDir(root).filePath(QStringLiteral("text-%1").arg(count));
-        services.recognizer = std::make_unique<InstantRecognizer>();
+        LibraryModel::Services services;
+        services.clipboard = std::make_unique<SystemClipboard>();
+        services.trash = std::make_unique<SystemTrash>();
+        services.images = &images;
+        services.eventSource = std::make_unique<InotifyEventSource>();
+        services.textWorker = std::make_unique<ScreenshotTextWorker>(
+            QDir(root).filePath(QStringLiteral("text-%1").arg(count)),
+            std::make_unique<InstantRecognizer>());
         model = std::make_unique<LibraryModel>(preferences, std::move(services));
+        actions = std::make_unique<GalleryActions>(*model, share);
         model->connect(QUrl::fromLocalFile(folder));
         while (model->isScanning() || model->items().size() < count || model->textIndex().isRunning())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
@@ -125,7 +136,8 @@ struct Library final
     std::unique_ptr<GalleryView> makeView()
     {
         auto view = std::make_unique<GalleryView>(*model, preferences, false, accessibility,
-                                                  thumbnails, share, focus, GalleryView::Callbacks{});
+                                                  thumbnails, share, focus, *actions,
+                                                  GalleryView::Callbacks{});
         view->resize(598, 590);
         view->show();
         return view;
@@ -166,13 +178,15 @@ struct Library final
     }
 
     NoLocation location;
+    SystemImageServices images;
     SettingsStore store;
     Preferences preferences;
-    ThumbnailCache thumbnails{ImageServices::system()};
+    ThumbnailCache thumbnails{images};
     SteadyAccessibility accessibility;
     NoShare share;
     FocusRequests focus;
     std::unique_ptr<LibraryModel> model;
+    std::unique_ptr<GalleryActions> actions;
 };
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "ui/GalleryActionBar.h"
 
 #include "ui/BrimfoldDesign.h"
+#include "ui/GalleryActions.h"
 #include "ui/GalleryButton.h"
 #include "ui/GalleryLabels.h"
 #include "ui/QuietIconButton.h"
@@ -19,17 +20,18 @@ constexpr int kButtonHeight = 34;
 constexpr int kInfoMinWidth = 60;
 } // namespace
 
-GalleryActionBar::GalleryActionBar(const Accessibility &accessibility, QWidget *shareButton,
-                                   QWidget *parent)
+GalleryActionBar::GalleryActionBar(GalleryActions &actions, const Accessibility &accessibility,
+                                   QWidget *shareButton, QWidget *parent)
     : QWidget(parent)
+    , m_actions(actions)
     , m_pages(new QStackedLayout)
-    , m_actions(new QWidget(this))
+    , m_actionPage(new QWidget(this))
     , m_message(GalleryLabels::make(QString(), 12, QFont::Normal, GalleryLabels::Tone::secondary,
                                     this))
     , m_dimensions(GalleryLabels::make(QString(), 11, QFont::Medium, GalleryLabels::Tone::primary,
-                                       m_actions))
+                                       m_actionPage))
     , m_fileSize(GalleryLabels::make(QString(), 10, QFont::Normal, GalleryLabels::Tone::secondary,
-                                     m_actions))
+                                     m_actionPage))
     , m_share(shareButton)
 {
     setObjectName(QStringLiteral("actionBar"));
@@ -48,10 +50,10 @@ GalleryActionBar::GalleryActionBar(const Accessibility &accessibility, QWidget *
     messageRow->addWidget(m_message, 1, Qt::AlignVCenter);
     messagePage->setFixedHeight(kRowHeight);
 
-    auto *row = new QHBoxLayout(m_actions);
+    auto *row = new QHBoxLayout(m_actionPage);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(6);
-    m_actions->setFixedHeight(kRowHeight);
+    m_actionPage->setFixedHeight(kRowHeight);
 
     auto *info = new QVBoxLayout;
     info->setSpacing(1);
@@ -61,42 +63,52 @@ GalleryActionBar::GalleryActionBar(const Accessibility &accessibility, QWidget *
     row->addLayout(info);
     row->addStretch(1);
 
+    const auto triggers = [this](GalleryAction action) {
+        return [this, action] { m_actions.trigger(action, m_state.selected); };
+    };
+    // The bar shows "open larger" rather than the menu's eye: it sits beside the pin and Trash.
     m_preview = new QuietIconButton(QStringLiteral("arrow.up.left.and.arrow.down.right"),
-                                    tr("Preview · Space"), false,
-                                    [this] { Q_EMIT previewRequested(); }, &accessibility,
-                                    m_actions);
+                                    actions.toolTip(GalleryAction::preview), false,
+                                    triggers(GalleryAction::preview), &accessibility,
+                                    m_actionPage);
     m_preview->setObjectName(QStringLiteral("previewButton"));
-    m_pin = new QuietIconButton(QStringLiteral("pin"), tr("Pin screenshot"), false,
-                                [this] { Q_EMIT pinRequested(); }, &accessibility, m_actions);
+    m_pin = new QuietIconButton(actions.symbol(GalleryAction::pin),
+                                actions.toolTip(GalleryAction::pin), false,
+                                triggers(GalleryAction::pin), &accessibility, m_actionPage);
     m_pin->setObjectName(QStringLiteral("pinButton"));
-    m_trash = new QuietIconButton(QStringLiteral("trash"),
-                                  tr("Move original screenshot to Trash · Ctrl+Backspace"), false,
-                                  [this] { Q_EMIT trashRequested(); }, &accessibility, m_actions);
+    m_trash = new QuietIconButton(actions.symbol(GalleryAction::trash),
+                                  actions.toolTip(GalleryAction::trash), false,
+                                  triggers(GalleryAction::trash), &accessibility, m_actionPage);
     m_trash->setObjectName(QStringLiteral("trashButton"));
     row->addWidget(m_preview, 0, Qt::AlignVCenter);
     row->addWidget(m_pin, 0, Qt::AlignVCenter);
     row->addWidget(m_trash, 0, Qt::AlignVCenter);
     if (m_share) {
-        m_share->setParent(m_actions);
+        m_share->setParent(m_actionPage);
         m_share->setFixedSize(BrimfoldDesign::quietButtonSide, BrimfoldDesign::quietButtonSide);
+        m_share->setToolTip(actions.toolTip(GalleryAction::share));
+        m_share->setAccessibleName(actions.label(GalleryAction::share));
         row->addWidget(m_share, 0, Qt::AlignVCenter);
     }
     row->addSpacing(4);
 
-    m_copyText = new GalleryButton(GalleryButton::Kind::soft, tr("Copy text"), m_actions);
+    m_copyText = new GalleryButton(GalleryButton::Kind::soft,
+                                   actions.label(GalleryAction::copyText), m_actionPage);
     m_copyText->setObjectName(QStringLiteral("copyTextButton"));
     m_copyText->setTypeSize(11, QFont::Medium);
     m_copyText->setFixedContentHeight(kButtonHeight);
-    m_copyText->setToolTip(tr("Copy text · Ctrl+Shift+C"));
-    connect(m_copyText, &QAbstractButton::clicked, this, [this] { Q_EMIT copyTextRequested(); });
+    m_copyText->setToolTip(actions.toolTip(GalleryAction::copyText));
+    connect(m_copyText, &QAbstractButton::clicked, this, triggers(GalleryAction::copyText));
     row->addWidget(m_copyText, 0, Qt::AlignVCenter);
 
-    m_copy = new GalleryButton(GalleryButton::Kind::prominent, tr("Copy"), m_actions);
+    m_copy = new GalleryButton(GalleryButton::Kind::prominent, actions.label(GalleryAction::copy),
+                               m_actionPage);
     m_copy->setObjectName(QStringLiteral("copyButton"));
     m_copy->setTypeSize(12, QFont::Medium);
     m_copy->setFixedContentHeight(kButtonHeight);
-    m_copy->setHint(QStringLiteral("Ctrl+C"));
-    connect(m_copy, &QAbstractButton::clicked, this, [this] { Q_EMIT copyRequested(); });
+    // The key shows on the button itself, so it has no tooltip to repeat it.
+    m_copy->setHint(actions.keyText(GalleryAction::copy));
+    connect(m_copy, &QAbstractButton::clicked, this, triggers(GalleryAction::copy));
     row->addWidget(m_copy, 0, Qt::AlignVCenter);
 
     // Sized for their widest titles, so the row doesn't shift while a copy runs.
@@ -108,13 +120,13 @@ GalleryActionBar::GalleryActionBar(const Accessibility &accessibility, QWidget *
     m_copy->setMinimumWidth(m_copy->sizeHint().width());
 
     m_pages->addWidget(messagePage);
-    m_pages->addWidget(m_actions);
+    m_pages->addWidget(m_actionPage);
     setState(State());
 }
 
 bool GalleryActionBar::showsActions() const
 {
-    return m_pages->currentWidget() == m_actions;
+    return m_pages->currentWidget() == m_actionPage;
 }
 
 QString GalleryActionBar::fileSizeText(qint64 bytes)
@@ -135,20 +147,26 @@ void GalleryActionBar::setState(const State &state)
     m_dimensions->setText(item.dimensions());
     m_fileSize->setText(fileSizeText(item.bytes()));
 
-    m_pin->setSymbol(state.pinned ? QStringLiteral("pin.fill") : QStringLiteral("pin"));
-    m_pin->setLabel(state.pinned ? tr("Unpin screenshot") : tr("Pin screenshot"));
+    const QString pin = m_actions.symbol(GalleryAction::pin);
+    m_pin->setSymbol(state.pinned ? pin + QStringLiteral(".fill") : pin);
+    m_pin->setLabel(m_actions.toolTip(GalleryAction::pin, item));
     m_pin->setActive(state.pinned);
+    m_preview->setEnabled(m_actions.isEnabled(GalleryAction::preview, item));
+    m_pin->setEnabled(m_actions.isEnabled(GalleryAction::pin, item));
+    m_trash->setEnabled(m_actions.isEnabled(GalleryAction::trash, item));
+    if (m_share)
+        m_share->setEnabled(m_actions.isEnabled(GalleryAction::share, item));
 
     if (state.isCopyingText) {
         m_copyText->setSymbol(QStringLiteral("ellipsis"));
         m_copyText->setTitle(tr("Reading…"));
         m_copyText->setAccessibleName(tr("Reading screenshot text"));
     } else {
-        m_copyText->setSymbol(QStringLiteral("text.viewfinder"));
-        m_copyText->setTitle(tr("Copy text"));
+        m_copyText->setSymbol(m_actions.symbol(GalleryAction::copyText));
+        m_copyText->setTitle(m_actions.label(GalleryAction::copyText));
         m_copyText->setAccessibleName(tr("Copy text from selected screenshot"));
     }
-    m_copyText->setEnabled(!state.isCopyingText);
+    m_copyText->setEnabled(m_actions.isEnabled(GalleryAction::copyText, item));
 
     if (state.isCopying) {
         m_copy->setSymbol(QStringLiteral("ellipsis"));
@@ -159,12 +177,12 @@ void GalleryActionBar::setState(const State &state)
         m_copy->setTitle(tr("Copied"));
         m_copy->setAccessibleName(tr("Screenshot copied"));
     } else {
-        m_copy->setSymbol(QStringLiteral("square.on.square"));
-        m_copy->setTitle(tr("Copy"));
+        m_copy->setSymbol(m_actions.symbol(GalleryAction::copy));
+        m_copy->setTitle(m_actions.label(GalleryAction::copy));
         m_copy->setAccessibleName(tr("Copy selected screenshot"));
     }
-    m_copy->setEnabled(!state.isCopying);
-    m_pages->setCurrentWidget(m_actions);
+    m_copy->setEnabled(m_actions.isEnabled(GalleryAction::copy, item));
+    m_pages->setCurrentWidget(m_actionPage);
 }
 
 void GalleryActionBar::paintEvent(QPaintEvent *)

@@ -1,12 +1,13 @@
 #pragma once
 
-#include "library/Screenshot.h"
+#include "core/Screenshot.h"
 
 #include <QWidget>
 
 #include <optional>
 
 class Accessibility;
+class GalleryActions;
 class GalleryButton;
 class QLabel;
 class QStackedLayout;
@@ -14,7 +15,8 @@ class QuietIconButton;
 
 // The bar under the grid. With a screenshot selected (and the folder connected): its size
 // and file size, then Preview, Pin, Trash, Share, "Copy text" and the prominent "Copy". Without
-// one, a single line saying what to do.
+// one, a single line saying what to do. Titles, symbols, keys, enabled state and what a
+// press does come from the gallery's action set.
 class GalleryActionBar final : public QWidget
 {
     Q_OBJECT
@@ -32,8 +34,9 @@ public:
     };
 
     // `shareButton` is placed between Trash and "Copy text"; the bar takes it over.
-    GalleryActionBar(const Accessibility &accessibility, QWidget *shareButton,
-                     QWidget *parent = nullptr);
+    // `actions` must outlive the bar.
+    GalleryActionBar(GalleryActions &actions, const Accessibility &accessibility,
+                     QWidget *shareButton, QWidget *parent = nullptr);
 
     void setState(const State &state);
     const State &state() const { return m_state; }
@@ -53,20 +56,14 @@ public:
     // The file size as the desktop's file managers write it ("245.3 kB").
     static QString fileSizeText(qint64 bytes);
 
-signals:
-    void previewRequested();
-    void pinRequested();
-    void trashRequested();
-    void copyTextRequested();
-    void copyRequested();
-
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    GalleryActions &m_actions;
     State m_state;
     QStackedLayout *m_pages;
-    QWidget *m_actions;
+    QWidget *m_actionPage;
     QLabel *m_message;
     QLabel *m_dimensions;
     QLabel *m_fileSize;

@@ -2,12 +2,11 @@
 
 #include "library/LibraryModel.h"
 #include "platform/Accessibility.h"
-#include "platform/ShareServices.h"
 #include "ui/BrimfoldDesign.h"
+#include "ui/GalleryActions.h"
 #include "ui/GalleryGridAccessible.h"
 #include "ui/GalleryItemModel.h"
 #include "ui/ScreenshotTileDelegate.h"
-#include "ui/SymbolIcons.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -20,12 +19,12 @@
 
 #include <algorithm>
 
-GalleryGrid::GalleryGrid(LibraryModel &model, ThumbnailCache &thumbnails, ShareServices &share,
+GalleryGrid::GalleryGrid(LibraryModel &model, ThumbnailCache &thumbnails, GalleryActions &actions,
                          QWidget *parent)
     : QListView(parent)
     , m_model(model)
     , m_thumbnails(thumbnails)
-    , m_share(share)
+    , m_actions(actions)
     , m_items(new GalleryItemModel(model, this))
     , m_delegate(new ScreenshotTileDelegate(thumbnails, this))
     , m_hoverAnimation(new QVariantAnimation(this))
@@ -117,17 +116,12 @@ int GalleryGrid::rowOf(const QString &id) const
     return m_items->rowOf(id);
 }
 
-bool GalleryGrid::performTileAction(int row, TileAction action)
+bool GalleryGrid::selectRow(int row)
 {
     const std::optional<Screenshot> item = m_items->itemAt(row);
     if (!item)
         return false;
-    switch (action) {
-    case TileAction::select: m_model.select(*item); break;
-    case TileAction::copy: m_model.copy(*item); break;
-    case TileAction::copyText: m_model.copyText(*item); break;
-    case TileAction::preview: emit previewRequested(*item); break;
-    }
+    m_model.select(*item);
     return true;
 }
 
@@ -272,7 +266,7 @@ void GalleryGrid::mouseDoubleClickEvent(QMouseEvent *event)
         return;
     if (const std::optional<Screenshot> item = itemAt(event->position().toPoint())) {
         m_model.select(*item);
-        emit previewRequested(*item);
+        m_actions.trigger(GalleryAction::preview, item);
     }
     event->accept();
 }
@@ -308,23 +302,12 @@ void GalleryGrid::startDrag(Qt::DropActions)
 QMenu *GalleryGrid::createContextMenu(const Screenshot &item)
 {
     auto *menu = new QMenu(this);
-    const bool pinned = m_model.state().contains(item.id());
-    auto add = [menu](const QString &title, const QString &symbol, auto slot) {
-        QAction *action = menu->addAction(SymbolIcons::icon(symbol), title);
-        action->setData(symbol);
-        QObject::connect(action, &QAction::triggered, menu, slot);
-        return action;
-    };
-    add(tr("Copy image"), QStringLiteral("square.on.square"), [this, item] { m_model.copy(item); });
-    add(tr("Copy text"), QStringLiteral("text.viewfinder"), [this, item] { m_model.copyText(item); });
-    add(tr("Preview"), QStringLiteral("eye"), [this, item] { emit previewRequested(item); });
-    add(pinned ? tr("Unpin") : tr("Pin for later"), QStringLiteral("pin"),
-        [this, item] { m_model.pin(item); });
-    add(tr("Show in Files"), QStringLiteral("folder"), [this, item] { m_share.showInFiles(item.url()); });
+    for (const GalleryAction action : {GalleryAction::copy, GalleryAction::copyText,
+                                       GalleryAction::preview, GalleryAction::pin,
+                                       GalleryAction::showInFiles})
+        menu->addAction(m_actions.createAction(action, item, menu));
     menu->addSeparator();
-    QAction *trash = add(tr("Move to Trash"), QStringLiteral("trash"),
-                         [this, item] { m_model.trash(item); });
-    trash->setProperty("destructive", true);
+    menu->addAction(m_actions.createAction(GalleryAction::trash, item, menu));
     return menu;
 }
 

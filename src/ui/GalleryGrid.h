@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/Screenshot.h"
+#include "core/Screenshot.h"
 
 #include <QListView>
 #include <QPersistentModelIndex>
@@ -9,12 +9,12 @@
 #include <optional>
 
 class Accessibility;
+class GalleryActions;
 class GalleryItemModel;
 class LibraryModel;
 class QMenu;
 class QMimeData;
 class ScreenshotTileDelegate;
-class ShareServices;
 class ThumbnailCache;
 class QVariantAnimation;
 
@@ -24,8 +24,8 @@ class QVariantAnimation;
 //
 // The grid's selection is the model's `selectedID`, both ways: a click selects through the
 // model, and a selection made elsewhere (arrow keys, a new scan) is shown and scrolled into
-// view. Double-click asks for the preview; dragging a tile selects it and carries the file
-// out; the context menu holds the tile's actions.
+// view. Double-click selects and previews; dragging a tile selects it and carries the file
+// out; the context menu holds the tile's actions, taken from the gallery's action set.
 class GalleryGrid final : public QListView
 {
     Q_OBJECT
@@ -38,13 +38,14 @@ public:
     static constexpr int topMargin = 3;
     static constexpr int bottomMargin = 18;
 
-    // `model`, `thumbnails` and `share` must outlive the grid.
-    GalleryGrid(LibraryModel &model, ThumbnailCache &thumbnails, ShareServices &share,
+    // `model`, `thumbnails` and `actions` must outlive the grid.
+    GalleryGrid(LibraryModel &model, ThumbnailCache &thumbnails, GalleryActions &actions,
                 QWidget *parent = nullptr);
     ~GalleryGrid() override;
 
     GalleryItemModel &itemModel() const { return *m_items; }
     ScreenshotTileDelegate &tileDelegate() const { return *m_delegate; }
+    GalleryActions &actions() const { return m_actions; }
 
     // Reduce motion skips the hover fade; none means animations are on.
     void setAccessibility(const Accessibility *accessibility);
@@ -57,15 +58,11 @@ public:
     // The model row of the item with `id`; -1 when it isn't shown.
     int rowOf(const QString &id) const;
 
-    // What a tile offers besides its menu: a click's selection and the menu's copy, copy text
-    // and preview, for assistive technology.
-    enum class TileAction { select, copy, copyText, preview };
-    // Performs `action` on the tile at `row`; false when no tile is there.
-    bool performTileAction(int row, TileAction action);
+    // Selects the tile at `row` as a click does, without taking focus (assistive technology's
+    // press); false when no tile is there.
+    bool selectRow(int row);
 
 signals:
-    // Double-click or "Preview" in the tile's menu.
-    void previewRequested(const Screenshot &item);
     // A tile was clicked (and selected): the gallery moves focus away from the search field.
     void itemClicked();
 
@@ -89,7 +86,7 @@ private:
 
     LibraryModel &m_model;
     ThumbnailCache &m_thumbnails;
-    ShareServices &m_share;
+    GalleryActions &m_actions;
     const Accessibility *m_accessibility = nullptr;
     GalleryItemModel *m_items = nullptr;
     ScreenshotTileDelegate *m_delegate = nullptr;

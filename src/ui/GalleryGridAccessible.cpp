@@ -1,5 +1,6 @@
 #include "ui/GalleryGridAccessible.h"
 
+#include "ui/GalleryActions.h"
 #include "ui/GalleryGrid.h"
 #include "ui/GalleryItemModel.h"
 
@@ -8,27 +9,14 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace {
 
-const QString &copyAction()
-{
-    static const QString name = QStringLiteral("Copy");
-    return name;
-}
-
-const QString &copyTextAction()
-{
-    static const QString name = QStringLiteral("Copy text");
-    return name;
-}
-
-const QString &previewAction()
-{
-    static const QString name = QStringLiteral("Preview");
-    return name;
-}
+// The named actions besides press, in the order the tile offers them.
+constexpr GalleryAction kTileActions[] = {GalleryAction::copy, GalleryAction::copyText,
+                                          GalleryAction::preview};
 
 // One tile: a single element, its painted parts are not children.
 class GalleryTileAccessible final : public QAccessibleInterface, public QAccessibleActionInterface
@@ -115,34 +103,35 @@ public:
         return nullptr;
     }
 
+    // The names are the action set's labels, as the bar shows them; being texts of this
+    // program they are already in the user's language.
     QStringList actionNames() const override
     {
         if (!isValid())
             return {};
-        return {pressAction(), copyAction(), copyTextAction(), previewAction()};
+        QStringList names{pressAction()};
+        for (const GalleryAction action : kTileActions)
+            names.append(m_grid->actions().label(action));
+        return names;
     }
 
     QString localizedActionName(const QString &name) const override
     {
-        if (name == copyAction())
-            return tr("Copy");
-        if (name == copyTextAction())
-            return tr("Copy text");
-        if (name == previewAction())
-            return tr("Preview");
-        return QAccessibleActionInterface::localizedActionName(name);
+        return tileAction(name) ? name : QAccessibleActionInterface::localizedActionName(name);
     }
 
     QString localizedActionDescription(const QString &name) const override
     {
         if (name == pressAction())
             return tr("Selects the screenshot");
-        if (name == copyAction())
-            return tr("Copies the image");
-        if (name == copyTextAction())
-            return tr("Copies the recognised text");
-        if (name == previewAction())
-            return tr("Opens the preview");
+        if (const std::optional<GalleryAction> action = tileAction(name)) {
+            switch (*action) {
+            case GalleryAction::copy: return tr("Copies the image");
+            case GalleryAction::copyText: return tr("Copies the recognised text");
+            case GalleryAction::preview: return tr("Opens the preview");
+            default: break;
+            }
+        }
         return QAccessibleActionInterface::localizedActionDescription(name);
     }
 
@@ -151,19 +140,26 @@ public:
         if (!isValid())
             return;
         if (name == pressAction())
-            m_grid->performTileAction(m_row, GalleryGrid::TileAction::select);
-        else if (name == copyAction())
-            m_grid->performTileAction(m_row, GalleryGrid::TileAction::copy);
-        else if (name == copyTextAction())
-            m_grid->performTileAction(m_row, GalleryGrid::TileAction::copyText);
-        else if (name == previewAction())
-            m_grid->performTileAction(m_row, GalleryGrid::TileAction::preview);
+            m_grid->selectRow(m_row);
+        else if (const std::optional<GalleryAction> action = tileAction(name))
+            m_grid->actions().trigger(*action, m_grid->itemModel().itemAt(m_row));
     }
 
     QStringList keyBindingsForAction(const QString &) const override { return {}; }
 
 private:
     QModelIndex index() const { return m_grid->itemModel().index(m_row); }
+
+    std::optional<GalleryAction> tileAction(const QString &name) const
+    {
+        if (!m_grid)
+            return std::nullopt;
+        for (const GalleryAction action : kTileActions) {
+            if (m_grid->actions().label(action) == name)
+                return action;
+        }
+        return std::nullopt;
+    }
 
     QPointer<GalleryGrid> m_grid;
     int m_row;

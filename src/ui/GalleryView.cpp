@@ -7,6 +7,7 @@
 #include "ui/BrimfoldDesign.h"
 #include "ui/FocusRequests.h"
 #include "ui/GalleryActionBar.h"
+#include "ui/GalleryActions.h"
 #include "ui/GalleryEmptyState.h"
 #include "ui/GalleryErrorBanner.h"
 #include "ui/GalleryFilters.h"
@@ -16,12 +17,14 @@
 #include "ui/GallerySearchField.h"
 #include "ui/GlassSurface.h"
 #include "ui/ShareButton.h"
-#include "ui/ShortcutLabel.h"
+#include "settings/Shortcut.h"
 #include "ui/WelcomeView.h"
 
+#include <QCursor>
 #include <QFileInfo>
 #include <QGraphicsOpacityEffect>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QPropertyAnimation>
 #include <QStackedWidget>
@@ -36,8 +39,8 @@ constexpr qreal kOutlineWidth = 0.5;
 
 GalleryView::GalleryView(LibraryModel &model, Preferences &preferences, bool demo,
                          const Accessibility &accessibility, ThumbnailCache &thumbnails,
-                         ShareServices &share, FocusRequests &focusRequests, Callbacks callbacks,
-                         QWidget *parent)
+                         ShareServices &share, FocusRequests &focusRequests,
+                         GalleryActions &actions, Callbacks callbacks, QWidget *parent)
     : QWidget(parent)
     , m_model(model)
     , m_preferences(preferences)
@@ -67,14 +70,14 @@ GalleryView::GalleryView(LibraryModel &model, Preferences &preferences, bool dem
     m_filters = new GalleryFilters(m_main);
     m_areaStack = new QStackedWidget(m_main);
     m_empty = new GalleryEmptyState(m_areaStack);
-    m_grid = new GalleryGrid(model, thumbnails, share, m_areaStack);
+    m_grid = new GalleryGrid(model, thumbnails, actions, m_areaStack);
     m_grid->setObjectName(QStringLiteral("galleryGrid"));
     m_grid->setAccessibility(&accessibility);
     m_areaStack->addWidget(m_empty);
     m_areaStack->addWidget(m_grid);
     m_share = new ShareButton(share);
     m_share->setObjectName(QStringLiteral("shareButton"));
-    m_actionBar = new GalleryActionBar(accessibility, m_share, m_main);
+    m_actionBar = new GalleryActionBar(actions, accessibility, m_share, m_main);
 
     auto *mainStack = new QVBoxLayout(m_main);
     mainStack->setContentsMargins(0, 0, 0, 0);
@@ -95,7 +98,7 @@ GalleryView::GalleryView(LibraryModel &model, Preferences &preferences, bool dem
     stack->addWidget(m_body, 1);
     stack->addWidget(m_footer);
 
-    // User actions: each is one call on the library or a callback.
+    // User actions: each is one call on the library, an action of the set or a callback.
     connect(m_welcome, &WelcomeView::connectRequested, this, [this] { m_model.chooseFolder(); });
     connect(m_filters, &GalleryFilters::pinnedOnlyRequested, this,
             [this](bool pinnedOnly) { m_model.setPinnedOnly(pinnedOnly); });
@@ -103,33 +106,11 @@ GalleryView::GalleryView(LibraryModel &model, Preferences &preferences, bool dem
             [this](const QString &text) { m_model.setQuery(text); });
     connect(m_empty, &GalleryEmptyState::clearSearchRequested, this,
             [this] { m_model.setQuery(QString()); });
-    connect(m_grid, &GalleryGrid::previewRequested, this, [this](const Screenshot &item) {
-        if (m_callbacks.onPreview)
-            m_callbacks.onPreview(item);
-    });
     // A tile click takes focus from the search field, so the gallery keys act on the selection.
     connect(m_grid, &GalleryGrid::itemClicked, this, [this] { focusGallery(); });
-    connect(m_actionBar, &GalleryActionBar::previewRequested, this, [this] {
-        if (const auto item = actionTarget(); item && m_callbacks.onPreview)
-            m_callbacks.onPreview(*item);
-    });
-    connect(m_actionBar, &GalleryActionBar::pinRequested, this, [this] {
-        if (const auto item = actionTarget())
-            m_model.pin(*item);
-    });
-    connect(m_actionBar, &GalleryActionBar::trashRequested, this, [this] {
-        if (const auto item = actionTarget())
-            m_model.trash(*item);
-    });
-    connect(m_actionBar, &GalleryActionBar::copyTextRequested, this, [this] {
-        if (const auto item = actionTarget())
-            m_model.copyText(*item);
-    });
-    connect(m_actionBar, &GalleryActionBar::copyRequested, this, [this] {
-        if (const auto item = actionTarget())
-            m_model.copy(*item);
-    });
-    connect(m_footer, &GalleryFooter::undoRequested, this, [this] { m_model.undoTrash(); });
+    connect(&actions, &GalleryActions::shareRequested, this, &GalleryView::showShareMenu);
+    connect(m_footer, &GalleryFooter::undoRequested, this,
+            [actions = &actions] { actions->trigger(GalleryAction::undo, std::nullopt); });
     connect(m_footer, &GalleryFooter::retryRequested, this,
             [this] { m_model.textIndex().retryFailures(); });
 
@@ -180,9 +161,23 @@ void GalleryView::focusGallery()
     }
 }
 
-std::optional<Screenshot> GalleryView::actionTarget() const
+void GalleryView::showShareMenu(const Screenshot &item)
 {
-    return m_actionBar->state().selected;
+    // The menu takes the file when it is made; the button then goes back to the selection.
+    const QUrl selected = m_share->url();
+    m_share->setUrl(item.url());
+    if (m_share->isVisible()) {
+        m_share->click(); // opens under the button, as a press would
+    } else {
+        // No button on screen (nothing selected): the menu opens where the pointer is.
+        QMenu *menu = m_share->createMenu();
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        if (menu->isEmpty())
+            menu->deleteLater();
+        else
+            menu->popup(QCursor::pos());
+    }
+    m_share->setUrl(selected);
 }
 
 void GalleryView::render()
@@ -290,7 +285,7 @@ void GalleryView::renderFooter()
     state.isIndexing = m_model.textIndex().isIndexing();
     state.hasConnectedFolder = m_preferences.hasConnectedFolder();
     state.folderName = QFileInfo(m_preferences.folderURL().toLocalFile()).fileName();
-    state.shortcutLabel = ShortcutLabel::label(m_preferences.shortcut());
+    state.shortcutLabel = m_preferences.shortcut().label();
     m_footer->setState(state);
     if (state.toast != m_shownToast) {
         if (state.toast)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/Screenshot.h"
+#include "core/Screenshot.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -10,6 +10,7 @@
 class Accessibility;
 class FocusRequests;
 class GalleryActionBar;
+class GalleryActions;
 class GalleryEmptyState;
 class GalleryErrorBanner;
 class GalleryFilters;
@@ -31,8 +32,8 @@ class WelcomeView;
 //
 // The view owns nothing but its widgets and the search field's focus: it renders the library's
 // and the preferences' published state again whenever either announces a change, and turns
-// every user action into one call on the library or one of the callbacks. The panel's key
-// routing handles the keyboard; the tooltips here name the same keys.
+// every user action into one of the gallery's actions or a callback. The panel's key routing
+// handles the keyboard through the same action set, whose tooltips name those keys.
 class GalleryView final : public QWidget
 {
     Q_OBJECT
@@ -42,15 +43,15 @@ public:
     {
         std::function<void()> onClose;    // hide the gallery
         std::function<void()> onSettings; // open the settings window
-        std::function<void(const Screenshot &)> onPreview;
     };
 
     // Everything passed in must outlive the view. `demo`: the process runs a demonstration
-    // ("--demo"), which the header marks with "PREVIEW".
+    // ("--demo"), which the header marks with "PREVIEW". Previews are asked for through
+    // `actions`; the view answers its share requests with the share menu.
     GalleryView(LibraryModel &model, Preferences &preferences, bool demo,
                 const Accessibility &accessibility, ThumbnailCache &thumbnails,
-                ShareServices &share, FocusRequests &focusRequests, Callbacks callbacks,
-                QWidget *parent = nullptr);
+                ShareServices &share, FocusRequests &focusRequests, GalleryActions &actions,
+                Callbacks callbacks, QWidget *parent = nullptr);
     ~GalleryView() override;
 
     // True while the search field has keyboard focus.
@@ -82,7 +83,7 @@ private:
     void focusSearch();
     void focusGallery();
     void fadeIn(QWidget *widget, int durationMs);
-    std::optional<Screenshot> actionTarget() const;
+    void showShareMenu(const Screenshot &item);
 
     LibraryModel &m_model;
     Preferences &m_preferences;

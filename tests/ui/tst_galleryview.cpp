@@ -1,6 +1,7 @@
 // The gallery view over a real library model (fake clipboard, Trash, picker and recogniser)
 // on a temporary folder of drawn screenshots.
 
+#include "SystemImages.h"
 #include "../library/LibraryModelHarness.h"
 #include "FakeAccessibility.h"
 
@@ -11,6 +12,7 @@
 #include "ui/FilterTab.h"
 #include "ui/FocusRequests.h"
 #include "ui/GalleryActionBar.h"
+#include "ui/GalleryActions.h"
 #include "ui/GalleryButton.h"
 #include "ui/GalleryEmptyState.h"
 #include "ui/GalleryErrorBanner.h"
@@ -48,14 +50,15 @@ struct NoShare final : ShareServices
 struct Gallery final
 {
     explicit Gallery(bool demo = false)
-        : thumbnails(ImageServices::system())
+        : thumbnails(systemImages())
     {
         GalleryView::Callbacks callbacks;
         callbacks.onClose = [this] { ++closed; };
         callbacks.onSettings = [this] { ++settings; };
-        callbacks.onPreview = [this](const Screenshot &item) { previewed.append(item.id()); };
+        QObject::connect(&actions, &GalleryActions::previewRequested, &actions,
+                         [this](const Screenshot &item) { previewed.append(item.id()); });
         view = std::make_unique<GalleryView>(*f.model, *f.preferences, demo, accessibility,
-                                             thumbnails, share, focus, callbacks);
+                                             thumbnails, share, focus, actions, callbacks);
         view->resize(598, 590);
         view->show();
     }
@@ -83,6 +86,7 @@ struct Gallery final
     FakeAccessibility accessibility{true, false}; // no fades: every change shows at once
     ThumbnailCache thumbnails;
     NoShare share;
+    GalleryActions actions{*f.model, share};
     FocusRequests focus;
     int closed = 0, settings = 0;
     QStringList previewed;

@@ -1,12 +1,14 @@
 // Writes pictures of the gallery's main states into $BRIMFOLD_RENDER_DIR, for looking at
 // the design as a whole. Without the variable it does nothing.
 
+#include "SystemImages.h"
 #include "../library/LibraryModelHarness.h"
 #include "FakeAccessibility.h"
 
 #include "platform/ImageServices.h"
 #include "platform/ShareServices.h"
 #include "ui/FocusRequests.h"
+#include "ui/GalleryActions.h"
 #include "ui/GalleryGrid.h"
 #include "ui/GalleryView.h"
 #include "ui/ThumbnailCache.h"
@@ -322,11 +324,13 @@ void TestRenderGallery::render()
 
     Fixture f;
     FakeAccessibility accessibility(true, false);
-    ThumbnailCache thumbnails(ImageServices::system());
+    ThumbnailCache thumbnails(systemImages());
     NoShare share;
     FocusRequests focus;
     f.preferences->setFolderPath(QDir::homePath() + QStringLiteral("/Pictures/Screenshots"));
-    GalleryView view(*f.model, *f.preferences, true, accessibility, thumbnails, share, focus, {});
+    GalleryActions actions(*f.model, share);
+    GalleryView view(*f.model, *f.preferences, true, accessibility, thumbnails, share, focus, actions,
+                     {});
     view.resize(598, 590);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));

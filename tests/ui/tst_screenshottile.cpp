@@ -1,10 +1,12 @@
 // The gallery's tiles: list adapter, tile painter, grid, and the share button's menu.
 
+#include "SystemImages.h"
 #include "../library/LibraryModelHarness.h"
 
 #include "platform/ImageServices.h"
 #include "platform/ShareServices.h"
 #include "platform/SystemShareServices.h"
+#include "ui/GalleryActions.h"
 #include "ui/GalleryGrid.h"
 #include "ui/GalleryItemModel.h"
 #include "ui/ScreenshotTileDelegate.h"
@@ -55,9 +57,10 @@ struct Grid final
     QPoint centreOf(int row) const { return view.visualRect(view.model()->index(row, 0)).center(); }
 
     Fixture f;
-    ThumbnailCache thumbnails{ImageServices::system()};
+    ThumbnailCache thumbnails{systemImages()};
     FakeShare share;
-    GalleryGrid view{*f.model, thumbnails, share};
+    GalleryActions actions{*f.model, share};
+    GalleryGrid view{*f.model, thumbnails, actions};
 };
 
 QStringList titles(const QMenu &menu)
@@ -197,7 +200,7 @@ void TestScreenshotTile::contextMenuOrderAndTitles()
     QCOMPARE(actionNamed(*menu, pinTitle)->data().toString(), QStringLiteral("pin"));
     QVERIFY(actionNamed(*menu, QStringLiteral("Move to Trash"))->property("destructive").toBool());
 
-    QSignalSpy previews(&g.view, &GalleryGrid::previewRequested);
+    QSignalSpy previews(&g.actions, &GalleryActions::previewRequested);
     actionNamed(*menu, QStringLiteral("Preview"))->trigger();
     QCOMPARE(previews.at(0).at(0).value<Screenshot>().id(), a.id());
     actionNamed(*menu, QStringLiteral("Show in Files"))->trigger();
@@ -244,7 +247,7 @@ void TestScreenshotTile::selectionSyncsBothWays()
     QCOMPARE(g.f.model->selectedID(), std::optional(shown.at(5).id()));
 
     // A double click selects and asks for a preview.
-    QSignalSpy previews(&grid, &GalleryGrid::previewRequested);
+    QSignalSpy previews(&g.actions, &GalleryActions::previewRequested);
     QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, g.centreOf(2));
     QCOMPARE(previews.size(), 1);
     QCOMPARE(previews.at(0).at(0).value<Screenshot>().id(), shown.at(2).id());
@@ -264,7 +267,7 @@ void TestScreenshotTile::paintRequestsMissingThumbnail()
     Fixture f;
     QVERIFY(f.populate({QStringLiteral("Screenshot a.png")}));
     GalleryItemModel items(*f.model);
-    ThumbnailCache thumbnails(ImageServices::system());
+    ThumbnailCache thumbnails(systemImages());
     ScreenshotTileDelegate delegate(thumbnails);
     delegate.setTileWidth(180);
     const QString key = ThumbnailCache::key(*f.item(QStringLiteral("Screenshot a.png")), 440);

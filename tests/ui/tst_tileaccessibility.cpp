@@ -1,10 +1,12 @@
 // What assistive technology sees of the gallery's tiles: one button per tile, named like the
 // tile, selected with the library, with the tile's actions.
 
+#include "SystemImages.h"
 #include "../library/LibraryModelHarness.h"
 
 #include "platform/ImageServices.h"
 #include "platform/ShareServices.h"
+#include "ui/GalleryActions.h"
 #include "ui/GalleryGrid.h"
 #include "ui/ThumbnailCache.h"
 
@@ -30,9 +32,10 @@ struct Shown final
     QAccessibleInterface *tile(int row) const { return QAccessible::queryAccessibleInterface(grid.get())->child(row); }
 
     Fixture f;
-    ThumbnailCache thumbnails{ImageServices::system()};
+    ThumbnailCache thumbnails{systemImages()};
     NoShare share;
-    std::unique_ptr<GalleryGrid> grid = std::make_unique<GalleryGrid>(*f.model, thumbnails, share);
+    GalleryActions actions{*f.model, share};
+    std::unique_ptr<GalleryGrid> grid = std::make_unique<GalleryGrid>(*f.model, thumbnails, actions);
 };
 
 } // namespace
@@ -105,7 +108,7 @@ void TestTileAccessibility::actionsDoWhatTheMenuDoes()
     actions->doAction(QStringLiteral("Copy text"));
     QTRY_COMPARE(s.f.clipboard->text,
                  std::optional(QStringLiteral("words in ") + QFileInfo(shown.at(1).id()).fileName()));
-    QSignalSpy previews(s.grid.get(), &GalleryGrid::previewRequested);
+    QSignalSpy previews(&s.actions, &GalleryActions::previewRequested);
     actions->doAction(QStringLiteral("Preview"));
     QCOMPARE(previews.size(), 1);
     QCOMPARE(previews.at(0).at(0).value<Screenshot>().id(), shown.at(1).id());

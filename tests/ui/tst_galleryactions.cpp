@@ -1,0 +1,157 @@
+// The gallery's one action set: what the bar, the tile menu and assistive technology show is
+// what the set says, and an action that isn't available does nothing.
+
+#include "SystemImages.h"
+#include "../library/LibraryModelHarness.h"
+#include "FakeAccessibility.h"
+
+#include "platform/ShareServices.h"
+#include "ui/FocusRequests.h"
+#include "ui/GalleryActionBar.h"
+#include "ui/GalleryActions.h"
+#include "ui/GalleryButton.h"
+#include "ui/GalleryGrid.h"
+#include "ui/GalleryView.h"
+#include "ui/QuietIconButton.h"
+#include "ui/ThumbnailCache.h"
+
+#include <QAccessible>
+#include <QMenu>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(GalleryAction)
+
+namespace {
+
+struct RecordingShare final : ShareServices
+{
+    bool isAvailable(Service) const override { return true; }
+    bool email(const QUrl &) override { return true; }
+    bool openWith(const QUrl &) override { return true; }
+    bool copyFile(const QUrl &) override { return true; }
+    bool showInFiles(const QUrl &) override { return ++shown, true; }
+    int shown = 0;
+};
+
+} // namespace
+
+class TestGalleryActions : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void placesShowTheSet_data();
+    void placesShowTheSet();
+    void enabledAndTrigger_data();
+    void enabledAndTrigger();
+};
+
+void TestGalleryActions::placesShowTheSet_data()
+{
+    QTest::addColumn<GalleryAction>("action");
+    QTest::addColumn<bool>("inMenu");
+    QTest::addColumn<bool>("accessible");
+    QTest::newRow("copy") << GalleryAction::copy << true << true;
+    QTest::newRow("copy text") << GalleryAction::copyText << true << true;
+    QTest::newRow("preview") << GalleryAction::preview << true << true;
+    QTest::newRow("pin") << GalleryAction::pin << true << false;
+    QTest::newRow("trash") << GalleryAction::trash << true << false;
+    QTest::newRow("show in files") << GalleryAction::showInFiles << true << false;
+    QTest::newRow("share") << GalleryAction::share << false << false;
+}
+
+void TestGalleryActions::placesShowTheSet()
+{
+    QFETCH(GalleryAction, action);
+    QFETCH(bool, inMenu);
+    QFETCH(bool, accessible);
+    harness::Fixture f;
+    QVERIFY(f.populate({QStringLiteral("Screenshot a.png")}));
+    const Screenshot item = *f.item(QStringLiteral("Screenshot a.png"));
+    f.model->pin(item); // the pin's texts depend on the item
+    f.model->select(item);
+    FakeAccessibility accessibility(true, false);
+    ThumbnailCache thumbnails(systemImages());
+    RecordingShare share;
+    FocusRequests focus;
+    GalleryActions actions(*f.model, share);
+    GalleryView view(*f.model, *f.preferences, false, accessibility, thumbnails, share, focus, actions, {});
+
+    // The copy button shows its key beside the title instead of in a tooltip.
+    const GalleryActionBar &bar = *view.actionBar();
+    const QMap<GalleryAction, QString> barTexts{
+        {GalleryAction::copy, bar.copyButton()->title() + QStringLiteral(" · ") + bar.copyButton()->hint()},
+        {GalleryAction::copyText, bar.copyTextButton()->toolTip()},
+        {GalleryAction::preview, bar.previewButton()->label()},
+        {GalleryAction::pin, bar.pinButton()->label()},
+        {GalleryAction::trash, bar.trashButton()->label()},
+        {GalleryAction::share, bar.shareButton()->toolTip()}};
+    if (barTexts.contains(action))
+        QCOMPARE(barTexts.value(action), actions.toolTip(action, item));
+
+    const std::unique_ptr<QMenu> menu(view.grid()->createContextMenu(item));
+    const QList<QAction *> entries = menu->actions();
+    const auto entry = std::find_if(entries.cbegin(), entries.cend(), [&](const QAction *a) {
+        return !a->isSeparator() && a->data().toString() == actions.symbol(action);
+    });
+    QCOMPARE(entry != entries.cend(), inMenu);
+    if (inMenu)
+        QCOMPARE((*entry)->text(), actions.title(action, item));
+
+    QAccessibleInterface *tile = QAccessible::queryAccessibleInterface(view.grid())->child(0);
+    QCOMPARE(tile->actionInterface()->actionNames().contains(actions.label(action)), accessible);
+}
+
+void TestGalleryActions::enabledAndTrigger_data()
+{
+    QTest::addColumn<GalleryAction>("action");
+    QTest::addColumn<QString>("situation");
+    QTest::addColumn<bool>("enabled");
+    QTest::newRow("copy, no item") << GalleryAction::copy << "no item" << false;
+    QTest::newRow("preview, disconnected") << GalleryAction::preview << "disconnected" << false;
+    QTest::newRow("show in files, disconnected") << GalleryAction::showInFiles << "disconnected" << false;
+    QTest::newRow("copy text while reading") << GalleryAction::copyText << "reading text" << false;
+    QTest::newRow("copy while reading") << GalleryAction::copy << "reading text" << true;
+    QTest::newRow("undo, nothing trashed") << GalleryAction::undo << "item" << false;
+    QTest::newRow("undo after trash") << GalleryAction::undo << "trashed" << true;
+    QTest::newRow("share") << GalleryAction::share << "item" << true;
+}
+
+void TestGalleryActions::enabledAndTrigger()
+{
+    QFETCH(GalleryAction, action);
+    QFETCH(QString, situation);
+    QFETCH(bool, enabled);
+    harness::Fixture f;
+    QVERIFY(f.populate({QStringLiteral("Screenshot a.png"), QStringLiteral("Screenshot b.png")}));
+    std::optional<Screenshot> item = f.item(QStringLiteral("Screenshot a.png"));
+    RecordingShare share;
+    GalleryActions actions(*f.model, share);
+    if (situation == QLatin1String("no item")) {
+        item.reset();
+    } else if (situation == QLatin1String("disconnected")) {
+        QVERIFY(QDir(f.folder).removeRecursively());
+        f.model->refresh(false);
+        QTRY_VERIFY(!f.model->connected());
+    } else if (situation == QLatin1String("reading text")) {
+        f.model->copyText(*f.item(QStringLiteral("Screenshot b.png")));
+        QVERIFY(f.model->isCopyingText());
+    } else if (situation == QLatin1String("trashed")) {
+        f.model->trash(*f.item(QStringLiteral("Screenshot b.png")));
+        QVERIFY(f.model->canUndo());
+    }
+    QCOMPARE(actions.isEnabled(action, item), enabled);
+
+    // Every action ends in one of these, synchronously.
+    int effects = 0;
+    for (const auto signal : {&LibraryModel::toastChanged, &LibraryModel::isCopyingChanged,
+                              &LibraryModel::canUndoChanged, &LibraryModel::stateChanged})
+        QObject::connect(f.model.get(), signal, &actions, [&] { ++effects; });
+    QObject::connect(&actions, &GalleryActions::previewRequested, &actions, [&] { ++effects; });
+    QObject::connect(&actions, &GalleryActions::shareRequested, &actions, [&] { ++effects; });
+    actions.trigger(action, item);
+    QCOMPARE(effects + share.shown > 0, enabled);
+}
+
+QTEST_MAIN(TestGalleryActions)
+#include "tst_galleryactions.moc"
