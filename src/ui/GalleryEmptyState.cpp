@@ -43,7 +43,7 @@ GalleryEmptyState::GalleryEmptyState(QWidget *parent)
     m_clear->setObjectName(QStringLiteral("clearSearchLink"));
     m_clear->setTypeSize(12, QFont::Medium);
     // The large symbols stand for a light weight: a paler ink than the secondary text.
-    m_symbol->setColour(BrimfoldDesign::primary(palette(), 0.34));
+    m_symbol->setInkOpacity(0.34);
 
     m_title->setAlignment(Qt::AlignCenter);
     m_detail->setAlignment(Qt::AlignCenter);
@@ -78,6 +78,7 @@ void GalleryEmptyState::setContent(const Content &content)
     if (m_symbol->symbolSize() != content.symbolSize) {
         auto *symbol = new SymbolView(content.symbol, content.symbolSize, this);
         symbol->setColour(m_symbol->colour());
+        symbol->setInkOpacity(m_symbol->inkOpacity());
         symbol->setObjectName(m_symbol->objectName());
         symbol->setVisible(m_symbol->isVisibleTo(this));
         m_stack->replaceWidget(m_symbol, symbol);

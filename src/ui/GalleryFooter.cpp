@@ -7,6 +7,7 @@
 #include "ui/StatusDot.h"
 #include "ui/SymbolView.h"
 
+#include <QEvent>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -152,4 +153,12 @@ void GalleryFooter::setState(const State &state)
         pages->setCurrentWidget(m_folder);
     }
     m_shortcut->setText(state.shortcutLabel);
+}
+
+void GalleryFooter::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // The idle dot's ink comes from the palette.
+    if (event->type() == QEvent::PaletteChange)
+        setState(m_state);
 }

@@ -62,6 +62,9 @@ signals:
     void undoRequested();
     void retryRequested();
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     State m_state;
     Form m_form = Form::folder;

@@ -39,11 +39,6 @@ GallerySearchField::GallerySearchField(QWidget *parent)
     m_edit->setToolTip(tr("Search screenshots by filename or text"));
     m_edit->setClearButtonEnabled(false);
     m_edit->setAttribute(Qt::WA_MacShowFocusRect, false);
-    // The field draws its own background; the line edit only carries the text.
-    QPalette palette = m_edit->palette();
-    palette.setColor(QPalette::Base, Qt::transparent);
-    palette.setColor(QPalette::PlaceholderText, BrimfoldDesign::tertiary(palette).darker(100));
-    m_edit->setPalette(palette);
     m_edit->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; border: none; }"));
     m_edit->installEventFilter(this);
     row->addWidget(m_edit, 1);
@@ -52,7 +47,6 @@ GallerySearchField::GallerySearchField(QWidget *parent)
     clear->setObjectName(QStringLiteral("clearSearchButton"));
     clear->setSymbol(QStringLiteral("xmark.circle.fill"));
     clear->setTypeSize(12, QFont::Normal);
-    clear->setInk(BrimfoldDesign::tertiary(this->palette()));
     clear->setAccessibleName(tr("Clear search"));
     clear->setToolTip(tr("Clear search"));
     row->addWidget(clear, 0, Qt::AlignVCenter);
@@ -67,6 +61,25 @@ GallerySearchField::GallerySearchField(QWidget *parent)
         Q_EMIT textEdited(QString());
     });
     updateClearButton();
+    applyPalette();
+}
+
+void GallerySearchField::applyPalette()
+{
+    // The field draws its own background; the line edit only carries the text.
+    QPalette palette = m_edit->palette();
+    palette.setColor(QPalette::Base, Qt::transparent);
+    const QColor faint = BrimfoldDesign::tertiary(this->palette());
+    palette.setColor(QPalette::PlaceholderText, faint);
+    m_edit->setPalette(palette);
+    static_cast<GalleryButton *>(m_clear)->setInk(faint);
+}
+
+void GallerySearchField::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        applyPalette();
 }
 
 QString GallerySearchField::text() const

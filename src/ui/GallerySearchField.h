@@ -29,10 +29,13 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void updateClearButton();
+    // Inks derived from the palette, set again whenever it changes.
+    void applyPalette();
 
     QLineEdit *m_edit;
     QAbstractButton *m_clear;

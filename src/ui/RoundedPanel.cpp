@@ -4,8 +4,13 @@
 #include <QPainterPath>
 
 RoundedPanel::RoundedPanel(const QColor &fill, qreal radius, QWidget *parent)
+    : RoundedPanel(Fill([fill](const QPalette &) { return fill; }), radius, parent)
+{
+}
+
+RoundedPanel::RoundedPanel(Fill fill, qreal radius, QWidget *parent)
     : QWidget(parent)
-    , m_fill(fill)
+    , m_fill(std::move(fill))
     , m_radius(radius)
 {
 }
@@ -18,5 +23,5 @@ void RoundedPanel::paintEvent(QPaintEvent *)
     const qreal radius = m_radius < 0 ? box.height() / 2 : m_radius;
     QPainterPath shape;
     shape.addRoundedRect(box, radius, radius);
-    painter.fillPath(shape, m_fill);
+    painter.fillPath(shape, m_fill(palette()));
 }

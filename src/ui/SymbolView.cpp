@@ -32,6 +32,14 @@ void SymbolView::setColour(std::optional<QColor> colour)
     update();
 }
 
+void SymbolView::setInkOpacity(std::optional<qreal> opacity)
+{
+    if (opacity == m_inkOpacity)
+        return;
+    m_inkOpacity = opacity;
+    update();
+}
+
 void SymbolView::setFrameSide(int side)
 {
     m_frame = std::max(side, m_size);
@@ -47,6 +55,8 @@ void SymbolView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QColor colour = m_colour.value_or(BrimfoldDesign::secondary(palette()));
+    const QColor colour = m_colour.value_or(
+        m_inkOpacity ? BrimfoldDesign::primary(palette(), *m_inkOpacity)
+                     : BrimfoldDesign::secondary(palette()));
     SymbolIcons::paint(painter, QRectF(rect()), m_icon, m_size, colour);
 }

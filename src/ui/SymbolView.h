@@ -19,10 +19,14 @@ public:
     const QString &symbol() const { return m_symbol; }
     int symbolSize() const { return m_size; }
     const std::optional<QColor> &colour() const { return m_colour; }
+    const std::optional<qreal> &inkOpacity() const { return m_inkOpacity; }
 
     void setSymbol(const QString &symbol);
-    // None: the palette's secondary colour.
+    // None: the palette's secondary colour (see setInkOpacity).
     void setColour(std::optional<QColor> colour);
+    // Without a colour, the palette's primary colour at this opacity instead of the
+    // secondary one; read when painting, so it follows palette changes.
+    void setInkOpacity(std::optional<qreal> opacity);
     void setFrameSide(int side);
 
     QSize sizeHint() const override;
@@ -36,4 +40,5 @@ private:
     int m_size;
     int m_frame;
     std::optional<QColor> m_colour;
+    std::optional<qreal> m_inkOpacity;
 };

@@ -59,7 +59,8 @@ WelcomeView::WelcomeView(QWidget *parent)
     stack->addSpacing(26);
 
     // 3. Suggested folder.
-    auto *card = new RoundedPanel(BrimfoldDesign::primary(palette(), 0.045), 12, this);
+    auto *card = new RoundedPanel(
+        [](const QPalette &palette) { return BrimfoldDesign::primary(palette, 0.045); }, 12, this);
     card->setObjectName(QStringLiteral("folderCard"));
     card->setMaximumWidth(kCardMaxWidth);
     card->setMinimumWidth(kCardMaxWidth);
@@ -116,10 +117,7 @@ QWidget *WelcomeView::makeStep(const QString &number, const QString &title, cons
                                     step);
     circle->setFixedSize(kStepCircle, kStepCircle);
     auto *numberLabel = GalleryLabels::make(number, 11, QFont::DemiBold,
-                                            GalleryLabels::Tone::primary, circle);
-    QPalette accentInk = numberLabel->palette();
-    accentInk.setColor(QPalette::WindowText, BrimfoldDesign::accent());
-    numberLabel->setPalette(accentInk);
+                                            GalleryLabels::Tone::accent, circle);
     numberLabel->setAlignment(Qt::AlignCenter);
     auto *circleLayout = new QHBoxLayout(circle);
     circleLayout->setContentsMargins(0, 0, 0, 0);
