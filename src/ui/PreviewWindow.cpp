@@ -1,57 +1,280 @@
 #include "ui/PreviewWindow.h"
 
 #include "platform/ImageServices.h"
+#include "ui/BrimfoldDesign.h"
+#include "ui/BusySpinner.h"
+#include "ui/SymbolIcons.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QScreen>
+#include <QtConcurrent/QtConcurrentRun>
 
-PreviewWindow::PreviewWindow(const ImageServices &images, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
-    , m_images(images)
+#include <cmath>
+
+namespace {
+
+constexpr int kMargin = 14;         // backdrop edge to picture
+constexpr int kCaptionHeight = 38;  // the file name row under the picture
+constexpr qreal kRadius = 16;
+constexpr qreal kImageRadius = 8;
+constexpr qreal kAreaShare = 0.92;  // of the usable area, so the desktop still frames it
+constexpr int kSpinnerSide = 28;
+constexpr int kUnavailableSymbolSide = 40;
+const QSize kMinimumSize(360, 260);
+const QSize kUnknownSize(640, 440);   // loading a picture whose size is not known yet
+const QSize kUnavailableSize(420, 300);
+// A stale decode may still be running while the next one starts.
+constexpr int kDecodingThreads = 2;
+
+// The backdrop is dark in light and dark appearances alike, as photo viewers are: the
+// picture's own colours read truest on it. So its inks are fixed, not taken from the palette.
+const QColor kBackdrop(24, 24, 27, 250);
+const QColor kRim(255, 255, 255, 26);
+const QColor kPictureWell(255, 255, 255, 10);
+QColor white(qreal opacity)
 {
-    setAttribute(Qt::WA_DeleteOnClose, false);
-    setFocusPolicy(Qt::StrongFocus);
+    return QColor::fromRgbF(1, 1, 1, float(opacity));
 }
 
-void PreviewWindow::toggle(const Screenshot &item)
+QPainterPath rounded(const QRectF &box, qreal radius)
+{
+    QPainterPath path;
+    path.addRoundedRect(box, radius, radius);
+    return path;
+}
+
+} // namespace
+
+PreviewWindow::PreviewWindow(const ImageServices &images, QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint)
+    , m_images(images)
+    , m_spinner(new BusySpinner(kSpinnerSide, 1.0, this))
+{
+    setObjectName(QStringLiteral("previewWindow"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    // The corners outside the rounded backdrop stay clear (and are masked off, for desktops
+    // without a compositor).
+    setAttribute(Qt::WA_TranslucentBackground);
+    setFocusPolicy(Qt::StrongFocus);
+    QPalette spinnerInk = m_spinner->palette();
+    spinnerInk.setColor(QPalette::WindowText, white(0.85));
+    m_spinner->setPalette(spinnerInk);
+    m_spinner->hide();
+    m_pool.setMaxThreadCount(kDecodingThreads);
+}
+
+PreviewWindow::~PreviewWindow()
+{
+    // Queued jobs see the new generation and return at once.
+    ++m_generation;
+    m_pool.waitForDone();
+}
+
+void PreviewWindow::toggle(const Screenshot &item, QScreen *screen)
 {
     if (isVisible() && m_item && m_item->id() == item.id()) {
         hide();
         return;
     }
-    QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
+    show(item, screen);
+}
+
+void PreviewWindow::show(const Screenshot &item, QScreen *screen)
+{
+    if (!screen)
+        screen = QGuiApplication::screenAt(QCursor::pos());
     if (!screen)
         screen = QGuiApplication::primaryScreen();
-    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
-    const QSize bound = area.size() * 0.9;
-    // Decode only what the screen can show; a huge file costs no more than a screenful.
-    const int side = std::max(bound.width(), bound.height()) * int(std::ceil(devicePixelRatioF()));
-    m_image = m_images.downscaledImage(item.id(), side).value_or(QImage());
-    m_item = item;
-    setWindowTitle(item.url().fileName());
+    m_area = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+    m_pixelRatio = screen ? screen->devicePixelRatio() : 1.0;
 
-    QSize size = m_image.isNull() ? QSize(480, 320) : m_image.size() / devicePixelRatioF();
-    size = size.scaled(bound, Qt::KeepAspectRatio).boundedTo(size.expandedTo(QSize(240, 160)));
-    resize(size);
-    move(area.center() - rect().center());
-    show();
+    ++m_generation;
+    m_item = item;
+    m_image = QImage();
+    m_content = Content::loading;
+    const QString name = item.url().fileName();
+    setWindowTitle(name);
+    setAccessibleName(tr("Preview of %1").arg(name));
+
+    const QSize known(item.width(), item.height());
+    place(known.isEmpty() ? QSize() : known);
+    // Decode only what the picture area can show: a 5K file costs no more than a screenful.
+    const QSize room = imageRect().size();
+    const QSize fitted = known.isEmpty() ? room : known.scaled(room, Qt::KeepAspectRatio);
+    startDecode(item.id(),
+                int(std::ceil(std::max(fitted.width(), fitted.height()) * m_pixelRatio)));
+
+    m_spinner->setVisible(true);
+    if (!isVisible()) {
+        QWidget::show();
+        m_placementPending = true;
+    }
     raise();
     activateWindow();
+    update();
+}
+
+void PreviewWindow::startDecode(const QString &path, int maxPixelSize)
+{
+    ++m_decodes;
+    const quint64 generation = m_generation;
+    const ImageServices *images = &m_images;
+    const std::atomic<quint64> *latest = &m_generation;
+    QtConcurrent::run(&m_pool, [images, latest, generation, path, maxPixelSize] {
+        // Another item was asked for (or the window closed) while this job waited.
+        if (latest->load() != generation)
+            return std::optional<QImage>();
+        const std::optional<QImage> decoded = images->downscaledImage(path, maxPixelSize);
+        if (!decoded || decoded->isNull())
+            return std::optional<QImage>();
+        return std::optional<QImage>(decoded->convertToFormat(
+            decoded->hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                       : QImage::Format_RGB32));
+    }).then(this, [this, generation](std::optional<QImage> image) {
+        finishDecode(generation, std::move(image));
+    });
+}
+
+void PreviewWindow::finishDecode(quint64 generation, std::optional<QImage> image)
+{
+    --m_decodes;
+    if (generation != m_generation)
+        return;
+    m_spinner->hide();
+    if (image) {
+        m_image = std::move(*image);
+        m_content = Content::image;
+        // The decoded picture is upright; the recorded size may not be (or may be unknown).
+        place(m_image.size());
+    } else {
+        m_content = Content::unavailable;
+        resize(kUnavailableSize.boundedTo(m_area.size()));
+        m_target = m_area.center() - rect().center();
+        move(m_target);
+    }
+    update();
+}
+
+void PreviewWindow::place(QSize pixels)
+{
+    const QSize bound = (QSizeF(m_area.size()) * kAreaShare).toSize();
+    QSize size = kUnknownSize;
+    if (!pixels.isEmpty()) {
+        const QSize frame(2 * kMargin, kMargin + kCaptionHeight);
+        QSize logical = (QSizeF(pixels) / m_pixelRatio).toSize().expandedTo(QSize(1, 1));
+        if (logical.width() > bound.width() - frame.width()
+            || logical.height() > bound.height() - frame.height())
+            logical = logical.scaled(bound - frame, Qt::KeepAspectRatio);
+        size = (logical + frame).expandedTo(kMinimumSize);
+    }
+    resize(size.boundedTo(bound));
+    m_target = m_area.center() - rect().center();
+    move(m_target);
+}
+
+QRect PreviewWindow::imageRect() const
+{
+    return QRect(kMargin, kMargin, width() - 2 * kMargin, height() - kMargin - kCaptionHeight);
+}
+
+void PreviewWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    setMask(QRegion(rounded(QRectF(rect()), kRadius).toFillPolygon().toPolygon()));
+    QRect spinner(QPoint(), m_spinner->size());
+    spinner.moveCenter(imageRect().center());
+    m_spinner->move(spinner.topLeft());
+}
+
+void PreviewWindow::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    // WORKAROUND(qt): under a window manager Qt 6.4 may report a tool window at (0,0) right
+    // after its first show; put it back where it belongs, once per showing.
+    if (m_placementPending && pos() != m_target) {
+        m_placementPending = false;
+        move(m_target);
+    }
 }
 
 void PreviewWindow::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), QColor(18, 18, 20));
-    if (m_image.isNull())
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF bounds(rect());
+    painter.fillPath(rounded(bounds, kRadius), kBackdrop);
+    painter.setPen(QPen(kRim, 1.0));
+    painter.drawPath(rounded(bounds.adjusted(0.5, 0.5, -0.5, -0.5), kRadius - 0.5));
+
+    const QRect well = imageRect();
+    switch (m_content) {
+    case Content::image: {
+        // Never enlarged: a small screenshot shows at its own size in the middle.
+        const QSize logical = (QSizeF(m_image.size()) / m_pixelRatio).toSize();
+        QSize fitted = logical;
+        if (fitted.width() > well.width() || fitted.height() > well.height())
+            fitted = logical.scaled(well.size(), Qt::KeepAspectRatio);
+        QRect target(QPoint(), fitted);
+        target.moveCenter(well.center());
+        painter.save();
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.setClipPath(rounded(QRectF(target), kImageRadius));
+        painter.drawImage(target, m_image);
+        painter.restore();
+        break;
+    }
+    case Content::unavailable: {
+        painter.fillPath(rounded(QRectF(well), kImageRadius), kPictureWell);
+        const QPointF centre = QRectF(well).center();
+        SymbolIcons::paint(painter,
+                           QRectF(centre.x() - kUnavailableSymbolSide / 2.0,
+                                  centre.y() - kUnavailableSymbolSide - 6, kUnavailableSymbolSide,
+                                  kUnavailableSymbolSide),
+                           SymbolIcons::icon(QStringLiteral("photo")), kUnavailableSymbolSide,
+                           white(0.45));
+        painter.setFont(BrimfoldDesign::font(15, QFont::Medium));
+        painter.setPen(white(0.88));
+        painter.drawText(QRectF(well.left(), centre.y() + 4, well.width(), 22), Qt::AlignCenter,
+                         tr("Preview unavailable"));
+        painter.setFont(BrimfoldDesign::font(12));
+        painter.setPen(white(0.5));
+        painter.drawText(QRectF(well.left(), centre.y() + 28, well.width(), 18), Qt::AlignCenter,
+                         tr("This file could not be read as an image."));
+        break;
+    }
+    case Content::loading:
+        painter.fillPath(rounded(QRectF(well), kImageRadius), kPictureWell);
+        break;
+    case Content::none:
+        break;
+    }
+
+    if (!m_item)
         return;
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    const QSize fitted = m_image.size().scaled(size(), Qt::KeepAspectRatio);
-    QRect target(QPoint(), fitted);
-    target.moveCenter(rect().center());
-    painter.drawImage(target, m_image);
+    const QRect caption(kMargin + 4, height() - kCaptionHeight, width() - 2 * (kMargin + 4),
+                        kCaptionHeight);
+    QString dimensions;
+    if (m_content == Content::image && m_item->width() > 0 && m_item->height() > 0)
+        dimensions = m_item->dimensions();
+    const QFont detailFont = BrimfoldDesign::font(11);
+    const int detailWidth = dimensions.isEmpty()
+        ? 0
+        : QFontMetrics(detailFont).horizontalAdvance(dimensions) + 12;
+    const QFont nameFont = BrimfoldDesign::font(12, QFont::Medium);
+    painter.setFont(nameFont);
+    painter.setPen(white(0.75));
+    painter.drawText(caption.adjusted(0, 0, -detailWidth, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                     QFontMetrics(nameFont).elidedText(m_item->url().fileName(), Qt::ElideMiddle,
+                                                       caption.width() - detailWidth));
+    if (!dimensions.isEmpty()) {
+        painter.setFont(detailFont);
+        painter.setPen(white(0.42));
+        painter.drawText(caption, Qt::AlignRight | Qt::AlignVCenter, dimensions);
+    }
 }
 
 void PreviewWindow::keyPressEvent(QKeyEvent *event)
@@ -66,4 +289,19 @@ void PreviewWindow::keyPressEvent(QKeyEvent *event)
 void PreviewWindow::mousePressEvent(QMouseEvent *)
 {
     hide();
+}
+
+void PreviewWindow::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    // The desktop hiding it (another workspace) is not a close.
+    if (event->spontaneous())
+        return;
+    // Drops the decode under way and lets the picture go: nothing large outlives the window.
+    ++m_generation;
+    m_image = QImage();
+    m_content = Content::none;
+    m_spinner->hide();
+    m_placementPending = false;
+    Q_EMIT closed();
 }

@@ -1,32 +1,83 @@
 #pragma once
 
-#include "library/Screenshot.h"
+#include "core/Screenshot.h"
 
 #include <QImage>
+#include <QPoint>
+#include <QRect>
+#include <QThreadPool>
 #include <QWidget>
 
-class ImageServices;
+#include <atomic>
+#include <optional>
 
-// A large look at one screenshot: the image scaled to fit the screen's usable area, titled
-// with the file name. Space, Escape or a click closes it.
+class BusySpinner;
+class ImageServices;
+class QScreen;
+
+// A large look at one screenshot: the image fitted to the screen's usable area on a dark
+// rounded backdrop, titled and captioned with the file name. It floats above the gallery
+// panel and takes focus; Space, Escape or a click closes it.
+//
+// The image is decoded on the window's own threads at no more than the screen can show, so a
+// huge file never stalls the interface: the window opens at once with a spinner and the
+// picture replaces it when ready. A result for an item no longer shown is dropped, and the
+// picture is let go as soon as the window hides.
 class PreviewWindow final : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit PreviewWindow(const ImageServices &images, QWidget *parent = nullptr);
+    enum class Content { none, loading, image, unavailable };
 
+    explicit PreviewWindow(const ImageServices &images, QWidget *parent = nullptr);
+    // Waits for a decode still running (one screen's worth at most).
+    ~PreviewWindow() override;
+
+    using QWidget::show;
+    // Shows the item centred on the usable area of `screen` (none: the screen under the
+    // pointer), replacing whatever was shown.
+    void show(const Screenshot &item, QScreen *screen = nullptr);
     // Shows the item, or closes the window when it is already showing that item.
-    void toggle(const Screenshot &item);
+    void toggle(const Screenshot &item, QScreen *screen = nullptr);
+
     const std::optional<Screenshot> &item() const { return m_item; }
+    Content content() const { return m_content; }
+    // The decoded picture; null while loading, when unavailable and once hidden.
+    const QImage &image() const { return m_image; }
+    // True while a decode is queued or running, stale ones included.
+    bool isDecoding() const { return m_decodes > 0; }
+
+signals:
+    // The window was hidden, by the user or by code; once per showing.
+    void closed();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void startDecode(const QString &path, int maxPixelSize);
+    void finishDecode(quint64 generation, std::optional<QImage> image);
+    // Sizes the window for a picture of `pixels` (empty: unknown) and centres it on m_area.
+    void place(QSize pixels);
+    QRect imageRect() const;
+
     const ImageServices &m_images;
     std::optional<Screenshot> m_item;
+    Content m_content = Content::none;
     QImage m_image;
+    QRect m_area;          // usable area of the target screen
+    qreal m_pixelRatio = 1.0;
+    QPoint m_target;       // where the window belongs on that area
+    bool m_placementPending = false;
+    BusySpinner *m_spinner;
+    // Read by decoding threads to skip a job that went stale while queued.
+    std::atomic<quint64> m_generation{0};
+    int m_decodes = 0;
+    QThreadPool m_pool;
 };
