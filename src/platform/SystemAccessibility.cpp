@@ -1,19 +1,17 @@
 #include "platform/SystemAccessibility.h"
 
+#include "platform/X11.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QGuiApplication>
-#include <QLibrary>
 #include <QLoggingCategory>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>
 
-#include <xcb/xcb.h>
-
-#include <cstdlib>
 
 namespace {
 
@@ -54,82 +52,11 @@ std::optional<double> asNumber(const QVariant &value)
     return ok ? std::optional<double>(number) : std::nullopt;
 }
 
-// libxcb is already loaded by Qt's X11 platform plugin; its functions are looked up at run
-// time so that nothing links against it and non-X11 sessions never touch it.
-struct XcbSelectionCalls
-{
-    decltype(&xcb_intern_atom) internAtom = nullptr;
-    decltype(&xcb_intern_atom_reply) internAtomReply = nullptr;
-    decltype(&xcb_get_selection_owner) getSelectionOwner = nullptr;
-    decltype(&xcb_get_selection_owner_reply) getSelectionOwnerReply = nullptr;
-
-    bool complete() const
-    {
-        return internAtom && internAtomReply && getSelectionOwner && getSelectionOwnerReply;
-    }
-
-    static const XcbSelectionCalls &get()
-    {
-        static const XcbSelectionCalls calls = [] {
-            XcbSelectionCalls result;
-            QLibrary xcb(QStringLiteral("xcb"), 1);
-            result.internAtom = reinterpret_cast<decltype(&xcb_intern_atom)>(
-                xcb.resolve("xcb_intern_atom"));
-            result.internAtomReply = reinterpret_cast<decltype(&xcb_intern_atom_reply)>(
-                xcb.resolve("xcb_intern_atom_reply"));
-            result.getSelectionOwner = reinterpret_cast<decltype(&xcb_get_selection_owner)>(
-                xcb.resolve("xcb_get_selection_owner"));
-            result.getSelectionOwnerReply =
-                reinterpret_cast<decltype(&xcb_get_selection_owner_reply)>(
-                    xcb.resolve("xcb_get_selection_owner_reply"));
-            return result;
-        }();
-        return calls;
-    }
-};
-
-// The X screen our connection uses, from DISPLAY (":0.1" → 1); Qt opens that display.
-int defaultScreenNumber()
-{
-    const QString display = qEnvironmentVariable("DISPLAY");
-    const qsizetype colon = display.lastIndexOf(QLatin1Char(':'));
-    const qsizetype dot = display.indexOf(QLatin1Char('.'), colon + 1);
-    if (colon < 0 || dot < 0)
-        return 0;
-    bool ok = false;
-    const int screen = display.mid(dot + 1).toInt(&ok);
-    return ok ? screen : 0;
-}
-
-// True when a compositing manager runs, as the EWMH "_NET_WM_CM_S<screen>" selection says.
-// Outside X11 (Wayland compositors always composite; the offscreen platform draws into
-// memory) translucency works, so the answer is true.
+// True when a compositing manager runs. Outside X11 (Wayland compositors always composite; the
+// offscreen platform draws into memory) translucency works, so the answer is true.
 bool compositorRunning()
 {
-    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !x11->connection())
-        return true;
-    const XcbSelectionCalls &xcb = XcbSelectionCalls::get();
-    if (!xcb.complete()) {
-        qCWarning(lcAccessibility) << "libxcb functions not found; assuming a compositor";
-        return true;
-    }
-    xcb_connection_t *connection = x11->connection();
-    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(defaultScreenNumber());
-    xcb_intern_atom_reply_t *atom = xcb.internAtomReply(
-        connection, xcb.internAtom(connection, 0, quint16(name.size()), name.constData()),
-        nullptr);
-    if (!atom)
-        return true;
-    const xcb_atom_t selection = atom->atom;
-    std::free(atom);
-    xcb_get_selection_owner_reply_t *owner = xcb.getSelectionOwnerReply(
-        connection, xcb.getSelectionOwner(connection, selection), nullptr);
-    if (!owner)
-        return true;
-    const bool running = owner->owner != XCB_NONE;
-    std::free(owner);
-    return running;
+    return X11::compositorRunning().value_or(true);
 }
 
 } // namespace
@@ -142,7 +69,7 @@ SystemAccessibility::SystemAccessibility(QObject *parent)
     m_compositing = compositorRunning();
     update();
 
-    if (qGuiApp && qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
+    if (X11::connection()) {
         m_compositorPoll->setInterval(kCompositorPollMs);
         connect(m_compositorPoll, &QTimer::timeout, this, [this] {
             m_compositing = compositorRunning();

@@ -1,19 +1,16 @@
 #include "ui/GlassSurface.h"
 
 #include "platform/Accessibility.h"
+#include "platform/X11.h"
 
 #include <QEvent>
 #include <QGuiApplication>
-#include <QLibrary>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QRegion>
 #include <QWidget>
 #include <QWindow>
 
-#include <xcb/xcb.h>
-
-#include <cstdlib>
 
 namespace {
 
@@ -21,83 +18,6 @@ namespace {
 // readable over busy windows even where no blur is available.
 constexpr qreal kTranslucentOpacity = 0.86;
 constexpr qreal kHighlightOpacity = 0.06;
-
-// KWin blurs what lies behind a window within the region this property lists (x, y, width,
-// height in device pixels, as CARDINALs). Other window managers ignore it. libxcb is loaded
-// by Qt's X11 plugin already; its functions are looked up at run time so nothing links it.
-class KWinBlurHint final
-{
-public:
-    static void set(QWidget *window, const QRegion *region)
-    {
-        auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-        if (!x11 || !x11->connection() || !window->windowHandle())
-            return;
-        const Calls &xcb = calls();
-        if (!xcb.complete())
-            return;
-        xcb_connection_t *connection = x11->connection();
-        static const QByteArray name = QByteArrayLiteral("_KDE_NET_WM_BLUR_BEHIND_REGION");
-        // Only when the window manager has created the atom: interning it ourselves would
-        // announce a property nobody reads.
-        xcb_intern_atom_reply_t *atom = xcb.internAtomReply(
-            connection, xcb.internAtom(connection, 1, quint16(name.size()), name.constData()),
-            nullptr);
-        if (!atom)
-            return;
-        const xcb_atom_t property = atom->atom;
-        std::free(atom);
-        if (property == XCB_ATOM_NONE)
-            return;
-        const auto id = xcb_window_t(window->winId());
-        if (!region) {
-            xcb.deleteProperty(connection, id, property);
-        } else {
-            const qreal dpr = window->devicePixelRatioF();
-            QList<quint32> values;
-            for (const QRect &rect : *region) {
-                values << quint32(qRound(rect.x() * dpr)) << quint32(qRound(rect.y() * dpr))
-                       << quint32(qRound(rect.width() * dpr)) << quint32(qRound(rect.height() * dpr));
-            }
-            xcb.changeProperty(connection, XCB_PROP_MODE_REPLACE, id, property, XCB_ATOM_CARDINAL,
-                               32, quint32(values.size()), values.constData());
-        }
-        xcb.flush(connection);
-    }
-
-private:
-    struct Calls
-    {
-        decltype(&xcb_intern_atom) internAtom = nullptr;
-        decltype(&xcb_intern_atom_reply) internAtomReply = nullptr;
-        decltype(&xcb_change_property) changeProperty = nullptr;
-        decltype(&xcb_delete_property) deleteProperty = nullptr;
-        decltype(&xcb_flush) flush = nullptr;
-
-        bool complete() const
-        {
-            return internAtom && internAtomReply && changeProperty && deleteProperty && flush;
-        }
-    };
-
-    static const Calls &calls()
-    {
-        static const Calls resolved = [] {
-            QLibrary xcb(QStringLiteral("xcb"), 1);
-            Calls c;
-            c.internAtom = reinterpret_cast<decltype(&xcb_intern_atom)>(xcb.resolve("xcb_intern_atom"));
-            c.internAtomReply = reinterpret_cast<decltype(&xcb_intern_atom_reply)>(
-                xcb.resolve("xcb_intern_atom_reply"));
-            c.changeProperty = reinterpret_cast<decltype(&xcb_change_property)>(
-                xcb.resolve("xcb_change_property"));
-            c.deleteProperty = reinterpret_cast<decltype(&xcb_delete_property)>(
-                xcb.resolve("xcb_delete_property"));
-            c.flush = reinterpret_cast<decltype(&xcb_flush)>(xcb.resolve("xcb_flush"));
-            return c;
-        }();
-        return resolved;
-    }
-};
 
 QRegion regionOf(const QPainterPath &path)
 {
@@ -220,14 +140,24 @@ void GlassSurface::updateMask()
 
 void GlassSurface::updateBlurHint()
 {
-    if (!m_view || !m_view->isWindow() || !m_view->testAttribute(Qt::WA_WState_Created))
+    if (!m_view)
         return;
-    if (isOpaque()) {
-        KWinBlurHint::set(m_view, nullptr);
-    } else {
-        const QRegion region = regionOf(outline(QRectF(m_view->rect()), m_radius));
-        KWinBlurHint::set(m_view, &region);
+    // A surface that fills its window (the panels' content) blurs behind that window.
+    QWidget *window = m_view->window();
+    if (!window->testAttribute(Qt::WA_WState_Created)
+        || (window != m_view && m_view->geometry() != window->rect())) {
+        return;
     }
+    QList<QRect> rects;
+    if (!isOpaque()) {
+        const qreal dpr = window->devicePixelRatioF();
+        const QRegion region = regionOf(outline(QRectF(m_view->rect()), m_radius));
+        for (const QRect &rect : region) {
+            rects << QRect(qRound(rect.x() * dpr), qRound(rect.y() * dpr),
+                           qRound(rect.width() * dpr), qRound(rect.height() * dpr));
+        }
+    }
+    X11::setBlurBehind(window->winId(), rects);
 }
 
 GlassSurface *brimfoldGlass(QWidget *view, const Accessibility *accessibility, qreal radius,

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QList>
+#include <QRect>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <memory>
+#include <optional>
+
+// The few X11 calls the stand-ins share. Every function is safe off X11 (another platform
+// plugin, or none): there is simply no connection then.
+namespace X11 {
+
+// Qt's own connection to the X server; null when the program does not run on X11.
+xcb_connection_t *connection();
+// The root window of the connection's first screen.
+xcb_window_t rootWindow(xcb_connection_t *connection);
+// The atom of that name; none when it does not exist yet and `onlyIfExists` is set.
+xcb_atom_t atom(xcb_connection_t *connection, const char *name, bool onlyIfExists = false);
+
+// Whether the primary pointer button is held, as the X server sees it; none off X11.
+std::optional<bool> primaryButtonPressed();
+
+// True when a compositing manager owns the EWMH selection "_NET_WM_CM_S<screen>"; none off X11.
+std::optional<bool> compositorRunning();
+// Asks KWin to blur what lies behind the window within `rects` (device pixels); an empty list
+// removes the request. Other window managers ignore it.
+void setBlurBehind(quint64 window, const QList<QRect> &rects);
+
+struct FreeDeleter
+{
+    void operator()(void *pointer) const { std::free(pointer); }
+};
+// A reply of libxcb, which the caller frees.
+template <typename T>
+using Reply = std::unique_ptr<T, FreeDeleter>;
+
+} // namespace X11
