@@ -1,52 +1,59 @@
 #include "app/AppController.h"
 
+#include "app/KeyRouter.h"
 #include "library/LibraryModel.h"
+#include "platform/Accessibility.h"
+#include "platform/Displays.h"
+#include "platform/HotKeySource.h"
 #include "platform/ImageServices.h"
-#include "platform/SystemAccessibility.h"
-#include "platform/SystemShareServices.h"
+#include "settings/GlobalShortcut.h"
 #include "settings/Preferences.h"
-#include "ui/BrimfoldDesign.h"
+#include "ui/BrimfoldPanel.h"
+#include "ui/FloatingButton.h"
 #include "ui/FocusRequests.h"
-#include "ui/FolderDialogPicker.h"
+#include "ui/GalleryActions.h"
 #include "ui/GalleryView.h"
 #include "ui/PreviewWindow.h"
+#include "ui/ShortcutRecorder.h"
 #include "ui/ThumbnailCache.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-#include <QShortcut>
-#include <QVBoxLayout>
+#include <QApplication>
+#include <QVariantAnimation>
 
 AppController::AppController(SettingsStore &defaults, const ScreenshotLocation &screenshotLocation,
-                             const LaunchOptions &options, QObject *parent)
+                             const LaunchOptions &options, AppServices services, QObject *parent)
     : QObject(parent)
-    , m_preferences(std::make_unique<Preferences>(defaults, screenshotLocation))
     , m_options(options)
+    , m_services(std::move(services))
+    , m_preferences(std::make_unique<Preferences>(defaults, screenshotLocation))
+    , m_shortcut(std::make_unique<GlobalShortcut>(std::move(m_services.hotKeys)))
+    , m_thumbnails(std::make_unique<ThumbnailCache>(*m_services.images))
+    , m_focusRequests(std::make_unique<FocusRequests>())
 {
 }
 
-// Views go before the model and services they observe.
+// Windows go before the model and services they show.
 AppController::~AppController()
 {
+    if (m_galleryAnimation)
+        m_galleryAnimation->stop();
+    m_keyRouter.reset();
     m_preview.reset();
-    m_galleryWindow.reset();
+    m_galleryPanel.reset();
+    m_floatingPanel.reset();
+    m_actions.reset();
 }
 
 LibraryModel &AppController::model()
 {
     if (!m_model) {
-        LibraryModel::Services services = LibraryModel::makeSystemServices(m_options.demo);
-        services.folderPicker = std::make_unique<FolderDialogPicker>();
-        m_model = std::make_unique<LibraryModel>(*m_preferences, std::move(services));
+        m_model = std::make_unique<LibraryModel>(*m_preferences,
+                                                 m_services.makeLibraryServices(*m_services.images));
+        m_actions = std::make_unique<GalleryActions>(*m_model, *m_services.share);
+        connect(m_actions.get(), &GalleryActions::previewRequested, this,
+                &AppController::showPreview);
     }
     return *m_model;
-}
-
-void AppController::handleArrival()
-{
-    // The dot on the floating button says "new since you last looked".
-    if (!m_galleryWindow || !m_galleryWindow->isVisible())
-        m_model->setHasNewScreenshots(true);
 }
 
 void AppController::start()
@@ -54,97 +61,97 @@ void AppController::start()
     if (m_started)
         return;
     m_started = true;
+
+    connect(m_shortcut.get(), &GlobalShortcut::pressed, this, &AppController::hotKeyPressed);
+    if (!m_shortcut->registerShortcut(m_preferences->shortcut()))
+        setShortcutError(tr("This shortcut is in use. Record another one."));
+
+    // Queued: the setting's writer finishes before the panels change.
+    connect(m_preferences.get(), &Preferences::showFloatingButtonChanged, this,
+            &AppController::updateFloatingButton, Qt::QueuedConnection);
+    connect(m_preferences.get(), &Preferences::buttonSizeChanged, this,
+            [this] { positionFloatingButton(false); }, Qt::QueuedConnection);
+    connect(m_services.displays.get(), &Displays::changed, this, &AppController::screenChanged,
+            Qt::QueuedConnection);
+
+    m_preview = std::make_unique<PreviewWindow>(*m_services.images);
+    connect(m_preview.get(), &PreviewWindow::closed, this, [this] {
+        // Back to the gallery, so its keys work again without a click.
+        if (m_galleryPanel && isGalleryShown()) {
+            m_galleryPanel->activateWindow();
+            m_focusRequests->postFocusGallery();
+        }
+    });
+
     LibraryModel &library = model();
-    library.setOnArrival([this] { handleArrival(); });
+    m_keyRouter = std::make_unique<KeyRouter>(*this, library, *m_actions);
+    qApp->installEventFilter(m_keyRouter.get());
+    connect(&library, &LibraryModel::arrivalCountChanged, this, &AppController::handleArrival);
     library.start();
+
+    watchActivation();
+    updateFloatingButton();
     // First run (no folder yet) and demo mode open the gallery right away.
     if (!m_preferences->hasConnectedFolder() || m_options.demo)
         showGallery(false);
 }
 
-void AppController::createGalleryWindow()
+bool AppController::isGalleryShown() const
 {
-    m_accessibility = std::make_unique<SystemAccessibility>();
-    m_thumbnails = std::make_unique<ThumbnailCache>(ImageServices::system());
-    m_share = std::make_unique<SystemShareServices>();
-    m_focusRequests = std::make_unique<FocusRequests>();
-    m_preview = std::make_unique<PreviewWindow>(ImageServices::system());
-
-    m_galleryWindow = std::make_unique<QWidget>();
-    m_galleryWindow->setWindowTitle(tr("Brimfold"));
-    m_galleryWindow->setWindowIcon(BrimfoldDesign::windowIcon());
-    auto *layout = new QVBoxLayout(m_galleryWindow.get());
-    layout->setContentsMargins(0, 0, 0, 0);
-
-    GalleryView::Callbacks callbacks;
-    callbacks.onClose = [this] { hideGallery(); };
-    // The settings window is not part of this build yet; the gallery hides its button's effect.
-    callbacks.onSettings = [] {};
-    callbacks.onPreview = [this](const Screenshot &item) { m_preview->toggle(item); };
-    m_galleryView = new GalleryView(model(), *m_preferences, m_options.demo, *m_accessibility,
-                                    *m_thumbnails, *m_share, *m_focusRequests,
-                                    std::move(callbacks), m_galleryWindow.get());
-    layout->addWidget(m_galleryView);
-    m_galleryWindow->resize(760, 640);
-    installGalleryKeys();
+    return m_galleryPanel && m_galleryPanel->isVisible() && !m_hiding;
 }
 
-void AppController::installGalleryKeys()
+void AppController::hotKeyPressed()
 {
-    QWidget *window = m_galleryWindow.get();
-    auto onSelected = [this](void (LibraryModel::*action)(const Screenshot &)) {
-        return [this, action] {
-            if (const std::optional<Screenshot> item = m_model->selected())
-                (m_model.get()->*action)(*item);
-        };
-    };
-    auto add = [window](const QKeySequence &keys, auto handler) {
-        auto *shortcut = new QShortcut(keys, window);
-        shortcut->setContext(Qt::WindowShortcut);
-        QObject::connect(shortcut, &QShortcut::activated, window, handler);
-    };
-    add(QKeySequence(Qt::CTRL | Qt::Key_C), onSelected(&LibraryModel::copy));
-    add(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), onSelected(&LibraryModel::copyText));
-    add(QKeySequence(Qt::CTRL | Qt::Key_Backspace), onSelected(&LibraryModel::trash));
-    add(QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { m_model->undoTrash(); });
-    add(QKeySequence(Qt::CTRL | Qt::Key_F), [this] { m_focusRequests->postFocusSearch(); });
-    add(QKeySequence(Qt::CTRL | Qt::Key_1), [this] { m_model->setPinnedOnly(false); });
-    add(QKeySequence(Qt::CTRL | Qt::Key_2), [this] { m_model->setPinnedOnly(true); });
-    add(QKeySequence(Qt::Key_Escape), [this] {
-        // Esc first clears a search, then hides the gallery.
-        if (!m_model->query().isEmpty()) {
-            m_model->setQuery(QString());
-            m_focusRequests->postFocusGallery();
-        } else {
-            hideGallery();
-        }
-    });
-}
-
-void AppController::showGallery(bool fromButton)
-{
-    Q_UNUSED(fromButton)
-    if (!m_galleryWindow)
-        createGalleryWindow();
-    model().setHasNewScreenshots(false);
-    model().refresh(false);
-    if (!m_galleryWindow->isVisible()) {
-        if (QScreen *screen = QGuiApplication::primaryScreen()) {
-            QRect frame = m_galleryWindow->frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            m_galleryWindow->move(frame.topLeft());
-        }
+    // The hot key pressed while recording a new one ends the recording and nothing else.
+    if (auto *recorder = qobject_cast<RecorderButton *>(QApplication::focusWidget());
+        recorder && recorder->recording()) {
+        recorder->cancelRecording();
+        return;
     }
-    m_galleryWindow->show();
-    m_galleryWindow->raise();
-    m_galleryWindow->activateWindow();
-    m_focusRequests->postFocusGallery();
+    if (isGalleryShown())
+        hideGallery(true);
+    else
+        showGallery(false);
 }
 
-void AppController::hideGallery()
+void AppController::handleArrival()
 {
-    if (m_preview)
-        m_preview->hide();
-    if (m_galleryWindow)
-        m_galleryWindow->hide();
+    // The dot on the floating button says "new since you last looked".
+    if (!m_galleryPanel || !m_galleryPanel->isVisible())
+        m_model->setHasNewScreenshots(true);
+    else
+        m_model->setHasNewScreenshots(m_hiding);
+}
+
+void AppController::screenChanged()
+{
+    positionFloatingButton(false);
+    if (m_galleryPanel && m_galleryPanel->isVisible() && !m_hiding)
+        showGallery(false);
+}
+
+void AppController::showSettings()
+{
+    hideGallery(false);
+}
+
+void AppController::setShortcut(const Shortcut &shortcut)
+{
+    const Shortcut old = m_preferences->shortcut();
+    if (m_shortcut->registerShortcut(shortcut)) {
+        m_preferences->setShortcut(shortcut);
+        setShortcutError(std::nullopt);
+        return;
+    }
+    m_shortcut->registerShortcut(old);
+    setShortcutError(tr("That shortcut is unavailable. Try a different combination."));
+}
+
+void AppController::setShortcutError(const std::optional<QString> &error)
+{
+    if (m_shortcutError == error)
+        return;
+    m_shortcutError = error;
+    emit shortcutErrorChanged();
 }

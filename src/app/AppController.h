@@ -1,60 +1,136 @@
 #pragma once
 
+#include "app/AppServices.h"
 #include "app/LaunchOptions.h"
+#include "platform/Displays.h"
+#include "core/Screenshot.h"
 
 #include <QObject>
-#include <QWidget>
+#include <QPointer>
+#include <QRect>
 
 #include <memory>
+#include <optional>
 
-class Accessibility;
+class BrimfoldPanel;
+class FloatingButton;
 class FocusRequests;
+class GalleryActions;
 class GalleryView;
+class GlobalShortcut;
+class KeyRouter;
 class LibraryModel;
 class Preferences;
 class PreviewWindow;
+class QVariantAnimation;
 class ScreenshotLocation;
 class SettingsStore;
-class ShareServices;
+class Shortcut;
 class ThumbnailCache;
 
-// Creates, owns and wires everything the running program consists of.
+
+// Creates, owns and wires everything the running program consists of: the preferences, the
+// global shortcut, the library, the floating button's panel and the gallery's, the preview and
+// the key routing. Main thread only.
 class AppController final : public QObject
 {
     Q_OBJECT
+    Q_PROPERTY(std::optional<QString> shortcutError READ shortcutError NOTIFY shortcutErrorChanged)
+
 public:
+    static constexpr int galleryWidth = 598;
+    static constexpr int galleryHeight = 590;
+    static constexpr int showDurationMs = 180;
+    static constexpr int hideDurationMs = 120;
+
     AppController(SettingsStore &defaults, const ScreenshotLocation &screenshotLocation,
-                  const LaunchOptions &options, QObject *parent = nullptr);
+                  const LaunchOptions &options, AppServices services, QObject *parent = nullptr);
     ~AppController() override;
 
     Preferences &preferences() const { return *m_preferences; }
     // Created on first use, inside start().
     LibraryModel &model();
+    const AppServices &services() const { return m_services; }
+    FocusRequests &focusRequests() const { return *m_focusRequests; }
 
     // One-time wiring, called once after launch.
     void start();
-    // Brings the gallery to the front; fromButton anchors it to the floating button.
-    void showGallery(bool fromButton);
-    void hideGallery();
 
-    // The gallery window, once it has been shown.
-    QWidget *galleryWindow() const { return m_galleryWindow.get(); }
+    // --- the gallery ---
+    void showGallery(bool fromButton);
+    void hideGallery(bool restoreFocus = true);
+    void toggleGallery(bool fromButton);
+    // Visible and not fading out.
+    bool isGalleryShown() const;
+    bool isHiding() const { return m_hiding; }
+    qint64 presentationRevision() const { return m_presentationRevision; }
+    void showPreview(const Screenshot &item);
+    bool isPreviewShown() const;
+    // Closes the preview and gives the keyboard back to the gallery.
+    void closePreview();
+    // Not built yet in this version: the settings window. Hides the gallery as opening it will.
+    void showSettings();
+
+    // --- the global shortcut ---
+    const std::optional<QString> &shortcutError() const { return m_shortcutError; }
+    // Registers and stores `shortcut`; on refusal the old one stays active and stored.
+    void setShortcut(const Shortcut &shortcut);
+
+    // --- the floating button ---
+    void updateFloatingButton();
+    void positionFloatingButton(bool reset);
+    void finishMovingFloatingButton();
+    void resetFloatingPosition() { positionFloatingButton(true); }
+    // The display under the pointer, else the main display.
+    std::optional<Displays::Display> activeScreen() const;
+
+    // The windows, once created.
+    BrimfoldPanel *galleryPanel() const { return m_galleryPanel.get(); }
+    BrimfoldPanel *floatingPanel() const { return m_floatingPanel.get(); }
     GalleryView *galleryView() const { return m_galleryView; }
+    FloatingButton *floatingButton() const { return m_floatingButton; }
+    PreviewWindow *previewWindow() const { return m_preview.get(); }
+
+signals:
+    void shortcutErrorChanged();
+    // The gallery finished hiding (its completion ran).
+    void galleryHidden();
 
 private:
+    void hotKeyPressed();
     void handleArrival();
-    void createGalleryWindow();
-    void installGalleryKeys();
+    void screenChanged();
+    void createGalleryPanel();
+    void createFloatingPanel();
+    void finishHiding(qint64 revision, bool restoreFocus);
+    void animateGallery(const QRect &from, const QRect &to, qreal fromOpacity, qreal toOpacity,
+                        int durationMs, const QEasingCurve &curve, std::function<void()> done);
+    void watchActivation();
+    bool isOurWindow(quint64 window) const;
+    void setShortcutError(const std::optional<QString> &error);
+    int floatingPanelSide() const;
 
-    std::unique_ptr<Preferences> m_preferences;
     LaunchOptions m_options;
-    std::unique_ptr<LibraryModel> m_model;
-    std::unique_ptr<Accessibility> m_accessibility;
+    AppServices m_services;
+    std::unique_ptr<Preferences> m_preferences;
+    std::unique_ptr<GlobalShortcut> m_shortcut;
     std::unique_ptr<ThumbnailCache> m_thumbnails;
-    std::unique_ptr<ShareServices> m_share;
     std::unique_ptr<FocusRequests> m_focusRequests;
-    std::unique_ptr<QWidget> m_galleryWindow;
-    GalleryView *m_galleryView = nullptr; // owned by the gallery window
+    std::unique_ptr<LibraryModel> m_model;
+    std::unique_ptr<GalleryActions> m_actions;
     std::unique_ptr<PreviewWindow> m_preview;
+    std::unique_ptr<KeyRouter> m_keyRouter;
+    std::unique_ptr<BrimfoldPanel> m_floatingPanel;
+    FloatingButton *m_floatingButton = nullptr; // owned by its panel
+    std::unique_ptr<BrimfoldPanel> m_galleryPanel;
+    GalleryView *m_galleryView = nullptr; // owned by its panel
+    QPointer<QVariantAnimation> m_galleryAnimation;
+    QPointer<QVariantAnimation> m_floatingAnimation;
+    std::optional<QString> m_shortcutError;
+    std::optional<quint64> m_previousWindow;
+    bool m_hiding = false;
+    qint64 m_presentationRevision = 0;
+    // Clicks elsewhere hide the gallery only while it is shown.
+    bool m_watchingActivation = false;
     bool m_started = false;
 };

@@ -35,16 +35,20 @@ bool AppDelegate::applicationDidFinishLaunching()
             + suite + QStringLiteral("/settings.json"));
     }
     m_screenshotLocation = std::make_unique<SystemScreenshotLocation>();
-    m_controller = std::make_unique<AppController>(*m_store, *m_screenshotLocation, m_options);
-    applyDemoFlags(m_options, *m_controller);
-    m_controller->start();
+    m_controller = std::make_unique<AppController>(*m_store, *m_screenshotLocation, m_options,
+                                                   AppServices::system(m_options.demo));
+    applyDemoFlags(m_options, m_controller->preferences());
 
+    // Listen before starting, so a launch during start-up is not lost: its request waits in
+    // the event queue until the controller is ready.
     if (!m_options.demo) {
         m_reopen = new ReopenChannel(this);
-        connect(m_reopen, &ReopenChannel::reopenRequested, this, &AppDelegate::reopenGallery);
+        connect(m_reopen, &ReopenChannel::reopenRequested, this, &AppDelegate::reopenGallery,
+                Qt::QueuedConnection);
         if (!m_reopen->listen())
             qCDebug(lcLaunch) << "later launches cannot reach this copy over the session bus";
     }
+    m_controller->start();
     return true;
 }
 
@@ -54,11 +58,10 @@ void AppDelegate::reopenGallery()
         m_controller->showGallery(false);
 }
 
-void AppDelegate::applyDemoFlags(const LaunchOptions &options, AppController &controller)
+void AppDelegate::applyDemoFlags(const LaunchOptions &options, Preferences &preferences)
 {
     if (!options.demo || !options.demoFolder)
         return;
-    Preferences &preferences = controller.preferences();
     preferences.setFolderPath(*options.demoFolder);
     preferences.setHasConnectedFolder(!options.demoWelcome);
     preferences.setIncludeAllImages(true);

@@ -7,6 +7,7 @@
 #include <memory>
 
 class AppController;
+class Preferences;
 class ReopenChannel;
 class ScreenshotLocation;
 class SettingsStore;
@@ -27,7 +28,7 @@ public:
     AppController *controller() const { return m_controller.get(); }
 
     // Writes the demo flags into the (demo) preferences and forgets any stored folder bookmark.
-    static void applyDemoFlags(const LaunchOptions &options, AppController &controller);
+    static void applyDemoFlags(const LaunchOptions &options, Preferences &preferences);
 
 private:
     LaunchOptions m_options;

@@ -64,6 +64,8 @@ void FolderDialogPicker::chooseFolder(const Request &request, Completion complet
     dialog->setOption(QFileDialog::DontUseNativeDialog, true);
     dialog->setLabelText(QFileDialog::Accept, request.prompt);
     dialog->setWindowTitle(request.title);
+    // The gallery floats above ordinary windows; the dialog it opens must not open behind it.
+    dialog->setWindowFlag(Qt::WindowStaysOnTopHint);
     addMessage(dialog, request.message);
     if (request.startFolder.isLocalFile())
         dialog->setDirectoryUrl(request.startFolder);

@@ -73,8 +73,8 @@ private Q_SLOTS:
         NoLocation location;
         const LaunchOptions options =
             LaunchOptions::parse(args({"--demo", "--demo-folder", "/shots", "--demo-welcome"}));
-        AppController controller(store, location, options);
-        AppDelegate::applyDemoFlags(options, controller);
+        Preferences preferences(store, location);
+        AppDelegate::applyDemoFlags(options, preferences);
 
         Preferences reloaded(store, location);
         QCOMPARE(reloaded.folderPath(), QStringLiteral("/shots"));
@@ -90,11 +90,11 @@ private Q_SLOTS:
         QVERIFY(store.setData(QStringLiteral("folderBookmark"), QByteArrayLiteral("/old")));
         NoLocation location;
         const LaunchOptions options = LaunchOptions::parse(args({"--demo-folder", "/shots"}));
-        AppController controller(store, location, options);
-        AppDelegate::applyDemoFlags(options, controller);
+        Preferences preferences(store, location);
+        AppDelegate::applyDemoFlags(options, preferences);
         QVERIFY(store.contains(QStringLiteral("folderBookmark")));
         QVERIFY(!store.contains(QStringLiteral("folderPath")));
-        QCOMPARE(controller.preferences().includeAllImages(), false);
+        QCOMPARE(preferences.includeAllImages(), false);
     }
 };
 

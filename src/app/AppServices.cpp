@@ -1,0 +1,59 @@
+#include "app/AppServices.h"
+
+#include "platform/Accessibility.h"
+#include "platform/ActiveWindow.h"
+#include "platform/Displays.h"
+#include "platform/HotKeySource.h"
+#include "platform/InotifyEventSource.h"
+#include "platform/SystemAccessibility.h"
+#include "platform/SystemClipboard.h"
+#include "platform/SystemDisplays.h"
+#include "platform/SystemImageServices.h"
+#include "platform/SystemShareServices.h"
+#include "platform/SystemTrash.h"
+#include "platform/X11ActiveWindow.h"
+#include "platform/X11HotKeySource.h"
+#include "text/ScreenshotTextWorker.h"
+#include "text/TesseractRecognizer.h"
+#include "ui/FolderDialogPicker.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+AppServices::AppServices() = default;
+AppServices::~AppServices() = default;
+AppServices::AppServices(AppServices &&) noexcept = default;
+AppServices &AppServices::operator=(AppServices &&) noexcept = default;
+
+QString AppServices::textCacheDirectory(bool demo)
+{
+    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const QString suite = demo ? QStringLiteral("app.vellum.demo")
+                               : QStringLiteral("app.vellum.screenshots");
+    return QDir(dataHome).filePath(suite + QStringLiteral("/ScreenshotText-v1"));
+}
+
+AppServices AppServices::system(bool demo)
+{
+    AppServices services;
+    services.images = std::make_unique<SystemImageServices>();
+    services.accessibility = std::make_unique<SystemAccessibility>();
+    services.share = std::make_unique<SystemShareServices>();
+    services.displays = std::make_unique<SystemDisplays>();
+    services.activeWindow = std::make_unique<X11ActiveWindow>();
+    services.hotKeys = std::make_unique<X11HotKeySource>();
+    services.makeLibraryServices = [demo](const ImageServices &images) {
+        LibraryModel::Services library;
+        library.clipboard = std::make_unique<SystemClipboard>();
+        library.trash = std::make_unique<SystemTrash>();
+        library.images = &images;
+        library.folderPicker = std::make_unique<FolderDialogPicker>();
+        library.eventSource = std::make_unique<InotifyEventSource>();
+        // A pathological image ends as a failure instead of holding up the queue.
+        library.textWorker = std::make_unique<ScreenshotTextWorker>(
+            textCacheDirectory(demo),
+            std::make_unique<TesseractRecognizer>(QString(), images, std::chrono::seconds(30)));
+        return library;
+    };
+    return services;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "library/LibraryModel.h"
+
+#include <functional>
+#include <memory>
+
+class Accessibility;
+class ActiveWindow;
+class Displays;
+class HotKeySource;
+class ImageServices;
+class ShareServices;
+
+// What the running program takes from the system, made in one place and handed down: the
+// views and the library never create a service themselves. Tests build the same set from
+// fakes.
+struct AppServices final
+{
+    std::unique_ptr<ImageServices> images;
+    std::unique_ptr<Accessibility> accessibility;
+    std::unique_ptr<ShareServices> share;
+    std::unique_ptr<Displays> displays;
+    std::unique_ptr<ActiveWindow> activeWindow;
+    std::unique_ptr<HotKeySource> hotKeys;
+    // Makes the library's services once, when the library is first needed; it receives the
+    // image services above.
+    std::function<LibraryModel::Services(const ImageServices &images)> makeLibraryServices;
+
+    AppServices();
+    ~AppServices();
+    AppServices(AppServices &&) noexcept;
+    AppServices &operator=(AppServices &&) noexcept;
+
+    // The services of this desktop, for a normal or a demo copy (which keeps its text cache
+    // apart). Needs the QApplication.
+    static AppServices system(bool demo);
+    // $XDG_DATA_HOME/app.vellum.screenshots/ScreenshotText-v1, or app.vellum.demo for a demo copy.
+    static QString textCacheDirectory(bool demo);
+};

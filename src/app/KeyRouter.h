@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+
+class AppController;
+class GalleryActions;
+class LibraryModel;
+class QKeyEvent;
+class QLineEdit;
+class QWidget;
+
+// Turns key presses in Brimfold's own windows into the gallery's actions. Installed on the
+// application, so it sees a key before any widget does: the same key means the same thing
+// whether the grid, a tab or a button has focus, while the search field keeps every editing
+// key it owns (Ctrl+Backspace deletes a word there instead of trashing a screenshot).
+class KeyRouter final : public QObject
+{
+    Q_OBJECT
+
+public:
+    KeyRouter(AppController &controller, LibraryModel &model, GalleryActions &actions,
+              QObject *parent = nullptr);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    // True when the key was handled and must go no further.
+    bool routeKey(QWidget *target, QKeyEvent *event);
+    bool routeGalleryKey(QKeyEvent *event, QLineEdit *editing);
+    bool routeEditingKey(QKeyEvent *event, QLineEdit *field);
+
+    AppController &m_controller;
+    LibraryModel &m_model;
+    GalleryActions &m_actions;
+};

@@ -1,0 +1,130 @@
+#pragma once
+
+// The whole application controller over a temporary folder of drawn screenshots, with fakes
+// for what a test must observe or control (clipboard, Trash, accessibility, share) and, on
+// request, the real X11 services.
+#include "../library/LibraryModelHarness.h"
+#include "FakeAccessibility.h"
+
+#include "app/AppController.h"
+#include "app/AppServices.h"
+#include "platform/ActiveWindow.h"
+#include "platform/HotKeySource.h"
+#include "platform/ShareServices.h"
+#include "platform/SystemDisplays.h"
+#include "platform/SystemImageServices.h"
+#include "platform/X11ActiveWindow.h"
+#include "platform/X11HotKeySource.h"
+
+namespace apptest {
+
+using namespace harness;
+
+struct NoShare final : ShareServices
+{
+    bool isAvailable(Service) const override { return false; }
+    bool email(const QUrl &) override { return false; }
+    bool openWith(const QUrl &) override { return false; }
+    bool copyFile(const QUrl &) override { return false; }
+    bool showInFiles(const QUrl &) override { return false; }
+};
+
+struct NoActiveWindow final : ActiveWindow
+{
+    std::optional<quint64> current() const override { return std::nullopt; }
+    void activate(quint64) override {}
+    bool exists(quint64) const override { return false; }
+};
+
+// Remembers the monitor's handler, so a test can report the folder gone.
+struct SteerableEvents final : FolderEventSource
+{
+    bool start(const QString &folder, BatchHandler handler) override
+    {
+        m_folder = folder;
+        m_handler = std::move(handler);
+        return true;
+    }
+    void stop() override { m_handler = {}; }
+    // The folder was moved away, as the kernel reports it.
+    void folderGone()
+    {
+        if (m_handler)
+            m_handler({m_folder}, {0x20});
+    }
+
+private:
+    QString m_folder;
+    BatchHandler m_handler;
+};
+
+struct NoHotKeys final : HotKeySource
+{
+    bool grab(quint32, quint32) override { return false; }
+    void release() override {}
+};
+
+enum class Desktop { fake, x11 };
+
+struct App final
+{
+    explicit App(Desktop desktop = Desktop::fake, bool reduceMotion = true)
+    {
+        QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("Shots"))));
+        folder = QFileInfo(root.filePath(QStringLiteral("Shots"))).canonicalFilePath();
+        AppServices services;
+        services.images = std::make_unique<SystemImageServices>();
+        services.accessibility = kept(accessibility, reduceMotion, false);
+        services.share = std::make_unique<NoShare>();
+        services.displays = std::make_unique<SystemDisplays>();
+        if (desktop == Desktop::x11) {
+            services.activeWindow = std::make_unique<X11ActiveWindow>();
+            services.hotKeys = std::make_unique<X11HotKeySource>();
+        } else {
+            services.activeWindow = std::make_unique<NoActiveWindow>();
+            services.hotKeys = std::make_unique<NoHotKeys>();
+        }
+        services.makeLibraryServices = [this](const ImageServices &images) {
+            LibraryModel::Services library;
+            library.clipboard = kept(clipboard);
+            library.trash = kept(trash, root.filePath(QStringLiteral("Trash")));
+            library.images = &images;
+            library.eventSource = kept(events);
+            library.textWorker = std::make_unique<ScreenshotTextWorker>(
+                root.filePath(QStringLiteral("TextCache")), std::make_unique<FakeRecognizer>());
+            return library;
+        };
+        controller = std::make_unique<AppController>(store, location, LaunchOptions{},
+                                                      std::move(services));
+    }
+
+    ~App() { controller.reset(); }
+
+    // Writes the screenshots, connects the folder as an earlier run would have, starts the
+    // controller and waits until the library holds them all.
+    bool start(int count)
+    {
+        for (const QString &name : shotNames(count)) {
+            if (writeShot(folder, name).isEmpty())
+                return false;
+        }
+        controller->preferences().setFolderPath(folder);
+        controller->preferences().setHasConnectedFolder(true);
+        controller->start();
+        return QTest::qWaitFor([&] { return controller->model().items().size() == count; }, 10000);
+    }
+
+    LibraryModel &model() { return controller->model(); }
+
+    QTemporaryDir root;
+    QString folder;
+    SettingsStore store{root.filePath(QStringLiteral("settings.json"))};
+    NoLocation location;
+    FakeAccessibility *accessibility = nullptr;
+    FakeClipboard *clipboard = nullptr;
+    FakeTrash *trash = nullptr;
+    SteerableEvents *events = nullptr;
+    std::unique_ptr<AppController> controller;
+};
+
+} // namespace apptest

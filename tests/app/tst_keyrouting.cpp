@@ -1,0 +1,248 @@
+// Every key of the gallery, sent to the real gallery panel of the real controller, in each
+// combination of search field being edited and folder being connected.
+#include "AppHarness.h"
+
+#include "ui/BrimfoldPanel.h"
+#include "ui/FocusRequests.h"
+#include "ui/GalleryView.h"
+#include "ui/PreviewWindow.h"
+
+#include <QApplication>
+#include <QLineEdit>
+
+using namespace apptest;
+
+namespace {
+
+// What a key may change, read before and after it.
+struct Observed
+{
+    bool shown = false;
+    QString query;
+    bool pinnedOnly = false;
+    bool searchFocused = false;
+    int selection = -1;
+    int clipboardWrites = 0;
+    int trashed = 0;
+    bool preview = false;
+    QString field;
+    QString fieldSelection;
+
+    static Observed of(App &app)
+    {
+        Observed o;
+        AppController &c = *app.controller;
+        o.shown = c.isGalleryShown();
+        o.query = app.model().query();
+        o.pinnedOnly = app.model().pinnedOnly();
+        o.searchFocused = c.galleryView()->searchFocused();
+        if (const auto selected = app.model().selected())
+            o.selection = int(app.model().visibleItems().indexOf(*selected));
+        o.clipboardWrites = app.clipboard->writeCount;
+        o.trashed = app.trash->moveCount;
+        o.preview = c.isPreviewShown();
+        if (auto *field = c.galleryView()->findChild<QLineEdit *>()) {
+            o.field = field->text();
+            o.fieldSelection = field->selectedText();
+        }
+        return o;
+    }
+};
+
+QWidget *focusTarget(App &app)
+{
+    QWidget *focus = QApplication::focusWidget();
+    return focus ? focus : app.controller->galleryPanel();
+}
+
+} // namespace
+
+class TestKeyRouting final : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void routes_data()
+    {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<bool>("editing");
+        QTest::addColumn<bool>("connected");
+        QTest::addColumn<QString>("effect");
+
+        struct Row { const char *keys; const char *grid; const char *field; const char *away; };
+        // What each key does in the grid (connected), in the search field, and in the grid with
+        // the folder gone. "passed": nothing the gallery owns changes.
+        const Row rows[] = {
+            {"Esc", "hidden", "queryCleared", "hidden"},
+            {"Ctrl+,", "hidden", "hidden", "hidden"},
+            {"Ctrl+F", "searchFocused", "searchFocused", "searchFocused"},
+            {"Ctrl+2", "pinnedTab", "pinnedTab", "pinnedTab"},
+            {"Ctrl+Shift+C", "copied", "copied", "passed"},
+            {"Ctrl+C", "copied", "fieldCopy", "passed"},
+            {"Ctrl+Backspace", "trashed", "wordDeleted", "passed"},
+            {"Return", "preview", "passed", "passed"},
+            {"Space", "preview", "typed", "passed"},
+            {"Home", "first", "passed", "passed"},
+            {"End", "last", "passed", "passed"},
+            {"Right", "next", "passed", "passed"},
+            {"Down", "nextRow", "passed", "passed"},
+            {"Ctrl+A", "passed", "fieldSelectAll", "passed"},
+            {"X", "passed", "typed", "passed"},
+        };
+        for (const Row &row : rows) {
+            QTest::addRow("%s grid", row.keys) << row.keys << false << true << row.grid;
+            QTest::addRow("%s field", row.keys) << row.keys << true << true << row.field;
+            QTest::addRow("%s away", row.keys) << row.keys << false << false << row.away;
+        }
+    }
+
+    void routes()
+    {
+        QFETCH(QString, keys);
+        QFETCH(bool, editing);
+        QFETCH(bool, connected);
+        QFETCH(QString, effect);
+
+        App app;
+        QVERIFY(app.start(7));
+        AppController &c = *app.controller;
+        c.showGallery(false);
+        QVERIFY(QTest::qWaitForWindowActive(c.galleryPanel()));
+        app.model().select(app.model().visibleItems().at(1));
+        if (editing) {
+            c.focusRequests().postFocusSearch();
+            QTRY_VERIFY(c.galleryView()->searchFocused());
+            // Every screenshot's name holds both words, so all stay visible.
+            QTest::keyClicks(focusTarget(app), QStringLiteral("screen shot"));
+            QTRY_COMPARE(app.model().query(), QStringLiteral("screen shot"));
+            QCOMPARE(app.model().visibleItems().size(), 7);
+            app.model().select(app.model().visibleItems().at(1));
+        }
+        if (!connected) {
+            app.events->folderGone();
+            QTRY_VERIFY(!app.model().connected());
+        }
+        const Observed before = Observed::of(app);
+        QVERIFY(before.shown);
+        QCOMPARE(before.searchFocused, editing);
+
+        const QKeyCombination combination = QKeySequence::fromString(keys)[0];
+        QTest::keyClick(focusTarget(app), combination.key(), combination.keyboardModifiers());
+        QTest::qWait(1);
+        Observed after = Observed::of(app);
+
+        Observed expected = before;
+        if (effect == QLatin1String("hidden")) {
+            expected.shown = false;
+            expected.searchFocused = false;
+            QTRY_VERIFY(!c.galleryPanel()->isVisible());
+        } else if (effect == QLatin1String("queryCleared")) {
+            expected.query.clear();
+            expected.field.clear();
+            expected.searchFocused = false;
+        } else if (effect == QLatin1String("searchFocused")) {
+            QTRY_VERIFY(c.galleryView()->searchFocused());
+            expected.searchFocused = true;
+        } else if (effect == QLatin1String("pinnedTab")) {
+            expected.pinnedOnly = true;
+            expected.selection = -1; // nothing is pinned
+        } else if (effect == QLatin1String("copied")) {
+            QTRY_COMPARE(app.clipboard->writeCount, before.clipboardWrites + 1);
+            expected.clipboardWrites += 1;
+        } else if (effect == QLatin1String("trashed")) {
+            QTRY_COMPARE(app.trash->moveCount, 1);
+            expected.trashed = 1;
+        } else if (effect == QLatin1String("preview")) {
+            expected.preview = true;
+        } else if (effect == QLatin1String("first")) {
+            expected.selection = 0;
+        } else if (effect == QLatin1String("last")) {
+            expected.selection = 6;
+        } else if (effect == QLatin1String("next")) {
+            expected.selection = 2;
+        } else if (effect == QLatin1String("nextRow")) {
+            expected.selection = 4;
+        } else if (effect == QLatin1String("wordDeleted")) {
+            expected.field = QStringLiteral("screen ");
+            expected.query = QStringLiteral("screen ");
+        } else if (effect == QLatin1String("typed")) {
+            const bool space = keys == QLatin1String("Space");
+            expected.field = before.field + (space ? u' ' : u'x');
+            expected.query = expected.field;
+            if (!space)
+                expected.selection = -1; // "shotx" matches nothing
+        } else if (effect == QLatin1String("fieldSelectAll")) {
+            expected.fieldSelection = before.field;
+        } else if (effect == QLatin1String("fieldCopy")) {
+            // The field's own copy: the library's clipboard is not involved.
+        } else {
+            QCOMPARE(effect, QStringLiteral("passed"));
+        }
+        after = Observed::of(app);
+        if (effect == QLatin1String("trashed")) {
+            // The trashed screenshot leaves the grid; only the count matters here.
+            after.selection = expected.selection;
+        }
+        if (after.query != expected.query || after.field != expected.field) {
+            QTRY_COMPARE(app.model().query(), expected.query);
+            after = Observed::of(app);
+        }
+        QCOMPARE(after.shown, expected.shown);
+        QCOMPARE(after.query, expected.query);
+        QCOMPARE(after.pinnedOnly, expected.pinnedOnly);
+        QCOMPARE(after.searchFocused, expected.searchFocused);
+        QCOMPARE(after.selection, expected.selection);
+        QCOMPARE(after.clipboardWrites, expected.clipboardWrites);
+        QCOMPARE(after.trashed, expected.trashed);
+        QCOMPARE(after.preview, expected.preview);
+        QCOMPARE(after.field, expected.field);
+        QCOMPARE(after.fieldSelection, expected.fieldSelection);
+        QVERIFY(app.model().isConsistent());
+    }
+
+    // Held keys repeat: one screenshot per press, not one per repeat.
+    void heldTrashKeyTrashesOne()
+    {
+        App app;
+        QVERIFY(app.start(5));
+        app.controller->showGallery(false);
+        QVERIFY(QTest::qWaitForWindowActive(app.controller->galleryPanel()));
+        QWidget *target = focusTarget(app);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Backspace, Qt::ControlModifier);
+        QApplication::sendEvent(target, &press);
+        for (int i = 0; i < 4; ++i) {
+            QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Backspace, Qt::ControlModifier, QString(), true);
+            QApplication::sendEvent(focusTarget(app), &repeat);
+        }
+        QTRY_COMPARE(app.trash->moveCount, 1);
+        QTest::qWait(50);
+        QCOMPARE(app.trash->moveCount, 1);
+    }
+
+    // Closing the preview with its keys gives the keyboard back to the gallery, and showing the
+    // gallery again starts from a clean search with the first screenshot selected.
+    void previewAndReopen()
+    {
+        App app;
+        QVERIFY(app.start(4));
+        AppController &c = *app.controller;
+        c.showGallery(false);
+        QVERIFY(QTest::qWaitForWindowActive(c.galleryPanel()));
+        QTest::keyClick(focusTarget(app), Qt::Key_Space);
+        QTRY_VERIFY(c.isPreviewShown());
+        QTest::keyClick(focusTarget(app), Qt::Key_Space);
+        QTRY_VERIFY(!c.isPreviewShown());
+        QTRY_VERIFY(QTest::qWaitForWindowActive(c.galleryPanel()));
+        QTest::keyClick(focusTarget(app), Qt::Key_Right);
+        QCOMPARE(app.model().selected()->id(), app.model().visibleItems().at(1).id());
+
+        app.model().setQuery(QStringLiteral("zzz"));
+        c.hideGallery(false);
+        QTRY_VERIFY(!c.galleryPanel()->isVisible());
+        c.showGallery(false);
+        QCOMPARE(app.model().query(), QString());
+        QCOMPARE(app.model().selected()->id(), app.model().visibleItems().first().id());
+    }
+};
+
+QTEST_MAIN(TestKeyRouting)
+#include "tst_keyrouting.moc"

@@ -1,0 +1,275 @@
+// The panels on a real X display with a window manager: the global shortcut, giving the
+// keyboard back, hiding when another window takes over, dragging the floating button, and its
+// place across a display going away and coming back.
+#include "AppHarness.h"
+
+#include "core/FloatingPlacement.h"
+#include "platform/Displays.h"
+#include "settings/FloatingPosition.h"
+#include "settings/Preferences.h"
+#include "ui/BrimfoldPanel.h"
+
+#include <QGuiApplication>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QWindow>
+
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+
+#include <cstdlib>
+
+using namespace apptest;
+
+namespace {
+
+QString run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(15000))
+        return QString();
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+QString xdotool(const QStringList &arguments)
+{
+    return run(QStringLiteral("xdotool"), arguments);
+}
+
+quint64 activeWindow()
+{
+    return xdotool({QStringLiteral("getactivewindow")}).toULongLong();
+}
+
+// A window of another program, to come from and to click away to.
+struct OtherWindow final
+{
+    OtherWindow()
+    {
+        process.start(QStringLiteral("xmessage"),
+                      {QStringLiteral("-title"), QStringLiteral("other-window"),
+                       QStringLiteral("-geometry"), QStringLiteral("360x120+40+40"),
+                       QStringLiteral("another program")});
+        id = xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--name"),
+                      QStringLiteral("^other-window$")}).section(u'\n', 0, 0).toULongLong();
+    }
+    ~OtherWindow()
+    {
+        process.kill();
+        process.waitForFinished();
+    }
+    void activate() const
+    {
+        xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(id)});
+    }
+
+    QProcess process;
+    quint64 id = 0;
+};
+
+void pressHotKey()
+{
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+shift+g")});
+}
+
+bool galleryHasKeyboard(AppController &c)
+{
+    return c.galleryPanel() && QGuiApplication::focusWindow() == c.galleryPanel()->windowHandle();
+}
+
+// Holds a key combination for another X client, as a second program would.
+class OtherClientGrab final
+{
+public:
+    OtherClientGrab(xcb_keysym_t keysym, quint16 modifiers)
+    {
+        m_connection = xcb_connect(nullptr, nullptr);
+        xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(m_connection);
+        xcb_keycode_t *codes = xcb_key_symbols_get_keycode(symbols, keysym);
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
+        if (codes && codes[0] != XCB_NO_SYMBOL) {
+            xcb_generic_error_t *error = xcb_request_check(
+                m_connection, xcb_grab_key_checked(m_connection, 1, root, modifiers, codes[0],
+                                                   XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+            held = !error;
+            std::free(error);
+        }
+        std::free(codes);
+        xcb_key_symbols_free(symbols);
+    }
+    ~OtherClientGrab() { xcb_disconnect(m_connection); }
+    bool held = false;
+
+private:
+    xcb_connection_t *m_connection = nullptr;
+};
+
+void setMonitors(bool twoDisplays)
+{
+    if (twoDisplays) {
+        run(QStringLiteral("xrandr"), {QStringLiteral("--setmonitor"), QStringLiteral("RIGHT"),
+                                       QStringLiteral("960/254x1080/286+960+0"), QStringLiteral("none")});
+        run(QStringLiteral("xrandr"), {QStringLiteral("--setmonitor"), QStringLiteral("LEFT"),
+                                       QStringLiteral("960/254x1080/286+0+0"), QStringLiteral("screen")});
+    } else {
+        run(QStringLiteral("xrandr"), {QStringLiteral("--delmonitor"), QStringLiteral("RIGHT")});
+        run(QStringLiteral("xrandr"), {QStringLiteral("--delmonitor"), QStringLiteral("LEFT")});
+    }
+}
+
+} // namespace
+
+class TestPanels final : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void hotKeyOpensAndClosesAndGivesTheKeyboardBack()
+    {
+        OtherWindow other;
+        QVERIFY(other.id != 0);
+        App app(Desktop::x11, false);
+        QVERIFY(app.start(4));
+        AppController &c = *app.controller;
+        other.activate();
+        QTRY_COMPARE(activeWindow(), other.id);
+
+        pressHotKey();
+        QTRY_VERIFY(c.isGalleryShown());
+        QTRY_VERIFY(galleryHasKeyboard(c));
+        pressHotKey();
+        QTRY_VERIFY(!c.galleryPanel()->isVisible());
+        QTRY_COMPARE(activeWindow(), other.id);
+
+        // Escape with an empty search hides it the same way. A key sent in the moment the
+        // window manager moves the focus may reach no client at all, so let it settle.
+        QTest::qWait(500);
+        pressHotKey();
+        QTRY_VERIFY(galleryHasKeyboard(c));
+        xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+        QTRY_VERIFY(!c.galleryPanel()->isVisible());
+        QTRY_COMPARE(activeWindow(), other.id);
+    }
+
+    void twoQuickPressesLeaveItOpen()
+    {
+        App app(Desktop::x11, false);
+        QVERIFY(app.start(2));
+        AppController &c = *app.controller;
+        pressHotKey();
+        QTRY_VERIFY(galleryHasKeyboard(c));
+        // Hide, then show while the fade-out still runs: the newer show wins.
+        xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("30"),
+                 QStringLiteral("ctrl+shift+g"), QStringLiteral("ctrl+shift+g")});
+        QTest::qWait(AppController::hideDurationMs * 3);
+        QVERIFY(c.galleryPanel()->isVisible());
+        QVERIFY(c.isGalleryShown());
+        QCOMPARE(c.galleryPanel()->windowOpacity(), 1.0);
+    }
+
+    void anotherWindowTakingOverHidesIt()
+    {
+        OtherWindow other;
+        App app(Desktop::x11, true);
+        QVERIFY(app.start(2));
+        AppController &c = *app.controller;
+        c.showGallery(false);
+        QTRY_VERIFY(galleryHasKeyboard(c));
+        other.activate();
+        QTRY_VERIFY(!c.galleryPanel()->isVisible());
+        QCOMPARE(activeWindow(), other.id);
+    }
+
+    void aRefusedShortcutKeepsTheOldOne()
+    {
+        const OtherClientGrab taken(xcb_keysym_t(0x006b), XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1);
+        QVERIFY(taken.held);
+        App app(Desktop::x11, true);
+        QVERIFY(app.start(1));
+        AppController &c = *app.controller;
+        QVERIFY(!c.shortcutError());
+        c.setShortcut(Shortcut{40, Shortcut::controlModifier | Shortcut::optionModifier, QStringLiteral("K")});
+        QCOMPARE(c.shortcutError(),
+                 std::optional<QString>(QStringLiteral("That shortcut is unavailable. Try a different combination.")));
+        QCOMPARE(c.preferences().shortcut(), Shortcut());
+        pressHotKey();
+        QTRY_VERIFY(c.isGalleryShown());
+    }
+
+    void draggingTheButtonMovesItAndRemembersWhere()
+    {
+        App app(Desktop::x11, true);
+        QVERIFY(app.start(2));
+        AppController &c = *app.controller;
+        BrimfoldPanel *panel = c.floatingPanel();
+        QVERIFY(panel);
+        QVERIFY(QTest::qWaitForWindowExposed(panel));
+        const std::optional<FloatingPosition> first = c.preferences().floatingPosition();
+        QVERIFY(first);
+
+        const QPoint start = panel->geometry().center();
+        const QPoint end = start + QPoint(-420, -260);
+        xdotool({QStringLiteral("mousemove"), QString::number(start.x()), QString::number(start.y())});
+        xdotool({QStringLiteral("mousedown"), QStringLiteral("1")});
+        for (int step = 1; step <= 6; ++step) {
+            const QPoint at = start + (end - start) * step / 6;
+            xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y())});
+            QTest::qWait(30);
+        }
+        xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
+
+        QTRY_VERIFY(c.preferences().floatingPosition() != first);
+        QTRY_VERIFY2((panel->geometry().center() - end).manhattanLength() < 40,
+                     qPrintable(QStringLiteral("panel at %1,%2, pointer released at %3,%4")
+                                    .arg(panel->geometry().center().x()).arg(panel->geometry().center().y())
+                                    .arg(end.x()).arg(end.y())));
+        // What is stored is where the panel rests, in fractions of its display.
+        const Displays::Display display = *c.services().displays->activeDisplay();
+        const QRectF frame = c.services().displays->fromScreenRect(QRectF(panel->geometry()));
+        const FloatingPosition stored = *c.preferences().floatingPosition();
+        const FloatingPosition expected = FloatingPosition::fromFrame(display.id, frame, display.visibleFrame);
+        QCOMPARE(stored.displayID, expected.displayID);
+        QVERIFY(qAbs(stored.horizontal - expected.horizontal) < 0.01);
+        QVERIFY(qAbs(stored.vertical - expected.vertical) < 0.01);
+        QVERIFY(!c.isGalleryShown());
+    }
+
+    void aPlaceOnAnotherDisplaySurvivesItsRemoval()
+    {
+        App app(Desktop::x11, true);
+        QVERIFY(app.start(1));
+        AppController &c = *app.controller;
+        setMonitors(true);
+        const auto cleanup = qScopeGuard([] { setMonitors(false); });
+        Displays &displays = *c.services().displays;
+        QTRY_COMPARE(displays.displays().size(), 2);
+
+        const FloatingPosition onRight{QStringLiteral("RIGHT"), 0.25, 0.75};
+        c.preferences().setFloatingPosition(onRight);
+        c.positionFloatingButton(false);
+        BrimfoldPanel *panel = c.floatingPanel();
+        const auto placedOn = [&](const QString &id) {
+            for (const Displays::Display &d : displays.displays()) {
+                if (d.id != id)
+                    continue;
+                const QRectF expected = onRight.frame(QSizeF(panel->size()), d.visibleFrame);
+                return displays.toScreenRect(expected).toRect().topLeft() == panel->geometry().topLeft();
+            }
+            return false;
+        };
+        QTRY_VERIFY(placedOn(QStringLiteral("RIGHT")));
+
+        run(QStringLiteral("xrandr"), {QStringLiteral("--delmonitor"), QStringLiteral("RIGHT")});
+        QTRY_COMPARE(displays.displays().size(), 1);
+        QTRY_VERIFY(placedOn(displays.mainDisplay()->id));
+        QCOMPARE(c.preferences().floatingPosition(), std::optional<FloatingPosition>(onRight));
+
+        setMonitors(true);
+        QTRY_COMPARE(displays.displays().size(), 2);
+        QTRY_VERIFY(placedOn(QStringLiteral("RIGHT")));
+        QCOMPARE(c.preferences().floatingPosition(), std::optional<FloatingPosition>(onRight));
+    }
+};
+
+QTEST_MAIN(TestPanels)
+#include "tst_x11_panels.moc"
