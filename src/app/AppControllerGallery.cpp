@@ -143,6 +143,7 @@ void AppController::showGallery(bool fromButton)
     library.refresh(false);
 
     m_galleryPanel->present();
+    qCDebug(lcPanels) << "panel" << m_galleryPanel->geometry() << "view" << m_galleryView->geometry() << "target" << targetRect;
     m_galleryPanel->activateWindow();
     m_focusRequests->postFocusGallery();
 

@@ -305,13 +305,21 @@ QPainterPath FloatingButton::surfaceShape() const
 
 void FloatingButton::updateWindowShape()
 {
-    if (isWindow()) {
-        if (glassIsOpaque())
-            setMask(regionOf(surfaceShape()));
-        else if (!mask().isEmpty())
-            clearMask();
-    }
+    // Only a window clips itself; inside a panel the panel clips, and a clip left over from
+    // before the button was placed there would cut off the dot.
+    if (isWindow() && glassIsOpaque())
+        setMask(regionOf(surfaceShape()));
+    else if (!mask().isEmpty())
+        clearMask();
     Q_EMIT surfaceShapeChanged();
+}
+
+bool FloatingButton::event(QEvent *event)
+{
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::ParentChange)
+        updateWindowShape();
+    return handled;
 }
 
 void FloatingButton::showEvent(QShowEvent *event)

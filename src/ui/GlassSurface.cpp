@@ -103,6 +103,12 @@ bool GlassSurface::eventFilter(QObject *watched, QEvent *event)
         updateMask();
         updateBlurHint();
         break;
+    case QEvent::ParentChange:
+        // A view made as a window and then placed in a panel must not keep the window's mask.
+        if (!m_view->isWindow())
+            m_view->clearMask();
+        apply();
+        break;
     case QEvent::Show:
         updateBlurHint();
         break;

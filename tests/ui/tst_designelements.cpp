@@ -184,6 +184,16 @@ void TestDesignElements::glassFollowsReduceTransparency()
 
     accessibility.set(false, false);
     QVERIFY(panel.mask().isEmpty());
+
+    // Made as a window, then placed in a panel: the window's clip must not stay behind and cut
+    // the view off at its first size.
+    accessibility.set(false, true);
+    QWidget host;
+    QWidget content;
+    brimfoldGlass(&content, &accessibility, 26, false);
+    QVERIFY(!content.mask().isEmpty());
+    content.setParent(&host);
+    QVERIFY(content.mask().isEmpty());
 }
 
 void TestDesignElements::quietButton()

@@ -296,6 +296,15 @@ void TestFloatingButton::glyphUntilAScreenshotExists()
 
     b.f.preferences->setButtonSize(FloatingButtonSize::large);
     QCOMPARE(b.view.size(), QSize(68 + 24, 68 + 24));
+
+    // Opaque glass clips a button that is its own window; placed in a panel it must not keep
+    // that clip, which would cut off the dot that comes later.
+    b.accessibility.set(false, true);
+    QVERIFY(!b.view.mask().isEmpty());
+    QWidget panel;
+    b.view.setParent(&panel);
+    QVERIFY(b.view.mask().isEmpty());
+    b.view.setParent(nullptr);
 }
 
 void TestFloatingButton::hoverStraightensAndGrows()
