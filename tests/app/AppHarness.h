@@ -3,6 +3,7 @@
 // The whole application controller over a temporary folder of drawn screenshots, with fakes
 // for what a test must observe or control (clipboard, Trash, accessibility, share) and, on
 // request, the real X11 services.
+#include "FakeShare.h"
 #include "../library/LibraryModelHarness.h"
 #include "FakeAccessibility.h"
 
@@ -19,15 +20,6 @@
 namespace apptest {
 
 using namespace harness;
-
-struct NoShare final : ShareServices
-{
-    bool isAvailable(Service) const override { return false; }
-    bool email(const QUrl &) override { return false; }
-    bool openWith(const QUrl &) override { return false; }
-    bool copyFile(const QUrl &) override { return false; }
-    bool showInFiles(const QUrl &) override { return false; }
-};
 
 struct NoActiveWindow final : ActiveWindow
 {
@@ -75,7 +67,7 @@ struct App final
         AppServices services;
         services.images = std::make_unique<SystemImageServices>();
         services.accessibility = kept(accessibility, reduceMotion, false);
-        services.share = std::make_unique<NoShare>();
+        services.share = std::make_unique<FakeShare>(false);
         services.displays = std::make_unique<SystemDisplays>();
         if (desktop == Desktop::x11) {
             services.activeWindow = std::make_unique<X11ActiveWindow>();

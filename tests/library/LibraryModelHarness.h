@@ -21,6 +21,8 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
+#include <QSemaphore>
+#include <QThreadPool>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -114,6 +116,41 @@ inline QStringList shotNames(int count)
         names.append(QStringLiteral("Screenshot %1.png").arg(i, 2, 10, QLatin1Char('0')));
     return names;
 }
+
+// Holds every thread of the shared pool, so the background work the model queues meanwhile
+// (scans, copies) cannot finish before the test has looked at it; open() lets it run.
+class PoolGate final
+{
+public:
+    PoolGate()
+        : m_threads(QThreadPool::globalInstance()->maxThreadCount())
+    {
+        for (int i = 0; i < m_threads; ++i) {
+            QThreadPool::globalInstance()->start([this] {
+                m_running.release();
+                m_gate.acquire();
+            });
+        }
+        m_running.acquire(m_threads);
+    }
+    ~PoolGate() { open(); }
+    PoolGate(const PoolGate &) = delete;
+    PoolGate &operator=(const PoolGate &) = delete;
+
+    void open()
+    {
+        if (!m_open) {
+            m_open = true;
+            m_gate.release(m_threads);
+        }
+    }
+
+private:
+    int m_threads;
+    bool m_open = false;
+    QSemaphore m_running;
+    QSemaphore m_gate;
+};
 
 enum class Watch { fake, inotify };
 

@@ -58,9 +58,11 @@ private slots:
             QVERIFY(QFile::remove(path));
         f.clipboard->accepts = fault != QLatin1String("refused");
 
+        PoolGate gate;
         f.model->copy(f.model->items().first());
         QVERIFY(f.model->isCopying());
         f.model->copy(f.model->items().first()); // ignored while one runs
+        gate.open();
         QTRY_COMPARE(f.model->toast(), message);
         QCOMPARE(f.clipboard->writeCount, fault == QLatin1String("gone") ? 0 : 1);
         QCOMPARE(f.model->toastStyle(), fault.isEmpty() ? ToastStyle::success : ToastStyle::failure);

@@ -60,11 +60,13 @@ private slots:
         Fixture f;
         QVERIFY(f.populate(shotNames(5)));
         ScanCounter scans(*f.model);
+        PoolGate gate;
         f.model->refresh(false);
         QVERIFY(f.model->isScanning());
         for (int i = 0; i < 3; ++i)
             f.model->refresh(false);
         CHECK_CONSISTENT(f);
+        gate.open();
         QTRY_COMPARE(scans.started, 2);
         QTRY_VERIFY(!f.model->isScanning());
         QCOMPARE(scans.started, 2); // no third from inside the follow-up's completion
@@ -99,9 +101,11 @@ private slots:
             for (const Screenshot &s : f.model->items())
                 seen.append(s.displayName());
         });
+        PoolGate gate;
         f.connectFolder();
         QVERIFY(f.model->isScanning());
         f.connectFolder(other);
+        gate.open();
         QTRY_COMPARE(f.model->items().size(), 2);
         QVERIFY(f.settle());
         for (const QString &name : seen)

@@ -1,6 +1,7 @@
 // The gallery view over a real library model (fake clipboard, Trash, picker and recogniser)
 // on a temporary folder of drawn screenshots.
 
+#include "FakeShare.h"
 #include "SystemImages.h"
 #include "../library/LibraryModelHarness.h"
 #include "FakeAccessibility.h"
@@ -36,15 +37,6 @@
 using harness::Fixture;
 
 namespace {
-
-struct NoShare final : ShareServices
-{
-    bool isAvailable(Service) const override { return false; }
-    bool email(const QUrl &) override { return false; }
-    bool openWith(const QUrl &) override { return false; }
-    bool copyFile(const QUrl &) override { return false; }
-    bool showInFiles(const QUrl &) override { return false; }
-};
 
 // The library, the view and everything the view is handed.
 struct Gallery final
@@ -85,7 +77,7 @@ struct Gallery final
     Fixture f;
     FakeAccessibility accessibility{true, false}; // no fades: every change shows at once
     ThumbnailCache thumbnails;
-    NoShare share;
+    FakeShare share{false};
     GalleryActions actions{*f.model, share};
     FocusRequests focus;
     int closed = 0, settings = 0;

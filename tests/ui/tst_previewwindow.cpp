@@ -1,3 +1,4 @@
+#include "FakeImages.h"
 #include "core/Screenshot.h"
 #include "platform/ImageServices.h"
 #include "ui/PreviewWindow.h"
@@ -14,40 +15,6 @@
 #include <memory>
 
 namespace {
-
-// Paints a solid picture per path instead of decoding, notes the threads and sizes asked for,
-// and holds a decode at its path's gate until the test opens it.
-class FakeImages final : public ImageServices
-{
-public:
-    std::optional<QSize> pixelSize(const QString &) const override { return std::nullopt; }
-    std::optional<QImage> decodeFirstImage(const QString &) const override { return std::nullopt; }
-    std::optional<QImage> downscaledImage(const QString &path, int maxPixelSize) const override
-    {
-        std::shared_ptr<QSemaphore> gate;
-        {
-            QMutexLocker lock(&m_mutex);
-            threads.insert(QThread::currentThread());
-            largestSide = std::max(largestSide, maxPixelSize);
-            gate = gates.value(path);
-        }
-        // Bounded, so a decode made on the calling thread fails the test instead of hanging it.
-        if (gate)
-            gate->tryAcquire(1, 10000);
-        if (path.endsWith(QLatin1String(".broken")))
-            return std::nullopt;
-        QImage image(maxPixelSize, maxPixelSize * 3 / 4, QImage::Format_RGB32);
-        image.fill(path.startsWith(QLatin1String("/b")) ? Qt::blue : Qt::red);
-        return image;
-    }
-
-    QHash<QString, std::shared_ptr<QSemaphore>> gates; // set up before the decodes
-    mutable QSet<QThread *> threads;                   // read once they finished
-    mutable int largestSide = 0;
-
-private:
-    mutable QMutex m_mutex;
-};
 
 Screenshot shot(const QString &path)
 {
@@ -71,8 +38,9 @@ private slots:
 void TestPreviewWindow::decodesInTheBackgroundAndDropsStaleResults()
 {
     FakeImages images;
+    images.colours.insert(QStringLiteral("/b.png"), Qt::blue);
     for (const char *path : {"/a.png", "/c.png"})
-        images.gates.insert(QLatin1String(path), std::make_shared<QSemaphore>());
+        images.setGate(QLatin1String(path));
     PreviewWindow window(images);
     QScreen *screen = QGuiApplication::primaryScreen();
     window.show(shot(QStringLiteral("/a.png")), screen);
@@ -82,7 +50,7 @@ void TestPreviewWindow::decodesInTheBackgroundAndDropsStaleResults()
 
     window.show(shot(QStringLiteral("/b.png")), screen);
     QTRY_COMPARE(window.content(), PreviewWindow::Content::image);
-    images.gates.value(QStringLiteral("/a.png"))->release();
+    images.open(QStringLiteral("/a.png"));
     QTRY_VERIFY(!window.isDecoding());
     QCOMPARE(window.image().pixelColor(0, 0), QColor(Qt::blue));
     QVERIFY(!images.threads.contains(QThread::currentThread()));
@@ -94,7 +62,7 @@ void TestPreviewWindow::decodesInTheBackgroundAndDropsStaleResults()
     // Closed while decoding: the late picture is not kept.
     window.show(shot(QStringLiteral("/c.png")), screen);
     window.hide();
-    images.gates.value(QStringLiteral("/c.png"))->release();
+    images.open(QStringLiteral("/c.png"));
     QTRY_VERIFY(!window.isDecoding());
     QVERIFY(window.image().isNull());
 }
@@ -136,6 +104,7 @@ void TestPreviewWindow::closesAndLetsThePictureGo()
 void TestPreviewWindow::undecodableFileSaysSo()
 {
     FakeImages images;
+    images.failing.insert(QStringLiteral("/a.broken"));
     PreviewWindow window(images);
     window.show(shot(QStringLiteral("/a.broken")));
     QTRY_COMPARE(window.content(), PreviewWindow::Content::unavailable);

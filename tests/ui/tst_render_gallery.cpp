@@ -1,6 +1,7 @@
 // Writes pictures of the gallery's main states into $BRIMFOLD_RENDER_DIR, for looking at
 // the design as a whole. Without the variable it does nothing.
 
+#include "FakeShare.h"
 #include "SystemImages.h"
 #include "../library/LibraryModelHarness.h"
 #include "DrawnScreenshots.h"
@@ -22,16 +23,6 @@
 using harness::Fixture;
 
 namespace {
-
-class NoShare final : public ShareServices
-{
-public:
-    bool isAvailable(Service) const override { return true; }
-    bool email(const QUrl &) override { return false; }
-    bool openWith(const QUrl &) override { return false; }
-    bool copyFile(const QUrl &) override { return false; }
-    bool showInFiles(const QUrl &) override { return false; }
-};
 
 // The panel on a soft desktop, as it floats over other windows.
 QImage onDesktop(QWidget &view)
@@ -76,7 +67,7 @@ void TestRenderGallery::render()
     Fixture f;
     FakeAccessibility accessibility(true, false);
     ThumbnailCache thumbnails(systemImages());
-    NoShare share;
+    FakeShare share;
     FocusRequests focus;
     f.preferences->setFolderPath(QDir::homePath() + QStringLiteral("/Pictures/Screenshots"));
     GalleryActions actions(*f.model, share);

@@ -1,5 +1,6 @@
 // The gallery's tiles: list adapter, tile painter, grid, and the share button's menu.
 
+#include "FakeShare.h"
 #include "SystemImages.h"
 #include "../library/LibraryModelHarness.h"
 
@@ -23,24 +24,6 @@
 using harness::Fixture;
 
 namespace {
-
-class FakeShare final : public ShareServices
-{
-public:
-    bool isAvailable(Service service) const override { return !missing.contains(service); }
-    bool email(const QUrl &file) override { return record("email", file); }
-    bool openWith(const QUrl &file) override { return record("openWith", file); }
-    bool copyFile(const QUrl &file) override { return record("copyFile", file); }
-    bool showInFiles(const QUrl &file) override { return record("showInFiles", file); }
-    bool record(const char *call, const QUrl &file)
-    {
-        calls.append(QLatin1String(call) + QLatin1Char(' ') + file.toLocalFile());
-        return true;
-    }
-
-    QList<Service> missing;
-    QStringList calls;
-};
 
 // A populated library and the grid showing it.
 struct Grid final

@@ -1,3 +1,4 @@
+#include "FakeImages.h"
 #include "core/Screenshot.h"
 #include "platform/ImageServices.h"
 #include "ui/ScreenshotThumbnail.h"
@@ -16,58 +17,6 @@
 #include <numeric>
 
 namespace {
-
-// Makes a solid image per path instead of decoding, counts calls, and can hold a decode at a
-// gate until the test opens it.
-class FakeImages final : public ImageServices
-{
-public:
-    std::optional<QSize> pixelSize(const QString &) const override { return std::nullopt; }
-    std::optional<QImage> decodeFirstImage(const QString &) const override { return std::nullopt; }
-
-    std::optional<QImage> downscaledImage(const QString &path, int maxPixelSize) const override
-    {
-        std::shared_ptr<QSemaphore> gate;
-        {
-            QMutexLocker lock(&m_mutex);
-            ++m_calls[path];
-            threads.insert(QThread::currentThread());
-            maxRunning = std::max(maxRunning, ++m_running);
-            gate = m_gates.value(path);
-        }
-        if (gate)
-            gate->acquire();
-        QMutexLocker lock(&m_mutex);
-        --m_running;
-        if (failing.contains(path))
-            return std::nullopt;
-        QImage image(sizes.value(path, QSize(maxPixelSize, maxPixelSize / 2)), QImage::Format_RGB32);
-        image.fill(colours.value(path, Qt::gray));
-        return image;
-    }
-
-    void setGate(const QString &path) { m_gates.insert(path, std::make_shared<QSemaphore>()); }
-    void open(const QString &path) { m_gates.value(path)->release(1000); }
-    int calls(const QString &path) const { QMutexLocker l(&m_mutex); return m_calls.value(path); }
-    int started() const
-    {
-        QMutexLocker l(&m_mutex);
-        return std::accumulate(m_calls.cbegin(), m_calls.cend(), 0);
-    }
-
-    // Set before the decodes they concern start; read after they finish.
-    QSet<QString> failing;
-    QHash<QString, QSize> sizes;
-    QHash<QString, QColor> colours;
-    mutable QSet<QThread *> threads;
-    mutable int maxRunning = 0;
-
-private:
-    mutable QMutex m_mutex;
-    mutable QHash<QString, int> m_calls;
-    mutable int m_running = 0;
-    QHash<QString, std::shared_ptr<QSemaphore>> m_gates;
-};
 
 Screenshot shot(const QString &path, qint64 bytes = 1000, int minute = 0)
 {

@@ -1,6 +1,7 @@
 // What assistive technology sees of the gallery's tiles: one button per tile, named like the
 // tile, selected with the library, with the tile's actions.
 
+#include "FakeShare.h"
 #include "SystemImages.h"
 #include "../library/LibraryModelHarness.h"
 
@@ -17,15 +18,6 @@ using harness::Fixture;
 
 namespace {
 
-struct NoShare final : ShareServices
-{
-    bool isAvailable(Service) const override { return true; }
-    bool email(const QUrl &) override { return true; }
-    bool openWith(const QUrl &) override { return true; }
-    bool copyFile(const QUrl &) override { return true; }
-    bool showInFiles(const QUrl &) override { return true; }
-};
-
 struct Shown final
 {
     Shown() { QVERIFY(f.populate({QStringLiteral("Screenshot a.png"), QStringLiteral("Screenshot b.png")})); }
@@ -33,7 +25,7 @@ struct Shown final
 
     Fixture f;
     ThumbnailCache thumbnails{systemImages()};
-    NoShare share;
+    FakeShare share{false};
     GalleryActions actions{*f.model, share};
     std::unique_ptr<GalleryGrid> grid = std::make_unique<GalleryGrid>(*f.model, thumbnails, actions);
 };
