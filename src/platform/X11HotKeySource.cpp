@@ -165,7 +165,9 @@ void X11HotKeySource::release()
     if (xcb_connection_t *x = connection()) {
         for (const Grab &grab : std::as_const(m_grabs))
             xcb_ungrab_key(x, grab.keycode, grab.root, grab.modifiers);
-        xcb_flush(x);
+        // A round trip, so the keys are free for other programs once this returns: the server
+        // does not order requests from different clients by when they were sent.
+        std::free(xcb_get_input_focus_reply(x, xcb_get_input_focus(x), nullptr));
     }
     m_grabs.clear();
 }
