@@ -38,6 +38,12 @@ struct SteerableEvents final : FolderEventSource
         return true;
     }
     void stop() override { m_handler = {}; }
+    // Something in the folder changed.
+    void changed(const QString &path)
+    {
+        if (m_handler)
+            m_handler({path}, {0});
+    }
     // The folder was moved away, as the kernel reports it.
     void folderGone()
     {
@@ -60,7 +66,9 @@ enum class Desktop { fake, x11 };
 
 struct App final
 {
-    explicit App(Desktop desktop = Desktop::fake, bool reduceMotion = true)
+    // `settings`: what an earlier run left in the settings file.
+    explicit App(Desktop desktop = Desktop::fake, bool reduceMotion = true, const QJsonObject &settings = {})
+        : store(seeded(root, settings))
     {
         QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("Shots"))));
         folder = QFileInfo(root.filePath(QStringLiteral("Shots"))).canonicalFilePath();
@@ -108,9 +116,17 @@ struct App final
 
     LibraryModel &model() { return controller->model(); }
 
+    static QString seeded(const QTemporaryDir &root, const QJsonObject &settings)
+    {
+        const QString path = root.filePath(QStringLiteral("settings.json"));
+        if (!settings.isEmpty())
+            TestSupport::writeFile(path, QJsonDocument(settings).toJson());
+        return path;
+    }
+
     QTemporaryDir root;
     QString folder;
-    SettingsStore store{root.filePath(QStringLiteral("settings.json"))};
+    SettingsStore store;
     NoLocation location;
     FakeAccessibility *accessibility = nullptr;
     FakeClipboard *clipboard = nullptr;
