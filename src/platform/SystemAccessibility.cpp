@@ -1,21 +1,16 @@
 #include "platform/SystemAccessibility.h"
 
+#include "platform/PortalSettings.h"
+
 #include "platform/X11.h"
 
 #include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
 #include <QGuiApplication>
-#include <QLoggingCategory>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>
 
-
 namespace {
-
-Q_LOGGING_CATEGORY(lcAccessibility, "brimfold.platform.accessibility", QtCriticalMsg)
 
 const QString kPortalService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
@@ -36,14 +31,6 @@ const PortalKey kPortalKeys[] = {
 
 // Every interval the compositor is asked about again; one round trip to the X server.
 constexpr int kCompositorPollMs = 4000;
-
-QVariant unwrapped(QVariant value)
-{
-    // The portal's Read wraps the value in one variant, older portals in two.
-    while (value.canConvert<QDBusVariant>() && value.userType() == qMetaTypeId<QDBusVariant>())
-        value = value.value<QDBusVariant>().variant();
-    return value;
-}
 
 std::optional<double> asNumber(const QVariant &value)
 {
@@ -109,7 +96,7 @@ std::optional<SystemAccessibility::PortalReading>
 SystemAccessibility::interpretPortalSetting(const QString &group, const QString &key,
                                             const QVariant &wrapped)
 {
-    const QVariant value = unwrapped(wrapped);
+    const QVariant value = PortalSettings::unwrapped(wrapped);
     if (!value.isValid())
         return std::nullopt;
     const int type = value.userType();
@@ -153,21 +140,9 @@ void SystemAccessibility::readPortal()
     for (const PortalKey &entry : kPortalKeys) {
         const QString group = QString::fromLatin1(entry.group);
         const QString key = QString::fromLatin1(entry.key);
-        QDBusMessage read = QDBusMessage::createMethodCall(kPortalService, kPortalPath,
-                                                           kPortalInterface,
-                                                           QStringLiteral("Read"));
-        read << group << key;
-        // Asynchronous: a missing or slow portal must not hold up the first paint.
-        auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(read), this);
-        connect(watcher, &QDBusPendingCallWatcher::finished, this,
-                [this, group, key](QDBusPendingCallWatcher *call) {
-                    const QDBusPendingReply<QDBusVariant> reply = *call;
-                    if (reply.isError())
-                        qCDebug(lcAccessibility) << "portal has no" << group << key;
-                    else
-                        applyPortalSetting(group, key, QVariant::fromValue(reply.value()));
-                    call->deleteLater();
-                });
+        PortalSettings::read(group, key, this, [this, group, key](const QVariant &value) {
+            applyPortalSetting(group, key, value);
+        });
     }
 }
 

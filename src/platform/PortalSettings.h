@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+
+// The desktop portal's Settings interface (org.freedesktop.portal.Settings): the desktop's
+// shared preferences (colour scheme, animations, contrast), whatever the desktop.
+namespace PortalSettings {
+
+// The value a Read or SettingChanged carries; portals wrap it in one variant, older ones in two.
+QVariant unwrapped(QVariant value);
+
+// Reads one setting without blocking: a missing or slow portal must not hold up the first
+// paint. `done` runs on `context`'s thread with the value, or is not called when the portal
+// has no such setting or no session bus exists.
+void read(const QString &group, const QString &key, QObject *context,
+          std::function<void(const QVariant &value)> done);
+
+} // namespace PortalSettings

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QObject>
+
+// Tells when the computer woke from sleep, so the library can look at its folder again (a
+// network or removable folder may have gone or changed meanwhile). This base never reports;
+// tests emit `woke` themselves.
+class SleepWatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+signals:
+    void woke();
+};
+
+// logind's PrepareForSleep(false) on the system bus.
+class LogindSleepWatcher final : public SleepWatcher
+{
+    Q_OBJECT
+
+public:
+    explicit LogindSleepWatcher(QObject *parent = nullptr);
+
+private slots:
+    void onPrepareForSleep(bool sleeping);
+};
