@@ -2,12 +2,18 @@
 
 #include "app/AppDelegate.h"
 #include "app/LaunchOptions.h"
+#include "app/QuitSignals.h"
 #include "app/SingleInstance.h"
 #include "platform/ImageServices.h"
 #include "platform/ReopenChannel.h"
+#include "settings/ReleaseInfo.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+
+#include <xcb/xcb.h>
+
+#include <cstdio>
 
 namespace {
 
@@ -31,11 +37,40 @@ void preferX11()
         qputenv("QT_QPA_PLATFORM", "xcb");
 }
 
+// Without a display Qt would abort with its platform-plugin message; say what is missing instead.
+// Another platform chosen by the user is left for Qt to judge.
+bool displayReachable()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (!platform.isEmpty() && !platform.startsWith("xcb"))
+        return true;
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return false;
+    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+    const bool reachable = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return reachable;
+}
+
+void print(FILE *stream, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
 } // namespace
 
 int BrimfoldApp::main(int argc, char **argv)
 {
     const LaunchOptions options = LaunchOptions::parse(argumentsOf(argc, argv));
+    if (options.help) {
+        print(stdout, LaunchOptions::usage());
+        return 0;
+    }
+    if (options.version) {
+        print(stdout, QStringLiteral("Brimfold %1\n").arg(ReleaseInfo::displayVersion()));
+        return 0;
+    }
 
     // Lives until main returns, and with it the lock.
     SingleInstance instance;
@@ -49,6 +84,10 @@ int BrimfoldApp::main(int argc, char **argv)
     }
 
     preferX11();
+    if (!displayReachable()) {
+        print(stderr, QStringLiteral("brimfold: needs a graphical session, but no display could be opened.\n"));
+        return 2;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brimfold"));
     QApplication::setDesktopFileName(QStringLiteral("app.vellum.screenshots"));
@@ -61,6 +100,9 @@ int BrimfoldApp::main(int argc, char **argv)
     }
 
     ImageServices::applyAllocationLimit();
+
+    QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &QuitSignals::quitRequested, &app, &QCoreApplication::quit);
 
     AppDelegate delegate(options);
     if (!delegate.applicationDidFinishLaunching())

@@ -7,8 +7,26 @@ LaunchOptions LaunchOptions::parse(const QStringList &arguments)
     const QStringList flags = arguments.mid(1);
     options.demo = flags.contains(QStringLiteral("--demo"));
     options.demoWelcome = flags.contains(QStringLiteral("--demo-welcome"));
+    options.help = flags.contains(QStringLiteral("--help")) || flags.contains(QStringLiteral("-h"));
+    options.version = flags.contains(QStringLiteral("--version"));
     const qsizetype at = flags.indexOf(QStringLiteral("--demo-folder"));
     if (options.demo && at >= 0 && at + 1 < flags.size())
         options.demoFolder = flags.at(at + 1);
     return options;
+}
+
+QString LaunchOptions::usage()
+{
+    return QStringLiteral(
+        "Usage: brimfold [--help] [--version]\n"
+        "Keeps the screenshots you take within reach: a gallery of your screenshot folder that\n"
+        "you search by name and by the words inside the images.\n"
+        "\n"
+        "Open it with Ctrl+Shift+G (changeable in Settings), the floating button, the tray icon,\n"
+        "or by starting brimfold again while it runs.\n"
+        "\n"
+        "  -h, --help     show this help and exit\n"
+        "      --version  show the version and exit\n"
+        "      --demo [--demo-folder PATH [--demo-welcome]]\n"
+        "                 a separate copy with its own settings, showing PATH\n");
 }

@@ -14,6 +14,12 @@ struct LaunchOptions final
     std::optional<QString> demoFolder;
     // "--demo-welcome": the demo folder is stored but marked not connected.
     bool demoWelcome = false;
+    // "--help" / "-h" and "--version": answered on standard output, no window, no display needed.
+    bool help = false;
+    bool version = false;
+
+    // What --help prints.
+    static QString usage();
 
     static LaunchOptions parse(const QStringList &arguments);
 

@@ -106,10 +106,49 @@ private Q_SLOTS:
         QCOMPARE(demoSettings.value(QStringLiteral("hasConnectedFolder")).toBool(), true);
         QCOMPARE(readAll(normalSettings), normalBefore);
 
+        // SIGTERM, as a logout sends it, ends each copy cleanly.
         for (QProcess *process : {&demo, &first}) {
             process->terminate();
             QVERIFY(process->waitForFinished(10000));
+            QCOMPARE(process->exitStatus(), QProcess::NormalExit);
+            QCOMPARE(process->exitCode(), 0);
         }
+    }
+
+    // Asking for help or the version needs no display; starting without one says why it stops.
+    void answersWithoutADisplay_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0 << "Usage: brimfold" << "";
+        QTest::newRow("short help") << QStringList{QStringLiteral("-h")} << 0 << "Usage: brimfold" << "";
+        QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0
+                                 << QStringLiteral("Brimfold 0.1.0 · Beta · Build —\n") << "";
+        QTest::newRow("no display") << QStringList{} << 2 << ""
+                                    << "brimfold: needs a graphical session, but no display could be opened.\n";
+    }
+
+    void answersWithoutADisplay()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(BRIMFOLD_EXECUTABLE), arguments);
+        QVERIFY(process.waitForFinished(15000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), exitCode);
+        const QString stdOut = QString::fromLocal8Bit(process.readAllStandardOutput());
+        QVERIFY2(out.isEmpty() ? stdOut.isEmpty() : stdOut.startsWith(out), qPrintable(stdOut));
+        QCOMPARE(QString::fromLocal8Bit(process.readAllStandardError()), err);
     }
 };
 
