@@ -21,7 +21,9 @@ std::optional<QString> validKey(const std::optional<QString> &text)
     if (!text)
         return std::nullopt;
     // Strict standard Base64: QByteArray's decoder would skip white space and line breaks.
-    static const QRegularExpression base64(QStringLiteral("^(?:[A-Za-z0-9+/]{4})*(?:[A-Za-z0-9+/]{2}==|[A-Za-z0-9+/]{3}=)?$"));
+    // Anchored at the very end: "$" alone would let a trailing line break through.
+    static const QRegularExpression base64(QRegularExpression::anchoredPattern(
+        QStringLiteral("(?:[A-Za-z0-9+/]{4})*(?:[A-Za-z0-9+/]{2}==|[A-Za-z0-9+/]{3}=)?")));
     if (!base64.match(*text).hasMatch())
         return std::nullopt;
     const auto decoded = QByteArray::fromBase64Encoding(text->toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
@@ -34,8 +36,8 @@ std::optional<QString> validEmail(const std::optional<QString> &text)
 {
     if (!text)
         return std::nullopt;
-    static const QRegularExpression address(
-        QStringLiteral("^[A-Za-z0-9.!#$%&'*+/=?^_`{|}~-]+@[A-Za-z0-9-]+(?:\\.[A-Za-z0-9-]+)+$"));
+    static const QRegularExpression address(QRegularExpression::anchoredPattern(
+        QStringLiteral("[A-Za-z0-9.!#$%&'*+/=?^_`{|}~-]+@[A-Za-z0-9-]+(?:\\.[A-Za-z0-9-]+)+")));
     return address.match(*text).hasMatch() ? text : std::nullopt;
 }
 
