@@ -1,0 +1,91 @@
+#!/bin/sh
+# Installs a build into a temporary prefix and checks that everything lands where the desktop and
+# the program look for it, and that the desktop's own validators accept the installed files.
+#   install-check.sh BUILD_DIR SOURCE_DIR
+set -u
+build=${1:?build directory}
+source=${2:?source directory}
+id=app.vellum.screenshots
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/brimfold-install.XXXXXX") || exit 1
+prefix="$work/prefix"
+# cmake --install rewrites the build folder's manifest, which is how a user uninstalls their own
+# install: keep theirs and put it back afterwards.
+manifest="$build/install_manifest.txt"
+kept=false
+if [ -f "$manifest" ]; then
+  cp -p "$manifest" "$work/manifest" && kept=true
+fi
+restore() {
+  if $kept; then mv -f "$work/manifest" "$manifest"; else rm -f "$manifest"; fi
+  rm -rf "$work"
+}
+trap restore EXIT
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+if ! output=$(cmake --install "$build" --prefix "$prefix" 2>&1); then
+  echo "$output" >&2
+  echo "FAIL: cmake --install" >&2
+  exit 1
+fi
+
+for file in \
+  bin/brimfold \
+  share/applications/$id.desktop \
+  share/icons/hicolor/scalable/apps/$id.svg \
+  share/icons/hicolor/256x256/apps/$id.png \
+  share/metainfo/$id.metainfo.xml \
+  share/brimfold/ReleaseNotes.html \
+  share/brimfold/AppIcon.png; do
+  [ -f "$prefix/$file" ] && [ -s "$prefix/$file" ] || fail "$file is not installed"
+  grep -qxF "$prefix/$file" "$manifest" || fail "$file is missing from the manifest used to uninstall"
+done
+[ -x "$prefix/bin/brimfold" ] || fail "bin/brimfold is not executable"
+
+# Where the running program looks: its data folder is ../share/brimfold from its binary.
+data="$prefix/bin/../share/brimfold"
+cmp -s "$data/ReleaseNotes.html" "$source/data/ReleaseNotes.html" \
+  || fail "the release notes are not beside the binary's share/brimfold"
+cmp -s "$prefix/share/icons/hicolor/256x256/apps/$id.png" "$data/AppIcon.png" \
+  || fail "AppIcon.png is not the 256 × 256 icon"
+
+# PNG signature, then the width and height of the IHDR chunk (big-endian) at bytes 16 to 23.
+png_header() { od -An -tu1 -N24 "$1" | tr -s ' \n' ' ' | sed 's/^ //; s/ $//'; }
+for png in "$prefix/share/icons/hicolor/256x256/apps/$id.png" "$data/AppIcon.png"; do
+  [ -f "$png" ] || continue
+  header=$(png_header "$png")
+  case "$header" in
+    "137 80 78 71 13 10 26 10 0 0 0 13 73 72 68 82 0 0 1 0 0 0 1 0") ;;
+    *) fail "${png#"$prefix"/} is not a 256 × 256 PNG (header: $header)" ;;
+  esac
+done
+
+# The launcher names the icon the theme holds and the program on the installed PATH.
+desktop="$prefix/share/applications/$id.desktop"
+if [ -f "$desktop" ]; then
+  grep -qx "Icon=$id" "$desktop" || fail "the launcher's Icon= is not $id"
+  grep -qx "Exec=brimfold" "$desktop" || fail "the launcher does not run brimfold"
+  # Hints count too: the launcher should validate silently.
+  output=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate failed"
+  [ -z "$output" ] || fail "desktop-file-validate: $output"
+fi
+
+metainfo="$prefix/share/metainfo/$id.metainfo.xml"
+if [ -f "$metainfo" ]; then
+  appstreamcli validate --no-net "$metainfo" >&2 || fail "appstreamcli validate"
+  # The tree check ties the metadata to the installed launcher and icon.
+  appstreamcli validate-tree --no-net "$prefix" >&2 || fail "appstreamcli validate-tree"
+fi
+
+# The installed program itself.
+# (The check that "$prefix/bin/brimfold" --version runs from the prefix goes here.)
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures install check(s) failed" >&2
+  exit 1
+fi
+echo "installed and validated in a temporary prefix"
