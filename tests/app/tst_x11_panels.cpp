@@ -2,6 +2,7 @@
 // keyboard back, hiding when another window takes over, dragging the floating button, and its
 // place across a display going away and coming back.
 #include "AppHarness.h"
+#include "DesktopTools.h"
 
 #include "core/FloatingPlacement.h"
 #include "platform/Displays.h"
@@ -20,53 +21,9 @@
 #include <cstdlib>
 
 using namespace apptest;
+using namespace desktop;
 
 namespace {
-
-QString run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(15000))
-        return QString();
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-}
-
-QString xdotool(const QStringList &arguments)
-{
-    return run(QStringLiteral("xdotool"), arguments);
-}
-
-quint64 activeWindow()
-{
-    return xdotool({QStringLiteral("getactivewindow")}).toULongLong();
-}
-
-// A window of another program, to come from and to click away to.
-struct OtherWindow final
-{
-    OtherWindow()
-    {
-        process.start(QStringLiteral("xmessage"),
-                      {QStringLiteral("-title"), QStringLiteral("other-window"),
-                       QStringLiteral("-geometry"), QStringLiteral("360x120+40+40"),
-                       QStringLiteral("another program")});
-        id = xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--name"),
-                      QStringLiteral("^other-window$")}).section(u'\n', 0, 0).toULongLong();
-    }
-    ~OtherWindow()
-    {
-        process.kill();
-        process.waitForFinished();
-    }
-    void activate() const
-    {
-        xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(id)});
-    }
-
-    QProcess process;
-    quint64 id = 0;
-};
 
 void pressHotKey()
 {

@@ -1,0 +1,60 @@
+#pragma once
+
+// Driving a real X display from a test, as a person would: xdotool keys and clicks, and a
+// window of another program to come from and go back to.
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+namespace desktop {
+
+// Runs a tool and returns its trimmed standard output; empty when it did not finish.
+inline QString run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(15000))
+        return QString();
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+inline QString xdotool(const QStringList &arguments)
+{
+    return run(QStringLiteral("xdotool"), arguments);
+}
+
+inline quint64 activeWindow()
+{
+    return xdotool({QStringLiteral("getactivewindow")}).toULongLong();
+}
+
+// A window of another program, to come from and to click away to.
+struct OtherWindow final
+{
+    OtherWindow()
+    {
+        process.start(QStringLiteral("xmessage"),
+                      {QStringLiteral("-title"), QStringLiteral("other-window"),
+                       QStringLiteral("-geometry"), QStringLiteral("360x120+40+40"),
+                       QStringLiteral("another program")});
+        id = xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--name"),
+                      QStringLiteral("^other-window$")}).section(u'\n', 0, 0).toULongLong();
+    }
+    ~OtherWindow()
+    {
+        process.kill();
+        process.waitForFinished();
+    }
+    OtherWindow(const OtherWindow &) = delete;
+    OtherWindow &operator=(const OtherWindow &) = delete;
+
+    void activate() const
+    {
+        xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(id)});
+    }
+
+    QProcess process;
+    quint64 id = 0;
+};
+
+} // namespace desktop
