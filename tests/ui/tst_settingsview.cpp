@@ -1,0 +1,516 @@
+#include "../library/LibraryModelHarness.h"
+
+#include "platform/LaunchAtLogin.h"
+#include "platform/UrlOpener.h"
+#include "settings/ReleaseInfo.h"
+#include "settings/UpdateService.h"
+#include "ui/AppearancePalette.h"
+#include "ui/BrimfoldDesign.h"
+#include "ui/ElidedLabel.h"
+#include "ui/KeyHint.h"
+#include "ui/PopupPicker.h"
+#include "ui/SegmentedControl.h"
+#include "ui/SettingsRow.h"
+#include "ui/SettingsView.h"
+#include "ui/ShortcutRecorder.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+using harness::Fixture;
+
+namespace {
+
+struct RecordingUrls final : UrlOpener
+{
+    bool open(const QUrl &url) override
+    {
+        opened.append(url);
+        return true;
+    }
+    QList<QUrl> opened;
+};
+
+// One window over a fixture's model, with a real autostart entry in a temporary folder.
+struct Window final
+{
+    explicit Window(Fixture &f, const QString &autostartFolder)
+        : autostart(autostartFolder)
+    {
+        view = std::make_unique<SettingsView>(*f.preferences, *f.model, updates, autostart, urls);
+        view->resize(570, 660);
+        view->show();
+    }
+    Window(Fixture &f, Preferences &preferences, const QString &autostartFolder)
+        : autostart(autostartFolder)
+    {
+        view = std::make_unique<SettingsView>(preferences, *f.model, updates, autostart, urls);
+    }
+
+    template <typename T = QWidget>
+    T *child(const char *name) const
+    {
+        T *found = view->findChild<T *>(QLatin1String(name));
+        if (!found)
+            qWarning("no %s named %s", T::staticMetaObject.className(), name);
+        return found;
+    }
+    bool shows(const char *name) const
+    {
+        const QWidget *widget = child(name);
+        return widget && widget->isVisibleTo(view.get());
+    }
+
+    UpdateService updates;
+    XdgAutostart autostart;
+    RecordingUrls urls;
+    std::unique_ptr<SettingsView> view;
+};
+
+// What a widget says on screen, empty for widgets that say nothing themselves.
+QString shownText(const QWidget *widget)
+{
+    if (const auto *label = qobject_cast<const QLabel *>(widget))
+        return label->text();
+    if (const auto *hint = qobject_cast<const KeyHint *>(widget))
+        return hint->keys() + u' ' + hint->label();
+    if (const auto *elided = qobject_cast<const ElidedLabel *>(widget))
+        return elided->text();
+    if (const auto *button = qobject_cast<const QAbstractButton *>(widget))
+        return button->text();
+    return {};
+}
+
+// Every text of the window in reading order: by row, then left to right, then top to bottom.
+QStringList readingOrder(QWidget *view)
+{
+    struct Item
+    {
+        int rowTop, x, y;
+        QString text;
+    };
+    QList<Item> items;
+    for (QWidget *widget : view->findChildren<QWidget *>()) {
+        const QString text = shownText(widget);
+        if (text.isEmpty() || !widget->isVisibleTo(view))
+            continue;
+        QWidget *row = widget;
+        while (row && !qobject_cast<SettingsRow *>(row))
+            row = row->parentWidget();
+        const QPoint at = widget->mapTo(view, QPoint());
+        items.append({(row ? row : widget)->mapTo(view, QPoint()).y(), at.x(), at.y(), text});
+    }
+    std::stable_sort(items.begin(), items.end(), [](const Item &a, const Item &b) {
+        return std::tie(a.rowTop, a.x, a.y) < std::tie(b.rowTop, b.x, b.y);
+    });
+    QStringList texts;
+    for (const Item &item : items)
+        texts << item.text;
+    return texts;
+}
+
+void setFailing(Fixture &f, const QString &name, bool failing)
+{
+    const std::lock_guard lock(f.recognizer->mutex);
+    if (failing)
+        f.recognizer->failing.insert(name);
+    else
+        f.recognizer->failing.remove(name);
+}
+
+} // namespace
+
+class TestSettingsView final : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString autostartFolder() const { return m_dir->filePath(QStringLiteral("autostart")); }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+    }
+
+    void sectionsAndTextsInOrder()
+    {
+        Fixture f;
+        f.preferences->setFolderPath(QStringLiteral("/home/ada/Pictures/Screenshots"));
+        Window w(f, autostartFolder());
+        // Tall enough for the whole form, so nothing scrolls.
+        w.view->resize(570, 2600);
+        QApplication::processEvents();
+
+        const QStringList expected{
+            "Make room for your flow.",
+            "A few preferences. Everything within reach.",
+            "Appearance",
+            "Show floating button",
+            "Screenshots keep collecting when the button is hidden.",
+            "Button size", "Compact", "Standard", "Large",
+            "Snap near screen edges",
+            "Drag the button anywhere. Its position is remembered.", "Reset position",
+            "Appearance", "System",
+            "Keyboard access",
+            "Open screenshots", "Works even with the floating button hidden.", "Ctrl+Shift+G",
+            "Ctrl+C Copy", "Space Preview", "Ctrl+Backspace Trash", "Esc Close",
+            "Screenshot folder",
+            "Screenshots", "/home/ada/Pictures/Screenshots", "Change…",
+            "Include other images in this folder",
+            "Brimfold accesses originals without making duplicates. Moving an image to Trash "
+            "removes the original; Undo restores it. The gallery keeps the 500 most recent images "
+            "plus pins.",
+            "Search & copy text",
+            "Find screenshots by words inside them. Copy their text with Ctrl+Shift+C or Copy "
+            "text. Recognition stays on your computer; results are cached locally and refreshed "
+            "when an image changes.",
+            "At home on your desktop",
+            "Launch Brimfold at login",
+            "Follows your desktop’s animation and transparency settings.",
+            "Beta & updates",
+            "Brimfold " + ReleaseInfo::version(),
+            "What’s new",
+            "Updates aren’t connected in this local build. Install a newer build to update.",
+            "Share beta feedback…", "Support Brimfold ↗",
+            "Brimfold " + ReleaseInfo::displayVersion(), "Open gallery",
+        };
+        const QStringList shown = readingOrder(w.view.get());
+        qsizetype at = 0;
+        for (const QString &text : expected) {
+            const qsizetype found = shown.indexOf(text, at);
+            QVERIFY2(found >= 0, qPrintable("missing or out of order: " + text + "\nshown: "
+                                            + shown.join(u'|')));
+            at = found + 1;
+        }
+        QCOMPARE(w.view->windowTitle(), "Brimfold Settings");
+        // The widest row still fits the window's designed width.
+        QVERIFY(w.view->minimumWidth() <= 570);
+    }
+
+    void switchesWriteThroughAndFollow_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<bool>("viaRow");
+        QTest::newRow("floating button") << "showFloatingButton" << "showFloatingButton" << false;
+        QTest::newRow("floating button, row clicked")
+            << "showFloatingButton" << "showFloatingButton" << true;
+        QTest::newRow("snap") << "snapToEdges" << "snapToEdges" << false;
+        QTest::newRow("all images, row clicked") << "includeAllImages" << "includeAllImages" << true;
+    }
+
+    void switchesWriteThroughAndFollow()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, key);
+        QFETCH(bool, viaRow);
+        Fixture f;
+        Window w(f, autostartFolder());
+        QVERIFY(QTest::qWaitForWindowExposed(w.view.get()));
+        auto *control = w.child<QAbstractButton>(qPrintable(name));
+        QVERIFY(control);
+        Preferences &p = *f.preferences;
+        const auto stored = [&] { return p.property(qPrintable(key)).toBool(); };
+        const bool before = stored();
+        QCOMPARE(control->isChecked(), before);
+
+        if (viaRow) {
+            // The row's title, not the switch: the whole row is the target.
+            auto *row = qobject_cast<SettingsRow *>(control->parentWidget());
+            QVERIFY(row);
+            QLabel *title = row->findChild<QLabel *>();
+            QTest::mouseClick(title, Qt::LeftButton);
+        } else {
+            control->click();
+        }
+        QCOMPARE(stored(), !before);
+        QCOMPARE(f.store->boolean(key), std::optional<bool>(!before));
+
+        // Changed elsewhere (the tray menu, another writer): the switch follows.
+        p.setProperty(qPrintable(key), before);
+        QCOMPARE(control->isChecked(), before);
+    }
+
+    void choicesWriteThroughAndFollow()
+    {
+        Fixture f;
+        Window w(f, autostartFolder());
+        Preferences &p = *f.preferences;
+
+        auto *size = w.child<SegmentedControl>("buttonSize");
+        QCOMPARE(size->currentIndex(), 1);
+        size->segment(2)->click();
+        QCOMPARE(p.buttonSize(), FloatingButtonSize::large);
+        p.setButtonSize(FloatingButtonSize::compact);
+        QCOMPARE(size->currentIndex(), 0);
+
+        auto *appearance = w.child<PopupPicker>("appearance");
+        QCOMPARE(appearance->text(), "System");
+        QCOMPARE(appearance->menu()->actions().size(), 3);
+        appearance->action(2)->trigger();
+        QCOMPARE(p.appearance(), "dark");
+        QCOMPARE(f.store->string("appearance"), std::optional<QString>("dark"));
+        p.setAppearance(QStringLiteral("light"));
+        QCOMPARE(appearance->text(), "Light");
+        QVERIFY(appearance->action(1)->isChecked());
+        // Text the program does not know is followed as "system".
+        p.setAppearance(QStringLiteral("sepia"));
+        QCOMPARE(appearance->text(), "System");
+
+        // The folder row follows the connected folder.
+        p.setFolderPath(QStringLiteral("/data/shots/March"));
+        QCOMPARE(w.child<QLabel>("folderName")->text(), "March");
+        QCOMPARE(w.child<ElidedLabel>("folderPath")->text(), "/data/shots/March");
+
+        const Shortcut recorded{VirtualKey::K, Shortcut::controlModifier | Shortcut::optionModifier,
+                                QStringLiteral("K")};
+        p.setShortcut(recorded);
+        QCOMPARE(w.view->recorder()->shortcut(), recorded);
+        QCOMPARE(w.view->recorder()->text(), "Ctrl+Alt+K");
+    }
+
+    void hidingTheFloatingButtonLeavesItsSettingsUsable()
+    {
+        Fixture f;
+        Window w(f, autostartFolder());
+        w.child<QAbstractButton>("showFloatingButton")->click();
+        QVERIFY(!f.preferences->showFloatingButton());
+
+        auto *snap = w.child<QAbstractButton>("snapToEdges");
+        auto *size = w.child<SegmentedControl>("buttonSize");
+        auto *reset = w.child<QAbstractButton>("resetPosition");
+        QVERIFY(snap->isEnabled() && size->isEnabled() && reset->isEnabled());
+        QVERIFY(size->segment(0)->isEnabled());
+        snap->click();
+        QVERIFY(!f.preferences->snapToEdges());
+        size->segment(0)->click();
+        QCOMPARE(f.preferences->buttonSize(), FloatingButtonSize::compact);
+        QSignalSpy resets(w.view.get(), &SettingsView::resetPositionRequested);
+        reset->click();
+        QCOMPARE(resets.count(), 1);
+    }
+
+    void retryShowsOnlyWhileSomethingFailed()
+    {
+        Fixture f;
+        Window w(f, autostartFolder());
+        const QStringList names = harness::shotNames(3);
+        setFailing(f, names.at(1), true);
+        QVERIFY(!w.shows("retryUnread"));
+
+        QVERIFY(f.populate(names));
+        QTRY_VERIFY(w.shows("retryUnread"));
+        QCOMPARE(w.child<QLabel>("textIndexStatus")->text(), "Some text couldn’t be read");
+        QVERIFY(w.child<QLabel>("languageDescription")->isVisibleTo(w.view.get()));
+
+        setFailing(f, names.at(1), false);
+        w.child<QAbstractButton>("retryUnread")->click();
+        QVERIFY(f.model->textIndex().failedKeys().isEmpty());
+        QVERIFY(!w.shows("retryUnread"));
+        QVERIFY(f.settle());
+        QVERIFY(!w.shows("retryUnread"));
+        QVERIFY(!w.shows("textStatusRow"));
+    }
+
+    void localBuildShowsTheNoticeInsteadOfUpdateControls()
+    {
+        Fixture f;
+        Window w(f, autostartFolder());
+        const QString details = w.child<QLabel>("releaseDetails")->text();
+        QVERIFY2(details.startsWith(ReleaseInfo::label() + " · Build " + ReleaseInfo::build()),
+                 qPrintable(details));
+        QCOMPARE(details.endsWith(" · Local build"), ReleaseInfo::isLocal());
+
+        // No updater on this platform: the notice, never the controls.
+        QVERIFY(!w.updates.isConfigured());
+        QVERIFY(w.shows("localBuildNotice"));
+        QVERIFY(!w.shows("automaticChecksRow"));
+        QVERIFY(!w.shows("checkForUpdatesRow"));
+        // The controls exist for a build that has one, and cannot check before it can.
+        QVERIFY(!w.child<QAbstractButton>("checkForUpdates")->isEnabled());
+        QVERIFY(w.child<QAbstractButton>("automaticChecks"));
+    }
+
+    void launchAtLoginChangesTheAutostartEntry_data()
+    {
+        QTest::addColumn<bool>("enabledBefore");
+        QTest::newRow("turn on") << false;
+        QTest::newRow("turn off") << true;
+    }
+
+    void launchAtLoginChangesTheAutostartEntry()
+    {
+        QFETCH(bool, enabledBefore);
+        XdgAutostart entry(autostartFolder());
+        QVERIFY(entry.setEnabled(enabledBefore));
+        Fixture f;
+        Window w(f, autostartFolder());
+        auto *control = w.child<QAbstractButton>("launchAtLogin");
+        // Read from the desktop when the window is made.
+        QCOMPARE(control->isChecked(), enabledBefore);
+
+        control->click();
+        QCOMPARE(entry.isEnabled(), !enabledBefore);
+        QCOMPARE(QFileInfo::exists(entry.filePath()), !enabledBefore);
+        QCOMPARE(control->isChecked(), !enabledBefore);
+        QVERIFY(!w.shows("loginError"));
+    }
+
+    void launchAtLoginFailureIsShownAndTheChoiceKept()
+    {
+        // Below a regular file no folder can be made, whoever runs the test.
+        const QString blocker = m_dir->filePath(QStringLiteral("file"));
+        QVERIFY(TestSupport::writeFile(blocker, "x"));
+        Fixture f;
+        Window w(f, blocker + QStringLiteral("/autostart"));
+        auto *control = w.child<QAbstractButton>("launchAtLogin");
+        QVERIFY(!control->isChecked());
+
+        control->click();
+        QVERIFY(w.shows("loginError"));
+        QCOMPARE(w.child("loginError")->findChild<QLabel *>()->text(),
+                 "Login launch couldn’t be changed. Check that your autostart folder is writable.");
+        QVERIFY(control->isChecked());
+        QVERIFY(!w.autostart.isEnabled());
+
+        // Turning it off again asks for nothing that can fail, and the message goes.
+        control->click();
+        QVERIFY(!control->isChecked());
+        QVERIFY(!w.shows("loginError"));
+    }
+
+    void shortcutErrorShowsAndHides()
+    {
+        Fixture f;
+        Window w(f, autostartFolder());
+        QVERIFY(!w.shows("shortcutError"));
+        const QString message = QStringLiteral("That shortcut is unavailable. Try a different combination.");
+        w.view->setShortcutError(message);
+        QVERIFY(w.shows("shortcutError"));
+        QCOMPARE(w.child("shortcutError")->findChild<QLabel *>()->text(), message);
+        w.view->setShortcutError(std::nullopt);
+        QVERIFY(!w.shows("shortcutError"));
+    }
+
+    void buttonsReachTheirTargets_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QByteArray>("signal");
+        QTest::newRow("open gallery") << "openGallery" << QByteArray(SIGNAL(openGalleryRequested()));
+        QTest::newRow("feedback") << "shareFeedback" << QByteArray(SIGNAL(feedbackRequested()));
+        QTest::newRow("reset") << "resetPosition" << QByteArray(SIGNAL(resetPositionRequested()));
+    }
+
+    void buttonsReachTheirTargets()
+    {
+        QFETCH(QString, button);
+        QFETCH(QByteArray, signal);
+        Fixture f;
+        Window w(f, autostartFolder());
+        QSignalSpy spy(w.view.get(), signal.constData());
+        w.child<QAbstractButton>(qPrintable(button))->click();
+        QCOMPARE(spy.count(), 1);
+    }
+
+    void recorderFolderAndLinksReachTheirTargets()
+    {
+        Fixture f;
+        Window w(f, autostartFolder());
+        QVERIFY(QTest::qWaitForWindowExposed(w.view.get()));
+
+        QSignalSpy recorded(w.view.get(), &SettingsView::shortcutRecorded);
+        w.view->recorder()->click();
+        QTest::keyClick(w.view->recorder(), Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
+        QCOMPARE(recorded.count(), 1);
+        const auto shortcut = recorded.first().first().value<Shortcut>();
+        QCOMPARE(shortcut.label(), "Ctrl+Alt+K");
+        // Stored only once the owner registered it.
+        QCOMPARE(f.preferences->shortcut(), Shortcut());
+
+        w.child<QAbstractButton>("changeFolder")->click();
+        QVERIFY(f.folderPicker->pending);
+
+        w.child<QAbstractButton>("supportLink")->click();
+        QCOMPARE(w.urls.opened, QList<QUrl>{QUrl("https://vellum.app/brimfold/support")});
+
+        w.urls.opened.clear();
+        w.child<QAbstractButton>("whatsNew")->click();
+        const QString notes = ReleaseInfo::releaseNotesPath();
+        QCOMPARE(w.urls.opened,
+                 notes.isEmpty() ? QList<QUrl>{} : QList<QUrl>{QUrl::fromLocalFile(notes)});
+    }
+
+    void saveFailureIsShownUntilASaveWorks()
+    {
+        const QString blocker = m_dir->filePath(QStringLiteral("settings"));
+        QVERIFY(TestSupport::writeFile(blocker, "x"));
+        SettingsStore store(blocker + QStringLiteral("/settings.json"));
+        harness::NoLocation location;
+        Preferences preferences(store, location);
+        Fixture f;
+        Window w(f, preferences, autostartFolder());
+        QVERIFY(!w.shows("saveFailedNotice"));
+
+        w.child<QAbstractButton>("snapToEdges")->click();
+        QVERIFY(!preferences.snapToEdges());
+        QVERIFY(w.shows("saveFailedNotice"));
+        QVERIFY(w.child("saveFailedNotice")
+                    ->findChild<QLabel *>()
+                    ->text()
+                    .startsWith("Couldn’t save your settings."));
+        // Still failing on the next change: the notice stays.
+        QApplication::processEvents();
+        w.child<QAbstractButton>("snapToEdges")->click();
+        QVERIFY(w.shows("saveFailedNotice"));
+
+        QApplication::processEvents();
+        QVERIFY(QFile::remove(blocker));
+        w.child<QAbstractButton>("includeAllImages")->click();
+        QCOMPARE(store.boolean("includeAllImages"), std::optional<bool>(true));
+        QVERIFY(!w.shows("saveFailedNotice"));
+    }
+
+    void followsThePaletteItIsGiven()
+    {
+        Fixture f;
+        Window w(f, autostartFolder());
+        const auto labelled = [&](const QString &text) {
+            for (QLabel *label : w.view->findChildren<QLabel *>()) {
+                if (label->text() == text)
+                    return label;
+            }
+            return static_cast<QLabel *>(nullptr);
+        };
+        QLabel *primary = labelled(QStringLiteral("Make room for your flow."));
+        QLabel *secondary = labelled(QStringLiteral("A few preferences. Everything within reach."));
+        QVERIFY(primary && secondary);
+        // Sampled away from text and controls: the window's left margin, below the header.
+        const auto background = [&] {
+            return w.view->grab().toImage().pixelColor(4, w.view->height() / 2);
+        };
+
+        for (const QPalette &palette : {AppearancePalette::dark(), AppearancePalette::light(),
+                                        AppearancePalette::dark()}) {
+            w.view->setPalette(palette);
+            QCOMPARE(primary->palette().color(QPalette::WindowText), BrimfoldDesign::primary(palette));
+            QCOMPARE(secondary->palette().color(QPalette::WindowText),
+                     BrimfoldDesign::secondary(palette));
+            // Every other role comes from the window.
+            QCOMPARE(secondary->palette().color(QPalette::Window), palette.color(QPalette::Window));
+            QCOMPARE(background(), palette.color(QPalette::Window));
+        }
+    }
+};
+
+QTEST_MAIN(TestSettingsView)
+#include "tst_settingsview.moc"
