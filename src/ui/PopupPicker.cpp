@@ -65,8 +65,17 @@ QSize PopupPicker::sizeHint() const
 
 void PopupPicker::openMenu()
 {
-    // A menu is a window of its own and inherits nothing: it takes the window's current colours.
-    m_menu->setPalette(palette());
+    // A menu is a window of its own and inherits nothing. Every role is set on it explicitly:
+    // roles the picker merely inherited would otherwise resolve to the application's colours.
+    const QPalette &from = palette();
+    QPalette colours;
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        for (int role = 0; role < QPalette::NColorRoles; ++role) {
+            const auto r = QPalette::ColorRole(role);
+            colours.setBrush(group, r, from.brush(group, r));
+        }
+    }
+    m_menu->setPalette(colours);
     m_menu->setFont(BrimfoldDesign::font(13));
     if (m_current >= 0)
         m_menu->setActiveAction(m_actions.at(m_current));

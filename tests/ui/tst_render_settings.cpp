@@ -7,10 +7,12 @@
 #include "platform/UrlOpener.h"
 #include "settings/UpdateService.h"
 #include "ui/AppearancePalette.h"
+#include "ui/PopupPicker.h"
 #include "ui/SettingsView.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QMenu>
 #include <QScrollArea>
 #include <QtTest>
 
@@ -62,7 +64,10 @@ void TestRenderSettings::render()
     QVERIFY(QTest::qWaitForWindowExposed(&view));
 
     const auto save = [&](const QString &name) {
-        QApplication::processEvents();
+        // Layouts settle over a few rounds of posted events (rows shown or hidden, the scroll
+        // area following its form).
+        for (int round = 0; round < 5; ++round)
+            QApplication::processEvents();
         QVERIFY(view.grab().save(QDir(dir).filePath(name + QStringLiteral(".png"))));
     };
     // The whole form at once: the window as tall as its content.
@@ -84,6 +89,15 @@ void TestRenderSettings::render()
         view.findChild<QAbstractButton *>(QStringLiteral("launchAtLogin"))->click();
         saveFull(QStringLiteral("settings-") + scheme + QStringLiteral("-full"));
         view.findChild<QAbstractButton *>(QStringLiteral("launchAtLogin"))->click();
+
+        // The appearance picker's menu, as it opens over the window.
+        auto *picker = view.findChild<PopupPicker *>(QStringLiteral("appearance"));
+        picker->click();
+        QTRY_VERIFY(picker->menu()->isVisible());
+        QApplication::processEvents();
+        QVERIFY(picker->menu()->grab().save(
+            QDir(dir).filePath(QStringLiteral("settings-") + scheme + QStringLiteral("-menu.png"))));
+        picker->menu()->hide();
     }
 }
 

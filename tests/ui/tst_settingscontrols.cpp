@@ -77,6 +77,23 @@ private slots:
         QVERIFY(picker.text().isEmpty());
     }
 
+    void pickerMenuTakesTheWindowsColours()
+    {
+        // Given to the window only, as the owner applies an appearance: the picker inherits it.
+        QWidget window;
+        QPalette dark(QColor(30, 30, 34), QColor(38, 38, 42));
+        dark.setColor(QPalette::WindowText, QColor(240, 240, 240));
+        window.setPalette(dark);
+        auto *picker = new PopupPicker({"System", "Light", "Dark"}, "Appearance", &window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        picker->click();
+        QTRY_VERIFY(picker->menu()->isVisible());
+        QCOMPARE(picker->menu()->palette().color(QPalette::Window), QColor(38, 38, 42));
+        QCOMPARE(picker->menu()->palette().color(QPalette::WindowText), QColor(240, 240, 240));
+        picker->menu()->hide();
+    }
+
     void rowClickOperatesAnEnabledActivatorOnly()
     {
         SettingsRow row;
