@@ -8,6 +8,11 @@
 #include "platform/ImageServices.h"
 #include "settings/GlobalShortcut.h"
 #include "settings/Preferences.h"
+#include "settings/UpdateService.h"
+#include "platform/ColorScheme.h"
+#include "platform/SleepWatcher.h"
+#include "ui/FeedbackView.h"
+#include "ui/SettingsView.h"
 #include "ui/BrimfoldPanel.h"
 #include "ui/FloatingButton.h"
 #include "ui/FocusRequests.h"
@@ -18,6 +23,8 @@
 #include "ui/ThumbnailCache.h"
 
 #include <QApplication>
+#include <QMenu>
+#include <QTimer>
 #include <QVariantAnimation>
 
 AppController::AppController(SettingsStore &defaults, const ScreenshotLocation &screenshotLocation,
@@ -26,9 +33,11 @@ AppController::AppController(SettingsStore &defaults, const ScreenshotLocation &
     , m_options(options)
     , m_services(std::move(services))
     , m_preferences(std::make_unique<Preferences>(defaults, screenshotLocation))
+    , m_updater(std::make_unique<UpdateService>())
     , m_shortcut(std::make_unique<GlobalShortcut>(std::move(m_services.hotKeys)))
     , m_thumbnails(std::make_unique<ThumbnailCache>(*m_services.images))
     , m_focusRequests(std::make_unique<FocusRequests>())
+    , m_defaultPalette(QApplication::palette())
 {
 }
 
@@ -38,6 +47,8 @@ AppController::~AppController()
     if (m_galleryAnimation)
         m_galleryAnimation->stop();
     m_keyRouter.reset();
+    m_settingsWindow.reset();
+    m_feedbackWindow.reset();
     m_preview.reset();
     m_galleryPanel.reset();
     m_floatingPanel.reset();
@@ -62,6 +73,9 @@ void AppController::start()
         return;
     m_started = true;
 
+    m_updater->start(m_options.demo);
+    createTray();
+
     connect(m_shortcut.get(), &GlobalShortcut::pressed, this, &AppController::hotKeyPressed);
     if (!m_shortcut->registerShortcut(m_preferences->shortcut()))
         setShortcutError(tr("This shortcut is in use. Record another one."));
@@ -71,8 +85,16 @@ void AppController::start()
             &AppController::updateFloatingButton, Qt::QueuedConnection);
     connect(m_preferences.get(), &Preferences::buttonSizeChanged, this,
             [this] { positionFloatingButton(false); }, Qt::QueuedConnection);
+    connect(m_preferences.get(), &Preferences::appearanceChanged, this, &AppController::updateAppearance,
+            Qt::QueuedConnection);
+    // The current appearance too, on the next turn of the event loop.
+    QTimer::singleShot(0, this, &AppController::updateAppearance);
+    if (m_services.colorScheme)
+        connect(m_services.colorScheme.get(), &ColorScheme::changed, this, &AppController::updateAppearance);
     connect(m_services.displays.get(), &Displays::changed, this, &AppController::screenChanged,
             Qt::QueuedConnection);
+    if (m_services.sleep)
+        connect(m_services.sleep.get(), &SleepWatcher::woke, this, &AppController::woke);
 
     m_preview = std::make_unique<PreviewWindow>(*m_services.images);
     connect(m_preview.get(), &PreviewWindow::closed, this, [this] {
@@ -109,6 +131,10 @@ void AppController::hotKeyPressed()
         recorder->cancelRecording();
         return;
     }
+    if (m_settingsWindow && m_settingsWindow->recorder()->recording()) {
+        m_settingsWindow->recorder()->cancelRecording();
+        return;
+    }
     if (isGalleryShown())
         hideGallery(true);
     else
@@ -129,11 +155,6 @@ void AppController::screenChanged()
     positionFloatingButton(false);
     if (m_galleryPanel && m_galleryPanel->isVisible() && !m_hiding)
         showGallery(false);
-}
-
-void AppController::showSettings()
-{
-    hideGallery(false);
 }
 
 void AppController::setShortcut(const Shortcut &shortcut)

@@ -6,6 +6,7 @@
 #include "core/Screenshot.h"
 
 #include <QObject>
+#include <QPalette>
 #include <QPointer>
 #include <QRect>
 
@@ -27,6 +28,12 @@ class ScreenshotLocation;
 class SettingsStore;
 class Shortcut;
 class ThumbnailCache;
+class UpdateService;
+class SettingsView;
+class FeedbackView;
+class QAction;
+class QMenu;
+class QSystemTrayIcon;
 
 
 // Creates, owns and wires everything the running program consists of: the preferences, the
@@ -68,8 +75,9 @@ public:
     bool isPreviewShown() const;
     // Closes the preview and gives the keyboard back to the gallery.
     void closePreview();
-    // Not built yet in this version: the settings window. Hides the gallery as opening it will.
+    // The settings and feedback windows, made on first use and kept afterwards.
     void showSettings();
+    void showFeedback();
 
     // --- the global shortcut ---
     const std::optional<QString> &shortcutError() const { return m_shortcutError; }
@@ -84,12 +92,31 @@ public:
     // The display under the pointer, else the main display.
     std::optional<Displays::Display> activeScreen() const;
 
+    // --- the tray ---
+    // Tags of the menu entries the menu refreshes each time it opens.
+    static constexpr int floatingItemTag = 10;
+    static constexpr int updateItemTag = 20;
+    QMenu *trayMenu() const { return m_trayMenu.get(); }
+    QSystemTrayIcon *trayIcon() const { return m_tray; }
+    // Refreshes the check mark and the update entry, as each opening of the menu does.
+    void menuWillOpen();
+    // Flips the "Show floating button" preference.
+    void toggleFloating();
+    UpdateService &updater() const { return *m_updater; }
+
+    // Light, dark, or the desktop's choice, applied to every window at once.
+    void updateAppearance();
+    // The computer woke up: the folder may have changed meanwhile.
+    void woke();
+
     // The windows, once created.
     BrimfoldPanel *galleryPanel() const { return m_galleryPanel.get(); }
     BrimfoldPanel *floatingPanel() const { return m_floatingPanel.get(); }
     GalleryView *galleryView() const { return m_galleryView; }
     FloatingButton *floatingButton() const { return m_floatingButton; }
     PreviewWindow *previewWindow() const { return m_preview.get(); }
+    SettingsView *settingsWindow() const { return m_settingsWindow.get(); }
+    FeedbackView *feedbackWindow() const { return m_feedbackWindow.get(); }
 
 signals:
     void shortcutErrorChanged();
@@ -109,10 +136,13 @@ private:
     bool isOurWindow(quint64 window) const;
     void setShortcutError(const std::optional<QString> &error);
     int floatingPanelSide() const;
+    void createTray();
+    void showWindow(QWidget &window);
 
     LaunchOptions m_options;
     AppServices m_services;
     std::unique_ptr<Preferences> m_preferences;
+    std::unique_ptr<UpdateService> m_updater;
     std::unique_ptr<GlobalShortcut> m_shortcut;
     std::unique_ptr<ThumbnailCache> m_thumbnails;
     std::unique_ptr<FocusRequests> m_focusRequests;
@@ -124,6 +154,12 @@ private:
     FloatingButton *m_floatingButton = nullptr; // owned by its panel
     std::unique_ptr<BrimfoldPanel> m_galleryPanel;
     GalleryView *m_galleryView = nullptr; // owned by its panel
+    std::unique_ptr<SettingsView> m_settingsWindow;
+    std::unique_ptr<FeedbackView> m_feedbackWindow;
+    std::unique_ptr<QMenu> m_trayMenu;
+    QSystemTrayIcon *m_tray = nullptr; // child of this controller
+    // What Qt chose before any appearance was applied: "system" without a desktop preference.
+    QPalette m_defaultPalette;
     QPointer<QVariantAnimation> m_galleryAnimation;
     QPointer<QVariantAnimation> m_floatingAnimation;
     std::optional<QString> m_shortcutError;
@@ -133,4 +169,5 @@ private:
     // Clicks elsewhere hide the gallery only while it is shown.
     bool m_watchingActivation = false;
     bool m_started = false;
+    bool m_reportedFirstShow = false;
 };

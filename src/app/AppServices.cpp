@@ -1,6 +1,10 @@
 #include "app/AppServices.h"
 
 #include "platform/Accessibility.h"
+#include "platform/ColorScheme.h"
+#include "platform/LaunchAtLogin.h"
+#include "platform/SleepWatcher.h"
+#include "platform/UrlOpener.h"
 #include "platform/ActiveWindow.h"
 #include "platform/Displays.h"
 #include "platform/HotKeySource.h"
@@ -42,6 +46,11 @@ AppServices AppServices::system(bool demo)
     services.displays = std::make_unique<SystemDisplays>();
     services.activeWindow = std::make_unique<X11ActiveWindow>();
     services.hotKeys = std::make_unique<X11HotKeySource>();
+    services.clipboard = std::make_unique<SystemClipboard>();
+    services.urls = std::make_unique<SystemUrlOpener>();
+    services.colorScheme = std::make_unique<PortalColorScheme>();
+    services.sleep = std::make_unique<LogindSleepWatcher>();
+    services.launchAtLogin = std::make_unique<XdgAutostart>();
     services.makeLibraryServices = [demo](const ImageServices &images) {
         LibraryModel::Services library;
         library.clipboard = std::make_unique<SystemClipboard>();

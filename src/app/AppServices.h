@@ -11,6 +11,11 @@ class Displays;
 class HotKeySource;
 class ImageServices;
 class ShareServices;
+class Clipboard;
+class UrlOpener;
+class ColorScheme;
+class SleepWatcher;
+class LaunchAtLogin;
 
 // What the running program takes from the system, made in one place and handed down: the
 // views and the library never create a service themselves. Tests build the same set from
@@ -23,6 +28,12 @@ struct AppServices final
     std::unique_ptr<Displays> displays;
     std::unique_ptr<ActiveWindow> activeWindow;
     std::unique_ptr<HotKeySource> hotKeys;
+    // For the feedback window; the library has its own.
+    std::unique_ptr<Clipboard> clipboard;
+    std::unique_ptr<UrlOpener> urls;
+    std::unique_ptr<ColorScheme> colorScheme;
+    std::unique_ptr<SleepWatcher> sleep;
+    std::unique_ptr<LaunchAtLogin> launchAtLogin;
     // Makes the library's services once, when the library is first needed; it receives the
     // image services above.
     std::function<LibraryModel::Services(const ImageServices &images)> makeLibraryServices;

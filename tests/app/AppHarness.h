@@ -10,6 +10,10 @@
 #include "app/AppController.h"
 #include "app/AppServices.h"
 #include "platform/ActiveWindow.h"
+#include "platform/ColorScheme.h"
+#include "platform/LaunchAtLogin.h"
+#include "platform/SleepWatcher.h"
+#include "platform/UrlOpener.h"
 #include "platform/HotKeySource.h"
 #include "platform/ShareServices.h"
 #include "platform/SystemDisplays.h"
@@ -56,10 +60,46 @@ private:
     BatchHandler m_handler;
 };
 
-struct NoHotKeys final : HotKeySource
+// Takes any combination unless told to refuse; the test presses it.
+struct FakeHotKeys final : HotKeySource
 {
-    bool grab(quint32, quint32) override { return false; }
+    bool grab(quint32, quint32) override { return accepts; }
     void release() override {}
+    void press() { emit pressed(); }
+    bool accepts = true;
+};
+
+// A desktop colour preference the test sets.
+struct FakeColorScheme final : ColorScheme
+{
+    Preference preference() const override { return value; }
+    void set(Preference preference)
+    {
+        value = preference;
+        emit changed();
+    }
+    Preference value = Preference::none;
+};
+
+struct FakeLaunchAtLogin final : LaunchAtLogin
+{
+    bool isEnabled() const override { return enabled; }
+    bool setEnabled(bool on) override
+    {
+        enabled = on;
+        return true;
+    }
+    bool enabled = false;
+};
+
+struct FakeUrls final : UrlOpener
+{
+    bool open(const QUrl &url) override
+    {
+        opened.append(url);
+        return true;
+    }
+    QList<QUrl> opened;
 };
 
 enum class Desktop { fake, x11 };
@@ -77,12 +117,17 @@ struct App final
         services.accessibility = kept(accessibility, reduceMotion, false);
         services.share = std::make_unique<FakeShare>(false);
         services.displays = std::make_unique<SystemDisplays>();
+        services.clipboard = std::make_unique<FakeClipboard>();
+        services.urls = std::make_unique<FakeUrls>();
+        services.colorScheme = kept(colorScheme);
+        services.sleep = kept(sleep);
+        services.launchAtLogin = std::make_unique<FakeLaunchAtLogin>();
         if (desktop == Desktop::x11) {
             services.activeWindow = std::make_unique<X11ActiveWindow>();
             services.hotKeys = std::make_unique<X11HotKeySource>();
         } else {
             services.activeWindow = std::make_unique<NoActiveWindow>();
-            services.hotKeys = std::make_unique<NoHotKeys>();
+            services.hotKeys = kept(hotKeys);
         }
         services.makeLibraryServices = [this](const ImageServices &images) {
             LibraryModel::Services library;
@@ -132,6 +177,9 @@ struct App final
     FakeClipboard *clipboard = nullptr;
     FakeTrash *trash = nullptr;
     SteerableEvents *events = nullptr;
+    FakeHotKeys *hotKeys = nullptr; // only with the fake desktop
+    FakeColorScheme *colorScheme = nullptr;
+    SleepWatcher *sleep = nullptr;
     std::unique_ptr<AppController> controller;
 };
 

@@ -5,10 +5,16 @@
 #include "core/FloatingPlacement.h"
 #include "library/LibraryModel.h"
 #include "settings/Preferences.h"
+#include "settings/Shortcut.h"
+#include "ui/AppearancePalette.h"
 #include "ui/BrimfoldPanel.h"
+#include "ui/FeedbackView.h"
 #include "ui/FloatingButton.h"
+#include "ui/SettingsView.h"
+#include "ui/ShortcutRecorder.h"
 
-#include <QGuiApplication>
+#include <QApplication>
+#include <QMenu>
 #include <QScreen>
 #include <QtTest>
 
@@ -97,6 +103,149 @@ private slots:
         // Looking clears it.
         app.controller->showGallery(false);
         QVERIFY(!app.model().hasNewScreenshots());
+    }
+
+    // The tray menu: entries in order, and what each opening refreshes.
+    void trayMenu()
+    {
+        App app;
+        QVERIFY(app.start(1));
+        QMenu *menu = app.controller->trayMenu();
+        QVERIFY(menu);
+        QStringList entries;
+        for (const QAction *action : menu->actions())
+            entries.append(action->isSeparator() ? QStringLiteral("-") : action->text());
+        QCOMPARE(entries, (QStringList{"Open screenshots", "-", "Show floating button", "Settings…",
+                                       "Share beta feedback…", "Check for Updates…", "-", "Quit Brimfold"}));
+        const auto entry = [&](const QString &title) {
+            const QList<QAction *> actions = menu->actions();
+            return *std::find_if(actions.cbegin(), actions.cend(), [&](QAction *a) { return a->text() == title; });
+        };
+        QCOMPARE(entry("Settings…")->shortcut(), QKeySequence(QStringLiteral("Ctrl+,")));
+        QCOMPARE(entry("Quit Brimfold")->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
+        // No updater on this desktop: the entry is hidden and could not be used anyway.
+        emit menu->aboutToShow();
+        QVERIFY(!entry("Check for Updates…")->isVisible());
+        QVERIFY(!entry("Check for Updates…")->isEnabled());
+
+        QAction *floating = entry("Show floating button");
+        QVERIFY(floating->isChecked());
+        floating->trigger();
+        QVERIFY(!app.controller->preferences().showFloatingButton());
+        QTRY_VERIFY(!app.controller->floatingPanel()->isVisible());
+        emit menu->aboutToShow();
+        QVERIFY(!floating->isChecked());
+        // A change made elsewhere shows the next time the menu opens.
+        app.controller->preferences().setShowFloatingButton(true);
+        emit menu->aboutToShow();
+        QVERIFY(floating->isChecked());
+        QTRY_VERIFY(app.controller->floatingPanel()->isVisible());
+
+        entry("Open screenshots")->trigger();
+        QVERIFY(app.controller->isGalleryShown());
+        entry("Settings…")->trigger();
+        QVERIFY(!app.controller->isGalleryShown());
+        QCOMPARE(app.controller->settingsWindow()->windowTitle(), QStringLiteral("Brimfold Settings"));
+        QVERIFY(app.controller->settingsWindow()->isVisible());
+        entry("Share beta feedback…")->trigger();
+        QCOMPARE(app.controller->feedbackWindow()->windowTitle(), QStringLiteral("Brimfold Beta Feedback"));
+        QVERIFY(app.controller->feedbackWindow()->isVisible());
+
+        QSignalSpy quit(qApp, &QCoreApplication::aboutToQuit);
+        QTimer::singleShot(0, entry("Quit Brimfold"), &QAction::trigger);
+        QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(1); }); // a guard, not a wait
+        QCOMPARE(QCoreApplication::exec(), 0);
+    }
+
+    // The hot key while the settings window records a new one only ends the recording; during
+    // the hide animation it brings the gallery back.
+    void hotKeyWhileRecordingOrHiding()
+    {
+        App app(Desktop::fake, false);
+        QVERIFY(app.start(1));
+        app.controller->showSettings();
+        RecorderButton *recorder = app.controller->settingsWindow()->recorder();
+        recorder->startRecording();
+        QVERIFY(recorder->recording());
+        app.hotKeys->press();
+        QVERIFY(!recorder->recording());
+        QVERIFY(!app.controller->isGalleryShown());
+
+        app.hotKeys->press();
+        QVERIFY(app.controller->isGalleryShown());
+        QTRY_COMPARE(app.controller->galleryPanel()->windowOpacity(), 1.0);
+        app.controller->hideGallery(true);
+        QVERIFY(app.controller->isHiding());
+        app.hotKeys->press();
+        QVERIFY(app.controller->isGalleryShown());
+        QTest::qWait(AppController::hideDurationMs * 3); // the stale hide must not finish it off
+        QVERIFY(app.controller->galleryPanel()->isVisible());
+        QVERIFY(app.controller->isGalleryShown());
+    }
+
+    // A refused shortcut keeps the old one and says so; an accepted one clears the message.
+    void recordedShortcuts()
+    {
+        App app;
+        QVERIFY(app.start(1));
+        app.controller->showSettings();
+        const Shortcut ctrlAltK{VirtualKey::K, Shortcut::controlModifier | Shortcut::optionModifier, QStringLiteral("K")};
+        const Shortcut before = app.controller->preferences().shortcut();
+        app.hotKeys->accepts = false;
+        emit app.controller->settingsWindow()->shortcutRecorded(ctrlAltK);
+        QCOMPARE(app.controller->preferences().shortcut(), before);
+        QCOMPARE(app.controller->shortcutError(), QStringLiteral("That shortcut is unavailable. Try a different combination."));
+        app.hotKeys->accepts = true;
+        emit app.controller->settingsWindow()->shortcutRecorded(ctrlAltK);
+        QCOMPARE(app.controller->preferences().shortcut(), ctrlAltK);
+        QCOMPARE(app.controller->shortcutError(), std::nullopt);
+    }
+
+    // Light, dark, or the desktop's choice, switched while running.
+    void appearanceSwitchesLive()
+    {
+        App app;
+        const QColor original = QApplication::palette().color(QPalette::Window);
+        QVERIFY(app.start(1));
+        app.controller->showGallery(false);
+        const auto window = [] { return QApplication::palette().color(QPalette::Window); };
+        const auto galleryWindow = [&] { return app.controller->galleryPanel()->palette().color(QPalette::Window); };
+        const QColor dark = AppearancePalette::dark().color(QPalette::Window);
+        const QColor light = AppearancePalette::light().color(QPalette::Window);
+        QCOMPARE(window(), original);
+
+        app.controller->preferences().setAppearance(QStringLiteral("dark"));
+        QTRY_COMPARE(window(), dark);
+        QTRY_COMPARE(galleryWindow(), dark);
+        app.controller->preferences().setAppearance(QStringLiteral("light"));
+        QTRY_COMPARE(window(), light);
+        // Anything else follows the desktop, and keeps following it.
+        app.controller->preferences().setAppearance(QString());
+        QTRY_COMPARE(window(), original);
+        app.colorScheme->set(ColorScheme::Preference::dark);
+        QCOMPARE(window(), dark);
+        app.colorScheme->set(ColorScheme::Preference::light);
+        QCOMPARE(window(), light);
+        app.controller->preferences().setAppearance(QStringLiteral("system"));
+        app.colorScheme->set(ColorScheme::Preference::none);
+        QCOMPARE(window(), original);
+        app.controller->preferences().setAppearance(QStringLiteral("dark"));
+        QTRY_COMPARE(window(), dark);
+        app.colorScheme->set(ColorScheme::Preference::light); // an explicit choice wins
+        QCOMPARE(window(), dark);
+        QApplication::setPalette(QPalette()); // for the next test
+    }
+
+    // Waking up looks at the folder again: what changed during sleep shows up.
+    void wakingRescans()
+    {
+        App app;
+        QVERIFY(app.start(1));
+        QVERIFY(!writeShot(app.folder, QStringLiteral("Screenshot 20.png")).isEmpty()); // unreported
+        QTest::qWait(200);
+        QCOMPARE(app.model().items().size(), 1);
+        emit app.sleep->woke();
+        QTRY_COMPARE(app.model().items().size(), 2);
     }
 };
 
