@@ -81,8 +81,12 @@ if [ -f "$metainfo" ]; then
   appstreamcli validate-tree --no-net "$prefix" >&2 || fail "appstreamcli validate-tree"
 fi
 
-# The installed program itself.
-# (The check that "$prefix/bin/brimfold" --version runs from the prefix goes here.)
+# The installed program itself runs from the prefix, without a display.
+version=$(env -u DISPLAY "$prefix/bin/brimfold" --version 2>&1) || fail "the installed brimfold --version failed: $version"
+case "$version" in
+  "Brimfold "*" · Build "*) ;;
+  *) fail "the installed brimfold --version printed: $version" ;;
+esac
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures install check(s) failed" >&2
