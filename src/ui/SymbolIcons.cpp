@@ -1,6 +1,8 @@
 #include "ui/SymbolIcons.h"
 
+#include <QCache>
 #include <QDir>
+#include <QHash>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPainter>
@@ -73,12 +75,17 @@ QStringList themesToSearch()
     return themes;
 }
 
-// Every "<size>/<context>/<name>.symbolic.png" of the first theme that has the icon.
-QIcon symbolicPngIcon(const QString &name, const QStringList &baseDirs, const QStringList &themes)
+// Every "<base>/<theme>/<size>/<context>/<name>.symbolic.png", by theme and name. The theme
+// folders hold a few hundred subfolders; they are listed once per process instead of being
+// probed for every symbol.
+using SymbolicIndex = QHash<QString, QHash<QString, QStringList>>; // theme → name → files
+
+SymbolicIndex buildSymbolicIndex(const QStringList &baseDirs, const QStringList &themes)
 {
-    const QString fileName = name + QStringLiteral(".symbolic.png");
+    SymbolicIndex index;
+    const QString suffix = QStringLiteral(".symbolic.png");
     for (const QString &theme : themes) {
-        QIcon icon;
+        QHash<QString, QStringList> &files = index[theme];
         for (const QString &base : baseDirs) {
             const QDir themeDir(base + QLatin1Char('/') + theme);
             if (!themeDir.exists())
@@ -86,14 +93,34 @@ QIcon symbolicPngIcon(const QString &name, const QStringList &baseDirs, const QS
             for (const QString &sizeDir : themeDir.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
                 const QDir sized(themeDir.filePath(sizeDir));
                 for (const QString &context : sized.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-                    const QString path = sized.filePath(context + QLatin1Char('/') + fileName);
-                    if (QFileInfo::exists(path))
-                        icon.addFile(path);
+                    const QDir folder(sized.filePath(context));
+                    for (const QString &file : folder.entryList({QLatin1Char('*') + suffix}, QDir::Files))
+                        files[file.chopped(suffix.size())].append(folder.filePath(file));
                 }
             }
         }
-        if (!icon.isNull())
-            return icon;
+    }
+    return index;
+}
+
+const SymbolicIndex &symbolicIndex()
+{
+    static const SymbolicIndex index = buildSymbolicIndex(iconBaseDirs(), themesToSearch());
+    return index;
+}
+
+// The symbolic PNGs of the first theme that has the icon.
+QIcon symbolicPngIcon(const QString &name)
+{
+    const SymbolicIndex &index = symbolicIndex();
+    for (const QString &theme : themesToSearch()) {
+        const QStringList files = index.value(theme).value(name);
+        if (files.isEmpty())
+            continue;
+        QIcon icon;
+        for (const QString &file : files)
+            icon.addFile(file);
+        return icon;
     }
     return {};
 }
@@ -254,12 +281,21 @@ QStringList SymbolIcons::themeNames(const QString &symbol)
 
 SymbolIcons::Resolved SymbolIcons::resolve(const QString &symbol)
 {
+    // Resolved once per symbol: the icon keeps the files it decoded, so later paints reuse them.
+    static QHash<QString, Resolved> resolved;
+    if (const auto known = resolved.constFind(symbol); known != resolved.cend())
+        return *known;
+    const Resolved result = resolveUncached(symbol);
+    resolved.insert(symbol, result);
+    return result;
+}
+
+SymbolIcons::Resolved SymbolIcons::resolveUncached(const QString &symbol)
+{
     const QStringList names = themeNames(symbol);
     if (!names.isEmpty()) {
-        const QStringList baseDirs = iconBaseDirs();
-        const QStringList themes = themesToSearch();
         for (const QString &name : names) {
-            const QIcon icon = symbolicPngIcon(name, baseDirs, themes);
+            const QIcon icon = symbolicPngIcon(name);
             if (!icon.isNull())
                 return {icon, Source::Theme, name};
         }
@@ -289,6 +325,18 @@ QIcon SymbolIcons::drawnIcon(const QString &symbol)
 
 QImage SymbolIcons::tinted(const QIcon &icon, int side, const QColor &colour,
                            qreal devicePixelRatio)
+{
+    // Views repaint their symbols often and with few colours: keep the recent tints.
+    static QCache<QString, QImage> cache(256);
+    const QString key = QStringLiteral("%1/%2/%3/%4").arg(icon.cacheKey()).arg(side).arg(colour.rgba()).arg(devicePixelRatio);
+    if (const QImage *cached = cache.object(key))
+        return *cached;
+    const QImage image = tintedUncached(icon, side, colour, devicePixelRatio);
+    cache.insert(key, new QImage(image));
+    return image;
+}
+
+QImage SymbolIcons::tintedUncached(const QIcon &icon, int side, const QColor &colour, qreal devicePixelRatio)
 {
     const int pixels = std::max(1, qRound(side * devicePixelRatio));
     QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);

@@ -14,7 +14,8 @@ class QPainter;
 // name the icon theme has, preferring the monochrome ".symbolic.png" variant that GTK themes
 // such as Adwaita ship for recolouring, then whatever `QIcon::fromTheme` finds; a symbol no
 // theme provides is drawn here. Icons are used as masks: `paint` tints them.
-// Resolving searches the icon folders, so views resolve a symbol once and keep the icon.
+// The icon folders are listed once per process and each symbol is resolved once; tinted
+// images are cached, so painting a symbol again costs a lookup. GUI thread only.
 class SymbolIcons final
 {
 public:
@@ -43,4 +44,8 @@ public:
     // Draws the tinted icon `side` pixels square, centred in `rect`.
     static void paint(QPainter &painter, const QRectF &rect, const QIcon &icon, int side,
                       const QColor &colour);
+
+private:
+    static Resolved resolveUncached(const QString &symbol);
+    static QImage tintedUncached(const QIcon &icon, int side, const QColor &colour, qreal devicePixelRatio);
 };

@@ -1,0 +1,197 @@
+// Start-up cost: the time from starting the program to its gallery on screen, with 500
+// screenshots whose text is already cached, against a bare Qt program that shows one window of
+// the gallery's size; both report their first picture themselves (the bare one on standard
+// error, Brimfold through its "brimfold.startup" logging category), so nothing is polled. Then
+// the resident memory of each when idle (Brimfold: library read, gallery hidden).
+// Needs a display with a window manager and xdotool: scripts/with-display build/bench/bench_startup
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPainter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr int screenshots = 500;
+constexpr int runs = 7;
+
+// The baseline: one window, reported once its first picture is painted.
+int bareProgram(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("bare"));
+    window.resize(598, 590);
+    struct FirstPaint final : QObject
+    {
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() == QEvent::Paint && !done) {
+                done = true;
+                QTimer::singleShot(0, [] { std::fputs("shown\n", stderr); std::fflush(stderr); });
+            }
+            return false;
+        }
+        bool done = false;
+    } filter;
+    window.installEventFilter(&filter);
+    window.show();
+    return app.exec();
+}
+
+QProcessEnvironment environmentFor(const QString &home)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home);
+    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+        environment.remove(QString::fromLatin1(name));
+    environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("brimfold.startup.info=true"));
+    return environment;
+}
+
+// Starts the program and returns the milliseconds until it printed `marker`; -1 on failure.
+double timeToLine(QProcess &process, const QString &program, const QStringList &arguments, const QByteArray &marker)
+{
+    QByteArray seen;
+    QElapsedTimer clock;
+    process.setReadChannel(QProcess::StandardError);
+    clock.start();
+    process.start(program, arguments);
+    while (process.waitForReadyRead(60000)) {
+        seen += process.readAllStandardError();
+        if (seen.contains(marker))
+            return double(clock.nsecsElapsed()) / 1e6;
+    }
+    std::fprintf(stderr, "%s never printed %s:\n%s\n", qPrintable(program), marker.constData(), seen.constData());
+    return -1;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+qint64 residentKiB(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+void stop(QProcess &process)
+{
+    process.terminate();
+    if (!process.waitForFinished(10000))
+        process.kill();
+    process.waitForFinished();
+}
+
+int cachedTexts(const QString &home)
+{
+    return int(QDir(home + QStringLiteral("/.local/share/app.vellum.demo/ScreenshotText-v1"))
+                   .entryList({QStringLiteral("*.json")}, QDir::Files)
+                   .size());
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc > 1 && qstrcmp(argv[1], "--bare") == 0)
+        return bareProgram(argc, argv);
+
+    QApplication app(argc, argv); // draws the screenshots
+    const QString brimfold = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../src/brimfold"));
+    if (qEnvironmentVariableIsEmpty("DISPLAY") || !QFile::exists(brimfold)
+        || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
+        std::fprintf(stderr, "needs DISPLAY, xdotool and %s\n", qPrintable(brimfold));
+        return 1;
+    }
+
+    QTemporaryDir home;
+    const QString folder = home.filePath(QStringLiteral("Shots"));
+    QDir().mkpath(folder);
+    for (int i = 0; i < screenshots; ++i) {
+        QImage image(480, 270, QImage::Format_RGB32);
+        image.fill(QColor(245, 245, 247));
+        QPainter painter(&image);
+        QFont font = painter.font();
+        font.setPixelSize(22);
+        painter.setFont(font);
+        painter.drawText(QRect(20, 20, 440, 230), Qt::AlignLeft | Qt::TextWordWrap,
+                         QStringLiteral("Window %1\nbuild log line %2 finished").arg(i).arg(i * 7));
+        painter.end();
+        image.save(QDir(folder).filePath(QStringLiteral("Screenshot %1.png").arg(i, 3, 10, QLatin1Char('0'))));
+    }
+    const QStringList arguments{QStringLiteral("--demo"), QStringLiteral("--demo-folder"), folder};
+    const QProcessEnvironment environment = environmentFor(home.path());
+
+    // Reads every screenshot's text once, so the timed starts find it cached.
+    {
+        QProcess warm;
+        warm.setProcessEnvironment(environment);
+        warm.setProcessChannelMode(QProcess::ForwardedOutputChannel);
+        warm.start(brimfold, arguments);
+        QElapsedTimer clock;
+        clock.start();
+        while (cachedTexts(home.path()) < screenshots && clock.elapsed() < 900000)
+            QThread::msleep(500);
+        stop(warm);
+        std::printf("text cached for %d screenshots in %.0f s\n", cachedTexts(home.path()), clock.elapsed() / 1000.0);
+    }
+
+    std::vector<double> bare, ours;
+    for (int run = 0; run < runs; ++run) {
+        QProcess baseline;
+        baseline.setProcessEnvironment(environment);
+        const double b = timeToLine(baseline, QCoreApplication::applicationFilePath(), {QStringLiteral("--bare")}, "shown");
+        stop(baseline);
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        const double o = timeToLine(program, brimfold, arguments, "gallery shown");
+        stop(program);
+        if (b < 0 || o < 0)
+            return 1;
+        bare.push_back(b);
+        ours.push_back(o);
+    }
+
+    // Idle memory: Brimfold with its library read and the gallery hidden again.
+    QProcess baseline;
+    baseline.setProcessEnvironment(environment);
+    timeToLine(baseline, QCoreApplication::applicationFilePath(), {QStringLiteral("--bare")}, "shown");
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    timeToLine(program, brimfold, arguments, "gallery shown");
+    QThread::msleep(1000);
+    QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+shift+g")});
+    QThread::msleep(4000);
+    const qint64 bareMemory = residentKiB(baseline.processId());
+    const qint64 ourMemory = residentKiB(program.processId());
+    stop(baseline);
+    stop(program);
+
+    std::printf("start to gallery on screen, median of %d: brimfold %.1f ms, bare Qt window %.1f ms\n", runs,
+                median(ours), median(bare));
+    std::printf("idle resident memory: brimfold %.1f MiB (500 screenshots, gallery hidden), bare Qt window %.1f MiB\n",
+                ourMemory / 1024.0, bareMemory / 1024.0);
+    std::printf("ratio: %.2f\n", median(ours) / median(bare));
+    return 0;
+}
