@@ -56,7 +56,6 @@ void AppController::createGalleryPanel()
     m_galleryPanel = std::make_unique<BrimfoldPanel>(m_galleryView, true, *m_services.accessibility,
                                                      BrimfoldDesign::galleryRadius);
     m_galleryPanel->setWindowTitle(tr("Brimfold"));
-    m_galleryPanel->setWindowIcon(BrimfoldDesign::windowIcon());
     m_galleryPanel->resize(galleryWidth, galleryHeight);
     // Activation needs the window mapped; until then the request would be ignored.
     connect(m_galleryPanel.get(), &BrimfoldPanel::exposed, this, [this] {

@@ -7,6 +7,7 @@
 #include "platform/ImageServices.h"
 #include "platform/ReopenChannel.h"
 #include "settings/ReleaseInfo.h"
+#include "ui/SymbolIcons.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -89,6 +90,7 @@ int BrimfoldApp::main(int argc, char **argv)
         return 2;
     }
     QApplication app(argc, argv);
+    SymbolIcons::preload();
     QApplication::setApplicationName(QStringLiteral("Brimfold"));
     QApplication::setDesktopFileName(QStringLiteral("app.vellum.screenshots"));
     // Closing the settings or feedback window never quits; "Quit Brimfold" does.

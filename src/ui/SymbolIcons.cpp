@@ -1,8 +1,12 @@
 #include "ui/SymbolIcons.h"
 
 #include <QCache>
+#include <QFuture>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QDir>
 #include <QHash>
+#include <QIconEngine>
+#include <QMap>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPainter>
@@ -103,11 +107,61 @@ SymbolicIndex buildSymbolicIndex(const QStringList &baseDirs, const QStringList 
     return index;
 }
 
+QFuture<SymbolicIndex> &indexing()
+{
+    static QFuture<SymbolicIndex> future;
+    return future;
+}
+
 const SymbolicIndex &symbolicIndex()
 {
-    static const SymbolicIndex index = buildSymbolicIndex(iconBaseDirs(), themesToSearch());
+    static const SymbolicIndex index = [] {
+        if (!indexing().isValid())
+            SymbolIcons::preload();
+        return indexing().result();
+    }();
     return index;
 }
+
+// An icon made of the theme's sized files that decodes only the size it is asked for (QIcon's
+// own addFile decodes every file at once).
+class SymbolicFilesEngine final : public QIconEngine
+{
+public:
+    explicit SymbolicFilesEngine(QMap<int, QString> files) : m_files(std::move(files)) {}
+
+    QPixmap pixmap(const QSize &size, QIcon::Mode, QIcon::State) override
+    {
+        // The smallest file at least as large as asked, else the largest.
+        const int wanted = std::max(size.width(), size.height());
+        auto file = m_files.lowerBound(wanted);
+        if (file == m_files.end())
+            file = std::prev(m_files.end());
+        auto loaded = m_loaded.constFind(file.key());
+        if (loaded == m_loaded.cend())
+            loaded = m_loaded.insert(file.key(), QPixmap(file.value()));
+        return loaded->scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+    }
+    QSize actualSize(const QSize &size, QIcon::Mode, QIcon::State) override { return size; }
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> sizes;
+        for (const int side : m_files.keys())
+            sizes.append(QSize(side, side));
+        return sizes;
+    }
+    QIconEngine *clone() const override { return new SymbolicFilesEngine(m_files); }
+    QString key() const override { return QStringLiteral("SymbolicFilesEngine"); }
+    bool isNull() override { return m_files.isEmpty(); }
+
+private:
+    QMap<int, QString> m_files; // side → file
+    QHash<int, QPixmap> m_loaded;
+};
 
 // The symbolic PNGs of the first theme that has the icon.
 QIcon symbolicPngIcon(const QString &name)
@@ -115,12 +169,16 @@ QIcon symbolicPngIcon(const QString &name)
     const SymbolicIndex &index = symbolicIndex();
     for (const QString &theme : themesToSearch()) {
         const QStringList files = index.value(theme).value(name);
-        if (files.isEmpty())
-            continue;
-        QIcon icon;
-        for (const QString &file : files)
-            icon.addFile(file);
-        return icon;
+        QMap<int, QString> sized;
+        for (const QString &file : files) {
+            // ".../<theme>/16x16/<context>/<name>.symbolic.png"; a "@2" folder holds double size.
+            const QString sizeDir = QFileInfo(QFileInfo(file).path()).path().section(u'/', -1);
+            const int side = sizeDir.section(u'x', 0, 0).toInt() * (sizeDir.contains(QLatin1String("@2")) ? 2 : 1);
+            if (side > 0)
+                sized.insert(side, file);
+        }
+        if (!sized.isEmpty())
+            return QIcon(new SymbolicFilesEngine(std::move(sized)));
     }
     return {};
 }
@@ -258,6 +316,16 @@ void drawSymbol(QPainter &painter, const QString &symbol)
 }
 
 } // namespace
+
+void SymbolIcons::preload()
+{
+    if (indexing().isValid())
+        return;
+    // Which folders and themes is asked here, on the GUI thread; listing them runs in the pool.
+    indexing() = QtConcurrent::run([dirs = iconBaseDirs(), themes = themesToSearch()] {
+        return buildSymbolicIndex(dirs, themes);
+    });
+}
 
 QStringList SymbolIcons::symbols()
 {

@@ -27,6 +27,10 @@ public:
         QString themeName; // the theme icon used; empty when drawn
     };
 
+    // Starts listing the icon folders in the background, so the first symbol is ready sooner;
+    // called once at start-up on the GUI thread. Resolving without it lists them on the spot.
+    static void preload();
+
     // Every symbol the views use.
     static QStringList symbols();
     // The theme names a symbol maps to, best first; empty for an unknown symbol.
