@@ -16,6 +16,8 @@
 #include <QThreadPool>
 #include <QtConcurrent/qtconcurrenttask.h>
 
+#include <utility>
+
 namespace {
 
 // Scans queue behind interactive work on the shared pool.
@@ -259,6 +261,7 @@ void LibraryModel::connectionLost(const QString &message)
     setConnected(false);
     m_monitor->stop();
     setErrorMessage(message);
+    m_awaitingRestore.reset();
 }
 
 void LibraryModel::cancelTextWork()
@@ -348,11 +351,11 @@ void LibraryModel::applyScan(const ScreenshotScanner::Result &result,
         m_textIndex->update(list);
         setErrorMessage(std::nullopt);
     }
-    // An undo's selection waits for the first scan started after it: if that scan did not
-    // bring the file back, the selection falls back to a visible screenshot.
+    // An undo's screenshot is selected by the first scan started after it, if that scan shows it.
     if (m_awaitingRestore && serial > m_awaitingRestoreAfter) {
-        m_awaitingRestore.reset();
-        repairSelection();
+        const QString restored = *std::exchange(m_awaitingRestore, std::nullopt);
+        if (m_snapshot.contains(restored))
+            setSelectedID(restored);
     }
 
     if (countArrivals && arrived) {
@@ -378,7 +381,7 @@ void LibraryModel::rebuildSnapshot()
 
 void LibraryModel::repairSelection()
 {
-    if (m_selectedID && (m_snapshot.contains(*m_selectedID) || m_awaitingRestore == m_selectedID))
+    if (m_selectedID && m_snapshot.contains(*m_selectedID))
         return;
     if (m_snapshot.items().isEmpty())
         setSelectedID(std::nullopt);
@@ -416,13 +419,10 @@ bool LibraryModel::isConsistent() const
                                    m_textIndex->normalizedText());
     if (!(expected == m_snapshot))
         return false;
-    if (m_snapshot.items().isEmpty()) {
-        if (m_selectedID && m_selectedID != m_awaitingRestore)
-            return false;
-    } else if (!m_selectedID
-               || (!m_snapshot.contains(*m_selectedID) && m_selectedID != m_awaitingRestore)) {
+    // The selection names a shown screenshot, or nothing when nothing is shown.
+    if (m_snapshot.items().isEmpty() ? m_selectedID.has_value()
+                                     : !m_selectedID || !m_snapshot.contains(*m_selectedID))
         return false;
-    }
     if (m_isScanning != m_scanTask.has_value())
         return false;
     if (m_scanAgain && !m_isScanning)

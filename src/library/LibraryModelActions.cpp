@@ -256,15 +256,12 @@ void LibraryModel::undoTrash()
     m_lastTrash.reset();
     setCanUndo(false);
 
-    // The file comes back through a scan; until then the selection waits for it.
+    // The file comes back through a scan, which then selects it. Until then the selection stays
+    // on what is shown, so the keys never act on a screenshot the gallery does not show.
     m_awaitingRestore = originalPath;
     m_awaitingRestoreAfter = m_nextTaskSerial;
-    setSelectedID(originalPath);
     refresh(false);
-    if (!m_isScanning) {
-        // Not connected: no scan will bring it back now.
-        m_awaitingRestore.reset();
-        repairSelection();
-    }
+    if (!m_isScanning)
+        m_awaitingRestore.reset(); // not connected: no scan will bring it back now
     showToast(tr("Screenshot restored"), defaultToastDuration, ToastStyle::success);
 }

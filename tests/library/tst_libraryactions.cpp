@@ -278,6 +278,58 @@ private slots:
         QCOMPARE(again.state().contains(item.id()), pinned);
     }
 
+    // While the scan that brings an undone screenshot back runs, and whatever it finds, the
+    // selection names a shown screenshot (or nothing), so the keys act on what is highlighted.
+    void undoSelectsOnlyWhatTheRescanShows_data()
+    {
+        QTest::addColumn<QString>("rescan");
+        QTest::newRow("brings it back") << "back";
+        QTest::newRow("finds it gone again") << "gone";
+        QTest::newRow("fails") << "fails";
+    }
+    void undoSelectsOnlyWhatTheRescanShows()
+    {
+        QFETCH(QString, rescan);
+        Fixture f;
+        QVERIFY(f.populate(shotNames(3)));
+        const Screenshot item = f.model->items().at(1);
+        f.model->select(item);
+        f.model->trash(item);
+        const std::optional<QString> neighbour = f.model->selectedID();
+        QVERIFY(neighbour && neighbour != item.id());
+
+        PoolGate gate;
+        f.model->undoTrash();
+        QVERIFY(f.model->isScanning());
+        QCOMPARE(f.model->selectedID(), neighbour);
+        QCOMPARE(f.model->selected()->id(), *neighbour);
+        CHECK_CONSISTENT(f);
+        if (rescan == QLatin1String("gone"))
+            QVERIFY(QFile::remove(item.id()));
+        else if (rescan == QLatin1String("fails"))
+            QVERIFY(QDir(f.folder).removeRecursively());
+        gate.open();
+        QTRY_VERIFY(!f.model->isScanning());
+
+        if (rescan == QLatin1String("back"))
+            QCOMPARE(f.model->selectedID(), item.id());
+        else if (rescan == QLatin1String("gone"))
+            QCOMPARE(f.model->selectedID(), neighbour);
+        if (f.model->selectedID())
+            QVERIFY(f.model->visibleItems().contains(*f.model->selected()));
+        CHECK_CONSISTENT(f);
+        // A later scan does not pull the selection away again.
+        if (rescan != QLatin1String("fails")) {
+            f.model->select(f.model->visibleItems().last());
+            const std::optional<QString> chosen = f.model->selectedID();
+            QVERIFY(writeShot(f.folder, QStringLiteral("Screenshot 99.png")).size() > 0);
+            f.model->refresh(false);
+            QTRY_COMPARE(f.model->items().size(), rescan == QLatin1String("back") ? 4 : 3);
+            QCOMPARE(f.model->selectedID(), chosen);
+        }
+        QVERIFY(f.settle());
+    }
+
     void undoOntoOccupiedPath()
     {
         Fixture f;
