@@ -4,6 +4,8 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcReopen, "brimfold.reopen", QtCriticalMsg)
@@ -40,20 +42,27 @@ bool ReopenChannel::listen()
         qCDebug(lcReopen) << "no session bus";
         return false;
     }
-    if (!bus.registerService(serviceName()))
-        qCDebug(lcReopen) << "could not own" << serviceName();
-    // An empty service filter: the sender is known only by its unique name, which a filter on
-    // the well-known name would never match.
+    // Listening comes before owning the name: a later launch waits for the name, so once it is
+    // owned the signal is heard. An empty service filter: the sender is known only by its
+    // unique name, which a filter on the well-known name would never match.
     m_listening = bus.connect(QString(), kPath, kInterface, kMember, this,
                               SLOT(onReopenSignal()));
+    if (!bus.registerService(serviceName()))
+        qCDebug(lcReopen) << "could not own" << serviceName();
     return m_listening;
 }
 
-bool ReopenChannel::post()
+bool ReopenChannel::post(std::chrono::milliseconds waitForListener)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return false;
+    // The running copy may still be starting: give it time to listen, or the request is lost.
+    QElapsedTimer waited;
+    waited.start();
+    while (bus.interface() && !bus.interface()->isServiceRegistered(serviceName()).value()
+           && waited.elapsed() < waitForListener.count())
+        QThread::msleep(20);
     const bool sent = bus.send(QDBusMessage::createSignal(kPath, kInterface, kMember));
     // The process may exit right after; make sure the signal has left it.
     bus.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
