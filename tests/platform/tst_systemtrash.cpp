@@ -1,5 +1,6 @@
 #include "platform/SystemTrash.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -7,7 +8,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <climits>
+#include <ctime>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -33,6 +37,48 @@ QStringList entries(const QString &folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
 
+const QString uid = QString::number(::getuid());
+// Spaces, a percent sign that reads as an escape, a hash and non-ASCII: each comes back wrong
+// from a raw Path.
+const QString awkwardName = QStringLiteral("Screenshot é%20#.png");
+const QByteArray awkwardNameEscaped = "Screenshot%20%C3%A9%2520%23.png";
+
+// A trash entry as any program that follows the freedesktop.org Trash reads it: the
+// description beside the "files" folder, its Path percent-decoded and, when relative, taken
+// from the folder the trash sits in (the top folder for <top>/.Trash/<uid>).
+struct SpecEntry
+{
+    QByteArray pathValue;
+    QString origin;
+    QByteArray deletionDate;
+};
+
+SpecEntry readEntry(const QString &trashedPath)
+{
+    const QFileInfo trashed(trashedPath);
+    const QDir trash = QFileInfo(trashed.absolutePath()).dir();
+    QFile info(trash.filePath(QStringLiteral("info/") + trashed.fileName() + QStringLiteral(".trashinfo")));
+    if (!info.open(QIODevice::ReadOnly))
+        return {};
+    const QList<QByteArray> lines = info.readAll().split('\n');
+    if (lines.value(0) != "[Trash Info]")
+        return {};
+    SpecEntry entry;
+    for (const QByteArray &line : lines) {
+        if (line.startsWith("Path="))
+            entry.pathValue = line.mid(5);
+        else if (line.startsWith("DeletionDate="))
+            entry.deletionDate = line.mid(13);
+    }
+    const QString path = QFile::decodeName(QByteArray::fromPercentEncoding(entry.pathValue));
+    QDir top = trash;
+    top.cdUp();
+    if (trash.dirName() == uid && top.dirName() == QLatin1String(".Trash"))
+        top.cdUp();
+    entry.origin = QDir::isAbsolutePath(path) ? path : top.filePath(path);
+    return entry;
+}
+
 } // namespace
 
 class TestSystemTrash final : public QObject
@@ -44,15 +90,24 @@ private:
     QString m_savedCurrent;
     SystemTrash m_trash;
 
-    QString home() const { return m_dir->filePath(QStringLiteral("home")); }
+    QString dir(const QString &relative) const { return m_dir->filePath(relative); }
+    QString home() const { return dir(QStringLiteral("home")); }
     QString dataHome() const { return home() + QStringLiteral("/.local/share"); }
     QString trashFiles() const { return dataHome() + QStringLiteral("/Trash/files"); }
     QString picture(const QString &name) const { return home() + QStringLiteral("/Pictures/") + name; }
     // The current directory: where a misdirected trash would land.
-    QString workFolder() const { return m_dir->filePath(QStringLiteral("work")); }
+    QString workFolder() const { return dir(QStringLiteral("work")); }
     QStringList trashEntries() const { return entries(trashFiles()) + entries(dataHome() + QStringLiteral("/Trash/info")); }
+    QByteArray withDir(QByteArray text) const { return text.replace("$DIR", QFile::encodeName(m_dir->path())); }
 
 private slots:
+    void initTestCase()
+    {
+        // Far from UTC, so a deletion time written in UTC shows.
+        qputenv("TZ", "XST-05:45");
+        ::tzset();
+    }
+
     void init()
     {
         // Home, data folder and pictures share one file system, so the home trash is used, and
@@ -89,6 +144,7 @@ private slots:
         QCOMPARE(moved, Trash::MoveResult::movedTo(trashFiles() + u'/' + name));
         QVERIFY(!m_trash.exists(original));
         QCOMPARE(trashEntries(), entriesWhileTrashed);
+        QCOMPARE(readEntry(*moved.trashedPath).origin, original);
         if (!occupant.isEmpty()) {
             if (occupant == QLatin1String("file"))
                 QVERIFY(write(original, contents(2)));
@@ -112,13 +168,160 @@ private slots:
         QCOMPARE(trashEntries(), QStringList());
     }
 
+    void entriesAsOtherProgramsReadThem_data()
+    {
+        QTest::addColumn<QString>("folder"); // where the file sits
+        QTest::addColumn<QString>("top");    // the mount's top folder; empty: the home trash
+        // <top>/.Trash as a "sticky" or "plain" folder or a "link"; "own link": <top>/.Trash-<uid> is one
+        QTest::addColumn<QString>("shared");
+        QTest::addColumn<QString>("trash");  // the trash expected; empty: none may be used
+        QTest::addColumn<QByteArray>("path"); // the Path value expected
+        const QString shots = QStringLiteral("Shots dir");
+        const QByteArray relative = "Shots%20dir/" + awkwardNameEscaped;
+        QTest::newRow("home trash: absolute")
+            << QStringLiteral("home/") + shots << QString() << QString() << QStringLiteral("home/.local/share/Trash")
+            << "$DIR/home/" + relative;
+        QTest::newRow("own mount trash: relative")
+            << QStringLiteral("mnt/") + shots << QStringLiteral("mnt") << QString()
+            << QStringLiteral("mnt/.Trash-") + uid << relative;
+        QTest::newRow("shared mount trash: relative")
+            << QStringLiteral("mnt/") + shots << QStringLiteral("mnt") << QStringLiteral("sticky")
+            << QStringLiteral("mnt/.Trash/") + uid << relative;
+        QTest::newRow("shared .Trash without the sticky bit is passed over")
+            << QStringLiteral("mnt/") + shots << QStringLiteral("mnt") << QStringLiteral("plain")
+            << QStringLiteral("mnt/.Trash-") + uid << relative;
+        QTest::newRow("shared .Trash as a link is passed over")
+            << QStringLiteral("mnt/") + shots << QStringLiteral("mnt") << QStringLiteral("link")
+            << QStringLiteral("mnt/.Trash-") + uid << relative;
+        QTest::newRow("file outside the top folder: absolute")
+            << QStringLiteral("home/") + shots << QStringLiteral("mnt") << QString()
+            << QStringLiteral("mnt/.Trash-") + uid << "$DIR/home/" + relative;
+        QTest::newRow("own mount trash as a link is refused")
+            << QStringLiteral("mnt/") + shots << QStringLiteral("mnt") << QStringLiteral("own link") << QString()
+            << QByteArray();
+    }
+
+    void entriesAsOtherProgramsReadThem()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, top);
+        QFETCH(QString, shared);
+        QFETCH(QString, trash);
+        QFETCH(QByteArray, path);
+        // The expected values take the temporary folder's path as it is, unescaped.
+        QVERIFY(QRegularExpression(QStringLiteral("^[A-Za-z0-9/._~-]+$")).match(m_dir->path()).hasMatch());
+        const QString original = dir(folder) + u'/' + awkwardName;
+        QVERIFY(write(original, contents(3)) && QDir().mkpath(dir(top)));
+        const QString elsewhere = dir(QStringLiteral("elsewhere"));
+        QVERIFY(QDir().mkpath(elsewhere) && ::chmod(QFile::encodeName(elsewhere).constData(), 01777) == 0);
+        const QByteArray sharedPath = QFile::encodeName(dir(top) + QStringLiteral("/.Trash"));
+        if (shared == QLatin1String("sticky") || shared == QLatin1String("plain")) {
+            QVERIFY(QDir().mkpath(dir(top + QStringLiteral("/.Trash"))));
+            QCOMPARE(::chmod(sharedPath.constData(), shared == QLatin1String("sticky") ? 01777 : 0777), 0);
+        } else if (shared == QLatin1String("link")) {
+            QCOMPARE(::symlink(QFile::encodeName(elsewhere).constData(), sharedPath.constData()), 0);
+        } else if (shared == QLatin1String("own link")) {
+            QCOMPARE(::symlink(QFile::encodeName(elsewhere).constData(), (sharedPath + '-' + uid.toLatin1()).constData()), 0);
+        }
+
+        const QDateTime before = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch());
+        Trash::MoveResult moved = Trash::MoveResult::failed();
+        if (top.isEmpty()) {
+            moved = m_trash.moveToTrash(original);
+        } else {
+            const std::optional<SystemTrash::Location> location = SystemTrash::mountTrash(dir(top));
+            QCOMPARE(location.has_value(), !trash.isEmpty());
+            if (location) {
+                QCOMPARE(location->folder, dir(trash));
+                moved = SystemTrash::moveInto(original, *location);
+            }
+        }
+        const QDateTime after = QDateTime::currentDateTime();
+        QCOMPARE(entries(elsewhere), QStringList());
+        if (trash.isEmpty()) {
+            QCOMPARE(moved, Trash::MoveResult::failed());
+            QCOMPARE(readAll(original), contents(3));
+            return;
+        }
+        QCOMPARE(moved, Trash::MoveResult::movedTo(dir(trash) + QStringLiteral("/files/") + awkwardName));
+        QCOMPARE(::access(QFile::encodeName(original).constData(), F_OK), -1);
+
+        const SpecEntry entry = readEntry(*moved.trashedPath);
+        QCOMPARE(entry.pathValue, withDir(path));
+        QCOMPARE(entry.origin, original);
+        // Local time, to the second, in the one format the Trash knows.
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d$"))
+                     .match(QString::fromLatin1(entry.deletionDate)).hasMatch(),
+                 entry.deletionDate.constData());
+        const QDateTime deleted = QDateTime::fromString(QString::fromLatin1(entry.deletionDate), Qt::ISODate);
+        QVERIFY2(before <= deleted && deleted <= after, entry.deletionDate.constData());
+
+        QVERIFY(m_trash.restore(*moved.trashedPath, original));
+        QCOMPARE(readAll(original), contents(3));
+        QCOMPARE(entries(dir(trash) + QStringLiteral("/files")) + entries(dir(trash) + QStringLiteral("/info")),
+                 QStringList());
+    }
+
+    void looseFileRestoresWithoutTouchingLookAlikes()
+    {
+        const QString loose = dir(QStringLiteral("loose/"));
+        QVERIFY(write(loose + "c.png", contents(9)) && write(loose + "info/c.png.trashinfo", "keep"));
+        QVERIFY(m_trash.restore(loose + "c.png", picture(QStringLiteral("c.png"))));
+        QCOMPARE(readAll(picture(QStringLiteral("c.png"))), contents(9));
+        QVERIFY(QFileInfo::exists(loose + "info/c.png.trashinfo"));
+    }
+
+    void nameClashesGetNamesOfTheirOwn_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("taken"); // "files/x" a dangling link, "info/x" a description alone
+        QTest::newRow("taken by a dangling link and a claimed name")
+            << QStringLiteral("shot.png")
+            << QStringList{QStringLiteral("files/shot.png"), QStringLiteral("info/shot.png-0001.trashinfo")};
+        // The longest name a file can have: its description's name would be too long.
+        QTest::newRow("too long for its description")
+            << QStringLiteral("a") + QString((NAME_MAX - 5) / 2, u'é') + QStringLiteral(".png") << QStringList();
+    }
+
+    void nameClashesGetNamesOfTheirOwn()
+    {
+        QFETCH(QString, name);
+        QFETCH(QStringList, taken);
+        const QString trash = dataHome() + QStringLiteral("/Trash/");
+        for (const QString &entry : taken) {
+            QVERIFY(QDir().mkpath(trash + QStringLiteral("files")));
+            QVERIFY(entry.startsWith(QLatin1String("info/"))
+                        ? write(trash + entry, "[Trash Info]\nPath=/elsewhere\n")
+                        : ::symlink("nowhere", QFile::encodeName(trash + entry).constData()) == 0);
+        }
+        const QStringList originals{picture(name), picture(QStringLiteral("a/") + name), picture(QStringLiteral("b/") + name)};
+        QStringList trashedPaths;
+        for (int i = 0; i < originals.size(); ++i) {
+            QVERIFY(write(originals[i], contents(10 + i)));
+            const Trash::MoveResult moved = m_trash.moveToTrash(originals[i]);
+            QVERIFY(moved.succeeded && moved.trashedPath);
+            const QString trashedName = QFileInfo(*moved.trashedPath).fileName();
+            QVERIFY(!trashedPaths.contains(*moved.trashedPath));
+            QVERIFY(!taken.contains(QStringLiteral("files/") + trashedName));
+            QVERIFY(!taken.contains(QStringLiteral("info/") + trashedName + QStringLiteral(".trashinfo")));
+            QVERIFY(QFile::encodeName(trashedName + QStringLiteral(".trashinfo")).size() <= NAME_MAX);
+            QCOMPARE(readEntry(*moved.trashedPath).origin, originals[i]);
+            trashedPaths << *moved.trashedPath;
+        }
+        for (const QString &entry : taken) // never replaced
+            QVERIFY(QFileInfo(trash + entry).isSymLink() || readAll(trash + entry) == "[Trash Info]\nPath=/elsewhere\n");
+        for (int i = 0; i < originals.size(); ++i) {
+            QVERIFY(m_trash.restore(trashedPaths[i], originals[i]));
+            QCOMPARE(readAll(originals[i]), contents(10 + i));
+        }
+    }
+
     void dataFolderNeverMisdirectsTheTrash_data()
     {
         QTest::addColumn<QString>("dataFolder"); // in the temporary directory; empty: variable unset
         QTest::addColumn<bool>("moves");
         QTest::newRow("unset") << QString() << true;
         QTest::newRow("missing") << QStringLiteral("new/data") << true;
-        // Qt would trash into the current directory, which must be undone.
         QTest::newRow("under a plain file") << QStringLiteral("blocker/share") << false;
     }
 
@@ -126,8 +329,8 @@ private slots:
     {
         QFETCH(QString, dataFolder);
         QFETCH(bool, moves);
-        QVERIFY(write(m_dir->filePath(QStringLiteral("blocker")), "not a folder"));
-        const QString expectedData = dataFolder.isEmpty() ? dataHome() : m_dir->filePath(dataFolder);
+        QVERIFY(write(dir(QStringLiteral("blocker")), "not a folder"));
+        const QString expectedData = dataFolder.isEmpty() ? dataHome() : dir(dataFolder);
         if (dataFolder.isEmpty())
             qunsetenv("XDG_DATA_HOME");
         else
@@ -135,31 +338,11 @@ private slots:
         QCOMPARE(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation), expectedData);
         const QString original = picture(QStringLiteral("shot.png"));
         QVERIFY(write(original, contents(6)));
-        if (!moves)
-            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("trash directory")));
         QCOMPARE(m_trash.moveToTrash(original),
                  moves ? Trash::MoveResult::movedTo(expectedData + QStringLiteral("/Trash/files/shot.png"))
                        : Trash::MoveResult::failed());
         QCOMPARE(readAll(original), moves ? QByteArray() : contents(6));
         QCOMPARE(entries(workFolder()), QStringList());
-    }
-
-    void restoreRemovesOnlyItsOwnInfo()
-    {
-        // A mount's .Trash-<uid> keeps "files" and "info" side by side.
-        const QString trash = m_dir->filePath(QStringLiteral("mnt/.Trash-%1").arg(::getuid()));
-        const QString trashed = trash + QStringLiteral("/files/b.png-0002");
-        const QString info = trash + QStringLiteral("/info/b.png-0002.trashinfo");
-        const QString other = trash + QStringLiteral("/info/b.png.trashinfo");
-        QVERIFY(write(trashed, contents(8)) && write(info, "[Trash Info]\nPath=b.png\n") && write(other, "keep"));
-        QVERIFY(m_trash.restore(trashed, picture(QStringLiteral("b.png"))));
-        QCOMPARE(readAll(picture(QStringLiteral("b.png"))), contents(8));
-        QVERIFY(!QFileInfo::exists(info) && QFileInfo::exists(other));
-        // A file outside any trash leaves a look-alike "info" folder next to it alone.
-        const QString loose = m_dir->filePath(QStringLiteral("loose/"));
-        QVERIFY(write(loose + "c.png", contents(9)) && write(loose + "info/c.png.trashinfo", "keep"));
-        QVERIFY(m_trash.restore(loose + "c.png", picture(QStringLiteral("c.png"))));
-        QVERIFY(QFileInfo::exists(loose + "info/c.png.trashinfo"));
     }
 };
 
