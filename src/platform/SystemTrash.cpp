@@ -29,6 +29,8 @@ const QByteArray infoGroup = QByteArrayLiteral("[Trash Info]");
 
 // Names tried for one file: its own, then "-0001" to "-9999" appended.
 constexpr int nameAttempts = 10000;
+// More than any description holds; a larger file is not read further.
+constexpr qint64 infoReadLimit = 64 * 1024;
 
 QByteArray native(const QString &path) { return QFile::encodeName(path); }
 
@@ -174,6 +176,51 @@ std::optional<Entry> entryOf(const QString &trashedPath)
     return Entry{trash + u'/' + infoFolder + u'/' + trashed.fileName() + infoSuffix, top};
 }
 
+std::optional<QByteArray> pathValue(const QByteArray &description)
+{
+    bool inGroup = false;
+    for (QByteArray line : description.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.startsWith('[')) {
+            inGroup = line.trimmed() == infoGroup;
+            continue;
+        }
+        const qsizetype equals = line.indexOf('=');
+        if (!inGroup || equals < 0 || line.left(equals).trimmed() != "Path")
+            continue;
+        QByteArray value = line.mid(equals + 1);
+        while (value.startsWith(' '))
+            value.remove(0, 1);
+        return value;
+    }
+    return std::nullopt;
+}
+
+// Whether the entry's description names `originalPath` as the origin, read both as the
+// Trash's URL escaping asks and as the raw path earlier versions wrote. With no description
+// at all nothing says otherwise.
+bool describesOrigin(const Entry &entry, const QString &originalPath)
+{
+    QFile file(entry.infoPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return !occupied(native(entry.infoPath));
+    const std::optional<QByteArray> value = pathValue(file.read(infoReadLimit));
+    if (!value)
+        return false;
+    const QString origin = resolvedPlace(originalPath);
+    for (const QByteArray &bytes : {QByteArray::fromPercentEncoding(*value), *value}) {
+        const QString recorded = QFile::decodeName(bytes);
+        if (recorded.isEmpty())
+            continue;
+        const QString path = QDir::isAbsolutePath(recorded) ? recorded : entry.topFolder + u'/' + recorded;
+        if (resolvedPlace(path) == origin)
+            return true;
+    }
+    qCWarning(lcTrash) << entry.infoPath << "describes another file than" << originalPath;
+    return false;
+}
+
 } // namespace
 
 Trash::MoveResult SystemTrash::moveToTrash(const QString &path)
@@ -277,6 +324,8 @@ bool SystemTrash::restore(const QString &trashedPath, const QString &originalPat
     if (!QFileInfo(trashedPath).isAbsolute() || !QFileInfo(originalPath).isAbsolute())
         return false;
     const std::optional<Entry> entry = entryOf(trashedPath);
+    if (entry && !describesOrigin(*entry, originalPath))
+        return false;
     if (!renameWithoutReplacing(trashedPath, originalPath))
         return false;
     // Without its file the description would show a phantom entry in the Trash.

@@ -23,6 +23,9 @@ public:
 
     MoveResult moveToTrash(const QString &path) override;
 
+    // Also refuses when the trashed file's description says it came from elsewhere: the name
+    // in the Trash was then reused for another file. Descriptions with the path escaped as in
+    // URLs and with the raw path (written by earlier versions) are both understood.
     bool restore(const QString &trashedPath, const QString &originalPath) override;
     bool exists(const QString &path) const override;
 

@@ -30,7 +30,8 @@ public:
 
     // Moves a trashed file back to `originalPath` and forgets its Trash entry. Never replaces
     // anything: false, with both files left as they are, when something already occupies
-    // `originalPath`, and false when the move fails for any other reason.
+    // `originalPath` or the Trash says the file at `trashedPath` came from elsewhere, and false
+    // when the move fails for any other reason.
     virtual bool restore(const QString &trashedPath, const QString &originalPath) = 0;
 
     // Whether anything at all occupies `path`: a file, a folder, even a dangling symbolic link.

@@ -262,6 +262,57 @@ private slots:
                  QStringList());
     }
 
+    void restoreReadsEitherForm_data()
+    {
+        QTest::addColumn<QString>("trash");
+        QTest::addColumn<QString>("folder"); // where the file came from
+        QTest::addColumn<QByteArray>("info"); // its description; empty: none
+        QTest::addColumn<bool>("restores");
+        const QString home = QStringLiteral("home/.local/share/Trash");
+        const QString mount = QStringLiteral("mnt/.Trash-") + uid;
+        const QByteArray group = "[Trash Info]\nDeletionDate=2024-05-01T10:00:00\nPath=";
+        QTest::newRow("escaped, absolute")
+            << home << QStringLiteral("home/Shots dir") << group + "$DIR/home/Shots%20dir/" + awkwardNameEscaped << true;
+        // Earlier versions wrote the raw path, whose "%20" must not be decoded to a space.
+        QTest::newRow("raw, absolute")
+            << home << QStringLiteral("home/Shots dir") << group + "$DIR/home/Shots dir/" + awkwardName.toUtf8() << true;
+        QTest::newRow("raw, absolute, in a mount trash")
+            << mount << QStringLiteral("mnt/Shots dir") << group + "$DIR/mnt/Shots dir/" + awkwardName.toUtf8() << true;
+        QTest::newRow("escaped, relative to the mount")
+            << mount << QStringLiteral("mnt/Shots dir") << group + "Shots%20dir/" + awkwardNameEscaped << true;
+        QTest::newRow("escaped, relative to the mount's shared trash")
+            << QStringLiteral("mnt/.Trash/") + uid << QStringLiteral("mnt/Shots dir")
+            << group + "Shots%20dir/" + awkwardNameEscaped << true;
+        QTest::newRow("no description") << home << QStringLiteral("home/Shots dir") << QByteArray() << true;
+        // The name in the Trash was reused for another file since.
+        QTest::newRow("another file's")
+            << home << QStringLiteral("home/Shots dir") << group + "$DIR/home/Shots%20dir/other.png" << false;
+        QTest::newRow("Path outside its group")
+            << home << QStringLiteral("home/Shots dir")
+            << "[Other]\nPath=$DIR/home/Shots%20dir/" + awkwardNameEscaped + "\n[Trash Info]\n" << false;
+    }
+
+    void restoreReadsEitherForm()
+    {
+        QFETCH(QString, trash);
+        QFETCH(QString, folder);
+        QFETCH(QByteArray, info);
+        QFETCH(bool, restores);
+        const QString trashed = dir(trash) + QStringLiteral("/files/") + awkwardName;
+        const QString infoPath = dir(trash) + QStringLiteral("/info/") + awkwardName + QStringLiteral(".trashinfo");
+        const QString neighbour = dir(trash) + QStringLiteral("/info/b.png.trashinfo");
+        const QString original = dir(folder) + u'/' + awkwardName;
+        QVERIFY(QDir().mkpath(dir(folder)));
+        QVERIFY(write(trashed, contents(4)) && write(neighbour, "keep"));
+        if (!info.isEmpty())
+            QVERIFY(write(infoPath, withDir(info)));
+        QCOMPARE(m_trash.restore(trashed, original), restores);
+        QCOMPARE(readAll(restores ? original : trashed), contents(4));
+        QCOMPARE(QFileInfo::exists(original), restores);
+        QCOMPARE(QFileInfo::exists(infoPath), !restores && !info.isEmpty());
+        QCOMPARE(readAll(neighbour), QByteArray("keep"));
+    }
+
     void looseFileRestoresWithoutTouchingLookAlikes()
     {
         const QString loose = dir(QStringLiteral("loose/"));
