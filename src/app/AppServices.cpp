@@ -1,5 +1,7 @@
 #include "app/AppServices.h"
 
+#include "core/AppIdentity.h"
+
 #include "platform/Accessibility.h"
 #include "platform/ColorScheme.h"
 #include "platform/LaunchAtLogin.h"
@@ -32,9 +34,7 @@ AppServices &AppServices::operator=(AppServices &&) noexcept = default;
 QString AppServices::textCacheDirectory(bool demo)
 {
     const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    const QString suite = demo ? QStringLiteral("app.vellum.demo")
-                               : QStringLiteral("app.vellum.screenshots");
-    return QDir(dataHome).filePath(suite + QStringLiteral("/ScreenshotText-v1"));
+    return QDir(dataHome).filePath(AppIdentity::id(demo) + QStringLiteral("/ScreenshotText-v1"));
 }
 
 AppServices AppServices::system(bool demo)

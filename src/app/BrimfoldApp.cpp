@@ -1,5 +1,7 @@
 #include "app/BrimfoldApp.h"
 
+#include "core/AppIdentity.h"
+
 #include "app/AppDelegate.h"
 #include "app/LaunchOptions.h"
 #include "app/QuitSignals.h"
@@ -92,7 +94,7 @@ int BrimfoldApp::main(int argc, char **argv)
     QApplication app(argc, argv);
     SymbolIcons::preload();
     QApplication::setApplicationName(QStringLiteral("Brimfold"));
-    QApplication::setDesktopFileName(QStringLiteral("app.vellum.screenshots"));
+    QApplication::setDesktopFileName(AppIdentity::applicationId());
     // Closing the settings or feedback window never quits; "Quit Brimfold" does.
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -1,5 +1,7 @@
 #include "app/SingleInstance.h"
 
+#include "core/AppIdentity.h"
+
 #include <QDir>
 #include <QFile>
 #include <QLoggingCategory>
@@ -42,5 +44,5 @@ SingleInstance::Outcome SingleInstance::acquire(bool demo, const QString &lockDi
 QString SingleInstance::defaultLockDirectory()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
-        + QStringLiteral("/app.vellum.screenshots");
+        + QLatin1Char('/') + AppIdentity::applicationId();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/AppIdentity.h"
+
 #include <QString>
 
 // Whether the desktop starts Brimfold when the user logs in.
@@ -24,7 +26,7 @@ protected:
 class XdgAutostart final : public LaunchAtLogin
 {
 public:
-    static QString entryName() { return QStringLiteral("app.vellum.screenshots.desktop"); }
+    static QString entryName() { return AppIdentity::desktopEntry(); }
     // $XDG_CONFIG_HOME/autostart.
     static QString defaultFolder();
 

@@ -1,5 +1,7 @@
 #include "platform/ReopenChannel.h"
 
+#include "core/AppIdentity.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -12,7 +14,7 @@ Q_LOGGING_CATEGORY(lcReopen, "brimfold.reopen", QtCriticalMsg)
 
 namespace {
 const QString kPath = QStringLiteral("/app/vellum/screenshots");
-const QString kInterface = QStringLiteral("app.vellum.screenshots");
+const QString kInterface = AppIdentity::applicationId();
 const QString kMember = QStringLiteral("reopenGallery");
 } // namespace
 
@@ -32,7 +34,7 @@ ReopenChannel::~ReopenChannel()
 
 QString ReopenChannel::serviceName()
 {
-    return QStringLiteral("app.vellum.screenshots");
+    return AppIdentity::applicationId();
 }
 
 bool ReopenChannel::listen()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/AppIdentity.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -26,8 +28,8 @@
 class SettingsStore final
 {
 public:
-    static QString normalSuite() { return QStringLiteral("app.vellum.screenshots"); }
-    static QString demoSuite() { return QStringLiteral("app.vellum.demo"); }
+    static QString normalSuite() { return AppIdentity::applicationId(); }
+    static QString demoSuite() { return AppIdentity::demoId(); }
 
     // The store of `suite` in the user's configuration folder; nullptr when the suite's
     // folder cannot be created (or the suite name is not a plain folder name).

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+// The names the program is known by on the desktop: its settings and data folders, its bus
+// name, its desktop entry. A demo copy uses its own, so it never touches the user's files.
+namespace AppIdentity {
+
+inline QString applicationId() { return QStringLiteral("app.vellum.screenshots"); }
+inline QString demoId() { return QStringLiteral("app.vellum.demo"); }
+inline QString id(bool demo) { return demo ? demoId() : applicationId(); }
+// The desktop entry's file name: launcher, autostart entry.
+inline QString desktopEntry() { return applicationId() + QStringLiteral(".desktop"); }
+
+} // namespace AppIdentity
