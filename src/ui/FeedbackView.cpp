@@ -5,13 +5,15 @@
 #include "settings/ReleaseInfo.h"
 #include "ui/BrimfoldDesign.h"
 #include "ui/BrimfoldMark.h"
-#include "ui/FeedbackCategoryPicker.h"
 #include "ui/FeedbackDetailsEditor.h"
-#include "ui/FeedbackToggle.h"
 #include "ui/GalleryButton.h"
+#include "ui/SegmentedControl.h"
+#include "ui/SettingsRow.h"
+#include "ui/SettingsSwitch.h"
 
 #include <QApplication>
 #include <QEvent>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -29,6 +31,7 @@ constexpr int kHeaderSpacing = 12;
 constexpr int kTitleSpacing = 4;
 constexpr int kMarkSize = 44;
 constexpr int kButtonHeight = 32;
+constexpr int kSwitchTitleGap = 10;
 constexpr QSize kWindowSize(560, 520);
 
 QFont titleFont()
@@ -69,25 +72,38 @@ FeedbackView::FeedbackView(Clipboard &clipboard, UrlOpener &urls,
     header->addLayout(titles, 1);
     stack->addLayout(header);
 
-    m_picker = new FeedbackCategoryPicker(categories(), this);
-    m_picker->setAccessibleName(tr("Feedback"));
+    m_picker = new SegmentedControl(categories(), tr("Feedback"), this);
+    m_picker->setCurrentIndex(0);
+    // Across the window: the two choices share its width.
+    m_picker->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     stack->addWidget(m_picker);
 
     m_details = new FeedbackDetailsEditor(this);
     m_details->editor()->setAccessibleName(tr("Feedback details"));
     stack->addWidget(m_details, 1);
 
-    // The toggle with the line it would add beneath it, lined up with the toggle's title.
-    auto *system = new QVBoxLayout;
-    system->setSpacing(2);
-    m_includeSystem = new FeedbackToggle(tr("Include system version and architecture"), this);
+    // The switch beside its title, with the line it would add beneath the title. A click on
+    // the title toggles it too.
+    const QString includeTitle = tr("Include system version and architecture");
+    auto *systemRow = new SettingsRow(this);
+    systemRow->setMinimumHeight(0);
+    systemRow->content()->setContentsMargins(0, 0, 0, 0);
+    auto *system = new QGridLayout;
+    // The switch keeps room for its focus ring on both sides; the gap counts from the track.
+    system->setHorizontalSpacing(kSwitchTitleGap - SettingsSwitch::focusRim);
+    system->setVerticalSpacing(0);
+    m_includeSystem = new SettingsSwitch(includeTitle, systemRow);
     m_includeSystem->setChecked(true);
-    system->addWidget(m_includeSystem, 0, Qt::AlignLeft);
+    system->addWidget(m_includeSystem, 0, 0);
+    system->addWidget(makeLabel(includeTitle, 13, QFont::Normal, Tone::primary), 0, 1,
+                      Qt::AlignVCenter);
     m_systemLine = makeLabel(systemLine(), 11.5, QFont::Normal, Tone::secondary);
-    m_systemLine->setContentsMargins(FeedbackToggle::titleOffset(), 0, 0, 0);
     m_systemLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    system->addWidget(m_systemLine);
-    stack->addLayout(system);
+    system->addWidget(m_systemLine, 1, 1);
+    system->setColumnStretch(1, 1);
+    systemRow->content()->addLayout(system);
+    systemRow->setActivator(m_includeSystem);
+    stack->addWidget(systemRow);
 
     m_privacy = makeLabel(tr("No screenshots, filenames, folder paths, or logs are attached "
                              "automatically."),
@@ -125,8 +141,7 @@ FeedbackView::FeedbackView(Clipboard &clipboard, UrlOpener &urls,
     }
     stack->addLayout(bottom);
 
-    connect(m_picker, &FeedbackCategoryPicker::currentIndexChanged, this,
-            &FeedbackView::updatePlaceholder);
+    connect(m_picker, &SegmentedControl::activated, this, &FeedbackView::updatePlaceholder);
     connect(m_details, &FeedbackDetailsEditor::textChanged, this, &FeedbackView::updateEnabled);
     connect(m_includeSystem, &QAbstractButton::toggled, m_systemLine, &QWidget::setVisible);
     connect(m_copy, &QAbstractButton::clicked, this, &FeedbackView::copyFeedback);
@@ -141,6 +156,8 @@ FeedbackView::FeedbackView(Clipboard &clipboard, UrlOpener &urls,
     });
 
     setFocusProxy(m_details->editor());
+    // The window opens ready for typing, not on the first category.
+    m_details->editor()->setFocus();
     updatePlaceholder();
     updateEnabled();
     applyPalette();
@@ -158,7 +175,7 @@ QString FeedbackView::systemLine()
 
 QString FeedbackView::category() const
 {
-    return m_picker->currentTitle();
+    return categories().value(m_picker->currentIndex());
 }
 
 QString FeedbackView::details() const

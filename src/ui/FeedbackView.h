@@ -10,12 +10,12 @@
 #include <optional>
 
 class Clipboard;
-class FeedbackCategoryPicker;
 class FeedbackDetailsEditor;
 class GalleryButton;
 class QAbstractButton;
 class QLabel;
 class QPlainTextEdit;
+class SegmentedControl;
 class UrlOpener;
 
 // The beta-feedback window's content. The user picks a category, writes what happened and
@@ -46,7 +46,7 @@ public:
     // The outcome of the last copy or draft; none until the first.
     const std::optional<QString> &status() const { return m_status; }
 
-    FeedbackCategoryPicker *categoryPicker() const { return m_picker; }
+    SegmentedControl *categoryPicker() const { return m_picker; }
     QPlainTextEdit *detailsEditor() const;
     QLabel *placeholderLabel() const;
     QAbstractButton *systemToggle() const { return m_includeSystem; }
@@ -83,7 +83,7 @@ private:
     ReleaseConfiguration m_configuration;
     std::optional<QString> m_status;
 
-    FeedbackCategoryPicker *m_picker = nullptr;
+    SegmentedControl *m_picker = nullptr;
     FeedbackDetailsEditor *m_details = nullptr;
     QAbstractButton *m_includeSystem = nullptr;
     QLabel *m_systemLine = nullptr;

@@ -122,6 +122,31 @@ void GalleryButton::leaveEvent(QEvent *event)
     QAbstractButton::leaveEvent(event);
 }
 
+void GalleryButton::paintProminentFill(QPainter &painter, const QPainterPath &shape, bool down,
+                                       bool hovered)
+{
+    const QRectF bounds = shape.boundingRect();
+    QLinearGradient gradient(bounds.topLeft(), bounds.bottomLeft());
+    QColor top = BrimfoldDesign::accent().lighter(118);
+    QColor bottom = BrimfoldDesign::accent().darker(108);
+    if (down) {
+        top = top.darker(110);
+        bottom = bottom.darker(110);
+    } else if (hovered) {
+        top = top.lighter(106);
+        bottom = bottom.lighter(106);
+    }
+    gradient.setColorAt(0, top);
+    gradient.setColorAt(1, bottom);
+    painter.fillPath(shape, gradient);
+    // A soft inner top light keeps the fill from looking flat.
+    painter.save();
+    painter.setPen(QPen(QColor(255, 255, 255, 60), 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(shape);
+    painter.restore();
+}
+
 void GalleryButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
@@ -151,22 +176,7 @@ void GalleryButton::paintEvent(QPaintEvent *)
         const qreal radius = m_kind == Kind::capsule ? bounds.height() / 2 : kButtonRadius;
         QPainterPath shape;
         shape.addRoundedRect(bounds, radius, radius);
-        QLinearGradient gradient(bounds.topLeft(), bounds.bottomLeft());
-        QColor top = accent.lighter(118);
-        QColor bottom = accent.darker(108);
-        if (isDown()) {
-            top = top.darker(110);
-            bottom = bottom.darker(110);
-        } else if (m_hovered) {
-            top = top.lighter(106);
-            bottom = bottom.lighter(106);
-        }
-        gradient.setColorAt(0, top);
-        gradient.setColorAt(1, bottom);
-        painter.fillPath(shape, gradient);
-        // A soft inner top light keeps the fill from looking flat.
-        painter.setPen(QPen(QColor(255, 255, 255, 60), 1));
-        painter.drawPath(shape);
+        paintProminentFill(painter, shape, isDown(), m_hovered);
         ink = Qt::white;
         break;
     }

@@ -6,6 +6,9 @@
 
 #include <optional>
 
+class QPainter;
+class QPainterPath;
+
 // The gallery's text buttons, drawn in the house style rather than the desktop's:
 // - plain: accent-coloured text on nothing ("Reconnect", "Undo", "Retry", "Clear search");
 // - soft: primary text on a faint rounded tint ("Copy text");
@@ -38,6 +41,12 @@ public:
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
+
+    // The prominent fill: the accent gradient down `shape` with a faint light rim, a shade
+    // darker while pressed and lighter under the pointer. The settings window's prominent
+    // buttons are filled with it too, so the two windows' main actions look alike.
+    static void paintProminentFill(QPainter &painter, const QPainterPath &shape, bool down,
+                                   bool hovered);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -89,7 +89,8 @@ SegmentedControl::SegmentedControl(const QStringList &titles, const QString &acc
         auto *segment = new Segment(title, this);
         m_group->addButton(segment, int(m_segments.size()));
         m_segments.append(segment);
-        row->addWidget(segment);
+        // Equal stretch: given more width than it asks for, the segments share it evenly.
+        row->addWidget(segment, 1);
     }
     connect(m_group, &QButtonGroup::idClicked, this, &SegmentedControl::activated);
 }

@@ -1,10 +1,10 @@
 #include "ui/SettingsButton.h"
 
 #include "ui/BrimfoldDesign.h"
+#include "ui/GalleryButton.h"
 #include "ui/SettingsStyle.h"
 
 #include <QFontMetrics>
-#include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -61,21 +61,7 @@ void SettingsButton::paintEvent(QPaintEvent *)
         break;
     }
     case Kind::prominent: {
-        QLinearGradient fill(bounds.topLeft(), bounds.bottomLeft());
-        QColor top = BrimfoldDesign::accent().lighter(118);
-        QColor bottom = BrimfoldDesign::accent().darker(108);
-        if (isDown()) {
-            top = top.darker(110);
-            bottom = bottom.darker(110);
-        } else if (hovered) {
-            top = top.lighter(106);
-            bottom = bottom.lighter(106);
-        }
-        fill.setColorAt(0, top);
-        fill.setColorAt(1, bottom);
-        painter.fillPath(shape, fill);
-        painter.setPen(QPen(QColor(255, 255, 255, 60), 1));
-        painter.drawPath(shape);
+        GalleryButton::paintProminentFill(painter, shape, isDown(), hovered);
         ink = Qt::white;
         break;
     }

@@ -5,10 +5,11 @@
 #include "settings/ReleaseInfo.h"
 #include "ui/AppearancePalette.h"
 #include "ui/BrimfoldDesign.h"
-#include "ui/FeedbackCategoryPicker.h"
 #include "ui/FeedbackView.h"
+#include "ui/SegmentedControl.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QSysInfo>
@@ -99,6 +100,8 @@ void TestFeedbackView::startsEmpty()
     QCOMPARE(w.view.status(), std::nullopt);
     QVERIFY(!w.view.statusLabel()->isVisible());
     QCOMPARE(w.view.detailsEditor()->accessibleName(), QStringLiteral("Feedback details"));
+    QVERIFY(QTest::qWaitForWindowActive(&w.view));
+    QCOMPARE(QApplication::focusWidget(), w.view.detailsEditor());
     QCOMPARE(w.view.privacyNote()->text(),
              QStringLiteral("No screenshots, filenames, folder paths, or logs are attached "
                             "automatically."));
@@ -109,19 +112,24 @@ void TestFeedbackView::report_data()
     QTest::addColumn<int>("category");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("includeSystem");
+    // Where the system line is turned off: the switch, or the title beside it.
+    QTest::addColumn<bool>("byTitle");
     QTest::addColumn<QString>("expected");
 
     QTest::newRow("problem, system line")
-        << 0 << QStringLiteral("Gallery froze.") << true
+        << 0 << QStringLiteral("Gallery froze.") << true << false
         << header(kProblem) + QStringLiteral("Gallery froze.\n\n") + systemLine();
     QTest::newRow("system line off: ends with the details")
-        << 0 << QStringLiteral("Gallery froze.") << false
+        << 0 << QStringLiteral("Gallery froze.") << false << false
+        << header(kProblem) + QStringLiteral("Gallery froze.");
+    QTest::newRow("system line off by its title")
+        << 0 << QStringLiteral("Gallery froze.") << false << true
         << header(kProblem) + QStringLiteral("Gallery froze.");
     QTest::newRow("trimmed at both ends, inner lines kept")
-        << 1 << QStringLiteral(" \n\t Bigger tiles.\n\nAnd a dark mode. \n\n ") << false
+        << 1 << QStringLiteral(" \n\t Bigger tiles.\n\nAnd a dark mode. \n\n ") << false << false
         << header(kImprovement) + QStringLiteral("Bigger tiles.\n\nAnd a dark mode.");
     QTest::newRow("improvement, system line")
-        << 1 << QStringLiteral("Bigger tiles.\n") << true
+        << 1 << QStringLiteral("Bigger tiles.\n") << true << false
         << header(kImprovement) + QStringLiteral("Bigger tiles.\n\n") + systemLine();
 }
 
@@ -130,13 +138,24 @@ void TestFeedbackView::report()
     QFETCH(int, category);
     QFETCH(QString, typed);
     QFETCH(bool, includeSystem);
+    QFETCH(bool, byTitle);
     QFETCH(QString, expected);
 
     Window w;
     w.view.categoryPicker()->segment(category)->click();
     w.type(typed);
+    QWidget *target = w.view.systemToggle();
+    if (byTitle) {
+        const QString title = w.view.systemToggle()->accessibleName();
+        QCOMPARE(title, QStringLiteral("Include system version and architecture"));
+        const auto labels = w.view.findChildren<QLabel *>();
+        const auto found = std::find_if(labels.begin(), labels.end(),
+                                        [&](const QLabel *label) { return label->text() == title; });
+        QVERIFY(found != labels.end());
+        target = *found;
+    }
     if (!includeSystem)
-        QTest::mouseClick(w.view.systemToggle(), Qt::LeftButton);
+        QTest::mouseClick(target, Qt::LeftButton);
     QCOMPARE(w.view.includeSystem(), includeSystem);
     // The line under the toggle is shown exactly while it goes into the report.
     QCOMPARE(w.view.systemLineLabel()->isVisible(), includeSystem);
@@ -207,14 +226,19 @@ void TestFeedbackView::placeholderFollowsCategoryWhileEmpty()
 void TestFeedbackView::arrowKeysMoveTheCategory()
 {
     Window w;
-    FeedbackCategoryPicker *picker = w.view.categoryPicker();
-    QTest::keyClick(picker, Qt::Key_Right);
+    QVERIFY(QTest::qWaitForWindowActive(&w.view));
+    SegmentedControl *picker = w.view.categoryPicker();
+    picker->segment(0)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
     QCOMPARE(w.view.category(), kImprovement);
     QVERIFY(picker->segment(1)->isChecked());
     QVERIFY(!picker->segment(0)->isChecked());
-    QTest::keyClick(picker, Qt::Key_Right);
+    // The placeholder follows a choice made with the keys as it does a click.
+    QCOMPARE(w.view.placeholderLabel()->text(),
+             QStringLiteral("What would make your screenshot workflow easier?"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
     QCOMPARE(w.view.category(), kImprovement);
-    QTest::keyClick(picker, Qt::Key_Left);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
     QCOMPARE(w.view.category(), kProblem);
 }
 

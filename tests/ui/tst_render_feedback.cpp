@@ -6,8 +6,8 @@
 #include "platform/UrlOpener.h"
 #include "settings/ReleaseConfiguration.h"
 #include "ui/AppearancePalette.h"
-#include "ui/FeedbackCategoryPicker.h"
 #include "ui/FeedbackView.h"
+#include "ui/SegmentedControl.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -70,7 +70,7 @@ void TestRenderFeedback::render()
     dark.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dark));
     dark.setPalette(AppearancePalette::dark());
-    dark.categoryPicker()->setCurrentIndex(1);
+    dark.categoryPicker()->segment(1)->click();
     save(dark, "feedback-dark");
 }
 
