@@ -1,0 +1,115 @@
+#include "platform/PngImage.h"
+
+#include "platform/AreaDownscaler.h"
+
+#include <QLoggingCategory>
+
+#include <png.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcPng, "brimfold.images", QtCriticalMsg)
+
+// Everything a decode holds. It lives outside the function that libpng's errors jump back to,
+// so nothing with a destructor is skipped by the jump.
+struct Decode
+{
+    QIODevice *device = nullptr;
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    std::unique_ptr<AreaDownscaler> downscaler;
+    std::vector<png_byte> pixels; // one row, or every row of an interlaced file
+    std::vector<png_bytep> rows;
+
+    ~Decode() { png_destroy_read_struct(&png, &info, nullptr); }
+};
+
+void readBytes(png_structp png, png_bytep data, size_t length)
+{
+    auto *device = static_cast<QIODevice *>(png_get_io_ptr(png));
+    if (device->read(reinterpret_cast<char *>(data), qint64(length)) != qint64(length))
+        png_error(png, "the file ends early");
+}
+
+[[noreturn]] void fail(png_structp png, png_const_charp message)
+{
+    qCDebug(lcPng) << "cannot decode PNG:" << message;
+    png_longjmp(png, 1);
+}
+
+void ignoreWarning(png_structp, png_const_charp) {}
+
+bool decodeInto(Decode &d, QSize target, qint64 maxBytes)
+{
+    d.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, fail, ignoreWarning);
+    if (!d.png)
+        return false;
+    d.info = png_create_info_struct(d.png);
+    if (!d.info)
+        return false;
+    if (setjmp(png_jmpbuf(d.png)))
+        return false;
+    png_set_read_fn(d.png, d.device, readBytes);
+    png_read_info(d.png, d.info);
+
+    // Eight bits a channel whatever was stored: palettes to RGB, low-depth grey widened,
+    // transparency keys to alpha, 16-bit channels scaled down.
+    png_set_expand(d.png);
+    png_set_scale_16(d.png);
+    const int passes = png_set_interlace_handling(d.png);
+    png_read_update_info(d.png, d.info);
+
+    const png_uint_32 width = png_get_image_width(d.png, d.info);
+    const png_uint_32 height = png_get_image_height(d.png, d.info);
+    const int channels = png_get_channels(d.png, d.info);
+    const size_t rowBytes = png_get_rowbytes(d.png, d.info);
+    if (rowBytes != size_t(width) * size_t(channels))
+        return false;
+    // PNG sides are below 2^31, so they fit an int.
+    const QSize source{int(width), int(height)};
+    const qint64 heldRows = passes > 1 ? qint64(height) : 1;
+    const qint64 bytes = qint64(rowBytes) * heldRows + AreaDownscaler::workingBytes(target, channels)
+                         + qint64(target.width()) * target.height() * 4;
+    if (maxBytes > 0 && bytes > maxBytes) {
+        qCDebug(lcPng) << "refusing to decode" << source << "to" << target;
+        return false;
+    }
+    d.downscaler = std::make_unique<AreaDownscaler>(source, target, channels);
+    if (!d.downscaler->isValid())
+        return false;
+
+    if (passes == 1) {
+        d.pixels.resize(rowBytes);
+        for (png_uint_32 y = 0; y < height; ++y) {
+            png_read_row(d.png, d.pixels.data(), nullptr);
+            d.downscaler->addRow(d.pixels.data());
+        }
+    } else {
+        d.pixels.resize(rowBytes * height);
+        d.rows.resize(height);
+        for (png_uint_32 y = 0; y < height; ++y)
+            d.rows[y] = d.pixels.data() + size_t(y) * rowBytes;
+        png_read_image(d.png, d.rows.data());
+        for (png_uint_32 y = 0; y < height; ++y)
+            d.downscaler->addRow(d.rows[y]);
+    }
+    return true;
+}
+
+} // namespace
+
+namespace PngImage {
+
+std::optional<QImage> decodeScaled(QIODevice &device, QSize target, qint64 maxBytes)
+{
+    Decode decode;
+    decode.device = &device;
+    if (!decodeInto(decode, target, maxBytes))
+        return std::nullopt;
+    return decode.downscaler->result();
+}
+
+} // namespace PngImage
