@@ -122,7 +122,7 @@ struct Library final
             std::make_unique<InstantRecognizer>());
         model = std::make_unique<LibraryModel>(preferences, std::move(services));
         actions = std::make_unique<GalleryActions>(*model, share);
-        model->connect(QUrl::fromLocalFile(folder));
+        model->connectFolder(QUrl::fromLocalFile(folder));
         while (model->isScanning() || model->items().size() < count || model->textIndex().isRunning())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         // Results arrive on the main thread: keep its events flowing while they come.

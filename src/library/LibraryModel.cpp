@@ -55,10 +55,10 @@ LibraryModel::LibraryModel(Preferences &preferences, Services services, QObject 
 
     m_toastTimer.setSingleShot(true);
     m_toastTimer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&m_toastTimer, &QTimer::timeout, this, [this] { toastExpired(); });
+    connect(&m_toastTimer, &QTimer::timeout, this, [this] { toastExpired(); });
 
     // Queued: the setting's writer finishes before the rescan starts.
-    QObject::connect(&m_preferences, &Preferences::includeAllImagesChanged, this,
+    connect(&m_preferences, &Preferences::includeAllImagesChanged, this,
                      [this] { refresh(false); }, Qt::QueuedConnection);
 }
 
@@ -189,7 +189,7 @@ void LibraryModel::start()
         if (const auto resolved = FolderBookmark::resolve(*bookmark))
             location = QUrl::fromLocalFile(*resolved);
     }
-    connect(location);
+    connectFolder(location);
 }
 
 void LibraryModel::chooseFolder()
@@ -210,11 +210,11 @@ void LibraryModel::chooseFolder()
         // A bookmark that cannot be made is simply not stored.
         if (const auto bookmark = FolderBookmark::create(*folderPath))
             self->m_preferences.defaults().setData(QLatin1String(Preferences::folderBookmarkKey), *bookmark);
-        self->connect(QUrl::fromLocalFile(*folderPath));
+        self->connectFolder(QUrl::fromLocalFile(*folderPath));
     });
 }
 
-void LibraryModel::connect(const QUrl &url)
+void LibraryModel::connectFolder(const QUrl &url)
 {
     ++m_generation;
     cancelTextWork();

@@ -131,7 +131,7 @@ public:
     // Lets the user pick the folder, then connects it.
     void chooseFolder();
     // Connects the folder at `url` (a local file URL) and starts its first scan.
-    void connect(const QUrl &url);
+    void connectFolder(const QUrl &url);
     // Rescans the connected folder; a request during a scan becomes one follow-up scan.
     void refresh(bool isInitial = false);
 

@@ -238,7 +238,6 @@ ScreenshotScanner::Result ScreenshotScanner::scan(const QString &folder, bool in
                                                   const ImageServices &images)
 {
     Result result;
-    const qint64 maximumPixels = ImageServices::maximumPixelCount();
 
     // Resolve the folder once: its entries are then canonical as folder + "/" + name, since
     // only regular files that are no symbolic links are kept.
@@ -384,15 +383,11 @@ ScreenshotScanner::Result ScreenshotScanner::scan(const QString &folder, bool in
             }
         }
 
+        // Any pixel count is listed: a scrolling capture too large to decode in full still
+        // gets its thumbnail, text and PNG copy from decodes that never hold it whole.
         const std::optional<QSize> size = images.pixelSize(path);
         if (!size || size->isEmpty()) {
             qCDebug(lcScanner) << "no image size, skipped" << path;
-            continue;
-        }
-        // A header claiming more pixels than any decode may allocate (a decompression bomb, or
-        // a file no view could ever show) is skipped like an undecodable one.
-        if (qint64(size->width()) * size->height() > maximumPixels) {
-            qCDebug(lcScanner) << "image too large, skipped" << path << *size;
             continue;
         }
         result.screenshots.append(Screenshot::withResolvedPath(

@@ -6,7 +6,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 
-#include <limits>
+#include <algorithm>
 
 std::optional<QByteArray> ImageServices::encodePng(const QImage &image)
 {
@@ -23,12 +23,9 @@ std::optional<QByteArray> ImageServices::encodePng(const QImage &image)
     return bytes;
 }
 
-qint64 ImageServices::maximumPixelCount()
+qint64 ImageServices::allocationLimitBytes()
 {
-    const qint64 megabytes = QImageReader::allocationLimit();
-    if (megabytes <= 0)
-        return std::numeric_limits<qint64>::max();
-    return megabytes * 1024 * 1024 / 4; // 32 bits a pixel
+    return qint64(std::max(0, QImageReader::allocationLimit())) * 1024 * 1024;
 }
 
 void ImageServices::applyAllocationLimit()

@@ -2,6 +2,8 @@
 
 #include "platform/HeifImage.h"
 #include "platform/ImageFileProbe.h"
+#include "platform/JpegImage.h"
+#include "platform/PngImage.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -18,16 +20,20 @@ Q_LOGGING_CATEGORY(lcImages, "brimfold.images", QtCriticalMsg)
 // Qt converts to 32-bit pixels for nearly every format it reads, so that is what a decode costs.
 constexpr qint64 bytesPerPixel = 4;
 
-// Qt's decode limit in bytes; 0 when decoding is unlimited.
 qint64 allocationLimitBytes()
 {
-    return qint64(QImageReader::allocationLimit()) * 1024 * 1024;
+    return ImageServices::allocationLimitBytes();
 }
 
-bool withinAllocationLimit(QSize size)
+bool withinAllocationLimit(qint64 bytes)
 {
     const qint64 limit = allocationLimitBytes();
-    return limit == 0 || qint64(size.width()) * size.height() * bytesPerPixel <= limit;
+    return limit == 0 || bytes <= limit;
+}
+
+qint64 decodedBytes(QSize size)
+{
+    return qint64(size.width()) * size.height() * bytesPerPixel;
 }
 
 // Longer side at most maxSide, aspect kept, never enlarged. The bound is square, so it is the
@@ -71,6 +77,7 @@ public:
     }
 
     ImageFileKind kind() const { return *m_kind; }
+    QFile &file() { return *m_file; }
 
     // A reader restricted to the family the content announced, upright output.
     std::unique_ptr<QImageReader> reader()
@@ -87,6 +94,16 @@ private:
     std::unique_ptr<QFile> m_file;
     std::optional<ImageFileKind> m_kind;
 };
+
+// What libjpeg holds besides the output: a progressive file keeps every coefficient of the
+// image until its last scan, whatever size it is decoded to. Leaves the file at position 0.
+std::optional<qint64> jpegBufferBytes(QFile &file)
+{
+    const std::optional<qint64> bytes = JpegImage::wholeImageBytes(file);
+    if (!file.seek(0))
+        return std::nullopt;
+    return bytes;
+}
 
 std::optional<QImage> read(QImageReader &reader, const QString &path)
 {
@@ -132,11 +149,18 @@ std::optional<QImage> SystemImageServices::decodeFirstImage(const QString &path)
         return std::nullopt;
     if (image->kind() == ImageFileKind::heif)
         return HeifImage::decode(path, allocationLimitBytes());
+    qint64 extraBytes = 0;
+    if (image->kind() == ImageFileKind::jpeg) {
+        const std::optional<qint64> buffer = jpegBufferBytes(image->file());
+        if (!buffer)
+            return std::nullopt;
+        extraBytes = *buffer;
+    }
     const auto reader = image->reader();
     const QSize size = reader->size();
     if (size.width() <= 0 || size.height() <= 0)
         return std::nullopt;
-    if (!withinAllocationLimit(size)) {
+    if (!withinAllocationLimit(decodedBytes(size) + extraBytes)) {
         qCDebug(lcImages) << "refusing to decode" << path << size;
         return std::nullopt;
     }
@@ -157,21 +181,35 @@ std::optional<QImage> SystemImageServices::downscaledImage(const QString &path, 
         return scaledWithin(*full, maxPixelSize);
     }
 
+    qint64 extraBytes = 0;
+    if (image->kind() == ImageFileKind::jpeg) {
+        const std::optional<qint64> buffer = jpegBufferBytes(image->file());
+        if (!buffer)
+            return std::nullopt;
+        extraBytes = *buffer;
+    }
     const auto reader = image->reader();
     const QSize stored = reader->size();
     if (stored.width() <= 0 || stored.height() <= 0)
         return std::nullopt;
     const QSize target = boundedSize(stored, maxPixelSize);
 
-    // JPEG and PNG decode straight to the smaller size; the others decode in full first.
-    const bool decodesScaled = (image->kind() == ImageFileKind::jpeg || image->kind() == ImageFileKind::png)
-                               && reader->supportsOption(QImageIOHandler::ScaledSize);
-    QSize decodedSize = stored;
-    if (decodesScaled && target != stored) {
-        reader->setScaledSize(target); // stored coordinates: the orientation is applied afterwards
-        decodedSize = image->kind() == ImageFileKind::jpeg ? jpegIntermediateSize(stored, target) : target;
+    // Any PNG is shrunk row by row: Qt's reader would decode grey, palette and 16-bit files in
+    // full first. Qt reads no orientation from PNG, so there is none to apply here either.
+    if (image->kind() == ImageFileKind::png && target != stored) {
+        if (!image->file().seek(0))
+            return std::nullopt;
+        return PngImage::decodeScaled(image->file(), target, allocationLimitBytes());
     }
-    if (!withinAllocationLimit(decodedSize)) {
+
+    // JPEG decodes straight to the smaller size; TIFF and WebP decode in full first.
+    QSize decodedSize = stored;
+    if (image->kind() == ImageFileKind::jpeg && target != stored
+        && reader->supportsOption(QImageIOHandler::ScaledSize)) {
+        reader->setScaledSize(target); // stored coordinates: the orientation is applied afterwards
+        decodedSize = jpegIntermediateSize(stored, target);
+    }
+    if (!withinAllocationLimit(decodedBytes(decodedSize) + extraBytes)) {
         qCDebug(lcImages) << "refusing to decode" << path << stored << "for" << maxPixelSize;
         return std::nullopt;
     }

@@ -187,7 +187,7 @@ struct Fixture final
 
     void connectFolder(const QString &path = {})
     {
-        model->connect(QUrl::fromLocalFile(path.isEmpty() ? folder : path));
+        model->connectFolder(QUrl::fromLocalFile(path.isEmpty() ? folder : path));
     }
 
     // Writes the screenshots, connects and waits until scanned and read; false on failure.

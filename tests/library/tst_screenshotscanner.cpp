@@ -1,4 +1,5 @@
 #include "SystemImages.h"
+#include "TallCapture.h"
 #include "library/ScreenshotScanner.h"
 
 #include "platform/ScreenshotMarker.h"
@@ -319,17 +320,20 @@ private slots:
         QVERIFY(images.reads.isEmpty());
     }
 
-    void imagesTooLargeToDecodeAreSkipped()
+    void largeCapturesAreListed()
     {
+        // A scrolling capture holds far more pixels than a full decode may allocate; it is listed
+        // like any other screenshot, and so is whatever size a header claims.
         QTemporaryDir dir;
-        QVERIFY(TestSupport::writeFile(dir.filePath("Screenshot big.png"), pngBytes()));
-        const auto huge = scan(dir.path(), CountingImages(QSize(20000, 20000)));
-        QVERIFY(huge.ok());
-        QVERIFY(huge.screenshots.isEmpty());
-        const auto wide = scan(dir.path(), CountingImages(QSize(11520, 2160)));
-        QCOMPARE(wide.screenshots.size(), 1);
-        QCOMPARE(wide.screenshots.first().dimensions(), QStringLiteral("11520 \u00D7 2160"));
+        QVERIFY(TestSupport::writeFile(dir.filePath("Screenshot long.png"), tallCapturePng()));
+        const auto listed = scan(dir.path(), CountingImages());
+        QCOMPARE(listed.screenshots.size(), 1);
+        QCOMPARE(listed.screenshots.first().dimensions(), QStringLiteral("2560 \u00D7 40000"));
+        const auto claimed = scan(dir.path(), CountingImages(QSize(20000, 20000)));
+        QCOMPARE(claimed.screenshots.size(), 1);
+        QCOMPARE(claimed.screenshots.first().dimensions(), QStringLiteral("20000 \u00D7 20000"));
     }
+
 };
 
 QTEST_GUILESS_MAIN(TestScreenshotScanner)

@@ -62,7 +62,7 @@ private Q_SLOTS:
         services.textWorker = std::make_unique<ScreenshotTextWorker>(
             root.filePath(QStringLiteral("TextCache")), std::make_unique<FakeRecognizer>());
         LibraryModel model(preferences, std::move(services));
-        model.connect(QUrl::fromLocalFile(folder));
+        model.connectFolder(QUrl::fromLocalFile(folder));
         QTRY_COMPARE_WITH_TIMEOUT(model.items().size(), 2, 10000);
 
         for (const QString &path : {png, jpeg}) {

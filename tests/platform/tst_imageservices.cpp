@@ -1,19 +1,27 @@
 #include "SystemImages.h"
 #include "platform/ImageServices.h"
 
+#include "TallCapture.h"
 #include "TestSupport.h"
 
 #include <QBuffer>
 #include <QDir>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
 #include <libheif/heif.h>
+#include <png.h>
 
+#include <cstdlib>
+#include <vector>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -93,6 +101,69 @@ QByteArray encode(const QImage &image, const char *format,
 }
 
 const QStringList allFormats{"png", "jpeg", "tiff", "webp", "heic"};
+
+QByteArray progressiveJpeg(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    return writer.write(image) ? bytes : QByteArray();
+}
+
+// An Adam7-interlaced RGBA PNG, which Qt does not write.
+QByteArray interlacedPng(const QImage &source)
+{
+    const QImage image = source.convertToFormat(QImage::Format_RGBA8888);
+    std::vector<png_bytep> rows;
+    for (int y = 0; y < image.height(); ++y)
+        rows.push_back(const_cast<png_bytep>(image.constScanLine(y)));
+    QByteArray bytes;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return {};
+    }
+    png_set_write_fn(
+        png, &bytes,
+        [](png_structp p, png_bytep data, size_t length) {
+            static_cast<QByteArray *>(png_get_io_ptr(p))->append(reinterpret_cast<const char *>(data), qsizetype(length));
+        },
+        [](png_structp) {});
+    png_set_IHDR(png, info, png_uint_32(image.width()), png_uint_32(image.height()), 8, PNG_COLOR_TYPE_RGB_ALPHA,
+                 PNG_INTERLACE_ADAM7, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    png_write_image(png, rows.data());
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return bytes;
+}
+
+// Mean difference per channel, premultiplied, of two images of one size.
+double meanDifference(const QImage &a, const QImage &b)
+{
+    const QImage x = a.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage y = b.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    double total = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        for (int column = 0; column < x.width(); ++column) {
+            const QRgb p = x.pixel(column, row);
+            const QRgb q = y.pixel(column, row);
+            total += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q))
+                     + std::abs(qBlue(p) - qBlue(q)) + std::abs(qAlpha(p) - qAlpha(q));
+        }
+    }
+    return total / (4.0 * x.width() * x.height());
+}
+
+qint64 peakResidentMegabytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
 
 // A well-formed PNG whose header announces a huge image but which carries almost no pixel data.
 QByteArray hugePng(quint32 side)
@@ -260,6 +331,99 @@ private slots:
         QVERIFY(!path.isEmpty());
         QCOMPARE(m_images.pixelSize(path).value_or(QSize()), header);
         QVERIFY(!m_images.decodeFirstImage(path) && !m_images.downscaledImage(path, 256));
+    }
+
+    // Every kind of PNG is shrunk row by row; the result matches shrinking Qt's full decode.
+    void pngOfEveryKindShrinks_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("maxPixelSize");
+        // Blue with a red square, a white bar and a half-transparent green block on the right.
+        QImage image(400, 100, QImage::Format_ARGB32);
+        image.fill(QColor(20, 40, 220));
+        QPainter painter(&image);
+        painter.fillRect(QRect(0, 0, 40, 40), QColor(220, 20, 20));
+        painter.fillRect(QRect(0, 60, 400, 12), Qt::white);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillRect(QRect(300, 0, 100, 100), QColor(0, 200, 0, 100));
+        painter.end();
+        const QList<std::pair<const char *, QImage::Format>> kinds = {
+            {"1-bit", QImage::Format_Mono},          {"palette", QImage::Format_Indexed8},
+            {"grey", QImage::Format_Grayscale8},     {"16-bit grey", QImage::Format_Grayscale16},
+            {"RGB", QImage::Format_RGB32},           {"RGBA", QImage::Format_ARGB32},
+            {"16-bit RGBA", QImage::Format_RGBA64},
+        };
+        for (const auto &[kind, format] : kinds) {
+            const QByteArray bytes = encode(image.convertToFormat(format), "png");
+            QTest::addRow("%s, a quarter", kind) << bytes << 100;
+            QTest::addRow("%s, uneven", kind) << bytes << 150;
+        }
+        QTest::newRow("interlaced, a quarter") << interlacedPng(image) << 100;
+        QTest::newRow("interlaced, uneven") << interlacedPng(image) << 150;
+    }
+
+    void pngOfEveryKindShrinks()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, maxPixelSize);
+        const QString path = write(QStringLiteral("kind.png"), bytes);
+        const std::optional<QImage> full = m_images.decodeFirstImage(path);
+        const std::optional<QImage> small = m_images.downscaledImage(path, maxPixelSize);
+        QVERIFY(full && small);
+        const QSize expected = QSize(400, 100).scaled(maxPixelSize, maxPixelSize, Qt::KeepAspectRatio);
+        QCOMPARE(small->size(), expected);
+        const QImage reference = full->convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                                     .scaled(expected, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const double difference = meanDifference(*small, reference);
+        QVERIFY2(difference < 2.0, qPrintable(QString::number(difference)));
+    }
+
+    void tallCaptureShrinksWithoutBeingHeldWhole_data()
+    {
+        QTest::addColumn<int>("maxPixelSize");
+        QTest::addColumn<QSize>("expected");
+        QTest::newRow("text recognition") << 4096 << QSize(262, 4096);
+        QTest::newRow("thumbnail") << 400 << QSize(25, 400);
+    }
+
+    void tallCaptureShrinksWithoutBeingHeldWhole()
+    {
+        QFETCH(int, maxPixelSize);
+        QFETCH(QSize, expected);
+        const QString path = m_dir.filePath(QStringLiteral("Screenshot long.png"));
+        if (!QFile::exists(path))
+            QVERIFY(TestSupport::writeFile(path, tallCapturePng()));
+        QCOMPARE(m_images.pixelSize(path).value_or(QSize()), QSize(2560, 40000));
+        // Its 410 MB at full size are beyond the limit: a full decode is the one thing that fails.
+        QVERIFY(!m_images.decodeFirstImage(path));
+
+        const qint64 peakBefore = peakResidentMegabytes();
+        const std::optional<QImage> small = m_images.downscaledImage(path, maxPixelSize);
+        const qint64 peakAfter = peakResidentMegabytes();
+        QVERIFY(small);
+        QCOMPARE(small->size(), expected);
+        const auto dark = [&](double fraction) {
+            return qGray(small->pixel(small->width() / 2, int(fraction * small->height()))) < 60;
+        };
+        QVERIFY(dark(0.05) && !dark(0.5) && dark(0.775) && !dark(0.9));
+        // Far less than the capture's full size came into memory.
+        QVERIFY2(peakAfter - peakBefore < 64, qPrintable(QStringLiteral("%1 MB").arg(peakAfter - peakBefore)));
+    }
+
+    void progressiveJpegIsShrunkOnlyWithinTheLimit()
+    {
+        // A progressive JPEG holds every coefficient of the image until its last scan, whatever
+        // size it is decoded to; a sequential one is decoded a few lines at a time.
+        const QImage image = markedImage(QSize(1200, 1200), 600);
+        const QString sequential = write(QStringLiteral("sequential.jpg"), encode(image, "jpeg"));
+        const QString progressive = write(QStringLiteral("progressive.jpg"), progressiveJpeg(image));
+        QVERIFY(m_images.downscaledImage(progressive, 100));
+
+        const auto restore = qScopeGuard([] { ImageServices::applyAllocationLimit(); });
+        QImageReader::setAllocationLimit(1); // MB; its coefficients take 2.9
+        QCOMPARE(m_images.downscaledImage(sequential, 100).value_or(QImage()).size(), QSize(100, 100));
+        QVERIFY(!m_images.downscaledImage(progressive, 100));
+        QVERIFY(m_images.pixelSize(progressive));
     }
 
     void onlyRegularFilesAreOpened()
