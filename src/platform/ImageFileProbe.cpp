@@ -1,5 +1,8 @@
 #include "platform/ImageFileProbe.h"
 
+#include "platform/ImageServices.h"
+#include "platform/JpegImage.h"
+
 #include <QtEndian>
 
 #include <libheif/heif.h>
@@ -8,8 +11,8 @@
 
 namespace {
 
-// How far from the end a closing marker (PNG IEND, JPEG EOI) is looked for before anything
-// more expensive is tried; covers the usual trailing padding and metadata.
+// How far from the end a JPEG's end-of-image marker is looked for before anything more
+// expensive is tried; covers the usual trailing padding and metadata.
 constexpr qint64 tailWindow = 64 * 1024;
 constexpr qint64 streamChunk = 256 * 1024;
 
@@ -27,12 +30,30 @@ const uchar *bytes(const QByteArray &data, qsizetype offset = 0)
 
 bool pngComplete(QFile &file)
 {
-    // A zero-length IEND chunk with its fixed CRC closes every PNG.
+    // Every PNG closes with a zero-length IEND chunk with a fixed CRC. Most files end right
+    // there; otherwise walk the chunks, since whatever follows IEND (an appended archive, an
+    // editor's trailer) is no part of the image and does not stop it decoding.
     static constexpr char iend[] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', char(0xAE), 0x42, 0x60, char(0x82)};
     const qint64 size = file.size();
-    const qint64 start = std::max<qint64>(8, size - tailWindow);
-    const QByteArray tail = readAt(file, start, size - start);
-    return tail.lastIndexOf(QByteArrayView(iend, sizeof iend)) >= 0;
+    if (readAt(file, size - qint64(sizeof iend), sizeof iend) == QByteArrayView(iend, sizeof iend))
+        return true;
+    // A chunk is its length, type, data and CRC; one that runs past the end means the file was
+    // cut off before the decoder's last chunk, which Qt's reader then refuses.
+    for (qint64 position = 8; position + 12 <= size;) {
+        const QByteArray header = readAt(file, position, 8);
+        if (header.size() < 8)
+            return false;
+        const quint32 length = qFromBigEndian<quint32>(bytes(header));
+        if (length > 0x7FFFFFFFu)
+            return false;
+        const qint64 next = position + 12 + qint64(length);
+        if (next > size)
+            return false;
+        if (header.mid(4, 4) == "IEND")
+            return true;
+        position = next;
+    }
+    return false;
 }
 
 // Walks the marker segments up to the first start of scan and returns where its entropy-coded
@@ -98,7 +119,12 @@ bool jpegComplete(QFile &file)
         return true;
     // Something large follows the image (an appended video, a second picture): look through the
     // scan data itself. Only such files pay for reading everything.
-    return containsEndOfImage(file, *scanStart, std::min(size, tailStart + 1));
+    if (containsEndOfImage(file, *scanStart, std::min(size, tailStart + 1)))
+        return true;
+    // No end marker at all. Some writers leave it out, and decoders do without it; what counts
+    // is whether every line decodes from the data present, which a file still being written
+    // fails.
+    return file.seek(0) && JpegImage::decodesCompletely(file, ImageServices::allocationLimitBytes());
 }
 
 bool webpComplete(QFile &file)

@@ -7,15 +7,17 @@
 // The container families the program decodes, told apart by their leading bytes.
 enum class ImageFileKind { png, jpeg, tiff, webp, heif };
 
-// Cheap structural checks on an open image file: which family it belongs to by content (never by
-// its name), and whether everything the structure announces is actually present. Reads only the
-// header, the last few kilobytes and, for TIFF, the first directory; never decodes pixels.
+// Checks on an open image file: which family it belongs to by content (never by its name), and
+// whether the image it holds is all there. Structural and cheap for the usual file (the header,
+// the last few kilobytes, PNG chunk headers, TIFF's first directory); only a JPEG without its end
+// marker is decoded, at an eighth of its size, to see whether every line is present.
 namespace ImageFileProbe {
 
 // The family of the file by its content; none for anything unknown.
 std::optional<ImageFileKind> kindOf(QFile &file);
 
-// Whether the file is complete for its family (not cut off while being written or copied).
+// Whether the file holds its whole image (is not cut off while being written or copied).
+// Anything after the image is ignored.
 bool isComplete(QFile &file, ImageFileKind kind);
 
 // Both at once: the family of a complete file, none otherwise. Leaves the file at position 0.

@@ -9,7 +9,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QBuffer>
 #include <QImage>
+#include <QImageWriter>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -334,6 +336,41 @@ private slots:
         QCOMPARE(claimed.screenshots.first().dimensions(), QStringLiteral("20000 \u00D7 20000"));
     }
 
+    void filesAreListedWhenTheirImageIsWhole_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("listed");
+        // Stripes, so that the image data spreads over the file.
+        QImage image(240, 120, QImage::Format_RGB32);
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                image.setPixel(x, y, (x / 3 + y / 5) % 2 ? qRgb(250, 250, 245) : qRgb(30, 60, 200));
+        }
+        const QByteArray png = ImageServices::encodePng(image).value_or(QByteArray());
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter(&buffer, "jpeg").write(image);
+        QTest::newRow("png with data after its end") << "Screenshot a.png" << png + QByteArray(100 * 1024, 'z') << true;
+        QTest::newRow("jpeg without its end marker") << "Screenshot b.jpg" << jpeg.chopped(2) << true;
+        // Still being written: not ready yet.
+        QTest::newRow("png cut short") << "Screenshot c.png" << png.left(png.size() / 2) << false;
+        QTest::newRow("jpeg cut short") << "Screenshot d.jpg" << jpeg.left(jpeg.size() / 2) << false;
+    }
+    void filesAreListedWhenTheirImageIsWhole()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, listed);
+        QTemporaryDir dir;
+        QVERIFY(TestSupport::writeFile(dir.filePath(name), bytes));
+        const auto result = scan(dir.path(), CountingImages());
+        QVERIFY(result.ok());
+        QCOMPARE(names(result.screenshots), listed ? QStringList(name) : QStringList());
+        if (listed)
+            QCOMPARE(result.screenshots.first().dimensions(), QStringLiteral("240 \u00D7 120"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestScreenshotScanner)

@@ -333,6 +333,40 @@ private slots:
         QVERIFY(!m_images.decodeFirstImage(path) && !m_images.downscaledImage(path, 256));
     }
 
+    void imageDataDecidesCompleteness_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("whole");
+        const QImage image = TestSupport::drawTextImage(QSize(320, 200), {QStringLiteral("Whole or not")});
+        const QByteArray png = encode(image, "png");
+        const QByteArray jpeg = encode(image, "jpeg");
+        const QByteArray progressive = progressiveJpeg(image);
+        const QByteArray trailer(100 * 1024, 'z'); // farther than any look at the last bytes reaches
+        // What follows the image, or a missing closing marker, does not stop it decoding.
+        QTest::newRow("png, data after its end") << "trailer.png" << png + trailer << true;
+        QTest::newRow("jpeg, end marker missing") << "open.jpg" << jpeg.chopped(2) << true;
+        QTest::newRow("progressive jpeg, end marker missing") << "open-p.jpg" << progressive.chopped(2) << true;
+        // Image data that is not all there, as while a file is still being written.
+        QTest::newRow("png, end chunk missing") << "no-end.png" << png.chopped(12) << false;
+        QTest::newRow("png, cut in its data") << "cut.png" << png.left(png.size() * 3 / 4) << false;
+        QTest::newRow("jpeg, last data missing") << "cut.jpg" << jpeg.chopped(2 + 16) << false;
+        QTest::newRow("progressive jpeg, last scan cut") << "cut-p.jpg" << progressive.chopped(2 + 16) << false;
+        QTest::newRow("progressive jpeg, cut in half") << "half-p.jpg" << progressive.left(progressive.size() / 2) << false;
+    }
+
+    void imageDataDecidesCompleteness()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, whole);
+        const QString path = write(name, bytes);
+        QCOMPARE(m_images.pixelSize(path).value_or(QSize()), whole ? QSize(320, 200) : QSize());
+        const auto sizeOf = [](const std::optional<QImage> &image) { return image ? image->size() : QSize(); };
+        QCOMPARE(sizeOf(m_images.decodeFirstImage(path)), whole ? QSize(320, 200) : QSize());
+        QCOMPARE(sizeOf(m_images.downscaledImage(path, 100)), whole ? QSize(100, 62) : QSize());
+    }
+
     // Every kind of PNG is shrunk row by row; the result matches shrinking Qt's full decode.
     void pngOfEveryKindShrinks_data()
     {
