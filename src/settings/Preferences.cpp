@@ -8,12 +8,6 @@
 
 Q_LOGGING_CATEGORY(lcPreferences, "brimfold.settings", QtCriticalMsg)
 
-QString Preferences::suiteForArguments(const QStringList &arguments)
-{
-    return arguments.contains(QStringLiteral("--demo")) ? SettingsStore::demoSuite()
-                                                        : SettingsStore::normalSuite();
-}
-
 Preferences::Preferences(SettingsStore &defaults, const ScreenshotLocation &location,
                          QObject *parent)
     : QObject(parent)

@@ -55,10 +55,6 @@ public:
     static constexpr const char *libraryStateKey = "libraryState";
     static constexpr const char *folderBookmarkKey = "folderBookmark";
 
-    // The store's suite for a process started with `arguments`: the demo suite under
-    // "--demo", which keeps a demonstration away from the user's own settings.
-    static QString suiteForArguments(const QStringList &arguments);
-
     // Reads every field from `defaults`; `location` supplies the suggested folder.
     // `defaults` must outlive this object.
     explicit Preferences(SettingsStore &defaults, const ScreenshotLocation &location,
