@@ -32,4 +32,8 @@ public:
     virtual TextResult recognize(const QString &imagePath,
                                  const TextRecognitionCapabilities &capabilities,
                                  std::stop_token stop = {}) = 0;
+
+    // Lets go of whatever the next call can rebuild (an engine, its models), so that an idle
+    // program holds little memory. Called on the same thread as the other operations.
+    virtual void releaseResources() {}
 };

@@ -1,5 +1,7 @@
 #include "text/TesseractRecognizer.h"
 
+#include "text/TextImagePreparation.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -31,11 +33,33 @@ struct Language
 constexpr std::array<Language, 2> kLanguages{{{u"en-US", "eng"}, {u"ar-SA", "ara"}}};
 
 constexpr int kMaxPixelSize = 4096;
-constexpr int kSourceResolution = 72;
+
+// Part of the identifier: raised whenever a change here can change the text of an image, so
+// that text cached under an earlier configuration is read again.
+constexpr auto kRevision = "v3";
 
 QString languageFile(const QString &folder, const QString &code)
 {
     return folder + QLatin1Char('/') + code + QLatin1String(".traineddata");
+}
+
+QStringList allCodes()
+{
+    QStringList codes;
+    for (const Language &language : kLanguages)
+        codes.append(QString::fromLatin1(language.code));
+    return codes;
+}
+
+// Ours among the language files of a folder, in our priority order.
+QStringList installedCodes(const QString &folder)
+{
+    QStringList codes;
+    for (const QString &code : allCodes()) {
+        if (QFileInfo(languageFile(folder, code)).isFile())
+            codes.append(code);
+    }
+    return codes;
 }
 
 // The engine codes for the given tags, in our priority order; unknown tags are ignored.
@@ -47,27 +71,6 @@ QStringList codesForTags(const QStringList &tags)
             codes.append(QString::fromLatin1(language.code));
     }
     return codes;
-}
-
-// The engine reads 8-bit grey. Transparent pixels are laid on white first, or they would turn
-// black and hide dark text. Composited by hand: painting would honour the image's device pixel
-// ratio (Qt gives files named "name@2x.png" a ratio of 2) and shrink the picture.
-QImage engineImage(const QImage &image)
-{
-    if (!image.hasAlphaChannel())
-        return image.convertToFormat(QImage::Format_Grayscale8);
-    QImage flat = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    if (flat.isNull())
-        return flat;
-    for (int y = 0; y < flat.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(flat.scanLine(y));
-        for (int x = 0; x < flat.width(); ++x) {
-            const QRgb pixel = line[x];
-            const int white = 255 - qAlpha(pixel);
-            line[x] = qRgb(qRed(pixel) + white, qGreen(pixel) + white, qBlue(pixel) + white);
-        }
-    }
-    return flat.convertToFormat(QImage::Format_Grayscale8);
 }
 
 bool stopRequested(void *token, int /*words*/)
@@ -105,9 +108,10 @@ QString cleanedLine(const char *utf8)
 } // namespace
 
 TesseractRecognizer::TesseractRecognizer(QString languageDataFolder, const ImageServices &images,
-                                         std::chrono::milliseconds imageDeadline)
-    : m_languageDataFolder(languageDataFolder.isEmpty() ? defaultLanguageDataFolder()
-                                                        : QDir::cleanPath(languageDataFolder))
+                                         std::chrono::milliseconds imageDeadline,
+                                         QStringList fallbackFolders)
+    : m_requestedFolder(languageDataFolder.isEmpty() ? QString() : QDir::cleanPath(languageDataFolder))
+    , m_fallbackFolders(std::move(fallbackFolders))
     , m_images(images)
     , m_imageDeadline(imageDeadline)
 {
@@ -115,54 +119,104 @@ TesseractRecognizer::TesseractRecognizer(QString languageDataFolder, const Image
 
 TesseractRecognizer::~TesseractRecognizer() = default;
 
-QString TesseractRecognizer::defaultLanguageDataFolder()
+QStringList TesseractRecognizer::distributionLanguageFolders()
 {
-    // The same rule the engine applies when given no folder.
-    const QString prefix = qEnvironmentVariable("TESSDATA_PREFIX");
-    if (!prefix.isEmpty())
-        return QDir::cleanPath(prefix);
-    return QStringLiteral("/usr/share/tesseract-ocr/5/tessdata");
+    return {QStringLiteral("/usr/share/tesseract-ocr/5/tessdata"),
+            QStringLiteral("/usr/share/tesseract-ocr/4.00/tessdata"), QStringLiteral("/usr/share/tessdata"),
+            QStringLiteral("/usr/local/share/tessdata")};
+}
+
+std::unique_ptr<tesseract::TessBaseAPI> TesseractRecognizer::startedEngine(const QByteArray &folder,
+                                                                            const QStringList &codes)
+{
+    auto engine = std::make_unique<tesseract::TessBaseAPI>();
+    // The engine's own messages would go to standard error; the program writes no log.
+    engine->SetVariable("debug_file", "/dev/null");
+    const QByteArray languages = codes.join(QLatin1Char('+')).toUtf8();
+    // No folder: the engine's own search.
+    if (engine->Init(folder.isEmpty() ? nullptr : folder.constData(), languages.constData(),
+                     tesseract::OEM_LSTM_ONLY)
+        != 0) {
+        qCDebug(lcTesseract) << "engine did not start with" << codes << "from"
+                             << (folder.isEmpty() ? QByteArray("its default folder") : folder);
+        return nullptr;
+    }
+    engine->SetPageSegMode(tesseract::PSM_AUTO);
+    return engine;
+}
+
+void TesseractRecognizer::adopt(std::unique_ptr<tesseract::TessBaseAPI> engine, const QStringList &codes)
+{
+    std::vector<std::string> loaded;
+    engine->GetLoadedLanguagesAsVector(&loaded);
+    m_loadedCodes.clear();
+    for (const std::string &code : loaded)
+        m_loadedCodes.append(QString::fromStdString(code));
+    m_engineCodes = codes;
+    m_engine = std::move(engine);
+    m_engineThread = std::this_thread::get_id();
+}
+
+QString TesseractRecognizer::findLanguageFolder()
+{
+    if (!m_requestedFolder.isEmpty())
+        return m_requestedFolder;
+
+    // The engine's own search knows $TESSDATA_PREFIX and the folder this build of it uses.
+    // Its first language must load, the others are skipped when missing: so try each in turn
+    // as the first. The engine that started is kept for the first recognition.
+    const QStringList codes = allCodes();
+    for (qsizetype first = 0; first < codes.size(); ++first) {
+        const QStringList tried = codes.mid(first);
+        if (auto engine = startedEngine({}, tried)) {
+            const QString folder = QDir::cleanPath(QFile::decodeName(engine->GetDatapath()));
+            adopt(std::move(engine), tried);
+            return folder;
+        }
+    }
+    // Other distributions put the data elsewhere than where this build of the engine looks.
+    for (const QString &folder : m_fallbackFolders) {
+        if (!installedCodes(folder).isEmpty())
+            return QDir::cleanPath(folder);
+    }
+    return {};
 }
 
 std::optional<QStringList> TesseractRecognizer::ensureEngine(const QStringList &codes)
 {
-    if (m_engine && m_engineCodes == codes) {
+    if (m_engine && (m_engineCodes == codes || m_loadedCodes == codes)) {
         Q_ASSERT(m_engineThread == std::this_thread::get_id());
         return m_loadedCodes;
     }
     m_engine.reset();
     m_engineCodes.clear();
     m_loadedCodes.clear();
-
-    auto engine = std::make_unique<tesseract::TessBaseAPI>();
-    // The engine's own messages would go to standard error; the program writes no log.
-    engine->SetVariable("debug_file", "/dev/null");
-    const QByteArray folder = QFile::encodeName(m_languageDataFolder);
-    const QByteArray languages = codes.join(QLatin1Char('+')).toUtf8();
-    if (engine->Init(folder.constData(), languages.constData(), tesseract::OEM_LSTM_ONLY) != 0) {
-        qCDebug(lcTesseract) << "engine did not start with" << codes << "from" << m_languageDataFolder;
+    if (m_languageDataFolder.isEmpty() || codes.isEmpty())
         return std::nullopt;
-    }
-    engine->SetPageSegMode(tesseract::PSM_AUTO);
-
-    std::vector<std::string> loaded;
-    engine->GetLoadedLanguagesAsVector(&loaded);
-    for (const std::string &code : loaded)
-        m_loadedCodes.append(QString::fromStdString(code));
-    m_engineCodes = codes;
-    m_engine = std::move(engine);
-    m_engineThread = std::this_thread::get_id();
+    auto engine = startedEngine(QFile::encodeName(m_languageDataFolder), codes);
+    if (!engine)
+        return std::nullopt;
+    adopt(std::move(engine), codes);
     return m_loadedCodes;
+}
+
+void TesseractRecognizer::releaseResources()
+{
+    if (!m_engine)
+        return;
+    Q_ASSERT(m_engineThread == std::this_thread::get_id());
+    m_engine.reset();
+    m_engineCodes.clear();
+    m_loadedCodes.clear();
+    // Dictionaries outlive their engine in a process-wide cache; nothing else uses them.
+    tesseract::TessBaseAPI::ClearPersistentCache();
 }
 
 ScreenshotTextRecognizing::CapabilitiesResult TesseractRecognizer::capabilities()
 {
-    QStringList installed;
-    for (const Language &language : kLanguages) {
-        const QString code = QString::fromLatin1(language.code);
-        if (QFileInfo(languageFile(m_languageDataFolder, code)).isFile())
-            installed.append(code);
-    }
+    if (m_languageDataFolder.isEmpty())
+        m_languageDataFolder = findLanguageFolder();
+    const QStringList installed = m_languageDataFolder.isEmpty() ? QStringList() : installedCodes(m_languageDataFolder);
 
     // Ask the engine what it actually loads: a damaged file is skipped, not reported.
     QStringList loaded;
@@ -189,7 +243,7 @@ ScreenshotTextRecognizing::CapabilitiesResult TesseractRecognizer::capabilities(
     result.languages = tags;
     result.identifier = QLatin1String("tesseract-") + QString::fromLatin1(tesseract::TessBaseAPI::Version())
         + QLatin1Char('-') + QString::fromLatin1(hash.result().toHex().left(16)) + QLatin1Char('-')
-        + tags.join(QLatin1Char(',')) + QLatin1String("-v2");
+        + tags.join(QLatin1Char(',')) + QLatin1Char('-') + QLatin1String(kRevision);
     return result;
 }
 
@@ -199,12 +253,22 @@ ScreenshotTextRecognizing::TextResult TesseractRecognizer::recognize(
     if (stop.stop_requested())
         return TextRecognitionError::cancelled;
 
+    // Without language data there is nothing the engine could read with: say so before the
+    // image costs a decode.
+    const QStringList codes = codesForTags(capabilities.languages);
+    if (codes.isEmpty())
+        return TextRecognitionError::engineFailure;
+    if (m_languageDataFolder.isEmpty())
+        m_languageDataFolder = findLanguageFolder();
+    if (!ensureEngine(codes))
+        return TextRecognitionError::engineFailure;
+
     QImage image;
     {
         const std::optional<QImage> decoded = m_images.downscaledImage(imagePath, kMaxPixelSize);
         if (!decoded || decoded->isNull())
             return TextRecognitionError::unreadableImage;
-        image = engineImage(*decoded);
+        image = TextImagePreparation::prepared(*decoded, kMaxPixelSize);
     }
     if (image.isNull())
         return TextRecognitionError::unreadableImage;
@@ -212,19 +276,15 @@ ScreenshotTextRecognizing::TextResult TesseractRecognizer::recognize(
     if (stop.stop_requested())
         return TextRecognitionError::cancelled;
 
-    // Without language data there is nothing the engine could read with.
-    const QStringList codes = codesForTags(capabilities.languages);
-    if (codes.isEmpty() || !ensureEngine(codes))
-        return TextRecognitionError::engineFailure;
-
     // OpenMP inside the engine makes it several times slower on few cores; the setting is per
     // thread, and this is the thread the engine runs on.
     omp_set_max_active_levels(0);
 
     tesseract::TessBaseAPI &engine = *m_engine;
+    // No resolution hint: the engine then estimates it from the size of the text, which reads
+    // more than any fixed value across 1x and 2x screens.
     engine.SetImage(image.constBits(), image.width(), image.height(), 1,
                     static_cast<int>(image.bytesPerLine()));
-    engine.SetSourceResolution(kSourceResolution);
 
     tesseract::ETEXT_DESC monitor;
     monitor.cancel = &stopRequested;

@@ -1,11 +1,14 @@
+#include "FakeImages.h"
 #include "SystemImages.h"
 #include "TestSupport.h"
 
 #include "platform/ImageServices.h"
+#include "text/ScreenshotTextSearch.h"
 #include "text/TesseractRecognizer.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QPainter>
 #include <QRandomGenerator>
@@ -84,9 +87,17 @@ private slots:
     void undecodableFilesFail_data();
     void undecodableFilesFail();
     void languageFolderDecidesCapabilities();
+    void defaultSearchFollowsTheEnginesOwnFolder();
+    void distributionFoldersAreTheFallback();
+    void noLanguageDataFailsBeforeAnyDecode_data();
+    void noLanguageDataFailsBeforeAnyDecode();
+    void linesOnColouredAndDarkBandsAreRead();
+    void releasedEngineStartsAgainOnTheNextImage();
     void stopBeforeReadingCancelsAndEngineStaysUsable();
 
 private:
+    // The installed English data, found through the engine's own search.
+    QString englishData() const { return m_recognizer->languageDataFolder() + QStringLiteral("/eng.traineddata"); }
     QString write(const QString &name, const QImage &image)
     {
         const QString path = m_dir.filePath(name);
@@ -203,28 +214,151 @@ void TestTesseractRecognizer::undecodableFilesFail()
 
 void TestTesseractRecognizer::languageFolderDecidesCapabilities()
 {
-    const QString english = TesseractRecognizer::defaultLanguageDataFolder() + QStringLiteral("/eng.traineddata");
+    const QString english = englishData();
     QTemporaryDir folder;
     QVERIFY(QFile::link(english, folder.filePath(QStringLiteral("eng.traineddata"))));
     TesseractRecognizer recognizer(folder.path(), systemImages());
     const auto capabilities = std::get<TextRecognitionCapabilities>(recognizer.capabilities());
     QFile file(english);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    // The identifier follows the engine version and the data's content, so the cache does too.
+    // The identifier follows the engine version, the data's content and the way images are
+    // prepared, so the cache does too.
     const QByteArray digest = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex().left(16);
     QCOMPARE(capabilities.languages, QStringList{QStringLiteral("en-US")});
-    QCOMPARE(capabilities.identifier, u"tesseract-"_qs + tesseract::TessBaseAPI::Version() + '-' + digest + "-en-US-v2");
+    QCOMPARE(capabilities.identifier, u"tesseract-"_qs + tesseract::TessBaseAPI::Version() + '-' + digest + "-en-US-v3");
     QCOMPARE(capabilities.description(),
              QStringLiteral(u"English \u00B7 Arabic recognition isn\u2019t installed on this system"));
     // Recognition follows the folder, too.
     const QString path = write(QStringLiteral("english.png"), textImage({"English only"}));
     QCOMPARE(recognizer.recognize(path, capabilities), ScreenshotTextRecognizing::TextResult(u"English only"_qs));
-    // Nothing to read with: an engine failure, not an unreadable image or empty text.
-    QVERIFY(QFile::remove(folder.filePath(QStringLiteral("eng.traineddata"))));
-    TesseractRecognizer empty(folder.path(), systemImages());
-    const auto none = std::get<TextRecognitionCapabilities>(empty.capabilities());
-    QVERIFY(none.languages.isEmpty() && none.identifier.endsWith(QStringLiteral("--v2")));
-    QCOMPARE(empty.recognize(path, none), ScreenshotTextRecognizing::TextResult(TextRecognitionError::engineFailure));
+}
+
+namespace {
+
+// Sets TESSDATA_PREFIX, the engine's own search path, for the life of the object.
+class LanguageDataPrefix final
+{
+public:
+    explicit LanguageDataPrefix(const QString &folder)
+        : m_had(qEnvironmentVariableIsSet("TESSDATA_PREFIX"))
+        , m_old(qgetenv("TESSDATA_PREFIX"))
+    {
+        qputenv("TESSDATA_PREFIX", QFile::encodeName(folder));
+    }
+    ~LanguageDataPrefix()
+    {
+        if (m_had)
+            qputenv("TESSDATA_PREFIX", m_old);
+        else
+            qunsetenv("TESSDATA_PREFIX");
+    }
+
+private:
+    bool m_had;
+    QByteArray m_old;
+};
+
+} // namespace
+
+void TestTesseractRecognizer::defaultSearchFollowsTheEnginesOwnFolder()
+{
+    QTemporaryDir engineFolder, fallback;
+    QVERIFY(QFile::link(englishData(), engineFolder.filePath(QStringLiteral("eng.traineddata"))));
+    QVERIFY(QFile::link(englishData(), fallback.filePath(QStringLiteral("eng.traineddata"))));
+    const LanguageDataPrefix prefix(engineFolder.path());
+    TesseractRecognizer recognizer(QString(), systemImages(), std::chrono::seconds(30), {fallback.path()});
+    const auto capabilities = std::get<TextRecognitionCapabilities>(recognizer.capabilities());
+    QCOMPARE(capabilities.languages, QStringList{QStringLiteral("en-US")});
+    QCOMPARE(recognizer.languageDataFolder(), QDir::cleanPath(engineFolder.path()));
+}
+
+void TestTesseractRecognizer::distributionFoldersAreTheFallback()
+{
+    QTemporaryDir nothing, fallback;
+    QVERIFY(QFile::link(englishData(), fallback.filePath(QStringLiteral("eng.traineddata"))));
+    // The engine's own search finds nothing; the first fallback folder with data is used.
+    const LanguageDataPrefix prefix(nothing.path());
+    TesseractRecognizer recognizer(QString(), systemImages(), std::chrono::seconds(30),
+                                   {nothing.filePath(QStringLiteral("missing")), fallback.path()});
+    const auto capabilities = std::get<TextRecognitionCapabilities>(recognizer.capabilities());
+    QCOMPARE(capabilities.languages, QStringList{QStringLiteral("en-US")});
+    QCOMPARE(recognizer.languageDataFolder(), QDir::cleanPath(fallback.path()));
+    const QString path = write(QStringLiteral("fallback.png"), textImage({"Found elsewhere"}));
+    QCOMPARE(recognizer.recognize(path, capabilities), ScreenshotTextRecognizing::TextResult(u"Found elsewhere"_qs));
+}
+
+void TestTesseractRecognizer::noLanguageDataFailsBeforeAnyDecode_data()
+{
+    QTest::addColumn<bool>("givenFolder");
+    QTest::newRow("folder given") << true;
+    QTest::newRow("engine's search and fallbacks") << false;
+}
+
+void TestTesseractRecognizer::noLanguageDataFailsBeforeAnyDecode()
+{
+    QFETCH(bool, givenFolder);
+    QTemporaryDir empty;
+    const LanguageDataPrefix prefix(empty.path());
+    FakeImages images;
+    TesseractRecognizer recognizer(givenFolder ? empty.path() : QString(), images, std::chrono::seconds(30),
+                                   {empty.filePath(QStringLiteral("missing"))});
+    const auto none = std::get<TextRecognitionCapabilities>(recognizer.capabilities());
+    QVERIFY(none.languages.isEmpty() && none.identifier.endsWith(QStringLiteral("--v3")));
+    // An engine failure, not an unreadable image or empty text, and no image was decoded for it.
+    const QString path = m_dir.filePath(QStringLiteral("never-decoded.png"));
+    QCOMPARE(recognizer.recognize(path, none), ScreenshotTextRecognizing::TextResult(TextRecognitionError::engineFailure));
+    QCOMPARE(recognizer.recognize(path, m_capabilities),
+             ScreenshotTextRecognizing::TextResult(TextRecognitionError::engineFailure));
+    QCOMPARE(images.started(), 0);
+}
+
+void TestTesseractRecognizer::linesOnColouredAndDarkBandsAreRead()
+{
+    if (!m_capabilities.supportsArabic())
+        QSKIP("Arabic language data (tesseract-ocr-ara) is not installed");
+    // A light window whose Arabic lines sit on a selected row (white on the accent colour) and
+    // on a dark pane, at interface sizes: one threshold for the whole picture loses them.
+    const QStringList english{QStringLiteral("Quarterly budget review"), QStringLiteral("Travel expenses before Friday")};
+    const QString selected = QStringLiteral(u"لقطات الشاشة المشتركة");
+    const QString pane = QStringLiteral(u"تم رفع الملف إلى المجلد");
+    QImage image(QSize(760, 300), QImage::Format_RGB32);
+    image.fill(QColor(250, 250, 252));
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(15);
+    painter.setFont(font);
+    painter.setPen(QColor(28, 28, 30));
+    painter.drawText(QRect(30, 20, 700, 30), Qt::AlignVCenter | Qt::AlignLeft, english[0]);
+    painter.setBrush(QColor(47, 111, 222));
+    painter.setPen(Qt::NoPen);
+    painter.drawRoundedRect(QRect(20, 70, 720, 40), 8, 8);
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(36, 70, 688, 40), Qt::AlignVCenter | Qt::AlignRight, selected);
+    painter.setPen(QColor(28, 28, 30));
+    painter.drawText(QRect(30, 130, 700, 30), Qt::AlignVCenter | Qt::AlignLeft, english[1]);
+    painter.fillRect(QRect(0, 190, 760, 110), QColor(30, 31, 35));
+    painter.setPen(QColor(230, 230, 235));
+    painter.drawText(QRect(30, 220, 700, 40), Qt::AlignVCenter | Qt::AlignRight, pane);
+    painter.end();
+
+    const QString text = recognizeOk(*m_recognizer, write(QStringLiteral("bands.png"), image));
+    const QString found = ScreenshotTextSearch::normalize(text);
+    for (const QString &line : QStringList{english[0], english[1], selected, pane}) {
+        for (const QString &word : ScreenshotTextSearch::tokens(line))
+            QVERIFY2(found.contains(word), qPrintable(word + u" missing from: "_qs + text));
+    }
+}
+
+void TestTesseractRecognizer::releasedEngineStartsAgainOnTheNextImage()
+{
+    const QString path = write(QStringLiteral("again.png"), textImage({"Read once more"}));
+    QCOMPARE(recognizeOk(*m_recognizer, path), QStringLiteral("Read once more"));
+    QVERIFY(m_recognizer->hasEngine());
+    m_recognizer->releaseResources();
+    QVERIFY(!m_recognizer->hasEngine());
+    QCOMPARE(recognizeOk(*m_recognizer, path), QStringLiteral("Read once more"));
+    QVERIFY(m_recognizer->hasEngine());
 }
 
 void TestTesseractRecognizer::stopBeforeReadingCancelsAndEngineStaysUsable()

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QImage>
+
+// Turns a decoded screenshot into the picture the text engine reads best: 8-bit grey with all
+// text dark on white, whatever its colours, and small text enlarged. Screenshots mix light and
+// dark areas (dark panes, selected rows, coloured buttons and bubbles); the engine's one global
+// threshold loses the text of whichever kind is in the minority, so each pixel is measured
+// against its own background instead. Pure functions: safe on any thread.
+class TextImagePreparation final
+{
+public:
+    TextImagePreparation() = delete;
+
+    // Typical text below this height (in pixels, see typicalTextHeight) is enlarged.
+    static constexpr int smallTextHeight = 12;
+    static constexpr double smallTextScale = 1.5;
+
+    // The whole preparation: grey, normalised, then enlarged by smallTextScale when its text is
+    // small, as long as the longer side stays within maxPixelSize. Null for a null image.
+    static QImage prepared(const QImage &decoded, int maxPixelSize);
+
+    // Luminance, with transparent pixels laid on white first (they would otherwise turn black
+    // and hide dark text). Ignores the device pixel ratio: pixels stay as they are.
+    static QImage flattenedGrey(const QImage &image);
+
+    // Every pixel's distance from the background around it, drawn dark on white: text lighter
+    // than its background and text darker than it come out alike. The background of a pixel is
+    // the nearest flat area of some size (a 3×3 neighbourhood within a few grey levels, in a
+    // connected area of at least a few hundred pixels, so the inside of a thick stroke does not
+    // count); the distance is stretched by the strongest contrast nearby, so faint text turns as
+    // dark as the rest while flat noise stays white. Expects Format_Grayscale8.
+    static QImage normalizedContrast(const QImage &grey);
+
+    // The median height of the dark marks of a normalised picture that are shaped like
+    // characters; 0 when there are none.
+    static int typicalTextHeight(const QImage &normalized);
+};
