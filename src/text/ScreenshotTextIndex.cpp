@@ -20,6 +20,9 @@ ScreenshotTextIndex::ScreenshotTextIndex(std::unique_ptr<ScreenshotTextWorker> w
     , m_worker(std::move(worker))
 {
     Q_ASSERT(m_worker);
+    m_idleRelease.setSingleShot(true);
+    m_idleRelease.setInterval(defaultIdleRelease);
+    connect(&m_idleRelease, &QTimer::timeout, this, [this] { m_worker->releaseIdleResources(); });
 }
 
 ScreenshotTextIndex::~ScreenshotTextIndex()
@@ -79,6 +82,7 @@ void ScreenshotTextIndex::stop()
     m_preferredKey.reset();
     m_isIndexing = false;
     notify();
+    becomeIdle();
 }
 
 int ScreenshotTextIndex::completedCount() const
@@ -117,6 +121,7 @@ void ScreenshotTextIndex::start()
     // whatever changed.
     if (m_task)
         return;
+    m_idleRelease.stop();
 
     bool anyPending = false;
     for (const Screenshot &item : std::as_const(m_items)) {
@@ -262,5 +267,13 @@ void ScreenshotTextIndex::pruneAndFinish(Run run)
         // Something may have become pending while the prune ran (a retry, a new list).
         if (nextScreenshot())
             start();
+        else
+            becomeIdle();
     });
+}
+
+void ScreenshotTextIndex::becomeIdle()
+{
+    m_worker->trimMemory();
+    m_idleRelease.start();
 }

@@ -9,7 +9,9 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QTimer>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -52,6 +54,11 @@ public:
     // Whether the background run exists (for the owner's diagnostics and tests).
     bool isRunning() const { return m_task.has_value(); }
 
+    // How long the index waits, with nothing to read, before the worker lets go of its engine
+    // and the memory it held (the program stays running all day; the next read starts it again).
+    static constexpr std::chrono::milliseconds defaultIdleRelease{std::chrono::seconds(60)};
+    void setIdleReleaseDelay(std::chrono::milliseconds delay) { m_idleRelease.setInterval(delay); }
+
     // Called after every observable change.
     void setOnChange(std::function<void()> onChange) { m_onChange = std::move(onChange); }
 
@@ -79,6 +86,8 @@ private:
     void loadCached(Run run);
     void readNext(Run run);
     void pruneAndFinish(Run run);
+    // Nothing left to do: freed memory goes back now, the engine after the idle delay.
+    void becomeIdle();
 
     QHash<QString, ScreenshotText> m_documents;
     QHash<QString, QString> m_normalizedText;
@@ -90,5 +99,6 @@ private:
     std::optional<QString> m_preferredKey;
     std::optional<std::stop_source> m_task;
     qint64 m_revision = 0;
+    QTimer m_idleRelease;
     std::unique_ptr<ScreenshotTextWorker> m_worker;
 };

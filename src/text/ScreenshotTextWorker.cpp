@@ -13,9 +13,13 @@
 #include <QSet>
 
 #include <sys/stat.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include <cerrno>
 #include <chrono>
+#include <type_traits>
 
 Q_LOGGING_CATEGORY(lcTextWorker, "brimfold.text.worker", QtCriticalMsg)
 
@@ -103,7 +107,10 @@ QFuture<T> ScreenshotTextWorker::enqueue(Operation operation)
     QFuture<T> future = promise->future();
     promise->start();
     m_pool.start([promise, operation = std::move(operation)]() mutable {
-        promise->addResult(operation());
+        if constexpr (std::is_void_v<T>)
+            operation();
+        else
+            promise->addResult(operation());
         promise->finish();
     });
     return future;
@@ -135,6 +142,28 @@ QFuture<ScreenshotTextWorker::ReadResult> ScreenshotTextWorker::read(Screenshot 
 QFuture<ScreenshotTextWorker::PruneResult> ScreenshotTextWorker::prune(QList<Screenshot> keeping)
 {
     return enqueue<PruneResult>([this, keeping = std::move(keeping)] { return pruneNow(keeping); });
+}
+
+QFuture<void> ScreenshotTextWorker::trimMemory()
+{
+    return enqueue<void>([] { returnFreedMemory(); });
+}
+
+QFuture<void> ScreenshotTextWorker::releaseIdleResources()
+{
+    return enqueue<void>([this] {
+        if (m_recognizer)
+            m_recognizer->releaseResources();
+        returnFreedMemory();
+    });
+}
+
+void ScreenshotTextWorker::returnFreedMemory()
+{
+#if defined(__GLIBC__)
+    // Goes through every arena, this thread's included.
+    malloc_trim(0);
+#endif
 }
 
 QString ScreenshotTextWorker::cacheFileName(const QString &identifier, const QString &cacheKey)

@@ -73,6 +73,13 @@ public:
     // items under the current configuration. Other files are never touched.
     QFuture<PruneResult> prune(QList<Screenshot> keeping);
 
+    // Hands memory that recognition freed back to the system (the engine's work leaves large
+    // freed blocks in the worker thread's allocator arena, which would otherwise stay resident).
+    QFuture<void> trimMemory();
+    // Lets the recogniser drop its engine, then trims: for when nothing has been asked for a
+    // while. The next recognition starts the engine again on the worker's thread.
+    QFuture<void> releaseIdleResources();
+
     // Lower-case hex SHA-256 of identifier + cacheKey, then ".json".
     static QString cacheFileName(const QString &identifier, const QString &cacheKey);
 
@@ -87,6 +94,7 @@ private:
     PruneResult pruneNow(const QList<Screenshot> &keeping);
     std::optional<ScreenshotText> cachedText(const QString &path, const Screenshot &item) const;
     void store(const QString &path, const ScreenshotText &text) const;
+    static void returnFreedMemory();
 
     const QString m_directory;
     std::unique_ptr<ScreenshotTextRecognizing> m_recognizer;

@@ -5,6 +5,7 @@
 #include "text/ScreenshotTextWorker.h"
 
 #include <QDir>
+#include <QThread>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -21,7 +22,8 @@ struct FakeState final
     std::condition_variable_any released;
     QSet<QString> held;               // file names whose recognition waits for release()
     QHash<QString, int> failuresLeft; // file names that fail this many times first
-    QStringList order;                // file names in the order recognition began
+    QStringList order;                // file names in the order recognition began, and "release"
+    QSet<QThread *> threads;          // where recognition and release ran
     std::atomic<bool> honourStop{false}; // a held recognition ends when asked to stop
     void hold(const QString &name) { const std::lock_guard lock(mutex); held.insert(name); }
     void release() { { const std::lock_guard lock(mutex); held.clear(); } released.notify_all(); }
@@ -39,6 +41,7 @@ public:
         const QString name = QFileInfo(path).fileName();
         std::unique_lock lock(m_state->mutex);
         m_state->order.append(name);
+        m_state->threads.insert(QThread::currentThread());
         const auto isReleased = [&] { return !m_state->held.contains(name); };
         if (!m_state->honourStop)
             m_state->released.wait(lock, isReleased);
@@ -47,6 +50,13 @@ public:
         if (int &failures = m_state->failuresLeft[name]; failures-- > 0)
             return TextRecognitionError::unreadableImage;
         return QStringLiteral("words in %1").arg(name);
+    }
+
+    void releaseResources() override
+    {
+        const std::lock_guard lock(m_state->mutex);
+        m_state->order.append(QStringLiteral("release"));
+        m_state->threads.insert(QThread::currentThread());
     }
 
 private:
@@ -69,6 +79,7 @@ private slots:
     void retryDuringPruneStartsANewRun();
     void stopDiscardsLateResults();
     void destroyedDuringRecognition();
+    void idleIndexReleasesTheEngineAndReadsAgainOnDemand();
 
 private:
     void makeIndex()
@@ -235,6 +246,27 @@ void TestScreenshotTextIndex::destroyedDuringRecognition()
     m_index.reset();
     QCoreApplication::processEvents();
     QCOMPARE(m_state->started(), QStringList{QStringLiteral("s0.png")});
+}
+
+void TestScreenshotTextIndex::idleIndexReleasesTheEngineAndReadsAgainOnDemand()
+{
+    m_index->setIdleReleaseDelay(std::chrono::milliseconds(1));
+    QList<Screenshot> items = makeItems(3);
+    // Never while there is something to read, however long a read takes.
+    startHolding(items.mid(0, 2), QStringLiteral("s0.png"));
+    QTRY_VERIFY(m_index->isIndexing());
+    m_state->release();
+    QTRY_COMPARE(m_state->started(), (QStringList{"s0.png", "s1.png", "release"}));
+    // A new screenshot starts the engine again; idle once more, it is released once more.
+    m_index->update(items);
+    QTRY_COMPARE(m_state->started(), (QStringList{"s0.png", "s1.png", "release", "s2.png", "release"}));
+    QCOMPARE(m_index->documents().size(), 3);
+    // All on the worker's one thread, where the engine lives.
+    QCOMPARE(m_state->threads.size(), 1);
+    QVERIFY(!m_state->threads.contains(QThread::currentThread()));
+    // Stopping leaves nothing to do either.
+    m_index->stop();
+    QTRY_COMPARE(m_state->started().count(QStringLiteral("release")), 3);
 }
 
 QTEST_GUILESS_MAIN(TestScreenshotTextIndex)
