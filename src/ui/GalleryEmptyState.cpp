@@ -81,7 +81,8 @@ void GalleryEmptyState::setContent(const Content &content)
         symbol->setInkOpacity(m_symbol->inkOpacity());
         symbol->setObjectName(m_symbol->objectName());
         symbol->setVisible(m_symbol->isVisibleTo(this));
-        m_stack->replaceWidget(m_symbol, symbol);
+        // The layout hands back the old widget's item, and with it the duty to delete it.
+        delete m_stack->replaceWidget(m_symbol, symbol);
         delete m_symbol;
         m_symbol = symbol;
     }
