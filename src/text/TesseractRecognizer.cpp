@@ -265,10 +265,16 @@ ScreenshotTextRecognizing::TextResult TesseractRecognizer::recognize(
 
     QImage image;
     {
-        const std::optional<QImage> decoded = m_images.downscaledImage(imagePath, kMaxPixelSize);
-        if (!decoded || decoded->isNull())
-            return TextRecognitionError::unreadableImage;
-        image = TextImagePreparation::prepared(*decoded, kMaxPixelSize);
+        // Grey first, so the decoded colour picture is gone before preparation needs its own
+        // working memory.
+        QImage grey;
+        {
+            const std::optional<QImage> decoded = m_images.downscaledImage(imagePath, kMaxPixelSize);
+            if (!decoded || decoded->isNull())
+                return TextRecognitionError::unreadableImage;
+            grey = TextImagePreparation::flattenedGrey(*decoded);
+        }
+        image = TextImagePreparation::prepared(grey, kMaxPixelSize);
     }
     if (image.isNull())
         return TextRecognitionError::unreadableImage;

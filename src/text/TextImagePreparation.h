@@ -18,6 +18,7 @@ public:
 
     // The whole preparation: grey, normalised, then enlarged by smallTextScale when its text is
     // small, as long as the longer side stays within maxPixelSize. Null for a null image.
+    // A picture that is already grey is used as it is.
     static QImage prepared(const QImage &decoded, int maxPixelSize);
 
     // Luminance, with transparent pixels laid on white first (they would otherwise turn black
