@@ -3,6 +3,8 @@
 // one window. The program releases its text engine after a minute with nothing to read, so the
 // idle figure is taken after that (70 s after the last text was cached).
 // Needs a display: scripts/with-display build/bench/bench_idle_memory [--program PATH] [--idle S]
+#include "RecallCorpus.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -32,29 +34,19 @@ int bareProgram(int argc, char **argv)
     return app.exec();
 }
 
-// A desktop of windows with text of interface sizes, drawn at the screen's scale.
+// A desktop at the screen's scale: a file window (English or Arabic, light or dark) with a
+// terminal or a conversation over it.
 QImage screenshot(QSize pixels, qreal scale, int seed)
 {
+    using namespace RecallCorpus;
+    const Theme theme = seed % 2 ? darkTheme() : lightTheme();
     QImage image(pixels, QImage::Format_RGB32);
-    image.fill(QColor(236, 238, 242));
+    image.fill(QColor(70, 90, 120));
     QPainter painter(&image);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.scale(scale, scale);
-    const QSize logical = (QSizeF(pixels) / scale).toSize();
-    QFont ui(QStringLiteral("DejaVu Sans"));
-    ui.setPixelSize(13);
-    QFont mono(QStringLiteral("DejaVu Sans Mono"));
-    mono.setPixelSize(13);
-    for (int pane = 0; pane * 420 < logical.width(); ++pane) {
-        const bool dark = (pane + seed) % 2;
-        const QRect area(pane * 420 + 10, 40, 400, logical.height() - 60);
-        painter.fillRect(area, dark ? QColor(30, 32, 36) : QColor(250, 250, 252));
-        painter.setPen(dark ? QColor(225, 228, 232) : QColor(30, 30, 34));
-        painter.setFont(dark ? mono : ui);
-        for (int line = 0; (line + 1) * 20 < area.height(); ++line)
-            painter.drawText(area.left() + 12, area.top() + 20 + line * 20,
-                             QStringLiteral("Window %1 line %2: build %3 finished in %4 s").arg(seed).arg(line).arg(seed * 97 + line).arg(line % 13));
-    }
+    const bool arabic = seed % 3 == 2;
+    painter.drawImage(QPoint(0, 0), window({}, arabic ? arabicWindow() : englishWindow(), theme, scale, arabic).image);
+    const QImage front = seed % 4 < 2 ? terminal({}, theme, scale).image : chat({}, theme, scale).image;
+    painter.drawImage(QPoint(pixels.width() - front.width(), pixels.height() - front.height()), front);
     return image;
 }
 
@@ -147,13 +139,13 @@ int main(int argc, char **argv)
     brimfold.start(program, {QStringLiteral("--demo"), QStringLiteral("--demo-folder"), folder});
     if (!brimfold.waitForStarted())
         return 1;
-    // Done when every text is cached, or when none has been added for a minute (a screenshot
-    // the program failed to read leaves no file).
+    // Done when every text is cached, or when none has been added for two minutes (a
+    // screenshot the program failed to read leaves no file).
     QElapsedTimer clock, sinceLast;
     clock.start();
     sinceLast.start();
     int cached = 0;
-    while (cached < screenshots && sinceLast.elapsed() < 60000 && brimfold.state() == QProcess::Running) {
+    while (cached < screenshots && sinceLast.elapsed() < 120000 && brimfold.state() == QProcess::Running) {
         QThread::msleep(250);
         if (const int now = cachedTexts(home.path()); now != cached) {
             cached = now;
