@@ -66,7 +66,7 @@ QVariantList argumentsFrom(const QByteArray &input)
         switch (kind % 8) {
         case 0: arguments.append(QString::fromUtf8(chunk)); break;
         case 1: arguments.append(chunk); break;
-        case 2: arguments.append(chunk.isEmpty() ? 0 : int(chunk.at(0)) * 0x01010101); break;
+        case 2: arguments.append(qint32(quint32(chunk.isEmpty() ? 0 : quint8(chunk.at(0))) * 0x01010101u)); break;
         case 3: arguments.append(!chunk.isEmpty()); break;
         case 4: arguments.append(double(chunk.size()) / 3.0); break;
         case 5: arguments.append(QVariant::fromValue(QDBusVariant(QString::fromLatin1(chunk)))); break;
