@@ -270,7 +270,7 @@ int main(int argc, char **argv)
                     qPrintable(c.name), median(ours), median(single), median(multi), ourWords,
                     commandWords, difference);
     }
-    std::printf("word counts %s\n", wordsAgree ? "ours no more than 5 %% below the command's" : "OURS MORE THAN 5 %% BELOW");
+    std::printf("word counts %s\n", wordsAgree ? "ours no more than 5 % below the command's" : "OURS MORE THAN 5 % BELOW");
 
     // Memory over a long run: growth after the first 10 recognitions. A smaller window of the
     // same kind keeps the run short; every recognition allocates and frees the same way.
