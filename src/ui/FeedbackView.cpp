@@ -148,7 +148,9 @@ FeedbackView::FeedbackView(Clipboard &clipboard, UrlOpener &urls,
     if (m_email)
         connect(m_email, &QAbstractButton::clicked, this, &FeedbackView::openEmailDraft);
     // The buttons' focus ring is drawn by this view, around them.
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *old, QWidget *now) {
+    // Kept so the destructor can drop it: QWidget's own destructor clears focus, which would
+    // otherwise call back into this half-destroyed view.
+    m_focusConnection = connect(qApp, &QApplication::focusChanged, this, [this](QWidget *old, QWidget *now) {
         for (QWidget *button : {static_cast<QWidget *>(m_copy), static_cast<QWidget *>(m_email)}) {
             if (button && (button == old || button == now))
                 update();
@@ -161,6 +163,11 @@ FeedbackView::FeedbackView(Clipboard &clipboard, UrlOpener &urls,
     updatePlaceholder();
     updateEnabled();
     applyPalette();
+}
+
+FeedbackView::~FeedbackView()
+{
+    disconnect(m_focusConnection);
 }
 
 QStringList FeedbackView::categories()

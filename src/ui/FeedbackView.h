@@ -29,6 +29,7 @@ class FeedbackView final : public QWidget
 public:
     FeedbackView(Clipboard &clipboard, UrlOpener &urls, const ReleaseConfiguration &configuration,
                  QWidget *parent = nullptr);
+    ~FeedbackView() override;
 
     // The picker's titles, in order; the first is chosen at the start.
     static QStringList categories();
@@ -93,4 +94,5 @@ private:
     GalleryButton *m_copy = nullptr;
     GalleryButton *m_email = nullptr;
     QList<QPair<QLabel *, Tone>> m_labels;
+    QMetaObject::Connection m_focusConnection;
 };

@@ -43,6 +43,19 @@ QString settingsFile(const QString &suite)
         + suite + QStringLiteral("/settings.json");
 }
 
+// Writes the normal settings an earlier run that connected `folder` would have left; returns
+// the file's path, empty on failure.
+QString connectedSettings(const QString &folder)
+{
+    const QString path = settingsFile(QStringLiteral("app.vellum.screenshots"));
+    QFile file(path);
+    if (!QDir().mkpath(QFileInfo(path).path()) || !file.open(QIODevice::WriteOnly))
+        return {};
+    const QByteArray json = QJsonDocument(QJsonObject{{QStringLiteral("hasConnectedFolder"), true},
+                                                      {QStringLiteral("folderPath"), folder}}).toJson();
+    return file.write(json) == json.size() ? path : QString();
+}
+
 QByteArray readAll(const QString &path)
 {
     QFile file(path);
@@ -69,14 +82,8 @@ private Q_SLOTS:
     {
         QTemporaryDir folder;
         // A connected folder: the first copy starts without opening its window.
-        const QString normalSettings = settingsFile(QStringLiteral("app.vellum.screenshots"));
-        QVERIFY(QDir().mkpath(QFileInfo(normalSettings).path()));
-        QFile file(normalSettings);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QJsonDocument(QJsonObject{{QStringLiteral("hasConnectedFolder"), true},
-                                             {QStringLiteral("folderPath"), folder.path()}})
-                       .toJson());
-        file.close();
+        const QString normalSettings = connectedSettings(folder.path());
+        QVERIFY(!normalSettings.isEmpty());
 
         QProcess first;
         first.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -134,14 +141,7 @@ private Q_SLOTS:
     void secondLaunchDuringStartUp()
     {
         QTemporaryDir folder;
-        const QString normalSettings = settingsFile(QStringLiteral("app.vellum.screenshots"));
-        QVERIFY(QDir().mkpath(QFileInfo(normalSettings).path()));
-        QFile file(normalSettings);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QJsonDocument(QJsonObject{{QStringLiteral("hasConnectedFolder"), true},
-                                             {QStringLiteral("folderPath"), folder.path()}})
-                       .toJson());
-        file.close();
+        QVERIFY(!connectedSettings(folder.path()).isEmpty());
 
         // Which of the two takes the lock is a race; the other must hand over and end.
         QProcess a, b;
