@@ -149,18 +149,16 @@ std::optional<QImage> SystemImageServices::decodeFirstImage(const QString &path)
         return std::nullopt;
     if (image->kind() == ImageFileKind::heif)
         return HeifImage::decode(path, allocationLimitBytes());
-    qint64 extraBytes = 0;
-    if (image->kind() == ImageFileKind::jpeg) {
-        const std::optional<qint64> buffer = jpegBufferBytes(image->file());
-        if (!buffer)
-            return std::nullopt;
-        extraBytes = *buffer;
-    }
+    // A multi-scan JPEG holds its coefficients for the whole image while it decodes.
+    const std::optional<qint64> extraBytes =
+        image->kind() == ImageFileKind::jpeg ? jpegBufferBytes(image->file()) : std::optional<qint64>(0);
+    if (!extraBytes)
+        return std::nullopt;
     const auto reader = image->reader();
     const QSize size = reader->size();
     if (size.width() <= 0 || size.height() <= 0)
         return std::nullopt;
-    if (!withinAllocationLimit(decodedBytes(size) + extraBytes)) {
+    if (!withinAllocationLimit(decodedBytes(size) + *extraBytes)) {
         qCDebug(lcImages) << "refusing to decode" << path << size;
         return std::nullopt;
     }
@@ -181,13 +179,11 @@ std::optional<QImage> SystemImageServices::downscaledImage(const QString &path, 
         return scaledWithin(*full, maxPixelSize);
     }
 
-    qint64 extraBytes = 0;
-    if (image->kind() == ImageFileKind::jpeg) {
-        const std::optional<qint64> buffer = jpegBufferBytes(image->file());
-        if (!buffer)
-            return std::nullopt;
-        extraBytes = *buffer;
-    }
+    // A multi-scan JPEG holds its coefficients for the whole image while it decodes.
+    const std::optional<qint64> extraBytes =
+        image->kind() == ImageFileKind::jpeg ? jpegBufferBytes(image->file()) : std::optional<qint64>(0);
+    if (!extraBytes)
+        return std::nullopt;
     const auto reader = image->reader();
     const QSize stored = reader->size();
     if (stored.width() <= 0 || stored.height() <= 0)
@@ -209,7 +205,7 @@ std::optional<QImage> SystemImageServices::downscaledImage(const QString &path, 
         reader->setScaledSize(target); // stored coordinates: the orientation is applied afterwards
         decodedSize = jpegIntermediateSize(stored, target);
     }
-    if (!withinAllocationLimit(decodedBytes(decodedSize) + extraBytes)) {
+    if (!withinAllocationLimit(decodedBytes(decodedSize) + *extraBytes)) {
         qCDebug(lcImages) << "refusing to decode" << path << stored << "for" << maxPixelSize;
         return std::nullopt;
     }
