@@ -5,6 +5,8 @@
 // Needs a display: scripts/with-display build/bench/bench_idle_memory [--program PATH] [--idle S]
 #include "RecallCorpus.h"
 
+#include "BenchProcesses.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -23,17 +25,6 @@ namespace {
 
 constexpr int screenshots = 20;
 
-int bareProgram(int argc, char **argv)
-{
-    QApplication app(argc, argv);
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("bare"));
-    window.resize(598, 590);
-    window.show();
-    QTimer::singleShot(500, [] { std::fputs("shown\n", stderr); std::fflush(stderr); });
-    return app.exec();
-}
-
 // A desktop at the screen's scale: a file window (English or Arabic, light or dark) with a
 // terminal or a conversation over it.
 QImage screenshot(QSize pixels, qreal scale, int seed)
@@ -48,18 +39,6 @@ QImage screenshot(QSize pixels, qreal scale, int seed)
     const QImage front = seed % 4 < 2 ? terminal({}, theme, scale).image : chat({}, theme, scale).image;
     painter.drawImage(QPoint(pixels.width() - front.width(), pixels.height() - front.height()), front);
     return image;
-}
-
-qint64 statusKiB(qint64 pid, const char *field)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
 }
 
 bool waitForLine(QProcess &process, const QByteArray &marker)
@@ -93,7 +72,7 @@ void stop(QProcess &process)
 int main(int argc, char **argv)
 {
     if (argc > 1 && qstrcmp(argv[1], "--bare") == 0)
-        return bareProgram(argc, argv);
+        return BenchProcesses::bareProgram(argc, argv);
 
     QApplication app(argc, argv);
     const QStringList arguments = app.arguments();
@@ -130,7 +109,7 @@ int main(int argc, char **argv)
     bare.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--bare")});
     if (!waitForLine(bare, "shown"))
         return 1;
-    const qint64 bareKiB = statusKiB(bare.processId(), "VmRSS:");
+    const qint64 bareKiB = BenchProcesses::statusKiB(bare.processId(), "VmRSS:");
     stop(bare);
 
     QProcess brimfold;
@@ -158,10 +137,10 @@ int main(int argc, char **argv)
         stop(brimfold);
         return 1;
     }
-    const qint64 afterReading = statusKiB(brimfold.processId(), "VmRSS:");
+    const qint64 afterReading = BenchProcesses::statusKiB(brimfold.processId(), "VmRSS:");
     QThread::sleep(static_cast<unsigned long>(idleSeconds));
-    const qint64 idle = statusKiB(brimfold.processId(), "VmRSS:");
-    const qint64 peak = statusKiB(brimfold.processId(), "VmHWM:");
+    const qint64 idle = BenchProcesses::statusKiB(brimfold.processId(), "VmRSS:");
+    const qint64 peak = BenchProcesses::statusKiB(brimfold.processId(), "VmHWM:");
     stop(brimfold);
 
     std::printf("read %d of %d screenshots (1080p to 4K) in %.0f s\n", cached, screenshots, readSeconds);

@@ -4,6 +4,8 @@
 // error, Brimfold through its "brimfold.startup" logging category), so nothing is polled. Then
 // the resident memory of each when idle (Brimfold: library read, gallery hidden).
 // Needs a display with a window manager and xdotool: scripts/with-display build/bench/bench_startup
+#include "BenchProcesses.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
@@ -25,30 +27,6 @@ namespace {
 
 constexpr int screenshots = 500;
 constexpr int runs = 7;
-
-// The baseline: one window, reported once its first picture is painted.
-int bareProgram(int argc, char **argv)
-{
-    QApplication app(argc, argv);
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("bare"));
-    window.resize(598, 590);
-    struct FirstPaint final : QObject
-    {
-        bool eventFilter(QObject *, QEvent *event) override
-        {
-            if (event->type() == QEvent::Paint && !done) {
-                done = true;
-                QTimer::singleShot(0, [] { std::fputs("shown\n", stderr); std::fflush(stderr); });
-            }
-            return false;
-        }
-        bool done = false;
-    } filter;
-    window.installEventFilter(&filter);
-    window.show();
-    return app.exec();
-}
 
 QProcessEnvironment environmentFor(const QString &home)
 {
@@ -83,18 +61,6 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-qint64 residentKiB(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
-
 void stop(QProcess &process)
 {
     process.terminate();
@@ -115,7 +81,7 @@ int cachedTexts(const QString &home)
 int main(int argc, char **argv)
 {
     if (argc > 1 && qstrcmp(argv[1], "--bare") == 0)
-        return bareProgram(argc, argv);
+        return BenchProcesses::bareProgram(argc, argv);
 
     QApplication app(argc, argv); // draws the screenshots
     const QString brimfold = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../src/brimfold"));
@@ -183,8 +149,8 @@ int main(int argc, char **argv)
     QThread::msleep(1000);
     QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+shift+g")});
     QThread::msleep(4000);
-    const qint64 bareMemory = residentKiB(baseline.processId());
-    const qint64 ourMemory = residentKiB(program.processId());
+    const qint64 bareMemory = BenchProcesses::statusKiB(baseline.processId(), "VmRSS:");
+    const qint64 ourMemory = BenchProcesses::statusKiB(program.processId(), "VmRSS:");
     stop(baseline);
     stop(program);
 
