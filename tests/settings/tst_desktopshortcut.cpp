@@ -47,14 +47,12 @@ class TestDesktopShortcut final : public QObject
     GrabLog *m_grabs = nullptr;
     std::unique_ptr<GlobalShortcut> m_shortcut;
 
-    void makeShortcut(bool withPortal = true)
+    void makeShortcut()
     {
         auto grabs = std::make_unique<GrabLog>();
         m_grabs = grabs.get();
         m_shortcut = std::make_unique<GlobalShortcut>(
-            std::move(grabs),
-            withPortal ? std::make_unique<PortalHotKeySource>(m_bus->connect(QStringLiteral("client")))
-                       : nullptr);
+            std::move(grabs), std::make_unique<PortalHotKeySource>(m_bus->connect(QStringLiteral("client"))));
     }
 
 private slots:
@@ -151,20 +149,6 @@ private slots:
         QTest::qWait(100);
         QCOMPARE(pressed.count(), 0);
         QVERIFY(holds(*m_grabs, ctrlAltK));
-    }
-
-    // Without a portal (an X11 session) the desktop is never asked.
-    void withoutAPortalNothingIsAsked()
-    {
-        makeShortcut(false);
-        QSignalSpy answers(m_shortcut.get(), &GlobalShortcut::desktopAnswered);
-        QVERIFY(!m_shortcut->hasPortal());
-        QVERIFY(m_shortcut->registerShortcut(ctrlShiftG));
-        m_shortcut->bindWithDesktop(ctrlAltK);
-        QTRY_COMPARE(answers.count(), 1);
-        QCOMPARE(answers.at(0).at(0).value<GlobalShortcut::DesktopAnswer>(), GlobalShortcut::DesktopAnswer::unavailable);
-        QVERIFY(m_portal->calls.isEmpty());
-        QVERIFY(holds(*m_grabs, ctrlShiftG));
     }
 };
 
