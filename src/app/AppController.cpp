@@ -6,6 +6,7 @@
 #include "platform/Displays.h"
 #include "platform/HotKeySource.h"
 #include "platform/ImageServices.h"
+#include "platform/PortalHotKeySource.h"
 #include "settings/GlobalShortcut.h"
 #include "settings/Preferences.h"
 #include "settings/UpdateService.h"
@@ -27,6 +28,8 @@
 #include <QTimer>
 #include <QVariantAnimation>
 
+#include <utility>
+
 AppController::AppController(SettingsStore &defaults, const ScreenshotLocation &screenshotLocation,
                              const LaunchOptions &options, AppServices services, QObject *parent)
     : QObject(parent)
@@ -34,7 +37,8 @@ AppController::AppController(SettingsStore &defaults, const ScreenshotLocation &
     , m_services(std::move(services))
     , m_preferences(std::make_unique<Preferences>(defaults, screenshotLocation))
     , m_updater(std::make_unique<UpdateService>())
-    , m_shortcut(std::make_unique<GlobalShortcut>(std::move(m_services.hotKeys)))
+    , m_shortcut(std::make_unique<GlobalShortcut>(std::move(m_services.hotKeys),
+                                                  std::move(m_services.hotKeyPortal)))
     , m_thumbnails(std::make_unique<ThumbnailCache>(*m_services.images))
     , m_focusRequests(std::make_unique<FocusRequests>())
     , m_defaultPalette(QApplication::palette())
@@ -77,8 +81,15 @@ void AppController::start()
     createTray();
 
     connect(m_shortcut.get(), &GlobalShortcut::pressed, this, &AppController::hotKeyPressed);
+    connect(m_shortcut.get(), &GlobalShortcut::desktopAnswered, this, &AppController::desktopAnswered);
+    connect(m_shortcut.get(), &GlobalShortcut::desktopTriggerChanged, this, &AppController::desktopTriggerChanged);
     if (!m_shortcut->registerShortcut(m_preferences->shortcut()))
         setShortcutError(tr("This shortcut is in use. Record another one."));
+    // The grab above serves until the desktop answers.
+    if (m_shortcut->hasPortal()) {
+        m_desktopRequest = DesktopRequest{m_preferences->shortcut(), false};
+        m_shortcut->bindWithDesktop(m_desktopRequest->shortcut);
+    }
 
     // Queued: the setting's writer finishes before the panels change.
     connect(m_preferences.get(), &Preferences::showFloatingButtonChanged, this,
@@ -157,16 +168,66 @@ void AppController::screenChanged()
         showGallery(false);
 }
 
+std::optional<QString> AppController::desktopTrigger() const
+{
+    return m_shortcut->desktopTrigger();
+}
+
 void AppController::setShortcut(const Shortcut &shortcut)
+{
+    if (m_shortcut->hasPortal()) {
+        // The desktop decides; the old shortcut stays stored and working until it agrees.
+        m_desktopRequest = DesktopRequest{shortcut, true};
+        m_shortcut->bindWithDesktop(shortcut);
+        return;
+    }
+    grabShortcut(shortcut);
+}
+
+bool AppController::grabShortcut(const Shortcut &shortcut)
 {
     const Shortcut old = m_preferences->shortcut();
     if (m_shortcut->registerShortcut(shortcut)) {
         m_preferences->setShortcut(shortcut);
         setShortcutError(std::nullopt);
-        return;
+        return true;
     }
     m_shortcut->registerShortcut(old);
     setShortcutError(tr("That shortcut is unavailable. Try a different combination."));
+    return false;
+}
+
+void AppController::desktopAnswered(GlobalShortcut::DesktopAnswer answer)
+{
+    const std::optional<DesktopRequest> request = std::exchange(m_desktopRequest, std::nullopt);
+    if (!request)
+        return;
+    switch (answer) {
+    case GlobalShortcut::DesktopAnswer::bound:
+        m_preferences->setShortcut(request->shortcut);
+        setShortcutError(std::nullopt);
+        return;
+    case GlobalShortcut::DesktopAnswer::refused:
+        if (!m_shortcut->registered()) {
+            // The grab failed as well: nothing works, as when a grab alone is refused.
+            setShortcutError(request->recorded ? tr("That shortcut is unavailable. Try a different combination.")
+                                               : tr("This shortcut is in use. Record another one."));
+            return;
+        }
+        setShortcutError(request->recorded
+                             ? tr("The desktop did not accept that shortcut. The previous one works only "
+                                  "while an X11 window is active.")
+                             : tr("The desktop did not accept this shortcut. It works only while an X11 "
+                                  "window is active."));
+        return;
+    case GlobalShortcut::DesktopAnswer::unavailable:
+        // Without the desktop's help the grab is all there is, as under X11.
+        if (request->recorded ? !grabShortcut(request->shortcut) : !m_shortcut->registered())
+            return;
+        setShortcutError(tr("This desktop offers no global shortcuts to apps. The shortcut works only "
+                            "while an X11 window is active."));
+        return;
+    }
 }
 
 void AppController::setShortcutError(const std::optional<QString> &error)

@@ -4,6 +4,8 @@
 #include "app/LaunchOptions.h"
 #include "platform/Displays.h"
 #include "core/Screenshot.h"
+#include "settings/GlobalShortcut.h"
+#include "settings/Shortcut.h"
 
 #include <QObject>
 #include <QPalette>
@@ -18,7 +20,6 @@ class FloatingButton;
 class FocusRequests;
 class GalleryActions;
 class GalleryView;
-class GlobalShortcut;
 class KeyRouter;
 class LibraryModel;
 class Preferences;
@@ -26,7 +27,6 @@ class PreviewWindow;
 class QVariantAnimation;
 class ScreenshotLocation;
 class SettingsStore;
-class Shortcut;
 class ThumbnailCache;
 class UpdateService;
 class SettingsView;
@@ -81,8 +81,11 @@ public:
 
     // --- the global shortcut ---
     const std::optional<QString> &shortcutError() const { return m_shortcutError; }
-    // Registers and stores `shortcut`; on refusal the old one stays active and stored.
+    // Registers and stores `shortcut`; on refusal the old one stays active and stored. In a
+    // Wayland session the desktop's answer comes later, and so do the store and the error.
     void setShortcut(const Shortcut &shortcut);
+    // How the desktop says the shortcut is typed, while it has it bound (Wayland only).
+    std::optional<QString> desktopTrigger() const;
 
     // --- the floating button ---
     void updateFloatingButton();
@@ -120,6 +123,7 @@ public:
 
 signals:
     void shortcutErrorChanged();
+    void desktopTriggerChanged();
     // The gallery finished hiding (its completion ran).
     void galleryHidden();
 
@@ -135,6 +139,9 @@ private:
     void watchActivation();
     bool isOurWindow(quint64 window) const;
     void setShortcutError(const std::optional<QString> &error);
+    // The grab alone: stores `shortcut` when taken, else takes the old one back and says so.
+    bool grabShortcut(const Shortcut &shortcut);
+    void desktopAnswered(GlobalShortcut::DesktopAnswer answer);
     int floatingPanelSide() const;
     void createTray();
     void showWindow(QWidget &window);
@@ -163,6 +170,13 @@ private:
     QPointer<QVariantAnimation> m_galleryAnimation;
     QPointer<QVariantAnimation> m_floatingAnimation;
     std::optional<QString> m_shortcutError;
+    // The shortcut the desktop's portal was asked for, at start or as recorded by the user.
+    struct DesktopRequest
+    {
+        Shortcut shortcut;
+        bool recorded = false;
+    };
+    std::optional<DesktopRequest> m_desktopRequest;
     std::optional<quint64> m_previousWindow;
     bool m_hiding = false;
     qint64 m_presentationRevision = 0;

@@ -155,6 +155,9 @@ void AppController::showSettings()
         view.setShortcutError(m_shortcutError);
         connect(this, &AppController::shortcutErrorChanged, &view,
                 [this] { m_settingsWindow->setShortcutError(m_shortcutError); });
+        view.setDesktopTrigger(desktopTrigger());
+        connect(this, &AppController::desktopTriggerChanged, &view,
+                [this] { m_settingsWindow->setDesktopTrigger(desktopTrigger()); });
         connect(&view, &SettingsView::shortcutRecorded, this, &AppController::setShortcut);
         connect(&view, &SettingsView::resetPositionRequested, this, &AppController::resetFloatingPosition);
         connect(&view, &SettingsView::openGalleryRequested, this, [this] { showGallery(false); });

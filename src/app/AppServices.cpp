@@ -11,6 +11,7 @@
 #include "platform/Displays.h"
 #include "platform/HotKeySource.h"
 #include "platform/InotifyEventSource.h"
+#include "platform/PortalHotKeySource.h"
 #include "platform/SystemAccessibility.h"
 #include "platform/SystemClipboard.h"
 #include "platform/SystemDisplays.h"
@@ -23,6 +24,7 @@
 #include "text/TesseractRecognizer.h"
 #include "ui/FolderDialogPicker.h"
 
+#include <QDBusConnection>
 #include <QDir>
 #include <QStandardPaths>
 
@@ -46,6 +48,8 @@ AppServices AppServices::system(bool demo)
     services.displays = std::make_unique<SystemDisplays>();
     services.activeWindow = std::make_unique<X11ActiveWindow>();
     services.hotKeys = std::make_unique<X11HotKeySource>();
+    if (PortalHotKeySource::isWaylandSession())
+        services.hotKeyPortal = std::make_unique<PortalHotKeySource>(QDBusConnection::sessionBus());
     services.clipboard = std::make_unique<SystemClipboard>();
     services.urls = std::make_unique<SystemUrlOpener>();
     services.colorScheme = std::make_unique<PortalColorScheme>();

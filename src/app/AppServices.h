@@ -9,6 +9,7 @@ class Accessibility;
 class ActiveWindow;
 class Displays;
 class HotKeySource;
+class PortalHotKeySource;
 class ImageServices;
 class ShareServices;
 class Clipboard;
@@ -28,6 +29,8 @@ struct AppServices final
     std::unique_ptr<Displays> displays;
     std::unique_ptr<ActiveWindow> activeWindow;
     std::unique_ptr<HotKeySource> hotKeys;
+    // Only in a Wayland session, where the grab misses keys typed into native windows.
+    std::unique_ptr<PortalHotKeySource> hotKeyPortal;
     // For the feedback window; the library has its own.
     std::unique_ptr<Clipboard> clipboard;
     std::unique_ptr<UrlOpener> urls;

@@ -7,6 +7,7 @@
 #include "app/QuitSignals.h"
 #include "app/SingleInstance.h"
 #include "platform/ImageServices.h"
+#include "platform/PortalHotKeySource.h"
 #include "platform/ReopenChannel.h"
 #include "settings/ReleaseInfo.h"
 #include "ui/SymbolIcons.h"
@@ -35,8 +36,7 @@ void preferX11()
 {
     if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         return;
-    if (qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland")
-        || qEnvironmentVariableIsSet("WAYLAND_DISPLAY"))
+    if (PortalHotKeySource::isWaylandSession())
         qputenv("QT_QPA_PLATFORM", "xcb");
 }
 

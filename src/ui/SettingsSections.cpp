@@ -238,6 +238,15 @@ QWidget *SettingsView::makeKeyboardSection()
     shortcutRow->content()->addWidget(m_recorder, 0, Qt::AlignVCenter);
     card->addRow(shortcutRow);
 
+    // The desktop may let the user pick another trigger than the recorded one.
+    m_desktopTriggerRow = new SettingsRow;
+    m_desktopTriggerRow->setObjectName(QStringLiteral("desktopTrigger"));
+    m_desktopTriggerRow->setMinimumHeight(0);
+    m_desktopTrigger = caption(QString(), m_desktopTriggerRow);
+    m_desktopTriggerRow->content()->addWidget(m_desktopTrigger, 1);
+    m_desktopTriggerRow->hide();
+    card->addRow(m_desktopTriggerRow);
+
     m_shortcutErrorRow = makeWarningRow(QStringLiteral("shortcutError"), m_shortcutError);
     card->addRow(m_shortcutErrorRow);
 

@@ -170,6 +170,7 @@ SettingsView::SettingsView(Preferences &preferences, LibraryModel &model, Update
     renderUpdates();
     renderLoginError();
     setShortcutError(std::nullopt);
+    setDesktopTrigger(std::nullopt);
     applyPalette();
 }
 
@@ -184,6 +185,12 @@ void SettingsView::setShortcutError(const std::optional<QString> &error)
 {
     m_shortcutError->setText(error.value_or(QString()));
     m_shortcutErrorRow->setVisible(error.has_value());
+}
+
+void SettingsView::setDesktopTrigger(const std::optional<QString> &trigger)
+{
+    m_desktopTrigger->setText(trigger ? tr("Your desktop runs it with %1.").arg(*trigger) : QString());
+    m_desktopTriggerRow->setVisible(trigger.has_value());
 }
 
 void SettingsView::renderPreferences()

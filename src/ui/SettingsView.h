@@ -47,6 +47,9 @@ public:
     RecorderButton *recorder() const { return m_recorder; }
     // The shortcut message under the recorder row; none hides the line.
     void setShortcutError(const std::optional<QString> &error);
+    // The desktop's own words for the shortcut, when the desktop runs it (Wayland); none
+    // hides the line.
+    void setDesktopTrigger(const std::optional<QString> &trigger);
 
     // The maker's support page.
     static QUrl supportUrl();
@@ -117,6 +120,8 @@ private:
     RecorderButton *m_recorder = nullptr;
     SettingsRow *m_shortcutErrorRow = nullptr;
     QLabel *m_shortcutError = nullptr;
+    SettingsRow *m_desktopTriggerRow = nullptr;
+    QLabel *m_desktopTrigger = nullptr;
 
     QLabel *m_folderName = nullptr;
     ElidedLabel *m_folderPath = nullptr;

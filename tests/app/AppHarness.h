@@ -15,6 +15,7 @@
 #include "platform/SleepWatcher.h"
 #include "platform/UrlOpener.h"
 #include "platform/HotKeySource.h"
+#include "platform/PortalHotKeySource.h"
 #include "platform/ShareServices.h"
 #include "platform/SystemDisplays.h"
 #include "platform/SystemImageServices.h"
@@ -106,8 +107,9 @@ enum class Desktop { fake, x11 };
 
 struct App final
 {
-    // `settings`: what an earlier run left in the settings file.
-    explicit App(Desktop desktop = Desktop::fake, bool reduceMotion = true, const QJsonObject &settings = {})
+    // `settings`: what an earlier run left in the settings file; `portal`: a Wayland session's.
+    explicit App(Desktop desktop = Desktop::fake, bool reduceMotion = true, const QJsonObject &settings = {},
+                 std::unique_ptr<PortalHotKeySource> portal = nullptr)
         : store(seeded(root, settings))
     {
         QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("Shots"))));
@@ -129,6 +131,7 @@ struct App final
             services.activeWindow = std::make_unique<NoActiveWindow>();
             services.hotKeys = kept(hotKeys);
         }
+        services.hotKeyPortal = std::move(portal);
         services.makeLibraryServices = [this](const ImageServices &images) {
             LibraryModel::Services library;
             library.clipboard = kept(clipboard);

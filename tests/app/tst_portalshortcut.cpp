@@ -1,0 +1,167 @@
+// The application's global shortcut in a Wayland session, with a fake desktop portal on a
+// private bus: what the settings window says of each answer, and what is stored.
+#include "AppHarness.h"
+#include "FakeShortcutPortal.h"
+
+#include "settings/Preferences.h"
+#include "ui/SettingsRow.h"
+#include "ui/SettingsView.h"
+#include "ui/ShortcutRecorder.h"
+
+#include <QLabel>
+
+using namespace apptest;
+
+namespace {
+
+const Shortcut ctrlAltK{VirtualKey::K, Shortcut::controlModifier | Shortcut::optionModifier, QStringLiteral("K")};
+const QString kRefusedAtStart =
+    QStringLiteral("The desktop did not accept this shortcut. It works only while an X11 window is active.");
+const QString kRefusedRecorded = QStringLiteral(
+    "The desktop did not accept that shortcut. The previous one works only while an X11 window is active.");
+const QString kNoPortal = QStringLiteral(
+    "This desktop offers no global shortcuts to apps. The shortcut works only while an X11 window is active.");
+
+// The text of a line under the recorder; empty while the line is hidden.
+QString shownLine(AppController &controller, const char *objectName)
+{
+    auto *row = controller.settingsWindow()->findChild<SettingsRow *>(QLatin1String(objectName));
+    if (!row || row->isHidden())
+        return QString();
+    QString text;
+    for (QLabel *label : row->findChildren<QLabel *>())
+        text += label->text();
+    return text;
+}
+
+} // namespace
+
+class TestPortalShortcut final : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<PrivateBus> m_bus;
+    std::unique_ptr<FakeShortcutPortal> m_portal;
+
+    std::unique_ptr<App> startApp()
+    {
+        auto app = std::make_unique<App>(
+            Desktop::fake, true, QJsonObject{},
+            std::make_unique<PortalHotKeySource>(m_bus->connect(QStringLiteral("app"))));
+        if (!app->start(2))
+            return nullptr;
+        return app;
+    }
+
+private slots:
+    void init()
+    {
+        m_bus = std::make_unique<PrivateBus>();
+        if (m_bus->address().isEmpty())
+            QSKIP("needs dbus-daemon");
+        m_portal = std::make_unique<FakeShortcutPortal>(m_bus->address());
+        QVERIFY(m_portal->isServing());
+    }
+
+    void cleanup()
+    {
+        QDBusConnection::disconnectFromBus(QStringLiteral("app"));
+        m_portal.reset();
+        m_bus.reset();
+    }
+
+    // Bound: the desktop's presses open and close the gallery, and its trigger is shown.
+    void boundAtStart()
+    {
+        auto app = startApp();
+        QVERIFY(app);
+        AppController &controller = *app->controller;
+        QTRY_COMPARE(m_portal->callsOf(QStringLiteral("BindShortcuts")).size(), 1);
+        QCOMPARE(m_portal->callsOf(QStringLiteral("BindShortcuts"))
+                     .at(0).shortcuts.at(0).properties.value(QStringLiteral("preferred_trigger")).toString(),
+                 QStringLiteral("CTRL+SHIFT+g"));
+        QTRY_COMPARE(controller.desktopTrigger(), QStringLiteral("Press Ctrl+Shift+G"));
+        QCOMPARE(controller.shortcutError(), std::nullopt);
+
+        m_portal->activate(m_portal->lastSession());
+        QTRY_VERIFY(controller.isGalleryShown());
+        m_portal->activate(m_portal->lastSession());
+        QTRY_VERIFY(!controller.isGalleryShown());
+
+        controller.showSettings();
+        QCOMPARE(shownLine(controller, "desktopTrigger"), QStringLiteral("Your desktop runs it with Press Ctrl+Shift+G."));
+        QCOMPARE(shownLine(controller, "shortcutError"), QString());
+        m_portal->changeTrigger(m_portal->lastSession(), QStringLiteral("Super+S"));
+        QTRY_COMPARE(shownLine(controller, "desktopTrigger"), QStringLiteral("Your desktop runs it with Super+S."));
+    }
+
+    // Refused at start: the grab stays and the error line says where the shortcut still works.
+    void refusedAtStart()
+    {
+        m_portal->bindResponse = 1;
+        auto app = startApp();
+        QVERIFY(app);
+        AppController &controller = *app->controller;
+        QTRY_COMPARE(controller.shortcutError(), kRefusedAtStart);
+        controller.showSettings();
+        QCOMPARE(shownLine(controller, "shortcutError"), kRefusedAtStart);
+        QCOMPARE(shownLine(controller, "desktopTrigger"), QString());
+        app->hotKeys->press();
+        QTRY_VERIFY(controller.isGalleryShown());
+    }
+
+    // A recorded shortcut is stored only once the desktop agrees to it.
+    void recordedShortcutWaitsForTheDesktop()
+    {
+        auto app = startApp();
+        QVERIFY(app);
+        AppController &controller = *app->controller;
+        QTRY_VERIFY(controller.desktopTrigger());
+        controller.showSettings();
+
+        m_portal->bindResponse = 1;
+        emit controller.settingsWindow()->shortcutRecorded(ctrlAltK);
+        QCOMPARE(controller.preferences().shortcut(), Shortcut());
+        QTRY_COMPARE(shownLine(controller, "shortcutError"), kRefusedRecorded);
+        QCOMPARE(controller.preferences().shortcut(), Shortcut());
+        QCOMPARE(shownLine(controller, "desktopTrigger"), QString());
+
+        m_portal->bindResponse = 0;
+        m_portal->triggerDescription = QStringLiteral("Ctrl+Alt+K");
+        emit controller.settingsWindow()->shortcutRecorded(ctrlAltK);
+        QTRY_COMPARE(controller.preferences().shortcut(), ctrlAltK);
+        QCOMPARE(shownLine(controller, "shortcutError"), QString());
+        QCOMPARE(shownLine(controller, "desktopTrigger"), QStringLiteral("Your desktop runs it with Ctrl+Alt+K."));
+        QCOMPARE(m_portal->callsOf(QStringLiteral("BindShortcuts"))
+                     .last().shortcuts.at(0).properties.value(QStringLiteral("preferred_trigger")).toString(),
+                 QStringLiteral("CTRL+ALT+k"));
+        QCOMPARE(controller.settingsWindow()->recorder()->text(), ctrlAltK.label());
+    }
+
+    // No portal: the grab does the work, as under X11, and the line says its limit.
+    void withoutAPortal()
+    {
+        m_portal.reset();
+        auto app = startApp();
+        QVERIFY(app);
+        AppController &controller = *app->controller;
+        QTRY_COMPARE(controller.shortcutError(), kNoPortal);
+        controller.showSettings();
+        QCOMPARE(shownLine(controller, "shortcutError"), kNoPortal);
+
+        emit controller.settingsWindow()->shortcutRecorded(ctrlAltK);
+        QTRY_COMPARE(controller.preferences().shortcut(), ctrlAltK);
+        QCOMPARE(shownLine(controller, "shortcutError"), kNoPortal);
+
+        // A grab refused as well: the old one stays, and the refusal is what the line says.
+        const Shortcut ctrlAltJ{VirtualKey::J, ctrlAltK.modifiers, QStringLiteral("J")};
+        app->hotKeys->accepts = false;
+        emit controller.settingsWindow()->shortcutRecorded(ctrlAltJ);
+        QTRY_COMPARE(shownLine(controller, "shortcutError"),
+                     QStringLiteral("That shortcut is unavailable. Try a different combination."));
+        QCOMPARE(controller.preferences().shortcut(), ctrlAltK);
+    }
+};
+
+QTEST_MAIN(TestPortalShortcut)
+#include "tst_portalshortcut.moc"
