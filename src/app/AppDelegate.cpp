@@ -2,6 +2,7 @@
 
 #include "app/AppController.h"
 #include "platform/ReopenChannel.h"
+#include "library/ScreenshotScanner.h"
 #include "platform/SystemScreenshotLocation.h"
 #include "platform/SettingsStore.h"
 #include "settings/Preferences.h"
@@ -34,7 +35,7 @@ bool AppDelegate::applicationDidFinishLaunching()
             QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/')
             + suite + QStringLiteral("/settings.json"));
     }
-    m_screenshotLocation = std::make_unique<SystemScreenshotLocation>();
+    m_screenshotLocation = std::make_unique<SystemScreenshotLocation>(&ScreenshotScanner::newestScreenshotMs);
     m_controller = std::make_unique<AppController>(*m_store, *m_screenshotLocation, m_options,
                                                    AppServices::system(m_options.demo));
     applyDemoFlags(m_options, m_controller->preferences());

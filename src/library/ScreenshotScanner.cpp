@@ -1,6 +1,7 @@
 #include "library/ScreenshotScanner.h"
 
 #include "platform/ScreenshotMarker.h"
+#include "platform/ScreenshotNames.h"
 
 #include <QDir>
 #include <QFile>
@@ -114,33 +115,67 @@ bool hasImageExtension(const char *name, std::size_t length)
 }
 
 // The prefixes that are pure ASCII, for names that are pure ASCII: for those, ASCII
-// lower-casing is the full Unicode lower-casing and no other prefix can match.
-const std::vector<std::string> &asciiPrefixes()
+// lower-casing is the full Unicode lower-casing and no other prefix can match. Grouped by
+// their first letter, so that a name is compared with the few prefixes that can match it.
+struct AsciiPrefixes
 {
-    static const std::vector<std::string> prefixes = [] {
-        std::vector<std::string> list;
+    std::vector<std::string> byFirstByte[128];
+};
+
+const AsciiPrefixes &asciiPrefixes()
+{
+    static const AsciiPrefixes prefixes = [] {
+        AsciiPrefixes groups;
         for (const QString &prefix : ScreenshotScanner::screenshotNamePrefixes()) {
             const QByteArray utf8 = prefix.toUtf8();
-            if (isAscii(utf8.constData(), std::size_t(utf8.size())))
-                list.emplace_back(utf8.constData(), std::size_t(utf8.size()));
+            if (!utf8.isEmpty() && isAscii(utf8.constData(), std::size_t(utf8.size())))
+                groups.byFirstByte[static_cast<unsigned char>(utf8.front())].emplace_back(
+                    utf8.constData(), std::size_t(utf8.size()));
         }
-        return list;
+        return groups;
     }();
     return prefixes;
 }
 
 bool asciiHasScreenshotName(const char *name, std::size_t length)
 {
-    for (const std::string &prefix : asciiPrefixes()) {
+    if (length == 0)
+        return false;
+    for (const std::string &prefix : asciiPrefixes().byFirstByte[static_cast<unsigned char>(asciiLower(name[0]))]) {
         if (length < prefix.size())
             continue;
-        std::size_t i = 0;
+        std::size_t i = 1;
         while (i < prefix.size() && asciiLower(name[i]) == prefix[i])
             ++i;
         if (i == prefix.size())
             return true;
     }
     return false;
+}
+
+// The prefixes grouped by their first UTF-16 unit, for names that are not pure ASCII.
+const QHash<char16_t, QStringList> &prefixesByFirstUnit()
+{
+    static const QHash<char16_t, QStringList> groups = [] {
+        QHash<char16_t, QStringList> result;
+        for (const QString &prefix : ScreenshotScanner::screenshotNamePrefixes())
+            result[prefix.front().unicode()].append(prefix);
+        return result;
+    }();
+    return groups;
+}
+
+// Whether a file counts by its name (or, failing that, its marker), from the listing alone.
+bool countsAsScreenshot(const char *name, std::size_t length, std::string &nativePath, std::size_t folderLength)
+{
+    const bool named = isAscii(name, length)
+        ? asciiHasScreenshotName(name, length)
+        : ScreenshotScanner::hasScreenshotName(QString::fromUtf8(name, qsizetype(length)));
+    if (named)
+        return true;
+    nativePath.resize(folderLength);
+    nativePath.append(name, length);
+    return ScreenshotMarker::isSet(nativePath.c_str());
 }
 
 bool keyLess(const char *arena, const Candidate &a, const Candidate &b)
@@ -187,32 +222,50 @@ const QStringList &ScreenshotScanner::imageExtensions()
 
 const QStringList &ScreenshotScanner::screenshotNamePrefixes()
 {
-    // Each spelling of "é" in the French name that the capturing system has used is listed on
-    // its own, so that the common cases match without normalising the name.
-    static const QStringList prefixes = {
-        QStringLiteral("screenshot"),
-        QStringLiteral("screen shot"),
-        QStringLiteral("screen capture"),
-        QStringLiteral("bildschirmfoto"),
-        QStringLiteral("capture d\u2019\u00e9cran"),
-        QStringLiteral("capture d'e\u0301cran"),
-        QStringLiteral("capture d'\u00e9cran"),
-        QStringLiteral("captura de pantalla"),
-        QStringLiteral("captura de tela"),
-        QStringLiteral("schermata"),
-        QStringLiteral("schermafbeelding"),
-        QStringLiteral("\u30b9\u30af\u30ea\u30fc\u30f3\u30b7\u30e7\u30c3\u30c8"), // Japanese
-        QStringLiteral("\u5c4f\u5e55\u622a\u56fe"), // Chinese, simplified
-        QStringLiteral("\u87a2\u5e55\u622a\u5716"), // Chinese, traditional
-        QStringLiteral("\u0644\u0642\u0637\u0629 \u0634\u0627\u0634\u0629"), // Arabic
-    };
+    static const QStringList prefixes = [] {
+        // Each spelling of "é" in the French name that the capturing system has used is listed
+        // on its own, so that the common cases match without normalising the name.
+        QStringList list = {
+            QStringLiteral("screenshot"),
+            QStringLiteral("screen shot"),
+            QStringLiteral("screen capture"),
+            QStringLiteral("bildschirmfoto"),
+            QStringLiteral("capture d\u2019\u00e9cran"),
+            QStringLiteral("capture d'e\u0301cran"),
+            QStringLiteral("capture d'\u00e9cran"),
+            QStringLiteral("captura de pantalla"),
+            QStringLiteral("captura de tela"),
+            QStringLiteral("schermata"),
+            QStringLiteral("schermafbeelding"),
+            QStringLiteral("\u30b9\u30af\u30ea\u30fc\u30f3\u30b7\u30e7\u30c3\u30c8"), // Japanese
+            QStringLiteral("\u5c4f\u5e55\u622a\u56fe"), // Chinese, simplified
+            QStringLiteral("\u87a2\u5e55\u622a\u5716"), // Chinese, traditional
+            QStringLiteral("\u0644\u0642\u0637\u0629 \u0634\u0627\u0634\u0629"), // Arabic
+        };
+        // Then what the Linux tools name their files in each language, lower-cased as names
+        // are; one that begins with an earlier prefix could never decide anything.
+        for (const ScreenshotNames::Entry &entry : ScreenshotNames::filePrefixes()) {
+            const QString prefix = entry.text.toLower().normalized(QString::NormalizationForm_C);
+            const bool covered = std::any_of(list.cbegin(), list.cend(), [&](const QString &earlier) {
+                return prefix.startsWith(earlier);
+            });
+            if (!prefix.isEmpty() && !covered)
+                list.append(prefix);
+        }
+        return list;
+    }();
     return prefixes;
 }
 
 bool ScreenshotScanner::hasScreenshotName(const QString &fileName)
 {
     auto matches = [](const QString &lowered) {
-        for (const QString &prefix : screenshotNamePrefixes()) {
+        if (lowered.isEmpty())
+            return false;
+        const auto group = prefixesByFirstUnit().constFind(lowered.front().unicode());
+        if (group == prefixesByFirstUnit().constEnd())
+            return false;
+        for (const QString &prefix : *group) {
             if (lowered.startsWith(prefix))
                 return true;
         }
@@ -222,9 +275,45 @@ bool ScreenshotScanner::hasScreenshotName(const QString &fileName)
     if (matches(lowered))
         return true;
     // Names are compared up to canonical equivalence: a name stored decomposed (as some file
-    // systems and copying tools do) also matches the typographic-apostrophe spelling.
+    // systems and copying tools do) also matches the composed spellings.
     const QString composed = lowered.normalized(QString::NormalizationForm_C);
     return composed != lowered && matches(composed);
+}
+
+std::optional<qint64> ScreenshotScanner::newestScreenshotMs(const QString &folder)
+{
+    const QByteArray native = QFile::encodeName(folder);
+    const std::unique_ptr<DIR, DirCloser> dir(::opendir(native.constData()));
+    if (!dir)
+        return std::nullopt;
+    const int dirFd = ::dirfd(dir.get());
+    std::string nativePath(native.constData(), std::size_t(native.size()));
+    if (nativePath.empty() || nativePath.back() != '/')
+        nativePath.push_back('/');
+    const std::size_t folderLength = nativePath.size();
+
+    std::optional<qint64> newest;
+    while (const dirent *entry = ::readdir(dir.get())) {
+        const char *name = entry->d_name;
+        const std::size_t length = std::strlen(name);
+        if (name[0] == '.' || !hasImageExtension(name, length))
+            continue;
+        if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_REG)
+            continue;
+        struct statx status {};
+        if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_MTIME | STATX_SIZE,
+                    &status) != 0
+            || !(status.stx_mask & STATX_TYPE) || !S_ISREG(status.stx_mode) || status.stx_size < 1
+            || !(status.stx_mask & STATX_MTIME))
+            continue;
+        const qint64 modified = milliseconds(status.stx_mtime);
+        // Only a file that would be newer needs the name and marker tests.
+        if (newest && modified <= *newest)
+            continue;
+        if (countsAsScreenshot(name, length, nativePath, folderLength))
+            newest = modified;
+    }
+    return newest;
 }
 
 bool ScreenshotScanner::hasScreenshotMetadata(const QString &path)

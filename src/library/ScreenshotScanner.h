@@ -37,7 +37,8 @@ public:
 
     // Lower-case file extensions of the image files considered at all.
     static const QStringList &imageExtensions();
-    // Lower-case beginnings of the names the capturing system gives screenshots, per language.
+    // Lower-case beginnings of the names the capturing system gives screenshots, per language,
+    // then those the Linux screenshot tools give in their translations.
     static const QStringList &screenshotNamePrefixes();
 
     // True when the lower-cased name begins with one of the screenshot name prefixes, up to
@@ -45,6 +46,10 @@ public:
     static bool hasScreenshotName(const QString &fileName);
     // True when the file carries the system's screen-capture marker set to true.
     static bool hasScreenshotMetadata(const QString &path);
+    // When the newest file in `folder` that counts as a screenshot by its extension and its
+    // name or marker was last modified (ms since the epoch), from the listing alone: no image
+    // is read. None when the folder holds none or cannot be listed.
+    static std::optional<qint64> newestScreenshotMs(const QString &folder);
 
     // Scans the direct entries of `folder`. Per-file problems drop that file silently; only a
     // folder that cannot be listed yields an error. Records in `previous` whose file still has

@@ -3,6 +3,7 @@
 #include "library/ScreenshotScanner.h"
 
 #include "platform/ScreenshotMarker.h"
+#include "platform/ScreenshotNames.h"
 
 #include "TestSupport.h"
 
@@ -12,6 +13,7 @@
 #include <QBuffer>
 #include <QImage>
 #include <QImageWriter>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -107,6 +109,79 @@ private slots:
         QTest::newRow("other name") << "IMG_0001.png" << false;
         QTest::newRow("word not at the start") << "My screenshot.png" << false;
         QTest::newRow("French without accent") << "Capture d'ecran.png" << false;
+
+        // What the Linux screenshot tools write, in their translations.
+        const auto tool = [](const char *language, const char *name, bool expected = true) {
+            QTest::newRow(language) << QString::fromUtf8(name) << expected;
+        };
+        tool("Russian, GNOME", "Снимок экрана от 2026-12-07 11-00-00.png");
+        tool("Ukrainian", "Знімок екрана з 2026-12-07 11-00-00.png");
+        tool("Polish", "Zrzut ekranu z 2026-12-07 11-00-00.png");
+        tool("Czech", "Snímek obrazovky z 2026-12-07 11-00-00.png");
+        tool("Czech, decomposed", "Sni\xcc\x81mek obrazovky z 2026-12-07.png");
+        tool("Swedish", "Skärmbild från 2026-12-07 11-00-00.png");
+        tool("Danish", "Skærmbillede fra 2026-12-07 11-00-00.png");
+        tool("Finnish", "Kuvakaappaus - 2026-12-07 11-00-00.png");
+        tool("Hungarian", "Képernyőkép ekkor: 2026-12-07 11-00-00.png");
+        tool("Greek", "Στιγμιότυπο οθόνης από 2026-12-07 11-00-00.png");
+        tool("Turkish, upper-case G", "Ekran Görüntüsü - 2026-12-07 11-00-00.png");
+        tool("Korean", "스크린샷, 2026-12-07 11-00-00.png");
+        tool("Hebrew", "צילום מסך מ־2026-12-07 11-00-00.png");
+        tool("Spanish, GNOME Shell", "Captura desde 2026-12-07 11-00-00.png");
+        tool("Romanian", "Captură de ecran din 2026-12-07 11-00-00.png");
+        tool("Vietnamese, capital letter", "Ảnh chụp màn hình từ 2026-12-07.png");
+        tool("Chinese, GNOME Shell", "截图 2026-12-07 11-00-00.png");
+        tool("Xfce, Norwegian", "Skjermbilde_2026-12-07_11-00-00.png");
+        tool("Esperanto, ASCII", "Ekrankopio de 2026-12-07 11-00-00.png");
+        // Near misses: shorter than the tools' text, or translations too generic to trust.
+        tool("Russian, word cut short", "Снимок 2026.png", false);
+        tool("Polish, without its preposition", "Zrzut ekranu.png", false);
+        tool("Finnish, letter missing", "Kuvakaappau.png", false);
+        tool("Chinese, one character", "截 2026.png", false);
+        tool("Bulgarian, \"picture from\"", "Снимка от 2026.png", false);
+        tool("Catalan, \"capture of\"", "Captura de cámara.jpg", false);
+        tool("Bosnian, \"image from\"", "Slika iz 2026.png", false);
+        tool("Italian, \"snapshot\"", "Istantanea 2026.png", false);
+        tool("text after a space", " Skjermbilde.png", false);
+    }
+
+    void everyToolPrefixIsAccepted()
+    {
+        // Each translation as the tool writes it, fast path and full comparison alike.
+        QTemporaryDir dir;
+        QSet<QString> written;
+        for (const ScreenshotNames::Entry &entry : ScreenshotNames::filePrefixes()) {
+            const QString name = entry.text + QStringLiteral(" 2026-12-07 11-00-00.png");
+            QVERIFY2(ScreenshotScanner::hasScreenshotName(name), qPrintable(name));
+            QVERIFY(TestSupport::writeFile(dir.filePath(name), "x"));
+            written.insert(name);
+        }
+        QVERIFY(written.size() > 100);
+        QCOMPARE(scan(dir.path(), CountingImages(QSize(4, 4))).screenshots.size(), written.size());
+    }
+
+    void newestScreenshotByNameOrMarker()
+    {
+        QTemporaryDir dir;
+        const QDateTime moment(QDate(2026, 12, 7), QTime(12, 0), Qt::UTC);
+        const auto file = [&](const QString &name, int minutesAgo) {
+            const QString path = dir.filePath(name);
+            return TestSupport::writeFile(path, "not an image")
+                && TestSupport::setModificationTime(path, moment.addSecs(-60 * minutesAgo)) ? path : QString();
+        };
+        QCOMPARE(ScreenshotScanner::newestScreenshotMs(dir.filePath(QStringLiteral("missing"))), std::nullopt);
+        QVERIFY(!file(QStringLiteral("IMG_1.png"), 0).isEmpty());
+        QVERIFY(!file(QStringLiteral("Screenshot notes.txt"), 0).isEmpty());
+        QVERIFY(!file(QStringLiteral(".Screenshot hidden.png"), 0).isEmpty());
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Screenshot folder.png")));
+        QCOMPARE(ScreenshotScanner::newestScreenshotMs(dir.path()), std::nullopt);
+        QVERIFY(!file(QStringLiteral("Снимок экрана от 2026.png"), 30).isEmpty());
+        QVERIFY(!file(QStringLiteral("Screenshot older.png"), 40).isEmpty());
+        QCOMPARE(ScreenshotScanner::newestScreenshotMs(dir.path()), moment.addSecs(-30 * 60).toMSecsSinceEpoch());
+        // A file named otherwise counts through the capture marker.
+        const QString marked = file(QStringLiteral("capture.png"), 10);
+        QVERIFY(setMarker(marked, plistBytes(plist_new_bool(1), true)));
+        QCOMPARE(ScreenshotScanner::newestScreenshotMs(dir.path()), moment.addSecs(-10 * 60).toMSecsSinceEpoch());
     }
     void hasScreenshotName()
     {

@@ -1,8 +1,11 @@
+#include "platform/ScreenshotNames.h"
 #include "platform/SystemScreenshotLocation.h"
 
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QHash>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -56,21 +59,201 @@ private slots:
                  expected.isEmpty() ? std::nullopt : std::optional(expected));
     }
 
-    void sourcesInOrder()
+    void otherToolsSaveLocations()
     {
-        const QString pictures = path(QStringLiteral("Pictures"));
-        const QString userConfig = path(QStringLiteral("user-rc"));
-        const QString systemConfig = path(QStringLiteral("system-rc"));
-        const QStringList configs{userConfig, systemConfig};
-        // Without the tool's setting, the pictures folder's "Screenshots" only when it exists.
-        QCOMPARE(SystemScreenshotLocation(configs, pictures).location(), std::nullopt);
+        const QString flameshot = path(QStringLiteral("flameshot.ini"));
+        const QString xfce = path(QStringLiteral("xfce4-screenshooter"));
+        const QString keyfile = path(QStringLiteral("keyfile"));
+        // Missing files name nothing.
+        QCOMPARE(SystemScreenshotLocation::flameshotSaveLocation(flameshot), std::nullopt);
+        QCOMPARE(SystemScreenshotLocation::xfceSaveLocation(xfce), std::nullopt);
+        QCOMPARE(SystemScreenshotLocation::gnomeScreenshotKeyfileLocation(keyfile), std::nullopt);
+
+        QVERIFY(TestSupport::writeFile(flameshot, "[General]\nsavePath=/home/u/Flame Shots/\nsavePathFixed=true\n"));
+        QCOMPARE(SystemScreenshotLocation::flameshotSaveLocation(flameshot), std::optional(QStringLiteral("/home/u/Flame Shots")));
+        QVERIFY(TestSupport::writeFile(flameshot, "[General]\nsavePath=\"/a, b\"\n"));
+        QCOMPARE(SystemScreenshotLocation::flameshotSaveLocation(flameshot), std::optional(QStringLiteral("/a, b")));
+        QVERIFY(TestSupport::writeFile(flameshot, "[General]\nsavePath=@Invalid()\n"));
+        QCOMPARE(SystemScreenshotLocation::flameshotSaveLocation(flameshot), std::nullopt);
+
+        QVERIFY(TestSupport::writeFile(xfce, "delay=0\nscreenshot_dir=file:///home/u/Bilder%20X\ntitle=x\n"));
+        QCOMPARE(SystemScreenshotLocation::xfceSaveLocation(xfce), std::optional(QStringLiteral("/home/u/Bilder X")));
+        QVERIFY(TestSupport::writeFile(xfce, "screenshot_dir=sftp://host/x\n"));
+        QCOMPARE(SystemScreenshotLocation::xfceSaveLocation(xfce), std::nullopt);
+
+        QVERIFY(TestSupport::writeFile(keyfile, "[org/gnome/desktop/interface]\nauto-save-directory='/no'\n"
+                                                "[org/gnome/gnome-screenshot]\nauto-save-directory='~/Shots'\n"));
+        QCOMPARE(SystemScreenshotLocation::gnomeScreenshotKeyfileLocation(keyfile), std::optional(QStringLiteral("~/Shots")));
+        // The default, an empty text, names no folder of its own.
+        QVERIFY(TestSupport::writeFile(keyfile, "[org/gnome/gnome-screenshot]\nauto-save-directory=''\n"));
+        QCOMPARE(SystemScreenshotLocation::gnomeScreenshotKeyfileLocation(keyfile), std::nullopt);
+        // Far too large to be a settings file: not read at all.
+        QVERIFY(TestSupport::writeFile(xfce, "screenshot_dir=/big\n" + QByteArray(2 << 20, '#')));
+        QCOMPARE(SystemScreenshotLocation::xfceSaveLocation(xfce), std::nullopt);
+    }
+
+    void parseGVariantString_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected"); // null: not a string
+        QTest::newRow("single quotes") << "'/home/u/x'" << "/home/u/x";
+        QTest::newRow("double quotes, spaces around") << " \"/a b\" " << "/a b";
+        QTest::newRow("escaped quote and backslash") << R"('it\'s \\ \"x\"')" << R"(it's \ "x")";
+        QTest::newRow("unicode escapes") << R"('\u00e9\U0001F600')" << QStringLiteral("\u00e9\U0001F600");
+        QTest::newRow("empty") << "''" << "";
+        QTest::newRow("unquoted") << "/home/u/x" << QString();
+        QTest::newRow("unbalanced") << "'/x" << QString();
+        QTest::newRow("two strings") << "'a' 'b'" << QString();
+        QTest::newRow("short unicode escape") << R"('\u12')" << QString();
+        QTest::newRow("escape at the end") << R"('\')" << QString();
+        QTest::newRow("typed") << "@ms nothing" << QString();
+    }
+
+    void parseGVariantString()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(SystemScreenshotLocation::parseGVariantString(text),
+                 expected.isNull() ? std::nullopt : std::optional(expected));
+    }
+
+    void candidatesAndChoice()
+    {
+        const QString home = path(QStringLiteral("home"));
+        const QString pictures = home + QStringLiteral("/Bilder");
+        SystemScreenshotLocation::Sources sources;
+        sources.home = home;
+        sources.picturesFolder = pictures;
+        sources.languages = {QStringLiteral("de_AT.UTF-8")};
+        sources.gsettingsKeyfile = path(QStringLiteral("gs-keyfile"));
+        sources.kdeConfigFiles = {path(QStringLiteral("user-rc")), path(QStringLiteral("system-rc"))};
+        sources.flameshotConfig = path(QStringLiteral("flame.ini"));
+        sources.xfceConfig = path(QStringLiteral("xfce-rc"));
+        QVERIFY(TestSupport::writeFile(sources.gsettingsKeyfile,
+                                       "[org/gnome/gnome-screenshot]\nauto-save-directory='~/Gnome'\n"));
+        QVERIFY(TestSupport::writeFile(sources.kdeConfigFiles.at(1), "[ImageSave]\nimageSaveLocation=file:///kde-system\n"));
+        QVERIFY(TestSupport::writeFile(sources.flameshotConfig, "[General]\nsavePath=" + home.toUtf8() + "/Gnome/\n"));
+        QVERIFY(TestSupport::writeFile(sources.xfceConfig, "screenshot_dir=file://" + pictures.toUtf8() + "\n"));
+
+        QHash<QString, qint64> newest;
+        const SystemScreenshotLocation location(sources, [&](const QString &folder) {
+            return newest.contains(folder) ? std::optional(newest.value(folder)) : std::nullopt;
+        });
+        using Candidate = SystemScreenshotLocation::Candidate;
+        // The same folder named twice is one candidate; the pictures folder itself, which the
+        // Xfce tool names here, stays a folder that is suggested only for its screenshots.
+        const QList<Candidate> expected{
+            {QStringLiteral("~/Gnome"), true, false},
+            {QStringLiteral("/kde-system"), true, false},
+            {pictures, true, false},
+            {pictures + QStringLiteral("/Bildschirmfotos"), false, false},
+            {pictures + QStringLiteral("/Screenshots"), false, false},
+        };
+        QCOMPARE(location.candidates(), expected);
+
+        // None exists: the first folder a tool is set to.
+        QCOMPARE(location.location(), std::optional(QStringLiteral("~/Gnome")));
+        // Existing ones win over settings alone, in order while none holds a screenshot.
         QVERIFY(QDir().mkpath(pictures + QStringLiteral("/Screenshots")));
-        QCOMPARE(SystemScreenshotLocation(configs, pictures).location(), std::optional(pictures + "/Screenshots"));
-        // The system-wide file applies, unless the user's own says otherwise.
-        QVERIFY(TestSupport::writeFile(systemConfig, "[ImageSave]\nimageSaveLocation=file:///system\n"));
-        QCOMPARE(SystemScreenshotLocation(configs, pictures).location(), std::optional(QStringLiteral("/system")));
-        QVERIFY(TestSupport::writeFile(userConfig, "[ImageSave]\nimageSaveLocation=file:///user/\n"));
-        QCOMPARE(SystemScreenshotLocation(configs, pictures).location(), std::optional(QStringLiteral("/user")));
+        QVERIFY(QDir().mkpath(pictures + QStringLiteral("/Bildschirmfotos")));
+        QCOMPARE(location.location(), std::optional(pictures));
+        QVERIFY(QDir().mkpath(home + QStringLiteral("/Gnome")));
+        QCOMPARE(location.location(), std::optional(QStringLiteral("~/Gnome")));
+        // Then the newest screenshot decides; on a tie, the earlier candidate.
+        newest.insert(pictures + QStringLiteral("/Screenshots"), 100);
+        QCOMPARE(location.location(), std::optional(pictures + QStringLiteral("/Screenshots")));
+        newest.insert(pictures + QStringLiteral("/Bildschirmfotos"), 100);
+        QCOMPARE(location.location(), std::optional(pictures + QStringLiteral("/Bildschirmfotos")));
+        newest.insert(home + QStringLiteral("/Gnome"), 99);
+        QCOMPARE(location.location(), std::optional(pictures + QStringLiteral("/Bildschirmfotos")));
+        newest.insert(pictures, 101);
+        QCOMPARE(location.location(), std::optional(pictures));
+
+        // The user's own KDE file overrides the system's.
+        QVERIFY(TestSupport::writeFile(sources.kdeConfigFiles.at(0), "[ImageSave]\nimageSaveLocation=file:///kde-user/\n"));
+        QCOMPARE(location.candidates().at(1).path, QStringLiteral("/kde-user"));
+    }
+
+    void picturesFolderAlone()
+    {
+        SystemScreenshotLocation::Sources sources;
+        sources.picturesFolder = path(QStringLiteral("Pics"));
+        QVERIFY(QDir().mkpath(sources.picturesFolder));
+        std::optional<qint64> shots;
+        const SystemScreenshotLocation location(sources, [&](const QString &) { return shots; });
+        // By default the tools save into the pictures folder itself: suggested once it holds one.
+        QCOMPARE(location.location(), std::nullopt);
+        shots = 1;
+        QCOMPARE(location.location(), std::optional(sources.picturesFolder));
+        QCOMPARE(SystemScreenshotLocation(SystemScreenshotLocation::Sources(), {}).location(), std::nullopt);
+    }
+
+    void folderNamesFor_data()
+    {
+        QTest::addColumn<QStringList>("languages");
+        QTest::addColumn<QStringList>("expected");
+        const QString de = QStringLiteral("Bildschirmfotos");
+        const QString ptBR = QStringLiteral("Capturas de tela");
+        const QString pt = QStringLiteral("Capturas de ecr\u00e3");
+        QTest::newRow("locale with codeset") << QStringList{"de_DE.UTF-8"} << QStringList{de};
+        QTest::newRow("country first") << QStringList{"pt_BR"} << QStringList{ptBR};
+        QTest::newRow("language fallback") << QStringList{"pt_AO.UTF-8"} << QStringList{pt};
+        QTest::newRow("modifier dropped") << QStringList{"de_AT@euro"} << QStringList{de};
+        QTest::newRow("list, duplicates once") << QStringList{"pt_BR", "de", "de_CH", "xx"} << QStringList{ptBR, de};
+        QTest::newRow("unknown") << QStringList{"xx_YY", ""} << QStringList{};
+    }
+
+    void folderNamesFor()
+    {
+        QFETCH(QStringList, languages);
+        QFETCH(QStringList, expected);
+        QCOMPARE(ScreenshotNames::folderNamesFor(languages), expected);
+    }
+
+    void userLanguages()
+    {
+        qunsetenv("LC_ALL");
+        qunsetenv("LC_MESSAGES");
+        qputenv("LANGUAGE", "pt_BR:de");
+        qputenv("LANG", "ru_RU.UTF-8");
+        QCOMPARE(ScreenshotNames::userLanguages(), (QStringList{"pt_BR", "de", "ru_RU.UTF-8"}));
+        qputenv("LC_MESSAGES", "fr_FR.UTF-8");
+        QCOMPARE(ScreenshotNames::userLanguages(), (QStringList{"pt_BR", "de", "fr_FR.UTF-8"}));
+        // The C locale turns translations off, LANGUAGE included.
+        qputenv("LC_ALL", "C.UTF-8");
+        QCOMPARE(ScreenshotNames::userLanguages(), QStringList());
+        qunsetenv("LC_ALL");
+        qunsetenv("LC_MESSAGES");
+        qunsetenv("LANG");
+        QCOMPARE(ScreenshotNames::userLanguages(), QStringList());
+    }
+
+    void compiledInTable()
+    {
+        // Every language of the table is spelled as a gettext code, every text without the
+        // table's own separators, and both kinds are present.
+        const auto check = [](const QList<ScreenshotNames::Entry> &entries) {
+            static const QRegularExpression code(QStringLiteral("^[a-z]{2,3}(_[A-Z]{2})?(@[a-z]+)?$"));
+            for (const ScreenshotNames::Entry &entry : entries) {
+                if (!code.match(entry.language).hasMatch() || entry.text.contains(QLatin1Char('\t'))
+                    || entry.text.trimmed() != entry.text)
+                    return false;
+            }
+            return entries.size() > 40;
+        };
+        QVERIFY(check(ScreenshotNames::filePrefixes()));
+        QVERIFY(check(ScreenshotNames::folderNames()));
+
+        QList<ScreenshotNames::Entry> prefixes;
+        QList<ScreenshotNames::Entry> folders;
+        ScreenshotNames::parse(QStringLiteral("# comment\tprefix\tde\tx\nprefix\tde\tBildschirmfoto vom\r\n"
+                                              "folder\tfr\tCaptures d'e\u0301cran\nfolder\tde\t \nother\tde\ty\n"
+                                              "prefix\tde\n\nprefix\t\tz\n"),
+                               prefixes, folders);
+        QCOMPARE(prefixes.size(), 1);
+        QCOMPARE(prefixes.at(0).text, QStringLiteral("Bildschirmfoto vom"));
+        QCOMPARE(folders.size(), 1);
+        QCOMPARE(folders.at(0).text, QStringLiteral("Captures d'\u00e9cran"));
     }
 };
 
