@@ -25,13 +25,15 @@ Preferences::Preferences(SettingsStore &defaults, const ScreenshotLocation &loca
     if (const auto json = defaults.data(shortcutKey))
         m_shortcut = Shortcut::fromJson(*json).value_or(Shortcut());
 
-    const std::optional<QString> suggested = location.location();
-    if (suggested && !suggested->isEmpty())
-        m_folderPath = expandingTilde(*suggested);
-    else
-        m_folderPath = QDir::homePath() + QStringLiteral("/Desktop");
-    if (const auto stored = defaults.string(folderPathKey))
+    // The suggestion reads other tools' settings and lists folders: only worth it on a first run.
+    if (const auto stored = defaults.string(folderPathKey)) {
         m_folderPath = *stored;
+    } else if (const std::optional<QString> suggested = location.location();
+               suggested && !suggested->isEmpty()) {
+        m_folderPath = expandingTilde(*suggested);
+    } else {
+        m_folderPath = QDir::homePath() + QStringLiteral("/Desktop");
+    }
 
     m_hasConnectedFolder = defaults.boolValue(hasConnectedFolderKey);
 }

@@ -18,8 +18,13 @@ namespace {
 
 struct FakeScreenshotLocation final : ScreenshotLocation {
     explicit FakeScreenshotLocation(std::optional<QString> location = std::nullopt) : m_location(std::move(location)) {}
-    std::optional<QString> location() const override { return m_location; }
+    std::optional<QString> location() const override
+    {
+        ++calls;
+        return m_location;
+    }
     std::optional<QString> m_location;
+    mutable int calls = 0;
 };
 
 const QStringList managedKeys{"showFloatingButton", "buttonSize", "snapToEdges", "floatingPosition", "appearance",
@@ -132,6 +137,16 @@ private slots:
         const Preferences preferences(storeWith({{key, stored}}), location);
         QCOMPARE(state(preferences), defaults);
         QCOMPARE(fileObject().value(key), stored); // loading leaves the bad value where it is
+    }
+
+    void aStoredFolderSkipsTheSuggestion()
+    {
+        // The suggestion reads other programs' settings and lists folders; a stored folder makes it moot.
+        const FakeScreenshotLocation location(QStringLiteral("/suggested"));
+        QCOMPARE(Preferences(storeWith({}), location).folderPath(), QStringLiteral("/suggested"));
+        QCOMPARE(location.calls, 1);
+        QCOMPARE(Preferences(storeWith({{"folderPath", "/kept"}}), location).folderPath(), QStringLiteral("/kept"));
+        QCOMPARE(location.calls, 1);
     }
 
     void anyWriteRewritesEveryKeyAndKeepsOthers()
