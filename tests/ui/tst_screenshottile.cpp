@@ -16,6 +16,7 @@
 
 #include <QAccessible>
 #include <QClipboard>
+#include <QDrag>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
@@ -196,12 +197,37 @@ void TestScreenshotTile::contextMenuOrderAndTitles()
 
 void TestScreenshotTile::dragOffersTheFile()
 {
-    const QDateTime when = QDateTime::currentDateTime();
-    const Screenshot item = Screenshot::withResolvedPath(QStringLiteral("/shots/Screen Shot #1.png"),
-                                                         when, when, 2048, 1440, 900);
-    std::unique_ptr<QMimeData> data(GalleryGrid::mimeDataFor(item));
+    Grid g(harness::shotNames(3), QSize(640, 520));
+    const Screenshot item = g.f.model->visibleItems().at(1);
+    GalleryItemModel &items = g.view.itemModel();
+    QCOMPARE(items.supportedDragActions(), Qt::CopyAction);
+    const QModelIndex row = items.index(1);
+    QVERIFY(items.flags(row).testFlag(Qt::ItemIsDragEnabled));
+    std::unique_ptr<QMimeData> data(items.mimeData({row}));
+    QVERIFY(data->hasFormat(items.mimeTypes().constFirst()));
     QVERIFY(data->hasFormat(QStringLiteral("text/uri-list")));
     QCOMPARE(data->urls(), QList<QUrl>{QUrl::fromLocalFile(item.id())});
+
+    // Pressing a tile selects it; moving on past the drag distance starts the view's own drag,
+    // carrying what the model gives. The drag is cancelled from inside its own loop.
+    QList<QUrl> dragged;
+    Qt::DropActions offered;
+    QTest::mousePress(g.view.viewport(), Qt::LeftButton, {}, g.centreOf(1));
+    QCOMPARE(g.f.model->selectedID(), std::optional(item.id()));
+    const QPoint away = g.centreOf(1) + QPoint(0, 2 * QApplication::startDragDistance());
+    QTest::mouseMove(g.view.viewport(), away - QPoint(0, 1));
+    QTimer::singleShot(0, &g.view, [&] {
+        if (const QDrag *drag = g.view.findChild<QDrag *>()) {
+            dragged = drag->mimeData()->urls();
+            offered = drag->supportedActions();
+        }
+        QDrag::cancel();
+    });
+    QTest::mouseMove(g.view.viewport(), away);
+    QCOMPARE(dragged, QList<QUrl>{item.url()});
+    QCOMPARE(offered, Qt::DropActions(Qt::CopyAction));
+    QTest::mouseRelease(g.view.viewport(), Qt::LeftButton, {}, away);
+    QCOMPARE(g.f.model->selectedID(), std::optional(item.id()));
 }
 
 void TestScreenshotTile::selectionSyncsBothWays()
