@@ -80,14 +80,12 @@ QSize FilterTab::sizeHint() const
 
 void FilterTab::enterEvent(QEnterEvent *event)
 {
-    m_hovered = true;
     update();
     QAbstractButton::enterEvent(event);
 }
 
 void FilterTab::leaveEvent(QEvent *event)
 {
-    m_hovered = false;
     update();
     QAbstractButton::leaveEvent(event);
 }
@@ -98,7 +96,7 @@ void FilterTab::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
     const bool selected = isChecked();
     const QRectF bounds(rect());
-    if (selected || m_hovered) {
+    if (selected || underMouse()) {
         QPainterPath capsule;
         capsule.addRoundedRect(bounds, bounds.height() / 2, bounds.height() / 2);
         painter.fillPath(capsule, BrimfoldDesign::primary(palette(), selected ? kSelectedOpacity

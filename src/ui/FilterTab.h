@@ -27,6 +27,7 @@ protected:
     // Pressing never toggles: the library decides which tab is selected.
     void nextCheckState() override {}
     void paintEvent(QPaintEvent *event) override;
+    // Entering and leaving repaint; painting asks underMouse().
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
 
@@ -36,5 +37,4 @@ private:
     QString m_title;
     QIcon m_icon;
     int m_count = 0;
-    bool m_hovered = false;
 };

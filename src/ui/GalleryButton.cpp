@@ -110,14 +110,12 @@ QSize GalleryButton::sizeHint() const
 
 void GalleryButton::enterEvent(QEnterEvent *event)
 {
-    m_hovered = true;
     update();
     QAbstractButton::enterEvent(event);
 }
 
 void GalleryButton::leaveEvent(QEvent *event)
 {
-    m_hovered = false;
     update();
     QAbstractButton::leaveEvent(event);
 }
@@ -160,11 +158,11 @@ void GalleryButton::paintEvent(QPaintEvent *)
     switch (m_kind) {
     case Kind::plain:
         ink = m_ink.value_or(accent);
-        if (m_hovered || isDown())
+        if (underMouse() || isDown())
             ink = ink.darker(125);
         break;
     case Kind::soft: {
-        const qreal tint = kSoftOpacity + (isDown() ? 0.05 : m_hovered ? 0.025 : 0.0);
+        const qreal tint = kSoftOpacity + (isDown() ? 0.05 : underMouse() ? 0.025 : 0.0);
         QPainterPath shape;
         shape.addRoundedRect(bounds, kButtonRadius, kButtonRadius);
         painter.fillPath(shape, BrimfoldDesign::primary(palette(), tint));
@@ -176,7 +174,7 @@ void GalleryButton::paintEvent(QPaintEvent *)
         const qreal radius = m_kind == Kind::capsule ? bounds.height() / 2 : kButtonRadius;
         QPainterPath shape;
         shape.addRoundedRect(bounds, radius, radius);
-        paintProminentFill(painter, shape, isDown(), m_hovered);
+        paintProminentFill(painter, shape, isDown(), underMouse());
         ink = Qt::white;
         break;
     }

@@ -50,6 +50,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    // Entering and leaving repaint; painting asks underMouse().
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
 
@@ -64,5 +65,4 @@ private:
     QFont m_font;
     std::optional<QColor> m_ink;
     int m_height = 0;
-    bool m_hovered = false;
 };

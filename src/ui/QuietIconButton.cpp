@@ -134,22 +134,22 @@ void QuietIconButton::paintEvent(QPaintEvent *)
 
 void QuietIconButton::enterEvent(QEnterEvent *event)
 {
-    setHovered(true);
+    followPointer();
     QAbstractButton::enterEvent(event);
 }
 
 void QuietIconButton::leaveEvent(QEvent *event)
 {
-    setHovered(false);
+    followPointer();
     QAbstractButton::leaveEvent(event);
 }
 
-void QuietIconButton::setHovered(bool hovered)
+void QuietIconButton::followPointer()
 {
-    if (hovered == m_hovered)
+    const qreal target = underMouse() ? 1.0 : 0.0;
+    const bool running = m_hoverAnimation->state() == QAbstractAnimation::Running;
+    if ((running ? m_hoverAnimation->endValue().toReal() : m_hoverProgress) == target)
         return;
-    m_hovered = hovered;
-    const qreal target = hovered ? 1.0 : 0.0;
     m_hoverAnimation->stop();
     if (m_accessibility && m_accessibility->reduceMotion()) {
         m_hoverProgress = target;

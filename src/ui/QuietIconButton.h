@@ -26,7 +26,6 @@ public:
     const QString &symbol() const { return m_symbol; }
     const QString &label() const { return m_label; }
     bool isActive() const { return m_isActive; }
-    bool hovered() const { return m_hovered; }
 
     void setSymbol(const QString &symbol);
     void setLabel(const QString &label);
@@ -46,7 +45,8 @@ protected:
     void leaveEvent(QEvent *event) override;
 
 private:
-    void setHovered(bool hovered);
+    // Eases the hover tint toward underMouse().
+    void followPointer();
 
     QString m_symbol;
     QString m_label;
@@ -54,7 +54,6 @@ private:
     std::function<void()> m_action;
     QPointer<const Accessibility> m_accessibility;
     QIcon m_icon;
-    bool m_hovered = false;
     qreal m_hoverProgress = 0.0; // 0: pointer away, 1: over
     QVariantAnimation *m_hoverAnimation;
 };

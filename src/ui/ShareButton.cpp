@@ -78,7 +78,7 @@ void ShareButton::paintEvent(QPaintEvent *)
     const QRectF frame(rect());
     const bool open = m_picker && m_picker->isVisible();
     const QColor background =
-        QuietIconButton::backgroundColour(palette(), false, m_hovered || open);
+        QuietIconButton::backgroundColour(palette(), false, underMouse() || open);
     if (background.alpha() > 0) {
         QPainterPath shape;
         shape.addRoundedRect(frame, BrimfoldDesign::quietButtonRadius,
@@ -95,14 +95,12 @@ void ShareButton::paintEvent(QPaintEvent *)
 
 void ShareButton::enterEvent(QEnterEvent *event)
 {
-    m_hovered = true;
     update();
     QAbstractButton::enterEvent(event);
 }
 
 void ShareButton::leaveEvent(QEvent *event)
 {
-    m_hovered = false;
     update();
     QAbstractButton::leaveEvent(event);
 }

@@ -34,6 +34,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    // Entering and leaving repaint; painting asks underMouse().
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
 
@@ -44,5 +45,4 @@ private:
     QUrl m_url;
     QIcon m_icon;
     QPointer<QMenu> m_picker;
-    bool m_hovered = false;
 };
