@@ -136,8 +136,7 @@ struct Library final
     std::unique_ptr<GalleryView> makeView()
     {
         auto view = std::make_unique<GalleryView>(*model, preferences, false, accessibility,
-                                                  thumbnails, share, focus, *actions,
-                                                  GalleryView::Callbacks{});
+                                                  thumbnails, share, focus, *actions);
         view->resize(598, 590);
         view->show();
         return view;

@@ -24,11 +24,9 @@ QColor mix(const QColor &a, const QColor &b, qreal t)
 } // namespace
 
 QuietIconButton::QuietIconButton(const QString &symbol, const QString &label, bool isActive,
-                                 std::function<void()> action,
                                  const Accessibility *accessibility, QWidget *parent)
     : QAbstractButton(parent)
     , m_isActive(isActive)
-    , m_action(std::move(action))
     , m_accessibility(accessibility)
     , m_hoverAnimation(new QVariantAnimation(this))
 {
@@ -45,10 +43,6 @@ QuietIconButton::QuietIconButton(const QString &symbol, const QString &label, bo
     connect(m_hoverAnimation, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) {
         m_hoverProgress = value.toReal();
         update();
-    });
-    connect(this, &QAbstractButton::clicked, this, [this] {
-        if (m_action)
-            m_action();
     });
     if (accessibility)
         connect(accessibility, &Accessibility::changed, this, qOverload<>(&QWidget::update));
@@ -78,11 +72,6 @@ void QuietIconButton::setActive(bool isActive)
         return;
     m_isActive = isActive;
     update();
-}
-
-void QuietIconButton::setAction(std::function<void()> action)
-{
-    m_action = std::move(action);
 }
 
 QSize QuietIconButton::sizeHint() const

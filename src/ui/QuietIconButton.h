@@ -4,23 +4,20 @@
 #include <QIcon>
 #include <QPointer>
 
-#include <functional>
-
 class Accessibility;
 class QVariantAnimation;
 
 // The small square icon button of the gallery header and action bar: a symbol centred in a
 // 32 × 32 frame, borderless. Its rounded background shows the accent colour while active and a
 // faint primary tint under the pointer; hover changes ease out over 0.12 s unless reduce motion
-// is on. The label is its tooltip and its accessible name.
+// is on. The label is its tooltip and its accessible name. Pressing it emits `clicked`.
 class QuietIconButton final : public QAbstractButton
 {
     Q_OBJECT
 
 public:
     QuietIconButton(const QString &symbol, const QString &label, bool isActive,
-                    std::function<void()> action, const Accessibility *accessibility,
-                    QWidget *parent = nullptr);
+                    const Accessibility *accessibility, QWidget *parent = nullptr);
     ~QuietIconButton() override;
 
     const QString &symbol() const { return m_symbol; }
@@ -30,7 +27,6 @@ public:
     void setSymbol(const QString &symbol);
     void setLabel(const QString &label);
     void setActive(bool isActive);
-    void setAction(std::function<void()> action);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -51,7 +47,6 @@ private:
     QString m_symbol;
     QString m_label;
     bool m_isActive;
-    std::function<void()> m_action;
     QPointer<const Accessibility> m_accessibility;
     QIcon m_icon;
     qreal m_hoverProgress = 0.0; // 0: pointer away, 1: over
