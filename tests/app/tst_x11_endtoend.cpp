@@ -1,6 +1,7 @@
 // The real program, used as a person would: a private HOME, a display with a window manager, a
 // session bus and a tray host; keys and clicks through xdotool, the clipboard through xclip.
 #include "DesktopTools.h"
+#include "core/AppIdentity.h"
 #include "TestSupport.h"
 
 #include "platform/X11.h"
@@ -144,7 +145,7 @@ private slots:
 
         // Connected by an earlier run.
         const QString settings = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-            + QStringLiteral("/app.vellum.screenshots/settings.json");
+            + QLatin1Char('/') + AppIdentity::applicationId() + QStringLiteral("/settings.json");
         QVERIFY(QDir().mkpath(QFileInfo(settings).path()));
         QVERIFY(TestSupport::writeFile(
             settings, QJsonDocument(QJsonObject{{QStringLiteral("hasConnectedFolder"), true},

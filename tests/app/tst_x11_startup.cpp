@@ -1,6 +1,7 @@
 // Starts the real program on the test display: one copy per user, the second launch hands over
 // to the first, and demo copies run beside it with settings of their own.
 #include "platform/ReopenChannel.h"
+#include "core/AppIdentity.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -47,7 +48,7 @@ QString settingsFile(const QString &suite)
 // the file's path, empty on failure.
 QString connectedSettings(const QString &folder)
 {
-    const QString path = settingsFile(QStringLiteral("app.vellum.screenshots"));
+    const QString path = settingsFile(AppIdentity::applicationId());
     QFile file(path);
     if (!QDir().mkpath(QFileInfo(path).path()) || !file.open(QIODevice::WriteOnly))
         return {};
@@ -122,7 +123,7 @@ private Q_SLOTS:
         QCOMPARE(first.state(), QProcess::Running);
 
         const QJsonObject demoSettings =
-            QJsonDocument::fromJson(readAll(settingsFile(QStringLiteral("app.vellum.demo")))).object();
+            QJsonDocument::fromJson(readAll(settingsFile(AppIdentity::demoId()))).object();
         QCOMPARE(demoSettings.value(QStringLiteral("folderPath")).toString(), demoFolder.path());
         QCOMPARE(demoSettings.value(QStringLiteral("includeAllImages")).toBool(), true);
         QCOMPARE(demoSettings.value(QStringLiteral("hasConnectedFolder")).toBool(), true);

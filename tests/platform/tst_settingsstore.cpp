@@ -1,4 +1,5 @@
 #include "platform/SettingsStore.h"
+#include "core/AppIdentity.h"
 
 #include <QDir>
 #include <QFile>
@@ -58,7 +59,7 @@ private slots:
         const auto store = SettingsStore::open(SettingsStore::normalSuite());
         QVERIFY(store);
         const QString folder = QFileInfo(store->filePath()).absolutePath();
-        QCOMPARE(folder, m_dir->filePath(QStringLiteral("config/app.vellum.screenshots")));
+        QCOMPARE(folder, m_dir->filePath(QStringLiteral("config/") + AppIdentity::applicationId()));
         QCOMPARE(modeOf(folder), 0700u);
         QVERIFY(!QFileInfo::exists(store->filePath())); // opening writes nothing
         QVERIFY(store->setBool(QStringLiteral("a"), true));
