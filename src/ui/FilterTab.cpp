@@ -39,6 +39,8 @@ FilterTab::FilterTab(const QString &title, const QString &symbol, QWidget *paren
     setAutoExclusive(false);
     setFocusPolicy(Qt::NoFocus);
     setCursor(Qt::PointingHandCursor);
+    // Hover events repaint; painting asks underMouse().
+    setAttribute(Qt::WA_Hover);
     if (!symbol.isEmpty())
         m_icon = SymbolIcons::icon(symbol);
     updateAccessibleName();
@@ -76,18 +78,6 @@ QSize FilterTab::sizeHint() const
     if (!m_icon.isNull())
         width += kSymbolSide + kGap;
     return {width, kHeight};
-}
-
-void FilterTab::enterEvent(QEnterEvent *event)
-{
-    update();
-    QAbstractButton::enterEvent(event);
-}
-
-void FilterTab::leaveEvent(QEvent *event)
-{
-    update();
-    QAbstractButton::leaveEvent(event);
 }
 
 void FilterTab::paintEvent(QPaintEvent *)

@@ -27,9 +27,6 @@ protected:
     // Pressing never toggles: the library decides which tab is selected.
     void nextCheckState() override {}
     void paintEvent(QPaintEvent *event) override;
-    // Entering and leaving repaint; painting asks underMouse().
-    void enterEvent(QEnterEvent *event) override;
-    void leaveEvent(QEvent *event) override;
 
 private:
     void updateAccessibleName();

@@ -25,6 +25,8 @@ GalleryButton::GalleryButton(Kind kind, const QString &title, QWidget *parent)
     setCursor(Qt::PointingHandCursor);
     // Keys go through the gallery's shortcuts; clicking a button keeps focus where it was.
     setFocusPolicy(Qt::NoFocus);
+    // Hover events repaint; painting asks underMouse().
+    setAttribute(Qt::WA_Hover);
     setTitle(title);
 }
 
@@ -106,18 +108,6 @@ QSize GalleryButton::sizeHint() const
     if (height <= 0)
         height = metrics.height() + (m_kind == Kind::plain ? 2 : 16);
     return {width, height};
-}
-
-void GalleryButton::enterEvent(QEnterEvent *event)
-{
-    update();
-    QAbstractButton::enterEvent(event);
-}
-
-void GalleryButton::leaveEvent(QEvent *event)
-{
-    update();
-    QAbstractButton::leaveEvent(event);
 }
 
 void GalleryButton::paintProminentFill(QPainter &painter, const QPainterPath &shape, bool down,

@@ -50,9 +50,6 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    // Entering and leaving repaint; painting asks underMouse().
-    void enterEvent(QEnterEvent *event) override;
-    void leaveEvent(QEvent *event) override;
 
 private:
     int horizontalPadding() const;

@@ -18,6 +18,7 @@ ShareButton::ShareButton(ShareServices &share, const QUrl &url, QWidget *parent)
     setAccessibleName(tr("Share screenshot"));
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::TabFocus);
+    // Hover events repaint; painting asks underMouse().
     setAttribute(Qt::WA_Hover);
     connect(this, &QAbstractButton::clicked, this, &ShareButton::share);
     setUrl(url);
@@ -93,14 +94,3 @@ void ShareButton::paintEvent(QPaintEvent *)
     SymbolIcons::paint(painter, frame, m_icon, BrimfoldDesign::quietSymbolSize, symbol);
 }
 
-void ShareButton::enterEvent(QEnterEvent *event)
-{
-    update();
-    QAbstractButton::enterEvent(event);
-}
-
-void ShareButton::leaveEvent(QEvent *event)
-{
-    update();
-    QAbstractButton::leaveEvent(event);
-}

@@ -34,9 +34,6 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    // Entering and leaving repaint; painting asks underMouse().
-    void enterEvent(QEnterEvent *event) override;
-    void leaveEvent(QEvent *event) override;
 
 private:
     void share();
