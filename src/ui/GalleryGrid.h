@@ -72,6 +72,7 @@ protected:
     void leaveEvent(QEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    // The model's drag data, with the tile's picture.
     void startDrag(Qt::DropActions supportedActions) override;
     bool viewportEvent(QEvent *event) override;
 
