@@ -26,12 +26,6 @@ using namespace desktop;
 
 namespace {
 
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QByteArray clipboard(const char *type)
 {
     QProcess xclip;
@@ -139,7 +133,7 @@ private slots:
             const QString path = QDir(folder).filePath(QStringLiteral("Screenshot %1.png").arg(i + 1));
             QVERIFY(TestSupport::writeImage(path, TestSupport::drawTextImage({640, 240}, {words[i]}, 28), "png"));
             QVERIFY(TestSupport::setModificationTime(path, start.addSecs(60 * i)));
-            originals.insert(path, contents(path));
+            originals.insert(path, TestSupport::readFile(path));
         }
         const QString newest = QDir(folder).filePath(QStringLiteral("Screenshot 4.png"));
 
@@ -177,7 +171,7 @@ private slots:
         // A screenshot arrives while the gallery is hidden: the button says so.
         const QString arrived = QDir(folder).filePath(QStringLiteral("Screenshot 5.png"));
         QVERIFY(TestSupport::writeImage(arrived, TestSupport::drawTextImage({640, 240}, {QStringLiteral("fresh capture")}, 28), "png"));
-        originals.insert(arrived, contents(arrived));
+        originals.insert(arrived, TestSupport::readFile(arrived));
         QTRY_VERIFY_WITH_TIMEOUT(buttonShowsDot(button), 15000);
 
         // The hot key opens the gallery with the newest selected; Ctrl+C copies its very bytes.
@@ -231,7 +225,7 @@ private slots:
 
         // Every original is as it was.
         for (auto it = originals.cbegin(); it != originals.cend(); ++it)
-            QVERIFY2(contents(it.key()) == it.value(), qPrintable(it.key()));
+            QVERIFY2(TestSupport::readFile(it.key()) == it.value(), qPrintable(it.key()));
     }
 };
 

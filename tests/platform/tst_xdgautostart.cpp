@@ -13,12 +13,6 @@
 
 namespace {
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QString makeExecutable(const QString &path)
 {
     if (!QDir().mkpath(QFileInfo(path).absolutePath())
@@ -62,7 +56,7 @@ private slots:
         QVERIFY(!autostart.isEnabled());
         QVERIFY(autostart.setEnabled(true));
         QVERIFY(autostart.isEnabled());
-        const QList<QByteArray> lines = readAll(autostart.filePath()).split('\n');
+        const QList<QByteArray> lines = TestSupport::readFile(autostart.filePath()).split('\n');
         QCOMPARE(lines.first(), "[Desktop Entry]");
         const QByteArray icon = "Icon=" + AppIdentity::applicationId().toUtf8();
         for (const char *line : {"Type=Application", "Name=Brimfold", "Exec=/opt/Brimfold/brimfold",
