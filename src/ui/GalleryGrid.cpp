@@ -236,6 +236,12 @@ void GalleryGrid::mousePressEvent(QMouseEvent *event)
     QListView::mousePressEvent(event);
 }
 
+QItemSelectionModel::SelectionFlags GalleryGrid::selectionCommand(const QModelIndex &index,
+                                                                  const QEvent *) const
+{
+    return index.isValid() ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::NoUpdate;
+}
+
 void GalleryGrid::mouseMoveEvent(QMouseEvent *event)
 {
     if (event->buttons() == Qt::NoButton) {

@@ -75,6 +75,10 @@ protected:
     // The model's drag data, with the tile's picture.
     void startDrag(Qt::DropActions supportedActions) override;
     bool viewportEvent(QEvent *event) override;
+    // A press selects its tile alone, whatever modifiers are held: the model holds one
+    // selection and the view mirrors it.
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
+                                                         const QEvent *event) const override;
 
 private:
     void updateGridSize();

@@ -208,10 +208,11 @@ void TestScreenshotTile::dragOffersTheFile()
     QVERIFY(data->hasFormat(QStringLiteral("text/uri-list")));
     QCOMPARE(data->urls(), QList<QUrl>{QUrl::fromLocalFile(item.id())});
 
-    // Pressing a tile selects it; moving on past the drag distance starts the view's own drag,
-    // carrying what the model gives. A platform whose drag runs its own loop is answered with a
-    // cancel from inside it; the drag object lives on until events are next handled.
-    QTest::mousePress(g.view.viewport(), Qt::LeftButton, {}, g.centreOf(1));
+    // Pressing a tile selects it, Control held or not; moving on past the drag distance starts
+    // the view's own drag, carrying what the model gives. A platform whose drag runs its own
+    // loop is answered with a cancel from inside it; the drag object lives on until events are
+    // next handled.
+    QTest::mousePress(g.view.viewport(), Qt::LeftButton, Qt::ControlModifier, g.centreOf(1));
     QCOMPARE(g.f.model->selectedID(), std::optional(item.id()));
     QVERIFY(!g.view.findChild<QDrag *>());
     const QPoint away = g.centreOf(1) + QPoint(0, 2 * QApplication::startDragDistance());
