@@ -63,12 +63,14 @@ GalleryActionBar::GalleryActionBar(GalleryActions &actions, const Accessibility 
     row->addLayout(info);
     row->addStretch(1);
 
+    const auto triggers = [this](GalleryAction action) {
+        return [this, action] { m_actions.trigger(action, m_state.selected); };
+    };
     const auto button = [&](const QString &symbol, GalleryAction action, const char *name) {
         auto *made = new QuietIconButton(symbol, actions.toolTip(action), false, &accessibility,
                                          m_actionPage);
         made->setObjectName(QLatin1String(name));
-        connect(made, &QAbstractButton::clicked, this,
-                [this, action] { m_actions.trigger(action, m_state.selected); });
+        connect(made, &QAbstractButton::clicked, this, triggers(action));
         return made;
     };
     // The bar shows "open larger" rather than the menu's eye: it sits beside the pin and Trash.
