@@ -5,6 +5,11 @@
 // Both runs start with the thumbnails of the first 12 screenshots (all a first screen can
 // show) already decoded, so neither pays for decoding. Prints medians in milliseconds.
 
+#include "FakeAccessibility.h"
+#include "FakeRecognizer.h"
+#include "FakeShare.h"
+#include "NoLocation.h"
+
 #include "library/LibraryModel.h"
 #include "platform/Clipboard.h"
 #include "platform/Accessibility.h"
@@ -42,44 +47,13 @@ namespace {
 constexpr int firstPaintRuns = 15;
 constexpr int prewarmed = 12;
 
-class NoLocation final : public ScreenshotLocation
-{
-public:
-    std::optional<QString> location() const override { return std::nullopt; }
-};
-
-class NoShare final : public ShareServices
-{
-public:
-    bool isAvailable(Service) const override { return false; }
-    bool email(const QUrl &) override { return false; }
-    bool openWith(const QUrl &) override { return false; }
-    bool copyFile(const QUrl &) override { return false; }
-    bool showInFiles(const QUrl &) override { return false; }
-};
-
-class SteadyAccessibility final : public Accessibility
-{
-public:
-    bool reduceMotion() const override { return true; }
-    bool reduceTransparency() const override { return false; }
-};
-
 // Reads a fixed text at once, so recognition never competes with painting.
-class InstantRecognizer final : public ScreenshotTextRecognizing
+std::unique_ptr<FakeRecognizer> instantRecognizer()
 {
-public:
-    CapabilitiesResult capabilities() override
-    {
-        return TextRecognitionCapabilities{{QStringLiteral("en-US")}, QStringLiteral("bench-v1")};
-    }
-    TextResult recognize(const QString &imagePath, const TextRecognitionCapabilities &,
-                         std::stop_token) override
-    {
-        return QStringLiteral("screen text of %1\ninvoice meeting terminal")
-            .arg(QFileInfo(imagePath).completeBaseName());
-    }
-};
+    auto state = std::make_shared<FakeRecognizer::State>();
+    state->textFormat = QStringLiteral("screen text of %1\ninvoice meeting terminal");
+    return std::make_unique<FakeRecognizer>(std::move(state), QStringLiteral("bench-v1"));
+}
 
 void writeShots(const QString &folder, int count)
 {
@@ -119,7 +93,7 @@ struct Library final
         services.eventSource = std::make_unique<InotifyEventSource>();
         services.textWorker = std::make_unique<ScreenshotTextWorker>(
             QDir(root).filePath(QStringLiteral("text-%1").arg(count)),
-            std::make_unique<InstantRecognizer>());
+            instantRecognizer());
         model = std::make_unique<LibraryModel>(preferences, std::move(services));
         actions = std::make_unique<GalleryActions>(*model, share);
         model->connectFolder(QUrl::fromLocalFile(folder));
@@ -136,8 +110,7 @@ struct Library final
     std::unique_ptr<GalleryView> makeView()
     {
         auto view = std::make_unique<GalleryView>(*model, preferences, false, accessibility,
-                                                  thumbnails, share, focus, *actions,
-                                                  GalleryView::Callbacks{});
+                                                  thumbnails, share, focus, *actions);
         view->resize(598, 590);
         view->show();
         return view;
@@ -182,8 +155,8 @@ struct Library final
     SettingsStore store;
     Preferences preferences;
     ThumbnailCache thumbnails{images};
-    SteadyAccessibility accessibility;
-    NoShare share;
+    FakeAccessibility accessibility{true, false}; // steady: no fades
+    FakeShare share{false}; // nothing offered
     FocusRequests focus;
     std::unique_ptr<LibraryModel> model;
     std::unique_ptr<GalleryActions> actions;

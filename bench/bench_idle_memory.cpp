@@ -4,6 +4,7 @@
 // idle figure is taken after that (70 s after the last text was cached).
 // Needs a display: scripts/with-display build/bench/bench_idle_memory [--program PATH] [--idle S]
 #include "RecallCorpus.h"
+#include "core/AppIdentity.h"
 
 #include "BenchProcesses.h"
 
@@ -54,7 +55,7 @@ bool waitForLine(QProcess &process, const QByteArray &marker)
 
 int cachedTexts(const QString &home)
 {
-    return int(QDir(home + QStringLiteral("/.local/share/app.vellum.demo/ScreenshotText-v1"))
+    return int(QDir(home + QStringLiteral("/.local/share/") + AppIdentity::demoId() + QStringLiteral("/ScreenshotText-v1"))
                    .entryList({QStringLiteral("*.json")}, QDir::Files)
                    .size());
 }

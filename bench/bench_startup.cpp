@@ -5,6 +5,7 @@
 // the resident memory of each when idle (Brimfold: library read, gallery hidden).
 // Needs a display with a window manager and xdotool: scripts/with-display build/bench/bench_startup
 #include "BenchProcesses.h"
+#include "core/AppIdentity.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -71,7 +72,7 @@ void stop(QProcess &process)
 
 int cachedTexts(const QString &home)
 {
-    return int(QDir(home + QStringLiteral("/.local/share/app.vellum.demo/ScreenshotText-v1"))
+    return int(QDir(home + QStringLiteral("/.local/share/") + AppIdentity::demoId() + QStringLiteral("/ScreenshotText-v1"))
                    .entryList({QStringLiteral("*.json")}, QDir::Files)
                    .size());
 }

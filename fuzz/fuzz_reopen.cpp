@@ -2,6 +2,7 @@
 // arguments. Exactly the one signal, whatever it carries, asks for the gallery; nothing else does.
 // Needs a session bus (scripts/fuzz runs under dbus-run-session).
 #include "FuzzSupport.h"
+#include "core/AppIdentity.h"
 #include "platform/ReopenChannel.h"
 
 #include <QCoreApplication>
@@ -92,8 +93,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size < 1)
         return 0;
     const quint8 route = data[0];
-    const QString path = (route & 1) ? QStringLiteral("/app/vellum") : QStringLiteral("/app/vellum/screenshots");
-    const QString interface = (route & 2) ? QStringLiteral("app.vellum.other") : QStringLiteral("app.vellum.screenshots");
+    // Near misses: the parent path, a sibling interface.
+    const QString path = (route & 1) ? AppIdentity::objectPath().section(QLatin1Char('/'), 0, -2)
+                                     : AppIdentity::objectPath();
+    const QString interface = (route & 2) ? AppIdentity::applicationId() + QStringLiteral("x")
+                                          : AppIdentity::applicationId();
     const QString member = (route & 4) ? QStringLiteral("reopenGalleryNow") : QStringLiteral("reopenGallery");
     const bool expected = (route & 7) == 0;
 

@@ -47,12 +47,11 @@ QRectF lerp(const QRectF &a, const QRectF &b, qreal t)
 
 void AppController::createGalleryPanel()
 {
-    GalleryView::Callbacks callbacks;
-    callbacks.onClose = [this] { hideGallery(true); };
-    callbacks.onSettings = [this] { showSettings(); };
     m_galleryView = new GalleryView(model(), *m_preferences, m_options.demo,
                                     *m_services.accessibility, *m_thumbnails, *m_services.share,
-                                    *m_focusRequests, *m_actions, std::move(callbacks));
+                                    *m_focusRequests, *m_actions);
+    connect(m_galleryView, &GalleryView::closeRequested, this, [this] { hideGallery(true); });
+    connect(m_galleryView, &GalleryView::settingsRequested, this, [this] { showSettings(); });
     m_galleryPanel = std::make_unique<BrimfoldPanel>(m_galleryView, true, *m_services.accessibility,
                                                      BrimfoldDesign::galleryRadius);
     m_galleryPanel->setWindowTitle(tr("Brimfold"));

@@ -49,6 +49,6 @@ struct AppServices final
     // The services of this desktop, for a normal or a demo copy (which keeps its text cache
     // apart). Needs the QApplication.
     static AppServices system(bool demo);
-    // $XDG_DATA_HOME/app.vellum.screenshots/ScreenshotText-v1, or app.vellum.demo for a demo copy.
+    // $XDG_DATA_HOME/<AppIdentity::id(demo)>/ScreenshotText-v1: a demo copy keeps its own.
     static QString textCacheDirectory(bool demo);
 };

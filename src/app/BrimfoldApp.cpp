@@ -9,13 +9,12 @@
 #include "platform/ImageServices.h"
 #include "platform/PortalHotKeySource.h"
 #include "platform/ReopenChannel.h"
+#include "platform/X11.h"
 #include "settings/ReleaseInfo.h"
 #include "ui/SymbolIcons.h"
 
 #include <QApplication>
 #include <QCoreApplication>
-
-#include <xcb/xcb.h>
 
 #include <cstdio>
 
@@ -47,12 +46,7 @@ bool displayReachable()
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     if (!platform.isEmpty() && !platform.startsWith("xcb"))
         return true;
-    if (qEnvironmentVariableIsEmpty("DISPLAY"))
-        return false;
-    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
-    const bool reachable = xcb_connection_has_error(connection) == 0;
-    xcb_disconnect(connection);
-    return reachable;
+    return X11::displayReachable();
 }
 
 void print(FILE *stream, const QString &text)

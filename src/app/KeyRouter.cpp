@@ -86,7 +86,7 @@ bool KeyRouter::routeKey(QWidget *target, QKeyEvent *event)
 bool KeyRouter::routeGalleryKey(QKeyEvent *event, QLineEdit *editing)
 {
     const Qt::KeyboardModifiers modifiers = event->modifiers();
-    const bool command = modifiers & Qt::ControlModifier;
+    const bool control = modifiers & Qt::ControlModifier;
     const bool shift = modifiers & Qt::ShiftModifier;
     const QChar character = baseCharacter(event);
     const int key = event->key();
@@ -101,20 +101,20 @@ bool KeyRouter::routeGalleryKey(QKeyEvent *event, QLineEdit *editing)
         }
         return true;
     }
-    if (command && character == u',') {
+    if (control && character == u',') {
         m_controller.showSettings();
         return true;
     }
-    if (command && !shift && character == u'f') {
+    if (control && !shift && character == u'f') {
         focus.postFocusSearch();
         return true;
     }
-    if (command && !shift && (character == u'1' || character == u'2')) {
+    if (control && !shift && (character == u'1' || character == u'2')) {
         m_model.setPinnedOnly(character == u'2');
         return true;
     }
     const std::optional<Screenshot> selected = m_model.selected();
-    if (command && shift && character == u'c' && m_model.connected() && selected) {
+    if (control && shift && character == u'c' && m_model.connected() && selected) {
         if (!event->isAutoRepeat())
             m_actions.trigger(GalleryAction::copyText, selected);
         return true;
@@ -124,23 +124,23 @@ bool KeyRouter::routeGalleryKey(QKeyEvent *event, QLineEdit *editing)
     if (!m_model.connected())
         return false;
 
-    if (command && character == u'c' && selected) {
+    if (control && character == u'c' && selected) {
         if (!event->isAutoRepeat())
             m_actions.trigger(GalleryAction::copy, selected);
         return true;
     }
-    if (command && key == Qt::Key_Backspace && selected) {
+    if (control && key == Qt::Key_Backspace && selected) {
         // One press, one screenshot: holding the keys must not empty the folder.
         if (!event->isAutoRepeat())
             m_actions.trigger(GalleryAction::trash, selected);
         return true;
     }
-    if (command && !shift && character == u'z') {
+    if (control && !shift && character == u'z') {
         if (!event->isAutoRepeat())
             m_actions.trigger(GalleryAction::undo, std::nullopt);
         return true;
     }
-    if (command)
+    if (control)
         return false;
 
     const QList<Screenshot> &visible = m_model.visibleItems();

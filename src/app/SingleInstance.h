@@ -23,7 +23,7 @@ public:
     // lockDirectory is created when missing; the lock file inside it is "instance.lock".
     Outcome acquire(bool demo, const QString &lockDirectory);
 
-    // $XDG_CACHE_HOME/app.vellum.screenshots
+    // $XDG_CACHE_HOME/<AppIdentity::applicationId()>
     static QString defaultLockDirectory();
 
     int lockDescriptor() const { return m_fd; }

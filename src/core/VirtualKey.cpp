@@ -19,7 +19,26 @@ constexpr Entry typing(Code code, char character)
     return {code, upper, quint32(character)};
 }
 
-// Keysyms from X11/keysymdef.h, written out so this library needs no X headers.
+// The X keysyms (X11/keysymdef.h) of the keys that type no character, named here so this
+// library needs no X headers.
+namespace Keysym {
+constexpr quint32 backSpace = 0xff08;
+constexpr quint32 tab = 0xff09;
+constexpr quint32 returnKey = 0xff0d;
+constexpr quint32 escape = 0xff1b;
+constexpr quint32 home = 0xff50;
+constexpr quint32 left = 0xff51;
+constexpr quint32 up = 0xff52;
+constexpr quint32 right = 0xff53;
+constexpr quint32 down = 0xff54;
+constexpr quint32 pageUp = 0xff55;
+constexpr quint32 pageDown = 0xff56;
+constexpr quint32 end = 0xff57;
+constexpr quint32 deleteKey = 0xffff;
+constexpr quint32 f1 = 0xffbe; // F1 to F12 are consecutive
+constexpr quint32 function(int number) { return f1 + quint32(number - 1); }
+} // namespace Keysym
+
 constexpr Entry kKeys[] = {
     typing(A, 'a'), typing(S, 's'), typing(D, 'd'), typing(F, 'f'), typing(H, 'h'),
     typing(G, 'g'), typing(Z, 'z'), typing(X, 'x'), typing(C, 'c'), typing(V, 'v'),
@@ -29,24 +48,26 @@ constexpr Entry kKeys[] = {
     typing(Equal, '='), typing(Digit9, '9'), typing(Digit7, '7'), typing(Minus, '-'),
     typing(Digit8, '8'), typing(Digit0, '0'), typing(RightBracket, ']'), typing(O, 'o'),
     typing(U, 'u'), typing(LeftBracket, '['), typing(I, 'i'), typing(P, 'p'),
-    {Return, Qt::Key_Return, 0xff0d, "Return"},
+    {Return, Qt::Key_Return, Keysym::returnKey, "Return"},
     typing(L, 'l'), typing(J, 'j'), typing(Quote, '\''), typing(K, 'k'),
     typing(Semicolon, ';'), typing(Backslash, '\\'), typing(Comma, ','), typing(Slash, '/'),
     typing(N, 'n'), typing(M, 'm'), typing(Period, '.'),
-    {Tab, Qt::Key_Tab, 0xff09, "Tab"},
-    {Space, Qt::Key_Space, 0x20, "Space"},
+    {Tab, Qt::Key_Tab, Keysym::tab, "Tab"},
+    {Space, Qt::Key_Space, quint32(' '), "Space"},
     typing(Grave, '`'),
-    {Backspace, Qt::Key_Backspace, 0xff08, "Backspace"},
-    {Escape, Qt::Key_Escape, 0xff1b},
-    {F5, Qt::Key_F5, 0xffc2}, {F6, Qt::Key_F6, 0xffc3}, {F7, Qt::Key_F7, 0xffc4},
-    {F3, Qt::Key_F3, 0xffc0}, {F8, Qt::Key_F8, 0xffc5}, {F9, Qt::Key_F9, 0xffc6},
-    {F11, Qt::Key_F11, 0xffc8}, {F10, Qt::Key_F10, 0xffc7}, {F12, Qt::Key_F12, 0xffc9},
-    {Home, Qt::Key_Home, 0xff50}, {PageUp, Qt::Key_PageUp, 0xff55},
-    {ForwardDelete, Qt::Key_Delete, 0xffff}, {F4, Qt::Key_F4, 0xffc1},
-    {End, Qt::Key_End, 0xff57}, {F2, Qt::Key_F2, 0xffbf}, {PageDown, Qt::Key_PageDown, 0xff56},
-    {F1, Qt::Key_F1, 0xffbe},
-    {Left, Qt::Key_Left, 0xff51, "Left"}, {Right, Qt::Key_Right, 0xff53, "Right"},
-    {Down, Qt::Key_Down, 0xff54, "Down"}, {Up, Qt::Key_Up, 0xff52, "Up"},
+    {Backspace, Qt::Key_Backspace, Keysym::backSpace, "Backspace"},
+    {Escape, Qt::Key_Escape, Keysym::escape},
+    {F5, Qt::Key_F5, Keysym::function(5)}, {F6, Qt::Key_F6, Keysym::function(6)},
+    {F7, Qt::Key_F7, Keysym::function(7)}, {F3, Qt::Key_F3, Keysym::function(3)},
+    {F8, Qt::Key_F8, Keysym::function(8)}, {F9, Qt::Key_F9, Keysym::function(9)},
+    {F11, Qt::Key_F11, Keysym::function(11)}, {F10, Qt::Key_F10, Keysym::function(10)},
+    {F12, Qt::Key_F12, Keysym::function(12)},
+    {Home, Qt::Key_Home, Keysym::home}, {PageUp, Qt::Key_PageUp, Keysym::pageUp},
+    {ForwardDelete, Qt::Key_Delete, Keysym::deleteKey}, {F4, Qt::Key_F4, Keysym::function(4)},
+    {End, Qt::Key_End, Keysym::end}, {F2, Qt::Key_F2, Keysym::function(2)},
+    {PageDown, Qt::Key_PageDown, Keysym::pageDown}, {F1, Qt::Key_F1, Keysym::f1},
+    {Left, Qt::Key_Left, Keysym::left, "Left"}, {Right, Qt::Key_Right, Keysym::right, "Right"},
+    {Down, Qt::Key_Down, Keysym::down, "Down"}, {Up, Qt::Key_Up, Keysym::up, "Up"},
 };
 
 const Entry *byCode(quint32 code)
@@ -117,9 +138,9 @@ QString name(quint32 code)
 
 QString text(quint32 code)
 {
-    // Latin-1 keysyms are their own character; the others (0xff..) type nothing printable.
+    // A printable ASCII keysym is its own character; the named keys above type nothing.
     const Entry *entry = byCode(code);
-    if (!entry || entry->keysym < 0x20 || entry->keysym > 0x7e)
+    if (!entry || entry->keysym < quint32(' ') || entry->keysym > quint32('~'))
         return {};
     return QString(QChar(char16_t(entry->keysym)));
 }

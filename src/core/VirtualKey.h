@@ -5,9 +5,9 @@
 
 #include <optional>
 
-// The stored, hardware-independent key codes of shortcuts (the ANSI virtual key codes the
-// settings file keeps) and their modifier mask, with the one table that maps each code to a
-// Qt key and an X keysym. A key is identified by what it types without modifiers, so the
+// The key codes shortcuts are stored with (the fixed numbering the settings file keeps, one
+// number per key of a US layout) and their modifier mask, with the one table that maps each
+// code to a Qt key and an X keysym. A key is identified by what it types without modifiers, so the
 // codes follow the keyboard layout, as Linux shortcuts do.
 namespace VirtualKey {
 

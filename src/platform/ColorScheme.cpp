@@ -2,34 +2,27 @@
 
 #include "platform/PortalSettings.h"
 
-#include <QDBusConnection>
 #include <QDBusVariant>
 
 namespace {
 
-const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString kInterface = QStringLiteral("org.freedesktop.portal.Settings");
 const QString kGroup = QStringLiteral("org.freedesktop.appearance");
 const QString kKey = QStringLiteral("color-scheme");
+const char *const kChangedSlot = SLOT(onSettingChanged(QString, QString, QDBusVariant));
 
 } // namespace
 
 PortalColorScheme::PortalColorScheme(QObject *parent)
     : ColorScheme(parent)
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
+    if (!PortalSettings::watch(this, kChangedSlot))
         return;
-    bus.connect(kService, kPath, kInterface, QStringLiteral("SettingChanged"), this,
-                SLOT(onSettingChanged(QString, QString, QDBusVariant)));
     PortalSettings::read(kGroup, kKey, this, [this](const QVariant &value) { set(interpret(value)); });
 }
 
 PortalColorScheme::~PortalColorScheme()
 {
-    QDBusConnection::sessionBus().disconnect(kService, kPath, kInterface, QStringLiteral("SettingChanged"),
-                                             this, SLOT(onSettingChanged(QString, QString, QDBusVariant)));
+    PortalSettings::unwatch(this, kChangedSlot);
 }
 
 ColorScheme::Preference PortalColorScheme::interpret(const QVariant &value)

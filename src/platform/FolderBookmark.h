@@ -5,9 +5,9 @@
 
 #include <optional>
 
-// Remembers the connected folder across runs. Without a sandbox there is nothing to grant, so
-// the bookmark is simply the folder's canonical path in UTF-8: it resolves while that path is
-// an existing folder and never needs renewing (it is never stale).
+// Remembers the connected folder across runs. The folder's permissions are checked on each
+// open, so no access has to be granted or renewed: the bookmark is simply the folder's
+// canonical path in UTF-8. It resolves while that path is an existing folder (never stale).
 class FolderBookmark final
 {
 public:

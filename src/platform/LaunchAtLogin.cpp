@@ -153,9 +153,9 @@ QByteArray XdgAutostart::entry(const QString &program)
                                         "Type=Application\n"
                                         "Name=Brimfold\n"
                                         "Exec=%1\n"
-                                        "Icon=app.vellum.screenshots\n"
+                                        "Icon=%2\n"
                                         "Terminal=false\n"
                                         "X-GNOME-Autostart-enabled=true\n")
-                             .arg(execValue(program));
+                             .arg(execValue(program), AppIdentity::applicationId());
     return text.toUtf8();
 }

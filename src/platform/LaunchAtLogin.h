@@ -20,7 +20,7 @@ protected:
     LaunchAtLogin &operator=(const LaunchAtLogin &) = default;
 };
 
-// The freedesktop.org autostart entry "app.vellum.screenshots.desktop" in the user's
+// The freedesktop.org autostart entry (AppIdentity::desktopEntry()) in the user's
 // autostart folder ($XDG_CONFIG_HOME/autostart). Enabled means the entry exists and is not
 // hidden; enabling writes a fresh entry, disabling removes it.
 class XdgAutostart final : public LaunchAtLogin

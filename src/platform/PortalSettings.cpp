@@ -6,7 +6,27 @@
 #include <QDBusPendingReply>
 #include <QDBusVariant>
 
+namespace DesktopPortal {
+
+QString service()
+{
+    return QStringLiteral("org.freedesktop.portal.Desktop");
+}
+
+QString path()
+{
+    return QStringLiteral("/org/freedesktop/portal/desktop");
+}
+
+} // namespace DesktopPortal
+
 namespace PortalSettings {
+namespace {
+
+const QString kInterface = QStringLiteral("org.freedesktop.portal.Settings");
+const QString kChanged = QStringLiteral("SettingChanged");
+
+} // namespace
 
 QVariant unwrapped(QVariant value)
 {
@@ -22,8 +42,7 @@ void read(const QString &group, const QString &key, QObject *context,
     if (!bus.isConnected())
         return;
     QDBusMessage message = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
-        QStringLiteral("org.freedesktop.portal.Settings"), QStringLiteral("Read"));
+        DesktopPortal::service(), DesktopPortal::path(), kInterface, QStringLiteral("Read"));
     message << group << key;
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(message), context);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context,
@@ -33,6 +52,22 @@ void read(const QString &group, const QString &key, QObject *context,
                              done(unwrapped(QVariant::fromValue(reply.value())));
                          call->deleteLater();
                      });
+}
+
+bool watch(QObject *receiver, const char *slot)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return false;
+    bus.connect(DesktopPortal::service(), DesktopPortal::path(), kInterface, kChanged, receiver,
+                slot);
+    return true;
+}
+
+void unwatch(QObject *receiver, const char *slot)
+{
+    QDBusConnection::sessionBus().disconnect(DesktopPortal::service(), DesktopPortal::path(),
+                                             kInterface, kChanged, receiver, slot);
 }
 
 } // namespace PortalSettings

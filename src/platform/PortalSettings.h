@@ -6,6 +6,14 @@
 
 #include <functional>
 
+// The desktop portal: one bus name and object path, many interfaces.
+namespace DesktopPortal {
+
+QString service(); // org.freedesktop.portal.Desktop
+QString path();    // /org/freedesktop/portal/desktop
+
+} // namespace DesktopPortal
+
 // The desktop portal's Settings interface (org.freedesktop.portal.Settings): the desktop's
 // shared preferences (colour scheme, animations, contrast), whatever the desktop.
 namespace PortalSettings {
@@ -18,5 +26,11 @@ QVariant unwrapped(QVariant value);
 // has no such setting or no session bus exists.
 void read(const QString &group, const QString &key, QObject *context,
           std::function<void(const QVariant &value)> done);
+
+// Connects the portal's SettingChanged signal to `slot` of `receiver`, a slot taking
+// (QString group, QString key, QDBusVariant value), written as SLOT(name(QString, QString,
+// QDBusVariant)); false when there is no session bus. `unwatch` undoes it.
+bool watch(QObject *receiver, const char *slot);
+void unwatch(QObject *receiver, const char *slot);
 
 } // namespace PortalSettings

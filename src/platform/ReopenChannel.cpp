@@ -13,7 +13,7 @@
 Q_LOGGING_CATEGORY(lcReopen, "brimfold.reopen", QtCriticalMsg)
 
 namespace {
-const QString kPath = QStringLiteral("/app/vellum/screenshots");
+const QString kPath = AppIdentity::objectPath();
 const QString kInterface = AppIdentity::applicationId();
 const QString kMember = QStringLiteral("reopenGallery");
 } // namespace

@@ -12,9 +12,7 @@
 
 namespace {
 
-const QString kPortalService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString kPortalInterface = QStringLiteral("org.freedesktop.portal.Settings");
+const char *const kPortalChangedSlot = SLOT(onPortalSettingChanged(QString, QString, QDBusVariant));
 
 struct PortalKey
 {
@@ -69,10 +67,7 @@ SystemAccessibility::SystemAccessibility(QObject *parent)
 
 SystemAccessibility::~SystemAccessibility()
 {
-    QDBusConnection::sessionBus().disconnect(kPortalService, kPortalPath, kPortalInterface,
-                                             QStringLiteral("SettingChanged"), this,
-                                             SLOT(onPortalSettingChanged(QString, QString,
-                                                                         QDBusVariant)));
+    PortalSettings::unwatch(this, kPortalChangedSlot);
 }
 
 bool SystemAccessibility::reduceMotion() const
@@ -132,11 +127,8 @@ std::optional<double> SystemAccessibility::kdeAnimationFactor(const QString &kde
 
 void SystemAccessibility::readPortal()
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
+    if (!PortalSettings::watch(this, kPortalChangedSlot))
         return;
-    bus.connect(kPortalService, kPortalPath, kPortalInterface, QStringLiteral("SettingChanged"),
-                this, SLOT(onPortalSettingChanged(QString, QString, QDBusVariant)));
     for (const PortalKey &entry : kPortalKeys) {
         const QString group = QString::fromLatin1(entry.group);
         const QString key = QString::fromLatin1(entry.key);

@@ -1,5 +1,7 @@
 #include "platform/SystemShareServices.h"
 
+#include "platform/PortalSettings.h"
+
 #include <QClipboard>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -20,8 +22,6 @@ Q_LOGGING_CATEGORY(lcShare, "brimfold.share", QtCriticalMsg)
 
 namespace {
 
-const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString portalOpenURI = QStringLiteral("org.freedesktop.portal.OpenURI");
 const QString fileManagerService = QStringLiteral("org.freedesktop.FileManager1");
 const QString fileManagerPath = QStringLiteral("/org/freedesktop/FileManager1");
@@ -50,7 +50,7 @@ bool SystemShareServices::isAvailable(Service service) const
             return true;
         const QDBusConnection bus = QDBusConnection::sessionBus();
         return bus.isConnected() && bus.interface()
-            && bus.interface()->isServiceRegistered(portalService).value();
+            && bus.interface()->isServiceRegistered(DesktopPortal::service()).value();
     }
     case Service::copyFile:
         return qobject_cast<QGuiApplication *>(QCoreApplication::instance()) != nullptr;
@@ -79,7 +79,7 @@ bool SystemShareServices::openWith(const QUrl &file)
     if (!handle.open(QIODevice::ReadOnly))
         return false;
     // The descriptor is duplicated into the message, so the file may close right away.
-    QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath, portalOpenURI,
+    QDBusMessage call = QDBusMessage::createMethodCall(DesktopPortal::service(), DesktopPortal::path(), portalOpenURI,
                                                        QStringLiteral("OpenFile"));
     QVariantMap options;
     options.insert(QStringLiteral("ask"), true);

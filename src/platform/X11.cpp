@@ -11,6 +11,16 @@ xcb_connection_t *connection()
     return x11 ? x11->connection() : nullptr;
 }
 
+bool displayReachable()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return false;
+    xcb_connection_t *probe = xcb_connect(nullptr, nullptr);
+    const bool reachable = xcb_connection_has_error(probe) == 0;
+    xcb_disconnect(probe);
+    return reachable;
+}
+
 xcb_window_t rootWindow(xcb_connection_t *connection)
 {
     const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;

@@ -15,6 +15,8 @@ namespace X11 {
 
 // Qt's own connection to the X server; null when the program does not run on X11.
 xcb_connection_t *connection();
+// Whether the X server that DISPLAY names accepts a connection; asked before Qt makes its own.
+bool displayReachable();
 // The root window of the connection's first screen.
 xcb_window_t rootWindow(xcb_connection_t *connection);
 // The atom of that name; none when it does not exist yet and `onlyIfExists` is set.

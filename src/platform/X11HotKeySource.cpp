@@ -28,6 +28,7 @@ constexpr xcb_keysym_t kSuperL = 0xffeb;
 constexpr xcb_keysym_t kSuperR = 0xffec;
 
 constexpr quint16 kKeyModifierBits = 0xff; // the rest of a key event's state is mouse buttons
+constexpr quint8 kSentEventBit = 0x80;      // set in response_type on events another client sent
 
 using X11::connection;
 
@@ -177,7 +178,7 @@ bool X11HotKeySource::nativeEventFilter(const QByteArray &eventType, void *messa
     if (m_grabs.isEmpty() || eventType != "xcb_generic_event_t")
         return false;
     const auto *event = static_cast<const xcb_generic_event_t *>(message);
-    const quint8 type = event->response_type & 0x7f;
+    const quint8 type = event->response_type & ~kSentEventBit;
     if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)
         return false;
     // Key releases share the press event's layout.

@@ -2,6 +2,8 @@
 
 #include "ui/BrimfoldDesign.h"
 
+#include <utility>
+
 namespace AppearancePalette {
 namespace {
 
@@ -13,27 +15,25 @@ struct Colors
 
 QPalette make(const Colors &c)
 {
+    // Qt derives the shades of every role from the button and window colours; the roles the
+    // appearance decides are then set for all colour groups.
     QPalette p(c.button, c.window);
-    p.setColor(QPalette::Window, c.window);
-    p.setColor(QPalette::WindowText, c.windowText);
-    p.setColor(QPalette::Base, c.base);
-    p.setColor(QPalette::AlternateBase, c.alternateBase);
-    p.setColor(QPalette::Text, c.text);
-    p.setColor(QPalette::Button, c.button);
-    p.setColor(QPalette::ButtonText, c.buttonText);
-    p.setColor(QPalette::BrightText, Qt::white);
-    p.setColor(QPalette::PlaceholderText, c.placeholder);
-    p.setColor(QPalette::Light, c.light);
-    p.setColor(QPalette::Midlight, c.light);
-    p.setColor(QPalette::Mid, c.mid);
-    p.setColor(QPalette::Dark, c.dark);
-    p.setColor(QPalette::Shadow, c.shadow);
-    p.setColor(QPalette::ToolTipBase, c.tooltip);
-    p.setColor(QPalette::ToolTipText, c.tooltipText);
-    p.setColor(QPalette::Highlight, BrimfoldDesign::accent());
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::Link, BrimfoldDesign::accent());
-    p.setColor(QPalette::LinkVisited, BrimfoldDesign::accent().darker(115));
+    const QColor accent = BrimfoldDesign::accent();
+    const std::pair<QPalette::ColorRole, QColor> roles[] = {
+        {QPalette::Window, c.window},           {QPalette::WindowText, c.windowText},
+        {QPalette::Base, c.base},               {QPalette::AlternateBase, c.alternateBase},
+        {QPalette::Text, c.text},               {QPalette::Button, c.button},
+        {QPalette::ButtonText, c.buttonText},   {QPalette::BrightText, Qt::white},
+        {QPalette::PlaceholderText, c.placeholder},
+        {QPalette::Light, c.light},             {QPalette::Midlight, c.light},
+        {QPalette::Mid, c.mid},                 {QPalette::Dark, c.dark},
+        {QPalette::Shadow, c.shadow},           {QPalette::ToolTipBase, c.tooltip},
+        {QPalette::ToolTipText, c.tooltipText}, {QPalette::Highlight, accent},
+        {QPalette::HighlightedText, Qt::white}, {QPalette::Link, accent},
+        {QPalette::LinkVisited, accent.darker(115)},
+    };
+    for (const auto &[role, colour] : roles)
+        p.setColor(role, colour);
     for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
         p.setColor(QPalette::Disabled, role, c.disabledText);
     p.setColor(QPalette::Disabled, QPalette::Highlight, c.mid);

@@ -9,20 +9,18 @@ QPainterPath BrimfoldGlyph::path(const QRectF &rect)
     const auto p = [&](qreal x, qreal y) { return QPointF(rect.left() + x * sx, rect.top() + y * sy); };
 
     QPainterPath glyph;
-    // Back card (open at the bottom: the pocket hides it).
-    glyph.moveTo(p(7, 3));
-    glyph.lineTo(p(7, 2.5));
-    glyph.quadTo(p(7, 1), p(8.5, 1));
-    glyph.lineTo(p(13, 1));
-    glyph.quadTo(p(14.5, 1), p(14.5, 2.5));
-    glyph.lineTo(p(14.5, 7));
-    // Middle card.
-    glyph.moveTo(p(4, 7.5));
-    glyph.lineTo(p(4, 4.5));
-    glyph.quadTo(p(4, 3), p(5.5, 3));
-    glyph.lineTo(p(10.5, 3));
-    glyph.quadTo(p(12, 3), p(12, 4.5));
-    glyph.lineTo(p(12, 8.5));
+    // A card's top with its rounded corners; its sides end where what lies in front hides them.
+    const auto cardTop = [&](qreal left, qreal top, qreal right, qreal leftEnd, qreal rightEnd) {
+        constexpr qreal corner = 1.5;
+        glyph.moveTo(p(left, leftEnd));
+        glyph.lineTo(p(left, top + corner));
+        glyph.quadTo(p(left, top), p(left + corner, top));
+        glyph.lineTo(p(right - corner, top));
+        glyph.quadTo(p(right, top), p(right, top + corner));
+        glyph.lineTo(p(right, rightEnd));
+    };
+    cardTop(7, 1, 14.5, 3, 7);   // the back card, behind the middle one and the pocket
+    cardTop(4, 3, 12, 7.5, 8.5); // the middle card, behind the pocket
     // Pocket, its top edge dipping between the corners.
     glyph.moveTo(p(2, 6.5));
     glyph.quadTo(p(9, 11.5), p(16, 6.5));

@@ -39,6 +39,8 @@ FilterTab::FilterTab(const QString &title, const QString &symbol, QWidget *paren
     setAutoExclusive(false);
     setFocusPolicy(Qt::NoFocus);
     setCursor(Qt::PointingHandCursor);
+    // Hover events repaint; painting asks underMouse().
+    setAttribute(Qt::WA_Hover);
     if (!symbol.isEmpty())
         m_icon = SymbolIcons::icon(symbol);
     updateAccessibleName();
@@ -78,27 +80,13 @@ QSize FilterTab::sizeHint() const
     return {width, kHeight};
 }
 
-void FilterTab::enterEvent(QEnterEvent *event)
-{
-    m_hovered = true;
-    update();
-    QAbstractButton::enterEvent(event);
-}
-
-void FilterTab::leaveEvent(QEvent *event)
-{
-    m_hovered = false;
-    update();
-    QAbstractButton::leaveEvent(event);
-}
-
 void FilterTab::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const bool selected = isChecked();
     const QRectF bounds(rect());
-    if (selected || m_hovered) {
+    if (selected || underMouse()) {
         QPainterPath capsule;
         capsule.addRoundedRect(bounds, bounds.height() / 2, bounds.height() / 2);
         painter.fillPath(capsule, BrimfoldDesign::primary(palette(), selected ? kSelectedOpacity

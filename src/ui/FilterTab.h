@@ -27,8 +27,6 @@ protected:
     // Pressing never toggles: the library decides which tab is selected.
     void nextCheckState() override {}
     void paintEvent(QPaintEvent *event) override;
-    void enterEvent(QEnterEvent *event) override;
-    void leaveEvent(QEvent *event) override;
 
 private:
     void updateAccessibleName();
@@ -36,5 +34,4 @@ private:
     QString m_title;
     QIcon m_icon;
     int m_count = 0;
-    bool m_hovered = false;
 };

@@ -129,8 +129,8 @@ FloatingButton::FloatingButton(LibraryModel &model, Preferences &preferences,
             // Settle at once: no animation may still be running with motion reduced.
             m_scaleAnimation->stop();
             m_tiltAnimation->stop();
-            m_scale = targetScale(m_arrival, m_hovered);
-            m_tilt = m_hovered ? 0.0 : restingTilt;
+            m_scale = targetScale(m_arrival, hovered());
+            m_tilt = hovered() ? 0.0 : restingTilt;
         }
         update();
         updateWindowShape();
@@ -224,12 +224,9 @@ void FloatingButton::applySize()
     updateWindowShape();
 }
 
-void FloatingButton::setHovered(bool hovered)
+bool FloatingButton::hovered() const
 {
-    if (hovered == m_hovered)
-        return;
-    m_hovered = hovered;
-    retarget();
+    return m_moveButton->underMouse();
 }
 
 void FloatingButton::setArrival(bool arrival)
@@ -254,8 +251,8 @@ void FloatingButton::pulse()
 
 void FloatingButton::retarget()
 {
-    animate(m_scaleAnimation, m_scale, targetScale(m_arrival, m_hovered));
-    animate(m_tiltAnimation, m_tilt, m_hovered ? 0.0 : restingTilt);
+    animate(m_scaleAnimation, m_scale, targetScale(m_arrival, hovered()));
+    animate(m_tiltAnimation, m_tilt, hovered() ? 0.0 : restingTilt);
 }
 
 void FloatingButton::animate(QVariantAnimation *animation, qreal &value, qreal target)
@@ -341,10 +338,8 @@ void FloatingButton::resizeEvent(QResizeEvent *event)
 bool FloatingButton::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_moveButton) {
-        if (event->type() == QEvent::Enter)
-            setHovered(true);
-        else if (event->type() == QEvent::Leave)
-            setHovered(false);
+        if (event->type() == QEvent::Enter || event->type() == QEvent::Leave)
+            retarget();
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -360,7 +355,7 @@ void FloatingButton::paintEvent(QPaintEvent *)
     painter.translate(-square.center());
 
     GlassSurface::paint(painter, square, palette(), side() * kGlassRadius, glassIsOpaque(),
-                        m_hovered);
+                        hovered());
     if (m_latest)
         paintCards(painter, square);
     else

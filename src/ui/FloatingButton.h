@@ -46,7 +46,8 @@ public:
     ~FloatingButton() override;
 
     int side() const;
-    bool hovered() const { return m_hovered; }
+    // The pointer is over the button (over its move handle, which covers it).
+    bool hovered() const;
     // True for the 0.22 s of an arrival pulse.
     bool arrival() const { return m_arrival; }
     // The current, possibly mid-animation, scale and front-card tilt.
@@ -99,7 +100,6 @@ private:
     void itemsChanged();
     void refreshInteraction();
     void applySize();
-    void setHovered(bool hovered);
     void setArrival(bool arrival);
     void pulse();
     void retarget();
@@ -121,7 +121,6 @@ private:
     QIcon m_placeholder;
     std::optional<Screenshot> m_latest;
 
-    bool m_hovered = false;
     bool m_arrival = false;
     bool m_shownOnce = false;
     qreal m_scale = 1.0;

@@ -66,20 +66,18 @@ GalleryActionBar::GalleryActionBar(GalleryActions &actions, const Accessibility 
     const auto triggers = [this](GalleryAction action) {
         return [this, action] { m_actions.trigger(action, m_state.selected); };
     };
+    const auto button = [&](const QString &symbol, GalleryAction action, const char *name) {
+        auto *made = new QuietIconButton(symbol, actions.toolTip(action), false, &accessibility,
+                                         m_actionPage);
+        made->setObjectName(QLatin1String(name));
+        connect(made, &QAbstractButton::clicked, this, triggers(action));
+        return made;
+    };
     // The bar shows "open larger" rather than the menu's eye: it sits beside the pin and Trash.
-    m_preview = new QuietIconButton(QStringLiteral("arrow.up.left.and.arrow.down.right"),
-                                    actions.toolTip(GalleryAction::preview), false,
-                                    triggers(GalleryAction::preview), &accessibility,
-                                    m_actionPage);
-    m_preview->setObjectName(QStringLiteral("previewButton"));
-    m_pin = new QuietIconButton(actions.symbol(GalleryAction::pin),
-                                actions.toolTip(GalleryAction::pin), false,
-                                triggers(GalleryAction::pin), &accessibility, m_actionPage);
-    m_pin->setObjectName(QStringLiteral("pinButton"));
-    m_trash = new QuietIconButton(actions.symbol(GalleryAction::trash),
-                                  actions.toolTip(GalleryAction::trash), false,
-                                  triggers(GalleryAction::trash), &accessibility, m_actionPage);
-    m_trash->setObjectName(QStringLiteral("trashButton"));
+    m_preview = button(QStringLiteral("arrow.up.left.and.arrow.down.right"), GalleryAction::preview,
+                       "previewButton");
+    m_pin = button(actions.symbol(GalleryAction::pin), GalleryAction::pin, "pinButton");
+    m_trash = button(actions.symbol(GalleryAction::trash), GalleryAction::trash, "trashButton");
     row->addWidget(m_preview, 0, Qt::AlignVCenter);
     row->addWidget(m_pin, 0, Qt::AlignVCenter);
     row->addWidget(m_trash, 0, Qt::AlignVCenter);

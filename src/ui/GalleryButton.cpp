@@ -25,6 +25,8 @@ GalleryButton::GalleryButton(Kind kind, const QString &title, QWidget *parent)
     setCursor(Qt::PointingHandCursor);
     // Keys go through the gallery's shortcuts; clicking a button keeps focus where it was.
     setFocusPolicy(Qt::NoFocus);
+    // Hover events repaint; painting asks underMouse().
+    setAttribute(Qt::WA_Hover);
     setTitle(title);
 }
 
@@ -108,20 +110,6 @@ QSize GalleryButton::sizeHint() const
     return {width, height};
 }
 
-void GalleryButton::enterEvent(QEnterEvent *event)
-{
-    m_hovered = true;
-    update();
-    QAbstractButton::enterEvent(event);
-}
-
-void GalleryButton::leaveEvent(QEvent *event)
-{
-    m_hovered = false;
-    update();
-    QAbstractButton::leaveEvent(event);
-}
-
 void GalleryButton::paintProminentFill(QPainter &painter, const QPainterPath &shape, bool down,
                                        bool hovered)
 {
@@ -160,11 +148,11 @@ void GalleryButton::paintEvent(QPaintEvent *)
     switch (m_kind) {
     case Kind::plain:
         ink = m_ink.value_or(accent);
-        if (m_hovered || isDown())
+        if (underMouse() || isDown())
             ink = ink.darker(125);
         break;
     case Kind::soft: {
-        const qreal tint = kSoftOpacity + (isDown() ? 0.05 : m_hovered ? 0.025 : 0.0);
+        const qreal tint = kSoftOpacity + (isDown() ? 0.05 : underMouse() ? 0.025 : 0.0);
         QPainterPath shape;
         shape.addRoundedRect(bounds, kButtonRadius, kButtonRadius);
         painter.fillPath(shape, BrimfoldDesign::primary(palette(), tint));
@@ -176,7 +164,7 @@ void GalleryButton::paintEvent(QPaintEvent *)
         const qreal radius = m_kind == Kind::capsule ? bounds.height() / 2 : kButtonRadius;
         QPainterPath shape;
         shape.addRoundedRect(bounds, radius, radius);
-        paintProminentFill(painter, shape, isDown(), m_hovered);
+        paintProminentFill(painter, shape, isDown(), underMouse());
         ink = Qt::white;
         break;
     }

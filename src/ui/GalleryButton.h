@@ -50,8 +50,6 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void enterEvent(QEnterEvent *event) override;
-    void leaveEvent(QEvent *event) override;
 
 private:
     int horizontalPadding() const;
@@ -64,5 +62,4 @@ private:
     QFont m_font;
     std::optional<QColor> m_ink;
     int m_height = 0;
-    bool m_hovered = false;
 };

@@ -19,7 +19,7 @@ constexpr qreal kFillOpacity = 0.10;
 const QColor kOrange(255, 149, 0);
 } // namespace
 
-GalleryErrorBanner::GalleryErrorBanner(std::function<void()> onReconnect, QWidget *parent)
+GalleryErrorBanner::GalleryErrorBanner(QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("errorBanner"));
@@ -41,10 +41,7 @@ GalleryErrorBanner::GalleryErrorBanner(std::function<void()> onReconnect, QWidge
     m_reconnect = new GalleryButton(GalleryButton::Kind::plain, tr("Reconnect"), this);
     m_reconnect->setObjectName(QStringLiteral("reconnectButton"));
     m_reconnect->setTypeSize(11, QFont::DemiBold);
-    connect(m_reconnect, &QAbstractButton::clicked, this, [action = std::move(onReconnect)] {
-        if (action)
-            action();
-    });
+    connect(m_reconnect, &QAbstractButton::clicked, this, &GalleryErrorBanner::reconnectClicked);
     row->addWidget(m_reconnect, 0, Qt::AlignVCenter);
 }
 

@@ -2,8 +2,6 @@
 
 #include <QWidget>
 
-#include <functional>
-
 class GalleryButton;
 class QLabel;
 
@@ -14,11 +12,14 @@ class GalleryErrorBanner final : public QWidget
     Q_OBJECT
 
 public:
-    GalleryErrorBanner(std::function<void()> onReconnect, QWidget *parent = nullptr);
+    explicit GalleryErrorBanner(QWidget *parent = nullptr);
 
     void setMessage(const QString &message);
     QString message() const;
     GalleryButton *reconnectButton() const { return m_reconnect; }
+
+signals:
+    void reconnectClicked();
 
 protected:
     void paintEvent(QPaintEvent *event) override;

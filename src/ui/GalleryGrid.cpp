@@ -8,7 +8,6 @@
 #include "ui/GalleryItemModel.h"
 #include "ui/ScreenshotTileDelegate.h"
 
-#include <QApplication>
 #include <QContextMenuEvent>
 #include <QDrag>
 #include <QMenu>
@@ -223,40 +222,41 @@ void GalleryGrid::leaveEvent(QEvent *event)
 
 void GalleryGrid::mousePressEvent(QMouseEvent *event)
 {
-    const QPoint pos = event->position().toPoint();
-    const QModelIndex index = indexAt(pos);
-    if (event->button() != Qt::LeftButton) {
-        event->accept();
-        return;
-    }
-    m_pressPos = pos;
-    m_pressed = index;
-    if (const std::optional<Screenshot> item = m_items->itemAt(index.row()); index.isValid() && item) {
-        // The gallery takes focus from the search field first, then the model selects.
-        emit itemClicked();
-        m_model.select(*item);
-    }
     event->accept();
+    const QModelIndex index = indexAt(event->position().toPoint());
+    const std::optional<Screenshot> item = index.isValid() ? m_items->itemAt(index.row())
+                                                           : std::nullopt;
+    m_tilePressed = event->button() == Qt::LeftButton && item.has_value();
+    if (!m_tilePressed)
+        return;
+    // The gallery takes focus from the search field first, then the model selects; the view
+    // then notes the press so that moving far enough starts its drag.
+    emit itemClicked();
+    m_model.select(*item);
+    QListView::mousePressEvent(event);
+}
+
+QItemSelectionModel::SelectionFlags GalleryGrid::selectionCommand(const QModelIndex &index,
+                                                                  const QEvent *) const
+{
+    return index.isValid() ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::NoUpdate;
 }
 
 void GalleryGrid::mouseMoveEvent(QMouseEvent *event)
 {
-    const QPoint pos = event->position().toPoint();
-    if (!(event->buttons() & Qt::LeftButton)) {
-        const QModelIndex index = indexAt(pos);
+    if (event->buttons() == Qt::NoButton) {
+        const QModelIndex index = indexAt(event->position().toPoint());
         setHoveredRow(index.isValid() ? index.row() : -1);
+    } else if (!m_tilePressed) {
         return;
     }
-    if (m_pressed.isValid()
-        && (pos - m_pressPos).manhattanLength() >= QApplication::startDragDistance()) {
-        m_pressed = QPersistentModelIndex();
-        startDrag(Qt::CopyAction);
-    }
+    QListView::mouseMoveEvent(event);
 }
 
 void GalleryGrid::mouseReleaseEvent(QMouseEvent *event)
 {
-    m_pressed = QPersistentModelIndex();
+    m_tilePressed = false;
+    QListView::mouseReleaseEvent(event);
     event->accept();
 }
 
@@ -271,24 +271,19 @@ void GalleryGrid::mouseDoubleClickEvent(QMouseEvent *event)
     event->accept();
 }
 
-QMimeData *GalleryGrid::mimeDataFor(const Screenshot &item)
+void GalleryGrid::startDrag(Qt::DropActions supportedActions)
 {
-    auto *data = new QMimeData;
-    data->setUrls({item.url()});
-    return data;
-}
-
-void GalleryGrid::startDrag(Qt::DropActions)
-{
-    const QModelIndex index = currentIndex();
-    const std::optional<Screenshot> item = m_items->itemAt(index.row());
-    if (!item)
+    // The model builds the payload; the view adds the picture.
+    const QModelIndexList indexes = selectedIndexes();
+    if (indexes.isEmpty())
         return;
-    m_model.select(*item);
+    QMimeData *data = m_items->mimeData(indexes);
+    if (!data)
+        return;
     auto *drag = new QDrag(this);
-    drag->setMimeData(mimeDataFor(*item));
+    drag->setMimeData(data);
     // The tile as it looks, scaled down, so the drop target shows what is being moved.
-    const QRect rect = visualRect(m_items->index(m_items->rowOf(item->id())));
+    const QRect rect = visualRect(indexes.first());
     if (rect.isValid()) {
         QPixmap picture = viewport()->grab(rect);
         const QPixmap small = picture.scaledToWidth(std::min(120, picture.width()),
@@ -296,7 +291,7 @@ void GalleryGrid::startDrag(Qt::DropActions)
         drag->setPixmap(small);
         drag->setHotSpot(QPoint(small.width() / 2, small.height() / 2));
     }
-    drag->exec(Qt::CopyAction, Qt::CopyAction);
+    drag->exec(supportedActions, defaultDropAction());
 }
 
 QMenu *GalleryGrid::createContextMenu(const Screenshot &item)

@@ -13,7 +13,6 @@ class GalleryActions;
 class GalleryItemModel;
 class LibraryModel;
 class QMenu;
-class QMimeData;
 class ScreenshotTileDelegate;
 class ThumbnailCache;
 class QVariantAnimation;
@@ -52,8 +51,6 @@ public:
 
     // The tile's context menu for `item`, parented to the grid (the caller deletes it).
     QMenu *createContextMenu(const Screenshot &item);
-    // The drag payload for `item`: its file URL as text/uri-list.
-    static QMimeData *mimeDataFor(const Screenshot &item);
 
     // The model row of the item with `id`; -1 when it isn't shown.
     int rowOf(const QString &id) const;
@@ -75,8 +72,13 @@ protected:
     void leaveEvent(QEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    // The model's drag data, with the tile's picture.
     void startDrag(Qt::DropActions supportedActions) override;
     bool viewportEvent(QEvent *event) override;
+    // A press selects its tile alone, whatever modifiers are held: the model holds one
+    // selection and the view mirrors it.
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
+                                                         const QEvent *event) const override;
 
 private:
     void updateGridSize();
@@ -93,7 +95,8 @@ private:
     QPersistentModelIndex m_hovered;
     QVariantAnimation *m_hoverAnimation = nullptr;
     QVariantAnimation *m_scrollAnimation = nullptr;
-    QPoint m_pressPos;
-    QPersistentModelIndex m_pressed;
+    // Only a press on a tile hands the button to the view's drag handling; one between the
+    // tiles must not sweep a selection across them.
+    bool m_tilePressed = false;
     bool m_syncing = false;
 };

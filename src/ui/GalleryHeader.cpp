@@ -9,9 +9,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-GalleryHeader::GalleryHeader(bool demo, const Accessibility &accessibility,
-                             std::function<void()> onSettings, std::function<void()> onClose,
-                             QWidget *parent)
+GalleryHeader::GalleryHeader(bool demo, const Accessibility &accessibility, QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("galleryHeader"));
@@ -42,11 +40,13 @@ GalleryHeader::GalleryHeader(bool demo, const Accessibility &accessibility,
     }
 
     m_settings = new QuietIconButton(QStringLiteral("gearshape"), tr("Settings"), false,
-                                     std::move(onSettings), &accessibility, this);
+                                     &accessibility, this);
     m_settings->setObjectName(QStringLiteral("settingsButton"));
+    connect(m_settings, &QAbstractButton::clicked, this, &GalleryHeader::settingsClicked);
     m_close = new QuietIconButton(QStringLiteral("xmark"), tr("Close · Esc"), false,
-                                  std::move(onClose), &accessibility, this);
+                                  &accessibility, this);
     m_close->setObjectName(QStringLiteral("closeButton"));
+    connect(m_close, &QAbstractButton::clicked, this, &GalleryHeader::closeClicked);
     row->addWidget(m_settings, 0, Qt::AlignVCenter);
     row->addWidget(m_close, 0, Qt::AlignVCenter);
 }

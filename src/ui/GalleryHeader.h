@@ -2,8 +2,6 @@
 
 #include <QWidget>
 
-#include <functional>
-
 class Accessibility;
 class QLabel;
 class QuietIconButton;
@@ -15,13 +13,16 @@ class GalleryHeader final : public QWidget
     Q_OBJECT
 
 public:
-    GalleryHeader(bool demo, const Accessibility &accessibility, std::function<void()> onSettings,
-                  std::function<void()> onClose, QWidget *parent = nullptr);
+    GalleryHeader(bool demo, const Accessibility &accessibility, QWidget *parent = nullptr);
 
     // None in a normal run.
     QLabel *previewBadge() const { return m_badge; }
     QuietIconButton *settingsButton() const { return m_settings; }
     QuietIconButton *closeButton() const { return m_close; }
+
+signals:
+    void settingsClicked();
+    void closeClicked();
 
 private:
     QLabel *m_badge = nullptr;

@@ -132,6 +132,11 @@ QMimeData *GalleryItemModel::mimeData(const QModelIndexList &indexes) const
     return data;
 }
 
+Qt::DropActions GalleryItemModel::supportedDragActions() const
+{
+    return Qt::CopyAction;
+}
+
 void GalleryItemModel::emitRowChanged(int row, const QList<int> &roles)
 {
     if (row < 0 || row >= m_items.size())

@@ -42,8 +42,10 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     QHash<int, QByteArray> roleNames() const override;
+    // A dragged tile carries its file's URL, which other programs copy; the file stays put.
     QStringList mimeTypes() const override;
     QMimeData *mimeData(const QModelIndexList &indexes) const override;
+    Qt::DropActions supportedDragActions() const override;
 
     const QList<Screenshot> &items() const { return m_items; }
     std::optional<Screenshot> itemAt(int row) const;

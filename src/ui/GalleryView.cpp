@@ -40,28 +40,21 @@ constexpr qreal kOutlineWidth = 0.5;
 GalleryView::GalleryView(LibraryModel &model, Preferences &preferences, bool demo,
                          const Accessibility &accessibility, ThumbnailCache &thumbnails,
                          ShareServices &share, FocusRequests &focusRequests,
-                         GalleryActions &actions, Callbacks callbacks, QWidget *parent)
+                         GalleryActions &actions, QWidget *parent)
     : QWidget(parent)
     , m_model(model)
     , m_preferences(preferences)
     , m_accessibility(accessibility)
-    , m_callbacks(std::move(callbacks))
 {
     setObjectName(QStringLiteral("galleryView"));
     brimfoldGlass(this, &accessibility, BrimfoldDesign::galleryRadius, false);
 
-    m_header = new GalleryHeader(
-        demo, accessibility,
-        [this] {
-            if (m_callbacks.onSettings)
-                m_callbacks.onSettings();
-        },
-        [this] {
-            if (m_callbacks.onClose)
-                m_callbacks.onClose();
-        },
-        this);
-    m_banner = new GalleryErrorBanner([this] { m_model.chooseFolder(); }, this);
+    m_header = new GalleryHeader(demo, accessibility, this);
+    connect(m_header, &GalleryHeader::settingsClicked, this, &GalleryView::settingsRequested);
+    connect(m_header, &GalleryHeader::closeClicked, this, &GalleryView::closeRequested);
+    m_banner = new GalleryErrorBanner(this);
+    connect(m_banner, &GalleryErrorBanner::reconnectClicked, this,
+            [this] { m_model.chooseFolder(); });
 
     m_body = new QStackedWidget(this);
     m_welcome = new WelcomeView(m_body);

@@ -5,8 +5,6 @@
 #include <QPointer>
 #include <QWidget>
 
-#include <functional>
-
 class Accessibility;
 class FocusRequests;
 class GalleryActionBar;
@@ -32,26 +30,20 @@ class WelcomeView;
 //
 // The view owns nothing but its widgets and the search field's focus: it renders the library's
 // and the preferences' published state again whenever either announces a change, and turns
-// every user action into one of the gallery's actions or a callback. The panel's key routing
+// every user action into one of the gallery's actions or a signal. The panel's key routing
 // handles the keyboard through the same action set, whose tooltips name those keys.
 class GalleryView final : public QWidget
 {
     Q_OBJECT
 
 public:
-    struct Callbacks
-    {
-        std::function<void()> onClose;    // hide the gallery
-        std::function<void()> onSettings; // open the settings window
-    };
-
     // Everything passed in must outlive the view. `demo`: the process runs a demonstration
     // ("--demo"), which the header marks with "PREVIEW". Previews are asked for through
     // `actions`; the view answers its share requests with the share menu.
     GalleryView(LibraryModel &model, Preferences &preferences, bool demo,
                 const Accessibility &accessibility, ThumbnailCache &thumbnails,
                 ShareServices &share, FocusRequests &focusRequests, GalleryActions &actions,
-                Callbacks callbacks, QWidget *parent = nullptr);
+                QWidget *parent = nullptr);
     ~GalleryView() override;
 
     // True while the search field has keyboard focus.
@@ -72,6 +64,10 @@ public:
     enum class Area { finding, disconnected, empty, grid };
     Area area() const { return m_area; }
 
+signals:
+    void closeRequested();    // hide the gallery
+    void settingsRequested(); // open the settings window
+
 protected:
     void paintEvent(QPaintEvent *event) override;
 
@@ -88,7 +84,6 @@ private:
     LibraryModel &m_model;
     Preferences &m_preferences;
     const Accessibility &m_accessibility;
-    Callbacks m_callbacks;
 
     GalleryHeader *m_header;
     GalleryErrorBanner *m_banner;

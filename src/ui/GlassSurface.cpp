@@ -96,7 +96,7 @@ bool GlassSurface::eventFilter(QObject *watched, QEvent *event)
         // Runs inside the view's paint event, before its own painting.
         QPainter painter(m_view);
         paint(painter, QRectF(m_view->rect()), m_view->palette(), m_radius, isOpaque(),
-              m_interactive && m_hovered);
+              m_interactive && m_view->underMouse());
         break;
     }
     case QEvent::Resize:
@@ -114,10 +114,8 @@ bool GlassSurface::eventFilter(QObject *watched, QEvent *event)
         break;
     case QEvent::Enter:
     case QEvent::Leave:
-        if (m_interactive) {
-            m_hovered = event->type() == QEvent::Enter;
+        if (m_interactive)
             m_view->update();
-        }
         break;
     default:
         break;

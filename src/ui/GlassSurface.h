@@ -54,7 +54,6 @@ private:
     QPointer<const Accessibility> m_accessibility;
     qreal m_radius;
     bool m_interactive;
-    bool m_hovered = false;
 };
 
 // Applies the glass surface to any widget: `brimfoldGlass(panel, &accessibility, 26, false)`.

@@ -24,11 +24,9 @@ QColor mix(const QColor &a, const QColor &b, qreal t)
 } // namespace
 
 QuietIconButton::QuietIconButton(const QString &symbol, const QString &label, bool isActive,
-                                 std::function<void()> action,
                                  const Accessibility *accessibility, QWidget *parent)
     : QAbstractButton(parent)
     , m_isActive(isActive)
-    , m_action(std::move(action))
     , m_accessibility(accessibility)
     , m_hoverAnimation(new QVariantAnimation(this))
 {
@@ -45,10 +43,6 @@ QuietIconButton::QuietIconButton(const QString &symbol, const QString &label, bo
     connect(m_hoverAnimation, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) {
         m_hoverProgress = value.toReal();
         update();
-    });
-    connect(this, &QAbstractButton::clicked, this, [this] {
-        if (m_action)
-            m_action();
     });
     if (accessibility)
         connect(accessibility, &Accessibility::changed, this, qOverload<>(&QWidget::update));
@@ -78,11 +72,6 @@ void QuietIconButton::setActive(bool isActive)
         return;
     m_isActive = isActive;
     update();
-}
-
-void QuietIconButton::setAction(std::function<void()> action)
-{
-    m_action = std::move(action);
 }
 
 QSize QuietIconButton::sizeHint() const
@@ -134,22 +123,22 @@ void QuietIconButton::paintEvent(QPaintEvent *)
 
 void QuietIconButton::enterEvent(QEnterEvent *event)
 {
-    setHovered(true);
+    followPointer();
     QAbstractButton::enterEvent(event);
 }
 
 void QuietIconButton::leaveEvent(QEvent *event)
 {
-    setHovered(false);
+    followPointer();
     QAbstractButton::leaveEvent(event);
 }
 
-void QuietIconButton::setHovered(bool hovered)
+void QuietIconButton::followPointer()
 {
-    if (hovered == m_hovered)
+    const qreal target = underMouse() ? 1.0 : 0.0;
+    const bool running = m_hoverAnimation->state() == QAbstractAnimation::Running;
+    if ((running ? m_hoverAnimation->endValue().toReal() : m_hoverProgress) == target)
         return;
-    m_hovered = hovered;
-    const qreal target = hovered ? 1.0 : 0.0;
     m_hoverAnimation->stop();
     if (m_accessibility && m_accessibility->reduceMotion()) {
         m_hoverProgress = target;

@@ -4,34 +4,29 @@
 #include <QIcon>
 #include <QPointer>
 
-#include <functional>
-
 class Accessibility;
 class QVariantAnimation;
 
 // The small square icon button of the gallery header and action bar: a symbol centred in a
 // 32 × 32 frame, borderless. Its rounded background shows the accent colour while active and a
 // faint primary tint under the pointer; hover changes ease out over 0.12 s unless reduce motion
-// is on. The label is its tooltip and its accessible name.
+// is on. The label is its tooltip and its accessible name. Pressing it emits `clicked`.
 class QuietIconButton final : public QAbstractButton
 {
     Q_OBJECT
 
 public:
     QuietIconButton(const QString &symbol, const QString &label, bool isActive,
-                    std::function<void()> action, const Accessibility *accessibility,
-                    QWidget *parent = nullptr);
+                    const Accessibility *accessibility, QWidget *parent = nullptr);
     ~QuietIconButton() override;
 
     const QString &symbol() const { return m_symbol; }
     const QString &label() const { return m_label; }
     bool isActive() const { return m_isActive; }
-    bool hovered() const { return m_hovered; }
 
     void setSymbol(const QString &symbol);
     void setLabel(const QString &label);
     void setActive(bool isActive);
-    void setAction(std::function<void()> action);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -46,15 +41,14 @@ protected:
     void leaveEvent(QEvent *event) override;
 
 private:
-    void setHovered(bool hovered);
+    // Eases the hover tint toward underMouse().
+    void followPointer();
 
     QString m_symbol;
     QString m_label;
     bool m_isActive;
-    std::function<void()> m_action;
     QPointer<const Accessibility> m_accessibility;
     QIcon m_icon;
-    bool m_hovered = false;
     qreal m_hoverProgress = 0.0; // 0: pointer away, 1: over
     QVariantAnimation *m_hoverAnimation;
 };

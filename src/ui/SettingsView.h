@@ -97,7 +97,7 @@ private:
     LaunchAtLogin &m_launchAtLogin;
     UrlOpener &m_urls;
 
-    // View state: the login item as the platform reported it when the window opened, then as
+    // View state: whether the autostart entry is on, as read when the window opened, then as
     // the user set it; and why the last change of it failed.
     bool m_launchAtLoginOn = false;
     std::optional<QString> m_loginError;

@@ -18,6 +18,7 @@ ShareButton::ShareButton(ShareServices &share, const QUrl &url, QWidget *parent)
     setAccessibleName(tr("Share screenshot"));
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::TabFocus);
+    // Hover events repaint; painting asks underMouse().
     setAttribute(Qt::WA_Hover);
     connect(this, &QAbstractButton::clicked, this, &ShareButton::share);
     setUrl(url);
@@ -78,7 +79,7 @@ void ShareButton::paintEvent(QPaintEvent *)
     const QRectF frame(rect());
     const bool open = m_picker && m_picker->isVisible();
     const QColor background =
-        QuietIconButton::backgroundColour(palette(), false, m_hovered || open);
+        QuietIconButton::backgroundColour(palette(), false, underMouse() || open);
     if (background.alpha() > 0) {
         QPainterPath shape;
         shape.addRoundedRect(frame, BrimfoldDesign::quietButtonRadius,
@@ -93,16 +94,3 @@ void ShareButton::paintEvent(QPaintEvent *)
     SymbolIcons::paint(painter, frame, m_icon, BrimfoldDesign::quietSymbolSize, symbol);
 }
 
-void ShareButton::enterEvent(QEnterEvent *event)
-{
-    m_hovered = true;
-    update();
-    QAbstractButton::enterEvent(event);
-}
-
-void ShareButton::leaveEvent(QEvent *event)
-{
-    m_hovered = false;
-    update();
-    QAbstractButton::leaveEvent(event);
-}

@@ -34,8 +34,6 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void enterEvent(QEnterEvent *event) override;
-    void leaveEvent(QEvent *event) override;
 
 private:
     void share();
@@ -44,5 +42,4 @@ private:
     QUrl m_url;
     QIcon m_icon;
     QPointer<QMenu> m_picker;
-    bool m_hovered = false;
 };

@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPolygonF>
 #include <QStandardPaths>
 
 #include <array>
@@ -193,16 +194,15 @@ void drawSymbol(QPainter &painter, const QString &symbol)
     const auto filled = [&] {
         painter.setBrush(Qt::black);
     };
-    const auto folder = [&] {
+    // A closed outline through the corners.
+    const auto outline = [&](std::initializer_list<QPointF> corners) {
         QPainterPath path;
-        path.moveTo(2, 4);
-        path.lineTo(6, 4);
-        path.lineTo(7.5, 5.5);
-        path.lineTo(14, 5.5);
-        path.lineTo(14, 13);
-        path.lineTo(2, 13);
+        path.addPolygon(QPolygonF(corners));
         path.closeSubpath();
         painter.drawPath(path);
+    };
+    const auto folder = [&] {
+        outline({{2, 4}, {6, 4}, {7.5, 5.5}, {14, 5.5}, {14, 13}, {2, 13}});
     };
     const auto corners = [&] {
         for (const QPointF &c : {QPointF(2, 2), QPointF(14, 2), QPointF(14, 14), QPointF(2, 14)}) {
@@ -241,15 +241,7 @@ void drawSymbol(QPainter &painter, const QString &symbol)
     } else if (symbol.startsWith(QLatin1String("pin"))) {
         if (symbol.endsWith(QLatin1String(".fill")))
             filled();
-        QPainterPath head;
-        head.moveTo(5, 2);
-        head.lineTo(11, 2);
-        head.lineTo(10, 7);
-        head.lineTo(12, 9.5);
-        head.lineTo(4, 9.5);
-        head.lineTo(6, 7);
-        head.closeSubpath();
-        painter.drawPath(head);
+        outline({{5, 2}, {11, 2}, {10, 7}, {12, 9.5}, {4, 9.5}, {6, 7}}); // the head
         painter.drawLine(QPointF(8, 9.5), QPointF(8, 14.5));
     } else if (symbol == QLatin1String("magnifyingglass")) {
         painter.drawEllipse(QPointF(6.75, 6.75), 4.5, 4.5);

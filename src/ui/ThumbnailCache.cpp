@@ -3,9 +3,12 @@
 #include "core/Screenshot.h"
 #include "platform/ImageServices.h"
 
+#include <QCache>
 #include <QLoggingCategory>
 #include <QMutexLocker>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
 
 namespace {
 
@@ -22,67 +25,51 @@ class ThumbnailCache::Store final
 public:
     explicit Store(Limits limits)
         : m_limits(limits)
+        , m_images(limits.totalCost)
     {
     }
 
+    // Counts as a use.
     std::optional<QImage> find(const QString &key)
     {
         QMutexLocker lock(&m_mutex);
-        const auto found = m_index.constFind(key);
-        if (found == m_index.constEnd())
-            return std::nullopt;
-        m_entries.splice(m_entries.begin(), m_entries, *found);
-        return (*found)->image;
+        if (const QImage *image = m_images.object(key))
+            return *image;
+        return std::nullopt;
     }
 
     void insert(const QString &key, const QImage &image)
     {
-        const qint64 cost = image.sizeInBytes();
         QMutexLocker lock(&m_mutex);
-        if (const auto found = m_index.constFind(key); found != m_index.constEnd())
-            removeLocked(*found);
-        if (cost > m_limits.totalCost)
+        // A replaced entry goes first, so it does not push out another to make room.
+        m_images.remove(key);
+        // The cache refuses (and deletes) what costs more than its whole budget.
+        if (!m_images.insert(key, new QImage(image), std::max<qsizetype>(1, image.sizeInBytes())))
             return;
-        m_entries.push_front(Entry{key, image, cost});
-        m_index.insert(key, m_entries.begin());
-        m_cost += cost;
-        while (int(m_entries.size()) > m_limits.count || m_cost > m_limits.totalCost)
-            removeLocked(std::prev(m_entries.end()));
+        // The count limit trims from the same end: every entry costs at least one byte, so a
+        // budget one byte under the total drops exactly the least recently used entry.
+        while (m_images.size() > m_limits.count)
+            m_images.setMaxCost(m_images.totalCost() - 1);
+        m_images.setMaxCost(m_limits.totalCost);
     }
 
     int count() const
     {
         QMutexLocker lock(&m_mutex);
-        return int(m_entries.size());
+        return int(m_images.size());
     }
 
     qint64 cost() const
     {
         QMutexLocker lock(&m_mutex);
-        return m_cost;
+        return m_images.totalCost();
     }
 
 private:
-    struct Entry
-    {
-        QString key;
-        QImage image;
-        qint64 cost;
-    };
-    using Iterator = std::list<Entry>::iterator;
-
-    void removeLocked(Iterator entry)
-    {
-        m_cost -= entry->cost;
-        m_index.remove(entry->key);
-        m_entries.erase(entry);
-    }
-
     const Limits m_limits;
+    // Shared with the decoding threads, so every access takes the lock.
     mutable QMutex m_mutex;
-    std::list<Entry> m_entries; // most recently used first
-    QHash<QString, Iterator> m_index;
-    qint64 m_cost = 0;
+    QCache<QString, QImage> m_images; // cost: bytes of decoded pixels
 };
 
 ThumbnailCache::ThumbnailCache(const ImageServices &images, QObject *parent)

@@ -8,7 +8,6 @@
 #include <QString>
 #include <QThreadPool>
 
-#include <list>
 #include <memory>
 #include <optional>
 
@@ -70,7 +69,7 @@ signals:
     void thumbnailFailed(const QString &key);
 
 private:
-    // NSCache-like store: shared with the decoding threads, so every access takes its lock.
+    // The bounded store, shared with the decoding threads.
     class Store;
 
     std::shared_ptr<Store> m_store;

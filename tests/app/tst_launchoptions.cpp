@@ -1,3 +1,5 @@
+#include "NoLocation.h"
+
 #include "app/AppController.h"
 #include "app/AppDelegate.h"
 #include "app/LaunchOptions.h"
@@ -9,12 +11,6 @@
 #include <QTest>
 
 namespace {
-
-class NoLocation final : public ScreenshotLocation
-{
-public:
-    std::optional<QString> location() const override { return std::nullopt; }
-};
 
 QStringList args(std::initializer_list<const char *> flags)
 {

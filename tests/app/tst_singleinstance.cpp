@@ -1,4 +1,5 @@
 #include "app/SingleInstance.h"
+#include "core/AppIdentity.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -15,7 +16,7 @@ private Q_SLOTS:
     void firstCopyHoldsTheLockUntilItEnds()
     {
         QTemporaryDir dir;
-        const QString lockDir = dir.filePath(QStringLiteral("cache/app.vellum.screenshots"));
+        const QString lockDir = dir.filePath(QStringLiteral("cache/") + AppIdentity::applicationId());
         {
             SingleInstance first;
             QCOMPARE(first.acquire(false, lockDir), SingleInstance::Outcome::Acquired);

@@ -1,6 +1,7 @@
 // The real program, used as a person would: a private HOME, a display with a window manager, a
 // session bus and a tray host; keys and clicks through xdotool, the clipboard through xclip.
 #include "DesktopTools.h"
+#include "core/AppIdentity.h"
 #include "TestSupport.h"
 
 #include "platform/X11.h"
@@ -24,12 +25,6 @@
 using namespace desktop;
 
 namespace {
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QByteArray clipboard(const char *type)
 {
@@ -138,13 +133,13 @@ private slots:
             const QString path = QDir(folder).filePath(QStringLiteral("Screenshot %1.png").arg(i + 1));
             QVERIFY(TestSupport::writeImage(path, TestSupport::drawTextImage({640, 240}, {words[i]}, 28), "png"));
             QVERIFY(TestSupport::setModificationTime(path, start.addSecs(60 * i)));
-            originals.insert(path, contents(path));
+            originals.insert(path, TestSupport::readFile(path));
         }
         const QString newest = QDir(folder).filePath(QStringLiteral("Screenshot 4.png"));
 
         // Connected by an earlier run.
         const QString settings = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-            + QStringLiteral("/app.vellum.screenshots/settings.json");
+            + QLatin1Char('/') + AppIdentity::applicationId() + QStringLiteral("/settings.json");
         QVERIFY(QDir().mkpath(QFileInfo(settings).path()));
         QVERIFY(TestSupport::writeFile(
             settings, QJsonDocument(QJsonObject{{QStringLiteral("hasConnectedFolder"), true},
@@ -176,7 +171,7 @@ private slots:
         // A screenshot arrives while the gallery is hidden: the button says so.
         const QString arrived = QDir(folder).filePath(QStringLiteral("Screenshot 5.png"));
         QVERIFY(TestSupport::writeImage(arrived, TestSupport::drawTextImage({640, 240}, {QStringLiteral("fresh capture")}, 28), "png"));
-        originals.insert(arrived, contents(arrived));
+        originals.insert(arrived, TestSupport::readFile(arrived));
         QTRY_VERIFY_WITH_TIMEOUT(buttonShowsDot(button), 15000);
 
         // The hot key opens the gallery with the newest selected; Ctrl+C copies its very bytes.
@@ -230,7 +225,7 @@ private slots:
 
         // Every original is as it was.
         for (auto it = originals.cbegin(); it != originals.cend(); ++it)
-            QVERIFY2(contents(it.key()) == it.value(), qPrintable(it.key()));
+            QVERIFY2(TestSupport::readFile(it.key()) == it.value(), qPrintable(it.key()));
     }
 };
 

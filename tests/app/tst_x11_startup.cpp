@@ -1,6 +1,8 @@
 // Starts the real program on the test display: one copy per user, the second launch hands over
 // to the first, and demo copies run beside it with settings of their own.
+#include "TestSupport.h"
 #include "platform/ReopenChannel.h"
+#include "core/AppIdentity.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -47,19 +49,13 @@ QString settingsFile(const QString &suite)
 // the file's path, empty on failure.
 QString connectedSettings(const QString &folder)
 {
-    const QString path = settingsFile(QStringLiteral("app.vellum.screenshots"));
+    const QString path = settingsFile(AppIdentity::applicationId());
     QFile file(path);
     if (!QDir().mkpath(QFileInfo(path).path()) || !file.open(QIODevice::WriteOnly))
         return {};
     const QByteArray json = QJsonDocument(QJsonObject{{QStringLiteral("hasConnectedFolder"), true},
                                                       {QStringLiteral("folderPath"), folder}}).toJson();
     return file.write(json) == json.size() ? path : QString();
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -106,7 +102,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(activeWindowIsBrimfold(first.processId()), 15000);
 
         // A demo copy runs beside the normal one, with its own settings.
-        const QByteArray normalBefore = readAll(normalSettings);
+        const QByteArray normalBefore = TestSupport::readFile(normalSettings);
         QTemporaryDir demoFolder;
         QProcess demo;
         demo.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -122,11 +118,11 @@ private Q_SLOTS:
         QCOMPARE(first.state(), QProcess::Running);
 
         const QJsonObject demoSettings =
-            QJsonDocument::fromJson(readAll(settingsFile(QStringLiteral("app.vellum.demo")))).object();
+            QJsonDocument::fromJson(TestSupport::readFile(settingsFile(AppIdentity::demoId()))).object();
         QCOMPARE(demoSettings.value(QStringLiteral("folderPath")).toString(), demoFolder.path());
         QCOMPARE(demoSettings.value(QStringLiteral("includeAllImages")).toBool(), true);
         QCOMPARE(demoSettings.value(QStringLiteral("hasConnectedFolder")).toBool(), true);
-        QCOMPARE(readAll(normalSettings), normalBefore);
+        QCOMPARE(TestSupport::readFile(normalSettings), normalBefore);
 
         // SIGTERM, as a logout sends it, ends each copy cleanly.
         for (QProcess *process : {&demo, &first}) {

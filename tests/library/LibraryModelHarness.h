@@ -4,7 +4,9 @@
 // Trash, picker, watcher and recogniser (behind the real text worker and index).
 
 #include "FakeClipboard.h"
+#include "FakeRecognizer.h"
 #include "FakeTrash.h"
+#include "NoLocation.h"
 #include "TestSupport.h"
 
 #include "library/LibraryModel.h"
@@ -33,53 +35,12 @@
 
 namespace harness {
 
-// Runs on the text worker's thread; the test steers it through the locked members.
-class FakeRecognizer final : public ScreenshotTextRecognizing
-{
-public:
-    CapabilitiesResult capabilities() override
-    {
-        return TextRecognitionCapabilities{{QStringLiteral("en-US")}, QStringLiteral("fake-v1")};
-    }
-    TextResult recognize(const QString &imagePath, const TextRecognitionCapabilities &, std::stop_token stop) override
-    {
-        const QString name = QFileInfo(imagePath).fileName();
-        std::unique_lock lock(mutex);
-        released.wait(lock, [&] { return !held.contains(name) || stop.stop_requested(); });
-        if (stop.stop_requested())
-            return TextRecognitionError::cancelled;
-        ++recognized;
-        if (failing.contains(name))
-            return TextRecognitionError::unreadableImage;
-        return texts.value(name, QStringLiteral("words in %1").arg(name));
-    }
-    void hold(const QString &name) { const std::lock_guard lock(mutex); held.insert(name); }
-    void setText(const QString &name, const QString &text) { const std::lock_guard lock(mutex); texts.insert(name, text); }
-    void release()
-    {
-        { const std::lock_guard lock(mutex); held.clear(); }
-        released.notify_all();
-    }
-
-    std::mutex mutex;
-    std::condition_variable released;
-    QSet<QString> held;            // file names whose recognition waits for release()
-    QSet<QString> failing;         // file names whose recognition fails
-    QHash<QString, QString> texts; // file name → text; default "words in <name>"
-    std::atomic<int> recognized = 0;
-};
-
 // Reports nothing; can refuse to watch.
 struct FakeEventSource final : FolderEventSource
 {
     bool start(const QString &, BatchHandler) override { return accepts; }
     void stop() override {}
     bool accepts = true;
-};
-
-struct NoLocation final : ScreenshotLocation
-{
-    std::optional<QString> location() const override { return std::nullopt; }
 };
 
 struct FakePicker final : FolderPicker
@@ -178,8 +139,10 @@ struct Fixture final
             services.eventSource = kept(events);
         else
             services.eventSource = std::make_unique<InotifyEventSource>();
+        // A model destroyed while a read is held must not wait for it.
+        recognizer->honourStop = true;
         services.textWorker = std::make_unique<ScreenshotTextWorker>(
-            root.filePath(QStringLiteral("TextCache")), kept(recognizer));
+            root.filePath(QStringLiteral("TextCache")), std::make_unique<FakeRecognizer>(recognizer));
         model = std::make_unique<LibraryModel>(*preferences, std::move(services));
     }
 
@@ -227,7 +190,7 @@ struct Fixture final
     FakeTrash *trash = nullptr;
     FakePicker *folderPicker = nullptr;
     FakeEventSource *events = nullptr;
-    FakeRecognizer *recognizer = nullptr; // owned by the model's text worker
+    std::shared_ptr<FakeRecognizer::State> recognizer = std::make_shared<FakeRecognizer::State>();
     std::unique_ptr<LibraryModel> model;
 };
 

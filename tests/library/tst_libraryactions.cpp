@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "LibraryModelHarness.h"
 
 #include "platform/SystemTrash.h"
@@ -11,12 +12,6 @@
 using namespace harness;
 
 namespace {
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 const QString copied = QStringLiteral("Copied. Ready to paste.");
 const QString textCopied = QStringLiteral("Text copied. Ready to paste.");
@@ -51,7 +46,7 @@ private slots:
         Fixture f;
         const QString path = f.shot(name, format.constData());
         QVERIFY(!path.isEmpty());
-        const QByteArray original = contents(path);
+        const QByteArray original = TestSupport::readFile(path);
         f.connectFolder();
         QTRY_COMPARE(f.model->items().size(), 1);
         if (fault == QLatin1String("gone"))
@@ -343,7 +338,7 @@ private slots:
         QCOMPARE(f.model->toastStyle(), ToastStyle::failure);
         QVERIFY(f.model->canUndo());
         QCOMPARE(f.trash->restoreCount, 0);
-        QCOMPARE(contents(item.id()), QByteArray("a newer file"));
+        QCOMPARE(TestSupport::readFile(item.id()), QByteArray("a newer file"));
 
         // The move back itself fails: still undoable.
         f.trash->failRestore = true;

@@ -1,4 +1,5 @@
 // Copying through the library model onto the real X11 clipboard, read back by another program.
+#include "TestSupport.h"
 #include "LibraryModelHarness.h"
 
 #include "platform/SystemClipboard.h"
@@ -22,12 +23,6 @@ QByteArray readClipboard(const QString &target)
         || !QTest::qWaitFor([&] { return xclip.state() == QProcess::NotRunning; }, 10000))
         return QByteArrayLiteral("<xclip failed>");
     return xclip.readAllStandardOutput();
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -84,7 +79,7 @@ private Q_SLOTS:
 
             const QByteArray served = readClipboard(QStringLiteral("image/png"));
             if (path == png) {
-                QCOMPARE(served, fileBytes(png));
+                QCOMPARE(served, TestSupport::readFile(png));
             } else {
                 QImage decoded;
                 QVERIFY(decoded.loadFromData(served, "png"));

@@ -1,11 +1,11 @@
 #!/bin/sh
 # Installs a build into a temporary prefix and checks that everything lands where the desktop and
 # the program look for it, and that the desktop's own validators accept the installed files.
-#   install-check.sh BUILD_DIR SOURCE_DIR
+#   install-check.sh BUILD_DIR SOURCE_DIR APP_ID
 set -u
 build=${1:?build directory}
 source=${2:?source directory}
-id=app.vellum.screenshots
+id=${3:?application id}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/brimfold-install.XXXXXX") || exit 1
 prefix="$work/prefix"

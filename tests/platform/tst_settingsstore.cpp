@@ -1,4 +1,6 @@
+#include "TestSupport.h"
 #include "platform/SettingsStore.h"
+#include "core/AppIdentity.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,12 +13,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 bool writeAll(const QString &path, const QByteArray &bytes)
 {
@@ -31,7 +27,7 @@ unsigned modeOf(const QString &path)
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? unsigned(info.st_mode & 07777) : 0u;
 }
 
-QJsonObject fileObject(const QString &path) { return QJsonDocument::fromJson(readAll(path)).object(); }
+QJsonObject fileObject(const QString &path) { return QJsonDocument::fromJson(TestSupport::readFile(path)).object(); }
 
 } // namespace
 
@@ -58,7 +54,7 @@ private slots:
         const auto store = SettingsStore::open(SettingsStore::normalSuite());
         QVERIFY(store);
         const QString folder = QFileInfo(store->filePath()).absolutePath();
-        QCOMPARE(folder, m_dir->filePath(QStringLiteral("config/app.vellum.screenshots")));
+        QCOMPARE(folder, m_dir->filePath(QStringLiteral("config/") + AppIdentity::applicationId()));
         QCOMPARE(modeOf(folder), 0700u);
         QVERIFY(!QFileInfo::exists(store->filePath())); // opening writes nothing
         QVERIFY(store->setBool(QStringLiteral("a"), true));
@@ -115,10 +111,10 @@ private slots:
         SettingsStore store(settingsPath());
         QCOMPARE(store.isCorrupt(), corrupt);
         QVERIFY(!store.object(QStringLiteral("showFloatingButton")));
-        QCOMPARE(readAll(settingsPath()), contents); // reading alone keeps it in place
+        QCOMPARE(TestSupport::readFile(settingsPath()), contents); // reading alone keeps it in place
         QVERIFY(store.setBool(QStringLiteral("showFloatingButton"), true));
         QVERIFY(!store.isCorrupt());
-        QCOMPARE(readAll(aside) + readAll(aside + ".1") + readAll(aside + ".2"),
+        QCOMPARE(TestSupport::readFile(aside) + TestSupport::readFile(aside + ".1") + TestSupport::readFile(aside + ".2"),
                  "firstsecond" + (corrupt ? contents : QByteArray()));
         QCOMPARE(fileObject(settingsPath()), QJsonObject({{QStringLiteral("showFloatingButton"), true}}));
     }

@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "platform/SystemTrash.h"
 
 #include <QDateTime>
@@ -21,12 +22,6 @@ bool write(const QString &path, const QByteArray &bytes)
     QFile file(path);
     return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly)
            && file.write(bytes) == bytes.size();
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Contents that differ with `seed`, binary enough to show any conversion.
@@ -155,16 +150,16 @@ private slots:
             QVERIFY(m_trash.exists(original));
             // Restoring never replaces: both stay as they are.
             QVERIFY(!m_trash.restore(*moved.trashedPath, original));
-            QCOMPARE(readAll(*moved.trashedPath), contents(1));
+            QCOMPARE(TestSupport::readFile(*moved.trashedPath), contents(1));
             QCOMPARE(trashEntries(), entriesWhileTrashed);
             QCOMPARE(QFileInfo(original).isSymLink(), occupant == QLatin1String("link"));
             QCOMPARE(QFileInfo(original).isDir(), occupant == QLatin1String("folder"));
-            QCOMPARE(readAll(original), occupant == QLatin1String("file") ? contents(2) : QByteArray());
+            QCOMPARE(TestSupport::readFile(original), occupant == QLatin1String("file") ? contents(2) : QByteArray());
             // Once the path is free again, the same restore succeeds.
             QVERIFY(QDir().rmdir(original) || QFile::remove(original));
         }
         QVERIFY(m_trash.restore(*moved.trashedPath, original));
-        QCOMPARE(readAll(original), contents(1));
+        QCOMPARE(TestSupport::readFile(original), contents(1));
         QCOMPARE(trashEntries(), QStringList());
     }
 
@@ -240,7 +235,7 @@ private slots:
         QCOMPARE(entries(elsewhere), QStringList());
         if (trash.isEmpty()) {
             QCOMPARE(moved, Trash::MoveResult::failed());
-            QCOMPARE(readAll(original), contents(3));
+            QCOMPARE(TestSupport::readFile(original), contents(3));
             return;
         }
         QCOMPARE(moved, Trash::MoveResult::movedTo(dir(trash) + QStringLiteral("/files/") + awkwardName));
@@ -257,7 +252,7 @@ private slots:
         QVERIFY2(before <= deleted && deleted <= after, entry.deletionDate.constData());
 
         QVERIFY(m_trash.restore(*moved.trashedPath, original));
-        QCOMPARE(readAll(original), contents(3));
+        QCOMPARE(TestSupport::readFile(original), contents(3));
         QCOMPARE(entries(dir(trash) + QStringLiteral("/files")) + entries(dir(trash) + QStringLiteral("/info")),
                  QStringList());
     }
@@ -307,10 +302,10 @@ private slots:
         if (!info.isEmpty())
             QVERIFY(write(infoPath, withDir(info)));
         QCOMPARE(m_trash.restore(trashed, original), restores);
-        QCOMPARE(readAll(restores ? original : trashed), contents(4));
+        QCOMPARE(TestSupport::readFile(restores ? original : trashed), contents(4));
         QCOMPARE(QFileInfo::exists(original), restores);
         QCOMPARE(QFileInfo::exists(infoPath), !restores && !info.isEmpty());
-        QCOMPARE(readAll(neighbour), QByteArray("keep"));
+        QCOMPARE(TestSupport::readFile(neighbour), QByteArray("keep"));
     }
 
     void looseFileRestoresWithoutTouchingLookAlikes()
@@ -318,7 +313,7 @@ private slots:
         const QString loose = dir(QStringLiteral("loose/"));
         QVERIFY(write(loose + "c.png", contents(9)) && write(loose + "info/c.png.trashinfo", "keep"));
         QVERIFY(m_trash.restore(loose + "c.png", picture(QStringLiteral("c.png"))));
-        QCOMPARE(readAll(picture(QStringLiteral("c.png"))), contents(9));
+        QCOMPARE(TestSupport::readFile(picture(QStringLiteral("c.png"))), contents(9));
         QVERIFY(QFileInfo::exists(loose + "info/c.png.trashinfo"));
     }
 
@@ -360,10 +355,10 @@ private slots:
             trashedPaths << *moved.trashedPath;
         }
         for (const QString &entry : taken) // never replaced
-            QVERIFY(QFileInfo(trash + entry).isSymLink() || readAll(trash + entry) == "[Trash Info]\nPath=/elsewhere\n");
+            QVERIFY(QFileInfo(trash + entry).isSymLink() || TestSupport::readFile(trash + entry) == "[Trash Info]\nPath=/elsewhere\n");
         for (int i = 0; i < originals.size(); ++i) {
             QVERIFY(m_trash.restore(trashedPaths[i], originals[i]));
-            QCOMPARE(readAll(originals[i]), contents(10 + i));
+            QCOMPARE(TestSupport::readFile(originals[i]), contents(10 + i));
         }
     }
 
@@ -392,7 +387,7 @@ private slots:
         QCOMPARE(m_trash.moveToTrash(original),
                  moves ? Trash::MoveResult::movedTo(expectedData + QStringLiteral("/Trash/files/shot.png"))
                        : Trash::MoveResult::failed());
-        QCOMPARE(readAll(original), moves ? QByteArray() : contents(6));
+        QCOMPARE(TestSupport::readFile(original), moves ? QByteArray() : contents(6));
         QCOMPARE(entries(workFolder()), QStringList());
     }
 };

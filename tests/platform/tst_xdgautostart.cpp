@@ -1,4 +1,5 @@
 #include "platform/LaunchAtLogin.h"
+#include "core/AppIdentity.h"
 
 #include "TestSupport.h"
 
@@ -11,12 +12,6 @@
 #include <QTest>
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QString makeExecutable(const QString &path)
 {
@@ -52,7 +47,7 @@ private slots:
     void theUsersAutostartFolderByDefault()
     {
         QCOMPARE(XdgAutostart().filePath(),
-                 m_dir->filePath(QStringLiteral("config/autostart/app.vellum.screenshots.desktop")));
+                 m_dir->filePath(QStringLiteral("config/autostart/") + AppIdentity::desktopEntry()));
     }
 
     void enablingWritesAnEntryAndDisablingRemovesIt()
@@ -61,10 +56,11 @@ private slots:
         QVERIFY(!autostart.isEnabled());
         QVERIFY(autostart.setEnabled(true));
         QVERIFY(autostart.isEnabled());
-        const QList<QByteArray> lines = readAll(autostart.filePath()).split('\n');
+        const QList<QByteArray> lines = TestSupport::readFile(autostart.filePath()).split('\n');
         QCOMPARE(lines.first(), "[Desktop Entry]");
+        const QByteArray icon = "Icon=" + AppIdentity::applicationId().toUtf8();
         for (const char *line : {"Type=Application", "Name=Brimfold", "Exec=/opt/Brimfold/brimfold",
-                                 "Icon=app.vellum.screenshots", "X-GNOME-Autostart-enabled=true"})
+                                 icon.constData(), "X-GNOME-Autostart-enabled=true"})
             QVERIFY2(lines.contains(line), line);
 
         // Enabling again is no error and leaves it enabled.

@@ -30,12 +30,6 @@ struct FakeScreenshotLocation final : ScreenshotLocation {
 const QStringList managedKeys{"showFloatingButton", "buttonSize", "snapToEdges", "floatingPosition", "appearance",
                               "includeAllImages", "shortcut", "folderPath", "hasConnectedFolder"};
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QJsonValue dataValue(const QByteArray &bytes) { return SettingsStore::encodeData(bytes); }
 
 // Every readable property, for comparing whole states.
@@ -60,7 +54,7 @@ private:
     const FakeScreenshotLocation m_noLocation;
 
     QString settingsPath() const { return m_dir->filePath(QStringLiteral("settings.json")); }
-    QJsonObject fileObject() const { return QJsonDocument::fromJson(readAll(settingsPath())).object(); }
+    QJsonObject fileObject() const { return QJsonDocument::fromJson(TestSupport::readFile(settingsPath())).object(); }
     // A store as another writer left it, read fresh from disk.
     SettingsStore &storeWith(const QJsonObject &values)
     {
@@ -243,7 +237,7 @@ private slots:
         Preferences preferences(storeWith({}), m_noLocation);
         QVERIFY(preferences.showFloatingButton() && preferences.buttonSize() == FloatingButtonSize::standard);
         preferences.setHasConnectedFolder(true);
-        QCOMPARE(readAll(settingsPath() + QStringLiteral(".corrupt")), broken);
+        QCOMPARE(TestSupport::readFile(settingsPath() + QStringLiteral(".corrupt")), broken);
         QCOMPARE(fileObject().value("hasConnectedFolder"), QJsonValue(true));
         QCOMPARE(fileObject().size(), managedKeys.size() - 1);
     }
@@ -265,14 +259,14 @@ private slots:
         const QString demoSuite = SettingsStore::demoSuite();
         const auto normal = SettingsStore::open(SettingsStore::normalSuite());
         QVERIFY(normal && normal->setBool("showFloatingButton", false));
-        const QByteArray normalBytes = readAll(normal->filePath());
+        const QByteArray normalBytes = TestSupport::readFile(normal->filePath());
         const auto demo = SettingsStore::open(demoSuite);
         QVERIFY(demo);
         Preferences preferences(*demo, m_noLocation);
         QCOMPARE(preferences.showFloatingButton(), true); // nothing read from the normal suite
         preferences.setFolderPath("/demo");
         preferences.setShowFloatingButton(true);
-        QCOMPARE(readAll(normal->filePath()), normalBytes);
+        QCOMPARE(TestSupport::readFile(normal->filePath()), normalBytes);
         QCOMPARE(QDir(QFileInfo(normal->filePath()).absolutePath()).entryList(QDir::Files), QStringList{"settings.json"});
         QCOMPARE(SettingsStore(demo->filePath()).string("folderPath"), std::optional<QString>("/demo"));
     }

@@ -29,6 +29,12 @@ QImage drawTextImage(QSize size, const QStringList &lines, int pointSize)
     return image;
 }
 
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);

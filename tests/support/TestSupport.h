@@ -13,6 +13,9 @@ namespace TestSupport {
 // A light window-like picture with the given lines of dark text, top to bottom.
 QImage drawTextImage(QSize size, const QStringList &lines, int pointSize = 18);
 
+// The whole file; empty when it cannot be read.
+QByteArray readFile(const QString &path);
+
 // Writes bytes to path (creating it); false on any failure.
 bool writeFile(const QString &path, const QByteArray &bytes);
 

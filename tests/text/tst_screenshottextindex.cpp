@@ -1,3 +1,4 @@
+#include "FakeRecognizer.h"
 #include "TestSupport.h"
 
 #include "core/Screenshot.h"
@@ -5,65 +6,10 @@
 #include "text/ScreenshotTextWorker.h"
 
 #include <QDir>
-#include <QThread>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <atomic>
-#include <condition_variable>
-#include <mutex>
-
-namespace {
-
-// Shared between the test and the fake recogniser running on the worker's thread.
-struct FakeState final
-{
-    std::mutex mutex;
-    std::condition_variable_any released;
-    QSet<QString> held;               // file names whose recognition waits for release()
-    QHash<QString, int> failuresLeft; // file names that fail this many times first
-    QStringList order;                // file names in the order recognition began, and "release"
-    QSet<QThread *> threads;          // where recognition and release ran
-    std::atomic<bool> honourStop{false}; // a held recognition ends when asked to stop
-    void hold(const QString &name) { const std::lock_guard lock(mutex); held.insert(name); }
-    void release() { { const std::lock_guard lock(mutex); held.clear(); } released.notify_all(); }
-    QStringList started() { const std::lock_guard lock(mutex); return order; }
-};
-
-class FakeRecognizer final : public ScreenshotTextRecognizing
-{
-public:
-    explicit FakeRecognizer(std::shared_ptr<FakeState> state) : m_state(std::move(state)) {}
-    CapabilitiesResult capabilities() override { return TextRecognitionCapabilities{{"en-US"}, "fake-v2"}; }
-    // By default ignores the stop request: a result that arrives late must still be dropped.
-    TextResult recognize(const QString &path, const TextRecognitionCapabilities &, std::stop_token stop) override
-    {
-        const QString name = QFileInfo(path).fileName();
-        std::unique_lock lock(m_state->mutex);
-        m_state->order.append(name);
-        m_state->threads.insert(QThread::currentThread());
-        const auto isReleased = [&] { return !m_state->held.contains(name); };
-        if (!m_state->honourStop)
-            m_state->released.wait(lock, isReleased);
-        else if (!m_state->released.wait(lock, stop, isReleased))
-            return TextRecognitionError::cancelled;
-        if (int &failures = m_state->failuresLeft[name]; failures-- > 0)
-            return TextRecognitionError::unreadableImage;
-        return QStringLiteral("words in %1").arg(name);
-    }
-
-    void releaseResources() override
-    {
-        const std::lock_guard lock(m_state->mutex);
-        m_state->order.append(QStringLiteral("release"));
-        m_state->threads.insert(QThread::currentThread());
-    }
-
-private:
-    std::shared_ptr<FakeState> m_state;
-};
-
-} // namespace
+#include <thread>
 
 class TestScreenshotTextIndex final : public QObject
 {
@@ -87,7 +33,7 @@ private:
         m_index.reset();
         m_changes = 0;
         m_index = std::make_unique<ScreenshotTextIndex>(
-            std::make_unique<ScreenshotTextWorker>(m_cache, std::make_unique<FakeRecognizer>(m_state)));
+            std::make_unique<ScreenshotTextWorker>(m_cache, std::make_unique<FakeRecognizer>(m_state, QStringLiteral("fake-v2"))));
         m_index->setOnChange([this] {
             ++m_changes;
             m_alwaysConsistent = m_alwaysConsistent && m_index->isConsistent();
@@ -117,7 +63,7 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_temp;
     QString m_cache;
-    std::shared_ptr<FakeState> m_state;
+    std::shared_ptr<FakeRecognizer::State> m_state;
     std::unique_ptr<ScreenshotTextIndex> m_index;
     int m_changes = 0;
     bool m_alwaysConsistent = true;
@@ -128,7 +74,7 @@ void TestScreenshotTextIndex::init()
 {
     m_temp = std::make_unique<QTemporaryDir>();
     m_cache = m_temp->filePath(QStringLiteral("ScreenshotText-v1"));
-    m_state = std::make_shared<FakeState>();
+    m_state = std::make_shared<FakeRecognizer::State>();
     m_alwaysConsistent = true;
     m_onChangeHook = nullptr;
     makeIndex();
@@ -262,8 +208,8 @@ void TestScreenshotTextIndex::idleIndexReleasesTheEngineAndReadsAgainOnDemand()
     QTRY_COMPARE(m_state->started(), (QStringList{"s0.png", "s1.png", "release", "s2.png", "release"}));
     QCOMPARE(m_index->documents().size(), 3);
     // All on the worker's one thread, where the engine lives.
-    QCOMPARE(m_state->threads.size(), 1);
-    QVERIFY(!m_state->threads.contains(QThread::currentThread()));
+    QCOMPARE(m_state->threads.size(), std::size_t(1));
+    QVERIFY(!m_state->threads.contains(std::this_thread::get_id()));
     // Stopping leaves nothing to do either.
     m_index->stop();
     QTRY_COMPARE(m_state->started().count(QStringLiteral("release")), 3);

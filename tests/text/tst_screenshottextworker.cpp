@@ -1,3 +1,4 @@
+#include "FakeRecognizer.h"
 #include "TestSupport.h"
 
 #include "core/Screenshot.h"
@@ -9,62 +10,11 @@
 #include <QtTest>
 
 #include <sys/stat.h>
-#include <atomic>
-#include <functional>
-#include <mutex>
-#include <set>
 #include <thread>
 
 using W = ScreenshotTextWorker;
 
 namespace {
-
-// What the fake recogniser did, shared with the test after the worker took the recogniser.
-struct FakeLog final
-{
-    std::atomic<int> failCapabilities{0}; // fail this many capabilities() calls first
-    std::atomic<int> recognitions{0};
-    std::function<void(const QString &)> duringRecognition; // runs on the worker thread
-    // The engine behind a recogniser belongs to one thread: every call and the destruction
-    // must happen there, one at a time.
-    std::mutex mutex;
-    std::set<std::thread::id> threads;
-    std::atomic<int> running{0};
-    std::atomic<bool> overlapped{false};
-    void enter()
-    {
-        std::lock_guard lock(mutex);
-        threads.insert(std::this_thread::get_id());
-        overlapped = overlapped || running.fetch_add(1) > 0;
-    }
-};
-
-// Answers "text of <file name>" for every image, without an engine.
-class FakeRecognizer final : public ScreenshotTextRecognizing
-{
-public:
-    FakeRecognizer(std::shared_ptr<FakeLog> log, QString identifier) : m_log(std::move(log)), m_identifier(std::move(identifier)) {}
-    ~FakeRecognizer() override { m_log->enter(); }
-    CapabilitiesResult capabilities() override
-    {
-        if (m_log->failCapabilities.fetch_sub(1) > 0)
-            return TextRecognitionError::engineFailure;
-        return TextRecognitionCapabilities{{QStringLiteral("en-US")}, m_identifier};
-    }
-    TextResult recognize(const QString &path, const TextRecognitionCapabilities &, std::stop_token) override
-    {
-        ++m_log->recognitions;
-        m_log->enter();
-        if (m_log->duringRecognition)
-            m_log->duringRecognition(path);
-        --m_log->running;
-        return QStringLiteral("  text of %1\n").arg(QFileInfo(path).fileName());
-    }
-
-private:
-    std::shared_ptr<FakeLog> m_log;
-    QString m_identifier;
-};
 
 const QString kIdentifier = QStringLiteral("fake-1-en-US-v2");
 const QByteArray kStored = R"({"text":"text of Screenshot 1.png"})";
@@ -85,12 +35,6 @@ Screenshot writeScreenshot(const QString &path)
 }
 
 QStringList jsonFiles(const QString &directory) { return QDir(directory).entryList({"*.json"}, QDir::Files, QDir::Name); }
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
 
 int permissionBits(const QString &path)
 {
@@ -134,7 +78,7 @@ private:
     QString m_cache;
     QString m_image;
     Screenshot m_item; // the image's record when written
-    std::shared_ptr<FakeLog> m_log;
+    std::shared_ptr<FakeRecognizer::State> m_log;
 };
 
 void TestScreenshotTextWorker::init()
@@ -143,7 +87,8 @@ void TestScreenshotTextWorker::init()
     m_cache = m_temp->filePath(QStringLiteral("support/ScreenshotText-v1"));
     m_image = m_temp->filePath(QStringLiteral("Screenshot 1.png"));
     m_item = writeScreenshot(m_image);
-    m_log = std::make_shared<FakeLog>();
+    m_log = std::make_shared<FakeRecognizer::State>();
+    m_log->textFormat = QStringLiteral("  text of %1\n"); // untrimmed, as an engine answers
 }
 
 void TestScreenshotTextWorker::readRecognisesOnceThenUsesCache()
@@ -151,7 +96,7 @@ void TestScreenshotTextWorker::readRecognisesOnceThenUsesCache()
     auto worker = makeWorker();
     QVERIFY(!QFileInfo::exists(m_cache)); // nothing touches the disk before the first write
     QCOMPARE(readOk(*worker, m_item), (W::ReadText{ScreenshotText(QStringLiteral("text of Screenshot 1.png")), false}));
-    QCOMPARE(contents(cachePathFor(m_item)), kStored);
+    QCOMPARE(TestSupport::readFile(cachePathFor(m_item)), kStored);
     // Private, created with its parent, and no temporary file left beside it.
     QCOMPARE(permissionBits(m_cache), 0700);
     QCOMPARE(permissionBits(QFileInfo(m_cache).path()), 0700);
@@ -159,7 +104,7 @@ void TestScreenshotTextWorker::readRecognisesOnceThenUsesCache()
     QCOMPARE(QDir(m_cache).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 1);
     QVERIFY(readOk(*worker, m_item).cached);
     QCOMPARE(loaded(*worker, {m_item}).keys(), QStringList{m_item.cacheKey()});
-    QCOMPARE(m_log->recognitions.load(), 1);
+    QCOMPARE(m_log->recognized.load(), 1);
 }
 
 void TestScreenshotTextWorker::newVersionGetsNewEntry_data()
@@ -186,7 +131,7 @@ void TestScreenshotTextWorker::newVersionGetsNewEntry()
     auto worker = makeWorker(identifier);
     QVERIFY(loaded(*worker, {m_item, current}).isEmpty());
     QVERIFY(!readOk(*worker, current).cached);
-    QCOMPARE(m_log->recognitions.load(), 2);
+    QCOMPARE(m_log->recognized.load(), 2);
     QCOMPARE(jsonFiles(m_cache).size(), 2);
     QCOMPARE(worker->prune({current}).result(), W::PruneResult());
     QCOMPARE(jsonFiles(m_cache), QStringList{QFileInfo(cachePathFor(current, identifier)).fileName()});
@@ -231,9 +176,9 @@ void TestScreenshotTextWorker::cacheFileContents()
     const W::ReadText read = readOk(*worker, m_item);
     QCOMPARE(read.text.text(), QStringLiteral("text of Screenshot 1.png"));
     QCOMPARE(read.cached, usable);
-    QCOMPARE(m_log->recognitions.load(), usable ? 0 : 1);
+    QCOMPARE(m_log->recognized.load(), usable ? 0 : 1);
     if (!usable)
-        QCOMPARE(contents(path), kStored); // replaced by the fresh result
+        QCOMPARE(TestSupport::readFile(path), kStored); // replaced by the fresh result
 }
 
 void TestScreenshotTextWorker::unwritableDirectoryStillGivesText_data()
@@ -255,10 +200,10 @@ void TestScreenshotTextWorker::unwritableDirectoryStillGivesText()
         const W::ReadText read = readOk(*worker, m_item);
         QCOMPARE(read.text.text(), QStringLiteral("text of Screenshot 1.png"));
         QVERIFY(!read.cached);
-        QCOMPARE(m_log->recognitions.load(), attempt);
+        QCOMPARE(m_log->recognized.load(), attempt);
     }
     QVERIFY(!worker->prune({}).result());
-    QCOMPARE(contents(blocker), QByteArray("not a folder"));
+    QCOMPARE(TestSupport::readFile(blocker), QByteArray("not a folder"));
 }
 
 void TestScreenshotTextWorker::pruneDeletesOnlyJsonFiles()
@@ -315,7 +260,7 @@ void TestScreenshotTextWorker::failedReadWritesNothing()
         apply(m_image);
     auto worker = makeWorker();
     QCOMPARE(worker->read(m_item, stop.get_token()).result(), W::ReadResult(error));
-    QCOMPARE(m_log->recognitions.load(), recognitions);
+    QCOMPARE(m_log->recognized.load(), recognitions);
     QVERIFY(jsonFiles(m_cache).isEmpty());
 }
 
@@ -334,7 +279,7 @@ void TestScreenshotTextWorker::everythingRunsOnOneThreadInTurn()
             QVERIFY(std::holds_alternative<W::ReadText>(read.result()));
         }
     }
-    QCOMPARE(m_log->recognitions.load(), 6);
+    QCOMPARE(m_log->recognized.load(), 6);
     QVERIFY(!m_log->overlapped);
     QCOMPARE(m_log->threads.size(), std::size_t(1)); // the destructor ran there too
     QVERIFY(!m_log->threads.contains(std::this_thread::get_id()));

@@ -62,7 +62,7 @@ void TestGalleryActions::placesShowTheSet()
     FakeShare share;
     FocusRequests focus;
     GalleryActions actions(*f.model, share);
-    GalleryView view(*f.model, *f.preferences, false, accessibility, thumbnails, share, focus, actions, {});
+    GalleryView view(*f.model, *f.preferences, false, accessibility, thumbnails, share, focus, actions);
 
     // The copy button shows its key beside the title instead of in a tooltip.
     const GalleryActionBar &bar = *view.actionBar();

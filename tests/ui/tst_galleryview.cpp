@@ -44,13 +44,12 @@ struct Gallery final
     explicit Gallery(bool demo = false)
         : thumbnails(systemImages())
     {
-        GalleryView::Callbacks callbacks;
-        callbacks.onClose = [this] { ++closed; };
-        callbacks.onSettings = [this] { ++settings; };
         QObject::connect(&actions, &GalleryActions::previewRequested, &actions,
                          [this](const Screenshot &item) { previewed.append(item.id()); });
         view = std::make_unique<GalleryView>(*f.model, *f.preferences, demo, accessibility,
-                                             thumbnails, share, focus, actions, callbacks);
+                                             thumbnails, share, focus, actions);
+        QObject::connect(view.get(), &GalleryView::closeRequested, [this] { ++closed; });
+        QObject::connect(view.get(), &GalleryView::settingsRequested, [this] { ++settings; });
         view->resize(598, 590);
         view->show();
     }

@@ -71,8 +71,7 @@ void TestRenderGallery::render()
     FocusRequests focus;
     f.preferences->setFolderPath(QDir::homePath() + QStringLiteral("/Pictures/Screenshots"));
     GalleryActions actions(*f.model, share);
-    GalleryView view(*f.model, *f.preferences, true, accessibility, thumbnails, share, focus, actions,
-                     {});
+    GalleryView view(*f.model, *f.preferences, true, accessibility, thumbnails, share, focus, actions);
     view.resize(598, 590);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));

@@ -16,6 +16,7 @@
 
 #include <QAccessible>
 #include <QClipboard>
+#include <QDrag>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
@@ -196,12 +197,45 @@ void TestScreenshotTile::contextMenuOrderAndTitles()
 
 void TestScreenshotTile::dragOffersTheFile()
 {
-    const QDateTime when = QDateTime::currentDateTime();
-    const Screenshot item = Screenshot::withResolvedPath(QStringLiteral("/shots/Screen Shot #1.png"),
-                                                         when, when, 2048, 1440, 900);
-    std::unique_ptr<QMimeData> data(GalleryGrid::mimeDataFor(item));
+    Grid g(harness::shotNames(3), QSize(640, 520));
+    const Screenshot item = g.f.model->visibleItems().at(1);
+    GalleryItemModel &items = g.view.itemModel();
+    QCOMPARE(items.supportedDragActions(), Qt::CopyAction);
+    const QModelIndex row = items.index(1);
+    QVERIFY(items.flags(row).testFlag(Qt::ItemIsDragEnabled));
+    std::unique_ptr<QMimeData> data(items.mimeData({row}));
+    QVERIFY(data->hasFormat(items.mimeTypes().constFirst()));
     QVERIFY(data->hasFormat(QStringLiteral("text/uri-list")));
     QCOMPARE(data->urls(), QList<QUrl>{QUrl::fromLocalFile(item.id())});
+
+    // Pressing a tile selects it, Control held or not; moving on past the drag distance starts
+    // the view's own drag, carrying what the model gives. A platform whose drag runs its own
+    // loop is answered with a cancel from inside it; the drag object lives on until events are
+    // next handled.
+    QTest::mousePress(g.view.viewport(), Qt::LeftButton, Qt::ControlModifier, g.centreOf(1));
+    QCOMPARE(g.f.model->selectedID(), std::optional(item.id()));
+    QVERIFY(!g.view.findChild<QDrag *>());
+    const QPoint away = g.centreOf(1) + QPoint(0, 2 * QApplication::startDragDistance());
+    QTest::mouseMove(g.view.viewport(), away - QPoint(0, 1));
+    QTimer::singleShot(0, &g.view, [] { QDrag::cancel(); });
+    QTest::mouseMove(g.view.viewport(), away);
+    const QDrag *drag = g.view.findChild<QDrag *>();
+    QVERIFY(drag);
+    QCOMPARE(drag->mimeData()->urls(), QList<QUrl>{item.url()});
+    QCOMPARE(drag->supportedActions(), Qt::DropActions(Qt::CopyAction));
+    QTest::mouseRelease(g.view.viewport(), Qt::LeftButton, {}, away);
+    QCOMPARE(g.f.model->selectedID(), std::optional(item.id()));
+
+    // A press between the tiles neither selects nor drags, however far it then moves over them.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!g.view.findChild<QDrag *>());
+    const QPoint between(2, g.view.viewport()->height() - 2);
+    QTest::mousePress(g.view.viewport(), Qt::LeftButton, {}, between);
+    QTest::mouseMove(g.view.viewport(), g.centreOf(2));
+    QTest::mouseMove(g.view.viewport(), g.centreOf(0));
+    QTest::mouseRelease(g.view.viewport(), Qt::LeftButton, {}, g.centreOf(0));
+    QCOMPARE(g.f.model->selectedID(), std::optional(item.id()));
+    QVERIFY(!g.view.findChild<QDrag *>());
 }
 
 void TestScreenshotTile::selectionSyncsBothWays()

@@ -455,7 +455,7 @@ private slots:
         const QString blocker = m_dir->filePath(QStringLiteral("settings"));
         QVERIFY(TestSupport::writeFile(blocker, "x"));
         SettingsStore store(blocker + QStringLiteral("/settings.json"));
-        harness::NoLocation location;
+        NoLocation location;
         Preferences preferences(store, location);
         Fixture f;
         Window w(f, preferences, autostartFolder());
