@@ -38,8 +38,6 @@ public:
     // within `timeoutMs` (no bus, no copy, or one that does not know the question).
     static std::optional<QList<SearchHit>> ask(const QString &query, int timeoutMs = 15000);
 
-    DesktopSearchHost &host() const { return *m_host; }
-
 public Q_SLOTS:
     // The hits as a{sv} records (SearchHit::toVariantMap), newest first.
     QList<QVariantMap> Find(const QString &query);

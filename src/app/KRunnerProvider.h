@@ -6,8 +6,6 @@
 #include <QString>
 #include <QVariantMap>
 
-#include <functional>
-
 class DesktopSearchHost;
 class QDBusArgument;
 

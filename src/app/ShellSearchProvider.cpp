@@ -8,7 +8,6 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
-#include <QFutureWatcher>
 #include <QSet>
 #include <QtConcurrent>
 
