@@ -45,8 +45,8 @@ bool AppDelegate::applicationDidFinishLaunching()
     if (!m_options.demo) {
         // Published before the name is owned: a search that starts the program is queued by
         // the bus until then, and must find its object.
-        auto *search = new DesktopSearchService(*m_controller, *m_controller->services().images, this);
-        if (!search->publish())
+        m_search = std::make_unique<DesktopSearchService>(*m_controller, *m_controller->services().images);
+        if (!m_search->publish())
             qCDebug(lcLaunch) << "desktop search is not offered on the session bus";
         m_reopen = new ReopenChannel(this);
         connect(m_reopen, &ReopenChannel::reopenRequested, this, &AppDelegate::reopenGallery,

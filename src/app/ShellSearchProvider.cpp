@@ -48,6 +48,7 @@ ShellSearchProvider::ShellSearchProvider(DesktopSearchHost &host, const ImageSer
     , m_host(host)
     , m_images(images)
 {
+    m_thumbnails.setMaxThreadCount(1);
     qDBusRegisterMetaType<SearchIconData>();
     qDBusRegisterMetaType<SearchResultMetas>();
 }
@@ -122,7 +123,7 @@ SearchResultMetas ShellSearchProvider::GetResultMetas(const QStringList &identif
     setDelayedReply(true);
     const QDBusMessage call = message();
     QDBusConnection bus = connection();
-    QtConcurrent::run(metas).then(this, [call, bus](const SearchResultMetas &result) mutable {
+    QtConcurrent::run(&m_thumbnails, metas).then(this, [call, bus](const SearchResultMetas &result) mutable {
         bus.send(call.createReply(QVariant::fromValue(result)));
     });
     return {};

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QStringList>
+#include <QThreadPool>
 #include <QVariantMap>
 
 #include <functional>
@@ -66,4 +67,6 @@ private:
     const ImageServices &m_images;
     // The shell asks for metas without the terms; snippets follow the last search.
     QString m_lastQuery;
+    // Decodes thumbnails; last, so its destructor waits for them while the rest still exists.
+    QThreadPool m_thumbnails;
 };
