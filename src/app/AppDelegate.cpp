@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/AppController.h"
+#include "app/DesktopSearchService.h"
 #include "platform/ReopenChannel.h"
 #include "library/ScreenshotScanner.h"
 #include "platform/SystemScreenshotLocation.h"
@@ -43,6 +44,11 @@ bool AppDelegate::applicationDidFinishLaunching()
     // Listen before starting, so a launch during start-up is not lost: its request waits in
     // the event queue until the controller is ready.
     if (!m_options.demo) {
+        // Published before the name is owned: a search that starts the program is queued by
+        // the bus until then, and must find its object.
+        m_search = std::make_unique<DesktopSearchService>(*m_controller, *m_controller->services().images);
+        if (!m_search->publish())
+            qCDebug(lcLaunch) << "desktop search is not offered on the session bus";
         m_reopen = new ReopenChannel(this);
         connect(m_reopen, &ReopenChannel::reopenRequested, this, &AppDelegate::reopenGallery,
                 Qt::QueuedConnection);

@@ -7,6 +7,7 @@
 #include <memory>
 
 class AppController;
+class DesktopSearchService;
 class Preferences;
 class ReopenChannel;
 class ScreenshotLocation;
@@ -35,5 +36,7 @@ private:
     std::unique_ptr<SettingsStore> m_store;
     std::unique_ptr<ScreenshotLocation> m_screenshotLocation;
     std::unique_ptr<AppController> m_controller;
+    // After the controller, so it goes first: it answers from the controller's library.
+    std::unique_ptr<DesktopSearchService> m_search;
     ReopenChannel *m_reopen = nullptr;
 };

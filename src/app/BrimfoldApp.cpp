@@ -5,6 +5,7 @@
 #include "app/AppDelegate.h"
 #include "app/LaunchOptions.h"
 #include "app/QuitSignals.h"
+#include "app/SearchCommand.h"
 #include "app/SingleInstance.h"
 #include "platform/ImageServices.h"
 #include "platform/PortalHotKeySource.h"
@@ -68,6 +69,10 @@ int BrimfoldApp::main(int argc, char **argv)
         print(stdout, QStringLiteral("Brimfold %1\n").arg(ReleaseInfo::displayVersion()));
         return 0;
     }
+
+    // A search is answered without taking the lock or opening a window.
+    if (options.search)
+        return SearchCommand::run(options, argc, argv);
 
     // Lives until main returns, and with it the lock.
     SingleInstance instance;

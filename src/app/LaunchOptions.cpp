@@ -10,6 +10,12 @@ LaunchOptions LaunchOptions::parse(const QStringList &arguments)
     options.help = flags.contains(QStringLiteral("--help")) || flags.contains(QStringLiteral("-h"));
     options.version = flags.contains(QStringLiteral("--version"));
     const qsizetype at = flags.indexOf(QStringLiteral("--demo-folder"));
+    const qsizetype searchAt = flags.indexOf(QStringLiteral("--search"));
+    if (searchAt >= 0) {
+        options.search = flags.mid(searchAt + 1);
+        options.search->removeAll(QStringLiteral("--json"));
+    }
+    options.json = flags.contains(QStringLiteral("--json"));
     if (options.demo && at >= 0 && at + 1 < flags.size())
         options.demoFolder = flags.at(at + 1);
     return options;
@@ -18,7 +24,7 @@ LaunchOptions LaunchOptions::parse(const QStringList &arguments)
 QString LaunchOptions::usage()
 {
     return QStringLiteral(
-        "Usage: brimfold [--help] [--version]\n"
+        "Usage: brimfold [--help] [--version] [--search WORDS... [--json]]\n"
         "Keeps the screenshots you take within reach: a gallery of your screenshot folder that\n"
         "you search by name and by the words inside the images.\n"
         "\n"
@@ -27,6 +33,10 @@ QString LaunchOptions::usage()
         "\n"
         "  -h, --help     show this help and exit\n"
         "      --version  show the version and exit\n"
+        "      --search WORDS...\n"
+        "                 print the screenshots whose name or text holds every word, newest\n"
+        "                 first: path, a tab, then the matching line; exit 1 when none match\n"
+        "      --json     with --search, print the results as JSON\n"
         "      --demo [--demo-folder PATH [--demo-welcome]]\n"
         "                 a separate copy with its own settings, showing PATH\n");
 }

@@ -17,6 +17,10 @@ struct LaunchOptions final
     // "--help" / "-h" and "--version": answered on standard output, no window, no display needed.
     bool help = false;
     bool version = false;
+    // "--search WORDS…": the words after the flag (none when absent; an empty list when the flag
+    // came without words). "--json" anywhere prints the results as JSON.
+    std::optional<QStringList> search;
+    bool json = false;
 
     // What --help prints.
     static QString usage();

@@ -61,6 +61,36 @@ private Q_SLOTS:
         QCOMPARE(options.demoWelcome, welcome);
     }
 
+    void parseSearch_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("search");
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<bool>("json");
+
+        QTest::newRow("no search") << args({"--json"}) << false << QStringList() << true;
+        QTest::newRow("words") << args({"--search", "quarterly", "report"}) << true
+                               << QStringList{"quarterly", "report"} << false;
+        QTest::newRow("json after") << args({"--search", "report", "--json"}) << true
+                                    << QStringList{"report"} << true;
+        QTest::newRow("json before") << args({"--json", "--search", "a b"}) << true
+                                     << QStringList{"a b"} << true;
+        QTest::newRow("no words") << args({"--search"}) << true << QStringList() << false;
+        QTest::newRow("whole argument only") << args({"--search=report"}) << false << QStringList() << false;
+    }
+
+    void parseSearch()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, search);
+        QFETCH(QStringList, words);
+        QFETCH(bool, json);
+        const LaunchOptions options = LaunchOptions::parse(arguments);
+        QCOMPARE(options.search.has_value(), search);
+        QCOMPARE(options.search.value_or(QStringList()), words);
+        QCOMPARE(options.json, json);
+    }
+
     void demoFlagsWriteTheDemoStore()
     {
         QTemporaryDir dir;

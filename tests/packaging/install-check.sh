@@ -40,7 +40,10 @@ for file in \
   share/icons/hicolor/256x256/apps/$id.png \
   share/metainfo/$id.metainfo.xml \
   share/brimfold/ReleaseNotes.html \
-  share/brimfold/AppIcon.png; do
+  share/brimfold/AppIcon.png \
+  share/dbus-1/services/$id.service \
+  share/gnome-shell/search-providers/$id.search-provider.ini \
+  share/krunner/dbusplugins/$id.desktop; do
   [ -f "$prefix/$file" ] && [ -s "$prefix/$file" ] || fail "$file is not installed"
   grep -qxF "$prefix/$file" "$manifest" || fail "$file is missing from the manifest used to uninstall"
 done
@@ -72,6 +75,27 @@ if [ -f "$desktop" ]; then
   # Hints count too: the launcher should validate silently.
   output=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate failed"
   [ -z "$output" ] || fail "desktop-file-validate: $output"
+fi
+
+# Desktop search: each entry names the bus name the program owns and an object it serves, and
+# the bus starts the installed binary.
+service="$prefix/share/dbus-1/services/$id.service"
+if [ -f "$service" ]; then
+  grep -qx "Name=$id" "$service" || fail "the bus service file does not name $id"
+  grep -qx "Exec=$prefix/bin/brimfold" "$service" || fail "the bus service file does not start the installed brimfold"
+fi
+provider="$prefix/share/gnome-shell/search-providers/$id.search-provider.ini"
+if [ -f "$provider" ]; then
+  for line in "DesktopId=$id.desktop" "BusName=$id" "ObjectPath=/app/vellum/screenshots/SearchProvider" "Version=2"; do
+    grep -qxF "$line" "$provider" || fail "the search provider lacks $line"
+  done
+  [ -f "$prefix/share/applications/$id.desktop" ] || fail "the search provider names a launcher that is not installed"
+fi
+runner="$prefix/share/krunner/dbusplugins/$id.desktop"
+if [ -f "$runner" ]; then
+  for line in "X-Plasma-API=DBus" "X-Plasma-DBusRunner-Service=$id" "X-Plasma-DBusRunner-Path=/app/vellum/screenshots/KRunner"; do
+    grep -qxF "$line" "$runner" || fail "the runner plugin lacks $line"
+  done
 fi
 
 metainfo="$prefix/share/metainfo/$id.metainfo.xml"

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "core/Screenshot.h"
+#include "search/SearchHit.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+class AppController;
+class LibraryModel;
+
+// What the desktop's search entry points (the shell's search provider, the runner, the command
+// line's question to the running copy) share: the library's answer to a query, waiting for the
+// first scan after a start, and what activating a result does. Main thread only.
+class DesktopSearchHost final : public QObject
+{
+    Q_OBJECT
+public:
+    // How long an answer may wait for the library after a start: a shell that started the
+    // program for a search gets what is there by then rather than nothing or a timeout.
+    static constexpr int readyTimeoutMs = 3000;
+
+    explicit DesktopSearchHost(AppController &controller, QObject *parent = nullptr);
+    ~DesktopSearchHost() override;
+
+    // The first scan has ended and the cached text is in (or there is no folder to scan).
+    bool isReady() const;
+    // Runs `work` now when ready, else once ready or after readyTimeoutMs, whichever is first;
+    // dropped when `context` is gone by then.
+    void whenReady(QObject *context, std::function<void()> work);
+
+    QList<SearchHit> find(const QString &query) const;
+    // The paths of the matching screenshots, in the gallery's order.
+    QStringList ids(const QString &query) const;
+    std::optional<Screenshot> item(const QString &id) const;
+    // The screenshot `id` as a result of `query`: its snippet is the line its tile would show.
+    std::optional<SearchHit> hit(const QString &id, const QString &query) const;
+
+    // Shows the gallery searching for `query`, with the screenshot `id` selected when it is
+    // among the results.
+    void activate(const QString &query, const std::optional<QString> &id);
+    // The gallery's "Copy" and "Copy text" on one screenshot.
+    void copy(const QString &id);
+    void copyText(const QString &id);
+
+private:
+    void checkReady();
+    void flush();
+
+    AppController &m_controller;
+    struct Waiting final
+    {
+        QPointer<QObject> context;
+        std::function<void()> work;
+    };
+    std::vector<Waiting> m_waiting;
+    QTimer m_timeout;
+    bool m_checkQueued = false;
+};

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "search/SearchHit.h"
+
+#include <QDBusContext>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QVariantMap>
+
+#include <optional>
+
+class AppController;
+class DesktopSearchHost;
+class ImageServices;
+
+// Puts the library's search on the session bus, under the program's bus name: the shell's
+// search provider, the KDE runner, and the program's own question the command line asks
+// (app.vellum.screenshots.Search.Find). Publish before the bus name is owned, so a search that
+// started the program finds its objects there.
+class DesktopSearchService final : public QObject, protected QDBusContext
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "app.vellum.screenshots.Search")
+
+public:
+    DesktopSearchService(AppController &controller, const ImageServices &images,
+                         QObject *parent = nullptr);
+    ~DesktopSearchService() override;
+
+    // False without a session bus or when an object path is taken.
+    bool publish();
+
+    static QString objectPath();
+    static QString interfaceName();
+
+    // The running copy's answer, as the command line asks it; none when no copy answers
+    // within `timeoutMs` (no bus, no copy, or one that does not know the question).
+    static std::optional<QList<SearchHit>> ask(const QString &query, int timeoutMs = 15000);
+
+public Q_SLOTS:
+    // The hits as a{sv} records (SearchHit::toVariantMap), newest first.
+    QList<QVariantMap> Find(const QString &query);
+
+private:
+    DesktopSearchHost *m_host;
+    bool m_published = false;
+};

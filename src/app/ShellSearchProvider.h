@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QDBusContext>
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QStringList>
+#include <QThreadPool>
+#include <QVariantMap>
+
+#include <functional>
+
+class DesktopSearchHost;
+class ImageServices;
+class QDBusArgument;
+
+// A result's picture as the shell's search takes it inline: (iiibiiay) width, height, row
+// stride, has alpha, bits per sample, channels, pixels.
+struct SearchIconData final
+{
+    int width = 0;
+    int height = 0;
+    int rowStride = 0;
+    bool hasAlpha = true;
+    int bitsPerSample = 8;
+    int channels = 4;
+    QByteArray pixels;
+
+    // RGBA, 8 bits a sample; empty (width 0) for a null image.
+    static SearchIconData fromImage(const QImage &image);
+};
+QDBusArgument &operator<<(QDBusArgument &argument, const SearchIconData &icon);
+const QDBusArgument &operator>>(const QDBusArgument &argument, SearchIconData &icon);
+Q_DECLARE_METATYPE(SearchIconData)
+
+using SearchResultMetas = QList<QVariantMap>;
+
+// The GNOME Shell search provider (org.gnome.Shell.SearchProvider2): the shell's overview
+// searches the screenshots with the gallery's own matching. Result ids are the screenshots'
+// paths.
+class ShellSearchProvider final : public QObject, protected QDBusContext
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.gnome.Shell.SearchProvider2")
+
+public:
+    static constexpr int thumbnailSize = 96;
+
+    ShellSearchProvider(DesktopSearchHost &host, const ImageServices &images,
+                        QObject *parent = nullptr);
+
+    static QString objectPath();
+
+public Q_SLOTS:
+    QStringList GetInitialResultSet(const QStringList &terms);
+    QStringList GetSubsearchResultSet(const QStringList &previousResults, const QStringList &terms);
+    SearchResultMetas GetResultMetas(const QStringList &identifiers);
+    void ActivateResult(const QString &identifier, const QStringList &terms, uint timestamp);
+    void LaunchSearch(const QStringList &terms, uint timestamp);
+
+private:
+    // False when the library is ready: answer now. Else holds the call being handled and answers
+    // it with `answer()` once the library is ready.
+    bool deferUntilReady(std::function<QVariant()> answer);
+
+    DesktopSearchHost &m_host;
+    const ImageServices &m_images;
+    // The shell asks for metas without the terms; snippets follow the last search.
+    QString m_lastQuery;
+    // Decodes thumbnails; last, so its destructor waits for them while the rest still exists.
+    QThreadPool m_thumbnails;
+};

@@ -1,0 +1,73 @@
+#include "search/FolderSearch.h"
+
+#include "library/LibraryState.h"
+#include "library/ScreenshotScanner.h"
+#include "platform/FolderBookmark.h"
+#include "platform/SettingsStore.h"
+#include "platform/SystemImageServices.h"
+#include "search/DesktopSearch.h"
+#include "settings/Preferences.h"
+#include "text/ScreenshotTextWorker.h"
+#include "text/ScreenshotTextSearch.h"
+#include "text/TesseractRecognizer.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcFolderSearch, "brimfold.search.folder", QtCriticalMsg)
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("FolderSearch", text);
+}
+
+// The folder the library would connect at start: the bookmark when it resolves, else the path.
+QString connectedFolder(const SettingsStore &store)
+{
+    if (const auto bookmark = store.data(QLatin1String(Preferences::folderBookmarkKey))) {
+        if (const auto resolved = FolderBookmark::resolve(*bookmark))
+            return *resolved;
+    }
+    return store.string(QLatin1String(Preferences::folderPathKey)).value_or(QString());
+}
+
+} // namespace
+
+FolderSearch::Outcome FolderSearch::run(const QString &query, const QString &settingsFile,
+                                        const QString &textCacheDirectory)
+{
+    // Read only: a store writes nothing until something is set.
+    const SettingsStore store(settingsFile);
+    const QString folder = connectedFolder(store);
+    if (!store.boolValue(QLatin1String(Preferences::hasConnectedFolderKey)) || folder.isEmpty())
+        return {{}, tr("no screenshot folder is connected; open Brimfold to choose one")};
+
+    const LibraryState state = LibraryState::fromJson(
+        store.data(QLatin1String(Preferences::libraryStateKey)).value_or(QByteArray()));
+    const SystemImageServices images;
+    const ScreenshotScanner::Result scanned = ScreenshotScanner::scan(
+        folder, store.boolValue(QLatin1String(Preferences::includeAllImagesKey)),
+        ScreenshotScanner::defaultLimit, {}, state.pinnedPaths(), images);
+    if (scanned.error)
+        return {{}, tr("cannot read the screenshot folder %1: %2").arg(folder, scanned.error->message)};
+
+    QHash<QString, ScreenshotText> documents;
+    if (!ScreenshotTextSearch::tokens(query).isEmpty() && !scanned.screenshots.isEmpty()) {
+        ScreenshotTextWorker worker(textCacheDirectory,
+                                    std::make_unique<TesseractRecognizer>(QString(), images));
+        const ScreenshotTextWorker::LoadResult loaded =
+            worker.loadCached(scanned.screenshots).result();
+        if (const auto *texts = std::get_if<ScreenshotTextWorker::CachedTexts>(&loaded))
+            documents = *texts;
+        else
+            // Without a recogniser the cache cannot be named; names still match.
+            qCDebug(lcFolderSearch) << "no cached text:" << int(std::get<TextRecognitionError>(loaded));
+    }
+    QHash<QString, QString> normalized;
+    normalized.reserve(documents.size());
+    for (auto it = documents.cbegin(); it != documents.cend(); ++it)
+        normalized.insert(it.key(), it->normalized());
+    return {DesktopSearch::find(scanned.screenshots, query, documents, normalized), std::nullopt};
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDateTime>
+#include <QJsonObject>
+#include <QString>
+#include <QVariantMap>
+
+#include <optional>
+
+// One screenshot found by a desktop search: where it is, what it is called, when it was taken,
+// and the line of its text that matched. The same record whether the running copy answered or
+// the command line read the folder itself.
+struct SearchHit final
+{
+    QString path;
+    QString name;
+    QDateTime createdAt;
+    std::optional<QString> snippet;
+
+    // "path<TAB>snippet"; tabs and line breaks inside the snippet become spaces so the line
+    // stays one line with two fields.
+    QString toLine() const;
+    // {"path", "name", "createdAt" (ISO 8601 with offset), "snippet" (null when none)}.
+    QJsonObject toJson() const;
+    // The capture time in the user's short format, then " · " and the snippet when there is one.
+    QString description() const;
+
+    // The form sent over the session bus: a{sv} with "path", "name", "createdAt" (ms since
+    // 1970, UTC) and, when there is one, "snippet".
+    QVariantMap toVariantMap() const;
+    // None when "path" is missing or empty.
+    static std::optional<SearchHit> fromVariantMap(const QVariantMap &map);
+
+    friend bool operator==(const SearchHit &, const SearchHit &) = default;
+};
