@@ -51,7 +51,7 @@ public:
         ++recognized;
         if (failing.contains(name))
             return TextRecognitionError::unreadableImage;
-        return texts.value(name, QStringLiteral("words in %1").arg(name));
+        return RecognizedText(texts.value(name, QStringLiteral("words in %1").arg(name)), words.value(name));
     }
     void hold(const QString &name) { const std::lock_guard lock(mutex); held.insert(name); }
     void setText(const QString &name, const QString &text) { const std::lock_guard lock(mutex); texts.insert(name, text); }
@@ -66,6 +66,7 @@ public:
     QSet<QString> held;            // file names whose recognition waits for release()
     QSet<QString> failing;         // file names whose recognition fails
     QHash<QString, QString> texts; // file name → text; default "words in <name>"
+    QHash<QString, QList<TextWord>> words; // file name → placed words; default none
     std::atomic<int> recognized = 0;
 };
 

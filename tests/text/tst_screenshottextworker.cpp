@@ -24,6 +24,7 @@ struct FakeLog final
 {
     std::atomic<int> failCapabilities{0}; // fail this many capabilities() calls first
     std::atomic<int> recognitions{0};
+    QList<TextWord> words; // what every recognition places, set before the worker starts
     std::function<void(const QString &)> duringRecognition; // runs on the worker thread
     // The engine behind a recogniser belongs to one thread: every call and the destruction
     // must happen there, one at a time.
@@ -58,7 +59,7 @@ public:
         if (m_log->duringRecognition)
             m_log->duringRecognition(path);
         --m_log->running;
-        return QStringLiteral("  text of %1\n").arg(QFileInfo(path).fileName());
+        return RecognizedText(QStringLiteral("  text of %1\n").arg(QFileInfo(path).fileName()), m_log->words);
     }
 
 private:
@@ -114,6 +115,7 @@ private slots:
     void newVersionGetsNewEntry();
     void cacheFileContents_data();
     void cacheFileContents();
+    void wordsComeBackFromTheCache();
     void unwritableDirectoryStillGivesText_data();
     void unwritableDirectoryStillGivesText();
     void pruneDeletesOnlyJsonFiles();
@@ -234,6 +236,29 @@ void TestScreenshotTextWorker::cacheFileContents()
     QCOMPARE(m_log->recognitions.load(), usable ? 0 : 1);
     if (!usable)
         QCOMPARE(contents(path), kStored); // replaced by the fresh result
+}
+
+void TestScreenshotTextWorker::wordsComeBackFromTheCache()
+{
+    // Entries written before words were kept still count: not read again just for words.
+    QVERIFY(QDir().mkpath(m_cache));
+    QVERIFY(TestSupport::writeFile(cachePathFor(m_item), kStored));
+    const W::ReadText old = readOk(*makeWorker(), m_item);
+    QVERIFY(old.cached);
+    QCOMPARE(old.text.wordCount(), 0);
+    QCOMPARE(m_log->recognitions.load(), 0);
+
+    QVERIFY(QFile::remove(cachePathFor(m_item)));
+    m_log->words = {{u"text"_qs, QRectF(0.125, 0.5, 0.25, 0.0625)},
+                    {u"Screenshot"_qs, QRectF(0.5, 0.5, 0.375, 0.0625)}};
+    const W::ReadText fresh = readOk(*makeWorker(), m_item);
+    QVERIFY(!fresh.cached);
+    QCOMPARE(fresh.text.words(), m_log->words);
+    // The next run of the program finds the same words in the file.
+    auto later = makeWorker();
+    QCOMPARE(loaded(*later, {m_item}).value(m_item.cacheKey()), fresh.text);
+    QCOMPARE(readOk(*later, m_item), (W::ReadText{fresh.text, true}));
+    QCOMPARE(m_log->recognitions.load(), 1);
 }
 
 void TestScreenshotTextWorker::unwritableDirectoryStillGivesText_data()
