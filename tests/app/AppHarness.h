@@ -136,7 +136,7 @@ struct App final
             library.images = &images;
             library.eventSource = kept(events);
             library.textWorker = std::make_unique<ScreenshotTextWorker>(
-                root.filePath(QStringLiteral("TextCache")), std::make_unique<FakeRecognizer>());
+                root.filePath(QStringLiteral("TextCache")), kept(recognizer));
             return library;
         };
         controller = std::make_unique<AppController>(store, location, LaunchOptions{},
@@ -180,6 +180,7 @@ struct App final
     FakeHotKeys *hotKeys = nullptr; // only with the fake desktop
     FakeColorScheme *colorScheme = nullptr;
     SleepWatcher *sleep = nullptr;
+    FakeRecognizer *recognizer = nullptr; // owned by the text worker
     std::unique_ptr<AppController> controller;
 };
 
