@@ -65,7 +65,7 @@ void TestRenderPreview::render()
     const DrawnScreenshots::WordPage page = DrawnScreenshots::wordPage(
         QSize(560, 300),
         {{{QStringLiteral("Quarterly"), QStringLiteral("invoice"), QStringLiteral("summary")}},
-         {{QStringLiteral("Invoice"), QStringLiteral(u"الفاتورة"), QStringLiteral("2024")}},
+         {{QStringLiteral("Invoice"), QStringLiteral("2024"), QStringLiteral(u"الفاتورة")}},
          {{QStringLiteral(u"تم"), QStringLiteral(u"دفع"), QStringLiteral(u"الفاتورة")}, true}},
         24);
     preview(QStringLiteral("8-preview-fitted.png"), page.image, QStringLiteral(u"invoice الفاتورة ٢٠٢٤"));
