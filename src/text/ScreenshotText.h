@@ -15,7 +15,7 @@
 class ScreenshotText final
 {
 public:
-    // Boxes are kept to five decimals: a twentieth of a pixel on an 8K-wide image.
+    // Boxes are kept to five decimals: under a tenth of a pixel on an 8K-wide image.
     static constexpr double boxStep = 1e-5;
 
     // Empty text; the same value as ScreenshotText(QString()).
