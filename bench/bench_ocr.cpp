@@ -280,7 +280,7 @@ int main(int argc, char **argv)
     double afterTen = 0;
     timer.restart();
     for (int run = 0; run < memoryRuns; ++run) {
-        if (!std::holds_alternative<QString>(recognizer.recognize(smallPath, capabilities))) {
+        if (!std::holds_alternative<RecognizedText>(recognizer.recognize(smallPath, capabilities))) {
             std::fprintf(stderr, "recognition %d failed\n", run);
             return 1;
         }

@@ -183,7 +183,8 @@ int main(int argc, char **argv)
         timer.start();
         const auto result = recognizer.recognize(path, *capabilities);
         oursMs += double(timer.nsecsElapsed()) / 1e6;
-        const QString *ours = std::get_if<QString>(&result);
+        const RecognizedText *read = std::get_if<RecognizedText>(&result);
+        const QString *ours = read ? &read->text : nullptr;
         if (!ours) {
             std::fprintf(stderr, "%s: Brimfold failed (%d)\n", qPrintable(picture.name),
                          int(std::get<TextRecognitionError>(result)));

@@ -8,6 +8,7 @@
 #include "platform/Accessibility.h"
 #include "platform/ActiveWindow.h"
 #include "platform/Displays.h"
+#include "text/ScreenshotTextIndex.h"
 #include "ui/BrimfoldDesign.h"
 #include "ui/BrimfoldPanel.h"
 #include "ui/FocusRequests.h"
@@ -260,8 +261,15 @@ void AppController::showPreview(const Screenshot &item)
 {
     if (!m_preview)
         return;
-    m_preview->toggle(item, m_galleryPanel && m_galleryPanel->isVisible() ? m_galleryPanel->screen()
-                                                                          : nullptr);
+    // The words the current search found in this screenshot, if its text has been read.
+    const QHash<QString, ScreenshotText> &documents = m_model->textIndex().documents();
+    const auto text = documents.constFind(item.cacheKey());
+    QList<QRectF> found;
+    if (text != documents.cend())
+        found = text->matchingWordBoxes(m_model->query());
+    m_preview->toggle(item,
+                      m_galleryPanel && m_galleryPanel->isVisible() ? m_galleryPanel->screen() : nullptr,
+                      std::move(found));
 }
 
 bool AppController::isPreviewShown() const

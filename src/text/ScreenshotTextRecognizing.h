@@ -2,11 +2,33 @@
 
 #include "text/TextRecognitionCapabilities.h"
 #include "text/TextRecognitionError.h"
+#include "text/TextWord.h"
 
+#include <QList>
 #include <QString>
 
 #include <stop_token>
+#include <utility>
 #include <variant>
+
+// What a recogniser read in one image: the recognised lines in reading order (top to bottom,
+// then left to right) joined with "\n" and trimmed, empty when the image holds no text; and the
+// words of those lines with their boxes, in the same order (a recogniser that cannot place
+// words gives none).
+struct RecognizedText final
+{
+    // Implicit, so a recogniser that only knows the text can return it as it is.
+    RecognizedText(QString text = {}, QList<TextWord> words = {})
+        : text(std::move(text))
+        , words(std::move(words))
+    {
+    }
+
+    QString text;
+    QList<TextWord> words;
+
+    friend bool operator==(const RecognizedText &, const RecognizedText &) = default;
+};
 
 // Obtains the text of one screenshot image. The text worker is the only caller: it uses one
 // recogniser from one thread, one image at a time. Implementations may keep engine state that
@@ -15,9 +37,7 @@ class ScreenshotTextRecognizing
 {
 public:
     using CapabilitiesResult = std::variant<TextRecognitionCapabilities, TextRecognitionError>;
-    // The recognised lines in reading order (top to bottom, then left to right) joined with
-    // "\n" and trimmed; empty, not an error, when the image holds no text.
-    using TextResult = std::variant<QString, TextRecognitionError>;
+    using TextResult = std::variant<RecognizedText, TextRecognitionError>;
 
     virtual ~ScreenshotTextRecognizing() = default;
 

@@ -233,7 +233,8 @@ ScreenshotTextWorker::ReadResult ScreenshotTextWorker::readNow(const Screenshot 
     if (!item.matchesCurrentFile())
         return TextRecognitionError::changedImage;
 
-    ScreenshotText text(std::get<QString>(recognized));
+    const RecognizedText &read = std::get<RecognizedText>(recognized);
+    ScreenshotText text(read.text, read.words);
     store(path, text);
     return ReadText{std::move(text), false};
 }

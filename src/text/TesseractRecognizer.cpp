@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLoggingCategory>
+#include <QRectF>
 
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>
@@ -83,6 +84,7 @@ struct Line
     int doubledCentre; // top + bottom: exact comparison of vertical centres without rounding
     int left;
     QString text;
+    QList<TextWord> words;
 };
 
 // Top to bottom by vertical centre; only exactly equal centres are ordered left to right.
@@ -96,13 +98,38 @@ void sortInReadingOrder(std::vector<Line> &lines)
     });
 }
 
-QString cleanedLine(const char *utf8)
+QString cleanedText(const char *utf8)
 {
     QString text = QString::fromUtf8(utf8);
     // The engine wraps lines in direction marks; they are not part of the text.
     text.remove(QChar(0x200E));
     text.remove(QChar(0x200F));
     return text.trimmed();
+}
+
+// The words of the line the iterator is at, in the engine's reading order. Preparation only
+// scales the whole image, so fractions of the prepared picture are fractions of the original.
+QList<TextWord> lineWords(const tesseract::ResultIterator &line, QSizeF picture)
+{
+    constexpr auto level = tesseract::RIL_WORD;
+    QList<TextWord> words;
+    tesseract::ResultIterator word(line);
+    do {
+        int left = 0, top = 0, right = 0, bottom = 0;
+        if (word.Empty(level) || !word.BoundingBox(level, &left, &top, &right, &bottom))
+            continue;
+        const std::unique_ptr<const char[]> utf8(word.GetUTF8Text(level));
+        if (!utf8)
+            continue;
+        QString text = cleanedText(utf8.get());
+        if (!text.isEmpty()) {
+            words.append({std::move(text),
+                          QRectF(left / picture.width(), top / picture.height(),
+                                 (right - left) / picture.width(), (bottom - top) / picture.height())});
+        }
+    } while (!word.IsAtFinalElement(tesseract::RIL_TEXTLINE, level) && word.Next(level)
+             && !word.IsAtBeginningOf(tesseract::RIL_TEXTLINE));
+    return words;
 }
 
 } // namespace
@@ -309,6 +336,7 @@ ScreenshotTextRecognizing::TextResult TesseractRecognizer::recognize(
         return TextRecognitionError::engineFailure;
     }
 
+    const QSizeF picture(image.size());
     std::vector<Line> lines;
     const std::unique_ptr<tesseract::ResultIterator> iterator(engine.GetIterator());
     if (iterator) {
@@ -320,9 +348,9 @@ ScreenshotTextRecognizing::TextResult TesseractRecognizer::recognize(
             const std::unique_ptr<const char[]> utf8(iterator->GetUTF8Text(level));
             if (!utf8)
                 continue;
-            QString text = cleanedLine(utf8.get());
+            QString text = cleanedText(utf8.get());
             if (!text.isEmpty())
-                lines.push_back({top + bottom, left, std::move(text)});
+                lines.push_back({top + bottom, left, std::move(text), lineWords(*iterator, picture)});
         } while (iterator->Next(level));
     }
     // Results hold the page's layout and words; keep only the loaded languages between images.
@@ -331,7 +359,10 @@ ScreenshotTextRecognizing::TextResult TesseractRecognizer::recognize(
     sortInReadingOrder(lines);
     QStringList texts;
     texts.reserve(static_cast<qsizetype>(lines.size()));
-    for (Line &line : lines)
+    QList<TextWord> words;
+    for (Line &line : lines) {
         texts.append(std::move(line.text));
-    return texts.join(QLatin1Char('\n')).trimmed();
+        words.append(std::move(line.words));
+    }
+    return RecognizedText(texts.join(QLatin1Char('\n')).trimmed(), std::move(words));
 }

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+#include <QWheelEvent>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <cmath>
@@ -29,6 +30,10 @@ const QSize kUnknownSize(640, 440);   // loading a picture whose size is not kno
 const QSize kUnavailableSize(420, 300);
 // A stale decode may still be running while the next one starts.
 constexpr int kDecodingThreads = 2;
+// A zoomed picture is decoded whole up to this side (about 100 MB at 6K by 4K), not beyond.
+constexpr int kZoomPixelLimit = 6144;
+constexpr qreal kHighlightPadding = 3;
+constexpr qreal kHighlightRadius = 4;
 
 // The backdrop is dark in light and dark appearances alike, as photo viewers are: the
 // picture's own colours read truest on it. So its inks are fixed, not taken from the palette.
@@ -74,16 +79,16 @@ PreviewWindow::~PreviewWindow()
     m_pool.waitForDone();
 }
 
-void PreviewWindow::toggle(const Screenshot &item, QScreen *screen)
+void PreviewWindow::toggle(const Screenshot &item, QScreen *screen, QList<QRectF> highlights)
 {
     if (isVisible() && m_item && m_item->id() == item.id()) {
         hide();
         return;
     }
-    show(item, screen);
+    show(item, screen, std::move(highlights));
 }
 
-void PreviewWindow::show(const Screenshot &item, QScreen *screen)
+void PreviewWindow::show(const Screenshot &item, QScreen *screen, QList<QRectF> highlights)
 {
     if (!screen)
         screen = QGuiApplication::screenAt(QCursor::pos());
@@ -96,6 +101,8 @@ void PreviewWindow::show(const Screenshot &item, QScreen *screen)
     m_item = item;
     m_image = QImage();
     m_content = Content::loading;
+    m_highlights = PreviewHighlights(std::move(highlights));
+    m_pan = QPointF();
     const QString name = item.url().fileName();
     setWindowTitle(name);
     setAccessibleName(tr("Preview of %1").arg(name));
@@ -105,8 +112,11 @@ void PreviewWindow::show(const Screenshot &item, QScreen *screen)
     // Decode only what the picture area can show: a 5K file costs no more than a screenful.
     const QSize room = imageRect().size();
     const QSize fitted = known.isEmpty() ? room : known.scaled(room, Qt::KeepAspectRatio);
-    startDecode(item.id(),
-                int(std::ceil(std::max(fitted.width(), fitted.height()) * m_pixelRatio)));
+    int side = int(std::ceil(std::max(fitted.width(), fitted.height()) * m_pixelRatio));
+    // Found words are shown at the picture's own size, so all of its pixels are needed.
+    if (!m_highlights.isEmpty() && !known.isEmpty())
+        side = std::max(side, std::min(std::max(known.width(), known.height()), kZoomPixelLimit));
+    startDecode(item.id(), side);
 
     m_spinner->setVisible(true);
     if (!isVisible()) {
@@ -181,6 +191,27 @@ QRect PreviewWindow::imageRect() const
     return QRect(kMargin, kMargin, width() - 2 * kMargin, height() - kMargin - kCaptionHeight);
 }
 
+QRectF PreviewWindow::pictureRect() const
+{
+    if (m_content != Content::image)
+        return {};
+    return m_highlights.pictureRect(QSizeF(m_image.size()) / m_pixelRatio, QRectF(imageRect()), m_pan);
+}
+
+QList<QRectF> PreviewWindow::highlightRects() const
+{
+    return m_content == Content::image ? m_highlights.placed(pictureRect()) : QList<QRectF>();
+}
+
+void PreviewWindow::stepHighlight(int by)
+{
+    if (m_highlights.isEmpty())
+        return;
+    m_highlights.step(by);
+    m_pan = QPointF();
+    update();
+}
+
 void PreviewWindow::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
@@ -214,16 +245,12 @@ void PreviewWindow::paintEvent(QPaintEvent *)
     switch (m_content) {
     case Content::image: {
         // Never enlarged: a small screenshot shows at its own size in the middle.
-        const QSize logical = (QSizeF(m_image.size()) / m_pixelRatio).toSize();
-        QSize fitted = logical;
-        if (fitted.width() > well.width() || fitted.height() > well.height())
-            fitted = logical.scaled(well.size(), Qt::KeepAspectRatio);
-        QRect target(QPoint(), fitted);
-        target.moveCenter(well.center());
+        const QRectF target = pictureRect();
         painter.save();
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.setClipPath(rounded(QRectF(target), kImageRadius));
+        painter.setClipPath(rounded(target & QRectF(well), kImageRadius));
         painter.drawImage(target, m_image);
+        paintHighlights(painter, target);
         painter.restore();
         break;
     }
@@ -253,6 +280,29 @@ void PreviewWindow::paintEvent(QPaintEvent *)
         break;
     }
 
+    paintCaption(painter);
+}
+
+void PreviewWindow::paintHighlights(QPainter &painter, const QRectF &picture) const
+{
+    const QColor accent = BrimfoldDesign::accent();
+    const QList<QRectF> boxes = m_highlights.placed(picture);
+    for (qsizetype i = 0; i < boxes.size(); ++i) {
+        const bool current = i == m_highlights.current();
+        const QRectF box = boxes.at(i).adjusted(-kHighlightPadding, -kHighlightPadding,
+                                                kHighlightPadding, kHighlightPadding);
+        QColor fill = accent;
+        fill.setAlphaF(current ? 0.30f : 0.18f);
+        QColor rim = accent;
+        rim.setAlphaF(current ? 1.0f : 0.6f);
+        painter.setBrush(fill);
+        painter.setPen(QPen(rim, current ? 2.0 : 1.25));
+        painter.drawRoundedRect(box, kHighlightRadius, kHighlightRadius);
+    }
+}
+
+void PreviewWindow::paintCaption(QPainter &painter) const
+{
     if (!m_item)
         return;
     const QRect caption(kMargin + 4, height() - kCaptionHeight, width() - 2 * (kMargin + 4),
@@ -261,29 +311,76 @@ void PreviewWindow::paintEvent(QPaintEvent *)
     if (m_content == Content::image && m_item->width() > 0 && m_item->height() > 0)
         dimensions = m_item->dimensions();
     const QFont detailFont = BrimfoldDesign::font(11);
-    const int detailWidth = dimensions.isEmpty()
-        ? 0
-        : QFontMetrics(detailFont).horizontalAdvance(dimensions) + 12;
+    // Which found word is in view, before the picture's size.
+    const QString found = m_highlights.isEmpty()
+        ? QString()
+        : tr("%1 of %2").arg(m_highlights.current() + 1).arg(m_highlights.count());
+    const QFontMetrics detailMetrics(detailFont);
+    const int foundWidth = found.isEmpty() ? 0 : detailMetrics.horizontalAdvance(found) + 12;
+    const int detailWidth = foundWidth
+        + (dimensions.isEmpty() ? 0 : detailMetrics.horizontalAdvance(dimensions) + 12);
     const QFont nameFont = BrimfoldDesign::font(12, QFont::Medium);
     painter.setFont(nameFont);
     painter.setPen(white(0.75));
     painter.drawText(caption.adjusted(0, 0, -detailWidth, 0), Qt::AlignLeft | Qt::AlignVCenter,
                      QFontMetrics(nameFont).elidedText(m_item->url().fileName(), Qt::ElideMiddle,
                                                        caption.width() - detailWidth));
+    painter.setFont(detailFont);
     if (!dimensions.isEmpty()) {
-        painter.setFont(detailFont);
         painter.setPen(white(0.42));
         painter.drawText(caption, Qt::AlignRight | Qt::AlignVCenter, dimensions);
     }
+    if (!found.isEmpty()) {
+        painter.setPen(BrimfoldDesign::accent().lighter(150));
+        painter.drawText(caption.adjusted(0, 0, -(detailWidth - foundWidth), 0),
+                         Qt::AlignRight | Qt::AlignVCenter, found);
+    }
+}
+
+bool PreviewWindow::event(QEvent *event)
+{
+    // Tab would look for another widget to focus; here it moves between the found words.
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+            stepHighlight(key == Qt::Key_Backtab ? -1 : 1);
+            return true;
+        }
+    }
+    return QWidget::event(event);
 }
 
 void PreviewWindow::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Space) {
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Space:
         hide();
         return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        stepHighlight(event->modifiers() & Qt::ShiftModifier ? -1 : 1);
+        return;
+    default:
+        QWidget::keyPressEvent(event);
     }
-    QWidget::keyPressEvent(event);
+}
+
+void PreviewWindow::wheelEvent(QWheelEvent *event)
+{
+    if (m_content != Content::image)
+        return;
+    const QSizeF picture = QSizeF(m_image.size()) / m_pixelRatio;
+    const QRectF room(imageRect());
+    const QRectF resting = m_highlights.pictureRect(picture, room);
+    const QPointF delta = event->pixelDelta().isNull() ? QPointF(event->angleDelta()) / 2
+                                                       : QPointF(event->pixelDelta());
+    // Only what the picture's edges allow counts, so turning back moves it at once.
+    const QPointF pan = m_highlights.pictureRect(picture, room, m_pan + delta).topLeft() - resting.topLeft();
+    if (pan != m_pan) {
+        m_pan = pan;
+        update();
+    }
 }
 
 void PreviewWindow::mousePressEvent(QMouseEvent *)

@@ -1,10 +1,14 @@
 #pragma once
 
 #include "core/Screenshot.h"
+#include "ui/PreviewHighlights.h"
 
 #include <QImage>
+#include <QList>
 #include <QPoint>
+#include <QPointF>
 #include <QRect>
+#include <QRectF>
 #include <QThreadPool>
 #include <QWidget>
 
@@ -18,6 +22,10 @@ class QScreen;
 // A large look at one screenshot: the image fitted to the screen's usable area on a dark
 // rounded backdrop, titled and captioned with the file name. It floats above the gallery
 // panel and takes focus; Space, Escape or a click closes it.
+//
+// Opened from a search, it marks the words the search found. A picture larger than the window
+// then opens at its own size, moved to the first of them; Return or Tab moves on to the next
+// (with Shift, back), and the wheel moves the picture.
 //
 // The image is decoded on the window's own threads at no more than the screen can show, so a
 // huge file never stalls the interface: the window opens at once with a spinner and the
@@ -36,10 +44,11 @@ public:
 
     using QWidget::show;
     // Shows the item centred on the usable area of `screen` (none: the screen under the
-    // pointer), replacing whatever was shown.
-    void show(const Screenshot &item, QScreen *screen = nullptr);
+    // pointer), replacing whatever was shown. `highlights` are the boxes of the words a search
+    // found, as fractions of the picture, in reading order.
+    void show(const Screenshot &item, QScreen *screen = nullptr, QList<QRectF> highlights = {});
     // Shows the item, or closes the window when it is already showing that item.
-    void toggle(const Screenshot &item, QScreen *screen = nullptr);
+    void toggle(const Screenshot &item, QScreen *screen = nullptr, QList<QRectF> highlights = {});
 
     const std::optional<Screenshot> &item() const { return m_item; }
     Content content() const { return m_content; }
@@ -47,14 +56,23 @@ public:
     const QImage &image() const { return m_image; }
     // True while a decode is queued or running, stale ones included.
     bool isDecoding() const { return m_decodes > 0; }
+    const PreviewHighlights &highlights() const { return m_highlights; }
+    // Where the picture is drawn and where its highlights are, in the window's coordinates;
+    // empty unless a picture is shown.
+    QRectF pictureRect() const;
+    QList<QRectF> highlightRects() const;
+    // The part of the window pictures are shown in.
+    QRect imageRect() const;
 
 signals:
     // The window was hidden, by the user or by code; once per showing.
     void closed();
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void hideEvent(QHideEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
@@ -65,12 +83,17 @@ private:
     void finishDecode(quint64 generation, std::optional<QImage> image);
     // Sizes the window for a picture of `pixels` (empty: unknown) and centres it on m_area.
     void place(QSize pixels);
-    QRect imageRect() const;
+    // Moves to another highlighted word, and the picture with it.
+    void stepHighlight(int by);
+    void paintHighlights(QPainter &painter, const QRectF &picture) const;
+    void paintCaption(QPainter &painter) const;
 
     const ImageServices &m_images;
     std::optional<Screenshot> m_item;
     Content m_content = Content::none;
     QImage m_image;
+    PreviewHighlights m_highlights;
+    QPointF m_pan;         // the wheel's move of a zoomed picture, from its place
     QRect m_area;          // usable area of the target screen
     qreal m_pixelRatio = 1.0;
     QPoint m_target;       // where the window belongs on that area

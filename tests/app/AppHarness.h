@@ -139,7 +139,7 @@ struct App final
             library.images = &images;
             library.eventSource = kept(events);
             library.textWorker = std::make_unique<ScreenshotTextWorker>(
-                root.filePath(QStringLiteral("TextCache")), std::make_unique<FakeRecognizer>());
+                root.filePath(QStringLiteral("TextCache")), std::make_unique<FakeRecognizer>(recognizer));
             return library;
         };
         controller = std::make_unique<AppController>(store, location, LaunchOptions{},
@@ -183,6 +183,7 @@ struct App final
     FakeHotKeys *hotKeys = nullptr; // only with the fake desktop
     FakeColorScheme *colorScheme = nullptr;
     SleepWatcher *sleep = nullptr;
+    std::shared_ptr<FakeRecognizer::State> recognizer = std::make_shared<FakeRecognizer::State>();
     std::unique_ptr<AppController> controller;
 };
 

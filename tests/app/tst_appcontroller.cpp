@@ -5,11 +5,13 @@
 #include "core/FloatingPlacement.h"
 #include "library/LibraryModel.h"
 #include "settings/Preferences.h"
+#include "text/ScreenshotTextIndex.h"
 #include "settings/Shortcut.h"
 #include "ui/AppearancePalette.h"
 #include "ui/BrimfoldPanel.h"
 #include "ui/FeedbackView.h"
 #include "ui/FloatingButton.h"
+#include "ui/PreviewWindow.h"
 #include "ui/SettingsView.h"
 #include "ui/ShortcutRecorder.h"
 
@@ -75,6 +77,36 @@ private slots:
         app.controller->showGallery(false);
         QCOMPARE(app.model().query(), QString());
         QCOMPARE(app.model().selectedID(), app.model().items().first().id());
+    }
+
+    // The preview marks the words the current search found in the text, and nothing for a
+    // search that only the file name matches.
+    void previewMarksWhatTheSearchFound()
+    {
+        App app;
+        app.model(); // makes the recogniser
+        const QString name = shotNames(1).first();
+        const QRectF invoice(0.25, 0.5, 0.125, 0.0625);
+        app.recognizer->setText(name, QStringLiteral("Quarterly invoice"));
+        app.recognizer->words.insert(name, {{QStringLiteral("Quarterly"), QRectF(0.05, 0.5, 0.15, 0.0625)},
+                                            {QStringLiteral("invoice"), invoice}});
+        QVERIFY(app.start(1));
+        QTRY_VERIFY(app.model().textIndex().documents().size() == 1);
+        AppController &c = *app.controller;
+        c.showGallery(false);
+        const Screenshot item = app.model().items().first();
+
+        app.model().setQuery(QStringLiteral("INVOICE"));
+        c.showPreview(item);
+        QTRY_VERIFY(c.isPreviewShown());
+        QCOMPARE(c.previewWindow()->highlights().boxes(), QList<QRectF>{invoice});
+        c.closePreview();
+
+        app.model().setQuery(QStringLiteral("Screenshot"));
+        QCOMPARE(app.model().visibleItems().size(), 1);
+        c.showPreview(item);
+        QTRY_VERIFY(c.isPreviewShown());
+        QVERIFY(c.previewWindow()->highlights().isEmpty());
     }
 
     // The dot means "new since you last looked": arrivals while the gallery is open do not set it.

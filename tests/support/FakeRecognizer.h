@@ -1,6 +1,7 @@
 #pragma once
 
 #include "text/ScreenshotTextRecognizing.h"
+#include "text/TextWord.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -31,6 +32,7 @@ public:
         QHash<QString, int> failuresLeft; // file names that fail this many times first
         QHash<QString, QString> texts;    // file name → text; any other gets textFormat's
         QString textFormat = QStringLiteral("words in %1"); // %1: the file name
+        QHash<QString, QList<TextWord>> words; // file name → its placed words; any other none
         std::atomic<bool> honourStop{false};  // a held recognition ends when asked to stop
         std::atomic<int> failCapabilities{0}; // this many capability queries fail first
         std::function<void(const QString &path)> duringRecognition; // on the worker's thread
@@ -99,7 +101,8 @@ public:
             return TextRecognitionError::unreadableImage;
         if (int &failures = m_state->failuresLeft[name]; failures-- > 0)
             return TextRecognitionError::unreadableImage;
-        return m_state->texts.value(name, m_state->textFormat.arg(name));
+        return RecognizedText(m_state->texts.value(name, m_state->textFormat.arg(name)),
+                              m_state->words.value(name));
     }
 
     void releaseResources() override

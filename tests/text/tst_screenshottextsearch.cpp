@@ -1,6 +1,7 @@
 #include "text/ScreenshotText.h"
 #include "text/ScreenshotTextSearch.h"
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QtTest>
 
@@ -18,6 +19,9 @@ private slots:
     void snippet_data();
     void snippet();
     void trimmingAndJsonRoundTrip();
+    void matchingWordBoxes_data();
+    void matchingWordBoxes();
+    void wordsRoundTripAndDamageLosesOnlyTheWord();
 };
 
 void TestScreenshotTextSearch::normalize_data()
@@ -120,6 +124,74 @@ void TestScreenshotTextSearch::trimmingAndJsonRoundTrip()
     QCOMPARE(value.normalized(), u"hello world"_qs);
     QCOMPARE(value.toJson(), (QJsonObject{{u"text"_qs, u"Hello\n\nWorld"_qs}}));
     QCOMPARE(ScreenshotText::fromJson(value.toJson()), std::optional(value));
+}
+
+void TestScreenshotTextSearch::matchingWordBoxes_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QList<int>>("expected"); // indexes into the words below
+    QTest::newRow("accents and case fold") << u"cafe"_qs << QList<int>{1};
+    QTest::newRow("Arabic-Indic digits match Latin ones") << u"2024"_qs << QList<int>{2, 4};
+    QTest::newRow("Arabic vowel marks fold") << u"فَاتُورَة"_qs << QList<int>{3};
+    QTest::newRow("each word of the query") << u"LUMEN invoice"_qs << QList<int>{0, 5};
+    QTest::newRow("part of a word") << u"voic"_qs << QList<int>{0};
+    QTest::newRow("only in the file name") << u"screenshot"_qs << QList<int>{};
+    QTest::newRow("blank query") << u" \u0640 "_qs << QList<int>{};
+}
+
+void TestScreenshotTextSearch::matchingWordBoxes()
+{
+    QFETCH(QString, query);
+    QFETCH(QList<int>, expected);
+    const QList<TextWord> words{{u"Invoice"_qs, QRectF(0.1, 0.1, 0.2, 0.05)},
+                                {u"Café"_qs, QRectF(0.35, 0.1, 0.1, 0.05)},
+                                {u"٢٠٢٤"_qs, QRectF(0.5, 0.1, 0.1, 0.05)},
+                                {u"فاتورة"_qs, QRectF(0.7, 0.2, 0.2, 0.05)},
+                                {u"2024-118"_qs, QRectF(0.1, 0.3, 0.2, 0.05)},
+                                {u"Lumen"_qs, QRectF(0.4, 0.3, 0.1, 0.05)}};
+    const ScreenshotText text(u"Invoice Café ٢٠٢٤\nفاتورة\n2024-118 Lumen"_qs, words);
+    QList<QRectF> boxes;
+    for (int index : expected)
+        boxes.append(words.at(index).box);
+    QCOMPARE(text.matchingWordBoxes(query), boxes);
+}
+
+void TestScreenshotTextSearch::wordsRoundTripAndDamageLosesOnlyTheWord()
+{
+    const QList<TextWord> words{{u"Receipt"_qs, QRectF(0.125, 0.0625, 0.25, 0.03125)},
+                                {u"مرحبا"_qs, QRectF(0.5, 0.5, 0.2, 0.1)}};
+    const ScreenshotText value(u"Receipt\nمرحبا"_qs, words);
+    QCOMPARE(value.words(), words);
+    QCOMPARE(ScreenshotText::fromJson(value.toJson()), std::optional(value));
+    // Boxes keep five decimals: a twentieth of a pixel on an 8K image.
+    const ScreenshotText fine(u"x"_qs, {{u"x"_qs, QRectF(1.0 / 3, 0.2, 0.1, 0.1)}});
+    QVERIFY(std::abs(ScreenshotText::fromJson(fine.toJson())->word(0).box.x() - 1.0 / 3) < 1e-5);
+
+    // Written before words were kept: the text loads as it is, without words.
+    const auto old = ScreenshotText::fromJson(QJsonObject{{u"text"_qs, u"Receipt"_qs}});
+    QVERIFY(old);
+    QCOMPARE(old->text(), u"Receipt"_qs);
+    QCOMPARE(old->wordCount(), 0);
+
+    // Damaged words are left out one by one; the text and the sound words stay.
+    const QJsonArray damaged{
+        QJsonObject{{u"text"_qs, u"good"_qs}, {u"box"_qs, QJsonArray{0.1, 0.1, 0.2, 0.1}}},
+        QJsonObject{{u"text"_qs, 5}, {u"box"_qs, QJsonArray{0.1, 0.1, 0.2, 0.1}}},
+        QJsonObject{{u"text"_qs, u"short"_qs}, {u"box"_qs, QJsonArray{0.1, 0.1, 0.2}}},
+        QJsonObject{{u"text"_qs, u"words"_qs}, {u"box"_qs, QJsonArray{0.1, u"a"_qs, 0.2, 0.1}}},
+        QJsonObject{{u"text"_qs, u"outside"_qs}, {u"box"_qs, QJsonArray{1.5, 0.1, 0.2, 0.1}}},
+        QJsonObject{{u"text"_qs, u"overhang"_qs}, {u"box"_qs, QJsonArray{0.9, 0.5, 0.3, 0.1}}},
+        QJsonObject{{u"text"_qs, u"   "_qs}, {u"box"_qs, QJsonArray{0.1, 0.1, 0.2, 0.1}}},
+        u"not an object"_qs};
+    const auto loaded =
+        ScreenshotText::fromJson(QJsonObject{{u"text"_qs, u"good words"_qs}, {u"words"_qs, damaged}});
+    QVERIFY(loaded);
+    QCOMPARE(loaded->text(), u"good words"_qs);
+    QCOMPARE(loaded->words(), (QList<TextWord>{{u"good"_qs, QRectF(0.1, 0.1, 0.2, 0.1)},
+                                               {u"overhang"_qs, QRectF(0.9, 0.5, 0.1, 0.1)}}));
+    const auto notAList =
+        ScreenshotText::fromJson(QJsonObject{{u"text"_qs, u"kept"_qs}, {u"words"_qs, u"x"_qs}});
+    QVERIFY(notAList && notAList->text() == u"kept"_qs && notAList->wordCount() == 0);
 }
 
 QTEST_GUILESS_MAIN(TestScreenshotTextSearch)

@@ -58,6 +58,7 @@ private slots:
     void newVersionGetsNewEntry();
     void cacheFileContents_data();
     void cacheFileContents();
+    void wordsComeBackFromTheCache();
     void unwritableDirectoryStillGivesText_data();
     void unwritableDirectoryStillGivesText();
     void pruneDeletesOnlyJsonFiles();
@@ -179,6 +180,30 @@ void TestScreenshotTextWorker::cacheFileContents()
     QCOMPARE(m_log->recognized.load(), usable ? 0 : 1);
     if (!usable)
         QCOMPARE(TestSupport::readFile(path), kStored); // replaced by the fresh result
+}
+
+void TestScreenshotTextWorker::wordsComeBackFromTheCache()
+{
+    // Entries written before words were kept still count: not read again just for words.
+    QVERIFY(QDir().mkpath(m_cache));
+    QVERIFY(TestSupport::writeFile(cachePathFor(m_item), kStored));
+    const W::ReadText old = readOk(*makeWorker(), m_item);
+    QVERIFY(old.cached);
+    QCOMPARE(old.text.wordCount(), 0);
+    QCOMPARE(m_log->recognized.load(), 0);
+
+    QVERIFY(QFile::remove(cachePathFor(m_item)));
+    const QList<TextWord> words{{u"text"_qs, QRectF(0.125, 0.5, 0.25, 0.0625)},
+                                {u"Screenshot"_qs, QRectF(0.5, 0.5, 0.375, 0.0625)}};
+    m_log->words.insert(QFileInfo(m_item.id()).fileName(), words);
+    const W::ReadText fresh = readOk(*makeWorker(), m_item);
+    QVERIFY(!fresh.cached);
+    QCOMPARE(fresh.text.words(), words);
+    // The next run of the program finds the same words in the file.
+    auto later = makeWorker();
+    QCOMPARE(loaded(*later, {m_item}).value(m_item.cacheKey()), fresh.text);
+    QCOMPARE(readOk(*later, m_item), (W::ReadText{fresh.text, true}));
+    QCOMPARE(m_log->recognized.load(), 1);
 }
 
 void TestScreenshotTextWorker::unwritableDirectoryStillGivesText_data()

@@ -103,11 +103,12 @@ private:
         const QString path = m_dir.filePath(name);
         return TestSupport::writeImage(path, image, "png") ? path : QString();
     }
-    QString recognizeOk(TesseractRecognizer &recognizer, const QString &path)
+    QString recognizeOk(TesseractRecognizer &recognizer, const QString &path,
+                        const std::optional<TextRecognitionCapabilities> &capabilities = {})
     {
-        const auto result = recognizer.recognize(path, m_capabilities);
-        const auto *text = std::get_if<QString>(&result);
-        return text ? *text : QStringLiteral("<failed>");
+        const auto result = recognizer.recognize(path, capabilities.value_or(m_capabilities));
+        const auto *read = std::get_if<RecognizedText>(&result);
+        return read ? read->text : QStringLiteral("<failed>");
     }
     QTemporaryDir m_dir;
     std::optional<TesseractRecognizer> m_recognizer;
@@ -230,7 +231,7 @@ void TestTesseractRecognizer::languageFolderDecidesCapabilities()
              QStringLiteral(u"English \u00B7 Arabic recognition isn\u2019t installed on this system"));
     // Recognition follows the folder, too.
     const QString path = write(QStringLiteral("english.png"), textImage({"English only"}));
-    QCOMPARE(recognizer.recognize(path, capabilities), ScreenshotTextRecognizing::TextResult(u"English only"_qs));
+    QCOMPARE(recognizeOk(recognizer, path, capabilities), u"English only"_qs);
 }
 
 namespace {
@@ -284,7 +285,7 @@ void TestTesseractRecognizer::distributionFoldersAreTheFallback()
     QCOMPARE(capabilities.languages, QStringList{QStringLiteral("en-US")});
     QCOMPARE(recognizer.languageDataFolder(), QDir::cleanPath(fallback.path()));
     const QString path = write(QStringLiteral("fallback.png"), textImage({"Found elsewhere"}));
-    QCOMPARE(recognizer.recognize(path, capabilities), ScreenshotTextRecognizing::TextResult(u"Found elsewhere"_qs));
+    QCOMPARE(recognizeOk(recognizer, path, capabilities), u"Found elsewhere"_qs);
 }
 
 void TestTesseractRecognizer::noLanguageDataFailsBeforeAnyDecode_data()

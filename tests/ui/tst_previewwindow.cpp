@@ -3,6 +3,7 @@
 #include "platform/ImageServices.h"
 #include "ui/PreviewWindow.h"
 
+#include <QApplication>
 #include <QHash>
 #include <QMutex>
 #include <QScreen>
@@ -11,15 +12,29 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
+#include <QWheelEvent>
 
 #include <memory>
 
 namespace {
 
-Screenshot shot(const QString &path)
+Screenshot shot(const QString &path, QSize pixels = QSize(5120, 2880))
 {
     const QDateTime when(QDate(2024, 5, 1), QTime(10, 0), Qt::UTC);
-    return Screenshot::withResolvedPath(path, when, when, 1000, 5120, 2880);
+    return Screenshot::withResolvedPath(path, when, when, 1000, pixels.width(), pixels.height());
+}
+
+void turnWheel(QWidget &widget, int angle)
+{
+    const QPointF at = QRectF(widget.rect()).center();
+    QWheelEvent event(at, widget.mapToGlobal(at), QPoint(), QPoint(0, angle), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&widget, &event);
+}
+
+bool bluish(const QColor &colour)
+{
+    return colour.blue() > colour.red() + 25;
 }
 
 } // namespace
@@ -33,6 +48,8 @@ private slots:
     void closesAndLetsThePictureGo_data();
     void closesAndLetsThePictureGo();
     void undecodableFileSaysSo();
+    void largePictureOpensOnTheFirstWordFoundAndSteps();
+    void picturesThatFitOrHaveNoWordsFoundAreFitted();
 };
 
 void TestPreviewWindow::decodesInTheBackgroundAndDropsStaleResults()
@@ -117,6 +134,89 @@ void TestPreviewWindow::undecodableFileSaysSo()
             light += picture.pixelColor(x, y).lightness() > 150 ? 1 : 0;
     }
     QVERIFY2(light > 50, qPrintable(QString::number(light)));
+}
+
+void TestPreviewWindow::largePictureOpensOnTheFirstWordFoundAndSteps()
+{
+    FakeImages images;
+    PreviewWindow window(images);
+    QScreen *screen = QGuiApplication::primaryScreen();
+    // In reading order: by the top left corner, in the middle, by the bottom right corner.
+    const QList<QRectF> found{QRectF(0.02, 0.02, 0.05, 0.01), QRectF(0.5, 0.5, 0.04, 0.01),
+                              QRectF(0.95, 0.97, 0.04, 0.01)};
+    window.show(shot(QStringLiteral("/big.png")), screen, found);
+    QTRY_COMPARE(window.content(), PreviewWindow::Content::image);
+    // Shown at its own size, so decoded whole rather than at the window's size.
+    QCOMPARE(images.largestSide, 5120);
+    const QRectF well(window.imageRect());
+    QCOMPARE(window.pictureRect().size(), QSizeF(window.image().size()) / screen->devicePixelRatio());
+    QVERIFY(window.pictureRect().width() > well.width());
+    // The first word is by the corner: the picture's corner stops at the window's.
+    QCOMPARE(window.highlights().current(), 0);
+    QCOMPARE(window.pictureRect().topLeft(), well.topLeft());
+    QVERIFY(well.contains(window.highlightRects().at(0)));
+
+    QTest::keyClick(&window, Qt::Key_Return);
+    QCOMPARE(window.highlights().current(), 1);
+    QVERIFY((window.highlightRects().at(1).center() - well.center()).manhattanLength() < 1);
+    QTest::keyClick(&window, Qt::Key_Tab);
+    QCOMPARE(window.pictureRect().bottomRight(), well.bottomRight());
+    QVERIFY(well.contains(window.highlightRects().at(2)));
+    QTest::keyClick(&window, Qt::Key_Tab); // round to the first
+    QCOMPARE(window.highlights().current(), 0);
+    QTest::keyClick(&window, Qt::Key_Backtab);
+    QCOMPARE(window.highlights().current(), 2);
+    QTest::keyClick(&window, Qt::Key_Return, Qt::ShiftModifier);
+    QCOMPARE(window.highlights().current(), 1);
+
+    // The wheel moves the picture up to its edge, and turning back moves it at once.
+    const QRectF middle = window.pictureRect();
+    turnWheel(window, -120);
+    QCOMPARE(window.pictureRect().top(), middle.top() - 60);
+    for (int i = 0; i < 100; ++i)
+        turnWheel(window, -120);
+    QCOMPARE(window.pictureRect().bottom(), well.bottom());
+    turnWheel(window, 120);
+    QCOMPARE(window.pictureRect().bottom(), well.bottom() + 60);
+    // Stepping brings the word back into view.
+    QTest::keyClick(&window, Qt::Key_Return);
+    QVERIFY(well.contains(window.highlightRects().at(2)));
+
+    QTest::keyClick(&window, Qt::Key_Escape);
+    QVERIFY(!window.isVisible());
+}
+
+void TestPreviewWindow::picturesThatFitOrHaveNoWordsFoundAreFitted()
+{
+    FakeImages images;
+    images.sizes.insert(QStringLiteral("/small.png"), QSize(300, 200));
+    PreviewWindow window(images);
+    QScreen *screen = QGuiApplication::primaryScreen();
+    const qreal ratio = screen->devicePixelRatio();
+
+    // Small: at its own size in the middle, the mark on the word's place.
+    window.show(shot(QStringLiteral("/small.png"), QSize(300, 200)), screen, {QRectF(0.5, 0.25, 0.25, 0.1)});
+    QTRY_COMPARE(window.content(), PreviewWindow::Content::image);
+    const QRectF picture = window.pictureRect();
+    QCOMPARE(picture.size(), QSizeF(300, 200) / ratio);
+    QCOMPARE(picture.center(), QRectF(window.imageRect()).center());
+    const QRectF mark(picture.x() + 150 / ratio, picture.y() + 50 / ratio, 75 / ratio, 20 / ratio);
+    QCOMPARE(window.highlightRects(), QList<QRectF>{mark});
+    const QImage drawn = window.grab().toImage();
+    QVERIFY(bluish(drawn.pixelColor((mark.center() * ratio).toPoint())));
+    QVERIFY(!bluish(drawn.pixelColor(((picture.topLeft() + QPointF(20, 20)) * ratio).toPoint())));
+
+    // Large without words found: fitted whole, decoded at the window's size, and the keys
+    // that step do nothing.
+    window.show(shot(QStringLiteral("/big.png")), screen);
+    QTRY_COMPARE(window.content(), PreviewWindow::Content::image);
+    QVERIFY(QRectF(window.imageRect()).adjusted(-0.5, -0.5, 0.5, 0.5).contains(window.pictureRect()));
+    QVERIFY(images.largestSide < 5120);
+    QTest::keyClick(&window, Qt::Key_Return);
+    QTest::keyClick(&window, Qt::Key_Tab);
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.highlights().current(), -1);
+    QVERIFY(window.highlightRects().isEmpty());
 }
 
 QTEST_MAIN(TestPreviewWindow)

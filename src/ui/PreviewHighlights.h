@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QList>
+#include <QRectF>
+#include <QSizeF>
+
+// The words a search found in the previewed screenshot, which of them the user is looking at,
+// and how the picture is framed to show it. Boxes are fractions of the picture's width and
+// height, in reading order. A picture larger than the room it has is shown at its own size and
+// moved so that the current word is in the middle (or as near as the picture's edges allow);
+// one that fits, and every picture without highlights, is fitted as a whole. Never enlarged.
+class PreviewHighlights final
+{
+public:
+    PreviewHighlights() = default;
+    explicit PreviewHighlights(QList<QRectF> boxes);
+
+    bool isEmpty() const { return m_boxes.isEmpty(); }
+    qsizetype count() const { return m_boxes.size(); }
+    const QList<QRectF> &boxes() const { return m_boxes; }
+    // The word being looked at; -1 without highlights.
+    qsizetype current() const { return m_boxes.isEmpty() ? -1 : m_current; }
+    // Moves to the next word (a negative step: back), round past either end.
+    void step(int by);
+
+    // Whether a picture of this logical size is shown at its own size inside `room`.
+    bool zooms(QSizeF picture, QSizeF room) const;
+    // Where a picture of this logical size is drawn for `room`; a zoomed picture moved by `pan`
+    // from its place, as far as its edges allow.
+    QRectF pictureRect(QSizeF picture, const QRectF &room, QPointF pan = {}) const;
+    // Each box on a picture drawn at `picture`.
+    QList<QRectF> placed(const QRectF &picture) const;
+
+private:
+    QList<QRectF> m_boxes;
+    qsizetype m_current = 0;
+};
