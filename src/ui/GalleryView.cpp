@@ -30,6 +30,8 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 constexpr int kToastFadeMs = 160;
 constexpr int kWelcomeFadeMs = 180;
@@ -117,8 +119,9 @@ GalleryView::GalleryView(LibraryModel &model, Preferences &preferences, bool dem
     connect(&focusRequests, &FocusRequests::focusSearch, this, [this] { focusSearch(); });
     connect(&focusRequests, &FocusRequests::focusGallery, this, [this] { focusGallery(); });
 
-    // Every published change renders the view again; rendering only sets what differs.
-    const auto rerender = [this] { render(); };
+    // Every published change renders the view again, once per event-loop turn however many
+    // signals one action sends; rendering only sets what differs.
+    const auto rerender = [this] { scheduleRender(); };
     for (const auto signal :
          {&LibraryModel::itemsChanged, &LibraryModel::stateChanged,
           &LibraryModel::selectedIDChanged, &LibraryModel::queryChanged,
@@ -183,6 +186,16 @@ void GalleryView::showShareMenu(const Screenshot &item)
             menu->popup(QCursor::pos());
     }
     m_share->setUrl(selected);
+}
+
+void GalleryView::scheduleRender()
+{
+    if (std::exchange(m_renderQueued, true))
+        return;
+    QMetaObject::invokeMethod(this, [this] {
+        m_renderQueued = false;
+        render();
+    }, Qt::QueuedConnection);
 }
 
 void GalleryView::render()

@@ -76,6 +76,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // Renders at the next turn of the event loop, once however often it is asked.
+    void scheduleRender();
     void render();
     void renderArea();
     void renderActionBar();
@@ -105,4 +107,5 @@ private:
     Area m_area = Area::finding;
     std::optional<QString> m_shownToast;
     std::optional<bool> m_shownWelcome;
+    bool m_renderQueued = false;
 };

@@ -63,6 +63,10 @@ struct Gallery final
             f.model->select(*f.item(QStringLiteral("Screenshot %1.png").arg(selected + 1)));
     }
 
+    // The view renders the library's changes at the next event-loop turn; this is that turn,
+    // and nothing else of it, for the checks that follow.
+    void rendered() { QCoreApplication::sendPostedEvents(view.get(), QEvent::MetaCall); }
+
     // Every label text currently visible in `root`.
     static QStringList visibleTexts(const QWidget *root)
     {
@@ -85,10 +89,13 @@ struct Gallery final
     std::unique_ptr<GalleryView> view;
 };
 
+// Clicks, then lets the gallery render what the click changed.
 void click(QAbstractButton *button)
 {
     QVERIFY(button && button->isVisible() && button->isEnabled());
     QTest::mouseClick(button, Qt::LeftButton);
+    if (QWidget *gallery = button->window())
+        QCoreApplication::sendPostedEvents(gallery, QEvent::MetaCall);
 }
 
 } // namespace
@@ -169,9 +176,11 @@ void TestGalleryView::findingThenGrid()
     QList<Seen> seen;
     GalleryEmptyState &message = *g.view->emptyState();
     QObject::connect(g.f.model.get(), &LibraryModel::isScanningChanged, g.view.get(), [&] {
-        if (g.f.model->isScanning())
-            seen.append({g.view->area(), message.findChild<BusySpinner *>()->isVisible(),
-                         message.titleLabel()->text(), message.detailLabel()->text()});
+        if (!g.f.model->isScanning())
+            return;
+        g.rendered();
+        seen.append({g.view->area(), message.findChild<BusySpinner *>()->isVisible(),
+                     message.titleLabel()->text(), message.detailLabel()->text()});
     });
     g.f.connectFolder();
     QTRY_VERIFY(!seen.isEmpty());
@@ -241,6 +250,7 @@ void TestGalleryView::emptyStates()
         QVERIFY(g.f.settle());
     g.f.model->setPinnedOnly(pinnedOnly);
     g.f.model->setQuery(query);
+    g.rendered();
 
     QCOMPARE(g.view->area(), GalleryView::Area::empty);
     GalleryEmptyState &message = *g.view->emptyState();
@@ -281,6 +291,7 @@ void TestGalleryView::searchFieldIsBoundToTheQuery()
     QCOMPARE(edit->text(), QString());
 
     g.f.model->setQuery(QStringLiteral("zebra")); // and back from the model
+    g.rendered();
     QCOMPARE(edit->text(), QStringLiteral("zebra"));
 }
 
@@ -289,6 +300,7 @@ void TestGalleryView::tabsShowCountsAndSwitch()
     Gallery g;
     g.connectWith(3);
     g.f.model->pin(*g.f.item(QStringLiteral("Screenshot 2.png")));
+    g.rendered();
     FilterTab &recent = *g.view->filters()->recentTab();
     FilterTab &pinned = *g.view->filters()->pinnedTab();
     QCOMPARE(recent.count(), 3);
@@ -308,6 +320,7 @@ void TestGalleryView::disconnectedInThreePlaces()
     QVERIFY(QDir(g.f.folder).removeRecursively());
     g.f.model->refresh(false);
     QTRY_VERIFY(!g.f.model->connected());
+    g.rendered();
 
     QCOMPARE(g.view->area(), GalleryView::Area::disconnected);
     GalleryEmptyState &message = *g.view->emptyState();
@@ -384,8 +397,10 @@ void TestGalleryView::copyButtonCycle()
     };
     QList<Seen> seen;
     QObject::connect(&g.f.model->copyActions(), &CopyActions::isCopyingChanged, &copy, [&] {
-        if (g.f.model->copyActions().isCopying())
-            seen.append({copy.title(), copy.symbol(), copy.accessibleName(), copy.isEnabled()});
+        if (!g.f.model->copyActions().isCopying())
+            return;
+        g.rendered();
+        seen.append({copy.title(), copy.symbol(), copy.accessibleName(), copy.isEnabled()});
     });
     g.f.model->toasts().setDurationScale(0.25); // the "Copied" mark goes with its toast
     click(&copy);
