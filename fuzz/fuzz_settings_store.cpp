@@ -1,9 +1,8 @@
 // The settings file is read at every start; the user, another version or a crash mid-write may
 // have left anything in it. Read it as the program does: the store, every preference, and the
-// library's own two keys.
+// library's own key.
 #include "FuzzSupport.h"
 #include "library/LibraryState.h"
-#include "platform/FolderBookmark.h"
 #include "platform/ScreenshotLocation.h"
 #include "platform/SettingsStore.h"
 #include "settings/Preferences.h"
@@ -32,8 +31,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     preferences.folderURL();
     if (const auto state = store.data(QLatin1String(Preferences::libraryStateKey)))
         LibraryState::fromJson(*state);
-    if (const auto bookmark = store.data(QLatin1String(Preferences::folderBookmarkKey)))
-        FolderBookmark::resolve(*bookmark);
     // Whatever the file held, the stored form of binary data reads back as itself.
     if (const auto object = store.object(QStringLiteral("x"))) {
         if (const auto data = SettingsStore::decodeData(*object))

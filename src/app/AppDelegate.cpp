@@ -72,5 +72,4 @@ void AppDelegate::applyDemoFlags(const LaunchOptions &options, Preferences &pref
     preferences.setFolderPath(*options.demoFolder);
     preferences.setHasConnectedFolder(!options.demoWelcome);
     preferences.setIncludeAllImages(true);
-    preferences.defaults().remove(QStringLiteral("folderBookmark"));
 }

@@ -28,7 +28,7 @@ public:
 
     AppController *controller() const { return m_controller.get(); }
 
-    // Writes the demo flags into the (demo) preferences and forgets any stored folder bookmark.
+    // Writes the demo flags into the (demo) preferences.
     static void applyDemoFlags(const LaunchOptions &options, Preferences &preferences);
 
 private:

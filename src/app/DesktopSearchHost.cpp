@@ -41,8 +41,10 @@ void DesktopSearchHost::whenReady(QObject *context, std::function<void()> work)
     m_timeout.start();
     LibraryModel &model = m_controller.model();
     for (const auto signal : {&LibraryModel::isScanningChanged, &LibraryModel::itemsChanged,
-                              &LibraryModel::textIndexRevisionChanged, &LibraryModel::connectedChanged})
+                              &LibraryModel::connectedChanged})
         connect(&model, signal, this, &DesktopSearchHost::checkReady, Qt::UniqueConnection);
+    connect(&model.textIndex(), &ScreenshotTextIndex::changed, this, &DesktopSearchHost::checkReady,
+            Qt::UniqueConnection);
 }
 
 void DesktopSearchHost::checkReady()
@@ -118,11 +120,11 @@ void DesktopSearchHost::activate(const QString &query, const std::optional<QStri
 void DesktopSearchHost::copy(const QString &id)
 {
     if (const auto found = item(id))
-        m_controller.model().copy(*found);
+        m_controller.model().copyActions().copy(*found);
 }
 
 void DesktopSearchHost::copyText(const QString &id)
 {
     if (const auto found = item(id))
-        m_controller.model().copyText(*found);
+        m_controller.model().copyActions().copyText(*found);
 }

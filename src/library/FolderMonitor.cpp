@@ -10,7 +10,6 @@
 #include <QTimer>
 
 #include <cerrno>
-#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -21,9 +20,6 @@ Q_LOGGING_CATEGORY(lcFolderMonitor, "brimfold.library.monitor", QtCriticalMsg)
 namespace {
 
 constexpr quint32 invalidatingFlags = FolderEventSource::RootChanged | FolderEventSource::Unmount;
-// The system lost detail: anything in the folder may have changed.
-constexpr quint32 lostEventFlags = FolderEventSource::MustScanSubDirs | FolderEventSource::UserDropped
-    | FolderEventSource::KernelDropped | FolderEventSource::EventIdsWrapped;
 
 // Names may arrive precomposed or decomposed; both spell the same entry.
 QString comparable(const QString &path)
@@ -56,17 +52,19 @@ FolderMonitor::FolderMonitor(std::unique_ptr<FolderEventSource> source, Timing t
     , m_source(std::move(source))
     , m_timing(timing)
 {
+    for (QTimer *timer : {&m_quick, &m_settled}) {
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);
+        connect(timer, &QTimer::timeout, this, &FolderMonitor::changed);
+    }
 }
 
 FolderMonitor::~FolderMonitor()
 {
-    cancel(m_pending);
-    cancel(m_settling);
     m_source->stop();
 }
 
-std::optional<FolderMonitor::StartError> FolderMonitor::start(const QString &path, Callback onChange,
-                                                              Callback onInvalidated)
+std::optional<FolderMonitor::StartError> FolderMonitor::start(const QString &path)
 {
     stop();
 
@@ -98,18 +96,11 @@ std::optional<FolderMonitor::StartError> FolderMonitor::start(const QString &pat
 
     m_folderPath = folder;
     m_folderKey = comparable(folder);
-    m_onChange = std::move(onChange);
-    m_onInvalidated = std::move(onInvalidated);
 
-    // The handler holds us weakly and remembers which watch it belongs to.
-    const QPointer<FolderMonitor> owner(this);
-    const qint64 revision = m_revision;
+    // The source delivers nothing after its stop(), which our stop() and destructor call.
     m_streamRunning = true;
     const bool started = m_source->start(
-        folder, [owner, revision](const QStringList &paths, const QList<quint32> &flags) {
-            if (owner)
-                owner->receive(paths, flags, revision);
-        });
+        folder, [this](const QStringList &paths, const QList<quint32> &flags) { receive(paths, flags); });
     if (!started) {
         qCDebug(lcFolderMonitor) << "event source refused" << folder;
         stop();
@@ -120,28 +111,23 @@ std::optional<FolderMonitor::StartError> FolderMonitor::start(const QString &pat
 
 void FolderMonitor::stop()
 {
-    ++m_revision;
-    cancel(m_pending);
-    cancel(m_settling);
+    m_quick.stop();
+    m_settled.stop();
     m_source->stop();
     m_streamRunning = false;
-    m_onChange = nullptr;
-    m_onInvalidated = nullptr;
 }
 
-void FolderMonitor::receive(const QStringList &paths, const QList<quint32> &flags, qint64 revision)
+void FolderMonitor::receive(const QStringList &paths, const QList<quint32> &flags)
 {
     Q_ASSERT(QThread::currentThread() == thread());
-    if (revision != m_revision || !m_streamRunning)
+    if (!m_streamRunning)
         return;
 
     for (const quint32 eventFlags : flags) {
         if (eventFlags & invalidatingFlags) {
-            // Taken first: stop() clears it, and the owner may start a new watch from inside.
-            const Callback onInvalidated = std::exchange(m_onInvalidated, nullptr);
             stop();
-            if (onInvalidated)
-                onInvalidated();
+            // Last: the owner may start a new watch from inside.
+            emit invalidated();
             return;
         }
     }
@@ -149,62 +135,20 @@ void FolderMonitor::receive(const QStringList &paths, const QList<quint32> &flag
     bool relevant = false;
     const qsizetype count = qMin(paths.size(), flags.size());
     for (qsizetype i = 0; i < count && !relevant; ++i) {
-        if (flags[i] & lostEventFlags)
-            relevant = true;
-        else if (flags[i] & FolderEventSource::HistoryDone)
-            continue;
-        else
-            relevant = isRelevant(paths[i]);
+        // Lost events: anything in the folder may have changed.
+        relevant = (flags[i] & FolderEventSource::EventsLost) || isRelevant(paths[i]);
     }
     if (!relevant)
         return;
 
     // A burst keeps its first quick notification; only the settled one moves with each batch.
-    if (!m_pending)
-        m_pending = schedule(WorkItem::Pending, m_timing.quick);
-    cancel(m_settling);
-    m_settling = schedule(WorkItem::Settling, m_timing.settled);
+    if (!m_quick.isActive())
+        m_quick.start(m_timing.quick);
+    m_settled.start(m_timing.settled);
 }
 
 bool FolderMonitor::isRelevant(const QString &path) const
 {
     const QString candidate = comparable(path);
     return candidate == m_folderKey || parentOf(candidate) == m_folderKey;
-}
-
-QTimer *FolderMonitor::schedule(WorkItem which, std::chrono::milliseconds delay)
-{
-    auto *item = new QTimer(this);
-    item->setSingleShot(true);
-    // Precise, so that a burst's notifications keep their order and spacing.
-    item->setTimerType(Qt::PreciseTimer);
-    const qint64 revision = m_revision;
-    connect(item, &QTimer::timeout, this, [this, which, item, revision] {
-        item->deleteLater();
-        run(which, item, revision);
-    });
-    item->start(delay);
-    return item;
-}
-
-void FolderMonitor::run(WorkItem which, QTimer *item, qint64 revision)
-{
-    if (revision != m_revision)
-        return;
-    QPointer<QTimer> &field = which == WorkItem::Pending ? m_pending : m_settling;
-    if (field == item)
-        field = nullptr;
-    // A copy: the owner may stop or restart us from inside, which replaces m_onChange.
-    const Callback onChange = m_onChange;
-    if (onChange)
-        onChange();
-}
-
-void FolderMonitor::cancel(QPointer<QTimer> &item)
-{
-    if (!item)
-        return;
-    QTimer *timer = std::exchange(item, nullptr);
-    timer->stop();
-    timer->deleteLater();
 }

@@ -1,7 +1,6 @@
 #include "library/LibraryModel.h"
 
 #include "library/FolderMonitor.h"
-#include "platform/FolderBookmark.h"
 #include "platform/ImageServices.h"
 #include "platform/SettingsStore.h"
 #include "settings/Preferences.h"
@@ -38,24 +37,30 @@ bool isBlank(const QString &text)
 LibraryModel::LibraryModel(Preferences &preferences, Services services, QObject *parent)
     : QObject(parent)
     , m_preferences(preferences)
-    , m_services(std::move(services))
+    , m_images(services.images)
+    , m_folderPicker(std::move(services.folderPicker))
 {
-    Q_ASSERT(m_services.clipboard && m_services.trash && m_services.images
-             && m_services.eventSource && m_services.textWorker);
-    m_images = m_services.images;
-    m_textIndex = std::make_unique<ScreenshotTextIndex>(std::move(m_services.textWorker));
-    m_monitor = std::make_unique<FolderMonitor>(std::move(m_services.eventSource));
+    Q_ASSERT(services.clipboard && services.trash && services.images && services.eventSource
+             && services.textWorker);
+    m_textIndex = std::make_unique<ScreenshotTextIndex>(std::move(services.textWorker));
+    // Before the copy actions connect theirs: new text first updates what the search shows.
+    connect(m_textIndex.get(), &ScreenshotTextIndex::changed, this, &LibraryModel::textIndexChanged);
+    m_toasts = std::make_unique<Toasts>();
+    m_copyActions = std::make_unique<CopyActions>(std::move(services.clipboard), *m_images,
+                                                  *m_textIndex, *m_toasts, *this);
+    connect(m_copyActions.get(), &CopyActions::rescanNeeded, this, [this] { refresh(false); });
+    m_trashUndo = std::make_unique<TrashUndo>(std::move(services.trash), *m_toasts, *this);
+
+    m_monitor = std::make_unique<FolderMonitor>(std::move(services.eventSource));
+    connect(m_monitor.get(), &FolderMonitor::changed, this, [this] { refresh(false); });
+    connect(m_monitor.get(), &FolderMonitor::invalidated, this, [this] {
+        connectionLost(tr("Your screenshot folder moved or became unavailable. "
+                          "Reconnect it to continue."));
+    });
 
     m_state = LibraryState::fromJson(
         m_preferences.defaults().data(QLatin1String(Preferences::libraryStateKey)).value_or(QByteArray()));
     m_snapshot = GallerySnapshot({}, {}, false, {}, {});
-
-    // The index outlives no model: it is our member, so the callback never sees a dead model.
-    m_textIndex->setOnChange([this] { textIndexChanged(); });
-
-    m_toastTimer.setSingleShot(true);
-    m_toastTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_toastTimer, &QTimer::timeout, this, [this] { toastExpired(); });
 
     // Queued: the setting's writer finishes before the rescan starts.
     connect(&m_preferences, &Preferences::includeAllImagesChanged, this,
@@ -66,7 +71,7 @@ LibraryModel::~LibraryModel()
 {
     // Nothing may call back into a half-destroyed model.
     m_monitor->stop();
-    m_textIndex->setOnChange({});
+    m_textIndex->disconnect(this);
 }
 
 // --- setters -------------------------------------------------------------------------------
@@ -136,13 +141,7 @@ void LibraryModel::setHasNewScreenshots(bool value)
     }
 
 BRIMFOLD_PLAIN_SETTER(setIsScanning, m_isScanning, isScanningChanged, bool)
-BRIMFOLD_PLAIN_SETTER(setIsCopying, m_isCopying, isCopyingChanged, bool)
-BRIMFOLD_PLAIN_SETTER(setIsCopyingText, m_isCopyingText, isCopyingTextChanged, bool)
 BRIMFOLD_PLAIN_SETTER(setErrorMessage, m_errorMessage, errorMessageChanged, const std::optional<QString> &)
-BRIMFOLD_PLAIN_SETTER(setToast, m_toast, toastChanged, const std::optional<QString> &)
-BRIMFOLD_PLAIN_SETTER(setToastStyle, m_toastStyle, toastStyleChanged, ToastStyle)
-BRIMFOLD_PLAIN_SETTER(setCopiedID, m_copiedID, copiedIDChanged, const std::optional<QString> &)
-BRIMFOLD_PLAIN_SETTER(setCanUndo, m_canUndo, canUndoChanged, bool)
 BRIMFOLD_PLAIN_SETTER(setConnected, m_connected, connectedChanged, bool)
 
 #undef BRIMFOLD_PLAIN_SETTER
@@ -182,19 +181,12 @@ void LibraryModel::start()
 {
     if (!m_preferences.hasConnectedFolder())
         return;
-    QUrl location = m_preferences.folderURL();
-    // Without a sandbox the bookmark is the folder's path and never stale; when it no longer
-    // resolves the remembered path is tried all the same.
-    if (const auto bookmark = m_preferences.defaults().data(QLatin1String(Preferences::folderBookmarkKey))) {
-        if (const auto resolved = FolderBookmark::resolve(*bookmark))
-            location = QUrl::fromLocalFile(*resolved);
-    }
-    connectFolder(location);
+    connectFolder(m_preferences.folderURL());
 }
 
 void LibraryModel::chooseFolder()
 {
-    if (!m_services.folderPicker)
+    if (!m_folderPicker)
         return;
     FolderPicker::Request request;
     request.title = tr("Connect your screenshot folder");
@@ -204,12 +196,9 @@ void LibraryModel::chooseFolder()
     request.startFolder = m_preferences.folderURL();
 
     const QPointer<LibraryModel> self(this);
-    m_services.folderPicker->chooseFolder(request, [self](std::optional<QString> folderPath) {
+    m_folderPicker->chooseFolder(request, [self](std::optional<QString> folderPath) {
         if (!self || !folderPath || folderPath->isEmpty())
             return;
-        // A bookmark that cannot be made is simply not stored.
-        if (const auto bookmark = FolderBookmark::create(*folderPath))
-            self->m_preferences.defaults().setData(QLatin1String(Preferences::folderBookmarkKey), *bookmark);
         self->connectFolder(QUrl::fromLocalFile(*folderPath));
     });
 }
@@ -229,22 +218,10 @@ void LibraryModel::connectFolder(const QUrl &url)
     setErrorMessage(std::nullopt);
     setConnected(false);
     setHasNewScreenshots(false);
-    m_awaitingRestore.reset();
+    m_trashUndo->forgetRestore();
 
-    const qint64 generation = m_generation;
-    const QPointer<LibraryModel> self(this);
-    const auto failure = m_monitor->start(
-        path,
-        [self, generation] {
-            if (self && self->m_generation == generation)
-                self->refresh(false);
-        },
-        [self, generation] {
-            if (self && self->m_generation == generation)
-                self->connectionLost(tr("Your screenshot folder moved or became unavailable. "
-                                        "Reconnect it to continue."));
-        });
-    if (failure) {
+    // The monitor only reports on the watch started here; stop() above ended the one before.
+    if (m_monitor->start(path)) {
         setErrorMessage(tr("Brimfold can’t access this folder. Choose it again to grant access."));
         return;
     }
@@ -261,14 +238,12 @@ void LibraryModel::connectionLost(const QString &message)
     setConnected(false);
     m_monitor->stop();
     setErrorMessage(message);
-    m_awaitingRestore.reset();
+    m_trashUndo->forgetRestore();
 }
 
 void LibraryModel::cancelTextWork()
 {
-    m_pendingTextCopy.reset();
-    m_textCopyTask.reset();
-    setIsCopyingText(false);
+    m_copyActions->cancelTextCopy();
     m_textIndex->stop();
 }
 
@@ -352,17 +327,14 @@ void LibraryModel::applyScan(const ScreenshotScanner::Result &result,
         setErrorMessage(std::nullopt);
     }
     // An undo's screenshot is selected by the first scan started after it, if that scan shows it.
-    if (m_awaitingRestore && serial > m_awaitingRestoreAfter) {
-        const QString restored = *std::exchange(m_awaitingRestore, std::nullopt);
-        if (m_snapshot.contains(restored))
-            setSelectedID(restored);
+    if (const auto restored = m_trashUndo->takeRestored(serial)) {
+        if (m_snapshot.contains(*restored))
+            setSelectedID(*restored);
     }
 
     if (countArrivals && arrived) {
         ++m_arrivalCount;
         emit arrivalCountChanged();
-        if (m_onArrival)
-            m_onArrival();
     }
 }
 
@@ -391,24 +363,67 @@ void LibraryModel::repairSelection()
 
 void LibraryModel::select(const Screenshot &item)
 {
-    m_awaitingRestore.reset();
+    m_trashUndo->forgetRestore();
     setSelectedID(item.id());
 }
 
 void LibraryModel::moveSelection(int by)
 {
-    m_awaitingRestore.reset();
+    m_trashUndo->forgetRestore();
     setSelectedID(m_snapshot.movingSelection(m_selectedID, by));
 }
 
 void LibraryModel::textIndexChanged()
 {
-    ++m_textIndexRevision;
-    emit textIndexRevisionChanged();
     // New text can only change what a real search shows.
     if (!isBlank(m_query))
         rebuildSnapshot();
-    finishPendingTextCopy();
+}
+
+// --- pins and the Trash's changes ---------------------------------------------------------------
+
+void LibraryModel::pin(const Screenshot &item)
+{
+    LibraryState state = m_state;
+    state.togglePin(item.id());
+    setState(state);
+    persistState();
+    m_toasts->show(m_state.contains(item.id()) ? tr("Pinned for later") : tr("Unpinned"));
+}
+
+void LibraryModel::persistState()
+{
+    m_preferences.defaults().setData(QLatin1String(Preferences::libraryStateKey), m_state.toJson());
+}
+
+void LibraryModel::restorePin(const QString &path)
+{
+    LibraryState state = m_state;
+    state.insert(path);
+    setState(state);
+    persistState();
+}
+
+void LibraryModel::removeTrashed(const Screenshot &item)
+{
+    const qsizetype position = m_snapshot.indices().value(item.id(), 0);
+
+    LibraryState state = m_state;
+    state.remove(item.id());
+    setState(state);
+    persistState();
+
+    QList<Screenshot> remaining = m_items;
+    remaining.removeIf([&](const Screenshot &s) { return s.id() == item.id(); });
+    setItems(remaining);
+    m_textIndex->update(m_items);
+
+    // The screenshot that took the trashed one's place, or the new last one.
+    const QList<Screenshot> &visible = m_snapshot.items();
+    if (visible.isEmpty())
+        setSelectedID(std::nullopt);
+    else
+        setSelectedID(visible.at(std::min(position, visible.size() - 1)).id());
 }
 
 bool LibraryModel::isConsistent() const
@@ -429,15 +444,5 @@ bool LibraryModel::isConsistent() const
         return false;
     if (m_isScanning && !m_connected)
         return false;
-    if (m_isCopyingText != (m_pendingTextCopy.has_value() || m_textCopyTask.has_value()))
-        return false;
-    if (m_pendingTextCopy && m_textCopyTask)
-        return false;
-    if (m_canUndo != m_lastTrash.has_value())
-        return false;
-    if (m_copiedID && !m_toast)
-        return false;
-    if (m_toast.has_value() != m_toastTimer.isActive())
-        return false;
-    return m_textIndex->isConsistent();
+    return m_copyActions->isConsistent() && m_toasts->isConsistent() && m_textIndex->isConsistent();
 }

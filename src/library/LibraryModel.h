@@ -1,11 +1,13 @@
 #pragma once
 
+#include "core/Screenshot.h"
+#include "library/CopyActions.h"
 #include "library/FolderPicker.h"
 #include "library/GallerySnapshot.h"
 #include "library/LibraryState.h"
-#include "core/Screenshot.h"
 #include "library/ScreenshotScanner.h"
-#include "library/ToastStyle.h"
+#include "library/Toasts.h"
+#include "library/TrashUndo.h"
 #include "platform/Clipboard.h"
 #include "platform/FolderEventSource.h"
 #include "platform/Trash.h"
@@ -16,11 +18,9 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 #include <QUrl>
 
 #include <chrono>
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -30,12 +30,13 @@ class Preferences;
 class ScreenshotTextIndex;
 
 // The central state of the library: which folder is connected, the screenshots it holds,
-// what the gallery shows for the current tab and query, the selection, arrivals of new
-// screenshots, and the user's actions on one screenshot (copy, copy text, pin, trash, undo)
-// with the transient message each of them ends with.
+// what the gallery shows for the current tab and query, the selection and arrivals of new
+// screenshots. It composes the parts the user acts through: the toast (toasts()), copying
+// (copyActions()) and moving to the Trash with undo (trashUndo()); pinning stays here, as
+// pins are part of the library's state.
 //
-// Main thread only. Background work (scans, PNG production, the file check before a text
-// copy) returns values that are compared with `generation` before use; stale ones are dropped.
+// Main thread only. Background work (scans, the file check before a text copy) returns values
+// that are compared with `generation` before use; stale ones are dropped.
 class LibraryModel final : public QObject
 {
     Q_OBJECT
@@ -45,14 +46,7 @@ class LibraryModel final : public QObject
     Q_PROPERTY(QString query READ query WRITE setQuery NOTIFY queryChanged)
     Q_PROPERTY(bool pinnedOnly READ pinnedOnly WRITE setPinnedOnly NOTIFY pinnedOnlyChanged)
     Q_PROPERTY(bool isScanning READ isScanning NOTIFY isScanningChanged)
-    Q_PROPERTY(bool isCopying READ isCopying NOTIFY isCopyingChanged)
-    Q_PROPERTY(bool isCopyingText READ isCopyingText NOTIFY isCopyingTextChanged)
-    Q_PROPERTY(int textIndexRevision READ textIndexRevision NOTIFY textIndexRevisionChanged)
     Q_PROPERTY(std::optional<QString> errorMessage READ errorMessage NOTIFY errorMessageChanged)
-    Q_PROPERTY(std::optional<QString> toast READ toast NOTIFY toastChanged)
-    Q_PROPERTY(ToastStyle toastStyle READ toastStyle NOTIFY toastStyleChanged)
-    Q_PROPERTY(std::optional<QString> copiedID READ copiedID NOTIFY copiedIDChanged)
-    Q_PROPERTY(bool canUndo READ canUndo NOTIFY canUndoChanged)
     Q_PROPERTY(int arrivalCount READ arrivalCount NOTIFY arrivalCountChanged)
     Q_PROPERTY(bool hasNewScreenshots READ hasNewScreenshots WRITE setHasNewScreenshots
                    NOTIFY hasNewScreenshotsChanged)
@@ -60,8 +54,6 @@ class LibraryModel final : public QObject
 
 public:
     static constexpr int scanLimit = ScreenshotScanner::defaultLimit;
-    static constexpr std::chrono::milliseconds defaultToastDuration{2600};
-    static constexpr std::chrono::milliseconds trashToastDuration{6000};
 
     // What the model takes from its surroundings: the application hands in the system's own
     // services, tests hand in fakes. Every member but the folder picker is required.
@@ -90,14 +82,7 @@ public:
     const QString &query() const { return m_query; }
     bool pinnedOnly() const { return m_pinnedOnly; }
     bool isScanning() const { return m_isScanning; }
-    bool isCopying() const { return m_isCopying; }
-    bool isCopyingText() const { return m_isCopyingText; }
-    int textIndexRevision() const { return m_textIndexRevision; }
     const std::optional<QString> &errorMessage() const { return m_errorMessage; }
-    const std::optional<QString> &toast() const { return m_toast; }
-    ToastStyle toastStyle() const { return m_toastStyle; }
-    const std::optional<QString> &copiedID() const { return m_copiedID; }
-    bool canUndo() const { return m_canUndo; }
     int arrivalCount() const { return m_arrivalCount; }
     bool hasNewScreenshots() const { return m_hasNewScreenshots; }
     bool connected() const { return m_connected; }
@@ -106,9 +91,6 @@ public:
     void setPinnedOnly(bool pinnedOnly);
     // Set by the application controller on an arrival while the gallery is hidden.
     void setHasNewScreenshots(bool value);
-
-    // Called after arrivalCount went up.
-    void setOnArrival(std::function<void()> onArrival) { m_onArrival = std::move(onArrival); }
 
     // --- derived values ---
     const GallerySnapshot &snapshot() const { return m_snapshot; }
@@ -140,14 +122,14 @@ public:
     void moveSelection(int by);
 
     // --- actions ---
-    void copy(const Screenshot &item);
-    void copyText(const Screenshot &item);
+    Toasts &toasts() const { return *m_toasts; }
+    CopyActions &copyActions() const { return *m_copyActions; }
+    TrashUndo &trashUndo() const { return *m_trashUndo; }
     void pin(const Screenshot &item);
-    void trash(const Screenshot &item);
-    void undoTrash();
-    void showToast(const QString &message,
-                   std::chrono::milliseconds duration = defaultToastDuration,
-                   ToastStyle style = ToastStyle::success);
+
+    // Advances with every connect and every lost connection; background results made under an
+    // earlier generation are dropped.
+    qint64 generation() const { return m_generation; }
 
     // The invariants tests assert after every change: the snapshot is the one the current
     // items, pins, tab, query and text give; the selection names a visible item whenever one
@@ -162,14 +144,7 @@ signals:
     void queryChanged();
     void pinnedOnlyChanged();
     void isScanningChanged();
-    void isCopyingChanged();
-    void isCopyingTextChanged();
-    void textIndexRevisionChanged();
     void errorMessageChanged();
-    void toastChanged();
-    void toastStyleChanged();
-    void copiedIDChanged();
-    void canUndoChanged();
     void arrivalCountChanged();
     void hasNewScreenshotsChanged();
     void connectedChanged();
@@ -177,25 +152,14 @@ signals:
     void snapshotChanged();
 
 private:
-    struct LastTrash final
-    {
-        Screenshot original;
-        QString trashed;
-        bool wasPinned = false;
-    };
+    friend class TrashUndo;
 
     // Setters of published fields: emit only on change; items and state rebuild the snapshot.
     void setItems(const QList<Screenshot> &items);
     void setState(const LibraryState &state);
     void setSelectedID(const std::optional<QString> &id);
     void setIsScanning(bool value);
-    void setIsCopying(bool value);
-    void setIsCopyingText(bool value);
     void setErrorMessage(const std::optional<QString> &message);
-    void setToast(const std::optional<QString> &toast);
-    void setToastStyle(ToastStyle style);
-    void setCopiedID(const std::optional<QString> &id);
-    void setCanUndo(bool value);
     void setConnected(bool value);
 
     void connectionLost(const QString &message);
@@ -206,13 +170,17 @@ private:
     void applyScan(const ScreenshotScanner::Result &result, const QList<Screenshot> &previous,
                    bool isInitial, quint64 serial);
     void textIndexChanged();
-    void finishPendingTextCopy();
     void persistState();
-    void toastExpired();
+    // For TrashUndo: drops a trashed screenshot now rather than at the next scan, selecting
+    // the one that took its place.
+    void removeTrashed(const Screenshot &item);
+    // For TrashUndo: pins a restored screenshot again.
+    void restorePin(const QString &path);
+    quint64 lastScanSerial() const { return m_nextTaskSerial; }
 
     Preferences &m_preferences;
-    Services m_services;
     const ImageServices *m_images = nullptr;
+    std::unique_ptr<FolderPicker> m_folderPicker;
 
     QList<Screenshot> m_items;
     LibraryState m_state;
@@ -220,23 +188,16 @@ private:
     QString m_query;
     bool m_pinnedOnly = false;
     bool m_isScanning = false;
-    bool m_isCopying = false;
-    bool m_isCopyingText = false;
-    int m_textIndexRevision = 0;
     std::optional<QString> m_errorMessage;
-    std::optional<QString> m_toast;
-    ToastStyle m_toastStyle = ToastStyle::success;
-    std::optional<QString> m_copiedID;
-    bool m_canUndo = false;
     int m_arrivalCount = 0;
     bool m_hasNewScreenshots = false;
     bool m_connected = false;
 
+    // Declared in dependency order: each part may use the ones above it while it exists.
     std::unique_ptr<ScreenshotTextIndex> m_textIndex;
-    std::optional<Screenshot> m_pendingTextCopy;
-    // Serial of the running text copy's file check; none when no check runs.
-    std::optional<quint64> m_textCopyTask;
-    std::function<void()> m_onArrival;
+    std::unique_ptr<Toasts> m_toasts;
+    std::unique_ptr<CopyActions> m_copyActions;
+    std::unique_ptr<TrashUndo> m_trashUndo;
     GallerySnapshot m_snapshot;
     qint64 m_snapshotRevision = 0;
     std::unique_ptr<FolderMonitor> m_monitor;
@@ -245,10 +206,4 @@ private:
     std::optional<quint64> m_scanTask;
     bool m_scanAgain = false;
     quint64 m_nextTaskSerial = 0;
-    QTimer m_toastTimer;
-    std::optional<LastTrash> m_lastTrash;
-    // The screenshot an undo selected before the rescan that brings its file back.
-    std::optional<QString> m_awaitingRestore;
-    // Scans with a serial above this one started after that undo.
-    quint64 m_awaitingRestoreAfter = 0;
 };

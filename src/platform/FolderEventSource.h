@@ -15,14 +15,9 @@ class FolderEventSource
 public:
     enum EventFlag : quint32 {
         NoFlags = 0x00,
-        MustScanSubDirs = 0x01, // detail below this path was lost
-        UserDropped = 0x02,     // events were dropped before they reached us
-        KernelDropped = 0x04,   // events were dropped by the kernel
-        EventIdsWrapped = 0x08, // the event counter started over
-        HistoryDone = 0x10,     // marks the end of replayed history; carries no change
-        RootChanged = 0x20,     // the watched folder itself (or a parent) moved or was deleted
-        Mount = 0x40,           // a volume was mounted below the path
-        Unmount = 0x80,         // the volume holding the path went away
+        EventsLost = 0x01,  // events were dropped before they reached us
+        RootChanged = 0x02, // the watched folder itself (or a parent) moved or was deleted
+        Unmount = 0x04,     // the volume holding the path went away
     };
 
     // One batch: paths[i] goes with flags[i]. Called on the main thread; the receiver may stop

@@ -152,7 +152,7 @@ void InotifyEventSource::readEvents()
 void InotifyEventSource::translate(const inotify_event &event)
 {
     if (event.mask & IN_Q_OVERFLOW) {
-        add(m_folderPath, UserDropped);
+        add(m_folderPath, EventsLost);
         return;
     }
     const bool isFolder = event.wd == m_folderWatch;

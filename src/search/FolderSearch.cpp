@@ -2,7 +2,6 @@
 
 #include "library/LibraryState.h"
 #include "library/ScreenshotScanner.h"
-#include "platform/FolderBookmark.h"
 #include "platform/SettingsStore.h"
 #include "platform/SystemImageServices.h"
 #include "search/DesktopSearch.h"
@@ -23,13 +22,9 @@ QString tr(const char *text)
     return QCoreApplication::translate("FolderSearch", text);
 }
 
-// The folder the library would connect at start: the bookmark when it resolves, else the path.
+// The folder the library would connect at start.
 QString connectedFolder(const SettingsStore &store)
 {
-    if (const auto bookmark = store.data(QLatin1String(Preferences::folderBookmarkKey))) {
-        if (const auto resolved = FolderBookmark::resolve(*bookmark))
-            return *resolved;
-    }
     return store.string(QLatin1String(Preferences::folderPathKey)).value_or(QString());
 }
 

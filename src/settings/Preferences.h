@@ -53,7 +53,6 @@ public:
     static constexpr const char *folderPathKey = "folderPath";
     static constexpr const char *hasConnectedFolderKey = "hasConnectedFolder";
     static constexpr const char *libraryStateKey = "libraryState";
-    static constexpr const char *folderBookmarkKey = "folderBookmark";
 
     // Reads every field from `defaults`; `location` supplies the suggested folder.
     // `defaults` must outlive this object.

@@ -180,8 +180,8 @@ void ScreenshotTextIndex::store(const QString &key, const ScreenshotText &text)
 
 void ScreenshotTextIndex::notify()
 {
-    if (m_onChange)
-        m_onChange();
+    ++m_changeCount;
+    emit changed();
 }
 
 void ScreenshotTextIndex::askCapabilities(Run run)

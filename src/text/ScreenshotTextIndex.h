@@ -12,7 +12,6 @@
 #include <QTimer>
 
 #include <chrono>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <stop_token>
@@ -24,6 +23,7 @@
 class ScreenshotTextIndex final : public QObject
 {
     Q_OBJECT
+    Q_PROPERTY(int changeCount READ changeCount NOTIFY changed)
 
 public:
     explicit ScreenshotTextIndex(std::unique_ptr<ScreenshotTextWorker> worker,
@@ -59,11 +59,15 @@ public:
     static constexpr std::chrono::milliseconds defaultIdleRelease{std::chrono::seconds(60)};
     void setIdleReleaseDelay(std::chrono::milliseconds delay) { m_idleRelease.setInterval(delay); }
 
-    // Called after every observable change.
-    void setOnChange(std::function<void()> onChange) { m_onChange = std::move(onChange); }
+    // Advances with every observable change.
+    int changeCount() const { return m_changeCount; }
 
     // The maps agree with each other and only hold keys of the current list.
     bool isConsistent() const;
+
+signals:
+    // After every observable change.
+    void changed();
 
 private:
     // What a run remembers from its start, to recognise that it has become stale.
@@ -94,7 +98,7 @@ private:
     QSet<QString> m_failedKeys;
     QString m_languageDescription;
     bool m_isIndexing = false;
-    std::function<void()> m_onChange;
+    int m_changeCount = 0;
     QList<Screenshot> m_items;
     std::optional<QString> m_preferredKey;
     std::optional<std::stop_source> m_task;

@@ -1,5 +1,6 @@
 #include "text/ScreenshotTextWorker.h"
 
+#include "platform/PrivateFolder.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -12,12 +13,10 @@
 #include <QSaveFile>
 #include <QSet>
 
-#include <sys/stat.h>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
 
-#include <cerrno>
 #include <chrono>
 #include <type_traits>
 
@@ -46,36 +45,6 @@ private:
     std::stop_callback<Forward> m_fromCaller;
     std::stop_callback<Forward> m_fromShutdown;
 };
-
-// Creates the missing folders of path, each readable only by the owner. False when the
-// path cannot become a directory (a file in the way, no permission).
-bool makeOwnerOnlyDirectory(const QString &path)
-{
-    const QString target = QDir::cleanPath(QDir(path).absolutePath());
-    if (QFileInfo(target).isDir())
-        return true;
-
-    QStringList missing;
-    QString current = target;
-    while (!QFileInfo::exists(current)) {
-        missing.prepend(current);
-        const QString parent = QFileInfo(current).path();
-        if (parent == current)
-            break;
-        current = parent;
-    }
-    for (const QString &folder : std::as_const(missing)) {
-        const QByteArray native = QFile::encodeName(folder);
-        if (::mkdir(native.constData(), 0700) != 0) {
-            if (errno != EEXIST)
-                return false;
-            continue; // someone else made it meanwhile; leave its permissions alone
-        }
-        // The umask may have removed bits; the folder holds private text, so say it exactly.
-        ::chmod(native.constData(), 0700);
-    }
-    return QFileInfo(target).isDir();
-}
 
 } // namespace
 
@@ -293,7 +262,7 @@ std::optional<ScreenshotText> ScreenshotTextWorker::cachedText(const QString &pa
 void ScreenshotTextWorker::store(const QString &path, const ScreenshotText &text) const
 {
     // Every failure here only means the text is recognised again next time.
-    if (!makeOwnerOnlyDirectory(m_directory)) {
+    if (!PrivateFolder::make(m_directory)) {
         qCDebug(lcTextWorker) << "cannot create cache folder" << m_directory;
         return;
     }

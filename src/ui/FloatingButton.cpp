@@ -182,7 +182,7 @@ QMenu *FloatingButton::createContextMenu()
     menu->addAction(tr("Open Brimfold"), this, &FloatingButton::openRequested);
     if (const std::optional<Screenshot> latest = m_model.latest()) {
         menu->addAction(tr("Copy latest screenshot"), this,
-                        [this, item = *latest] { m_model.copy(item); });
+                        [this, item = *latest] { m_model.copyActions().copy(item); });
     }
     menu->addSeparator();
     menu->addAction(tr("Reset position"), this, &FloatingButton::resetPositionRequested);

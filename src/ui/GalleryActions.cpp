@@ -87,12 +87,12 @@ QString GalleryActions::toolTip(GalleryAction action, const std::optional<Screen
 bool GalleryActions::isEnabled(GalleryAction action, const std::optional<Screenshot> &item) const
 {
     if (action == GalleryAction::undo)
-        return m_model.canUndo();
+        return m_model.trashUndo().canUndo();
     if (!item || !m_model.connected())
         return false;
     switch (action) {
-    case GalleryAction::copy: return !m_model.isCopying();
-    case GalleryAction::copyText: return !m_model.isCopyingText();
+    case GalleryAction::copy: return !m_model.copyActions().isCopying();
+    case GalleryAction::copyText: return !m_model.copyActions().isCopyingText();
     default: return true;
     }
 }
@@ -102,12 +102,12 @@ void GalleryActions::trigger(GalleryAction action, const std::optional<Screensho
     if (!isEnabled(action, item))
         return;
     switch (action) {
-    case GalleryAction::copy: m_model.copy(*item); break;
-    case GalleryAction::copyText: m_model.copyText(*item); break;
+    case GalleryAction::copy: m_model.copyActions().copy(*item); break;
+    case GalleryAction::copyText: m_model.copyActions().copyText(*item); break;
     case GalleryAction::preview: emit previewRequested(*item); break;
     case GalleryAction::pin: m_model.pin(*item); break;
-    case GalleryAction::trash: m_model.trash(*item); break;
-    case GalleryAction::undo: m_model.undoTrash(); break;
+    case GalleryAction::trash: m_model.trashUndo().trash(*item); break;
+    case GalleryAction::undo: m_model.trashUndo().undo(); break;
     case GalleryAction::showInFiles: m_share.showInFiles(item->url()); break;
     case GalleryAction::share: emit shareRequested(*item); break;
     }

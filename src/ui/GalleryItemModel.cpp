@@ -1,6 +1,7 @@
 #include "ui/GalleryItemModel.h"
 
 #include "library/LibraryModel.h"
+#include "text/ScreenshotTextIndex.h"
 
 #include <QMimeData>
 #include <QUrl>
@@ -13,15 +14,16 @@ GalleryItemModel::GalleryItemModel(LibraryModel &model, QObject *parent)
     for (int row = 0; row < m_items.size(); ++row)
         m_rows.insert(m_items.at(row).id(), row);
     m_selectedID = m_model.selectedID();
-    m_copiedID = m_model.copiedID();
+    m_copiedID = m_model.copyActions().copiedID();
     m_pinned = m_model.state().pinnedPaths();
 
     connect(&m_model, &LibraryModel::snapshotChanged, this, &GalleryItemModel::snapshotChanged);
     connect(&m_model, &LibraryModel::selectedIDChanged, this,
             &GalleryItemModel::selectionChanged);
-    connect(&m_model, &LibraryModel::copiedIDChanged, this, &GalleryItemModel::copiedChanged);
+    connect(&m_model.copyActions(), &CopyActions::copiedIDChanged, this,
+            &GalleryItemModel::copiedChanged);
     connect(&m_model, &LibraryModel::stateChanged, this, &GalleryItemModel::pinsChanged);
-    connect(&m_model, &LibraryModel::textIndexRevisionChanged, this,
+    connect(&m_model.textIndex(), &ScreenshotTextIndex::changed, this,
             &GalleryItemModel::refreshSnippets);
     connect(&m_model, &LibraryModel::queryChanged, this, &GalleryItemModel::refreshSnippets);
 }
@@ -162,7 +164,7 @@ void GalleryItemModel::snapshotChanged()
         m_rows.insert(m_items.at(row).id(), row);
     m_snippets.clear();
     m_selectedID = m_model.selectedID();
-    m_copiedID = m_model.copiedID();
+    m_copiedID = m_model.copyActions().copiedID();
     m_pinned = m_model.state().pinnedPaths();
     endResetModel();
 }
@@ -181,7 +183,7 @@ void GalleryItemModel::selectionChanged()
 
 void GalleryItemModel::copiedChanged()
 {
-    const std::optional<QString> previous = std::exchange(m_copiedID, m_model.copiedID());
+    const std::optional<QString> previous = std::exchange(m_copiedID, m_model.copyActions().copiedID());
     if (previous == m_copiedID)
         return;
     const QList<int> roles{CopiedRole};

@@ -30,6 +30,8 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 constexpr int kToastFadeMs = 160;
 constexpr int kWelcomeFadeMs = 180;
@@ -110,19 +112,25 @@ GalleryView::GalleryView(LibraryModel &model, Preferences &preferences, bool dem
     connect(&focusRequests, &FocusRequests::focusSearch, this, [this] { focusSearch(); });
     connect(&focusRequests, &FocusRequests::focusGallery, this, [this] { focusGallery(); });
 
-    // Every published change renders the view again; rendering only sets what differs.
-    const auto rerender = [this] { render(); };
+    // Every published change renders the view again, once per event-loop turn however many
+    // signals one action sends; rendering only sets what differs.
+    const auto rerender = [this] { scheduleRender(); };
     for (const auto signal :
          {&LibraryModel::itemsChanged, &LibraryModel::stateChanged,
           &LibraryModel::selectedIDChanged, &LibraryModel::queryChanged,
           &LibraryModel::pinnedOnlyChanged, &LibraryModel::isScanningChanged,
-          &LibraryModel::isCopyingChanged, &LibraryModel::isCopyingTextChanged,
-          &LibraryModel::textIndexRevisionChanged, &LibraryModel::errorMessageChanged,
-          &LibraryModel::toastChanged, &LibraryModel::toastStyleChanged,
-          &LibraryModel::copiedIDChanged, &LibraryModel::canUndoChanged,
-          &LibraryModel::connectedChanged, &LibraryModel::snapshotChanged}) {
+          &LibraryModel::errorMessageChanged, &LibraryModel::connectedChanged,
+          &LibraryModel::snapshotChanged}) {
         connect(&m_model, signal, this, rerender);
     }
+    const CopyActions &copies = m_model.copyActions();
+    connect(&copies, &CopyActions::isCopyingChanged, this, rerender);
+    connect(&copies, &CopyActions::isCopyingTextChanged, this, rerender);
+    connect(&copies, &CopyActions::copiedIDChanged, this, rerender);
+    connect(&m_model.toasts(), &Toasts::messageChanged, this, rerender);
+    connect(&m_model.toasts(), &Toasts::styleChanged, this, rerender);
+    connect(&m_model.trashUndo(), &TrashUndo::canUndoChanged, this, rerender);
+    connect(&m_model.textIndex(), &ScreenshotTextIndex::changed, this, rerender);
     connect(&m_preferences, &Preferences::hasConnectedFolderChanged, this, rerender);
     connect(&m_preferences, &Preferences::folderPathChanged, this, rerender);
     connect(&m_preferences, &Preferences::shortcutChanged, this, rerender);
@@ -171,6 +179,16 @@ void GalleryView::showShareMenu(const Screenshot &item)
             menu->popup(QCursor::pos());
     }
     m_share->setUrl(selected);
+}
+
+void GalleryView::scheduleRender()
+{
+    if (std::exchange(m_renderQueued, true))
+        return;
+    QMetaObject::invokeMethod(this, [this] {
+        m_renderQueued = false;
+        render();
+    }, Qt::QueuedConnection);
 }
 
 void GalleryView::render()
@@ -259,20 +277,20 @@ void GalleryView::renderActionBar()
     if (state.selected) {
         const QString &id = state.selected->id();
         state.pinned = m_model.state().contains(id);
-        state.copied = m_model.copiedID() == id;
+        state.copied = m_model.copyActions().copiedID() == id;
         m_share->setUrl(state.selected->url());
     }
-    state.isCopying = m_model.isCopying();
-    state.isCopyingText = m_model.isCopyingText();
+    state.isCopying = m_model.copyActions().isCopying();
+    state.isCopyingText = m_model.copyActions().isCopyingText();
     m_actionBar->setState(state);
 }
 
 void GalleryView::renderFooter()
 {
     GalleryFooter::State state;
-    state.toast = m_model.toast();
-    state.toastStyle = m_model.toastStyle();
-    state.canUndo = m_model.canUndo();
+    state.toast = m_model.toasts().message();
+    state.toastStyle = m_model.toasts().style();
+    state.canUndo = m_model.trashUndo().canUndo();
     state.connected = m_model.connected();
     state.textIndexStatus = m_model.textIndexStatus();
     state.isIndexing = m_model.textIndex().isIndexing();

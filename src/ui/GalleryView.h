@@ -72,6 +72,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // Renders at the next turn of the event loop, once however often it is asked.
+    void scheduleRender();
     void render();
     void renderArea();
     void renderActionBar();
@@ -100,4 +102,5 @@ private:
     Area m_area = Area::finding;
     std::optional<QString> m_shownToast;
     std::optional<bool> m_shownWelcome;
+    bool m_renderQueued = false;
 };

@@ -134,7 +134,7 @@ SettingsView::SettingsView(Preferences &preferences, LibraryModel &model, Update
     connect(&m_preferences, &Preferences::folderPathChanged, this, preferencesChanged);
     connect(&m_preferences, &Preferences::hasConnectedFolderChanged, this, preferencesChanged);
     connect(&m_preferences, &Preferences::saveFailed, this, &SettingsView::saveFailed);
-    connect(&m_model, &LibraryModel::textIndexRevisionChanged, this, &SettingsView::renderText);
+    connect(&m_model.textIndex(), &ScreenshotTextIndex::changed, this, &SettingsView::renderText);
     connect(&m_updates, &UpdateService::canCheckChanged, this, &SettingsView::renderUpdates);
     connect(&m_updates, &UpdateService::automaticallyChecksChanged, this,
             &SettingsView::renderUpdates);

@@ -53,7 +53,7 @@ struct SteerableEvents final : FolderEventSource
     void folderGone()
     {
         if (m_handler)
-            m_handler({m_folder}, {0x20});
+            m_handler({m_folder}, {FolderEventSource::RootChanged});
     }
 
 private:

@@ -120,6 +120,8 @@ private Q_SLOTS:
         if (!connected) {
             app.events->folderGone();
             QTRY_VERIFY(!app.model().connected());
+            // The grid gives way to the disconnected message before the key comes.
+            QTRY_COMPARE(c.galleryView()->area(), GalleryView::Area::disconnected);
         }
         const Observed before = Observed::of(app);
         QVERIFY(before.shown);

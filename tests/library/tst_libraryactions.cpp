@@ -54,14 +54,14 @@ private slots:
         f.clipboard->accepts = fault != QLatin1String("refused");
 
         PoolGate gate;
-        f.model->copy(f.model->items().first());
-        QVERIFY(f.model->isCopying());
-        f.model->copy(f.model->items().first()); // ignored while one runs
+        f.model->copyActions().copy(f.model->items().first());
+        QVERIFY(f.model->copyActions().isCopying());
+        f.model->copyActions().copy(f.model->items().first()); // ignored while one runs
         gate.open();
-        QTRY_COMPARE(f.model->toast(), message);
+        QTRY_COMPARE(f.model->toasts().message(), message);
         QCOMPARE(f.clipboard->writeCount, fault == QLatin1String("gone") ? 0 : 1);
-        QCOMPARE(f.model->toastStyle(), fault.isEmpty() ? ToastStyle::success : ToastStyle::failure);
-        QCOMPARE(f.model->copiedID().has_value(), fault.isEmpty());
+        QCOMPARE(f.model->toasts().style(), fault.isEmpty() ? ToastStyle::success : ToastStyle::failure);
+        QCOMPARE(f.model->copyActions().copiedID().has_value(), fault.isEmpty());
         QCOMPARE(f.clipboard->image.has_value(), fault.isEmpty());
         if (format == "png" && fault.isEmpty()) {
             QCOMPARE(*f.clipboard->image, original);
@@ -83,25 +83,27 @@ private slots:
         QVERIFY(f.populate({QStringLiteral("Screenshot a.png")}));
         const Screenshot a = f.model->items().first();
         bool markOutlivedToast = false;
-        QObject::connect(f.model.get(), &LibraryModel::toastChanged, f.model.get(), [&] {
+        QObject::connect(&f.model->toasts(), &Toasts::messageChanged, f.model.get(), [&] {
             QTimer::singleShot(0, f.model.get(), [&] { // once the expiry has done its work
-                markOutlivedToast = markOutlivedToast || (!f.model->toast() && f.model->copiedID());
+                markOutlivedToast = markOutlivedToast || (!f.model->toasts().message() && f.model->copyActions().copiedID());
             });
         });
-        f.model->copy(a);
-        QTRY_COMPARE(f.model->copiedID(), a.id());
-        QTRY_VERIFY_WITH_TIMEOUT(!f.model->toast(), 10000);
-        QVERIFY(!f.model->copiedID());
+        f.model->toasts().setDurationScale(0.25); // the first toast goes by itself
+        f.model->copyActions().copy(a);
+        QTRY_COMPARE(f.model->copyActions().copiedID(), a.id());
+        QTRY_VERIFY(!f.model->toasts().message());
+        QVERIFY(!f.model->copyActions().copiedID());
         QVERIFY(!markOutlivedToast);
 
         // Another toast ends the mark too.
-        f.model->copy(a);
-        QTRY_COMPARE(f.model->copiedID(), a.id());
+        f.model->toasts().setDurationScale(1);
+        f.model->copyActions().copy(a);
+        QTRY_COMPARE(f.model->copyActions().copiedID(), a.id());
         f.model->pin(a);
-        QVERIFY(!f.model->copiedID());
-        QCOMPARE(f.model->toast(), QStringLiteral("Pinned for later"));
+        QVERIFY(!f.model->copyActions().copiedID());
+        QCOMPARE(f.model->toasts().message(), QStringLiteral("Pinned for later"));
         f.model->pin(a);
-        QCOMPARE(f.model->toast(), QStringLiteral("Unpinned"));
+        QCOMPARE(f.model->toasts().message(), QStringLiteral("Unpinned"));
         CHECK_CONSISTENT(f);
     }
 
@@ -119,17 +121,17 @@ private slots:
         QTRY_VERIFY(f.model->textIndex().isIndexing());
 
         QStringList toasts; // shown ones; their disappearance is not counted
-        QObject::connect(f.model.get(), &LibraryModel::toastChanged, f.model.get(), [&] {
-            if (f.model->toast())
-                toasts.append(*f.model->toast());
+        QObject::connect(&f.model->toasts(), &Toasts::messageChanged, f.model.get(), [&] {
+            if (f.model->toasts().message())
+                toasts.append(*f.model->toasts().message());
         });
-        f.model->copyText(*f.item(b));
-        QVERIFY(f.model->isCopyingText());
-        f.model->copyText(*f.item(a)); // ignored while one waits
+        f.model->copyActions().copyText(*f.item(b));
+        QVERIFY(f.model->copyActions().isCopyingText());
+        f.model->copyActions().copyText(*f.item(a)); // ignored while one waits
         QVERIFY(toasts.isEmpty());
 
         f.recognizer->release();
-        QTRY_VERIFY(!f.model->isCopyingText());
+        QTRY_VERIFY(!f.model->copyActions().isCopyingText());
         QVERIFY(f.settle());
         QCOMPARE(toasts, QStringList{textCopied});
         QCOMPARE(f.clipboard->text, QStringLiteral("Line one\nLine TWO")); // not its search form
@@ -167,10 +169,10 @@ private slots:
         f.clipboard->text = before;
         f.clipboard->accepts = clipboardAccepts;
 
-        f.model->copyText(f.model->items().first());
-        QTRY_VERIFY(!f.model->isCopyingText());
-        QCOMPARE(f.model->toast(), message);
-        QCOMPARE(f.model->toastStyle(), style);
+        f.model->copyActions().copyText(f.model->items().first());
+        QTRY_VERIFY(!f.model->copyActions().isCopyingText());
+        QCOMPARE(f.model->toasts().message(), message);
+        QCOMPARE(f.model->toasts().style(), style);
         QCOMPARE(f.clipboard->text, message == textCopied ? text : before);
         CHECK_CONSISTENT(f);
     }
@@ -187,17 +189,17 @@ private slots:
         QVERIFY(TestSupport::setModificationTime(before.id(), before.modifiedAt().addSecs(5)));
         f.clipboard->text = QStringLiteral("untouched");
 
-        f.model->copyText(before);
-        QTRY_VERIFY(!f.model->isCopyingText());
-        QCOMPARE(f.model->toast(), QStringLiteral("This screenshot changed. Please try again."));
-        QCOMPARE(f.model->toastStyle(), ToastStyle::failure);
+        f.model->copyActions().copyText(before);
+        QTRY_VERIFY(!f.model->copyActions().isCopyingText());
+        QCOMPARE(f.model->toasts().message(), QStringLiteral("This screenshot changed. Please try again."));
+        QCOMPARE(f.model->toasts().style(), ToastStyle::failure);
         QCOMPARE(f.clipboard->text, QStringLiteral("untouched"));
         // The rescan that follows picks up the new version; the old record is then unknown.
         QTRY_VERIFY(f.model->items().first().cacheKey() != before.cacheKey());
         QVERIFY(f.settle());
-        f.model->copyText(before);
-        QCOMPARE(f.model->toast(), QStringLiteral("This screenshot changed or moved. Please try again."));
-        QVERIFY(!f.model->isCopyingText());
+        f.model->copyActions().copyText(before);
+        QCOMPARE(f.model->toasts().message(), QStringLiteral("This screenshot changed or moved. Please try again."));
+        QVERIFY(!f.model->copyActions().isCopyingText());
         CHECK_CONSISTENT(f);
     }
 
@@ -221,13 +223,13 @@ private slots:
         const QList<Screenshot> before = f.model->visibleItems();
         f.model->select(before.at(trashed));
 
-        f.model->trash(before.at(trashed));
+        f.model->trashUndo().trash(before.at(trashed));
         QVERIFY(!QFileInfo::exists(before.at(trashed).id()));
         QCOMPARE(f.model->items().size(), count - 1);
         QCOMPARE(f.model->selectedID(), expected < 0 ? std::nullopt : std::optional(before.at(expected).id()));
-        QVERIFY(f.model->canUndo());
-        QCOMPARE(f.model->toast(), QStringLiteral("Moved to Trash"));
-        QCOMPARE(f.model->toastStyle(), ToastStyle::trash);
+        QVERIFY(f.model->trashUndo().canUndo());
+        QCOMPARE(f.model->toasts().message(), QStringLiteral("Moved to Trash"));
+        QCOMPARE(f.model->toasts().style(), ToastStyle::trash);
         CHECK_CONSISTENT(f);
         QVERIFY(f.settle());
     }
@@ -250,13 +252,13 @@ private slots:
         };
         if (pinned)
             f.model->pin(item);
-        f.model->trash(item);
+        f.model->trashUndo().trash(item);
         QVERIFY(!f.model->state().contains(item.id()));
         QVERIFY(!storedPin());
 
-        f.model->undoTrash();
-        QCOMPARE(f.model->toast(), QStringLiteral("Screenshot restored"));
-        QVERIFY(!f.model->canUndo());
+        f.model->trashUndo().undo();
+        QCOMPARE(f.model->toasts().message(), QStringLiteral("Screenshot restored"));
+        QVERIFY(!f.model->trashUndo().canUndo());
         QCOMPARE(storedPin(), pinned);
         QTRY_COMPARE(f.model->items().size(), 3);
         QVERIFY(f.settle());
@@ -289,12 +291,12 @@ private slots:
         QVERIFY(f.populate(shotNames(3)));
         const Screenshot item = f.model->items().at(1);
         f.model->select(item);
-        f.model->trash(item);
+        f.model->trashUndo().trash(item);
         const std::optional<QString> neighbour = f.model->selectedID();
         QVERIFY(neighbour && neighbour != item.id());
 
         PoolGate gate;
-        f.model->undoTrash();
+        f.model->trashUndo().undo();
         QVERIFY(f.model->isScanning());
         QCOMPARE(f.model->selectedID(), neighbour);
         QCOMPARE(f.model->selected()->id(), *neighbour);
@@ -330,27 +332,27 @@ private slots:
         Fixture f;
         QVERIFY(f.populate(shotNames(2)));
         const Screenshot item = f.model->items().first();
-        f.model->trash(item);
+        f.model->trashUndo().trash(item);
         QVERIFY(TestSupport::writeFile(item.id(), "a newer file"));
 
-        f.model->undoTrash();
-        QCOMPARE(f.model->toast(), QStringLiteral("A file already exists there. Restore the screenshot from Trash."));
-        QCOMPARE(f.model->toastStyle(), ToastStyle::failure);
-        QVERIFY(f.model->canUndo());
+        f.model->trashUndo().undo();
+        QCOMPARE(f.model->toasts().message(), QStringLiteral("A file already exists there. Restore the screenshot from Trash."));
+        QCOMPARE(f.model->toasts().style(), ToastStyle::failure);
+        QVERIFY(f.model->trashUndo().canUndo());
         QCOMPARE(f.trash->restoreCount, 0);
         QCOMPARE(TestSupport::readFile(item.id()), QByteArray("a newer file"));
 
         // The move back itself fails: still undoable.
         f.trash->failRestore = true;
         QVERIFY(QFile::remove(item.id()));
-        f.model->undoTrash();
-        QCOMPARE(f.model->toast(), QStringLiteral("Couldn’t restore this screenshot. It’s still in Trash."));
-        QVERIFY(f.model->canUndo());
+        f.model->trashUndo().undo();
+        QCOMPARE(f.model->toasts().message(), QStringLiteral("Couldn’t restore this screenshot. It’s still in Trash."));
+        QVERIFY(f.model->trashUndo().canUndo());
 
         f.trash->failRestore = false;
-        f.model->undoTrash();
-        QCOMPARE(f.model->toast(), QStringLiteral("Screenshot restored"));
-        QVERIFY(!f.model->canUndo());
+        f.model->trashUndo().undo();
+        QCOMPARE(f.model->toasts().message(), QStringLiteral("Screenshot restored"));
+        QVERIFY(!f.model->trashUndo().canUndo());
         QVERIFY(item.matchesCurrentFile());
         QVERIFY(f.settle());
         CHECK_CONSISTENT(f);
@@ -362,10 +364,10 @@ private slots:
         QVERIFY(f.populate(shotNames(2)));
         const Screenshot item = f.model->items().first();
         f.trash->mode = FakeTrash::Mode::fail;
-        f.model->trash(item);
-        QCOMPARE(f.model->toast(), QStringLiteral("Couldn’t move this screenshot to Trash."));
+        f.model->trashUndo().trash(item);
+        QCOMPARE(f.model->toasts().message(), QStringLiteral("Couldn’t move this screenshot to Trash."));
         QVERIFY(QFileInfo::exists(item.id()));
-        QVERIFY(!f.model->canUndo());
+        QVERIFY(!f.model->trashUndo().canUndo());
         QCOMPARE(f.model->items().size(), 2);
         CHECK_CONSISTENT(f);
     }
@@ -374,12 +376,12 @@ private slots:
     {
         Fixture f;
         QVERIFY(f.populate(shotNames(3)));
-        f.model->trash(f.model->items().first());
-        QCOMPARE(f.model->toastStyle(), ToastStyle::trash);
-        f.model->copy(f.model->items().first());
-        QTRY_COMPARE(f.model->toast(), copied);
-        QCOMPARE(f.model->toastStyle(), ToastStyle::success);
-        QVERIFY(f.model->canUndo()); // undo outlives its toast
+        f.model->trashUndo().trash(f.model->items().first());
+        QCOMPARE(f.model->toasts().style(), ToastStyle::trash);
+        f.model->copyActions().copy(f.model->items().first());
+        QTRY_COMPARE(f.model->toasts().message(), copied);
+        QCOMPARE(f.model->toasts().style(), ToastStyle::success);
+        QVERIFY(f.model->trashUndo().canUndo()); // undo outlives its toast
         QVERIFY(f.settle());
         CHECK_CONSISTENT(f);
     }
@@ -401,17 +403,17 @@ private slots:
         const QList<Screenshot> items = f.model->items();
         for (int round = 0; round < 4; ++round) {
             const Screenshot item = items.at(round * 5 + 2);
-            f.model->copy(item);
-            QTRY_VERIFY(!f.model->isCopying());
-            f.model->copyText(item);
-            QTRY_VERIFY(!f.model->isCopyingText());
-            QCOMPARE(f.model->toast(), textCopied);
+            f.model->copyActions().copy(item);
+            QTRY_VERIFY(!f.model->copyActions().isCopying());
+            f.model->copyActions().copyText(item);
+            QTRY_VERIFY(!f.model->copyActions().isCopyingText());
+            QCOMPARE(f.model->toasts().message(), textCopied);
             f.model->pin(item);
-            f.model->trash(item);
-            QCOMPARE(f.model->toast(), QStringLiteral("Moved to Trash"));
+            f.model->trashUndo().trash(item);
+            QCOMPARE(f.model->toasts().message(), QStringLiteral("Moved to Trash"));
             QVERIFY(!QFileInfo::exists(item.id()));
-            f.model->undoTrash();
-            QCOMPARE(f.model->toast(), QStringLiteral("Screenshot restored"));
+            f.model->trashUndo().undo();
+            QCOMPARE(f.model->toasts().message(), QStringLiteral("Screenshot restored"));
             QTRY_COMPARE(f.model->items().size(), 20);
             QVERIFY(f.settle());
             CHECK_CONSISTENT(f);

@@ -1,6 +1,5 @@
 #include "LibraryModelHarness.h"
 
-#include "platform/FolderBookmark.h"
 
 using namespace harness;
 
@@ -28,20 +27,20 @@ private slots:
     {
         Fixture f;
         int arrivals = 0;
-        f.model->setOnArrival([&] { ++arrivals; });
+        QObject::connect(f.model.get(), &LibraryModel::arrivalCountChanged, f.model.get(), [&] { ++arrivals; });
         QVERIFY(f.populate(shotNames(3)));
         QCOMPARE(f.model->arrivalCount(), 0); // the first scan is no arrival
         QVERIFY(f.model->selectedID().has_value());
 
         // The same items again rebuild nothing.
         const qint64 rebuilds = f.model->snapshotRevision();
-        const int textRevision = f.model->textIndexRevision();
+        const int textRevision = f.model->textIndex().changeCount();
         QSignalSpy itemsChanged(f.model.get(), &LibraryModel::itemsChanged);
         f.model->refresh(false);
         QTRY_VERIFY(!f.model->isScanning());
         QCOMPARE(itemsChanged.size(), 0);
         QCOMPARE(f.model->snapshotRevision(), rebuilds);
-        QCOMPARE(f.model->textIndexRevision(), textRevision);
+        QCOMPARE(f.model->textIndex().changeCount(), textRevision);
         QVERIFY(!f.model->textIndex().isRunning());
 
         // Several new files found by one scan are one arrival.
@@ -80,7 +79,7 @@ private slots:
         f.connectFolder();
         // The scan's list equals the (empty) items, but a first scan still hands it to the index.
         QTRY_VERIFY(!f.model->isScanning());
-        QVERIFY(f.model->textIndexRevision() > 0);
+        QVERIFY(f.model->textIndex().changeCount() > 0);
         QVERIFY(f.settle());
         QVERIFY(!f.model->selectedID());
         CHECK_CONSISTENT(f);
@@ -168,11 +167,11 @@ private slots:
         f.model->setQuery(query);
         QTRY_VERIFY(f.model->textIndex().isIndexing());
         const qint64 rebuilds = f.model->snapshotRevision();
-        const int textRevision = f.model->textIndexRevision();
+        const int textRevision = f.model->textIndex().changeCount();
 
         f.recognizer->release();
         QVERIFY(f.settle());
-        QVERIFY(f.model->textIndexRevision() > textRevision);
+        QVERIFY(f.model->textIndex().changeCount() > textRevision);
         QCOMPARE(f.model->snapshotRevision() > rebuilds, !query.trimmed().isEmpty());
         QCOMPARE(f.model->visibleItems().size(), 1);
         CHECK_CONSISTENT(f);
@@ -304,27 +303,29 @@ private slots:
     {
         Fixture f;
         f.shot(QStringLiteral("Screenshot 1.png"));
-        const QLatin1String bookmarkKey(Preferences::folderBookmarkKey);
         f.model->start();
         QVERIFY(!f.model->connected()); // nothing remembered yet
         f.model->chooseFolder();
         f.folderPicker->pending(std::nullopt); // cancelled
         QVERIFY(!f.model->connected());
-        QVERIFY(!f.store->contains(bookmarkKey));
+        QVERIFY(!f.preferences->hasConnectedFolder());
 
         f.model->chooseFolder();
         f.folderPicker->pending(f.folder);
         QVERIFY(f.model->connected());
-        QCOMPARE(FolderBookmark::resolve(*f.store->data(bookmarkKey)), f.folder);
+        QCOMPARE(f.preferences->folderPath(), f.folder);
         QTRY_COMPARE(f.model->items().size(), 1);
         QVERIFY(f.settle());
 
-        // The bookmark wins over a stale stored path.
-        f.preferences->setFolderPath(f.root.filePath(QStringLiteral("gone")));
+        // A later start connects the remembered folder again; a vanished one says so.
         f.model->start();
         QVERIFY(f.model->connected());
-        QCOMPARE(f.preferences->folderPath(), f.folder);
+        QTRY_COMPARE(f.model->items().size(), 1);
         QVERIFY(f.settle());
+        f.preferences->setFolderPath(f.root.filePath(QStringLiteral("gone")));
+        f.model->start();
+        QVERIFY(!f.model->connected());
+        QVERIFY(f.model->errorMessage());
         CHECK_CONSISTENT(f);
     }
 };

@@ -64,8 +64,8 @@ private Q_SLOTS:
             const auto item = std::find_if(model.items().cbegin(), model.items().cend(),
                                            [&](const Screenshot &s) { return s.id() == path; });
             QVERIFY(item != model.items().cend());
-            model.copy(*item);
-            QTRY_COMPARE(model.toast().value_or(QString()), QStringLiteral("Copied. Ready to paste."));
+            model.copyActions().copy(*item);
+            QTRY_COMPARE(model.toasts().message().value_or(QString()), QStringLiteral("Copied. Ready to paste."));
 
             QList<QByteArray> targets = readClipboard(QStringLiteral("TARGETS")).split('\n');
             targets.removeAll(QByteArray());
@@ -85,7 +85,7 @@ private Q_SLOTS:
                 QVERIFY(decoded.loadFromData(served, "png"));
                 QCOMPARE(decoded.size(), QSize(300, 180));
             }
-            model.showToast(QStringLiteral("next")); // clears the mark between rounds
+            model.toasts().show(QStringLiteral("next")); // clears the mark between rounds
         }
     }
 };

@@ -34,7 +34,7 @@ private:
         m_changes = 0;
         m_index = std::make_unique<ScreenshotTextIndex>(
             std::make_unique<ScreenshotTextWorker>(m_cache, std::make_unique<FakeRecognizer>(m_state, QStringLiteral("fake-v2"))));
-        m_index->setOnChange([this] {
+        connect(m_index.get(), &ScreenshotTextIndex::changed, this, [this] {
             ++m_changes;
             m_alwaysConsistent = m_alwaysConsistent && m_index->isConsistent();
             if (m_onChangeHook)

@@ -206,7 +206,7 @@ void TestFloatingButton::copyTakesTheScreenshotNewestAtMenuTime()
     QVERIFY(b.f.model->latest()->id() != before.id());
 
     action(*menu, QStringLiteral("Copy latest screenshot"))->trigger();
-    QTRY_COMPARE(b.f.model->copiedID(), std::optional<QString>(before.id()));
+    QTRY_COMPARE(b.f.model->copyActions().copiedID(), std::optional<QString>(before.id()));
     QVERIFY(b.f.clipboard->image.has_value());
 }
 

@@ -123,19 +123,21 @@ void TestGalleryActions::enabledAndTrigger()
         QTRY_VERIFY(!f.model->connected());
     } else if (situation == QLatin1String("reading text")) {
         gate.emplace();
-        f.model->copyText(*f.item(QStringLiteral("Screenshot b.png")));
-        QVERIFY(f.model->isCopyingText());
+        f.model->copyActions().copyText(*f.item(QStringLiteral("Screenshot b.png")));
+        QVERIFY(f.model->copyActions().isCopyingText());
     } else if (situation == QLatin1String("trashed")) {
-        f.model->trash(*f.item(QStringLiteral("Screenshot b.png")));
-        QVERIFY(f.model->canUndo());
+        f.model->trashUndo().trash(*f.item(QStringLiteral("Screenshot b.png")));
+        QVERIFY(f.model->trashUndo().canUndo());
     }
     QCOMPARE(actions.isEnabled(action, item), enabled);
 
     // Every action ends in one of these, synchronously.
     int effects = 0;
-    for (const auto signal : {&LibraryModel::toastChanged, &LibraryModel::isCopyingChanged,
-                              &LibraryModel::canUndoChanged, &LibraryModel::stateChanged})
-        QObject::connect(f.model.get(), signal, &actions, [&] { ++effects; });
+    const auto count = [&] { ++effects; };
+    QObject::connect(&f.model->toasts(), &Toasts::messageChanged, &actions, count);
+    QObject::connect(&f.model->copyActions(), &CopyActions::isCopyingChanged, &actions, count);
+    QObject::connect(&f.model->trashUndo(), &TrashUndo::canUndoChanged, &actions, count);
+    QObject::connect(f.model.get(), &LibraryModel::stateChanged, &actions, count);
     QObject::connect(&actions, &GalleryActions::previewRequested, &actions, [&] { ++effects; });
     QObject::connect(&actions, &GalleryActions::shareRequested, &actions, [&] { ++effects; });
     actions.trigger(action, item);

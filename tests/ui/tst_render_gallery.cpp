@@ -106,11 +106,13 @@ void TestRenderGallery::render()
     f.connectFolder();
     QTRY_COMPARE(f.model->items().size(), list.size());
     QVERIFY(f.settle());
+    f.model->toasts().setDurationScale(0.05); // the pins' toasts are not pictured
     f.model->pin(f.model->items().at(3));
     f.model->pin(f.model->items().at(6));
     f.model->select(f.model->items().at(1));
     QTRY_VERIFY_WITH_TIMEOUT(thumbnailsLoaded(), 20000);
-    QTRY_VERIFY_WITH_TIMEOUT(!f.model->toast(), 10000);
+    QTRY_VERIFY(!f.model->toasts().message());
+    f.model->toasts().setDurationScale(1);
     save("2-grid");
 
     f.model->setQuery(QStringLiteral("invoice"));
@@ -122,15 +124,15 @@ void TestRenderGallery::render()
     f.model->setQuery(QString());
 
     f.model->select(f.model->items().at(2));
-    f.model->trash(f.model->items().at(2));
-    QTRY_VERIFY(f.model->canUndo());
+    f.model->trashUndo().trash(f.model->items().at(2));
+    QTRY_VERIFY(f.model->trashUndo().canUndo());
     QTRY_VERIFY_WITH_TIMEOUT(thumbnailsLoaded(), 20000);
     save("5-trash-toast");
 
     QVERIFY(QDir().rename(f.folder, f.folder + QStringLiteral(" moved")));
     f.model->refresh(false);
     QTRY_VERIFY(f.model->errorMessage().has_value());
-    QTRY_VERIFY_WITH_TIMEOUT(!f.model->toast(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.model->toasts().message(), 10000);
     save("6-error-banner");
 }
 

@@ -1,0 +1,61 @@
+#include "platform/PrivateFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+unsigned modeOf(const QString &path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? unsigned(info.st_mode & 07777) : 0u;
+}
+
+} // namespace
+
+class TestPrivateFolder final : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void newLevelsAreOwnerOnlyWhateverTheUmask_data()
+    {
+        QTest::addColumn<unsigned>("mask");
+        QTest::newRow("usual") << 022u;
+        // Takes the owner's write and search bits: each level must be fixed before the next.
+        QTest::newRow("owner bits masked") << 0377u;
+    }
+    void newLevelsAreOwnerOnlyWhateverTheUmask()
+    {
+        QFETCH(unsigned, mask);
+        QTemporaryDir root;
+        QVERIFY(QFile::setPermissions(root.path(), QFile::ReadOwner | QFile::WriteOwner
+                                                       | QFile::ExeOwner | QFile::ReadGroup
+                                                       | QFile::ExeGroup));
+        const QString deepest = root.filePath(QStringLiteral("a/b/c"));
+        const mode_t previous = ::umask(mask);
+        const bool made = PrivateFolder::make(deepest);
+        ::umask(previous);
+        QVERIFY(made);
+        for (const QString &level : {QStringLiteral("a"), QStringLiteral("a/b"), QStringLiteral("a/b/c")})
+            QCOMPARE(modeOf(root.filePath(level)), 0700u);
+        QCOMPARE(modeOf(root.path()), 0750u); // an existing level keeps its mode
+    }
+
+    void fileInTheWayFails()
+    {
+        QTemporaryDir root;
+        QFile file(root.filePath(QStringLiteral("taken")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QVERIFY(!PrivateFolder::make(root.filePath(QStringLiteral("taken"))));
+        QVERIFY(!PrivateFolder::make(root.filePath(QStringLiteral("taken/below"))));
+        QVERIFY(PrivateFolder::make(root.path()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPrivateFolder)
+#include "tst_privatefolder.moc"
