@@ -1,5 +1,7 @@
 #include "library/CopyActions.h"
 
+#include "core/WhenFinished.h"
+
 #include "library/LibraryModel.h"
 #include "library/Toasts.h"
 #include "platform/Clipboard.h"
@@ -59,7 +61,11 @@ CopyActions::CopyActions(std::unique_ptr<Clipboard> clipboard, const ImageServic
     connect(&m_textIndex, &ScreenshotTextIndex::changed, this, &CopyActions::finishPendingTextCopy);
 }
 
-CopyActions::~CopyActions() = default;
+CopyActions::~CopyActions()
+{
+    // A running copy reads through the image services, which may go right after this.
+    waitForWatchedWork(this);
+}
 
 void CopyActions::setIsCopying(bool value)
 {
@@ -96,27 +102,28 @@ void CopyActions::copy(const Screenshot &item)
 
     const QString path = item.id();
     const ImageServices *images = &m_images;
-    QtConcurrent::task([path, images] { return pngData(path, *images); })
-        .onThreadPool(*QThreadPool::globalInstance())
-        .withPriority(kUserInitiatedPriority)
-        .spawn()
-        .then(this, [this, id = item.id()](const std::optional<QByteArray> &png) {
-            setIsCopying(false);
-            if (!png) {
-                m_toasts.show(tr("Couldn’t copy this image. It may have moved."),
-                              Toasts::defaultDuration, ToastStyle::failure);
-                emit rescanNeeded();
-                return;
-            }
-            if (!m_clipboard->writeImagePng(*png)) {
-                m_toasts.show(tr("Couldn’t update the clipboard. Try again."),
-                              Toasts::defaultDuration, ToastStyle::failure);
-                return;
-            }
-            // After the toast, which clears the mark: the tile stays marked as long as it shows.
-            m_toasts.show(tr("Copied. Ready to paste."));
-            setCopiedID(id);
-        });
+    const QFuture<std::optional<QByteArray>> encoding =
+        QtConcurrent::task([path, images] { return pngData(path, *images); })
+            .onThreadPool(*QThreadPool::globalInstance())
+            .withPriority(kUserInitiatedPriority)
+            .spawn();
+    whenFinished(encoding, this, [this, id = item.id()](const std::optional<QByteArray> &png) {
+        setIsCopying(false);
+        if (!png) {
+            m_toasts.show(tr("Couldn’t copy this image. It may have moved."),
+                          Toasts::defaultDuration, ToastStyle::failure);
+            emit rescanNeeded();
+            return;
+        }
+        if (!m_clipboard->writeImagePng(*png)) {
+            m_toasts.show(tr("Couldn’t update the clipboard. Try again."),
+                          Toasts::defaultDuration, ToastStyle::failure);
+            return;
+        }
+        // After the toast, which clears the mark: the tile stays marked as long as it shows.
+        m_toasts.show(tr("Copied. Ready to paste."));
+        setCopiedID(id);
+    });
 }
 
 // --- copy text ---------------------------------------------------------------------------------
@@ -175,32 +182,32 @@ void CopyActions::finishPendingTextCopy()
     m_textCopyTask = serial;
     const qint64 generation = m_library.generation();
 
-    QtConcurrent::task([item] { return item.matchesCurrentFile(); })
-        .onThreadPool(*QThreadPool::globalInstance())
-        .withPriority(kUserInitiatedPriority)
-        .spawn()
-        .then(this, [this, serial, generation, text](bool matches) {
-            if (m_textCopyTask != serial || m_library.generation() != generation)
-                return;
-            m_textCopyTask.reset();
-            setIsCopyingText(false);
-            if (!matches) {
-                m_toasts.show(tr("This screenshot changed. Please try again."),
-                              Toasts::defaultDuration, ToastStyle::failure);
-                emit rescanNeeded();
-                return;
-            }
-            if (text.isEmpty()) {
-                m_toasts.show(tr("No readable text found. Clipboard unchanged."));
-                return;
-            }
-            if (m_clipboard->writeText(text)) {
-                m_toasts.show(tr("Text copied. Ready to paste."));
-            } else {
-                m_toasts.show(tr("Couldn’t update the clipboard. Try again."),
-                              Toasts::defaultDuration, ToastStyle::failure);
-            }
-        });
+    const QFuture<bool> check = QtConcurrent::task([item] { return item.matchesCurrentFile(); })
+                                    .onThreadPool(*QThreadPool::globalInstance())
+                                    .withPriority(kUserInitiatedPriority)
+                                    .spawn();
+    whenFinished(check, this, [this, serial, generation, text](bool matches) {
+        if (m_textCopyTask != serial || m_library.generation() != generation)
+            return;
+        m_textCopyTask.reset();
+        setIsCopyingText(false);
+        if (!matches) {
+            m_toasts.show(tr("This screenshot changed. Please try again."),
+                          Toasts::defaultDuration, ToastStyle::failure);
+            emit rescanNeeded();
+            return;
+        }
+        if (text.isEmpty()) {
+            m_toasts.show(tr("No readable text found. Clipboard unchanged."));
+            return;
+        }
+        if (m_clipboard->writeText(text)) {
+            m_toasts.show(tr("Text copied. Ready to paste."));
+        } else {
+            m_toasts.show(tr("Couldn’t update the clipboard. Try again."),
+                          Toasts::defaultDuration, ToastStyle::failure);
+        }
+    });
 }
 
 bool CopyActions::isConsistent() const

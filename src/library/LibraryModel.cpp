@@ -1,5 +1,7 @@
 #include "library/LibraryModel.h"
 
+#include "core/WhenFinished.h"
+
 #include "library/FolderMonitor.h"
 #include "platform/ImageServices.h"
 #include "platform/SettingsStore.h"
@@ -72,6 +74,8 @@ LibraryModel::~LibraryModel()
     // Nothing may call back into a half-destroyed model.
     m_monitor->stop();
     m_textIndex->disconnect(this);
+    // A running scan reads through the image services, which may go right after the model.
+    waitForWatchedWork(this);
 }
 
 // --- setters -------------------------------------------------------------------------------
@@ -275,24 +279,25 @@ void LibraryModel::refresh(bool isInitial)
     const quint64 serial = ++m_nextTaskSerial;
     m_scanTask = serial;
 
-    QtConcurrent::task([folder, includeAllImages, previous, pins, images] {
-        return ScreenshotScanner::scan(folder, includeAllImages, scanLimit, previous, pins, *images);
-    })
-        .onThreadPool(*QThreadPool::globalInstance())
-        .withPriority(kScanPriority)
-        .spawn()
-        .then(this, [this, serial, generation, previous, isInitial](const ScreenshotScanner::Result &result) {
-            // Cancelled by a connect or a lost connection, which already reset isScanning.
-            if (m_scanTask != serial || m_generation != generation)
-                return;
-            m_scanTask.reset();
-            setIsScanning(false);
-            applyScan(result, previous, isInitial, serial);
-            if (m_scanAgain) {
-                m_scanAgain = false;
-                refresh(false);
-            }
-        });
+    const QFuture<ScreenshotScanner::Result> scan =
+        QtConcurrent::task([folder, includeAllImages, previous, pins, images] {
+            return ScreenshotScanner::scan(folder, includeAllImages, scanLimit, previous, pins, *images);
+        })
+            .onThreadPool(*QThreadPool::globalInstance())
+            .withPriority(kScanPriority)
+            .spawn();
+    whenFinished(scan, this, [this, serial, generation, previous, isInitial](const ScreenshotScanner::Result &result) {
+        // Cancelled by a connect or a lost connection, which already reset isScanning.
+        if (m_scanTask != serial || m_generation != generation)
+            return;
+        m_scanTask.reset();
+        setIsScanning(false);
+        applyScan(result, previous, isInitial, serial);
+        if (m_scanAgain) {
+            m_scanAgain = false;
+            refresh(false);
+        }
+    });
 }
 
 void LibraryModel::applyScan(const ScreenshotScanner::Result &result,
