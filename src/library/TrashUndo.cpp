@@ -61,6 +61,14 @@ void TrashUndo::undo()
                       Toasts::defaultDuration, ToastStyle::failure);
         return;
     }
+    // Emptied from the Trash, or put back by a file manager: no undo can bring it back now,
+    // and saying it is still in the Trash would send the user looking for nothing.
+    if (!m_trash->exists(last.trashed)) {
+        setLastTrash(std::nullopt);
+        m_toasts.show(tr("Couldn’t restore this screenshot. It’s no longer in Trash."),
+                      Toasts::defaultDuration, ToastStyle::failure);
+        return;
+    }
     // Never replaces a file that appeared at the path in the meantime.
     if (!m_trash->restore(last.trashed, originalPath)) {
         m_toasts.show(tr("Couldn’t restore this screenshot. It’s still in Trash."),

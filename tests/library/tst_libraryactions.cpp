@@ -358,6 +358,26 @@ private slots:
         CHECK_CONSISTENT(f);
     }
 
+    void undoAfterTheTrashLetGo()
+    {
+        // Emptied, or put back by a file manager meanwhile: nothing is left to undo.
+        Fixture f;
+        QVERIFY(f.populate(shotNames(2)));
+        const Screenshot item = f.model->items().first();
+        f.model->trashUndo().trash(item);
+        const QStringList trashed = QDir(f.root.filePath(QStringLiteral("Trash"))).entryList(QDir::Files);
+        QCOMPARE(trashed.size(), 1);
+        QVERIFY(QFile::remove(QDir(f.root.filePath(QStringLiteral("Trash"))).filePath(trashed.first())));
+
+        f.model->trashUndo().undo();
+        QCOMPARE(f.model->toasts().message(), QStringLiteral("Couldn’t restore this screenshot. It’s no longer in Trash."));
+        QCOMPARE(f.model->toasts().style(), ToastStyle::failure);
+        QVERIFY(!f.model->trashUndo().canUndo());
+        QCOMPARE(f.trash->restoreCount, 0);
+        QVERIFY(f.settle());
+        CHECK_CONSISTENT(f);
+    }
+
     void trashFailures()
     {
         Fixture f;
