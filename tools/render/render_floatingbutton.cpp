@@ -1,7 +1,7 @@
 // Writes pictures of the floating button's states into $BRIMFOLD_RENDER_DIR, at 1× and 2×, in
 // light and dark, for looking at the design. Without the variable it does nothing.
 
-#include "../library/LibraryModelHarness.h"
+#include "LibraryModelHarness.h"
 #include "FakeAccessibility.h"
 #include "SystemImages.h"
 
@@ -124,4 +124,4 @@ void TestRenderFloatingButton::render()
 }
 
 QTEST_MAIN(TestRenderFloatingButton)
-#include "tst_render_floatingbutton.moc"
+#include "render_floatingbutton.moc"

@@ -75,4 +75,4 @@ void TestRenderFeedback::render()
 }
 
 QTEST_MAIN(TestRenderFeedback)
-#include "tst_render_feedback.moc"
+#include "render_feedback.moc"

@@ -72,4 +72,4 @@ void TestRenderPreview::render()
 }
 
 QTEST_MAIN(TestRenderPreview)
-#include "tst_render_preview.moc"
+#include "render_preview.moc"

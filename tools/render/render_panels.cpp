@@ -151,4 +151,4 @@ private Q_SLOTS:
 };
 
 QTEST_MAIN(TestRenderPanels)
-#include "tst_render_panels.moc"
+#include "render_panels.moc"

@@ -1,7 +1,7 @@
 // Writes pictures of the settings window into $BRIMFOLD_RENDER_DIR, light and dark, as the
 // window first opens and with its whole form laid out. Without the variable it does nothing.
 
-#include "../library/LibraryModelHarness.h"
+#include "LibraryModelHarness.h"
 
 #include "platform/LaunchAtLogin.h"
 #include "platform/UrlOpener.h"
@@ -102,4 +102,4 @@ void TestRenderSettings::render()
 }
 
 QTEST_MAIN(TestRenderSettings)
-#include "tst_render_settings.moc"
+#include "render_settings.moc"

@@ -3,7 +3,7 @@
 
 #include "FakeShare.h"
 #include "SystemImages.h"
-#include "../library/LibraryModelHarness.h"
+#include "LibraryModelHarness.h"
 #include "DrawnScreenshots.h"
 #include "FakeAccessibility.h"
 
@@ -137,4 +137,4 @@ void TestRenderGallery::render()
 }
 
 QTEST_MAIN(TestRenderGallery)
-#include "tst_render_gallery.moc"
+#include "render_gallery.moc"
