@@ -12,7 +12,7 @@
 
 #include <optional>
 
-Q_LOGGING_CATEGORY(lcPortalShortcut, "brimfold.portal.shortcut", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcPortalShortcut, "brimfold.portal.shortcut", QtCriticalMsg)
 
 namespace {
 
