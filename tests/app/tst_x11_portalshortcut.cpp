@@ -110,10 +110,8 @@ private slots:
 
     void init()
     {
-        m_bus = std::make_unique<PrivateBus>();
-        if (m_bus->address().isEmpty())
+        if (!startPortal(m_bus, m_portal))
             QSKIP("needs dbus-daemon");
-        m_portal = std::make_unique<FakeShortcutPortal>(m_bus->address());
         QVERIFY(m_portal->isServing());
     }
 

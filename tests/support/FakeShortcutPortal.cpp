@@ -181,3 +181,12 @@ void FakeShortcutPortal::changeTrigger(const QString &session, const QString &de
 }
 
 #include "FakeShortcutPortal.moc"
+
+bool startPortal(std::unique_ptr<PrivateBus> &bus, std::unique_ptr<FakeShortcutPortal> &portal)
+{
+    bus = std::make_unique<PrivateBus>();
+    if (bus->address().isEmpty())
+        return false;
+    portal = std::make_unique<FakeShortcutPortal>(bus->address());
+    return true;
+}

@@ -11,6 +11,8 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <memory>
+
 struct FakePortalShortcut
 {
     QString id;
@@ -99,3 +101,7 @@ private:
     QDBusConnection m_bus;
     bool m_serving = false;
 };
+
+// Starts a private bus and the fake portal on it, for a test's init(); false when no
+// dbus-daemon could be started.
+bool startPortal(std::unique_ptr<PrivateBus> &bus, std::unique_ptr<FakeShortcutPortal> &portal);
