@@ -23,6 +23,21 @@ inline QString xdotool(const QStringList &arguments)
     return run(QStringLiteral("xdotool"), arguments);
 }
 
+// Presses keys as a person would, whatever modifiers the test harness happens to hold.
+inline void key(const char *keys)
+{
+    xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QString::fromLatin1(keys)});
+}
+
+// The clipboard's content of `type` (a MIME type), as another program pastes it.
+inline QByteArray clipboard(const char *type)
+{
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                                          QStringLiteral("-t"), QString::fromLatin1(type), QStringLiteral("-o")});
+    return xclip.waitForFinished(10000) ? xclip.readAllStandardOutput() : QByteArray();
+}
+
 inline quint64 activeWindow()
 {
     return xdotool({QStringLiteral("getactivewindow")}).toULongLong();

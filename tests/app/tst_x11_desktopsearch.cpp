@@ -2,6 +2,7 @@
 // provider and KDE's runner through gdbus, the gallery opened on a result, the command line
 // with and without a running copy, and the bus starting the program for a search.
 #include "DesktopTools.h"
+#include "core/AppIdentity.h"
 #include "TestSupport.h"
 
 #include "library/ScreenshotScanner.h"
@@ -29,28 +30,9 @@ using namespace desktop;
 
 namespace {
 
-const QString kId = QStringLiteral("app.vellum.screenshots");
-const QString kProvider = QStringLiteral("/app/vellum/screenshots/SearchProvider");
-const QString kRunner = QStringLiteral("/app/vellum/screenshots/KRunner");
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QByteArray clipboard(const char *type)
-{
-    QProcess xclip;
-    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                                          QStringLiteral("-t"), QString::fromLatin1(type), QStringLiteral("-o")});
-    return xclip.waitForFinished(10000) ? xclip.readAllStandardOutput() : QByteArray();
-}
-
-void key(const char *keys)
-{
-    xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QString::fromLatin1(keys)});
-}
+const QString kId = AppIdentity::applicationId();
+const QString kProvider = AppIdentity::objectPath() + QStringLiteral("/SearchProvider");
+const QString kRunner = AppIdentity::objectPath() + QStringLiteral("/KRunner");
 
 QStringList visibleGalleries()
 {
@@ -165,7 +147,7 @@ private Q_SLOTS:
             QThread::msleep(5);
         }
         m_cacheDirectory = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-            + QStringLiteral("/app.vellum.screenshots/ScreenshotText-v1");
+            + QLatin1Char('/') + kId + QStringLiteral("/ScreenshotText-v1");
         QVERIFY(QDir().mkpath(m_cacheDirectory));
         for (const Screenshot &item : ScreenshotScanner::scan(m_folder, false, 500, {}, {}, images).screenshots) {
             const int n = m_paths.key(item.id());
@@ -175,7 +157,7 @@ private Q_SLOTS:
         QCOMPARE(m_cacheFiles.size(), 4);
 
         const QString settings = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-            + QStringLiteral("/app.vellum.screenshots/settings.json");
+            + QLatin1Char('/') + kId + QStringLiteral("/settings.json");
         QVERIFY(QDir().mkpath(QFileInfo(settings).path()));
         QVERIFY(TestSupport::writeFile(settings, QJsonDocument(QJsonObject{
             {QStringLiteral("hasConnectedFolder"), true}, {QStringLiteral("folderPath"), m_folder}}).toJson()));
@@ -251,7 +233,7 @@ private Q_SLOTS:
 
         // The actions copy without opening anything: the image's very bytes, then its text.
         call(kRunner, QStringLiteral("org.kde.krunner1.Run"), {quoted(2), QStringLiteral("'copy'")});
-        QTRY_COMPARE_WITH_TIMEOUT(clipboard("image/png"), contents(path(2)), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(clipboard("image/png"), TestSupport::readFile(path(2)), 10000);
         call(kRunner, QStringLiteral("org.kde.krunner1.Run"), {quoted(1), QStringLiteral("'copy-text'")});
         QTRY_COMPARE_WITH_TIMEOUT(QString::fromUtf8(clipboard("UTF8_STRING")), m_texts[1], 10000);
         QVERIFY(visibleGalleries().isEmpty());
@@ -261,7 +243,7 @@ private Q_SLOTS:
     // cache file is gone, which reading the folder directly would miss.
     void commandLineAsksTheRunningCopy()
     {
-        const QByteArray cached = contents(m_cacheFiles[1]);
+        const QByteArray cached = TestSupport::readFile(m_cacheFiles[1]);
         QVERIFY(QFile::remove(m_cacheFiles[1]));
         const auto restore = qScopeGuard([&] { TestSupport::writeFile(m_cacheFiles[1], cached); });
 
@@ -284,11 +266,11 @@ private Q_SLOTS:
         const quint64 gallery = visibleGalleries().first().toULongLong();
         QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), gallery, 10000);
         key("ctrl+c");
-        QTRY_COMPARE_WITH_TIMEOUT(clipboard("image/png"), contents(path(2)), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(clipboard("image/png"), TestSupport::readFile(path(2)), 10000);
         // The one before it among the results is Screenshot 4: 3 does not match "report".
         key("Left");
         key("ctrl+c");
-        QTRY_COMPARE_WITH_TIMEOUT(clipboard("image/png"), contents(path(4)), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(clipboard("image/png"), TestSupport::readFile(path(4)), 10000);
         key("ctrl+f");
         key("ctrl+a");
         key("ctrl+c");
@@ -306,13 +288,13 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(visibleGalleries().size(), 1, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), visibleGalleries().first().toULongLong(), 10000);
         key("ctrl+c");
-        QTRY_COMPARE_WITH_TIMEOUT(clipboard("image/png"), contents(path(1)), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(clipboard("image/png"), TestSupport::readFile(path(1)), 10000);
 
         call(kRunner, QStringLiteral("org.kde.krunner1.Match"), {QStringLiteral("'terminal'")});
         call(kRunner, QStringLiteral("org.kde.krunner1.Run"), {quoted(3), QStringLiteral("''")});
         QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), visibleGalleries().value(0).toULongLong(), 10000);
         key("ctrl+c");
-        QTRY_COMPARE_WITH_TIMEOUT(clipboard("image/png"), contents(path(3)), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(clipboard("image/png"), TestSupport::readFile(path(3)), 10000);
         stopProgram();
     }
 
@@ -361,7 +343,7 @@ private Q_SLOTS:
         // Gone, or a zombie its parent (the bus daemon, ended next) has not collected yet.
         QTRY_VERIFY_WITH_TIMEOUT(
             [&] {
-                const QByteArray stat = contents(QStringLiteral("/proc/%1/stat").arg(started));
+                const QByteArray stat = TestSupport::readFile(QStringLiteral("/proc/%1/stat").arg(started));
                 return stat.isEmpty() || stat.mid(stat.lastIndexOf(')') + 2, 1) == "Z";
             }(),
             10000);

@@ -26,19 +26,6 @@ using namespace desktop;
 
 namespace {
 
-QByteArray clipboard(const char *type)
-{
-    QProcess xclip;
-    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                                          QStringLiteral("-t"), QString::fromLatin1(type), QStringLiteral("-o")});
-    return xclip.waitForFinished(10000) ? xclip.readAllStandardOutput() : QByteArray();
-}
-
-void key(const char *keys)
-{
-    xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QString::fromLatin1(keys)});
-}
-
 // Visible windows of ours with exactly that title.
 QStringList visibleWindows(const QString &title)
 {
