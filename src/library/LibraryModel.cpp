@@ -10,11 +10,13 @@
 #include "text/ScreenshotTextWorker.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFuture>
 #include <QPointer>
 #include <QSet>
 #include <QStandardPaths>
 #include <QThreadPool>
+#include <QtConcurrent/qtconcurrentrun.h>
 #include <QtConcurrent/qtconcurrenttask.h>
 
 #include <utility>
@@ -243,6 +245,37 @@ void LibraryModel::connectionLost(const QString &message)
     m_monitor->stop();
     setErrorMessage(message);
     m_trashUndo->forgetRestore();
+    dropVanishedItems();
+}
+
+void LibraryModel::dropVanishedItems()
+{
+    // The tiles stay for what is still there; a deleted or moved folder's files can no longer be
+    // previewed, copied or trashed. Checked off the main thread: a lost volume may answer slowly.
+    QStringList paths;
+    paths.reserve(m_items.size());
+    for (const Screenshot &item : m_items)
+        paths.append(item.id());
+    const qint64 generation = m_generation;
+    const QFuture<QSet<QString>> check = QtConcurrent::run([paths] {
+        QSet<QString> vanished;
+        for (const QString &path : paths) {
+            if (!QFileInfo(path).isFile())
+                vanished.insert(path);
+        }
+        return vanished;
+    });
+    whenFinished(check, this, [this, generation](const QSet<QString> &vanished) {
+        if (vanished.isEmpty() || m_connected || m_generation != generation)
+            return;
+        QList<Screenshot> present;
+        present.reserve(m_items.size());
+        for (const Screenshot &item : std::as_const(m_items)) {
+            if (!vanished.contains(item.id()))
+                present.append(item);
+        }
+        setItems(present);
+    });
 }
 
 void LibraryModel::cancelTextWork()

@@ -163,6 +163,7 @@ private:
     void setConnected(bool value);
 
     void connectionLost(const QString &message);
+    void dropVanishedItems();
     void cancelTextWork();
     void cancelScan();
     void rebuildSnapshot();

@@ -227,7 +227,7 @@ private slots:
         CHECK_CONSISTENT(f);
     }
 
-    void lostFolderKeepsItems_data()
+    void lostFolderShowsOnlyFilesStillThere_data()
     {
         QTest::addColumn<Watch>("watch");
         QTest::addColumn<bool>("deleteIt");
@@ -239,7 +239,7 @@ private slots:
         QTest::newRow("unreadable on rescan") << Watch::fake << true
             << QStringLiteral("Your screenshot folder couldn’t be read. Reconnect it to continue.");
     }
-    void lostFolderKeepsItems()
+    void lostFolderShowsOnlyFilesStillThere()
     {
         QFETCH(Watch, watch);
         QFETCH(bool, deleteIt);
@@ -251,7 +251,8 @@ private slots:
             QTRY_COMPARE(f.model->arrivalCount(), 1);
             QVERIFY(f.settle());
         }
-        const QList<Screenshot> before = f.model->items();
+        const LibraryState pinsBefore = f.model->state();
+        QVERIFY(!f.model->items().isEmpty());
 
         if (deleteIt)
             QVERIFY(QDir(f.folder).removeRecursively());
@@ -261,7 +262,11 @@ private slots:
             f.model->refresh(false);
         QTRY_VERIFY(!f.model->connected());
         QCOMPARE(f.model->errorMessage(), message);
-        QCOMPARE(f.model->items(), before);
+        // No tile may stand for a file that is gone; the pins and the banner stay.
+        QTRY_VERIFY(f.model->items().isEmpty());
+        QVERIFY(!f.model->selectedID());
+        QCOMPARE(f.model->state(), pinsBefore);
+        QCOMPARE(f.model->errorMessage(), message);
         QVERIFY(f.preferences->hasConnectedFolder());
         CHECK_CONSISTENT(f);
         f.model->refresh(false); // nothing to scan while disconnected
