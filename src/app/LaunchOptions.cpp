@@ -35,7 +35,9 @@ QString LaunchOptions::usage()
         "      --version  show the version and exit\n"
         "      --search WORDS...\n"
         "                 print the screenshots whose name or text holds every word, newest\n"
-        "                 first: path, a tab, then the matching line; exit 1 when none match\n"
+        "                 first: path, a tab, then the matching line; exit 1 when none match.\n"
+        "                 In the path, a backslash, tab, line break or other control character\n"
+        "                 is written as \\\\, \\t, \\n, \\r or \\xHH\n"
         "      --json     with --search, print the results as JSON\n"
         "      --demo [--demo-folder PATH [--demo-welcome]]\n"
         "                 a separate copy with its own settings, showing PATH\n");

@@ -2,22 +2,58 @@
 
 #include <QLocale>
 
+#include <algorithm>
+
 namespace {
 
+bool isControl(QChar c)
+{
+    return c.category() == QChar::Other_Control;
+}
+
+// The snippet is the line's last field: only line breaks could split it, and a reader wants
+// words, so control characters become spaces.
 QString oneLine(QString text)
 {
     for (QChar &c : text) {
-        if (c == u'\t' || c == u'\n' || c == u'\r')
+        if (isControl(c))
             c = u' ';
     }
     return text;
+}
+
+// A path is the first field and must read back exactly, whatever a file name holds: control
+// characters become C-style escapes, and so the backslash is escaped too. Ordinary paths are
+// printed as they are.
+QString escapedPath(const QString &path)
+{
+    const auto special = [](QChar c) { return c == u'\\' || isControl(c); };
+    if (std::none_of(path.cbegin(), path.cend(), special))
+        return path;
+    QString out;
+    out.reserve(path.size() + 8);
+    for (const QChar c : path) {
+        if (!special(c)) {
+            out += c;
+            continue;
+        }
+        switch (c.unicode()) {
+        case u'\\': out += QLatin1String("\\\\"); break;
+        case u'\t': out += QLatin1String("\\t"); break;
+        case u'\n': out += QLatin1String("\\n"); break;
+        case u'\r': out += QLatin1String("\\r"); break;
+        default:
+            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        }
+    }
+    return out;
 }
 
 } // namespace
 
 QString SearchHit::toLine() const
 {
-    return path + QLatin1Char('\t') + (snippet ? oneLine(*snippet) : QString());
+    return escapedPath(path) + QLatin1Char('\t') + (snippet ? oneLine(*snippet) : QString());
 }
 
 QJsonObject SearchHit::toJson() const

@@ -17,8 +17,9 @@ struct SearchHit final
     QDateTime createdAt;
     std::optional<QString> snippet;
 
-    // "path<TAB>snippet"; tabs and line breaks inside the snippet become spaces so the line
-    // stays one line with two fields.
+    // "path<TAB>snippet", always one line with two fields: in the path, a backslash and the
+    // control characters are written as \\, \t, \n, \r and \xHH (ordinary paths are
+    // unchanged); in the snippet, control characters become spaces.
     QString toLine() const;
     // {"path", "name", "createdAt" (ISO 8601 with offset), "snippet" (null when none)}.
     QJsonObject toJson() const;

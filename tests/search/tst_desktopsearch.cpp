@@ -147,6 +147,10 @@ private Q_SLOTS:
                                     << "/s/b c.png\t";
         QTest::newRow("tabs and breaks flattened") << SearchHit{"/s/c.png", "c.png", when, QString("a\tb\r\nc")}
                                                    << "/s/c.png\ta b  c";
+        // A file name may hold any byte but '/': the path must still read back as one field.
+        QTest::newRow("controls in the path escaped")
+            << SearchHit{QString("/s/two\nlines\tand\\slash\x01\x7f.png"), "x.png", when, QString("a\x1b") + QChar(0x85) + QString("b")}
+            << "/s/two\\nlines\\tand\\\\slash\\x01\\x7f.png\ta  b";
     }
 
     void hitRecords()
@@ -155,6 +159,7 @@ private Q_SLOTS:
         QFETCH(QString, line);
         QCOMPARE(hit.toLine(), line);
         QCOMPARE(hit.toLine().count(u'\t'), 1);
+        QVERIFY(!hit.toLine().contains(u'\n'));
 
         const QJsonObject json = hit.toJson();
         QCOMPARE(json.value(QStringLiteral("path")).toString(), hit.path);
