@@ -21,8 +21,10 @@ constexpr int temporaryNameAttempts = 64;
 int openTemporary(const QString &folder, const QString &name, QByteArray &temporary, mode_t mode)
 {
     for (int attempt = 0; attempt < temporaryNameAttempts; ++attempt) {
+        // Hidden, and ending like the target's name, so a clean-up of stale entries by suffix
+        // (the text cache's prune) also removes one a crash left behind.
         const QString random = QString::number(QRandomGenerator::global()->generate64(), 36);
-        temporary = QFile::encodeName(folder + QStringLiteral("/.") + name + QLatin1Char('.') + random);
+        temporary = QFile::encodeName(folder + QStringLiteral("/.") + random + QLatin1Char('.') + name);
         // O_EXCL never opens an existing entry, a link included.
         const int fd = ::open(temporary.constData(),
                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
@@ -76,7 +78,7 @@ SafeFile::ReadResult SafeFile::read(const QString &path, qint64 maximumBytes, Li
     // Looked at before opening: opening a pipe or a device can block or have effects of its own.
     struct stat entry {};
     if ((follow ? ::stat(name.constData(), &entry) : ::lstat(name.constData(), &entry)) != 0)
-        return errno == ENOENT ? ReadFailure::missing : ReadFailure::unreadable;
+        return errno == ENOENT || errno == ENOTDIR ? ReadFailure::missing : ReadFailure::unreadable;
     if (!S_ISREG(entry.st_mode))
         return ReadFailure::notRegularFile;
     if (entry.st_size > maximumBytes)

@@ -3,8 +3,6 @@
 #include "platform/PrivateFolder.h"
 #include "platform/SafeFile.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonParseError>
