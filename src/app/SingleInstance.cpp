@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcInstance, "brimfold.instance", QtCriticalMsg)
@@ -24,9 +25,27 @@ SingleInstance::Outcome SingleInstance::acquire(bool demo, const QString &lockDi
         return Outcome::Unavailable;
     }
     const QByteArray path = QFile::encodeName(lockDirectory + QStringLiteral("/instance.lock"));
-    m_fd = ::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    // We only ever make a regular file there. Anything else by that name (a link, a pipe, a
+    // device) is removed rather than opened: opening it could block, reach outside the folder
+    // or act on a device.
+    struct stat entry {};
+    if (::lstat(path.constData(), &entry) == 0 && !S_ISREG(entry.st_mode)
+        && ::unlink(path.constData()) != 0) {
+        qCDebug(lcInstance) << "cannot remove the non-file lock entry, errno" << errno;
+        return Outcome::Unavailable;
+    }
+    // Another entry may appear between the check and the open: O_NOFOLLOW and O_NONBLOCK keep
+    // the open harmless, and the result is checked.
+    m_fd = ::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (m_fd < 0) {
         qCDebug(lcInstance) << "cannot open lock file, errno" << errno;
+        return Outcome::Unavailable;
+    }
+    struct stat opened {};
+    if (::fstat(m_fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        qCDebug(lcInstance) << "lock entry is not a regular file";
+        ::close(m_fd);
+        m_fd = -1;
         return Outcome::Unavailable;
     }
     if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0)

@@ -1,20 +1,27 @@
 #include "platform/LaunchAtLogin.h"
 
+#include "platform/SafeFile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cerrno>
+#include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcAutostart, "brimfold.platform.autostart", QtCriticalMsg)
 
 namespace {
 
 const QString kProgramName = QStringLiteral("brimfold");
+// A desktop entry is a few hundred bytes; nothing larger is ours.
+constexpr qint64 kMaximumEntryBytes = 64 * 1024;
+// Nothing secret in it, and the usual mode of autostart entries.
+constexpr mode_t kEntryMode = 0644;
 
 // Characters that make an Exec argument need quotes.
 bool needsQuoting(QChar c)
@@ -110,17 +117,20 @@ QString XdgAutostart::filePath() const
 
 bool XdgAutostart::isEnabled() const
 {
-    QFile file(filePath());
-    if (!QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly))
-        return false;
-    return !isHidden(file.readAll());
+    // A link the user made to an entry elsewhere counts; the session follows it too.
+    const SafeFile::ReadResult read =
+        SafeFile::read(filePath(), kMaximumEntryBytes, SafeFile::Links::follow);
+    const auto *text = std::get_if<QByteArray>(&read);
+    return text && !isHidden(*text);
 }
 
 bool XdgAutostart::setEnabled(bool on)
 {
     const QString path = filePath();
     if (!on) {
-        if (!QFileInfo::exists(path) || QFile::remove(path))
+        // A link is removed itself, never what it points to. No entry, or no folder for one,
+        // is nothing to remove.
+        if (::unlink(QFile::encodeName(path).constData()) == 0 || errno == ENOENT || errno == ENOTDIR)
             return true;
         qCWarning(lcAutostart) << "could not remove" << path;
         return false;
@@ -129,10 +139,9 @@ bool XdgAutostart::setEnabled(bool on)
         qCWarning(lcAutostart) << "could not create" << m_folder;
         return false;
     }
-    QSaveFile file(path);
-    const QByteArray text = entry(m_program);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        qCWarning(lcAutostart) << "could not write" << path << file.errorString();
+    // Replaces a link with a file of our own; what it pointed to is left alone.
+    if (const SafeFile::Result failed = SafeFile::write(path, entry(m_program), kEntryMode)) {
+        qCWarning(lcAutostart) << "could not write" << path << failed->message();
         return false;
     }
     return true;

@@ -1,21 +1,21 @@
 #include "platform/SettingsStore.h"
 
 #include "platform/PrivateFolder.h"
+#include "platform/SafeFile.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QLoggingCategory>
-#include <QSaveFile>
 #include <QStandardPaths>
+
+#include <cerrno>
 
 Q_LOGGING_CATEGORY(lcSettingsStore, "brimfold.settings.store", QtCriticalMsg)
 
 namespace {
 
-constexpr auto privateFile = QFile::ReadOwner | QFile::WriteOwner;
+constexpr mode_t privateFile = 0600;
 // Enough for years of crashes; past it a write fails rather than overwrite an old copy.
 constexpr int maxCorruptCopies = 1000;
 
@@ -49,19 +49,16 @@ SettingsStore::SettingsStore(const QString &filePath)
 
 void SettingsStore::load()
 {
-    QFile file(m_filePath);
-    if (!file.exists())
-        return;
-    if (!file.open(QIODevice::ReadOnly)) {
-        qCWarning(lcSettingsStore) << "cannot read" << m_filePath << file.errorString();
+    // A link is refused too: what it points to is not ours to read, nor, later, to replace.
+    const SafeFile::ReadResult read = SafeFile::read(m_filePath, maximumFileBytes);
+    if (const auto *failure = std::get_if<SafeFile::ReadFailure>(&read)) {
+        if (*failure == SafeFile::ReadFailure::missing)
+            return;
+        qCWarning(lcSettingsStore) << "cannot read" << m_filePath << int(*failure);
         m_corrupt = true;
         return;
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        m_corrupt = true;
-        return;
-    }
+    const QByteArray &bytes = std::get<QByteArray>(read);
     // An empty file holds nothing that could be lost.
     if (bytes.trimmed().isEmpty())
         return;
@@ -213,25 +210,27 @@ bool SettingsStore::ensureFolder() const
 
 bool SettingsStore::moveCorruptFileAside()
 {
-    if (!QFileInfo::exists(m_filePath) && !QFileInfo(m_filePath).isSymLink()) {
+    if (!SafeFile::entryExists(m_filePath)) {
         m_corrupt = false;
         return true;
     }
     const QString base = m_filePath + QStringLiteral(".corrupt");
     for (int copy = 0; copy < maxCorruptCopies; ++copy) {
         const QString target = copy == 0 ? base : base + QLatin1Char('.') + QString::number(copy);
-        if (QFileInfo::exists(target) || QFileInfo(target).isSymLink())
+        if (SafeFile::entryExists(target))
             continue;
-        // QFile::rename never replaces an existing file, so a copy that appeared
-        // meanwhile survives too.
-        if (QFile::rename(m_filePath, target)) {
+        // Never replaces an existing copy, so one that appeared meanwhile survives too; a link
+        // is moved as a link, a pipe or device without being opened.
+        const SafeFile::Result moved = SafeFile::moveAside(m_filePath, target);
+        if (!moved) {
             qCWarning(lcSettingsStore) << "kept unusable settings as" << target;
             m_corrupt = false;
             return true;
         }
-        if (QFileInfo::exists(target))
+        if (moved->error == EEXIST)
             continue;
-        qCWarning(lcSettingsStore) << "cannot move unusable settings aside to" << target;
+        qCWarning(lcSettingsStore) << "cannot move unusable settings aside to" << target
+                                   << moved->message();
         return false;
     }
     return false;
@@ -239,19 +238,15 @@ bool SettingsStore::moveCorruptFileAside()
 
 bool SettingsStore::writeFile(const QJsonObject &values)
 {
-    QSaveFile file(m_filePath);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qCWarning(lcSettingsStore) << "cannot write" << m_filePath << file.errorString();
-        return false;
-    }
-    // Set on the temporary file, so the settings are never readable by others, even briefly.
-    if (!file.setPermissions(privateFile)) {
-        file.cancelWriting();
-        return false;
-    }
     const QByteArray bytes = QJsonDocument(values).toJson(QJsonDocument::Indented);
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        qCWarning(lcSettingsStore) << "cannot write" << m_filePath << file.errorString();
+    // The next start would set such a file aside unread.
+    if (bytes.size() > maximumFileBytes) {
+        qCWarning(lcSettingsStore) << "settings too large to keep:" << bytes.size() << "bytes";
+        return false;
+    }
+    // Private from its creation, so the settings are never readable by others, even briefly.
+    if (const SafeFile::Result failed = SafeFile::write(m_filePath, bytes, privateFile)) {
+        qCWarning(lcSettingsStore) << "cannot write" << m_filePath << failed->message();
         return false;
     }
     return true;

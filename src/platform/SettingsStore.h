@@ -16,18 +16,22 @@
 // numbers); binary data is stored as {"data": "<base64>"}.
 //
 // The file is read once when the store is made and every write rewrites it atomically
-// (QSaveFile, mode 0600, directory 0700), so make one store per suite per process.
+// (SafeFile, mode 0600, directory 0700), so make one store per suite per process.
 //
-// A file that cannot be read or parsed, or whose top level is not an object, reads as
+// A file that cannot be read or parsed, whose top level is not an object, that is larger
+// than maximumFileBytes or is no regular file at all (a link, a pipe, a device), reads as
 // empty. Before the first write replaces it, it is renamed to "settings.json.corrupt";
 // when that name is taken, to "settings.json.corrupt.1", ".2" and so on, so no earlier
-// copy is ever overwritten.
+// copy is ever overwritten. A link is renamed itself; what it points to is never touched.
 //
 // Reads are strict: a value of another type reads as missing (a number is no string,
 // the string "true" is no boolean).
 class SettingsStore final
 {
 public:
+    // Settings are a few kilobytes; even thousands of pins stay far below this.
+    static constexpr qint64 maximumFileBytes = 4 * 1024 * 1024;
+
     static QString normalSuite() { return AppIdentity::applicationId(); }
     static QString demoSuite() { return AppIdentity::demoId(); }
 

@@ -1,6 +1,7 @@
 #include "text/ScreenshotTextWorker.h"
 
 #include "platform/PrivateFolder.h"
+#include "platform/SafeFile.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -10,7 +11,6 @@
 #include <QJsonParseError>
 #include <QLoggingCategory>
 #include <QPromise>
-#include <QSaveFile>
 #include <QSet>
 
 #if defined(__GLIBC__)
@@ -236,24 +236,15 @@ ScreenshotTextWorker::PruneResult ScreenshotTextWorker::pruneNow(const QList<Scr
 std::optional<ScreenshotText> ScreenshotTextWorker::cachedText(const QString &path,
                                                                 const Screenshot &item) const
 {
-    // The size is checked before anything is read, so a damaged or foreign file of any size
-    // never gets into memory.
-    const QFileInfo info(path);
-    if (!info.isFile() || info.size() >= maximumCacheFileBytes)
-        return std::nullopt;
-    if (!item.matchesCurrentFile())
-        return std::nullopt;
-
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    // Bounded even if the file grew after its size was taken.
-    const QByteArray bytes = file.read(info.size() + 1);
-    if (bytes.size() >= maximumCacheFileBytes || bytes.size() > info.size())
+    // Only a regular file under the bound is read, so a damaged or foreign entry of any size or
+    // kind never gets into memory, and a link never leads out of the folder.
+    const SafeFile::ReadResult read = SafeFile::read(path, maximumCacheFileBytes - 1);
+    const auto *bytes = std::get_if<QByteArray>(&read);
+    if (!bytes || !item.matchesCurrentFile())
         return std::nullopt;
 
     QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    const QJsonDocument document = QJsonDocument::fromJson(*bytes, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())
         return std::nullopt;
     return ScreenshotText::fromJson(document.object());
@@ -267,11 +258,8 @@ void ScreenshotTextWorker::store(const QString &path, const ScreenshotText &text
         return;
     }
     const QByteArray bytes = QJsonDocument(text.toJson()).toJson(QJsonDocument::Compact);
-    // Written beside and moved into place, so no reader ever sees half a file.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        qCDebug(lcTextWorker) << "cannot write cache file" << path;
-        return;
-    }
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    // Written beside and moved into place, so no reader ever sees half a file; whatever had the
+    // name (an unusable entry, a link, a pipe) is replaced, never written through.
+    if (const SafeFile::Result failed = SafeFile::write(path, bytes, 0600))
+        qCDebug(lcTextWorker) << "cannot write cache file" << path << failed->message();
 }

@@ -62,14 +62,33 @@ private Q_SLOTS:
         QCOMPARE(instance.lockDescriptor(), -1);
     }
 
-    void lockFileIsNeverFollowedThroughALink()
+    void nonFileLockEntryIsReplacedNotFollowed_data()
     {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("link to a missing file") << "link";
+        QTest::newRow("link to /dev/null") << "/dev/null";
+        QTest::newRow("named pipe") << "pipe";
+    }
+
+    void nonFileLockEntryIsReplacedNotFollowed()
+    {
+        QFETCH(QString, kind);
         QTemporaryDir dir;
+        const QByteArray lockFile = QFile::encodeName(dir.filePath(QStringLiteral("instance.lock")));
         const QString target = dir.filePath(QStringLiteral("elsewhere"));
-        QVERIFY(QFile::link(target, dir.filePath(QStringLiteral("instance.lock"))));
+        if (kind == "pipe")
+            QCOMPARE(::mkfifo(lockFile.constData(), 0600), 0);
+        else
+            QCOMPARE(::symlink(QFile::encodeName(kind == "link" ? target : kind).constData(), lockFile.constData()), 0);
         SingleInstance instance;
-        QCOMPARE(instance.acquire(false, dir.path()), SingleInstance::Outcome::Unavailable);
+        QCOMPARE(instance.acquire(false, dir.path()), SingleInstance::Outcome::Acquired);
+        struct stat st {};
+        QCOMPARE(::lstat(lockFile.constData(), &st), 0);
+        QVERIFY(S_ISREG(st.st_mode));
+        QCOMPARE(int(st.st_mode & 0777), 0600);
         QVERIFY(!QFileInfo::exists(target));
+        SingleInstance second;
+        QCOMPARE(second.acquire(false, dir.path()), SingleInstance::Outcome::HeldElsewhere);
     }
 };
 

@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -25,6 +26,15 @@ unsigned modeOf(const QString &path)
 {
     struct stat info {};
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? unsigned(info.st_mode & 07777) : 0u;
+}
+
+// What identifies a directory entry: moved aside, it is the same entry under another name.
+std::optional<std::pair<dev_t, ino_t>> entryIdentity(const QString &path)
+{
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return std::pair(info.st_dev, info.st_ino);
 }
 
 QJsonObject fileObject(const QString &path) { return QJsonDocument::fromJson(TestSupport::readFile(path)).object(); }
@@ -117,6 +127,83 @@ private slots:
         QCOMPARE(TestSupport::readFile(aside) + TestSupport::readFile(aside + ".1") + TestSupport::readFile(aside + ".2"),
                  "firstsecond" + (corrupt ? contents : QByteArray()));
         QCOMPARE(fileObject(settingsPath()), QJsonObject({{QStringLiteral("showFloatingButton"), true}}));
+    }
+
+    // Each would hang, abort or exhaust memory if opened or read whole; each holds something the
+    // reader must not take for our settings.
+    void entriesThatAreNoSettingsFileAreSetAsideUnopened_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("named pipe") << "pipe";
+        QTest::newRow("link to /dev/zero") << "/dev/zero";
+        QTest::newRow("link to /dev/null") << "/dev/null";
+        QTest::newRow("link to settings elsewhere") << "link";
+        QTest::newRow("dangling link") << "dangling";
+        QTest::newRow("valid but oversized") << "oversized";
+    }
+
+    void entriesThatAreNoSettingsFileAreSetAsideUnopened()
+    {
+        QFETCH(QString, kind);
+        const QByteArray path = QFile::encodeName(settingsPath());
+        const QString elsewhere = m_dir->filePath(QStringLiteral("elsewhere.json"));
+        const QByteArray elsewhereBytes = R"({"showFloatingButton": false})";
+        QVERIFY(QDir().mkpath(QFileInfo(settingsPath()).absolutePath()));
+        if (kind == "pipe") {
+            QCOMPARE(::mkfifo(path.constData(), 0600), 0);
+        } else if (kind == "oversized") {
+            const QByteArray start = R"({"showFloatingButton": false)";
+            QVERIFY(writeAll(settingsPath(), start + QByteArray(SettingsStore::maximumFileBytes - start.size(), ' ') + '}'));
+        } else {
+            if (kind == "link")
+                QVERIFY(writeAll(elsewhere, elsewhereBytes));
+            QCOMPARE(::symlink(QFile::encodeName(kind.startsWith('/') ? kind : elsewhere).constData(), path.constData()), 0);
+        }
+        const auto entry = entryIdentity(settingsPath());
+
+        SettingsStore store(settingsPath());
+        QVERIFY(store.isCorrupt());
+        QVERIFY(!store.contains(QStringLiteral("showFloatingButton")));
+        QCOMPARE(entryIdentity(settingsPath()), entry); // reading alone keeps it in place
+
+        QVERIFY(store.setBool(QStringLiteral("showFloatingButton"), true));
+        // The very entry (a link as a link), not a copy of what it points to.
+        QCOMPARE(entryIdentity(settingsPath() + QStringLiteral(".corrupt")), entry);
+        QCOMPARE(fileObject(settingsPath()), QJsonObject({{QStringLiteral("showFloatingButton"), true}}));
+        QVERIFY(!QFileInfo(settingsPath()).isSymLink());
+        QCOMPARE(QFileInfo::exists(elsewhere), kind == "link");
+        if (kind == "link")
+            QCOMPARE(TestSupport::readFile(elsewhere), elsewhereBytes);
+    }
+
+    void failedSaveKeepsTheOldSettings_data()
+    {
+        QTest::addColumn<bool>("diskFull");
+        QTest::newRow("disk full") << true;
+        QTest::newRow("read-only folder") << false;
+    }
+
+    void failedSaveKeepsTheOldSettings()
+    {
+        QFETCH(bool, diskFull);
+        const QByteArray old = R"({"folderPath": "/home/u/Pictures/Screenshots", "hasConnectedFolder": true})";
+        QVERIFY(writeAll(settingsPath(), old));
+        const QString folder = QFileInfo(settingsPath()).absolutePath();
+        if (!diskFull)
+            QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0500), 0);
+        // In a child: the size limit and dropped privilege must not outlive the attempt.
+        const std::optional<bool> saved = TestSupport::inChildProcess([&] {
+            if (!(diskFull ? TestSupport::limitFileSize(old.size() / 2) : TestSupport::honourPermissions()))
+                return true; // could not set the failure up: seen as a save that worked
+            SettingsStore store(settingsPath());
+            return store.setString(QStringLiteral("folderPath"), QStringLiteral("/somewhere/else"));
+        });
+        ::chmod(QFile::encodeName(folder).constData(), 0700);
+        QCOMPARE(saved, std::optional(false));
+        QCOMPARE(TestSupport::readFile(settingsPath()), old);
+        // No temporary file left behind either.
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral("settings.json")});
     }
 };
 

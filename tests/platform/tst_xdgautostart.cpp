@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 QString makeExecutable(const QString &path)
@@ -132,6 +134,39 @@ private slots:
         QVERIFY(!blocked.isEnabled());
         QVERIFY(!blocked.setEnabled(true));
         QVERIFY(!blocked.setEnabled(false));
+    }
+
+    void enablingReplacesALinkNotWhatItPointsTo()
+    {
+        // A user's own hidden entry kept elsewhere and linked in.
+        const QString elsewhere = m_dir->filePath(QStringLiteral("dotfiles/brimfold.desktop"));
+        const QByteArray text = "[Desktop Entry]\nHidden=true\nExec=brimfold\n";
+        QVERIFY(QDir().mkpath(QFileInfo(elsewhere).absolutePath()) && QDir().mkpath(folder()));
+        QVERIFY(TestSupport::writeFile(elsewhere, text));
+        QCOMPARE(::chmod(QFile::encodeName(elsewhere).constData(), 0640), 0);
+        XdgAutostart autostart(folder(), QStringLiteral("/opt/Brimfold/brimfold"));
+        QVERIFY(QFile::link(elsewhere, autostart.filePath()));
+        QVERIFY(!autostart.isEnabled()); // read through the link, as the session does
+
+        QVERIFY(autostart.setEnabled(true));
+        QVERIFY(autostart.isEnabled());
+        QVERIFY(!QFileInfo(autostart.filePath()).isSymLink());
+        QCOMPARE(TestSupport::readFile(elsewhere), text);
+        struct stat info {};
+        QCOMPARE(::stat(QFile::encodeName(elsewhere).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 07777, 0640u);
+    }
+
+    void fullDiskKeepsTheEntryAsItWas()
+    {
+        XdgAutostart autostart(folder(), QStringLiteral("/opt/Brimfold/brimfold"));
+        const QByteArray hidden = "[Desktop Entry]\nHidden=true\n";
+        QVERIFY(QDir().mkpath(folder()) && TestSupport::writeFile(autostart.filePath(), hidden));
+        const std::optional<bool> enabled = TestSupport::inChildProcess(
+            [&] { return !TestSupport::limitFileSize(hidden.size()) || autostart.setEnabled(true); });
+        QCOMPARE(enabled, std::optional(false));
+        QCOMPARE(TestSupport::readFile(autostart.filePath()), hidden);
+        QVERIFY(!autostart.isEnabled());
     }
 
     void execNamesTheProgram_data()

@@ -5,8 +5,16 @@
 #include <QImageWriter>
 #include <QPainter>
 
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <fcntl.h>
+#include <linux/capability.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace TestSupport {
 
@@ -58,6 +66,42 @@ bool setModificationTime(const QString &path, const QDateTime &time)
     times[0].tv_nsec = long(ms % 1000) * 1000000;
     times[1] = times[0];
     return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
+}
+
+std::optional<bool> inChildProcess(const std::function<bool()> &body)
+{
+    std::fflush(nullptr); // or the child would print the parent's buffered output again
+    const pid_t child = ::fork();
+    if (child < 0)
+        return std::nullopt;
+    if (child == 0)
+        ::_exit(body() ? 0 : 1);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR)
+            return std::nullopt;
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) > 1)
+        return std::nullopt;
+    return WEXITSTATUS(status) == 0;
+}
+
+bool limitFileSize(qint64 bytes)
+{
+    // Ignored, the signal turns into EFBIG from write().
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{rlim_t(bytes), rlim_t(bytes)};
+    return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
+bool honourPermissions()
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    if (::syscall(SYS_capget, &header, data) != 0)
+        return false;
+    data[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
+    return ::syscall(SYS_capset, &header, data) == 0;
 }
 
 } // namespace TestSupport

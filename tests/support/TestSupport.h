@@ -7,6 +7,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <optional>
+
 // Small helpers shared by the tests: drawn images and file manipulation.
 namespace TestSupport {
 
@@ -24,5 +27,17 @@ bool writeImage(const QString &path, const QImage &image, const char *format);
 
 // Sets the file's modification time (and access time) without touching its contents.
 bool setModificationTime(const QString &path, const QDateTime &time);
+
+// Runs `body` in a forked child process and returns what it returned; nullopt when the child
+// did not end normally. For failures that must not reach the test process itself, such as a
+// file size limit.
+std::optional<bool> inChildProcess(const std::function<bool()> &body);
+
+// In such a child: every write past `bytes` into a file fails with EFBIG, the way a full disk
+// fails with ENOSPC, and needs no root to set up. False when the limit could not be set.
+bool limitFileSize(qint64 bytes);
+
+// In such a child: permission bits stop writes even for root (drops CAP_DAC_OVERRIDE).
+bool honourPermissions();
 
 } // namespace TestSupport

@@ -59,6 +59,8 @@ private slots:
     void cacheFileContents_data();
     void cacheFileContents();
     void wordsComeBackFromTheCache();
+    void entryLinkIsReplacedNotFollowed_data();
+    void entryLinkIsReplacedNotFollowed();
     void unwritableDirectoryStillGivesText_data();
     void unwritableDirectoryStillGivesText();
     void pruneDeletesOnlyJsonFiles();
@@ -204,6 +206,43 @@ void TestScreenshotTextWorker::wordsComeBackFromTheCache()
     QCOMPARE(loaded(*later, {m_item}).value(m_item.cacheKey()), fresh.text);
     QCOMPARE(readOk(*later, m_item), (W::ReadText{fresh.text, true}));
     QCOMPARE(m_log->recognized.load(), 1);
+}
+
+void TestScreenshotTextWorker::entryLinkIsReplacedNotFollowed_data()
+{
+    QTest::addColumn<bool>("pipe");
+    QTest::newRow("link to a file elsewhere") << false;
+    QTest::newRow("link to a named pipe elsewhere") << true; // stands for a device node
+}
+
+void TestScreenshotTextWorker::entryLinkIsReplacedNotFollowed()
+{
+    QFETCH(bool, pipe);
+    // A valid entry, so only refusing the link keeps it from being taken for this screenshot's.
+    const QString elsewhere = m_temp->filePath(QStringLiteral("elsewhere"));
+    const QByteArray foreign = R"({"text":"not from the cache"})";
+    if (pipe) {
+        QCOMPARE(::mkfifo(QFile::encodeName(elsewhere).constData(), 0640), 0);
+    } else {
+        QVERIFY(TestSupport::writeFile(elsewhere, foreign));
+        QCOMPARE(::chmod(QFile::encodeName(elsewhere).constData(), 0640), 0);
+    }
+    QVERIFY(QDir().mkpath(m_cache));
+    QVERIFY(QFile::link(elsewhere, cachePathFor(m_item)));
+
+    auto worker = makeWorker();
+    QVERIFY(loaded(*worker, {m_item}).isEmpty());
+    QCOMPARE(readOk(*worker, m_item), (W::ReadText{ScreenshotText(QStringLiteral("text of Screenshot 1.png")), false}));
+    // The link became an entry of our own; what it pointed to kept its kind, bytes and mode.
+    QVERIFY(!QFileInfo(cachePathFor(m_item)).isSymLink());
+    QCOMPARE(TestSupport::readFile(cachePathFor(m_item)), kStored);
+    QCOMPARE(permissionBits(cachePathFor(m_item)), 0600);
+    struct stat target {};
+    QCOMPARE(::lstat(QFile::encodeName(elsewhere).constData(), &target), 0);
+    QCOMPARE(S_ISFIFO(target.st_mode), pipe);
+    QCOMPARE(int(target.st_mode & 07777), 0640);
+    if (!pipe)
+        QCOMPARE(TestSupport::readFile(elsewhere), foreign);
 }
 
 void TestScreenshotTextWorker::unwritableDirectoryStillGivesText_data()
