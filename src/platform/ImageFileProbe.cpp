@@ -83,8 +83,18 @@ quint32 bigEndian32(QByteArrayView data, qsizetype offset = 0)
     return qFromBigEndian<quint32>(reinterpret_cast<const uchar *>(data.data()) + offset);
 }
 
-// The size IHDR gives, when its fields describe an image libpng can decode.
-std::optional<QSize> pngHeaderSize(QByteArrayView header)
+// What IHDR gives: the size, and the least compressed data an image of that size can take.
+struct PngHeader
+{
+    QSize size;
+    qint64 leastData = 0;
+};
+
+// Deflate stores at most 258 bytes in two bits.
+constexpr qint64 deflateMaxRatio = 1032;
+
+// The header, when its fields describe an image libpng can decode.
+std::optional<PngHeader> pngHeader(QByteArrayView header)
 {
     const quint32 width = bigEndian32(header);
     const quint32 height = bigEndian32(header, 4);
@@ -101,7 +111,10 @@ std::optional<QSize> pngHeaderSize(QByteArrayView header)
     }
     if (!depthFits || header[10] != 0 || header[11] != 0 || uchar(header[12]) > 1)
         return std::nullopt;
-    return QSize(int(width), int(height));
+    // Rows of filter byte and pixels, as stored without interlacing (which only adds bytes).
+    const int channels = colour == 2 ? 3 : colour == 4 ? 2 : colour == 6 ? 4 : 1;
+    const qint64 rowBytes = 1 + (qint64(width) * channels * depth + 7) / 8;
+    return PngHeader{QSize(int(width), int(height)), rowBytes * qint64(height) / deflateMaxRatio};
 }
 
 // Walks the marker segments up to the first start of scan and returns where its entropy-coded
@@ -426,12 +439,12 @@ std::optional<PngLayout> pngLayout(QFile &file)
     const QByteArrayView ihdr = reader.at(8, 8 + 13);
     if (ihdr.size() < 8 + 13 || bigEndian32(ihdr) != 13 || ihdr.sliced(4, 4) != "IHDR")
         return std::nullopt;
-    const std::optional<QSize> imageSize = pngHeaderSize(ihdr.sliced(8));
-    if (!imageSize)
+    const std::optional<PngHeader> image = pngHeader(ihdr.sliced(8));
+    if (!image)
         return std::nullopt;
 
     qint64 metadata = 0;
-    bool sawData = false;
+    qint64 data = 0;
     for (qint64 position = 8 + 12 + 13; position + 12 <= size;) {
         const QByteArrayView header = reader.at(position, 8);
         if (header.size() < 8)
@@ -444,12 +457,13 @@ std::optional<PngLayout> pngLayout(QFile &file)
             return std::nullopt; // cut off, or a length that was never written
         const QByteArrayView type = header.sliced(4, 4);
         if (type == "IEND") {
-            if (!sawData)
+            // Too little pixel data for the size claimed is no image of that size.
+            if (data == 0 || data < image->leastData)
                 return std::nullopt;
-            return PngLayout{*imageSize, next};
+            return PngLayout{image->size, next};
         }
         if (type == "IDAT") {
-            sawData = true;
+            data += length;
         } else if (type == "IHDR") {
             return std::nullopt;
         } else {

@@ -29,8 +29,9 @@ struct PngLayout
     qint64 end = 0;
 };
 
-// The layout of a whole PNG: a valid IHDR first, at least one IDAT before the IEND, every
-// chunk inside the file, and at most maxMetadataBytes in the other chunks. None otherwise.
+// The layout of a whole PNG: a valid IHDR first, IDAT chunks before the IEND holding at least
+// what the most compressed image of the size claimed would take, every chunk inside the file,
+// and at most maxMetadataBytes in the other chunks. None otherwise.
 std::optional<PngLayout> pngLayout(QFile &file);
 
 // Where a whole WebP ends (the length its RIFF header gives); none when it is cut off.

@@ -286,9 +286,8 @@ private slots:
             << QSize();
         QTest::newRow("png, 2 GiB of text, all there")
             << withHugeChunk(png, "tEXt", QByteArray("Comment\0", 8), 0x7FFFFFF0) << QSize();
-        QTest::newRow("png, no pixel data") << whole(pngHeader(30000, 30000) + iend) << QSize();
-        QTest::newRow("png, a chunk before its header")
-            << whole(pngSignature + pngChunk("tEXt", "a\0b") + png.mid(8)) << QSize();
+        QTest::newRow("png, 30000 x 30000 without pixel data")
+            << whole(pngHeader(30000, 30000) + pngChunk("IDAT", {}) + iend) << QSize();
 
         // Large but real metadata is no reason to refuse an image.
         const QByteArray inflating = QByteArray("Comment\0\0", 9) + qCompress(QByteArray(7 << 20, 'a'), 9).mid(4);
@@ -422,21 +421,20 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QSize>("header"); // what pixelSize may still report
         QByteArray noise(4096, '\0');
         QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
-        QTest::newRow("empty") << "empty.png" << QByteArray() << QSize();
-        QTest::newRow("random bytes") << "noise.png" << noise << QSize();
-        // Decoding the 1.6 GB announced is refused before any allocation; a thumbnail finds no pixels.
-        QTest::newRow("huge header") << "huge.png" << hugePng(20000) << QSize(20000, 20000);
+        QTest::newRow("empty") << "empty.png" << QByteArray();
+        QTest::newRow("random bytes") << "noise.png" << noise;
+        // 64 bytes of pixels are no 20000 x 20000 image, however they compress.
+        QTest::newRow("huge header") << "huge.png" << hugePng(20000);
         // Large enough that every format spreads over many bytes, then cut.
         const QImage image = TestSupport::drawTextImage(QSize(320, 200), {QStringLiteral("Cut short")});
         for (const QString &format : allFormats) {
             const QByteArray whole = encode(image, qPrintable(format));
             if (whole.isEmpty())
                 continue; // no HEIC encoder; the readable cases report the skip
-            QTest::addRow("%s cut in half", qPrintable(format)) << "half." + format << whole.left(whole.size() / 2) << QSize();
-            QTest::addRow("%s without last bytes", qPrintable(format)) << "short." + format << whole.chopped(3) << QSize();
+            QTest::addRow("%s cut in half", qPrintable(format)) << "half." + format << whole.left(whole.size() / 2);
+            QTest::addRow("%s without last bytes", qPrintable(format)) << "short." + format << whole.chopped(3);
         }
     }
 
@@ -444,11 +442,9 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QByteArray, bytes);
-        QFETCH(QSize, header);
         const QString path = write(name, bytes);
         QVERIFY(!path.isEmpty());
-        QCOMPARE(m_images.pixelSize(path).value_or(QSize()), header);
-        QVERIFY(!m_images.decodeFirstImage(path) && !m_images.downscaledImage(path, 256));
+        QVERIFY(!m_images.pixelSize(path) && !m_images.decodeFirstImage(path) && !m_images.downscaledImage(path, 256));
     }
 
     void imageDataDecidesCompleteness_data()
