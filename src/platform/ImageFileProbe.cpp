@@ -114,7 +114,11 @@ std::optional<PngHeader> pngHeader(QByteArrayView header)
     // Rows of filter byte and pixels, as stored without interlacing (which only adds bytes).
     const int channels = colour == 2 ? 3 : colour == 4 ? 2 : colour == 6 ? 4 : 1;
     const qint64 rowBytes = 1 + (qint64(width) * channels * depth + 7) / 8;
-    return PngHeader{QSize(int(width), int(height)), rowBytes * qint64(height) / deflateMaxRatio};
+    const qint64 rows = qint64(height);
+    const qint64 leastData = rowBytes > std::numeric_limits<qint64>::max() / rows
+                                 ? std::numeric_limits<qint64>::max() // more than any file holds
+                                 : rowBytes * rows / deflateMaxRatio;
+    return PngHeader{QSize(int(width), int(height)), leastData};
 }
 
 // Walks the marker segments up to the first start of scan and returns where its entropy-coded
