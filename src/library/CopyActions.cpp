@@ -5,6 +5,7 @@
 #include "library/LibraryModel.h"
 #include "library/Toasts.h"
 #include "platform/Clipboard.h"
+#include "platform/ImageFileProbe.h"
 #include "platform/ImageServices.h"
 #include "text/ScreenshotTextIndex.h"
 
@@ -21,25 +22,42 @@ namespace {
 // Work the user waits for goes ahead of scans on the shared pool.
 constexpr int kUserInitiatedPriority = 1;
 
-// The bytes of a PNG file as they are; anything else (or a file named .png that holds another
-// format) decoded and encoded as a PNG of its first image. None when that fails.
-std::optional<QByteArray> pngData(const QString &path, const ImageServices &images)
+// The most PNG data an image copy puts on the clipboard, and so reads from a file.
+constexpr qint64 kMaxCopyBytes = 256 * 1024 * 1024;
+
+struct PngCopy
 {
-    static const QByteArray signature("\x89PNG\r\n\x1a\n", 8);
+    std::optional<QByteArray> bytes;
+    bool tooLarge = false; // the image is there but larger than kMaxCopyBytes
+};
+
+// The bytes of a PNG file as they are, up to the end of the image (whatever follows it is no
+// part of it); anything else (or a file named .png that holds another format) decoded and
+// encoded as a PNG of its first image. No bytes when that fails.
+PngCopy pngData(const QString &path, const ImageServices &images)
+{
     if (QFileInfo(path).suffix().toLower() == QLatin1String("png")) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
-            return std::nullopt;
-        QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            return std::nullopt;
-        if (bytes.startsWith(signature))
-            return bytes;
+            return {};
+        if (const std::optional<ImageFileProbe::PngLayout> png = ImageFileProbe::pngLayout(file)) {
+            if (png->end > kMaxCopyBytes)
+                return {std::nullopt, true};
+            if (!file.seek(0))
+                return {};
+            QByteArray bytes = file.read(png->end);
+            if (bytes.size() != png->end)
+                return {};
+            return {std::move(bytes)};
+        }
     }
     const std::optional<QImage> image = images.decodeFirstImage(path);
     if (!image)
-        return std::nullopt;
-    return ImageServices::encodePng(*image);
+        return {};
+    std::optional<QByteArray> encoded = ImageServices::encodePng(*image);
+    if (encoded && encoded->size() > kMaxCopyBytes)
+        return {std::nullopt, true};
+    return {std::move(encoded)};
 }
 
 } // namespace
@@ -102,13 +120,19 @@ void CopyActions::copy(const Screenshot &item)
 
     const QString path = item.id();
     const ImageServices *images = &m_images;
-    const QFuture<std::optional<QByteArray>> encoding =
+    const QFuture<PngCopy> encoding =
         QtConcurrent::task([path, images] { return pngData(path, *images); })
             .onThreadPool(*QThreadPool::globalInstance())
             .withPriority(kUserInitiatedPriority)
             .spawn();
-    whenFinished(encoding, this, [this, id = item.id()](const std::optional<QByteArray> &png) {
+    whenFinished(encoding, this, [this, id = item.id()](const PngCopy &copy) {
         setIsCopying(false);
+        if (copy.tooLarge) {
+            m_toasts.show(tr("Couldn’t copy this image. It’s too large for the clipboard."),
+                          Toasts::defaultDuration, ToastStyle::failure);
+            return;
+        }
+        const std::optional<QByteArray> &png = copy.bytes;
         if (!png) {
             m_toasts.show(tr("Couldn’t copy this image. It may have moved."),
                           Toasts::defaultDuration, ToastStyle::failure);

@@ -8,6 +8,10 @@
 #include <libheif/heif.h>
 
 #include <algorithm>
+#include <array>
+#include <limits>
+
+#include <unistd.h>
 
 namespace {
 
@@ -28,32 +32,93 @@ const uchar *bytes(const QByteArray &data, qsizetype offset = 0)
     return reinterpret_cast<const uchar *>(data.constData()) + offset;
 }
 
-bool pngComplete(QFile &file)
+// Reads the small records of a chunk or box walk a page at a time, straight from the file:
+// through QFile's buffer each far jump would read 16 KB, and a PNG with many small IDAT chunks
+// would be read whole just to find its end.
+class HeaderReader final
 {
-    // Every PNG closes with a zero-length IEND chunk with a fixed CRC. Most files end right
-    // there; otherwise walk the chunks, since whatever follows IEND (an appended archive, an
-    // editor's trailer) is no part of the image and does not stop it decoding.
-    static constexpr char iend[] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', char(0xAE), 0x42, 0x60, char(0x82)};
-    const qint64 size = file.size();
-    if (readAt(file, size - qint64(sizeof iend), sizeof iend) == QByteArrayView(iend, sizeof iend))
-        return true;
-    // A chunk is its length, type, data and CRC; one that runs past the end means the file was
-    // cut off before the decoder's last chunk, which Qt's reader then refuses.
-    for (qint64 position = 8; position + 12 <= size;) {
-        const QByteArray header = readAt(file, position, 8);
-        if (header.size() < 8)
-            return false;
-        const quint32 length = qFromBigEndian<quint32>(bytes(header));
-        if (length > 0x7FFFFFFFu)
-            return false;
-        const qint64 next = position + 12 + qint64(length);
-        if (next > size)
-            return false;
-        if (header.mid(4, 4) == "IEND")
-            return true;
-        position = next;
+public:
+    explicit HeaderReader(QFile &file) : m_file(file), m_size(file.size()) {}
+
+    qint64 fileSize() const { return m_size; }
+
+    // `length` bytes at `position`; fewer only at the end of the file.
+    QByteArrayView at(qint64 position, qint64 length)
+    {
+        if (position < 0 || length <= 0 || length > pageSize)
+            return {};
+        if (position < m_start || position + length > m_start + m_page.size()) {
+            m_start = position;
+            m_page = readPage(position);
+        }
+        const qint64 offset = position - m_start;
+        return QByteArrayView(m_page).sliced(offset, std::min(length, qint64(m_page.size()) - offset));
     }
-    return false;
+
+private:
+    static constexpr qint64 pageSize = 4096;
+
+    QByteArray readPage(qint64 position)
+    {
+        const qint64 length = std::min(pageSize, m_size - position);
+        if (length <= 0)
+            return {};
+        const int descriptor = m_file.handle();
+        if (descriptor < 0)
+            return readAt(m_file, position, length);
+        QByteArray page(length, Qt::Uninitialized);
+        const ssize_t got = ::pread(descriptor, page.data(), size_t(length), off_t(position));
+        page.truncate(got > 0 ? qsizetype(got) : 0);
+        return page;
+    }
+
+    QFile &m_file;
+    qint64 m_size;
+    qint64 m_start = 0;
+    QByteArray m_page;
+};
+
+quint32 bigEndian32(QByteArrayView data, qsizetype offset = 0)
+{
+    return qFromBigEndian<quint32>(reinterpret_cast<const uchar *>(data.data()) + offset);
+}
+
+// What IHDR gives: the size, and the least compressed data an image of that size can take.
+struct PngHeader
+{
+    QSize size;
+    qint64 leastData = 0;
+};
+
+// Deflate stores at most 258 bytes in two bits.
+constexpr qint64 deflateMaxRatio = 1032;
+
+// The header, when its fields describe an image libpng can decode.
+std::optional<PngHeader> pngHeader(QByteArrayView header)
+{
+    const quint32 width = bigEndian32(header);
+    const quint32 height = bigEndian32(header, 4);
+    const int depth = uchar(header[8]);
+    const int colour = uchar(header[9]);
+    if (width == 0 || height == 0 || width > 0x7FFFFFFFu || height > 0x7FFFFFFFu)
+        return std::nullopt;
+    bool depthFits = false;
+    switch (colour) {
+    case 0: depthFits = depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16; break;
+    case 3: depthFits = depth == 1 || depth == 2 || depth == 4 || depth == 8; break;
+    case 2: case 4: case 6: depthFits = depth == 8 || depth == 16; break;
+    default: break;
+    }
+    if (!depthFits || header[10] != 0 || header[11] != 0 || uchar(header[12]) > 1)
+        return std::nullopt;
+    // Rows of filter byte and pixels, as stored without interlacing (which only adds bytes).
+    const int channels = colour == 2 ? 3 : colour == 4 ? 2 : colour == 6 ? 4 : 1;
+    const qint64 rowBytes = 1 + (qint64(width) * channels * depth + 7) / 8;
+    const qint64 rows = qint64(height);
+    const qint64 leastData = rowBytes > std::numeric_limits<qint64>::max() / rows
+                                 ? std::numeric_limits<qint64>::max() // more than any file holds
+                                 : rowBytes * rows / deflateMaxRatio;
+    return PngHeader{QSize(int(width), int(height)), leastData};
 }
 
 // Walks the marker segments up to the first start of scan and returns where its entropy-coded
@@ -84,6 +149,9 @@ std::optional<qint64> jpegScanStart(QFile &file)
         if (code == 0xDA)
             return position + 2 + length;
         position += 2 + length;
+        // Qt's reader keeps the comment, Exif and profile segments; real ones take far less.
+        if (position > ImageFileProbe::maxMetadataBytes)
+            return std::nullopt;
     }
     return std::nullopt;
 }
@@ -125,15 +193,6 @@ bool jpegComplete(QFile &file)
     // is whether every line decodes from the data present, which a file still being written
     // fails.
     return file.seek(0) && JpegImage::decodesCompletely(file, ImageServices::allocationLimitBytes());
-}
-
-bool webpComplete(QFile &file)
-{
-    const QByteArray header = readAt(file, 0, 12);
-    if (header.size() < 12)
-        return false;
-    const quint32 riffSize = qFromLittleEndian<quint32>(bytes(header, 4));
-    return riffSize >= 4 && file.size() >= qint64(riffSize) + 8;
 }
 
 // Classic TIFF and BigTIFF differ only in field widths.
@@ -232,6 +291,7 @@ bool tiffComplete(QFile &file)
 
     TiffField offsets;
     TiffField byteCounts;
+    quint64 valueBytes = 0; // what libtiff reads in when it opens the directory
     for (quint64 i = 0; i < entryCount; ++i) {
         const uchar *entry = bytes(entries, qsizetype(i) * layout.entryWidth());
         const auto tag = quint16(layout.read(entry, 2));
@@ -248,6 +308,9 @@ bool tiffComplete(QFile &file)
         if (length > quint64(layout.offsetWidth())) {
             const quint64 offset = layout.read(bytes(field.valueField), layout.offsetWidth());
             if (offset > quint64(size) || length > quint64(size) - offset)
+                return false;
+            valueBytes += length;
+            if (valueBytes > quint64(ImageFileProbe::maxMetadataBytes))
                 return false;
         }
         if (tag == 273 || tag == 324) // StripOffsets, TileOffsets
@@ -267,33 +330,99 @@ bool tiffComplete(QFile &file)
     return true;
 }
 
-// Every top-level box of an ISO base media file must fit in the file; a cut-off file ends inside
-// its last box (usually the media data).
+// One box header of an ISO base media file.
+struct Box
+{
+    std::array<char, 4> type{};
+    qint64 end = 0;     // may lie past the file when the file is cut off
+    qint64 content = 0; // where the box's own data starts
+
+    bool is(const char *fourCC) const { return std::equal(type.begin(), type.end(), fourCC); }
+};
+
+std::optional<Box> boxAt(HeaderReader &reader, qint64 position, qint64 limit)
+{
+    const QByteArrayView header = reader.at(position, 16);
+    if (header.size() < 8)
+        return std::nullopt;
+    Box box;
+    std::copy_n(header.data() + 4, 4, box.type.begin());
+    box.content = position + 8;
+    quint64 boxSize = bigEndian32(header);
+    if (boxSize == 0) {
+        boxSize = quint64(limit - position); // extends to the end of its container
+    } else if (boxSize == 1) {
+        if (header.size() < 16)
+            return std::nullopt;
+        boxSize = qFromBigEndian<quint64>(reinterpret_cast<const uchar *>(header.data()) + 8);
+        box.content += 8;
+        if (boxSize < 16 || boxSize > quint64(std::numeric_limits<qint64>::max() / 2))
+            return std::nullopt;
+    } else if (boxSize < 8) {
+        return std::nullopt;
+    }
+    box.end = position + qint64(boxSize);
+    return box;
+}
+
+// The top-level box types a writer puts in an image file: one of these running past the end
+// is the file being cut off, anything else there is data appended after the image.
+bool isTopLevelBox(const Box &box)
+{
+    for (const auto &type : {"ftyp", "meta", "mdat", "moov", "free", "skip", "uuid", "wide", "pdin",
+                             "moof", "mfra", "styp", "sidx", "idat"}) {
+        if (box.is(type))
+            return true;
+    }
+    return false;
+}
+
+// Whether a 'meta' box carries item data itself (an 'idat' box) rather than in 'mdat'.
+bool metaHoldsData(HeaderReader &reader, const Box &meta)
+{
+    qint64 position = meta.content + 4; // a full box: version and flags first
+    for (int guard = 0; guard < 256 && position + 8 <= meta.end; ++guard) {
+        const std::optional<Box> child = boxAt(reader, position, meta.end);
+        if (!child || child->end > meta.end)
+            return false;
+        if (child->is("idat") && child->end > child->content)
+            return true;
+        position = child->end;
+    }
+    return false;
+}
+
+// A whole HEIF has its 'meta' box (what the items are and where their data lies) and that data
+// ('mdat', or 'idat' inside 'meta'); a cut-off file ends inside one of its boxes. Whatever
+// follows the last box is no part of the image.
 bool heifComplete(QFile &file)
 {
-    const qint64 size = file.size();
+    HeaderReader reader(file);
+    const qint64 size = reader.fileSize();
+    bool sawMeta = false;
+    bool sawData = false;
     qint64 position = 0;
     for (int guard = 0; guard < 10000; ++guard) {
         if (position == size)
-            return true;
-        const QByteArray header = readAt(file, position, 16);
-        if (header.size() < 8)
+            return sawMeta && sawData;
+        const std::optional<Box> box = boxAt(reader, position, size);
+        if (position == 0 && (!box || !box->is("ftyp")))
             return false;
-        quint64 boxSize = qFromBigEndian<quint32>(bytes(header));
-        if (boxSize == 0)
-            return true; // extends to the end of the file
-        if (boxSize == 1) {
-            if (header.size() < 16)
+        if (!box || box->end > size) {
+            if (box && isTopLevelBox(*box))
                 return false;
-            boxSize = qFromBigEndian<quint64>(bytes(header, 8));
-            if (boxSize < 16)
-                return false;
-        } else if (boxSize < 8) {
-            return false;
+            return sawMeta && sawData;
         }
-        if (boxSize > quint64(size - position))
-            return false;
-        position += qint64(boxSize);
+        if (box->is("meta")) {
+            // libheif reads the whole box in.
+            if (box->end - position > ImageFileProbe::maxMetadataBytes)
+                return false;
+            sawMeta = true;
+            sawData = sawData || metaHoldsData(reader, *box);
+        } else if (box->is("mdat") && box->end > box->content) {
+            sawData = true;
+        }
+        position = box->end;
     }
     return false;
 }
@@ -301,6 +430,68 @@ bool heifComplete(QFile &file)
 } // namespace
 
 namespace ImageFileProbe {
+
+std::optional<PngLayout> pngLayout(QFile &file)
+{
+    // Every chunk header is read, however the file ends: a file that merely closes with IEND
+    // may hold a chunk that claims gigabytes, or no pixel data at all. A chunk is its length,
+    // type, data and CRC.
+    HeaderReader reader(file);
+    const qint64 size = reader.fileSize();
+    if (reader.at(0, 8) != QByteArrayView("\x89PNG\r\n\x1a\n", 8))
+        return std::nullopt;
+    const QByteArrayView ihdr = reader.at(8, 8 + 13);
+    if (ihdr.size() < 8 + 13 || bigEndian32(ihdr) != 13 || ihdr.sliced(4, 4) != "IHDR")
+        return std::nullopt;
+    const std::optional<PngHeader> image = pngHeader(ihdr.sliced(8));
+    if (!image)
+        return std::nullopt;
+
+    qint64 metadata = 0;
+    qint64 data = 0;
+    for (qint64 position = 8 + 12 + 13; position + 12 <= size;) {
+        const QByteArrayView header = reader.at(position, 8);
+        if (header.size() < 8)
+            return std::nullopt;
+        const quint32 length = bigEndian32(header);
+        if (length > 0x7FFFFFFFu)
+            return std::nullopt;
+        const qint64 next = position + 12 + qint64(length);
+        if (next > size)
+            return std::nullopt; // cut off, or a length that was never written
+        const QByteArrayView type = header.sliced(4, 4);
+        if (type == "IEND") {
+            // Too little pixel data for the size claimed is no image of that size.
+            if (data == 0 || data < image->leastData)
+                return std::nullopt;
+            return PngLayout{image->size, next};
+        }
+        if (type == "IDAT") {
+            data += length;
+        } else if (type == "IHDR") {
+            return std::nullopt;
+        } else {
+            // Text, Exif and profiles: a decoder may hold all of them at once.
+            metadata += length;
+            if (metadata > maxMetadataBytes)
+                return std::nullopt;
+        }
+        position = next;
+    }
+    return std::nullopt;
+}
+
+std::optional<qint64> webpEnd(QFile &file)
+{
+    const QByteArray header = readAt(file, 0, 12);
+    if (header.size() < 12)
+        return std::nullopt;
+    const quint32 riffSize = qFromLittleEndian<quint32>(bytes(header, 4));
+    const qint64 end = qint64(riffSize) + 8;
+    if (riffSize < 4 || file.size() < end)
+        return std::nullopt;
+    return end;
+}
 
 std::optional<ImageFileKind> kindOf(QFile &file)
 {
@@ -323,10 +514,10 @@ std::optional<ImageFileKind> kindOf(QFile &file)
 bool isComplete(QFile &file, ImageFileKind kind)
 {
     switch (kind) {
-    case ImageFileKind::png: return pngComplete(file);
+    case ImageFileKind::png: return pngLayout(file).has_value();
     case ImageFileKind::jpeg: return jpegComplete(file);
     case ImageFileKind::tiff: return tiffComplete(file);
-    case ImageFileKind::webp: return webpComplete(file);
+    case ImageFileKind::webp: return webpEnd(file).has_value();
     case ImageFileKind::heif: return heifComplete(file);
     }
     return false;

@@ -42,23 +42,41 @@ void readBytes(png_structp png, png_bytep data, size_t length)
 
 void ignoreWarning(png_structp, png_const_charp) {}
 
-bool decodeInto(Decode &d, QSize target, qint64 maxBytes)
+// What a chunk may allocate in libpng; with every ancillary chunk skipped, only a palette or a
+// transparency table is ever read into memory.
+constexpr png_alloc_size_t chunkLimit = 64 * 1024;
+
+bool start(Decode &d)
 {
     d.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, fail, ignoreWarning);
     if (!d.png)
         return false;
     d.info = png_create_info_struct(d.png);
-    if (!d.info)
-        return false;
-    if (setjmp(png_jmpbuf(d.png)))
-        return false;
+    return d.info != nullptr;
+}
+
+// Reads up to the image data. Runs after the caller's setjmp, which libpng's errors jump to.
+void readHeader(Decode &d)
+{
     png_set_read_fn(d.png, d.device, readBytes);
+    // Every chunk but IHDR, PLTE, tRNS, IDAT and IEND is skipped without being stored.
+    png_set_keep_unknown_chunks(d.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+    png_set_chunk_malloc_max(d.png, chunkLimit);
     png_read_info(d.png, d.info);
 
     // Eight bits a channel whatever was stored: palettes to RGB, low-depth grey widened,
     // transparency keys to alpha, 16-bit channels scaled down.
     png_set_expand(d.png);
     png_set_scale_16(d.png);
+}
+
+bool decodeInto(Decode &d, QSize target, qint64 maxBytes)
+{
+    if (!start(d))
+        return false;
+    if (setjmp(png_jmpbuf(d.png)))
+        return false;
+    readHeader(d);
     const int passes = png_set_interlace_handling(d.png);
     png_read_update_info(d.png, d.info);
 
@@ -99,9 +117,59 @@ bool decodeInto(Decode &d, QSize target, qint64 maxBytes)
     return true;
 }
 
+bool decodeFullInto(Decode &d, QImage &image, qint64 maxBytes)
+{
+    if (!start(d))
+        return false;
+    if (setjmp(png_jmpbuf(d.png)))
+        return false;
+    readHeader(d);
+    const png_uint_32 width = png_get_image_width(d.png, d.info);
+    const png_uint_32 height = png_get_image_height(d.png, d.info);
+    const int colour = png_get_color_type(d.png, d.info);
+    const bool grey = (colour & PNG_COLOR_MASK_COLOR) == 0;
+    const bool alpha = (colour & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(d.png, d.info, PNG_INFO_tRNS);
+    const bool greyOnly = grey && !alpha;
+    if (!greyOnly) {
+        png_set_gray_to_rgb(d.png);
+        png_set_filler(d.png, 0xFF, PNG_FILLER_AFTER); // no effect where there is alpha
+    }
+    png_set_interlace_handling(d.png);
+    png_read_update_info(d.png, d.info);
+
+    const int channels = greyOnly ? 1 : 4;
+    if (png_get_rowbytes(d.png, d.info) != size_t(width) * size_t(channels))
+        return false;
+    if (maxBytes > 0 && qint64(width) * qint64(height) * channels > maxBytes) {
+        qCDebug(lcPng) << "refusing to decode" << width << "x" << height;
+        return false;
+    }
+    // PNG sides are below 2^31, so they fit an int.
+    image = QImage(int(width), int(height),
+                   greyOnly ? QImage::Format_Grayscale8
+                            : alpha ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888);
+    if (image.isNull())
+        return false;
+    d.rows.resize(height);
+    for (png_uint_32 y = 0; y < height; ++y)
+        d.rows[y] = image.scanLine(int(y));
+    png_read_image(d.png, d.rows.data());
+    return true;
+}
+
 } // namespace
 
 namespace PngImage {
+
+std::optional<QImage> decode(QIODevice &device, qint64 maxBytes)
+{
+    Decode decode;
+    decode.device = &device;
+    QImage image;
+    if (!decodeFullInto(decode, image, maxBytes))
+        return std::nullopt;
+    return image;
+}
 
 std::optional<QImage> decodeScaled(QIODevice &device, QSize target, qint64 maxBytes)
 {

@@ -5,6 +5,7 @@
 #include "platform/JpegImage.h"
 #include "platform/PngImage.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -68,8 +69,16 @@ public:
         OpenImage image(path);
         if (!image.m_file->open(QIODevice::ReadOnly))
             return std::nullopt;
-        image.m_kind = ImageFileProbe::completeKindOf(*image.m_file);
-        if (!image.m_kind) {
+        QFile &file = *image.m_file;
+        image.m_kind = ImageFileProbe::kindOf(file);
+        if (image.m_kind == ImageFileKind::png) {
+            image.m_png = ImageFileProbe::pngLayout(file);
+            if (!image.m_png)
+                image.m_kind.reset();
+        } else if (image.m_kind && !ImageFileProbe::isComplete(file, *image.m_kind)) {
+            image.m_kind.reset();
+        }
+        if (!image.m_kind || !file.seek(0)) {
             qCDebug(lcImages) << "not a complete image file:" << path;
             return std::nullopt;
         }
@@ -78,11 +87,28 @@ public:
 
     ImageFileKind kind() const { return *m_kind; }
     QFile &file() { return *m_file; }
+    // What the chunk walk found, for PNG.
+    const ImageFileProbe::PngLayout &png() const { return *m_png; }
 
-    // A reader restricted to the family the content announced, upright output.
+    // A reader restricted to the family the content announced, upright output; none when the
+    // image cannot be handed to Qt within the allocation limit.
     std::unique_ptr<QImageReader> reader()
     {
-        auto reader = std::make_unique<QImageReader>(m_file.get(), ImageFileProbe::qtFormatName(*m_kind));
+        QIODevice *device = m_file.get();
+        if (m_kind == ImageFileKind::webp) {
+            // Qt's WebP reader takes in everything its device holds: give it the image alone,
+            // not whatever follows it in the file.
+            const std::optional<qint64> end = ImageFileProbe::webpEnd(*m_file);
+            const qint64 limit = ImageServices::allocationLimitBytes();
+            if (!end || (limit > 0 && *end > limit) || !m_file->seek(0))
+                return nullptr;
+            m_webp = std::make_unique<QBuffer>();
+            m_webp->setData(m_file->read(*end));
+            if (m_webp->size() != *end || !m_webp->open(QIODevice::ReadOnly))
+                return nullptr;
+            device = m_webp.get();
+        }
+        auto reader = std::make_unique<QImageReader>(device, ImageFileProbe::qtFormatName(*m_kind));
         reader->setAutoDetectImageFormat(false);
         reader->setAutoTransform(true);
         return reader;
@@ -93,6 +119,8 @@ private:
 
     std::unique_ptr<QFile> m_file;
     std::optional<ImageFileKind> m_kind;
+    std::optional<ImageFileProbe::PngLayout> m_png;
+    std::unique_ptr<QBuffer> m_webp;
 };
 
 // What libjpeg holds besides the output: a progressive file keeps every coefficient of the
@@ -135,8 +163,12 @@ std::optional<QSize> SystemImageServices::pixelSize(const QString &path) const
         return std::nullopt;
     if (image->kind() == ImageFileKind::heif)
         return HeifImage::primarySize(path);
+    // Qt's PNG reader would read every text chunk before the size: the walk has the size.
+    if (image->kind() == ImageFileKind::png)
+        return image->png().size;
     // Reads the header only; the size is the stored one, before any orientation.
-    const QSize size = image->reader()->size();
+    const auto reader = image->reader();
+    const QSize size = reader ? reader->size() : QSize();
     if (size.width() <= 0 || size.height() <= 0)
         return std::nullopt;
     return size;
@@ -149,12 +181,16 @@ std::optional<QImage> SystemImageServices::decodeFirstImage(const QString &path)
         return std::nullopt;
     if (image->kind() == ImageFileKind::heif)
         return HeifImage::decode(path, allocationLimitBytes());
+    if (image->kind() == ImageFileKind::png)
+        return PngImage::decode(image->file(), allocationLimitBytes());
     // A multi-scan JPEG holds its coefficients for the whole image while it decodes.
     const std::optional<qint64> extraBytes =
         image->kind() == ImageFileKind::jpeg ? jpegBufferBytes(image->file()) : std::optional<qint64>(0);
     if (!extraBytes)
         return std::nullopt;
     const auto reader = image->reader();
+    if (!reader)
+        return std::nullopt;
     const QSize size = reader->size();
     if (size.width() <= 0 || size.height() <= 0)
         return std::nullopt;
@@ -179,24 +215,29 @@ std::optional<QImage> SystemImageServices::downscaledImage(const QString &path, 
         return scaledWithin(*full, maxPixelSize);
     }
 
+    // Any PNG is decoded by libpng directly, a smaller copy row by row: Qt's reader would decode
+    // grey, palette and 16-bit files in full first. Qt reads no orientation from PNG, so there
+    // is none to apply here either.
+    if (image->kind() == ImageFileKind::png) {
+        const QSize stored = image->png().size;
+        const QSize target = boundedSize(stored, maxPixelSize);
+        if (target == stored)
+            return PngImage::decode(image->file(), allocationLimitBytes());
+        return PngImage::decodeScaled(image->file(), target, allocationLimitBytes());
+    }
+
     // A multi-scan JPEG holds its coefficients for the whole image while it decodes.
     const std::optional<qint64> extraBytes =
         image->kind() == ImageFileKind::jpeg ? jpegBufferBytes(image->file()) : std::optional<qint64>(0);
     if (!extraBytes)
         return std::nullopt;
     const auto reader = image->reader();
+    if (!reader)
+        return std::nullopt;
     const QSize stored = reader->size();
     if (stored.width() <= 0 || stored.height() <= 0)
         return std::nullopt;
     const QSize target = boundedSize(stored, maxPixelSize);
-
-    // Any PNG is shrunk row by row: Qt's reader would decode grey, palette and 16-bit files in
-    // full first. Qt reads no orientation from PNG, so there is none to apply here either.
-    if (image->kind() == ImageFileKind::png && target != stored) {
-        if (!image->file().seek(0))
-            return std::nullopt;
-        return PngImage::decodeScaled(image->file(), target, allocationLimitBytes());
-    }
 
     // JPEG decodes straight to the smaller size; TIFF and WebP decode in full first.
     QSize decodedSize = stored;

@@ -6,6 +6,7 @@
 #include <QBuffer>
 #include <QImageReader>
 #include <QStorageInfo>
+#include <QtEndian>
 
 #include <unistd.h>
 
@@ -28,7 +29,9 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("format");
-        QTest::addColumn<QString>("fault"); // "gone": file deleted first; "refused": by the clipboard
+        // "gone": file deleted first; "refused": by the clipboard; "hole": 2 GB of nothing after
+        // the image; "huge": image data beyond what a copy takes
+        QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("message");
         QTest::newRow("png: exact bytes") << "Screenshot p.png" << QByteArray("png") << "" << copied;
         QTest::newRow("jpeg") << "Screenshot j.jpg" << QByteArray("jpg") << "" << copied;
@@ -36,6 +39,11 @@ private slots:
         QTest::newRow("file gone") << "Screenshot g.png" << QByteArray("png") << "gone"
                                    << QStringLiteral("Couldn’t copy this image. It may have moved.");
         QTest::newRow("clipboard refuses") << "Screenshot r.png" << QByteArray("png") << "refused" << refused;
+        QTest::newRow("png followed by 2 GB: the image alone, never the rest")
+            << "Screenshot h.png" << QByteArray("png") << "hole" << copied;
+        QTest::newRow("png of 300 MB: refused, saying why")
+            << "Screenshot b.png" << QByteArray("png") << "huge"
+            << QStringLiteral("Couldn’t copy this image. It’s too large for the clipboard.");
     }
     void copy()
     {
@@ -47,11 +55,24 @@ private slots:
         const QString path = f.shot(name, format.constData());
         QVERIFY(!path.isEmpty());
         const QByteArray original = TestSupport::readFile(path);
+        if (fault == QLatin1String("hole"))
+            QVERIFY(TestSupport::writeSparseFile(path, {{0, original}}, original.size() + (qint64(2) << 30)));
+        if (fault == QLatin1String("huge")) {
+            // One more IDAT chunk of 300 MB before the IEND; sparse, so it costs nothing here.
+            const qint64 length = 300 * 1024 * 1024;
+            const qint64 end = original.size() - 12;
+            QByteArray header(4, '\0');
+            qToBigEndian<quint32>(quint32(length), header.data());
+            QVERIFY(TestSupport::writeSparseFile(
+                path, {{0, original.left(end) + header + "IDAT"}, {end + 8 + length, QByteArray(4, '\0') + original.right(12)}},
+                end + 8 + length + 4 + 12));
+        }
         f.connectFolder();
         QTRY_COMPARE(f.model->items().size(), 1);
         if (fault == QLatin1String("gone"))
             QVERIFY(QFile::remove(path));
         f.clipboard->accepts = fault != QLatin1String("refused");
+        const bool copies = fault.isEmpty() || fault == QLatin1String("hole");
 
         PoolGate gate;
         f.model->copyActions().copy(f.model->items().first());
@@ -59,13 +80,13 @@ private slots:
         f.model->copyActions().copy(f.model->items().first()); // ignored while one runs
         gate.open();
         QTRY_COMPARE(f.model->toasts().message(), message);
-        QCOMPARE(f.clipboard->writeCount, fault == QLatin1String("gone") ? 0 : 1);
-        QCOMPARE(f.model->toasts().style(), fault.isEmpty() ? ToastStyle::success : ToastStyle::failure);
-        QCOMPARE(f.model->copyActions().copiedID().has_value(), fault.isEmpty());
-        QCOMPARE(f.clipboard->image.has_value(), fault.isEmpty());
-        if (format == "png" && fault.isEmpty()) {
+        QCOMPARE(f.clipboard->writeCount, copies || fault == QLatin1String("refused") ? 1 : 0);
+        QCOMPARE(f.model->toasts().style(), copies ? ToastStyle::success : ToastStyle::failure);
+        QCOMPARE(f.model->copyActions().copiedID().has_value(), copies);
+        QCOMPARE(f.clipboard->image.has_value(), copies);
+        if (format == "png" && copies) {
             QCOMPARE(*f.clipboard->image, original);
-        } else if (fault.isEmpty()) {
+        } else if (copies) {
             QBuffer buffer(&*f.clipboard->image);
             QImageReader reader(&buffer);
             QCOMPARE(reader.format(), QByteArray("png"));

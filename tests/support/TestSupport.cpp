@@ -49,6 +49,18 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
+bool writeSparseFile(const QString &path, const QMap<qint64, QByteArray> &pieces, qint64 size)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || !file.resize(size))
+        return false;
+    for (auto piece = pieces.cbegin(); piece != pieces.cend(); ++piece) {
+        if (!file.seek(piece.key()) || file.write(piece.value()) != piece.value().size())
+            return false;
+    }
+    return file.size() == size;
+}
+
 bool writeImage(const QString &path, const QImage &image, const char *format)
 {
     QByteArray bytes;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QImage>
+#include <QMap>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -21,6 +22,10 @@ QByteArray readFile(const QString &path);
 
 // Writes bytes to path (creating it); false on any failure.
 bool writeFile(const QString &path, const QByteArray &bytes);
+
+// A file of `size` bytes holding `pieces` at their offsets and holes everywhere else, which
+// take neither disk nor memory: for files that claim gigabytes. False on any failure.
+bool writeSparseFile(const QString &path, const QMap<qint64, QByteArray> &pieces, qint64 size);
 
 // Encodes the image with Qt ("png", "jpg", "tiff", "webp") and writes it; false on failure.
 bool writeImage(const QString &path, const QImage &image, const char *format);
