@@ -99,13 +99,13 @@ SearchResultMetas ShellSearchProvider::GetResultMetas(const QStringList &identif
             hits.append(std::move(*hit));
     }
 
-    const auto metas = [hits, images = &m_images] {
+    const auto metas = [hits, query = m_lastQuery, images = &m_images] {
         SearchResultMetas result;
         for (const SearchHit &hit : hits) {
             QVariantMap meta{
                 {QStringLiteral("id"), hit.path},
                 {QStringLiteral("name"), hit.name},
-                {QStringLiteral("description"), hit.description()},
+                {QStringLiteral("description"), hit.description(query)},
             };
             const std::optional<QImage> thumbnail = images->downscaledImage(hit.path, thumbnailSize);
             if (thumbnail && !thumbnail->isNull())
