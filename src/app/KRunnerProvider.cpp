@@ -111,3 +111,8 @@ void KRunnerProvider::Run(const QString &matchId, const QString &actionId)
     else if (actionId.isEmpty())
         m_host.whenReady(this, [this, query = m_lastQuery, matchId] { m_host.activate(query, matchId); });
 }
+
+void KRunnerProvider::Teardown()
+{
+    m_lastQuery.clear();
+}
