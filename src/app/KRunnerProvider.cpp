@@ -94,7 +94,7 @@ RunnerMatches KRunnerProvider::matches(const QString &query) const
         // The gallery's order, kept: newest first.
         match.relevance = 0.9 - 0.01 * double(result.size());
         match.properties = {
-            {QStringLiteral("subtext"), hit.description()},
+            {QStringLiteral("subtext"), hit.description(query)},
             {QStringLiteral("urls"), QStringList{QUrl::fromLocalFile(hit.path).toString()}},
         };
         result.append(match);
@@ -110,4 +110,9 @@ void KRunnerProvider::Run(const QString &matchId, const QString &actionId)
         m_host.copyText(matchId);
     else if (actionId.isEmpty())
         m_host.whenReady(this, [this, query = m_lastQuery, matchId] { m_host.activate(query, matchId); });
+}
+
+void KRunnerProvider::Teardown()
+{
+    m_lastQuery.clear();
 }

@@ -60,6 +60,8 @@ public Q_SLOTS:
     RunnerActions Actions();
     RunnerMatches Match(const QString &query);
     void Run(const QString &matchId, const QString &actionId);
+    // KRunner ends a session (its window closed): what the session left here goes.
+    void Teardown();
 
 private:
     RunnerMatches matches(const QString &query) const;

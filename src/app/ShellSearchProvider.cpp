@@ -8,7 +8,6 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
-#include <QSet>
 #include <QtConcurrent>
 
 SearchIconData SearchIconData::fromImage(const QImage &image)
@@ -73,22 +72,24 @@ bool ShellSearchProvider::deferUntilReady(std::function<QVariant()> answer)
 
 QStringList ShellSearchProvider::GetInitialResultSet(const QStringList &terms)
 {
+    return results(terms);
+}
+
+QStringList ShellSearchProvider::GetSubsearchResultSet(const QStringList &, const QStringList &terms)
+{
+    // Searched afresh, not within the shell's previous results: those are only a hint. After the
+    // shell started the program for a search it cancels that first, slower call as the next
+    // letter comes and keeps an empty list, and text read since can add results. A full search
+    // of the library takes about a millisecond.
+    return results(terms);
+}
+
+QStringList ShellSearchProvider::results(const QStringList &terms)
+{
     m_lastQuery = DesktopSearch::queryOf(terms);
     if (deferUntilReady([this, query = m_lastQuery] { return QVariant(m_host.ids(query)); }))
         return {};
     return m_host.ids(m_lastQuery);
-}
-
-QStringList ShellSearchProvider::GetSubsearchResultSet(const QStringList &previousResults,
-                                                       const QStringList &terms)
-{
-    // A narrower search of the same library: searched again (text may have arrived since),
-    // kept within what the shell already had.
-    m_lastQuery = DesktopSearch::queryOf(terms);
-    const QSet<QString> previous(previousResults.cbegin(), previousResults.cend());
-    QStringList result = m_host.ids(m_lastQuery);
-    result.removeIf([&previous](const QString &id) { return !previous.contains(id); });
-    return result;
 }
 
 SearchResultMetas ShellSearchProvider::GetResultMetas(const QStringList &identifiers)
@@ -99,13 +100,13 @@ SearchResultMetas ShellSearchProvider::GetResultMetas(const QStringList &identif
             hits.append(std::move(*hit));
     }
 
-    const auto metas = [hits, images = &m_images] {
+    const auto metas = [hits, query = m_lastQuery, images = &m_images] {
         SearchResultMetas result;
         for (const SearchHit &hit : hits) {
             QVariantMap meta{
                 {QStringLiteral("id"), hit.path},
                 {QStringLiteral("name"), hit.name},
-                {QStringLiteral("description"), hit.description()},
+                {QStringLiteral("description"), hit.description(query)},
             };
             const std::optional<QImage> thumbnail = images->downscaledImage(hit.path, thumbnailSize);
             if (thumbnail && !thumbnail->isNull())

@@ -59,6 +59,8 @@ public Q_SLOTS:
     void LaunchSearch(const QStringList &terms, uint timestamp);
 
 private:
+    // The search for `terms`, answered once the library is ready.
+    QStringList results(const QStringList &terms);
     // False when the library is ready: answer now. Else holds the call being handled and answers
     // it with `answer()` once the library is ready.
     bool deferUntilReady(std::function<QVariant()> answer);

@@ -1,5 +1,7 @@
 #include "search/SearchHit.h"
 
+#include "text/ScreenshotText.h"
+
 #include <QLocale>
 
 #include <algorithm>
@@ -66,10 +68,12 @@ QJsonObject SearchHit::toJson() const
     };
 }
 
-QString SearchHit::description() const
+QString SearchHit::description(const QString &query) const
 {
     const QString when = QLocale().toString(createdAt.toLocalTime(), QLocale::ShortFormat);
-    return snippet ? when + QStringLiteral(" · ") + *snippet : when;
+    if (!snippet)
+        return when;
+    return when + QStringLiteral(" · ") + ScreenshotText::excerpt(*snippet, query, descriptionLead);
 }
 
 QVariantMap SearchHit::toVariantMap() const

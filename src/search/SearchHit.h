@@ -23,8 +23,12 @@ struct SearchHit final
     QString toLine() const;
     // {"path", "name", "createdAt" (ISO 8601 with offset), "snippet" (null when none)}.
     QJsonObject toJson() const;
-    // The capture time in the user's short format, then " · " and the snippet when there is one.
-    QString description() const;
+    // The capture time in the user's short format, then " · " and the snippet when there is one,
+    // cut in front so that a desktop showing only the start of the line still shows the word
+    // that matched `query`.
+    QString description(const QString &query) const;
+    // Characters of a description's snippet kept before its matching word.
+    static constexpr qsizetype descriptionLead = 20;
 
     // The form sent over the session bus: a{sv} with "path", "name", "createdAt" (ms since
     // 1970, UTC) and, when there is one, "snippet".

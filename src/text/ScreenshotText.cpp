@@ -140,6 +140,20 @@ std::optional<QString> ScreenshotText::snippet(const QString &query) const
     return std::nullopt;
 }
 
+QString ScreenshotText::excerpt(QStringView line, const QString &query, qsizetype lead)
+{
+    const std::optional<qsizetype> match =
+        ScreenshotTextSearch::firstMatchingWord(line, ScreenshotTextSearch::tokens(query));
+    if (!match || *match <= std::max<qsizetype>(lead, 0))
+        return line.toString();
+    // The first word that starts within `lead` of the match; the match itself starts one.
+    qsizetype start = *match - std::max<qsizetype>(lead, 0);
+    while (ScreenshotTextSearch::isWhiteSpace(line.at(start).unicode())
+           || !ScreenshotTextSearch::isWhiteSpace(line.at(start - 1).unicode()))
+        ++start;
+    return QStringLiteral("\u2026") + line.mid(start).toString();
+}
+
 QJsonObject ScreenshotText::toJson() const
 {
     QJsonObject object{{QStringLiteral("text"), m_text}};

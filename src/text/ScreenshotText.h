@@ -35,6 +35,11 @@ public:
     // query has no tokens or no line holds any.
     std::optional<QString> snippet(const QString &query) const;
 
+    // `line` (a snippet) for places that show only its start: begun at a word at most `lead`
+    // characters before its first word holding a token of the query, after "…". The line as
+    // it is when that word already starts within `lead` characters or no word holds a token.
+    static QString excerpt(QStringView line, const QString &query, qsizetype lead);
+
     // The boxes of the words that hold at least one token of the query, matched as the search
     // matches; in word order.
     QList<QRectF> matchingWordBoxes(const QString &query) const;

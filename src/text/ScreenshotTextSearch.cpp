@@ -2,8 +2,6 @@
 
 #include <QChar>
 
-#include <optional>
-
 namespace {
 
 // White space that is a space rather than a control (general category Zs). Marks that follow
@@ -210,4 +208,27 @@ bool ScreenshotTextSearch::matches(QStringView normalizedText, const QStringList
             return false;
     }
     return true;
+}
+
+std::optional<qsizetype> ScreenshotTextSearch::firstMatchingWord(QStringView text,
+                                                                 const QStringList &tokens)
+{
+    // Every White_Space character is in the BMP, so code units are enough here.
+    qsizetype begin = 0;
+    while (begin < text.size() && !tokens.isEmpty()) {
+        while (begin < text.size() && isWhiteSpace(text.at(begin).unicode()))
+            ++begin;
+        qsizetype end = begin;
+        while (end < text.size() && !isWhiteSpace(text.at(end).unicode()))
+            ++end;
+        if (end > begin) {
+            const QString word = normalize(text.mid(begin, end - begin));
+            for (const QString &token : tokens) {
+                if (word.contains(token))
+                    return begin;
+            }
+        }
+        begin = end;
+    }
+    return std::nullopt;
 }

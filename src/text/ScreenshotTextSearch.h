@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <optional>
+
 // The one normalisation shared by file names, recognised text and queries, and the rule by
 // which a normalised text matches a query. Pure functions: safe on any thread.
 class ScreenshotTextSearch final
@@ -22,6 +24,10 @@ public:
     // True when every token occurs literally in the already normalised text; stops at the
     // first token that is missing. No tokens match everything.
     static bool matches(QStringView normalizedText, const QStringList &tokens);
+
+    // Where in `text` the first word (a run between white space) begins whose normalised form
+    // holds any one token; none without tokens or when no single word holds one.
+    static std::optional<qsizetype> firstMatchingWord(QStringView text, const QStringList &tokens);
 
     // The Unicode White_Space property (fixed list, so it doesn't drift with Qt's tables).
     static bool isWhiteSpace(char32_t c);

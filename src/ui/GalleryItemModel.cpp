@@ -2,6 +2,7 @@
 
 #include "library/LibraryModel.h"
 #include "text/ScreenshotTextIndex.h"
+#include "text/ScreenshotTextSearch.h"
 
 #include <QMimeData>
 #include <QUrl>
@@ -51,14 +52,16 @@ QString GalleryItemModel::accessibilityLabel(const Screenshot &item, bool pinned
     return label;
 }
 
-std::optional<QString> GalleryItemModel::snippet(int row) const
+const GalleryItemModel::Snippet &GalleryItemModel::snippet(int row) const
 {
     auto cached = m_snippets.constFind(row);
     if (cached != m_snippets.cend())
         return *cached;
-    std::optional<QString> value = m_model.textSnippet(m_items.at(row));
-    m_snippets.insert(row, value);
-    return value;
+    Snippet value{m_model.textSnippet(m_items.at(row))};
+    if (value.text)
+        value.match = ScreenshotTextSearch::firstMatchingWord(
+            *value.text, ScreenshotTextSearch::tokens(m_model.query())).value_or(0);
+    return *m_snippets.insert(row, std::move(value));
 }
 
 QVariant GalleryItemModel::data(const QModelIndex &index, int role) const
@@ -71,7 +74,7 @@ QVariant GalleryItemModel::data(const QModelIndex &index, int role) const
     case Qt::ToolTipRole:
         return item.displayName();
     case Qt::AccessibleTextRole:
-        return accessibilityLabel(item, m_pinned.contains(item.id()), snippet(index.row()));
+        return accessibilityLabel(item, m_pinned.contains(item.id()), snippet(index.row()).text);
     case ScreenshotRole:
         return QVariant::fromValue(item);
     case IdRole:
@@ -87,9 +90,11 @@ QVariant GalleryItemModel::data(const QModelIndex &index, int role) const
     case CopiedRole:
         return m_copiedID == item.id();
     case SnippetRole: {
-        const std::optional<QString> text = snippet(index.row());
+        const std::optional<QString> &text = snippet(index.row()).text;
         return text ? QVariant(*text) : QVariant();
     }
+    case SnippetMatchRole:
+        return int(snippet(index.row()).match);
     default:
         return {};
     }
@@ -114,6 +119,7 @@ QHash<int, QByteArray> GalleryItemModel::roleNames() const
     names.insert(PinnedRole, "pinned");
     names.insert(CopiedRole, "copied");
     names.insert(SnippetRole, "snippet");
+    names.insert(SnippetMatchRole, "snippetMatch");
     return names;
 }
 
@@ -210,8 +216,8 @@ void GalleryItemModel::pinsChanged()
 void GalleryItemModel::refreshSnippets()
 {
     // Only rows that were shown hold a snippet; the others compute theirs when painted.
-    const QHash<int, std::optional<QString>> cached = std::exchange(m_snippets, {});
-    const QList<int> roles{SnippetRole, Qt::AccessibleTextRole};
+    const QHash<int, Snippet> cached = std::exchange(m_snippets, {});
+    const QList<int> roles{SnippetRole, SnippetMatchRole, Qt::AccessibleTextRole};
     for (auto it = cached.cbegin(); it != cached.cend(); ++it) {
         if (it.key() >= m_items.size())
             continue;

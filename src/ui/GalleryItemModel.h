@@ -33,6 +33,7 @@ public:
         PinnedRole,                        // bool
         CopiedRole,                        // bool
         SnippetRole,                       // QString; invalid QVariant when there is none
+        SnippetMatchRole,                  // int: where the snippet's first matching word begins
     };
 
     // `model` must outlive this adapter.
@@ -64,7 +65,14 @@ private:
     void pinsChanged();
     void refreshSnippets();
     void emitRowChanged(int row, const QList<int> &roles);
-    std::optional<QString> snippet(int row) const;
+    struct Snippet final
+    {
+        std::optional<QString> text;
+        qsizetype match = 0;
+
+        friend bool operator==(const Snippet &, const Snippet &) = default;
+    };
+    const Snippet &snippet(int row) const;
 
     LibraryModel &m_model;
     QList<Screenshot> m_items;
@@ -74,5 +82,5 @@ private:
     std::optional<QString> m_copiedID;
     QSet<QString> m_pinned;
     // Per row, once asked for; cleared on reset.
-    mutable QHash<int, std::optional<QString>> m_snippets;
+    mutable QHash<int, Snippet> m_snippets;
 };

@@ -34,6 +34,40 @@ QRectF cardRect(const QRect &tile)
                   ScreenshotTileDelegate::imageHeight + 2 * ScreenshotTileDelegate::imageInset);
 }
 
+struct SnippetLayout final
+{
+    QStringList lines;
+    // How many characters of the text the lines show.
+    qsizetype shown = 0;
+};
+
+SnippetLayout layOutSnippet(const QString &text, const QFont &font, qreal width)
+{
+    // Every line but the last wraps at a word; the last ends in an ellipsis.
+    SnippetLayout result;
+    QTextLayout layout(text, font);
+    QTextOption textOption;
+    textOption.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(textOption);
+    layout.beginLayout();
+    for (int n = 1; n < ScreenshotTileDelegate::snippetLines && result.shown < text.size(); ++n) {
+        QTextLine line = layout.createLine();
+        if (!line.isValid())
+            break;
+        line.setLineWidth(width);
+        result.lines.append(text.mid(line.textStart(), line.textLength()).trimmed());
+        result.shown = line.textStart() + line.textLength();
+    }
+    layout.endLayout();
+    if (result.shown < text.size()) {
+        const QString rest = text.mid(result.shown);
+        const QString last = QFontMetricsF(font).elidedText(rest, Qt::ElideRight, width);
+        result.lines.append(last);
+        result.shown += last == rest ? rest.size() : std::max<qsizetype>(last.size() - 1, 0);
+    }
+    return result;
+}
+
 } // namespace
 
 ScreenshotTileDelegate::ScreenshotTileDelegate(ThumbnailCache &thumbnails, QObject *parent)
@@ -155,7 +189,7 @@ void ScreenshotTileDelegate::paint(QPainter *painter, const QStyleOptionViewItem
     const QRectF texts(option.rect.x() + textSidePadding, card.bottom() + spacing,
                        option.rect.width() - 2 * textSidePadding,
                        option.rect.bottom() + 1 - card.bottom() - spacing);
-    paintTexts(*painter, texts, palette, item, index.data(GalleryItemModel::SnippetRole));
+    paintTexts(*painter, texts, palette, item, index);
     painter->restore();
 }
 
@@ -218,7 +252,7 @@ void ScreenshotTileDelegate::paintCopied(QPainter &painter, const QRectF &card) 
 
 void ScreenshotTileDelegate::paintTexts(QPainter &painter, const QRectF &rect,
                                         const QPalette &palette, const Screenshot &item,
-                                        const QVariant &snippet) const
+                                        const QModelIndex &index) const
 {
     const QFont time = timeFont();
     const QFont small = smallFont();
@@ -242,35 +276,45 @@ void ScreenshotTileDelegate::paintTexts(QPainter &painter, const QRectF &rect,
                      timeMetrics.elidedText(timeLabel(item.createdAt()), Qt::ElideRight,
                                             timeWidth));
 
+    const QVariant snippet = index.data(GalleryItemModel::SnippetRole);
     if (!snippet.isValid() || !m_showsSnippets)
         return;
-    // At most two lines: the first wraps at a word, the second ends in an ellipsis.
-    const QString text = snippet.toString().simplified();
-    const qreal width = rect.width();
-    QTextLayout layout(text, small);
-    QTextOption textOption;
-    textOption.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(textOption);
-    layout.beginLayout();
-    QTextLine first = layout.createLine();
-    if (!first.isValid()) {
-        layout.endLayout();
-        return;
-    }
-    first.setLineWidth(width);
-    const int rest = first.textStart() + first.textLength();
-    layout.endLayout();
-
     painter.setFont(small);
     painter.setPen(BrimfoldDesign::secondary(palette));
     qreal y = row.bottom() + spacing;
     const qreal line = smallMetrics.lineSpacing();
-    painter.drawText(QRectF(rect.left(), y, width, line), Qt::AlignLeft | Qt::AlignVCenter,
-                     text.left(rest).trimmed());
-    if (rest < text.size()) {
+    const QStringList lines = shownSnippet(snippet.toString(),
+                                           index.data(GalleryItemModel::SnippetMatchRole).toInt(),
+                                           small, rect.width());
+    for (const QString &text : lines) {
+        painter.drawText(QRectF(rect.left(), y, rect.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
+                         text);
         y += line;
-        painter.drawText(QRectF(rect.left(), y, width, line), Qt::AlignLeft | Qt::AlignVCenter,
-                         smallMetrics.elidedText(text.mid(rest).trimmed(), Qt::ElideRight,
-                                                 width));
     }
+}
+
+QStringList ScreenshotTileDelegate::shownSnippet(const QString &snippet, qsizetype matchAt,
+                                                 const QFont &font, qreal width)
+{
+    const QString text = snippet.simplified();
+    // Where the match is once white space is collapsed: the words before it and one space.
+    const QString before = snippet.left(std::max<qsizetype>(matchAt, 0)).simplified();
+    const qsizetype at = before.isEmpty() ? 0 : std::min(before.size() + 1, text.size());
+    qsizetype end = text.indexOf(QLatin1Char(' '), at);
+    if (end < 0)
+        end = text.size();
+
+    const SnippetLayout layout = layOutSnippet(text, font, width);
+    if (layout.shown >= end || at == 0)
+        return layout.lines;
+    // As many whole words before the match as a third of a line holds.
+    const QFontMetricsF metrics(font);
+    qsizetype start = at;
+    while (start > 0) {
+        const qsizetype previous = text.lastIndexOf(QLatin1Char(' '), start - 2) + 1;
+        if (metrics.horizontalAdvance(text.mid(previous, at - previous)) > width / 3)
+            break;
+        start = previous;
+    }
+    return layOutSnippet(QStringLiteral("\u2026") + text.mid(start), font, width).lines;
 }

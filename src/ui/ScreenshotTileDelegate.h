@@ -45,6 +45,12 @@ public:
     // The capture time in the locale's short time format.
     static QString timeLabel(const QDateTime &createdAt, const QLocale &locale = QLocale());
 
+    // The snippet as a tile shows it, in at most snippetLines lines of `width`: the first
+    // broken at a word, the last elided. When the word at `matchAt` (the first that matched)
+    // would be cut off, the text starts a few words before it, after "…".
+    static QStringList shownSnippet(const QString &snippet, qsizetype matchAt, const QFont &font,
+                                    qreal width);
+
     // The tile's width (the grid's column width less the spacing).
     void setTileWidth(int width);
     int tileWidth() const { return m_tileWidth; }
@@ -77,7 +83,7 @@ private:
     void paintBadge(QPainter &painter, const QRectF &card) const;
     void paintCopied(QPainter &painter, const QRectF &card) const;
     void paintTexts(QPainter &painter, const QRectF &rect, const QPalette &palette,
-                    const Screenshot &item, const QVariant &snippet) const;
+                    const Screenshot &item, const QModelIndex &index) const;
 
     ThumbnailCache &m_thumbnails;
     QIcon m_placeholder;

@@ -13,6 +13,7 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -237,6 +238,11 @@ private Q_SLOTS:
         call(kRunner, QStringLiteral("org.kde.krunner1.Run"), {quoted(1), QStringLiteral("'copy-text'")});
         QTRY_COMPARE_WITH_TIMEOUT(QString::fromUtf8(clipboard("UTF8_STRING")), m_texts[1], 10000);
         QVERIFY(visibleGalleries().isEmpty());
+
+        // KRunner ends each session with Teardown; the next session searches as before.
+        QCOMPARE(call(kRunner, QStringLiteral("org.kde.krunner1.Teardown"), {}), QStringLiteral("()"));
+        QVERIFY(call(kRunner, QStringLiteral("org.kde.krunner1.Match"), {QStringLiteral("'harbour'")})
+                    .startsWith(QStringLiteral("([('%1', ").arg(path(1))));
     }
 
     // The running copy answers the command line: text it holds in memory counts even when its
@@ -328,8 +334,29 @@ private Q_SLOTS:
         const auto stopDaemon = qScopeGuard([&] { daemon.terminate(); daemon.waitForFinished(); });
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(bus.filePath(QStringLiteral("socket"))), 10000);
 
-        QCOMPARE(call(kProvider, QStringLiteral("org.gnome.Shell.SearchProvider2.GetInitialResultSet"),
-                      {QStringLiteral("['terminal']")}, address),
+        // The shell's first search after a login, as it goes: the first letter starts the program,
+        // the next letter cancels that call before its answer comes, so the shell keeps no
+        // previous results and narrows an empty list letter by letter.
+        QDBusConnection shell = QDBusConnection::connectToBus(address, QStringLiteral("shell"));
+        const auto closeShell = qScopeGuard([] { QDBusConnection::disconnectFromBus(QStringLiteral("shell")); });
+        QVERIFY(shell.isConnected());
+        shell.asyncCall(QDBusMessage::createMethodCall(kId, kProvider, QStringLiteral("org.gnome.Shell.SearchProvider2"),
+                                                       QStringLiteral("GetInitialResultSet"))
+                        << QStringList{QStringLiteral("r")});
+        QTRY_VERIFY_WITH_TIMEOUT(shell.interface()->isServiceRegistered(kId), 15000);
+        const QString reports = QStringLiteral("(['%1', '%2'],)").arg(path(4), path(2));
+        // "re" is in every name ("Screenshot").
+        const QList<std::pair<QString, QString>> typed{
+            {QStringLiteral("re"), QStringLiteral("(['%1', '%2', '%3', '%4'],)").arg(path(4), path(3), path(2), path(1))},
+            {QStringLiteral("rep"), reports},
+            {QStringLiteral("repo"), reports}};
+        for (const auto &[letters, expected] : typed)
+            QCOMPARE(call(kProvider, QStringLiteral("org.gnome.Shell.SearchProvider2.GetSubsearchResultSet"),
+                          {QStringLiteral("@as []"), QStringLiteral("['%1']").arg(letters)}, address),
+                     expected);
+        // Previous results are a hint, never a limit: a subsearch is the full search.
+        QCOMPARE(call(kProvider, QStringLiteral("org.gnome.Shell.SearchProvider2.GetSubsearchResultSet"),
+                      {QStringLiteral("['%1']").arg(path(2)), QStringLiteral("['terminal']")}, address),
                  QStringLiteral("(['%1'],)").arg(path(3)));
 
         // The copy the bus started is ours to end.

@@ -8,7 +8,8 @@ source=${2:?source directory}
 id=${3:?application id}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/brimfold-install.XXXXXX") || exit 1
-prefix="$work/prefix"
+# A space in the prefix: every Exec= must still name the installed binary.
+prefix="$work/my prefix"
 # cmake --install rewrites the build folder's manifest, which is how a user uninstalls their own
 # install: keep theirs and put it back afterwards.
 manifest="$build/install_manifest.txt"
@@ -27,11 +28,24 @@ fail() {
   failures=$((failures + 1))
 }
 
+# The program an Exec= line of FILE starts, split as the desktop splits it (FORMAT desktop
+# unescapes the entry's string first); empty unless the line names exactly one word.
+exec_program() {
+  value=$(sed -n 's/^Exec=//p' "$1")
+  [ "$2" = desktop ] && value=$(printf '%s' "$value" | sed 's/%%/%/g; s/\\\\/\\/g')
+  (eval "set -- $value" 2>/dev/null && [ $# -eq 1 ] && printf '%s' "$1")
+}
+
+# Installing writes nothing into the build folder but the manifest CMake itself keeps (and the
+# logs of tests running beside this one).
+touch "$work/before"
 if ! output=$(cmake --install "$build" --prefix "$prefix" 2>&1); then
   echo "$output" >&2
   echo "FAIL: cmake --install" >&2
   exit 1
 fi
+changed=$(find "$build" -newer "$work/before" ! -type d ! -path "$build/Testing/*" ! -path "$manifest")
+[ -z "$changed" ] || fail "installing wrote into the build folder: $changed"
 
 for file in \
   bin/brimfold \
@@ -67,11 +81,13 @@ for png in "$prefix/share/icons/hicolor/256x256/apps/$id.png" "$data/AppIcon.png
   esac
 done
 
-# The launcher names the icon the theme holds and the program on the installed PATH.
+# The launcher names the icon the theme holds and the installed program by its full path, so
+# the desktop resolves it whatever PATH holds.
 desktop="$prefix/share/applications/$id.desktop"
 if [ -f "$desktop" ]; then
   grep -qx "Icon=$id" "$desktop" || fail "the launcher's Icon= is not $id"
-  grep -qx "Exec=brimfold" "$desktop" || fail "the launcher does not run brimfold"
+  [ "$(exec_program "$desktop" desktop)" = "$prefix/bin/brimfold" ] \
+    || fail "the launcher does not start the installed brimfold: $(grep '^Exec=' "$desktop")"
   # Hints count too: the launcher should validate silently.
   output=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate failed"
   [ -z "$output" ] || fail "desktop-file-validate: $output"
@@ -82,7 +98,8 @@ fi
 service="$prefix/share/dbus-1/services/$id.service"
 if [ -f "$service" ]; then
   grep -qx "Name=$id" "$service" || fail "the bus service file does not name $id"
-  grep -qx "Exec=$prefix/bin/brimfold" "$service" || fail "the bus service file does not start the installed brimfold"
+  [ "$(exec_program "$service" dbus)" = "$prefix/bin/brimfold" ] \
+    || fail "the bus service file does not start the installed brimfold: $(grep '^Exec=' "$service")"
 fi
 provider="$prefix/share/gnome-shell/search-providers/$id.search-provider.ini"
 if [ -f "$provider" ]; then
@@ -111,6 +128,23 @@ case "$version" in
   "Brimfold "*" · Build "*) ;;
   *) fail "the installed brimfold --version printed: $version" ;;
 esac
+
+# A staged install (DESTDIR) writes under the stage alone, with the paths of the final prefix.
+stage="$work/stage"
+target="$work/target"
+if DESTDIR="$stage" cmake --install "$build" --prefix "$target" >/dev/null 2>&1; then
+  [ ! -e "$target" ] || fail "a staged install wrote outside DESTDIR"
+  for file in applications/$id.desktop dbus-1/services/$id.service; do
+    [ -f "$stage$target/share/$file" ] || fail "the staged $file is not under DESTDIR"
+    grep -qxF "$target/share/$file" "$manifest" || fail "the staged $file is missing from the manifest"
+  done
+  [ "$(exec_program "$stage$target/share/applications/$id.desktop" desktop)" = "$target/bin/brimfold" ] \
+    || fail "the staged launcher does not start the final prefix's brimfold"
+  [ "$(exec_program "$stage$target/share/dbus-1/services/$id.service" dbus)" = "$target/bin/brimfold" ] \
+    || fail "the staged bus service file does not start the final prefix's brimfold"
+else
+  fail "DESTDIR=... cmake --install"
+fi
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures install check(s) failed" >&2

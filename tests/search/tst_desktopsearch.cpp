@@ -178,7 +178,7 @@ private Q_SLOTS:
         QCOMPARE(back->createdAt.toMSecsSinceEpoch(), hit.createdAt.toMSecsSinceEpoch());
         QCOMPARE(back->snippet, hit.snippet);
 
-        QVERIFY(hit.description().endsWith(hit.snippet ? QStringLiteral(" · ") + *hit.snippet
+        QVERIFY(hit.description(QStringLiteral("total")).endsWith(hit.snippet ? QStringLiteral(" · ") + *hit.snippet
                                                        : QLocale().toString(hit.createdAt.toLocalTime(), QLocale::ShortFormat)));
     }
 

@@ -18,6 +18,8 @@ private slots:
     void matches();
     void snippet_data();
     void snippet();
+    void excerpt_data();
+    void excerpt();
     void trimmingAndJsonRoundTrip();
     void matchingWordBoxes_data();
     void matchingWordBoxes();
@@ -115,6 +117,30 @@ void TestScreenshotTextSearch::snippet()
     QFETCH(QString, query);
     QFETCH(OptionalText, expected);
     QCOMPARE(ScreenshotText(text).snippet(query), expected);
+}
+
+void TestScreenshotTextSearch::excerpt_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QString>("expected");
+    const QString log = u"2024-05-01 03:00:01 nightly backup: starting rsync of /home/photos to glacier"_qs;
+    // The earliest word holding any token, from the start of that word.
+    QTest::newRow("cut before the first matching word") << log << u"glacier sync"_qs
+                                                        << u"…starting rsync of /home/photos to glacier"_qs;
+    QTest::newRow("match within the lead") << u"starting rsync of /home/photos to glacier"_qs
+                                           << u"rsync glacier"_qs << u"starting rsync of /home/photos to glacier"_qs;
+    QTest::newRow("matched as the search matches") << u"Minutes of the long quarterly review — CAFÉ budget"_qs
+                                                   << u"cafe"_qs << u"…review — CAFÉ budget"_qs;
+    QTest::newRow("no word holds a token") << log << u"zebra"_qs << log;
+}
+
+void TestScreenshotTextSearch::excerpt()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, query);
+    QFETCH(QString, expected);
+    QCOMPARE(ScreenshotText::excerpt(line, query, 12), expected);
 }
 
 void TestScreenshotTextSearch::trimmingAndJsonRoundTrip()

@@ -7,6 +7,7 @@
 #include "platform/ImageServices.h"
 #include "platform/ShareServices.h"
 #include "platform/SystemShareServices.h"
+#include "ui/BrimfoldDesign.h"
 #include "ui/GalleryActions.h"
 #include "ui/GalleryGrid.h"
 #include "ui/GalleryItemModel.h"
@@ -76,6 +77,8 @@ private slots:
     void dayLabel_data();
     void dayLabel();
     void timeLabel();
+    void shownSnippet_data();
+    void shownSnippet();
     void contextMenuOrderAndTitles_data();
     void contextMenuOrderAndTitles();
     void dragOffersTheFile();
@@ -120,11 +123,12 @@ void TestScreenshotTile::accessibleTextFollowsModel()
 
     f.model->pin(b);
     QTRY_COMPARE(label(), plain + QStringLiteral(", pinned"));
-    f.model->setQuery(QStringLiteral("invoice"));
+    f.model->setQuery(QStringLiteral("total"));
     QTRY_COMPARE(items.rowCount(), 1);
     const std::optional<QString> snippet = f.model->textSnippet(b);
-    QVERIFY(snippet && snippet->contains(QStringLiteral("invoice")));
+    QVERIFY(snippet && snippet->contains(QStringLiteral("total")));
     QCOMPARE(items.index(0).data(GalleryItemModel::SnippetRole).toString(), *snippet);
+    QCOMPARE(items.index(0).data(GalleryItemModel::SnippetMatchRole).toInt(), snippet->indexOf(u"total"));
     QCOMPARE(label(), plain + QStringLiteral(", pinned, matching text: ") + *snippet);
     CHECK_CONSISTENT(f);
 }
@@ -160,6 +164,40 @@ void TestScreenshotTile::timeLabel()
     QString us = ScreenshotTileDelegate::timeLabel(at, QLocale(QLocale::English, QLocale::UnitedStates));
     QCOMPARE(us.replace(QChar(0x202f), QChar(0x20)), QStringLiteral("3:07 PM")); // CLDR spacing varies
     QCOMPARE(ScreenshotTileDelegate::timeLabel(at, QLocale::c()), QStringLiteral("15:07")); // no seconds
+}
+
+void TestScreenshotTile::shownSnippet_data()
+{
+    QTest::addColumn<QString>("snippet");
+    QTest::addColumn<QString>("match");
+    QTest::addColumn<bool>("cut"); // the text starts after "…"
+    const QString log = QStringLiteral("2024-05-01 03:00:01 nightly backup job 17 on host atlas-7 checked "
+                                       "412 files in /home/photos, finished the local copy to the external "
+                                       "disk, then started rsync to glacier");
+    QTest::newRow("match late in a long line") << log << "rsync" << true;
+    QTest::newRow("match at the start") << log << "2024-05-01" << false;
+    QTest::newRow("short line") << QStringLiteral("rsync   glacier\tvault") << "glacier" << false;
+}
+
+// Whatever the width, the tile shows the word that matched.
+void TestScreenshotTile::shownSnippet()
+{
+    QFETCH(QString, snippet);
+    QFETCH(QString, match);
+    QFETCH(bool, cut);
+    const QFont font = BrimfoldDesign::font(10);
+    for (const qreal width : {100.0, 154.0, 240.0}) {
+        const QStringList lines = ScreenshotTileDelegate::shownSnippet(snippet, snippet.indexOf(match), font, width);
+        QVERIFY(lines.size() <= ScreenshotTileDelegate::snippetLines);
+        const QString shown = lines.join(u' ');
+        QVERIFY2(shown.contains(match), qPrintable(QStringLiteral("%1: %2").arg(width).arg(shown)));
+        if (cut)
+            QVERIFY2(shown.startsWith(u'\u2026'), qPrintable(shown));
+        else
+            QVERIFY2(snippet.simplified().startsWith(lines.first()), qPrintable(shown));
+        for (const QString &line : lines)
+            QVERIFY2(QFontMetricsF(font).horizontalAdvance(line) <= width, qPrintable(line));
+    }
 }
 
 void TestScreenshotTile::contextMenuOrderAndTitles_data()
