@@ -71,6 +71,22 @@ qint64 distantPastMs()
     return value;
 }
 
+// The earlier of birth and modification time. Copying tools (cp -p, rsync -a, tar, file
+// managers) keep only the modification time, and Linux cannot set a birth time: a copied
+// folder would otherwise show every file as taken at the moment of the copy, in copy order.
+// Without a birth time the modification date stands in, for the order as for the record:
+// sorting such files as the distant past would keep an arbitrary 500.
+qint64 creationMs(const struct statx &status)
+{
+    const bool born = status.stx_mask & STATX_BTIME;
+    const bool modified = status.stx_mask & STATX_MTIME;
+    if (born && modified)
+        return std::min(milliseconds(status.stx_btime), milliseconds(status.stx_mtime));
+    if (born)
+        return milliseconds(status.stx_btime);
+    return modified ? milliseconds(status.stx_mtime) : distantPastMs();
+}
+
 QDateTime dateFromMs(qint64 ms)
 {
     // UTC dates are plain numbers inside QDateTime; local ones would cost a time-zone lookup each.
@@ -407,10 +423,7 @@ ScreenshotScanner::Result ScreenshotScanner::scan(const QString &folder, bool in
         Candidate candidate;
         candidate.modifiedMs = (status.stx_mask & STATX_MTIME) ? milliseconds(status.stx_mtime)
                                                                : distantPastMs();
-        // Without a birth time the modification date stands in, for the order as for the
-        // record: sorting such files as the distant past would keep an arbitrary 500.
-        candidate.createdMs = (status.stx_mask & STATX_BTIME) ? milliseconds(status.stx_btime)
-                                                              : candidate.modifiedMs;
+        candidate.createdMs = creationMs(status);
         candidate.bytes = qint64(status.stx_size);
         candidate.nameOffset = quint32(arena.size());
         candidate.nameLength = quint32(length);
@@ -467,7 +480,14 @@ ScreenshotScanner::Result ScreenshotScanner::scan(const QString &folder, bool in
             if (known.modifiedAt().isValid()
                 && known.modifiedAt().toMSecsSinceEpoch() == candidate.modifiedMs
                 && known.bytes() == candidate.bytes) {
-                result.screenshots.append(known);
+                // The image is the same, but its date may not be: a record made before the date
+                // rule took the modification time into account takes the date it sorted by.
+                if (known.createdAt().toMSecsSinceEpoch() == candidate.createdMs)
+                    result.screenshots.append(known);
+                else
+                    result.screenshots.append(Screenshot::withResolvedPath(
+                        path, dateFromMs(candidate.createdMs), known.modifiedAt(), known.bytes(),
+                        known.width(), known.height()));
                 continue;
             }
         }

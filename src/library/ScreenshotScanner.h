@@ -53,7 +53,10 @@ public:
 
     // Scans the direct entries of `folder`. Per-file problems drop that file silently; only a
     // folder that cannot be listed yields an error. Records in `previous` whose file still has
-    // the same path, modification date and size are reused without reading the image again.
+    // the same path, modification date and size are reused without reading the image again
+    // (taking the creation date the file has now). A file's creation date is the earlier of
+    // its birth and modification times: a copy that kept the original's modification time
+    // keeps its date.
     static Result scan(const QString &folder, bool includeAllImages, int limit,
                        const QList<Screenshot> &previous, const QSet<QString> &preservingPaths,
                        const ImageServices &images);

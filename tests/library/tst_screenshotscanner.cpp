@@ -308,6 +308,58 @@ private slots:
                  QStringList({name(10), name(550)}));
     }
 
+    void copiesKeepTheirDates()
+    {
+        // A copied folder, as cp -p, rsync -a, tar and file managers leave it: every file born
+        // now, each keeping the original's older modification time.
+        QTemporaryDir dir;
+        const QDir d(dir.path());
+        const QDateTime taken(QDate(2024, 5, 1), QTime(10, 0), Qt::UTC);
+        const QList<std::pair<QString, int>> copies = {
+            {QStringLiteral("Screenshot a.png"), -3}, {QStringLiteral("Screenshot b.png"), -1},
+            {QStringLiteral("Screenshot c.png"), -2}};
+        for (const auto &[name, days] : copies) {
+            QVERIFY(TestSupport::writeFile(d.filePath(name), pngBytes()));
+            QVERIFY(TestSupport::setModificationTime(d.filePath(name), taken.addDays(days)));
+        }
+        // Edited after it was made: its birth is the earlier date.
+        const QString edited = d.filePath(QStringLiteral("Screenshot d.png"));
+        QVERIFY(TestSupport::writeFile(edited, pngBytes()));
+        const QDateTime later = QDateTime::currentDateTimeUtc().addDays(1);
+        QVERIFY(TestSupport::setModificationTime(edited, later));
+        const QDateTime born = QFileInfo(edited).birthTime();
+
+        CountingImages images;
+        const auto result = scan(dir.path(), images);
+        QCOMPARE(names(result.screenshots),
+                 QStringList({"Screenshot d.png", "Screenshot b.png", "Screenshot c.png", "Screenshot a.png"}));
+        for (const Screenshot &s : result.screenshots) {
+            if (s.id() == QFileInfo(edited).canonicalFilePath())
+                QCOMPARE(s.createdAt().toMSecsSinceEpoch(), (born.isValid() ? born : later).toMSecsSinceEpoch());
+            else
+                QCOMPARE(s.createdAt(), s.modifiedAt());
+        }
+        // The newest by that date are kept.
+        QCOMPARE(names(scan(dir.path(), images, false, 2).screenshots),
+                 QStringList({"Screenshot d.png", "Screenshot b.png"}));
+
+        // A record made when only the birth time counted takes the file's date at the next
+        // scan, without reading its image again; its cache key stays.
+        QList<Screenshot> stored;
+        for (const Screenshot &s : result.screenshots)
+            stored.append(Screenshot::withResolvedPath(s.id(), QDateTime::currentDateTimeUtc(), s.modifiedAt(),
+                                                       s.bytes(), 99, 77));
+        images.reads.clear();
+        const auto again = scan(dir.path(), images, false, 500, stored);
+        QVERIFY(images.reads.isEmpty());
+        QCOMPARE(names(again.screenshots), names(result.screenshots));
+        for (qsizetype i = 0; i < again.screenshots.size(); ++i) {
+            QCOMPARE(again.screenshots.at(i).createdAt(), result.screenshots.at(i).createdAt());
+            QCOMPARE(again.screenshots.at(i).width(), 99);
+            QCOMPARE(again.screenshots.at(i).cacheKey(), result.screenshots.at(i).cacheKey());
+        }
+    }
+
     void equalDatesSortByComposedName()
     {
         QTemporaryDir dir;
