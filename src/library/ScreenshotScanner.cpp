@@ -182,11 +182,12 @@ const QHash<char16_t, QStringList> &prefixesByFirstUnit()
 }
 
 // Whether a file counts by its name (or, failing that, its marker), from the listing alone.
-bool countsAsScreenshot(const char *name, std::size_t length, std::string &nativePath, std::size_t folderLength)
+bool countsAsScreenshot(const char *name, std::size_t length, std::string &nativePath, std::size_t folderLength,
+                        const ScreenshotNamePatterns &patterns)
 {
     const bool named = isAscii(name, length)
-        ? asciiHasScreenshotName(name, length)
-        : ScreenshotScanner::hasScreenshotName(QString::fromUtf8(name, qsizetype(length)));
+        ? asciiHasScreenshotName(name, length) || patterns.matchesAscii(name, length)
+        : ScreenshotScanner::hasScreenshotName(QString::fromUtf8(name, qsizetype(length)), patterns);
     if (named)
         return true;
     nativePath.resize(folderLength);
@@ -273,7 +274,7 @@ const QStringList &ScreenshotScanner::screenshotNamePrefixes()
     return prefixes;
 }
 
-bool ScreenshotScanner::hasScreenshotName(const QString &fileName)
+bool ScreenshotScanner::hasScreenshotName(const QString &fileName, const ScreenshotNamePatterns &patterns)
 {
     auto matches = [](const QString &lowered) {
         if (lowered.isEmpty())
@@ -293,10 +294,11 @@ bool ScreenshotScanner::hasScreenshotName(const QString &fileName)
     // Names are compared up to canonical equivalence: a name stored decomposed (as some file
     // systems and copying tools do) also matches the composed spellings.
     const QString composed = lowered.normalized(QString::NormalizationForm_C);
-    return composed != lowered && matches(composed);
+    return (composed != lowered && matches(composed)) || patterns.matches(fileName);
 }
 
-std::optional<qint64> ScreenshotScanner::newestScreenshotMs(const QString &folder)
+std::optional<qint64> ScreenshotScanner::newestScreenshotMs(const QString &folder,
+                                                           const ScreenshotNamePatterns &patterns)
 {
     const QByteArray native = QFile::encodeName(folder);
     const std::unique_ptr<DIR, DirCloser> dir(::opendir(native.constData()));
@@ -326,7 +328,7 @@ std::optional<qint64> ScreenshotScanner::newestScreenshotMs(const QString &folde
         // Only a file that would be newer needs the name and marker tests.
         if (newest && modified <= *newest)
             continue;
-        if (countsAsScreenshot(name, length, nativePath, folderLength))
+        if (countsAsScreenshot(name, length, nativePath, folderLength, patterns))
             newest = modified;
     }
     return newest;
@@ -340,7 +342,8 @@ bool ScreenshotScanner::hasScreenshotMetadata(const QString &path)
 ScreenshotScanner::Result ScreenshotScanner::scan(const QString &folder, bool includeAllImages,
                                                   int limit, const QList<Screenshot> &previous,
                                                   const QSet<QString> &preservingPaths,
-                                                  const ImageServices &images)
+                                                  const ImageServices &images,
+                                                  const ScreenshotNamePatterns &patterns)
 {
     Result result;
 
@@ -410,8 +413,8 @@ ScreenshotScanner::Result ScreenshotScanner::scan(const QString &folder, bool in
         }
 
         if (!includeAllImages) {
-            const bool named = ascii ? asciiHasScreenshotName(name, length)
-                                     : hasScreenshotName(decoded);
+            const bool named = ascii ? asciiHasScreenshotName(name, length) || patterns.matchesAscii(name, length)
+                                     : hasScreenshotName(decoded, patterns);
             if (!named) {
                 nativePath.resize(folderLength);
                 nativePath.append(name, length);
