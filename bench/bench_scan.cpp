@@ -119,6 +119,8 @@ int main(int argc, char **argv)
     }
     const QByteArray nativeFolder = QFile::encodeName(folder);
     const SystemImageServices images;
+    // As the program scans: the translations' templates and Flameshot's default pattern.
+    const ScreenshotNamePatterns names({ScreenshotNamePattern::flameshot({})});
 
     struct Series
     {
@@ -137,12 +139,12 @@ int main(int argc, char **argv)
         for (Series &s : series) {
             ScreenshotScanner::Result first;
             s.first.push_back(timed([&] {
-                first = ScreenshotScanner::scan(folder, false, s.limit, {}, {}, images);
+                first = ScreenshotScanner::scan(folder, false, s.limit, {}, {}, images, names);
             }));
             ScreenshotScanner::Result again;
             s.rescan.push_back(timed([&] {
                 again = ScreenshotScanner::scan(folder, false, s.limit, first.screenshots, {},
-                                                images);
+                                                images, names);
             }));
             if (!first.ok() || again.screenshots != first.screenshots) {
                 std::fprintf(stderr, "rescan differs from the first scan\n");

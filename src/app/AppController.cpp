@@ -7,6 +7,7 @@
 #include "platform/HotKeySource.h"
 #include "platform/ImageServices.h"
 #include "platform/PortalHotKeySource.h"
+#include "platform/ScreenshotLocation.h"
 #include "settings/GlobalShortcut.h"
 #include "settings/Preferences.h"
 #include "settings/UpdateService.h"
@@ -35,6 +36,7 @@ AppController::AppController(SettingsStore &defaults, const ScreenshotLocation &
     : QObject(parent)
     , m_options(options)
     , m_services(std::move(services))
+    , m_namePatterns(screenshotLocation.fileNamePatterns())
     , m_preferences(std::make_unique<Preferences>(defaults, screenshotLocation))
     , m_updater(std::make_unique<UpdateService>())
     , m_shortcut(std::make_unique<GlobalShortcut>(std::move(m_services.hotKeys),
@@ -62,8 +64,9 @@ AppController::~AppController()
 LibraryModel &AppController::model()
 {
     if (!m_model) {
-        m_model = std::make_unique<LibraryModel>(*m_preferences,
-                                                 m_services.makeLibraryServices(*m_services.images));
+        LibraryModel::Services services = m_services.makeLibraryServices(*m_services.images);
+        services.namePatterns = m_namePatterns;
+        m_model = std::make_unique<LibraryModel>(*m_preferences, std::move(services));
         m_actions = std::make_unique<GalleryActions>(*m_model, *m_services.share);
         connect(m_actions.get(), &GalleryActions::previewRequested, this,
                 &AppController::showPreview);

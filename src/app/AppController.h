@@ -148,6 +148,8 @@ private:
 
     LaunchOptions m_options;
     AppServices m_services;
+    // How the user's screenshot tools name files, read once at start for every scan.
+    ScreenshotNamePatterns m_namePatterns;
     std::unique_ptr<Preferences> m_preferences;
     std::unique_ptr<UpdateService> m_updater;
     std::unique_ptr<GlobalShortcut> m_shortcut;

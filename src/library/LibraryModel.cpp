@@ -42,6 +42,7 @@ LibraryModel::LibraryModel(Preferences &preferences, Services services, QObject 
     : QObject(parent)
     , m_preferences(preferences)
     , m_images(services.images)
+    , m_namePatterns(std::move(services.namePatterns))
     , m_folderPicker(std::move(services.folderPicker))
 {
     Q_ASSERT(services.clipboard && services.trash && services.images && services.eventSource
@@ -309,12 +310,13 @@ void LibraryModel::refresh(bool isInitial)
     const qint64 generation = m_generation;
     const QSet<QString> pins = m_state.pinnedPaths();
     const ImageServices *images = m_images;
+    const ScreenshotNamePatterns names = m_namePatterns;
     const quint64 serial = ++m_nextTaskSerial;
     m_scanTask = serial;
 
     const QFuture<ScreenshotScanner::Result> scan =
-        QtConcurrent::task([folder, includeAllImages, previous, pins, images] {
-            return ScreenshotScanner::scan(folder, includeAllImages, scanLimit, previous, pins, *images);
+        QtConcurrent::task([folder, includeAllImages, previous, pins, images, names] {
+            return ScreenshotScanner::scan(folder, includeAllImages, scanLimit, previous, pins, *images, names);
         })
             .onThreadPool(*QThreadPool::globalInstance())
             .withPriority(kScanPriority)

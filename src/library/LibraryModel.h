@@ -69,6 +69,9 @@ public:
         std::unique_ptr<FolderEventSource> eventSource;
         // Reads and caches the text of the screenshots.
         std::unique_ptr<ScreenshotTextWorker> textWorker;
+        // The names that count as screenshots beside the standard beginnings: by default the
+        // tools' date-first translations; the application adds the user's own tools' patterns.
+        ScreenshotNamePatterns namePatterns;
     };
 
     // `preferences` must outlive the model. Reads the pin set; connects nothing yet.
@@ -181,6 +184,7 @@ private:
 
     Preferences &m_preferences;
     const ImageServices *m_images = nullptr;
+    ScreenshotNamePatterns m_namePatterns;
     std::unique_ptr<FolderPicker> m_folderPicker;
 
     QList<Screenshot> m_items;

@@ -71,6 +71,22 @@ qint64 distantPastMs()
     return value;
 }
 
+// The earlier of birth and modification time. Copying tools (cp -p, rsync -a, tar, file
+// managers) keep only the modification time, and Linux cannot set a birth time: a copied
+// folder would otherwise show every file as taken at the moment of the copy, in copy order.
+// Without a birth time the modification date stands in, for the order as for the record:
+// sorting such files as the distant past would keep an arbitrary 500.
+qint64 creationMs(const struct statx &status)
+{
+    const bool born = status.stx_mask & STATX_BTIME;
+    const bool modified = status.stx_mask & STATX_MTIME;
+    if (born && modified)
+        return std::min(milliseconds(status.stx_btime), milliseconds(status.stx_mtime));
+    if (born)
+        return milliseconds(status.stx_btime);
+    return modified ? milliseconds(status.stx_mtime) : distantPastMs();
+}
+
 QDateTime dateFromMs(qint64 ms)
 {
     // UTC dates are plain numbers inside QDateTime; local ones would cost a time-zone lookup each.
@@ -166,11 +182,12 @@ const QHash<char16_t, QStringList> &prefixesByFirstUnit()
 }
 
 // Whether a file counts by its name (or, failing that, its marker), from the listing alone.
-bool countsAsScreenshot(const char *name, std::size_t length, std::string &nativePath, std::size_t folderLength)
+bool countsAsScreenshot(const char *name, std::size_t length, std::string &nativePath, std::size_t folderLength,
+                        const ScreenshotNamePatterns &patterns)
 {
     const bool named = isAscii(name, length)
-        ? asciiHasScreenshotName(name, length)
-        : ScreenshotScanner::hasScreenshotName(QString::fromUtf8(name, qsizetype(length)));
+        ? asciiHasScreenshotName(name, length) || patterns.matchesAscii(name, length)
+        : ScreenshotScanner::hasScreenshotName(QString::fromUtf8(name, qsizetype(length)), patterns);
     if (named)
         return true;
     nativePath.resize(folderLength);
@@ -257,7 +274,7 @@ const QStringList &ScreenshotScanner::screenshotNamePrefixes()
     return prefixes;
 }
 
-bool ScreenshotScanner::hasScreenshotName(const QString &fileName)
+bool ScreenshotScanner::hasScreenshotName(const QString &fileName, const ScreenshotNamePatterns &patterns)
 {
     auto matches = [](const QString &lowered) {
         if (lowered.isEmpty())
@@ -277,10 +294,11 @@ bool ScreenshotScanner::hasScreenshotName(const QString &fileName)
     // Names are compared up to canonical equivalence: a name stored decomposed (as some file
     // systems and copying tools do) also matches the composed spellings.
     const QString composed = lowered.normalized(QString::NormalizationForm_C);
-    return composed != lowered && matches(composed);
+    return (composed != lowered && matches(composed)) || patterns.matches(fileName);
 }
 
-std::optional<qint64> ScreenshotScanner::newestScreenshotMs(const QString &folder)
+std::optional<qint64> ScreenshotScanner::newestScreenshotMs(const QString &folder,
+                                                           const ScreenshotNamePatterns &patterns)
 {
     const QByteArray native = QFile::encodeName(folder);
     const std::unique_ptr<DIR, DirCloser> dir(::opendir(native.constData()));
@@ -310,7 +328,7 @@ std::optional<qint64> ScreenshotScanner::newestScreenshotMs(const QString &folde
         // Only a file that would be newer needs the name and marker tests.
         if (newest && modified <= *newest)
             continue;
-        if (countsAsScreenshot(name, length, nativePath, folderLength))
+        if (countsAsScreenshot(name, length, nativePath, folderLength, patterns))
             newest = modified;
     }
     return newest;
@@ -324,7 +342,8 @@ bool ScreenshotScanner::hasScreenshotMetadata(const QString &path)
 ScreenshotScanner::Result ScreenshotScanner::scan(const QString &folder, bool includeAllImages,
                                                   int limit, const QList<Screenshot> &previous,
                                                   const QSet<QString> &preservingPaths,
-                                                  const ImageServices &images)
+                                                  const ImageServices &images,
+                                                  const ScreenshotNamePatterns &patterns)
 {
     Result result;
 
@@ -394,8 +413,8 @@ ScreenshotScanner::Result ScreenshotScanner::scan(const QString &folder, bool in
         }
 
         if (!includeAllImages) {
-            const bool named = ascii ? asciiHasScreenshotName(name, length)
-                                     : hasScreenshotName(decoded);
+            const bool named = ascii ? asciiHasScreenshotName(name, length) || patterns.matchesAscii(name, length)
+                                     : hasScreenshotName(decoded, patterns);
             if (!named) {
                 nativePath.resize(folderLength);
                 nativePath.append(name, length);
@@ -407,10 +426,7 @@ ScreenshotScanner::Result ScreenshotScanner::scan(const QString &folder, bool in
         Candidate candidate;
         candidate.modifiedMs = (status.stx_mask & STATX_MTIME) ? milliseconds(status.stx_mtime)
                                                                : distantPastMs();
-        // Without a birth time the modification date stands in, for the order as for the
-        // record: sorting such files as the distant past would keep an arbitrary 500.
-        candidate.createdMs = (status.stx_mask & STATX_BTIME) ? milliseconds(status.stx_btime)
-                                                              : candidate.modifiedMs;
+        candidate.createdMs = creationMs(status);
         candidate.bytes = qint64(status.stx_size);
         candidate.nameOffset = quint32(arena.size());
         candidate.nameLength = quint32(length);
@@ -467,7 +483,14 @@ ScreenshotScanner::Result ScreenshotScanner::scan(const QString &folder, bool in
             if (known.modifiedAt().isValid()
                 && known.modifiedAt().toMSecsSinceEpoch() == candidate.modifiedMs
                 && known.bytes() == candidate.bytes) {
-                result.screenshots.append(known);
+                // The image is the same, but its date may not be: a record made before the date
+                // rule took the modification time into account takes the date it sorted by.
+                if (known.createdAt().toMSecsSinceEpoch() == candidate.createdMs)
+                    result.screenshots.append(known);
+                else
+                    result.screenshots.append(Screenshot::withResolvedPath(
+                        path, dateFromMs(candidate.createdMs), known.modifiedAt(), known.bytes(),
+                        known.width(), known.height()));
                 continue;
             }
         }

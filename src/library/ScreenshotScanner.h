@@ -2,6 +2,7 @@
 
 #include "core/Screenshot.h"
 #include "platform/ImageServices.h"
+#include "platform/ScreenshotNamePatterns.h"
 
 #include <QList>
 #include <QSet>
@@ -42,21 +43,27 @@ public:
     static const QStringList &screenshotNamePrefixes();
 
     // True when the lower-cased name begins with one of the screenshot name prefixes, up to
-    // canonical equivalence (either spelling of an accented letter matches).
-    static bool hasScreenshotName(const QString &fileName);
+    // canonical equivalence (either spelling of an accented letter matches), or is a name one
+    // of `patterns` gives (by default the tools' translations that put the date first).
+    static bool hasScreenshotName(const QString &fileName,
+                                  const ScreenshotNamePatterns &patterns = ScreenshotNamePatterns());
     // True when the file carries the system's screen-capture marker set to true.
     static bool hasScreenshotMetadata(const QString &path);
     // When the newest file in `folder` that counts as a screenshot by its extension and its
     // name or marker was last modified (ms since the epoch), from the listing alone: no image
     // is read. None when the folder holds none or cannot be listed.
-    static std::optional<qint64> newestScreenshotMs(const QString &folder);
+    static std::optional<qint64> newestScreenshotMs(const QString &folder, const ScreenshotNamePatterns &patterns);
 
     // Scans the direct entries of `folder`. Per-file problems drop that file silently; only a
     // folder that cannot be listed yields an error. Records in `previous` whose file still has
-    // the same path, modification date and size are reused without reading the image again.
+    // the same path, modification date and size are reused without reading the image again
+    // (taking the creation date the file has now). A file's creation date is the earlier of
+    // its birth and modification times: a copy that kept the original's modification time
+    // keeps its date. `patterns` are the names that count beside the prefixes.
     static Result scan(const QString &folder, bool includeAllImages, int limit,
                        const QList<Screenshot> &previous, const QSet<QString> &preservingPaths,
-                       const ImageServices &images);
+                       const ImageServices &images,
+                       const ScreenshotNamePatterns &patterns = ScreenshotNamePatterns());
 
     ScreenshotScanner() = delete;
 };

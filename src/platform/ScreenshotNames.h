@@ -15,8 +15,18 @@ public:
         QString text;     // as the tool's translation spells it, in canonical composition
     };
 
+    // A translation of a tool's file-name message that puts the date first, kept whole.
+    struct Template
+    {
+        QString language;
+        QString tool; // "gnome-shell" or "gnome-screenshot": what fills the placeholders
+        QString text; // in canonical composition, with the tool's placeholders
+    };
+
     // The fixed beginnings of screenshot file names, in table order.
     static const QList<Entry> &filePrefixes();
+    // The date-first translations, in table order.
+    static const QList<Template> &templates();
     // The names of the screenshot folder inside the pictures folder.
     static const QList<Entry> &folderNames();
 
@@ -29,8 +39,9 @@ public:
     static QStringList userLanguages();
 
     // Parses a table in the compiled-in format. Lines that are not "kind<TAB>language<TAB>text"
-    // with a known kind are skipped.
-    static void parse(QStringView table, QList<Entry> &prefixes, QList<Entry> &folders);
+    // with a known kind, or "template<TAB>language<TAB>tool<TAB>text", are skipped.
+    static void parse(QStringView table, QList<Entry> &prefixes, QList<Entry> &folders,
+                      QList<Template> *templates = nullptr);
 
     ScreenshotNames() = delete;
 };

@@ -169,6 +169,21 @@ QHash<QString, QString> readEntries(const QString &path, bool kdeEscapes = true)
     return entries;
 }
 
+// One text setting of Flameshot's configuration file. Flameshot writes this file with
+// QSettings, so QSettings reads it exactly; its top-level keys are the ones that file shows
+// under "[General]".
+std::optional<QString> flameshotSetting(const QString &configFile, const QString &key)
+{
+    const QFileInfo info(configFile);
+    if (!info.isFile() || info.size() > maxConfigBytes)
+        return std::nullopt;
+    const QSettings settings(configFile, QSettings::IniFormat);
+    const QVariant value = settings.value(key);
+    if (value.typeId() != QMetaType::QString)
+        return std::nullopt;
+    return value.toString();
+}
+
 // A file URL or a plain path becomes a path; other URLs name no folder we can watch.
 std::optional<QString> pathFromSetting(const QString &value)
 {
@@ -246,9 +261,20 @@ QList<SystemScreenshotLocation::Candidate> SystemScreenshotLocation::candidates(
     return list;
 }
 
+QList<ScreenshotNamePattern> SystemScreenshotLocation::fileNamePatterns() const
+{
+    const QString pattern = flameshotFileNamePattern(m_sources.flameshotConfig);
+    QList<ScreenshotNamePattern> patterns{ScreenshotNamePattern::flameshot(pattern)};
+    // Files taken before the user changed the pattern keep the default's names.
+    if (pattern != ScreenshotNamePattern::flameshotDefault)
+        patterns.append(ScreenshotNamePattern::flameshot(ScreenshotNamePattern::flameshotDefault));
+    return patterns;
+}
+
 std::optional<QString> SystemScreenshotLocation::location() const
 {
     const QList<Candidate> all = candidates();
+    const ScreenshotNamePatterns names(fileNamePatterns());
     std::optional<QString> firstExisting;
     std::optional<QString> newest;
     qint64 newestMs = 0;
@@ -259,7 +285,7 @@ std::optional<QString> SystemScreenshotLocation::location() const
         if (!firstExisting && !candidate.onlyWithScreenshots)
             firstExisting = candidate.path;
         constexpr qint64 noScreenshot = std::numeric_limits<qint64>::min();
-        const qint64 modified = m_newestScreenshot ? m_newestScreenshot(folder).value_or(noScreenshot) : noScreenshot;
+        const qint64 modified = m_newestScreenshot ? m_newestScreenshot(folder, names).value_or(noScreenshot) : noScreenshot;
         qCDebug(lcLocation) << "candidate" << folder << "newest screenshot" << modified;
         // Strictly newer: on a tie the more preferred folder stays.
         if (modified != noScreenshot && (!newest || modified > newestMs)) {
@@ -303,16 +329,15 @@ std::optional<QString> SystemScreenshotLocation::toolSaveLocation(const QString 
 
 std::optional<QString> SystemScreenshotLocation::flameshotSaveLocation(const QString &configFile)
 {
-    // Flameshot writes this file with QSettings, so QSettings reads it exactly. Its top-level
-    // keys are the ones that file shows under "[General]".
-    const QFileInfo info(configFile);
-    if (!info.isFile() || info.size() > maxConfigBytes)
-        return std::nullopt;
-    const QSettings settings(configFile, QSettings::IniFormat);
-    const QVariant value = settings.value(QStringLiteral("savePath"));
-    if (value.typeId() != QMetaType::QString)
-        return std::nullopt;
-    return pathFromSetting(value.toString().trimmed());
+    const std::optional<QString> value = flameshotSetting(configFile, QStringLiteral("savePath"));
+    return value ? pathFromSetting(value->trimmed()) : std::nullopt;
+}
+
+QString SystemScreenshotLocation::flameshotFileNamePattern(const QString &configFile)
+{
+    // Flameshot names files by its default when the setting is empty, as when it is missing.
+    const std::optional<QString> value = flameshotSetting(configFile, QStringLiteral("filenamePattern"));
+    return value && !value->isEmpty() ? *value : ScreenshotNamePattern::flameshotDefault.toString();
 }
 
 std::optional<QString> SystemScreenshotLocation::xfceSaveLocation(const QString &configFile)

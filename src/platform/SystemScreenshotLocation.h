@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ScreenshotLocation.h"
+#include "platform/ScreenshotNamePatterns.h"
 
 #include <QStringList>
 
@@ -18,12 +19,16 @@
 // 6. the pictures folder itself, where the tools save by default, only when it holds screenshots.
 // Of the candidates that exist, the one holding the newest screenshot is suggested; when none
 // holds any, the first that exists; when none exists, the first a tool is explicitly set to.
+// File names: Flameshot's "filenamePattern" (and its default, which named the files taken
+// before the user changed it).
 class SystemScreenshotLocation final : public ScreenshotLocation
 {
 public:
-    // When the newest screenshot in a folder was last modified (ms since the epoch); none when
-    // it holds no screenshot or cannot be listed. Must only list the folder, never decode.
-    using NewestScreenshot = std::function<std::optional<qint64>(const QString &folder)>;
+    // When the newest screenshot in a folder was last modified (ms since the epoch), a file
+    // counting by the standard names or the given patterns; none when it holds no screenshot
+    // or cannot be listed. Must only list the folder, never decode.
+    using NewestScreenshot =
+        std::function<std::optional<qint64>(const QString &folder, const ScreenshotNamePatterns &names)>;
 
     // Where to look. Missing files and folders are harmless.
     struct Sources
@@ -55,6 +60,7 @@ public:
     SystemScreenshotLocation(Sources sources, NewestScreenshot newestScreenshot);
 
     std::optional<QString> location() const override;
+    QList<ScreenshotNamePattern> fileNamePatterns() const override;
 
     // Every folder the settings name, in order of preference, duplicates removed.
     QList<Candidate> candidates() const;
@@ -64,6 +70,8 @@ public:
     static std::optional<QString> toolSaveLocation(const QString &configFile);
     // The folder Flameshot is set to save into.
     static std::optional<QString> flameshotSaveLocation(const QString &configFile);
+    // The file-name pattern Flameshot is set to; its default when none is set.
+    static QString flameshotFileNamePattern(const QString &configFile);
     // The folder the Xfce screenshooter is set to save into.
     static std::optional<QString> xfceSaveLocation(const QString &configFile);
     // gnome-screenshot's folder as the GSettings keyfile backend's file stores it.

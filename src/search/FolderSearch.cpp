@@ -4,6 +4,7 @@
 #include "library/ScreenshotScanner.h"
 #include "platform/SettingsStore.h"
 #include "platform/SystemImageServices.h"
+#include "platform/SystemScreenshotLocation.h"
 #include "search/DesktopSearch.h"
 #include "settings/Preferences.h"
 #include "text/ScreenshotTextWorker.h"
@@ -42,9 +43,12 @@ FolderSearch::Outcome FolderSearch::run(const QString &query, const QString &set
     const LibraryState state = LibraryState::fromJson(
         store.data(QLatin1String(Preferences::libraryStateKey)).value_or(QByteArray()));
     const SystemImageServices images;
+    // Names count as the running program counts them, with the user's own tools' patterns.
+    const ScreenshotNamePatterns names(
+        SystemScreenshotLocation(SystemScreenshotLocation::Sources::fromEnvironment(), {}).fileNamePatterns());
     const ScreenshotScanner::Result scanned = ScreenshotScanner::scan(
         folder, store.boolValue(QLatin1String(Preferences::includeAllImagesKey)),
-        ScreenshotScanner::defaultLimit, {}, state.pinnedPaths(), images);
+        ScreenshotScanner::defaultLimit, {}, state.pinnedPaths(), images, names);
     if (scanned.error)
         return {{}, tr("cannot read the screenshot folder %1: %2").arg(folder, scanned.error->message)};
 

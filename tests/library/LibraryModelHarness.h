@@ -126,7 +126,8 @@ std::unique_ptr<T> kept(T *&pointer, Args &&...args)
 
 struct Fixture final
 {
-    explicit Fixture(Watch watch = Watch::fake, std::unique_ptr<Trash> realTrash = {})
+    explicit Fixture(Watch watch = Watch::fake, std::unique_ptr<Trash> realTrash = {},
+                     ScreenshotNamePatterns namePatterns = {})
     {
         QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("Shots"))));
         folder = QFileInfo(root.filePath(QStringLiteral("Shots"))).canonicalFilePath();
@@ -135,6 +136,7 @@ struct Fixture final
         services.trash = realTrash ? std::move(realTrash) : kept(trash, root.filePath(QStringLiteral("Trash")));
         services.folderPicker = kept(folderPicker);
         services.images = &images;
+        services.namePatterns = std::move(namePatterns);
         if (watch == Watch::fake)
             services.eventSource = kept(events);
         else

@@ -292,7 +292,8 @@ private slots:
             std::make_unique<FakeClipboard>(), std::make_unique<FakeTrash>(f.root.filePath("T")),
             &f.images, nullptr, std::make_unique<FakeEventSource>(),
             std::make_unique<ScreenshotTextWorker>(f.root.filePath("Cache2"),
-                                                   std::make_unique<FakeRecognizer>())});
+                                                   std::make_unique<FakeRecognizer>()),
+            ScreenshotNamePatterns()});
         QCOMPARE(again.state().contains(item.id()), pinned);
     }
 

@@ -227,6 +227,16 @@ private slots:
         CHECK_CONSISTENT(f);
     }
 
+    void scansWithTheUsersToolNames()
+    {
+        // The names the user's own tool gives, handed in with the services, count in every scan.
+        Fixture f(Watch::fake, {}, ScreenshotNamePatterns({ScreenshotNamePattern::flameshot(u"shot %H-%M")}));
+        f.shot(QStringLiteral("holiday.png"));
+        QVERIFY(f.populate({QStringLiteral("shot 17-09.png"), QStringLiteral("Screenshot a.png")}));
+        QVERIFY(f.item(QStringLiteral("shot 17-09.png")));
+        CHECK_CONSISTENT(f);
+    }
+
     void lostFolderShowsOnlyFilesStillThere_data()
     {
         QTest::addColumn<Watch>("watch");

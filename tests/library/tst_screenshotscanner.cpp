@@ -3,6 +3,7 @@
 #include "library/ScreenshotScanner.h"
 
 #include "platform/ScreenshotMarker.h"
+#include "platform/ScreenshotNamePatterns.h"
 #include "platform/ScreenshotNames.h"
 
 #include "TestSupport.h"
@@ -143,6 +144,88 @@ private slots:
         tool("Bosnian, \"image from\"", "Slika iz 2026.png", false);
         tool("Italian, \"snapshot\"", "Istantanea 2026.png", false);
         tool("text after a space", " Skjermbilde.png", false);
+
+        // Translations that put the date first: the date must be the tool's own.
+        tool("Punjabi, GNOME Shell", "2026-12-07 11-00-00 ਤੋਂ ਸਕਰੀਨਸ਼ਾਟ.png");
+        tool("Punjabi, counter out of place", "2026-12-07 11-00-00-2 ਤੋਂ ਸਕਰੀਨਸ਼ਾਟ.png", false);
+        tool("Punjabi, GNOME Shell, name taken", "2026-12-07 11-00-00 ਤੋਂ ਸਕਰੀਨਸ਼ਾਟ-2.png");
+        tool("Chinese, gnome-screenshot, name taken", "2026-12-07 11-00-00-3屏幕截图.png");
+        tool("Chinese, traditional, JPEG", "2026-12-07 11-00-00 的螢幕擷圖 - 12.jpg");
+        tool("Basque, the date alone", "2026-12-07 11-00-00.png");
+        tool("Basque, name taken", "2026-12-07 11-00-00-1.png");
+        tool("any text for the date", "Holiday ਤੋਂ ਸਕਰੀਨਸ਼ਾਟ.png", false);
+        tool("date without time", "2026-12-07 ਤੋਂ ਸਕਰੀਨਸ਼ਾਟ.png", false);
+        tool("no such month", "2026-13-07 11-00-00.png", false);
+        tool("text after the date", "2026-12-07 11-00-00 edited.png", false);
+        tool("counter 0", "2026-12-07 11-00-00 的螢幕擷圖 - 0.png", false);
+        // Flameshot's names count only as the user's tool's (toolPatterns below).
+        tool("Flameshot's default name", "2026-12-07_17-09.png", false);
+    }
+
+    void everyDateFirstTranslationIsAccepted()
+    {
+        // Each template filled in as its tool fills it, and with other text where the date goes.
+        QTemporaryDir dir;
+        int written = 0;
+        for (const ScreenshotNames::Template &entry : ScreenshotNames::templates()) {
+            const auto fill = [&](const QString &date) {
+                QString name = entry.text;
+                name.replace(name.indexOf(QLatin1String("%s")), 2, date);
+                name.replace(QLatin1String("%d"), QLatin1String("2"));
+                return entry.tool == QLatin1String("gnome-shell") ? name + QStringLiteral(".png")
+                                                                   : name.replace(QLatin1String("%s"), QLatin1String("png"));
+            };
+            const QString name = fill(QStringLiteral("2026-12-07 11-00-00"));
+            QVERIFY2(ScreenshotScanner::hasScreenshotName(name), qPrintable(name));
+            QVERIFY2(!ScreenshotScanner::hasScreenshotName(fill(QStringLiteral("2026-12-07 notes"))), qPrintable(name));
+            if (!QFile::exists(dir.filePath(name))) {
+                QVERIFY(TestSupport::writeFile(dir.filePath(name), "x"));
+                ++written;
+            }
+        }
+        QVERIFY(written > 10);
+        QCOMPARE(scan(dir.path(), CountingImages(QSize(4, 4))).screenshots.size(), written);
+    }
+
+    void toolPatterns_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("expected");
+        const auto row = [](const char *label, const char *pattern, const char *name, bool expected) {
+            QTest::newRow(label) << QString::fromUtf8(pattern) << QString::fromUtf8(name) << expected;
+        };
+        row("default", "", "2026-12-07_17-09.png", true);
+        row("default, name taken", "", "2026-12-07_17-09_1.png", true);
+        row("default, tenth clash, JPEG", "", "2026-12-07_17-09_12.JPG", true);
+        row("default, counter 0", "", "2026-12-07_17-09_0.png", false);
+        row("default, minute of one digit", "", "2026-12-07_17-9.png", false);
+        row("default, hour 25", "", "2026-12-07_25-09.png", false);
+        row("default, text after", "", "2026-12-07_17-09 copy.png", false);
+        row("default, text before", "", "IMG_2026-12-07_17-09.png", false);
+        row("colons and slashes as Flameshot writes them", "%T on %D", "17-09-30 on 12⁄07⁄26.png", true);
+        row("literal text in any letter case", "shot-%Y%m%d-%H%M%S", "SHOT-20261207-170930.png", true);
+        row("other literal text", "shot-%Y%m%d-%H%M%S", "snap-20261207-170930.png", false);
+        row("month name", "%d %b %Y", "07 déc. 2026.png", true);
+        row("month name is letters", "%d %b %Y", "07 12 2026.png", false);
+        row("space-padded day", "%e-%m", " 7-12.png", true);
+        row("unknown conversions stay as written", "100%% %q %Y", "100%% %q 2026.png", true);
+        row("locale date and time", "%c", "Mon Dec  7 17-09-30 2026.png", true);
+        row("locale date needs a digit", "%c", "Holiday.png", false);
+    }
+    void toolPatterns()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(QString, name);
+        QFETCH(bool, expected);
+        const ScreenshotNamePatterns patterns({ScreenshotNamePattern::flameshot(pattern)});
+        QCOMPARE(ScreenshotScanner::hasScreenshotName(name, patterns), expected);
+        // The scan's own fast path must agree, and the newest-screenshot listing too.
+        QTemporaryDir dir;
+        QVERIFY(TestSupport::writeFile(dir.filePath(name), pngBytes()));
+        QCOMPARE(ScreenshotScanner::scan(dir.path(), false, 500, {}, {}, CountingImages(), patterns).screenshots.size(),
+                 expected ? 1 : 0);
+        QCOMPARE(ScreenshotScanner::newestScreenshotMs(dir.path(), patterns).has_value(), expected);
     }
 
     void everyToolPrefixIsAccepted()
@@ -169,19 +252,19 @@ private slots:
             return TestSupport::writeFile(path, "not an image")
                 && TestSupport::setModificationTime(path, moment.addSecs(-60 * minutesAgo)) ? path : QString();
         };
-        QCOMPARE(ScreenshotScanner::newestScreenshotMs(dir.filePath(QStringLiteral("missing"))), std::nullopt);
+        QCOMPARE(ScreenshotScanner::newestScreenshotMs(dir.filePath(QStringLiteral("missing")), {}), std::nullopt);
         QVERIFY(!file(QStringLiteral("IMG_1.png"), 0).isEmpty());
         QVERIFY(!file(QStringLiteral("Screenshot notes.txt"), 0).isEmpty());
         QVERIFY(!file(QStringLiteral(".Screenshot hidden.png"), 0).isEmpty());
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Screenshot folder.png")));
-        QCOMPARE(ScreenshotScanner::newestScreenshotMs(dir.path()), std::nullopt);
+        QCOMPARE(ScreenshotScanner::newestScreenshotMs(dir.path(), {}), std::nullopt);
         QVERIFY(!file(QStringLiteral("Снимок экрана от 2026.png"), 30).isEmpty());
         QVERIFY(!file(QStringLiteral("Screenshot older.png"), 40).isEmpty());
-        QCOMPARE(ScreenshotScanner::newestScreenshotMs(dir.path()), moment.addSecs(-30 * 60).toMSecsSinceEpoch());
+        QCOMPARE(ScreenshotScanner::newestScreenshotMs(dir.path(), {}), moment.addSecs(-30 * 60).toMSecsSinceEpoch());
         // A file named otherwise counts through the capture marker.
         const QString marked = file(QStringLiteral("capture.png"), 10);
         QVERIFY(setMarker(marked, plistBytes(plist_new_bool(1), true)));
-        QCOMPARE(ScreenshotScanner::newestScreenshotMs(dir.path()), moment.addSecs(-10 * 60).toMSecsSinceEpoch());
+        QCOMPARE(ScreenshotScanner::newestScreenshotMs(dir.path(), {}), moment.addSecs(-10 * 60).toMSecsSinceEpoch());
     }
     void hasScreenshotName()
     {
@@ -306,6 +389,58 @@ private slots:
         // A negative limit counts as 0: only the preserved files remain, in sorted order.
         QCOMPARE(names(scan(dir.path(), images, false, -3, {}, preserved).screenshots),
                  QStringList({name(10), name(550)}));
+    }
+
+    void copiesKeepTheirDates()
+    {
+        // A copied folder, as cp -p, rsync -a, tar and file managers leave it: every file born
+        // now, each keeping the original's older modification time.
+        QTemporaryDir dir;
+        const QDir d(dir.path());
+        const QDateTime taken(QDate(2024, 5, 1), QTime(10, 0), Qt::UTC);
+        const QList<std::pair<QString, int>> copies = {
+            {QStringLiteral("Screenshot a.png"), -3}, {QStringLiteral("Screenshot b.png"), -1},
+            {QStringLiteral("Screenshot c.png"), -2}};
+        for (const auto &[name, days] : copies) {
+            QVERIFY(TestSupport::writeFile(d.filePath(name), pngBytes()));
+            QVERIFY(TestSupport::setModificationTime(d.filePath(name), taken.addDays(days)));
+        }
+        // Edited after it was made: its birth is the earlier date.
+        const QString edited = d.filePath(QStringLiteral("Screenshot d.png"));
+        QVERIFY(TestSupport::writeFile(edited, pngBytes()));
+        const QDateTime later = QDateTime::currentDateTimeUtc().addDays(1);
+        QVERIFY(TestSupport::setModificationTime(edited, later));
+        const QDateTime born = QFileInfo(edited).birthTime();
+
+        CountingImages images;
+        const auto result = scan(dir.path(), images);
+        QCOMPARE(names(result.screenshots),
+                 QStringList({"Screenshot d.png", "Screenshot b.png", "Screenshot c.png", "Screenshot a.png"}));
+        for (const Screenshot &s : result.screenshots) {
+            if (s.id() == QFileInfo(edited).canonicalFilePath())
+                QCOMPARE(s.createdAt().toMSecsSinceEpoch(), (born.isValid() ? born : later).toMSecsSinceEpoch());
+            else
+                QCOMPARE(s.createdAt(), s.modifiedAt());
+        }
+        // The newest by that date are kept.
+        QCOMPARE(names(scan(dir.path(), images, false, 2).screenshots),
+                 QStringList({"Screenshot d.png", "Screenshot b.png"}));
+
+        // A record made when only the birth time counted takes the file's date at the next
+        // scan, without reading its image again; its cache key stays.
+        QList<Screenshot> stored;
+        for (const Screenshot &s : result.screenshots)
+            stored.append(Screenshot::withResolvedPath(s.id(), QDateTime::currentDateTimeUtc(), s.modifiedAt(),
+                                                       s.bytes(), 99, 77));
+        images.reads.clear();
+        const auto again = scan(dir.path(), images, false, 500, stored);
+        QVERIFY(images.reads.isEmpty());
+        QCOMPARE(names(again.screenshots), names(result.screenshots));
+        for (qsizetype i = 0; i < again.screenshots.size(); ++i) {
+            QCOMPARE(again.screenshots.at(i).createdAt(), result.screenshots.at(i).createdAt());
+            QCOMPARE(again.screenshots.at(i).width(), 99);
+            QCOMPARE(again.screenshots.at(i).cacheKey(), result.screenshots.at(i).cacheKey());
+        }
     }
 
     void equalDatesSortByComposedName()

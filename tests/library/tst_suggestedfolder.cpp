@@ -130,11 +130,14 @@ private slots:
             QSettings settings(home(QStringLiteral(".config/flameshot/flameshot.ini")), QSettings::IniFormat);
             settings.setValue(QStringLiteral("savePath"), folder);
             settings.setValue(QStringLiteral("savePathFixed"), false);
+            settings.setValue(QStringLiteral("filenamePattern"), QStringLiteral("capture %Y%m%d-%H%M%S"));
         }
         // A tool creates its folder on its first save: its setting is suggested meanwhile.
         QCOMPARE(suggested(), std::optional(folder));
-        // Its files are named by date alone, so no folder holds screenshots by name.
-        shot(QStringLiteral("Captures d\u2019\u00e9cran, Flameshot/2026-12-07_11-40.png"), 20);
+        shot(QStringLiteral("Pictures/Screenshots/Screenshot from 2026-12-01 10-00-00.png"), 9000);
+        QCOMPARE(suggested(), std::optional(home(QStringLiteral("Pictures/Screenshots"))));
+        // Its files are named as it is set to, which makes them its screenshots.
+        shot(QStringLiteral("Captures d\u2019\u00e9cran, Flameshot/capture 20261207-114000.png"), 20);
         QCOMPARE(suggested(), std::optional(folder));
     }
 

@@ -136,7 +136,7 @@ private slots:
         QVERIFY(TestSupport::writeFile(sources.xfceConfig, "screenshot_dir=file://" + pictures.toUtf8() + "\n"));
 
         QHash<QString, qint64> newest;
-        const SystemScreenshotLocation location(sources, [&](const QString &folder) {
+        const SystemScreenshotLocation location(sources, [&](const QString &folder, const ScreenshotNamePatterns &) {
             return newest.contains(folder) ? std::optional(newest.value(folder)) : std::nullopt;
         });
         using Candidate = SystemScreenshotLocation::Candidate;
@@ -174,13 +174,44 @@ private slots:
         QCOMPARE(location.candidates().at(1).path, QStringLiteral("/kde-user"));
     }
 
+    void flameshotFileNames_data()
+    {
+        QTest::addColumn<QByteArray>("config");
+        QTest::addColumn<QString>("pattern");
+        QTest::newRow("no file") << QByteArray() << QString();
+        QTest::newRow("not set") << QByteArray("[General]\nsavePath=/x\n") << QString();
+        QTest::newRow("set empty") << QByteArray("[General]\nfilenamePattern=\n") << QString();
+        QTest::newRow("set") << QByteArray("[General]\nfilenamePattern=Shot %Y%m%d-%H%M\n")
+                             << QStringLiteral("Shot %Y%m%d-%H%M");
+    }
+    void flameshotFileNames()
+    {
+        QFETCH(QByteArray, config);
+        QFETCH(QString, pattern);
+        SystemScreenshotLocation::Sources sources;
+        sources.flameshotConfig = path(QStringLiteral("names-flameshot.ini"));
+        QFile::remove(sources.flameshotConfig);
+        if (!config.isEmpty())
+            QVERIFY(TestSupport::writeFile(sources.flameshotConfig, config));
+        QCOMPARE(SystemScreenshotLocation::flameshotFileNamePattern(sources.flameshotConfig),
+                 pattern.isEmpty() ? ScreenshotNamePattern::flameshotDefault.toString() : pattern);
+
+        // The default's names stay screenshots when the user sets another pattern.
+        const ScreenshotNamePatterns names(SystemScreenshotLocation(sources, {}).fileNamePatterns());
+        QVERIFY(names.matches(u"2026-12-07_17-09.png"));
+        QCOMPARE(names.matches(u"Shot 20261207-1709.png"), !pattern.isEmpty());
+        QVERIFY(!names.matches(u"Shot 2026.png"));
+    }
+
     void picturesFolderAlone()
     {
         SystemScreenshotLocation::Sources sources;
         sources.picturesFolder = path(QStringLiteral("Pics"));
         QVERIFY(QDir().mkpath(sources.picturesFolder));
         std::optional<qint64> shots;
-        const SystemScreenshotLocation location(sources, [&](const QString &) { return shots; });
+        const SystemScreenshotLocation location(sources, [&](const QString &, const ScreenshotNamePatterns &) {
+            return shots;
+        });
         // By default the tools save into the pictures folder itself: suggested once it holds one.
         QCOMPARE(location.location(), std::nullopt);
         shots = 1;
