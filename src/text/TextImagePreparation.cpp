@@ -20,6 +20,8 @@ constexpr int kMinContrast = 100;
 // Marks shorter than this are dots and specks; taller ones are rules and pictures.
 constexpr int kMinMarkHeight = 4;
 constexpr int kMaxMarkHeight = 80;
+// A median below this on a reduced copy is that of specks and blurred small text.
+constexpr int kMinReducedMark = 8;
 // Unknown distance to a background; the chamfer steps below are 3 straight and 4 diagonal.
 constexpr uint8_t kFar = 255;
 
@@ -256,13 +258,25 @@ void squareMaximum(const Plane &in, Plane &out, Plane &scratch, int width, int h
     }
 }
 
+QImage greyScaled(const QImage &grey, QSize size)
+{
+    return grey.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_Grayscale8);
+}
+
 } // namespace
 
 QImage TextImagePreparation::prepared(const QImage &decoded, int maxPixelSize)
 {
     if (decoded.isNull())
         return {};
-    QImage clean = normalizedContrast(flattenedGrey(decoded));
+    const QImage grey = flattenedGrey(decoded);
+    // Large text is shrunk before normalising: its strokes would come out hollow.
+    if (const int large = largeTextHeightOf(grey)) {
+        const double scale = double(largeTextTarget) / large;
+        const QSize size(std::max(1, qRound(grey.width() * scale)), std::max(1, qRound(grey.height() * scale)));
+        return normalizedContrast(greyScaled(grey, size));
+    }
+    QImage clean = normalizedContrast(grey);
     const int textHeight = typicalTextHeight(clean);
     if (textHeight > 0 && textHeight < smallTextHeight) {
         const double scale = std::min(smallTextScale, double(maxPixelSize) / std::max(clean.width(), clean.height()));
@@ -359,4 +373,18 @@ int TextImagePreparation::typicalTextHeight(const QImage &normalized)
     const auto middle = heights.begin() + std::ptrdiff_t(heights.size() / 2);
     std::nth_element(heights.begin(), middle, heights.end());
     return *middle;
+}
+
+int TextImagePreparation::largeTextHeightOf(const QImage &grey)
+{
+    int height = 0;
+    for (const int factor : {4, 8}) {
+        const QSize size(grey.width() / factor, grey.height() / factor);
+        if (size.isEmpty())
+            break;
+        const int measured = typicalTextHeight(normalizedContrast(greyScaled(grey, size)));
+        if (measured >= kMinReducedMark)
+            height = std::max(height, measured * factor);
+    }
+    return height > largeTextHeight ? height : 0;
 }
