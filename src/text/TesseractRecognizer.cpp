@@ -393,11 +393,18 @@ ScreenshotTextRecognizing::TextResult TesseractRecognizer::recognize(
     // thread, and this is the thread the engine runs on.
     omp_set_max_active_levels(0);
 
-    const Clock::time_point deadline = Clock::now() + m_imageDeadline;
+    const Clock::time_point start = Clock::now();
+    std::optional<Clock::time_point> deadline;
     std::vector<Line> lines;
     std::optional<TextRecognitionError> failure;
     TextBandSplitter bands(kWholeRows, kBandRows, kOverlapRows, [&](const TextBand &band) {
-        failure = readBand(*m_engine, band, stop, deadline, lines);
+        // The time allowed grows with the pixels beyond what one whole picture may hold, so a
+        // long capture is not cut short for its length, while the budget still bounds it.
+        if (!deadline) {
+            const double pictures = double(band.whole.width()) * band.whole.height() / (double(kMaxWidth) * kWholeRows);
+            deadline = start + std::chrono::duration_cast<Clock::duration>(m_imageDeadline * std::max(1.0, pictures));
+        }
+        failure = readBand(*m_engine, band, stop, *deadline, lines);
         return !failure;
     });
     const bool read = m_images.readRows(imagePath, kMaxWidth, kPixelBudget, bands);

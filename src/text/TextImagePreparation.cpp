@@ -20,8 +20,6 @@ constexpr int kMinContrast = 100;
 // Marks shorter than this are dots and specks; taller ones are rules and pictures.
 constexpr int kMinMarkHeight = 4;
 constexpr int kMaxMarkHeight = 80;
-// A median below this on a reduced copy is that of specks and blurred small text.
-constexpr int kMinReducedMark = 8;
 // Unknown distance to a background; the chamfer steps below are 3 straight and 4 diagonal.
 constexpr uint8_t kFar = 255;
 
@@ -270,14 +268,15 @@ QImage TextImagePreparation::prepared(const QImage &decoded, int maxPixelSize)
     if (decoded.isNull())
         return {};
     const QImage grey = flattenedGrey(decoded);
-    // Large text is shrunk before normalising: its strokes would come out hollow.
-    if (const int large = largeTextHeightOf(grey)) {
+    QImage clean = normalizedContrast(grey);
+    const int textHeight = typicalTextHeight(clean);
+    // Large text is shrunk and normalised again: its strokes came out hollow.
+    if (const int large = largeTextHeightOf(grey, textHeight)) {
+        clean = QImage();
         const double scale = double(largeTextTarget) / large;
         const QSize size(std::max(1, qRound(grey.width() * scale)), std::max(1, qRound(grey.height() * scale)));
         return normalizedContrast(greyScaled(grey, size));
     }
-    QImage clean = normalizedContrast(grey);
-    const int textHeight = typicalTextHeight(clean);
     if (textHeight > 0 && textHeight < smallTextHeight) {
         const double scale = std::min(smallTextScale, double(maxPixelSize) / std::max(clean.width(), clean.height()));
         if (scale > 1.1) {
@@ -375,16 +374,19 @@ int TextImagePreparation::typicalTextHeight(const QImage &normalized)
     return *middle;
 }
 
-int TextImagePreparation::largeTextHeightOf(const QImage &grey)
+int TextImagePreparation::largeTextHeightOf(const QImage &grey, int fullSizeHeight)
 {
-    int height = 0;
-    for (const int factor : {4, 8}) {
+    int finer = fullSizeHeight;
+    for (int factor = 2; factor <= 8; factor *= 2) {
         const QSize size(grey.width() / factor, grey.height() / factor);
         if (size.isEmpty())
             break;
-        const int measured = typicalTextHeight(normalizedContrast(greyScaled(grey, size)));
-        if (measured >= kMinReducedMark)
-            height = std::max(height, measured * factor);
+        const int coarser = typicalTextHeight(normalizedContrast(greyScaled(grey, size)));
+        if (finer > 0 && coarser > 0 && std::abs(finer - 2 * coarser) <= std::max(2, finer / 4)) {
+            const int height = finer * factor / 2;
+            return height > largeTextHeight ? height : 0;
+        }
+        finer = coarser;
     }
-    return height > largeTextHeight ? height : 0;
+    return 0;
 }

@@ -41,9 +41,11 @@ public:
     // characters; 0 when there are none.
     static int typicalTextHeight(const QImage &normalized);
 
-    // The typical height of the text of a grey picture when it is above largeTextHeight, else 0.
-    // Measured on copies a quarter and an eighth the size: at full size the inside of a thick
-    // stroke is as flat as a background, so large text comes out hollow and cannot be measured
-    // (nor read). Expects Format_Grayscale8.
-    static int largeTextHeightOf(const QImage &grey);
+    // The typical height of the text of a grey picture when it is above largeTextHeight, else 0;
+    // fullSizeHeight is typicalTextHeight() of its normalised picture. At full size the inside
+    // of a thick stroke is as flat as a background, so large text comes out hollow and measures
+    // as specks: the height is taken at the largest of copies a half, a quarter and an eighth
+    // the size where two successive sizes agree, as the same text does and specks, hollow
+    // strokes and shapes that are not text do not. Expects Format_Grayscale8.
+    static int largeTextHeightOf(const QImage &grey, int fullSizeHeight);
 };
