@@ -56,7 +56,12 @@ bool ImageServices::readRows(const QString &path, int maxWidth, qint64 maxPixels
     if (!stored || stored->isEmpty())
         return false;
     const QSize bounded = rowsSize(*stored, std::max(stored->width(), stored->height()), maxPixels);
-    std::optional<QImage> decoded = downscaledImage(path, std::max(bounded.width(), bounded.height()));
+    const int longer = std::max(bounded.width(), bounded.height());
+    std::optional<QImage> decoded = downscaledImage(path, longer);
+    // Too large for one decode at that size (a decoder may only shrink by halves): smaller,
+    // so that a long capture still gives what it can.
+    if ((!decoded || decoded->isNull()) && longer > maxWidth)
+        decoded = downscaledImage(path, maxWidth);
     if (!decoded || decoded->isNull())
         return false;
     QImage image = std::move(*decoded);

@@ -46,8 +46,9 @@ public:
     // The first image, turned upright, shrunk by averaging (never enlarged, aspect kept) to at
     // most maxWidth wide and at most maxPixels in all, handed to `receiver` a row at a time.
     // PNG is read a row at a time, so a capture of any height costs a few rows; this default
-    // decodes through downscaledImage() first. False when the image cannot be read (before or
-    // after some rows) or the receiver declined or stopped it.
+    // decodes through downscaledImage() first, and when that is beyond the allocation limit,
+    // within maxWidth on the longer side. False when the image cannot be read (before or after
+    // some rows) or the receiver declined or stopped it.
     virtual bool readRows(const QString &path, int maxWidth, qint64 maxPixels, RowReceiver &receiver) const;
 
     // The size readRows() delivers for an upright image of this size.
