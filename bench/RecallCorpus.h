@@ -373,6 +373,61 @@ inline Picture document(const QString &name, const Theme &theme, qreal scale)
     return c.finish(name);
 }
 
+// A scrolling capture of a long page: lines of 28-px text spread down its whole length, far
+// apart as the paragraphs of a long article with pictures between them. 16 bits a pixel, so
+// that a 2560 × 20000 picture costs 100 MB while the corpus is made.
+inline Picture scrollingCapture(const QString &name, QSize size, int pixelSize)
+{
+    const QStringList lines{
+        QStringLiteral("Release notes for the spring update of the gallery"),
+        QStringLiteral("Pinned screenshots now stay at the top of every list"),
+        QStringLiteral(u"تظهر لقطات الشاشة المثبتة في أعلى القائمة"),
+        QStringLiteral("Search finds words inside pictures in both languages"),
+        QStringLiteral("The floating button remembers the screen it was on"),
+        QStringLiteral("Dragging a picture into a mail keeps its original name"),
+        QStringLiteral(u"يمكن البحث عن الكلمات داخل الصور باللغتين"),
+        QStringLiteral("Deleted screenshots can be restored within ten seconds"),
+        QStringLiteral("Long captures are read from the first line to the last"),
+        QStringLiteral("Thanks to everyone who reported problems this winter")};
+    QImage image(size, QImage::Format_RGB16);
+    image.fill(QColor(250, 250, 252));
+    QPainter painter(&image);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(pixelSize);
+    painter.setFont(font);
+    painter.setPen(QColor(28, 28, 30));
+    const int spacing = size.height() / int(lines.size());
+    for (int i = 0; i < lines.size(); ++i) {
+        const int y = spacing / 3 + i * spacing;
+        // A picture between paragraphs, as a long page has.
+        painter.fillRect(QRect(120, y + spacing / 3, size.width() - 240, spacing / 3), QColor(214, 224, 238));
+        const bool arabic = lines[i].at(0).script() == QChar::Script_Arabic;
+        painter.drawText(QRect(120, y, size.width() - 240, pixelSize * 2),
+                         int(arabic ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter, lines[i]);
+    }
+    painter.end();
+    return {name, image, lines};
+}
+
+// Text at presentation sizes, shown at twice its size: so large that its strokes are thicker
+// than the details of interface text.
+inline Picture largeText(const QString &name, const Theme &theme, qreal scale)
+{
+    const QSize size(1000, 560);
+    Canvas c(size, scale, theme.window);
+    c.font(40, true);
+    c.text(QRect(60, 40, 880, 70), QStringLiteral("Welcome to the annual meeting"), theme.text);
+    c.font(48);
+    c.text(QRect(60, 150, 880, 80), QStringLiteral(u"مرحبا بالعالم"), theme.text, Qt::AlignRight);
+    c.font(36);
+    c.text(QRect(60, 260, 880, 60), QStringLiteral("Agenda and budget for next year"), theme.text);
+    c.text(QRect(60, 360, 880, 60), QStringLiteral(u"جدول الأعمال والميزانية"), theme.text, Qt::AlignRight);
+    c.font(28);
+    c.text(QRect(60, 460, 880, 50), QStringLiteral("Questions are welcome at the end"), theme.secondary);
+    return c.finish(name);
+}
+
 inline std::vector<Picture> pictures()
 {
     const Theme light = lightTheme(), dark = darkTheme();
@@ -390,7 +445,11 @@ inline std::vector<Picture> pictures()
             chat(QStringLiteral("mixed-chat-light-1x"), light, 1),
             chat(QStringLiteral("mixed-chat-dark-2x"), dark, 2),
             document(QStringLiteral("arabic-among-english-1x"), light, 1),
-            document(QStringLiteral("arabic-among-english-dark-1x"), dark, 1)};
+            document(QStringLiteral("arabic-among-english-dark-1x"), dark, 1),
+            largeText(QStringLiteral("large-text-light-2x"), light, 2),
+            largeText(QStringLiteral("large-text-dark-1x"), dark, 1),
+            scrollingCapture(QStringLiteral("scrolling-capture-2560x20000"), QSize(2560, 20000), 28),
+            scrollingCapture(QStringLiteral("scrolling-capture-1920x8000"), QSize(1920, 8000), 21)};
 }
 
 } // namespace RecallCorpus

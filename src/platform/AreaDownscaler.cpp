@@ -1,6 +1,7 @@
 #include "platform/AreaDownscaler.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -10,8 +11,12 @@ constexpr int maxSide = 1 << 23;
 
 } // namespace
 
-AreaDownscaler::AreaDownscaler(QSize source, QSize target, int channels)
-    : m_source(source), m_target(target), m_channels(channels), m_alpha(channels == 2 || channels == 4)
+AreaDownscaler::AreaDownscaler(QSize source, QSize target, int channels, RowSink sink)
+    : m_source(source)
+    , m_target(target)
+    , m_channels(channels)
+    , m_alpha(channels == 2 || channels == 4)
+    , m_sink(std::move(sink))
 {
     if (channels < 1 || channels > 4 || target.isEmpty() || source.width() < target.width()
         || source.height() < target.height() || source.width() > maxSide || source.height() > maxSide)
@@ -21,7 +26,8 @@ AreaDownscaler::AreaDownscaler(QSize source, QSize target, int channels)
     m_rowSums.assign(rowLength, 0);
     m_current.assign(rowLength, 0);
     m_next.assign(rowLength, 0);
-    m_result = QImage(target, m_alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    m_result = QImage(m_sink ? QSize(target.width(), 1) : target,
+                      m_alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
 }
 
 qint64 AreaDownscaler::workingBytes(QSize target, int channels)
@@ -95,7 +101,7 @@ void AreaDownscaler::sumRow(const uchar *row)
 
 void AreaDownscaler::addRow(const uchar *row)
 {
-    if (!isValid() || m_sourceRow >= m_source.height())
+    if (!isValid() || m_stopped || m_sourceRow >= m_source.height())
         return;
     switch (m_channels) {
     case 1: sumRow<1, false>(row); break;
@@ -108,7 +114,7 @@ void AreaDownscaler::addRow(const uchar *row)
     const quint64 start = quint64(m_sourceRow) * targetHeight;
     const quint64 first = start / quint64(m_source.height());
     const quint64 weight = std::min(start + targetHeight, (first + 1) * quint64(m_source.height())) - start;
-    while (quint64(m_targetRow) < first)
+    while (quint64(m_targetRow) < first && !m_stopped)
         flushRow();
     const quint64 rest = targetHeight - weight;
     for (std::size_t i = 0; i < m_rowSums.size(); ++i) {
@@ -116,7 +122,7 @@ void AreaDownscaler::addRow(const uchar *row)
         m_next[i] += m_rowSums[i] * rest;
     }
     if (++m_sourceRow == m_source.height()) {
-        while (m_targetRow < m_target.height())
+        while (m_targetRow < m_target.height() && !m_stopped)
             flushRow();
     }
 }
@@ -125,7 +131,7 @@ void AreaDownscaler::flushRow()
 {
     const quint64 area = quint64(m_source.width()) * quint64(m_source.height());
     const quint64 colourArea = m_alpha ? 255 * area : area;
-    auto *out = reinterpret_cast<QRgb *>(m_result.scanLine(m_targetRow));
+    auto *out = reinterpret_cast<QRgb *>(m_result.scanLine(m_sink ? 0 : m_targetRow));
     const quint64 *sums = m_current.data();
     for (int x = 0; x < m_target.width(); ++x, sums += m_channels) {
         const auto colour = [&](int c) { return int((sums[c] + colourArea / 2) / colourArea); };
@@ -147,4 +153,6 @@ void AreaDownscaler::flushRow()
     m_current.swap(m_next);
     std::fill(m_next.begin(), m_next.end(), 0);
     ++m_targetRow;
+    if (m_sink && !m_sink(reinterpret_cast<const QRgb *>(m_result.constScanLine(0))))
+        m_stopped = true;
 }

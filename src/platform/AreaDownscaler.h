@@ -3,17 +3,23 @@
 #include <QImage>
 #include <QSize>
 
+#include <functional>
 #include <vector>
 
 // Shrinks an image that arrives one row at a time, each pixel of the result the average of the
 // source area it covers. Holds two rows of sums and the small result, never the source image,
-// so a 2560 × 40000 capture costs what its thumbnail costs.
+// so a 2560 × 40000 capture costs what its thumbnail costs. Given a row sink it holds not even
+// the result: each result row goes to the sink as soon as it is complete.
 class AreaDownscaler final
 {
 public:
+    // One result row of target.width() pixels, in result()'s format; false stops: the rows
+    // added after it are ignored.
+    using RowSink = std::function<bool(const QRgb *row)>;
+
     // Rows carry `channels` bytes a pixel: 1 grey, 2 grey and alpha, 3 RGB, 4 RGBA; alpha last,
     // not premultiplied. The target is at most the source on each side.
-    AreaDownscaler(QSize source, QSize target, int channels);
+    AreaDownscaler(QSize source, QSize target, int channels, RowSink sink = {});
 
     // False for sizes it cannot shrink between (target larger than the source, empty, or a side
     // so long that the sums could overflow).
@@ -26,7 +32,11 @@ public:
     void addRow(const uchar *row);
 
     // RGB32, or ARGB32_Premultiplied when the rows carry alpha; complete once every row was added.
+    // With a sink, only the last row handed to it.
     const QImage &result() const { return m_result; }
+
+    // Whether the sink asked for no more rows.
+    bool stopped() const { return m_stopped; }
 
 private:
     // The source columns one result column covers: whole ones between `first` and `last`, and
@@ -55,4 +65,6 @@ private:
     std::vector<quint64> m_current; // the target row being filled
     std::vector<quint64> m_next;    // what spills into the row after it
     QImage m_result;
+    RowSink m_sink;
+    bool m_stopped = false;
 };

@@ -31,6 +31,29 @@ public:
     // decode still gives one; other formats are decoded in full first, within the same limit.
     virtual std::optional<QImage> downscaledImage(const QString &path, int maxPixelSize) const = 0;
 
+    // Takes an image a row at a time, top to bottom.
+    class RowReceiver
+    {
+    public:
+        virtual ~RowReceiver() = default;
+        // The size the rows come in, before the first; false declines the image.
+        virtual bool begin(QSize size) = 0;
+        // One row of size.width() pixels, premultiplied ARGB32 (alpha 255 when the image has
+        // none); false stops the reading.
+        virtual bool addRow(const QRgb *pixels) = 0;
+    };
+
+    // The first image, turned upright, shrunk by averaging (never enlarged, aspect kept) to at
+    // most maxWidth wide and at most maxPixels in all, handed to `receiver` a row at a time.
+    // PNG is read a row at a time, so a capture of any height costs a few rows; this default
+    // decodes through downscaledImage() first, and when that is beyond the allocation limit,
+    // within maxWidth on the longer side. False when the image cannot be read (before or after
+    // some rows) or the receiver declined or stopped it.
+    virtual bool readRows(const QString &path, int maxWidth, qint64 maxPixels, RowReceiver &receiver) const;
+
+    // The size readRows() delivers for an upright image of this size.
+    static QSize rowsSize(QSize upright, int maxWidth, qint64 maxPixels);
+
     // PNG bytes of exactly this one image; none when encoding fails.
     static std::optional<QByteArray> encodePng(const QImage &image);
 

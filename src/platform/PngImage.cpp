@@ -70,7 +70,8 @@ void readHeader(Decode &d)
     png_set_scale_16(d.png);
 }
 
-bool decodeInto(Decode &d, QSize target, qint64 maxBytes)
+// With a sink the result rows go to it as they complete instead of into one image.
+bool decodeInto(Decode &d, QSize target, qint64 maxBytes, const AreaDownscaler::RowSink &sink = {})
 {
     if (!start(d))
         return false;
@@ -89,13 +90,14 @@ bool decodeInto(Decode &d, QSize target, qint64 maxBytes)
     // PNG sides are below 2^31, so they fit an int.
     const QSize source{int(width), int(height)};
     const qint64 heldRows = passes > 1 ? qint64(height) : 1;
+    const qint64 resultRows = sink ? 1 : target.height();
     const qint64 bytes = qint64(rowBytes) * heldRows + AreaDownscaler::workingBytes(target, channels)
-                         + qint64(target.width()) * target.height() * 4;
+                         + qint64(target.width()) * resultRows * 4;
     if (maxBytes > 0 && bytes > maxBytes) {
         qCDebug(lcPng) << "refusing to decode" << source << "to" << target;
         return false;
     }
-    d.downscaler = std::make_unique<AreaDownscaler>(source, target, channels);
+    d.downscaler = std::make_unique<AreaDownscaler>(source, target, channels, sink);
     if (!d.downscaler->isValid())
         return false;
 
@@ -104,6 +106,8 @@ bool decodeInto(Decode &d, QSize target, qint64 maxBytes)
         for (png_uint_32 y = 0; y < height; ++y) {
             png_read_row(d.png, d.pixels.data(), nullptr);
             d.downscaler->addRow(d.pixels.data());
+            if (d.downscaler->stopped())
+                return false;
         }
     } else {
         d.pixels.resize(rowBytes * height);
@@ -111,10 +115,10 @@ bool decodeInto(Decode &d, QSize target, qint64 maxBytes)
         for (png_uint_32 y = 0; y < height; ++y)
             d.rows[y] = d.pixels.data() + size_t(y) * rowBytes;
         png_read_image(d.png, d.rows.data());
-        for (png_uint_32 y = 0; y < height; ++y)
+        for (png_uint_32 y = 0; y < height && !d.downscaler->stopped(); ++y)
             d.downscaler->addRow(d.rows[y]);
     }
-    return true;
+    return !d.downscaler->stopped();
 }
 
 bool decodeFullInto(Decode &d, QImage &image, qint64 maxBytes)
@@ -178,6 +182,13 @@ std::optional<QImage> decodeScaled(QIODevice &device, QSize target, qint64 maxBy
     if (!decodeInto(decode, target, maxBytes))
         return std::nullopt;
     return decode.downscaler->result();
+}
+
+bool decodeRows(QIODevice &device, QSize target, qint64 maxBytes, const AreaDownscaler::RowSink &sink)
+{
+    Decode decode;
+    decode.device = &device;
+    return decodeInto(decode, target, maxBytes, sink);
 }
 
 } // namespace PngImage

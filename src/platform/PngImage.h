@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/AreaDownscaler.h"
+
 #include <QImage>
 #include <QIODevice>
 #include <QSize>
@@ -25,5 +27,10 @@ std::optional<QImage> decode(QIODevice &device, qint64 maxBytes);
 // as their rows arrive in seven passes. None when the file cannot be decoded or the decode
 // would hold more than maxBytes (0: no limit).
 std::optional<QImage> decodeScaled(QIODevice &device, QSize target, qint64 maxBytes);
+
+// The same image handed to `sink` a row at a time as each is complete, never held whole: a
+// non-interlaced file costs a few rows whatever its height. False when the file cannot be
+// decoded, the decode would hold more than maxBytes, or the sink stopped it.
+bool decodeRows(QIODevice &device, QSize target, qint64 maxBytes, const AreaDownscaler::RowSink &sink);
 
 } // namespace PngImage

@@ -255,3 +255,23 @@ std::optional<QImage> SystemImageServices::downscaledImage(const QString &path, 
         return std::nullopt;
     return scaledWithin(*decoded, maxPixelSize);
 }
+
+bool SystemImageServices::readRows(const QString &path, int maxWidth, qint64 maxPixels, RowReceiver &receiver) const
+{
+    {
+        std::optional<OpenImage> image = OpenImage::open(path);
+        if (!image)
+            return false;
+        // Qt reads no orientation from PNG, so the stored rows are the upright ones.
+        if (image->kind() == ImageFileKind::png) {
+            const QSize stored = image->reader()->size();
+            const QSize target = rowsSize(stored, maxWidth, maxPixels);
+            if (target.isEmpty() || !image->file().seek(0) || !receiver.begin(target))
+                return false;
+            return PngImage::decodeRows(image->file(), target, allocationLimitBytes(), [&](const QRgb *row) {
+                return receiver.addRow(row);
+            });
+        }
+    }
+    return ImageServices::readRows(path, maxWidth, maxPixels, receiver);
+}

@@ -13,4 +13,5 @@ public:
     std::optional<QSize> pixelSize(const QString &path) const override;
     std::optional<QImage> decodeFirstImage(const QString &path) const override;
     std::optional<QImage> downscaledImage(const QString &path, int maxPixelSize) const override;
+    bool readRows(const QString &path, int maxWidth, qint64 maxPixels, RowReceiver &receiver) const override;
 };

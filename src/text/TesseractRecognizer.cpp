@@ -1,5 +1,6 @@
 #include "text/TesseractRecognizer.h"
 
+#include "text/TextBandSplitter.h"
 #include "text/TextImagePreparation.h"
 
 #include <QCryptographicHash>
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -33,11 +35,24 @@ struct Language
 };
 constexpr std::array<Language, 2> kLanguages{{{u"en-US", "eng"}, {u"ar-SA", "ara"}}};
 
+// Wider pictures are shrunk to this width; the rows keep their own resolution otherwise.
+constexpr int kMaxWidth = 4096;
+// Pictures up to this tall are read whole; taller ones (scrolling captures) in bands of about
+// kBandRows that overlap by kOverlapRows, a few lines of text, so no line is cut.
+constexpr int kWholeRows = 4096;
+constexpr int kBandRows = 2048;
+constexpr int kOverlapRows = 256;
+// The most a picture may hold before it is shrunk as a whole: a 2560 × 52000 capture at its
+// own size. Bounds the work on one image; memory is bounded by the band, whatever the picture.
+constexpr qint64 kPixelBudget = qint64(128) * 1024 * 1024;
+// Preparation enlarges small text within this longer side.
 constexpr int kMaxPixelSize = 4096;
 
 // Part of the identifier: raised whenever a change here can change the text of an image, so
 // that text cached under an earlier configuration is read again.
-constexpr auto kRevision = "v3";
+constexpr auto kRevision = "v4";
+
+using Clock = std::chrono::steady_clock;
 
 QString languageFile(const QString &folder, const QString &code)
 {
@@ -81,8 +96,9 @@ bool stopRequested(void *token, int /*words*/)
 
 struct Line
 {
-    int doubledCentre; // top + bottom: exact comparison of vertical centres without rounding
-    int left;
+    // In the whole picture's rows: top + bottom, so that equal centres compare exactly.
+    double doubledCentre;
+    double left;
     QString text;
     QList<TextWord> words;
 };
@@ -98,6 +114,28 @@ void sortInReadingOrder(std::vector<Line> &lines)
     });
 }
 
+// Where the engine's picture of one band lies in the whole picture: it may have been scaled
+// while being prepared, and it starts at the band's first row.
+struct Placement
+{
+    double scaleX, scaleY; // whole-picture pixels per engine pixel
+    double top;            // the band's first row in the whole picture
+    QSizeF whole;
+
+    // An engine box (left, top, right, bottom) in the whole picture's pixels.
+    QRectF inWhole(int x0, int y0, int x1, int y1) const
+    {
+        return QRectF(x0 * scaleX, top + y0 * scaleY, (x1 - x0) * scaleX, (y1 - y0) * scaleY);
+    }
+    // The same in fractions of the whole picture, as words are placed.
+    QRectF fraction(int x0, int y0, int x1, int y1) const
+    {
+        const QRectF box = inWhole(x0, y0, x1, y1);
+        return QRectF(box.x() / whole.width(), box.y() / whole.height(), box.width() / whole.width(),
+                      box.height() / whole.height());
+    }
+};
+
 QString cleanedText(const char *utf8)
 {
     QString text = QString::fromUtf8(utf8);
@@ -107,9 +145,8 @@ QString cleanedText(const char *utf8)
     return text.trimmed();
 }
 
-// The words of the line the iterator is at, in the engine's reading order. Preparation only
-// scales the whole image, so fractions of the prepared picture are fractions of the original.
-QList<TextWord> lineWords(const tesseract::ResultIterator &line, QSizeF picture)
+// The words of the line the iterator is at, in the engine's reading order.
+QList<TextWord> lineWords(const tesseract::ResultIterator &line, const Placement &placement)
 {
     constexpr auto level = tesseract::RIL_WORD;
     QList<TextWord> words;
@@ -122,14 +159,76 @@ QList<TextWord> lineWords(const tesseract::ResultIterator &line, QSizeF picture)
         if (!utf8)
             continue;
         QString text = cleanedText(utf8.get());
-        if (!text.isEmpty()) {
-            words.append({std::move(text),
-                          QRectF(left / picture.width(), top / picture.height(),
-                                 (right - left) / picture.width(), (bottom - top) / picture.height())});
-        }
+        if (!text.isEmpty())
+            words.append({std::move(text), placement.fraction(left, top, right, bottom)});
     } while (!word.IsAtFinalElement(tesseract::RIL_TEXTLINE, level) && word.Next(level)
              && !word.IsAtBeginningOf(tesseract::RIL_TEXTLINE));
     return words;
+}
+
+// Reads one band and adds the lines it owns to `lines`; the engine is left without an image.
+std::optional<TextRecognitionError> readBand(tesseract::TessBaseAPI &engine, const TextBand &band,
+                                             std::stop_token &stop, Clock::time_point deadline,
+                                             std::vector<Line> &lines)
+{
+    if (stop.stop_requested())
+        return TextRecognitionError::cancelled;
+    const QImage image = TextImagePreparation::prepared(band.grey, kMaxPixelSize);
+    if (image.isNull())
+        return TextRecognitionError::unreadableImage;
+    if (stop.stop_requested())
+        return TextRecognitionError::cancelled;
+    // One deadline for the whole picture, however many bands it takes.
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) {
+        qCDebug(lcTesseract) << "time limit reached before the band at row" << band.top;
+        return TextRecognitionError::engineFailure;
+    }
+
+    // No resolution hint: the engine then estimates it from the size of the text, which reads
+    // more than any fixed value across 1x and 2x screens.
+    engine.SetImage(image.constBits(), image.width(), image.height(), 1, static_cast<int>(image.bytesPerLine()));
+    tesseract::ETEXT_DESC monitor;
+    monitor.cancel = &stopRequested;
+    monitor.cancel_this = &stop;
+    monitor.set_deadline_msecs(static_cast<int32_t>(left.count()));
+    const int status = engine.Recognize(&monitor);
+    if (stop.stop_requested()) {
+        engine.Clear();
+        return TextRecognitionError::cancelled;
+    }
+    if (status != 0) {
+        qCDebug(lcTesseract) << "engine gave up on the band at row" << band.top
+                             << (monitor.deadline_exceeded() ? "(time limit)" : "");
+        engine.Clear();
+        return TextRecognitionError::engineFailure;
+    }
+
+    const Placement placement{double(band.grey.width()) / image.width(), double(band.grey.height()) / image.height(),
+                              double(band.top), QSizeF(band.whole)};
+    const std::unique_ptr<tesseract::ResultIterator> iterator(engine.GetIterator());
+    if (iterator) {
+        constexpr auto level = tesseract::RIL_TEXTLINE;
+        do {
+            int left = 0, top = 0, right = 0, bottom = 0;
+            if (iterator->Empty(level) || !iterator->BoundingBox(level, &left, &top, &right, &bottom))
+                continue;
+            const QRectF box = placement.inWhole(left, top, right, bottom);
+            // A line the overlap repeats belongs to the band that owns its centre.
+            const double doubledCentre = box.top() + box.bottom();
+            if (doubledCentre < 2.0 * band.ownedFrom || doubledCentre >= 2.0 * band.ownedTo)
+                continue;
+            const std::unique_ptr<const char[]> utf8(iterator->GetUTF8Text(level));
+            if (!utf8)
+                continue;
+            QString text = cleanedText(utf8.get());
+            if (!text.isEmpty())
+                lines.push_back({doubledCentre, box.left(), std::move(text), lineWords(*iterator, placement)});
+        } while (iterator->Next(level));
+    }
+    // Results hold the page's layout and words; keep only the loaded languages between bands.
+    engine.Clear();
+    return std::nullopt;
 }
 
 } // namespace
@@ -290,71 +389,31 @@ ScreenshotTextRecognizing::TextResult TesseractRecognizer::recognize(
     if (!ensureEngine(codes))
         return TextRecognitionError::engineFailure;
 
-    QImage image;
-    {
-        // Grey first, so the decoded colour picture is gone before preparation needs its own
-        // working memory.
-        QImage grey;
-        {
-            const std::optional<QImage> decoded = m_images.downscaledImage(imagePath, kMaxPixelSize);
-            if (!decoded || decoded->isNull())
-                return TextRecognitionError::unreadableImage;
-            grey = TextImagePreparation::flattenedGrey(*decoded);
-        }
-        image = TextImagePreparation::prepared(grey, kMaxPixelSize);
-    }
-    if (image.isNull())
-        return TextRecognitionError::unreadableImage;
-
-    if (stop.stop_requested())
-        return TextRecognitionError::cancelled;
-
     // OpenMP inside the engine makes it several times slower on few cores; the setting is per
     // thread, and this is the thread the engine runs on.
     omp_set_max_active_levels(0);
 
-    tesseract::TessBaseAPI &engine = *m_engine;
-    // No resolution hint: the engine then estimates it from the size of the text, which reads
-    // more than any fixed value across 1x and 2x screens.
-    engine.SetImage(image.constBits(), image.width(), image.height(), 1,
-                    static_cast<int>(image.bytesPerLine()));
-
-    tesseract::ETEXT_DESC monitor;
-    monitor.cancel = &stopRequested;
-    monitor.cancel_this = &stop;
-    monitor.set_deadline_msecs(static_cast<int32_t>(m_imageDeadline.count()));
-    const int status = engine.Recognize(&monitor);
-
-    if (stop.stop_requested()) {
-        engine.Clear();
-        return TextRecognitionError::cancelled;
-    }
-    if (status != 0) {
-        qCDebug(lcTesseract) << "engine gave up on" << imagePath
-                             << (monitor.deadline_exceeded() ? "(time limit)" : "");
-        engine.Clear();
-        return TextRecognitionError::engineFailure;
-    }
-
-    const QSizeF picture(image.size());
+    const Clock::time_point start = Clock::now();
+    std::optional<Clock::time_point> deadline;
     std::vector<Line> lines;
-    const std::unique_ptr<tesseract::ResultIterator> iterator(engine.GetIterator());
-    if (iterator) {
-        constexpr auto level = tesseract::RIL_TEXTLINE;
-        do {
-            int left = 0, top = 0, right = 0, bottom = 0;
-            if (iterator->Empty(level) || !iterator->BoundingBox(level, &left, &top, &right, &bottom))
-                continue;
-            const std::unique_ptr<const char[]> utf8(iterator->GetUTF8Text(level));
-            if (!utf8)
-                continue;
-            QString text = cleanedText(utf8.get());
-            if (!text.isEmpty())
-                lines.push_back({top + bottom, left, std::move(text), lineWords(*iterator, picture)});
-        } while (iterator->Next(level));
-    }
-    // Results hold the page's layout and words; keep only the loaded languages between images.
-    engine.Clear();
+    std::optional<TextRecognitionError> failure;
+    TextBandSplitter bands(kWholeRows, kBandRows, kOverlapRows, [&](const TextBand &band) {
+        // The time allowed grows with the pixels beyond what one whole picture may hold, so a
+        // long capture is not cut short for its length, while the budget still bounds it.
+        if (!deadline) {
+            const double pictures = double(band.whole.width()) * band.whole.height() / (double(kMaxWidth) * kWholeRows);
+            deadline = start + std::chrono::duration_cast<Clock::duration>(m_imageDeadline * std::max(1.0, pictures));
+        }
+        failure = readBand(*m_engine, band, stop, *deadline, lines);
+        return !failure;
+    });
+    const bool read = m_images.readRows(imagePath, kMaxWidth, kPixelBudget, bands);
+    if (stop.stop_requested())
+        return TextRecognitionError::cancelled;
+    if (failure)
+        return *failure;
+    if (!read)
+        return TextRecognitionError::unreadableImage;
 
     sortInReadingOrder(lines);
     QStringList texts;

@@ -27,7 +27,8 @@ public:
     // engine's own search ($TESSDATA_PREFIX, else the folder it was built with), then the first
     // of fallbackFolders that holds English or Arabic data.
     // imageDeadline bounds the engine's work on one image, so a pathological image becomes a
-    // failure instead of occupying the recogniser indefinitely.
+    // failure instead of occupying the recogniser indefinitely; an image larger than 4096 ×
+    // 4096 (a long capture, read in bands) has that much more time, in proportion.
     TesseractRecognizer(QString languageDataFolder, const ImageServices &images,
                         std::chrono::milliseconds imageDeadline = std::chrono::seconds(30),
                         QStringList fallbackFolders = distributionLanguageFolders());

@@ -256,14 +256,27 @@ void squareMaximum(const Plane &in, Plane &out, Plane &scratch, int width, int h
     }
 }
 
+QImage greyScaled(const QImage &grey, QSize size)
+{
+    return grey.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_Grayscale8);
+}
+
 } // namespace
 
 QImage TextImagePreparation::prepared(const QImage &decoded, int maxPixelSize)
 {
     if (decoded.isNull())
         return {};
-    QImage clean = normalizedContrast(flattenedGrey(decoded));
+    const QImage grey = flattenedGrey(decoded);
+    QImage clean = normalizedContrast(grey);
     const int textHeight = typicalTextHeight(clean);
+    // Large text is shrunk and normalised again: its strokes came out hollow.
+    if (const int large = largeTextHeightOf(grey, textHeight)) {
+        clean = QImage();
+        const double scale = double(largeTextTarget) / large;
+        const QSize size(std::max(1, qRound(grey.width() * scale)), std::max(1, qRound(grey.height() * scale)));
+        return normalizedContrast(greyScaled(grey, size));
+    }
     if (textHeight > 0 && textHeight < smallTextHeight) {
         const double scale = std::min(smallTextScale, double(maxPixelSize) / std::max(clean.width(), clean.height()));
         if (scale > 1.1) {
@@ -359,4 +372,21 @@ int TextImagePreparation::typicalTextHeight(const QImage &normalized)
     const auto middle = heights.begin() + std::ptrdiff_t(heights.size() / 2);
     std::nth_element(heights.begin(), middle, heights.end());
     return *middle;
+}
+
+int TextImagePreparation::largeTextHeightOf(const QImage &grey, int fullSizeHeight)
+{
+    int finer = fullSizeHeight;
+    for (int factor = 2; factor <= 8; factor *= 2) {
+        const QSize size(grey.width() / factor, grey.height() / factor);
+        if (size.isEmpty())
+            break;
+        const int coarser = typicalTextHeight(normalizedContrast(greyScaled(grey, size)));
+        if (finer > 0 && coarser > 0 && std::abs(finer - 2 * coarser) <= std::max(2, finer / 4)) {
+            const int height = finer * factor / 2;
+            return height > largeTextHeight ? height : 0;
+        }
+        finer = coarser;
+    }
+    return 0;
 }

@@ -1,5 +1,6 @@
 #include "FakeImages.h"
 #include "SystemImages.h"
+#include "TallCapture.h"
 #include "TestSupport.h"
 
 #include "platform/ImageServices.h"
@@ -92,6 +93,7 @@ private slots:
     void noLanguageDataFailsBeforeAnyDecode_data();
     void noLanguageDataFailsBeforeAnyDecode();
     void linesOnColouredAndDarkBandsAreRead();
+    void tallCaptureIsReadWholeInOrderOnce();
     void releasedEngineStartsAgainOnTheNextImage();
     void stopBeforeReadingCancelsAndEngineStaysUsable();
 
@@ -166,12 +168,16 @@ void TestTesseractRecognizer::readsTextAsDisplayed_data()
             << withExifOrientation(jpeg, quint16(orientation)) << "Rotated receipt total\nPaid in full";
     }
     const QString arabic = QStringLiteral(u"\u0645\u0631\u062D\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645");
-    QImage mixed(QSize(900, 300), QImage::Format_RGB32);
-    mixed.fill(Qt::white);
-    drawText(mixed, QPoint(60, 90), QStringLiteral("Hello world"), 40);
-    drawText(mixed, QPoint(60, 200), arabic, 48);
-    // Exactly the text: no direction marks around the Arabic line.
-    QTest::newRow("arabic line") << "arabic.png" << encoded(mixed, "png") << "Hello world\n" + arabic;
+    for (const int scale : {1, 2}) {
+        QImage mixed(QSize(900, 300) * scale, QImage::Format_RGB32);
+        mixed.fill(Qt::white);
+        drawText(mixed, QPoint(60, 90) * scale, QStringLiteral("Hello world"), 40 * scale);
+        drawText(mixed, QPoint(60, 200) * scale, arabic, 48 * scale);
+        // Exactly the text: no direction marks around the Arabic line. At twice the size its
+        // strokes are as wide as a background area.
+        QTest::addRow("arabic line at %d00 %%", scale) << QStringLiteral("arabic-%1x.png").arg(scale)
+                                                     << encoded(mixed, "png") << "Hello world\n" + arabic;
+    }
 }
 
 void TestTesseractRecognizer::readsTextAsDisplayed()
@@ -179,7 +185,7 @@ void TestTesseractRecognizer::readsTextAsDisplayed()
     QFETCH(QString, name);
     QFETCH(QByteArray, bytes);
     QFETCH(QString, expected);
-    if (name == "arabic.png" && !m_capabilities.supportsArabic())
+    if (name.startsWith("arabic") && !m_capabilities.supportsArabic())
         QSKIP("Arabic language data (tesseract-ocr-ara) is not installed");
     const QString path = m_dir.filePath(name);
     QVERIFY(TestSupport::writeFile(path, bytes));
@@ -226,7 +232,7 @@ void TestTesseractRecognizer::languageFolderDecidesCapabilities()
     // prepared, so the cache does too.
     const QByteArray digest = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex().left(16);
     QCOMPARE(capabilities.languages, QStringList{QStringLiteral("en-US")});
-    QCOMPARE(capabilities.identifier, u"tesseract-"_qs + tesseract::TessBaseAPI::Version() + '-' + digest + "-en-US-v3");
+    QCOMPARE(capabilities.identifier, u"tesseract-"_qs + tesseract::TessBaseAPI::Version() + '-' + digest + "-en-US-v4");
     QCOMPARE(capabilities.description(),
              QStringLiteral(u"English \u00B7 Arabic recognition isn\u2019t installed on this system"));
     // Recognition follows the folder, too.
@@ -304,7 +310,7 @@ void TestTesseractRecognizer::noLanguageDataFailsBeforeAnyDecode()
     TesseractRecognizer recognizer(givenFolder ? empty.path() : QString(), images, std::chrono::seconds(30),
                                    {empty.filePath(QStringLiteral("missing"))});
     const auto none = std::get<TextRecognitionCapabilities>(recognizer.capabilities());
-    QVERIFY(none.languages.isEmpty() && none.identifier.endsWith(QStringLiteral("--v3")));
+    QVERIFY(none.languages.isEmpty() && none.identifier.endsWith(QStringLiteral("--v4")));
     // An engine failure, not an unreadable image or empty text, and no image was decoded for it.
     const QString path = m_dir.filePath(QStringLiteral("never-decoded.png"));
     QCOMPARE(recognizer.recognize(path, none), ScreenshotTextRecognizing::TextResult(TextRecognitionError::engineFailure));
@@ -348,6 +354,40 @@ void TestTesseractRecognizer::linesOnColouredAndDarkBandsAreRead()
     for (const QString &line : QStringList{english[0], english[1], selected, pane}) {
         for (const QString &word : ScreenshotTextSearch::tokens(line))
             QVERIFY2(found.contains(word), qPrintable(word + u" missing from: "_qs + text));
+    }
+}
+
+void TestTesseractRecognizer::tallCaptureIsReadWholeInOrderOnce()
+{
+    // A scrolling capture far taller than the engine takes at once, at its own resolution:
+    // shrunk to fit, its 28-px text would be 6 px high. The lines are far apart and at every
+    // height, so some fall where the pieces it is read in overlap.
+    const QStringList names{"Alder", "Birch", "Cedar", "Dogwood", "Elm", "Fir", "Ginkgo", "Hazel",
+                            "Juniper", "Larch", "Maple", "Oak", "Pine", "Rowan", "Spruce", "Teak",
+                            "Walnut", "Willow", "Yew", "Ash", "Beech", "Cherry", "Holly", "Linden"};
+    QStringList lines;
+    for (int i = 0; i < names.size(); ++i)
+        lines << QStringLiteral("Section %1 describes the %2 project").arg(i + 1).arg(names[i]);
+    const QSize size(2560, 20000);
+    const int first = 300, pitch = 809, pixelSize = 28;
+    const QString path = m_dir.filePath(QStringLiteral("long.png"));
+    QVERIFY(TestSupport::writeFile(path, tallTextCapturePng(size, lines, pixelSize, first, pitch)));
+
+    const auto result = m_recognizer->recognize(path, m_capabilities);
+    const auto *read = std::get_if<RecognizedText>(&result);
+    QVERIFY(read);
+    QCOMPARE(read->text, lines.join('\n'));
+    // Each word is placed in the whole capture, not in the piece it was read in.
+    QList<QRectF> boxes;
+    for (const TextWord &word : read->words) {
+        if (word.text == u"Section"_qs)
+            boxes.append(word.box);
+    }
+    QCOMPARE(boxes.size(), lines.size());
+    for (int i = 0; i < boxes.size(); ++i) {
+        const double middle = boxes[i].center().y() * size.height();
+        const double capitalMiddle = first + i * pitch - pixelSize * 0.36;
+        QVERIFY2(qAbs(middle - capitalMiddle) < 8, qPrintable(u"line %1 placed at row %2"_qs.arg(i).arg(middle)));
     }
 }
 

@@ -34,6 +34,8 @@ private slots:
     void typicalTextHeightFollowsTheTextSize();
     void onlySmallTextIsEnlargedWithinTheSizeLimit_data();
     void onlySmallTextIsEnlargedWithinTheSizeLimit();
+    void largeTextIsShrunkBeforeItComesOutHollow_data();
+    void largeTextIsShrunkBeforeItComesOutHollow();
 };
 
 void TestTextImagePreparation::everyBackgroundTurnsWhiteAndItsMarksDark_data()
@@ -114,7 +116,7 @@ void TestTextImagePreparation::onlySmallTextIsEnlargedWithinTheSizeLimit_data()
     QTest::newRow("small text") << QSize(600, 200) << 13 << 4096 << QSize(900, 300);
     QTest::newRow("small text near the limit") << QSize(2400, 200) << 13 << 3000 << QSize(3000, 250);
     QTest::newRow("small text at the limit") << QSize(2900, 200) << 13 << 3000 << QSize(2900, 200);
-    QTest::newRow("large text") << QSize(600, 200) << 30 << 4096 << QSize(600, 200);
+    QTest::newRow("30 px text") << QSize(600, 200) << 30 << 4096 << QSize(600, 200);
 }
 
 void TestTextImagePreparation::onlySmallTextIsEnlargedWithinTheSizeLimit()
@@ -126,6 +128,27 @@ void TestTextImagePreparation::onlySmallTextIsEnlargedWithinTheSizeLimit()
     const QImage prepared = TextImagePreparation::prepared(textPicture(size, pixelSize), maxPixelSize);
     QCOMPARE(prepared.size(), expected);
     QCOMPARE(prepared.format(), QImage::Format_Grayscale8);
+}
+
+void TestTextImagePreparation::largeTextIsShrunkBeforeItComesOutHollow_data()
+{
+    QTest::addColumn<int>("pixelSize");
+    QTest::newRow("80 px") << 80;
+    QTest::newRow("160 px") << 160;
+}
+
+void TestTextImagePreparation::largeTextIsShrunkBeforeItComesOutHollow()
+{
+    QFETCH(int, pixelSize);
+    const QImage picture = textPicture(QSize(pixelSize * 20, pixelSize * 7), pixelSize);
+    const QImage prepared = TextImagePreparation::prepared(picture, 4096);
+    QCOMPARE(prepared.format(), QImage::Format_Grayscale8);
+    // Shrunk as a whole, to text of the height the engine reads best.
+    QVERIFY(prepared.width() < picture.width());
+    QVERIFY(qAbs(double(picture.height()) * prepared.width() / picture.width() - prepared.height()) <= 1);
+    const int height = TextImagePreparation::typicalTextHeight(prepared);
+    QVERIFY2(qAbs(height - TextImagePreparation::largeTextTarget) <= TextImagePreparation::largeTextTarget / 4,
+             qPrintable(QString::number(height)));
 }
 
 QTEST_MAIN(TestTextImagePreparation)
