@@ -6,6 +6,8 @@
 #include "ui/FocusRequests.h"
 #include "ui/GalleryView.h"
 #include "ui/PreviewWindow.h"
+#include "ui/GalleryButton.h"
+#include "ui/WelcomeView.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -199,6 +201,40 @@ private Q_SLOTS:
         QCOMPARE(after.field, expected.field);
         QCOMPARE(after.fieldSelection, expected.fieldSelection);
         QVERIFY(app.model().isConsistent());
+    }
+
+    // Connecting the folder from the welcome view leaves the keyboard with the grid: the
+    // arrow keys, Home and End act on the selection at once.
+    void connectingFromTheWelcomeViewFocusesTheGrid()
+    {
+        App app;
+        for (const QString &name : shotNames(5))
+            QVERIFY(!writeShot(app.folder, name).isEmpty());
+        AppController &c = *app.controller;
+        c.start(); // no folder yet: the welcome view shows
+        QVERIFY(QTest::qWaitForWindowActive(c.galleryPanel()));
+        GalleryView *view = c.galleryView();
+        QTest::mouseClick(view->findChild<WelcomeView *>()->connectButton(), Qt::LeftButton);
+        QVERIFY(app.picker->pending);
+        // The folder dialog takes the keyboard while it is open and gives it back on closing.
+        QWidget dialog;
+        dialog.show();
+        dialog.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        app.picker->pending(app.folder);
+        dialog.close();
+        c.galleryPanel()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(c.galleryPanel()));
+        QTRY_COMPARE(app.model().visibleItems().size(), 5);
+        QTRY_COMPARE(view->area(), GalleryView::Area::grid);
+
+        QTest::keyClick(focusTarget(app), Qt::Key_End);
+        QTRY_COMPARE(app.model().selected(), std::optional(app.model().visibleItems().last()));
+        QTest::keyClick(focusTarget(app), Qt::Key_Home);
+        QCOMPARE(app.model().selected(), std::optional(app.model().visibleItems().first()));
+        QTest::keyClick(focusTarget(app), Qt::Key_Right);
+        QCOMPARE(app.model().selected(), std::optional(app.model().visibleItems().at(1)));
+        QVERIFY(!view->searchFocused());
     }
 
     // Held keys repeat: one screenshot per press, not one per repeat.
