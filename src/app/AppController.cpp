@@ -123,6 +123,12 @@ void AppController::start()
     m_keyRouter = std::make_unique<KeyRouter>(*this, library, *m_actions);
     qApp->installEventFilter(m_keyRouter.get());
     connect(&library, &LibraryModel::arrivalCountChanged, this, &AppController::handleArrival);
+    // Connecting the folder from the welcome view turns the gallery into the grid, which then
+    // takes the keyboard as it does at every showing. Queued: the connection finishes first.
+    connect(m_preferences.get(), &Preferences::hasConnectedFolderChanged, this, [this] {
+        if (m_preferences->hasConnectedFolder() && isGalleryShown())
+            m_focusRequests->postFocusGallery();
+    }, Qt::QueuedConnection);
     library.start();
 
     watchActivation();

@@ -66,6 +66,9 @@ bool KeyRouter::routeKey(QWidget *target, QKeyEvent *event)
             m_controller.showGallery(false);
         return true;
     }
+    // A recording recorder gets every key, these two included: they are what it records.
+    if (!recording && routeApplicationKey(event))
+        return true;
     if (!m_controller.isGalleryShown())
         return false;
 
@@ -81,6 +84,25 @@ bool KeyRouter::routeKey(QWidget *target, QKeyEvent *event)
     if (!gallery || target->window() != gallery)
         return false;
     return routeGalleryKey(event, qobject_cast<QLineEdit *>(target));
+}
+
+bool KeyRouter::routeApplicationKey(QKeyEvent *event)
+{
+    // Ctrl alone: Ctrl+Shift+Q and the like stay free for the focused widget.
+    if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::ControlModifier)
+        return false;
+    const QChar character = baseCharacter(event);
+    if (character == u'q') {
+        // As the tray menu's entry does: after this key has been handled.
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        return true;
+    }
+    if (character == u',') {
+        if (!event->isAutoRepeat())
+            m_controller.showSettings();
+        return true;
+    }
+    return false;
 }
 
 bool KeyRouter::routeGalleryKey(QKeyEvent *event, QLineEdit *editing)
@@ -99,10 +121,6 @@ bool KeyRouter::routeGalleryKey(QKeyEvent *event, QLineEdit *editing)
             m_model.setQuery(QString());
             focus.postFocusGallery();
         }
-        return true;
-    }
-    if (control && character == u',') {
-        m_controller.showSettings();
         return true;
     }
     if (control && !shift && character == u'f') {

@@ -103,12 +103,28 @@ QString displayID(const QScreen *screen, const QHash<QString, QByteArray> &edids
         .toUpper();
 }
 
+// WORKAROUND(x11): with several monitors Qt's availableGeometry() depends on when a screen
+// appeared (one added at run time is cut by the work area, one there from the start may not
+// be), so the same display in the same arrangement could report two usable areas and the
+// floating button would not come back to its spot. Every screen is cut by the work area the
+// window manager publishes now, alike.
+QRect usableArea(const QScreen *screen, const std::optional<QRect> &workArea)
+{
+    const QRect usable = workArea ? screen->geometry() & *workArea : QRect();
+    // A work area that misses the screen is one the window manager has not yet updated.
+    return usable.isEmpty() ? screen->availableGeometry() : usable;
+}
+
 } // namespace
 
 SystemDisplays::SystemDisplays(QObject *parent)
     : Displays(parent)
 {
     Q_ASSERT(qGuiApp);
+    if (xcb_connection_t *connection = X11::connection()) {
+        m_workAreaAtom = X11::atom(connection, "_NET_WORKAREA");
+        qGuiApp->installNativeEventFilter(this);
+    }
     const QList<QScreen *> screens = QGuiApplication::screens();
     for (QScreen *screen : screens)
         watch(screen);
@@ -118,6 +134,32 @@ SystemDisplays::SystemDisplays(QObject *parent)
     });
     connect(qGuiApp, &QGuiApplication::screenRemoved, this, &Displays::changed);
     connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, &Displays::changed);
+}
+
+SystemDisplays::~SystemDisplays()
+{
+    if (qGuiApp)
+        qGuiApp->removeNativeEventFilter(this);
+}
+
+bool SystemDisplays::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)
+{
+    if (eventType != "xcb_generic_event_t" || m_workAreaAtom == XCB_ATOM_NONE)
+        return false;
+    const auto *event = static_cast<const xcb_generic_event_t *>(message);
+    if ((event->response_type & ~0x80) != XCB_PROPERTY_NOTIFY)
+        return false;
+    const auto *property = reinterpret_cast<const xcb_property_notify_event_t *>(event);
+    // Qt watches the root window's properties itself; this only listens in.
+    if (property->atom == m_workAreaAtom)
+        QMetaObject::invokeMethod(this, &Displays::changed, Qt::QueuedConnection);
+    return false;
+}
+
+Displays::Display SystemDisplays::display(const QScreen *screen, const QHash<QString, QByteArray> &edids) const
+{
+    return {displayID(screen, edids), fromScreenRect(screen->geometry()),
+            fromScreenRect(usableArea(screen, X11::workArea()))};
 }
 
 void SystemDisplays::watch(QScreen *screen)
@@ -133,8 +175,7 @@ QList<Displays::Display> SystemDisplays::displays() const
     QList<Display> result;
     result.reserve(screens.size());
     for (const QScreen *screen : screens)
-        result.append({displayID(screen, edids), fromScreenRect(screen->geometry()),
-                       fromScreenRect(screen->availableGeometry())});
+        result.append(display(screen, edids));
     return result;
 }
 
@@ -143,8 +184,7 @@ std::optional<Displays::Display> SystemDisplays::mainDisplay() const
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)
         return std::nullopt;
-    return Display{displayID(screen, edidByOutputName()), fromScreenRect(screen->geometry()),
-                   fromScreenRect(screen->availableGeometry())};
+    return display(screen, edidByOutputName());
 }
 
 bool SystemDisplays::primaryButtonPressed() const

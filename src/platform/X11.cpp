@@ -35,6 +35,23 @@ xcb_atom_t atom(xcb_connection_t *connection, const char *name, bool onlyIfExist
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
+std::optional<QRect> workArea()
+{
+    xcb_connection_t *c = connection();
+    if (!c)
+        return std::nullopt;
+    const xcb_atom_t property = atom(c, "_NET_WORKAREA", true);
+    if (property == XCB_ATOM_NONE)
+        return std::nullopt;
+    const Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+        c, xcb_get_property(c, 0, rootWindow(c), property, XCB_ATOM_CARDINAL, 0, 4), nullptr));
+    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) < 16)
+        return std::nullopt;
+    // One rectangle per virtual desktop; the first is the one every desktop shares in practice.
+    const auto *area = static_cast<const quint32 *>(xcb_get_property_value(reply.get()));
+    return QRect(int(area[0]), int(area[1]), int(area[2]), int(area[3]));
+}
+
 std::optional<bool> primaryButtonPressed()
 {
     xcb_connection_t *c = connection();

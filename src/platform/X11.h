@@ -22,6 +22,10 @@ xcb_window_t rootWindow(xcb_connection_t *connection);
 // The atom of that name; none when it does not exist yet and `onlyIfExists` is set.
 xcb_atom_t atom(xcb_connection_t *connection, const char *name, bool onlyIfExists = false);
 
+// The window manager's work area (_NET_WORKAREA, in root coordinates):
+// the root window less the struts of panels and docks. None off X11 or when nobody publishes it.
+std::optional<QRect> workArea();
+
 // Whether the primary pointer button is held, as the X server sees it; none off X11.
 std::optional<bool> primaryButtonPressed();
 

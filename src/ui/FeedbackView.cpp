@@ -144,6 +144,10 @@ FeedbackView::FeedbackView(Clipboard &clipboard, UrlOpener &urls,
     connect(m_picker, &SegmentedControl::activated, this, &FeedbackView::updatePlaceholder);
     connect(m_details, &FeedbackDetailsEditor::textChanged, this, &FeedbackView::updateEnabled);
     connect(m_includeSystem, &QAbstractButton::toggled, m_systemLine, &QWidget::setVisible);
+    // The status speaks of the report as it was copied or sent; once that changes it is stale.
+    connect(m_picker, &SegmentedControl::activated, this, &FeedbackView::clearStatus);
+    connect(m_details, &FeedbackDetailsEditor::textChanged, this, &FeedbackView::clearStatus);
+    connect(m_includeSystem, &QAbstractButton::toggled, this, &FeedbackView::clearStatus);
     connect(m_copy, &QAbstractButton::clicked, this, &FeedbackView::copyFeedback);
     if (m_email)
         connect(m_email, &QAbstractButton::clicked, this, &FeedbackView::openEmailDraft);
@@ -257,6 +261,13 @@ void FeedbackView::setStatus(const QString &status)
     m_status = status;
     m_statusLabel->setText(status);
     m_statusLabel->show();
+}
+
+void FeedbackView::clearStatus()
+{
+    m_status.reset();
+    m_statusLabel->clear();
+    m_statusLabel->hide();
 }
 
 void FeedbackView::updatePlaceholder()

@@ -44,7 +44,8 @@ public:
     // "Brimfold <version>", the category, the trimmed details and, when included, the system
     // line, separated by blank lines (the category follows the first line directly).
     QString report() const;
-    // The outcome of the last copy or draft; none until the first.
+    // The outcome of the last copy or draft; none until the first and again once the report
+    // changes.
     const std::optional<QString> &status() const { return m_status; }
 
     SegmentedControl *categoryPicker() const { return m_picker; }
@@ -76,6 +77,7 @@ private:
     void updatePlaceholder();
     void updateEnabled();
     void setStatus(const QString &status);
+    void clearStatus();
     // Label inks derived from the view's palette, set again whenever it changes.
     void applyPalette();
 

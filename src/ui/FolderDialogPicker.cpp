@@ -1,6 +1,8 @@
 #include "ui/FolderDialogPicker.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 
@@ -67,8 +69,10 @@ void FolderDialogPicker::chooseFolder(const Request &request, Completion complet
     // The gallery floats above ordinary windows; the dialog it opens must not open behind it.
     dialog->setWindowFlag(Qt::WindowStaysOnTopHint);
     addMessage(dialog, request.message);
-    if (request.startFolder.isLocalFile())
-        dialog->setDirectoryUrl(request.startFolder);
+    // A folder that does not exist (a suggestion nobody made yet) would leave Qt's dialog in the
+    // process's working directory; home is where the user can find their way.
+    const QString start = request.startFolder.isLocalFile() ? request.startFolder.toLocalFile() : QString();
+    dialog->setDirectory(!start.isEmpty() && QFileInfo(start).isDir() ? start : QDir::homePath());
     m_dialog = dialog;
 
     // Exactly one answer, whichever way the dialog closes.

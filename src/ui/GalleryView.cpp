@@ -153,10 +153,15 @@ void GalleryView::focusSearch()
 
 void GalleryView::focusGallery()
 {
+    // The request may come with the change that brings the grid: show it before choosing.
+    if (m_renderQueued)
+        render();
     if (m_body->currentWidget() == m_main && m_areaStack->currentWidget() == m_grid) {
         m_grid->setFocus(Qt::OtherFocusReason);
-    } else if (searchFocused()) {
-        // No grid to hold focus: the view itself takes it, so the panel's keys still work.
+    } else if (m_body->currentWidget() == m_main) {
+        // No grid to hold focus: the view itself takes it, so the panel's keys still work and
+        // the grid gets it when it shows. Also while the panel is inactive (a dialog of ours
+        // in front): the panel gives focus back here, not to its first field, on activation.
         setFocusPolicy(Qt::StrongFocus);
         setFocus(Qt::OtherFocusReason);
     }
@@ -186,13 +191,14 @@ void GalleryView::scheduleRender()
     if (std::exchange(m_renderQueued, true))
         return;
     QMetaObject::invokeMethod(this, [this] {
-        m_renderQueued = false;
-        render();
+        if (m_renderQueued)
+            render();
     }, Qt::QueuedConnection);
 }
 
 void GalleryView::render()
 {
+    m_renderQueued = false;
     const auto &error = m_model.errorMessage();
     m_banner->setVisible(error.has_value());
     if (error)
@@ -258,7 +264,8 @@ void GalleryView::renderArea()
         m_area = Area::grid;
     }
     if (m_area == Area::grid) {
-        const bool hadFocus = m_areaStack->currentWidget() != m_grid && hasFocus();
+        // The panel's focus widget, active or not.
+        const bool hadFocus = m_areaStack->currentWidget() != m_grid && window()->focusWidget() == this;
         m_areaStack->setCurrentWidget(m_grid);
         if (hadFocus)
             m_grid->setFocus(Qt::OtherFocusReason);

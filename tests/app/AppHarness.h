@@ -138,6 +138,7 @@ struct App final
             library.trash = kept(trash, root.filePath(QStringLiteral("Trash")));
             library.images = &images;
             library.eventSource = kept(events);
+            library.folderPicker = kept(picker);
             library.textWorker = std::make_unique<ScreenshotTextWorker>(
                 root.filePath(QStringLiteral("TextCache")), std::make_unique<FakeRecognizer>(recognizer));
             return library;
@@ -180,6 +181,7 @@ struct App final
     FakeClipboard *clipboard = nullptr;
     FakeTrash *trash = nullptr;
     SteerableEvents *events = nullptr;
+    FakePicker *picker = nullptr;
     FakeHotKeys *hotKeys = nullptr; // only with the fake desktop
     FakeColorScheme *colorScheme = nullptr;
     SleepWatcher *sleep = nullptr;

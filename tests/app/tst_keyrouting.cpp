@@ -6,9 +6,16 @@
 #include "ui/FocusRequests.h"
 #include "ui/GalleryView.h"
 #include "ui/PreviewWindow.h"
+#include "ui/GalleryButton.h"
+#include "ui/FeedbackView.h"
+#include "ui/SettingsView.h"
+#include "ui/ShortcutRecorder.h"
+#include "ui/WelcomeView.h"
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QSignalSpy>
+#include <QTimer>
 
 using namespace apptest;
 
@@ -199,6 +206,105 @@ private Q_SLOTS:
         QCOMPARE(after.field, expected.field);
         QCOMPARE(after.fieldSelection, expected.fieldSelection);
         QVERIFY(app.model().isConsistent());
+    }
+
+    // Connecting the folder from the welcome view leaves the keyboard with the grid: the
+    // arrow keys, Home and End act on the selection at once.
+    void connectingFromTheWelcomeViewFocusesTheGrid()
+    {
+        App app;
+        for (const QString &name : shotNames(5))
+            QVERIFY(!writeShot(app.folder, name).isEmpty());
+        AppController &c = *app.controller;
+        c.start(); // no folder yet: the welcome view shows
+        QVERIFY(QTest::qWaitForWindowActive(c.galleryPanel()));
+        GalleryView *view = c.galleryView();
+        QTest::mouseClick(view->findChild<WelcomeView *>()->connectButton(), Qt::LeftButton);
+        QVERIFY(app.picker->pending);
+        // The folder dialog takes the keyboard while it is open and gives it back on closing.
+        QWidget dialog;
+        dialog.show();
+        dialog.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        app.picker->pending(app.folder);
+        dialog.close();
+        c.galleryPanel()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(c.galleryPanel()));
+        QTRY_COMPARE(app.model().visibleItems().size(), 5);
+        QTRY_COMPARE(view->area(), GalleryView::Area::grid);
+
+        QTest::keyClick(focusTarget(app), Qt::Key_End);
+        QTRY_COMPARE(app.model().selected(), std::optional(app.model().visibleItems().last()));
+        QTest::keyClick(focusTarget(app), Qt::Key_Home);
+        QCOMPARE(app.model().selected(), std::optional(app.model().visibleItems().first()));
+        QTest::keyClick(focusTarget(app), Qt::Key_Right);
+        QCOMPARE(app.model().selected(), std::optional(app.model().visibleItems().at(1)));
+        QVERIFY(!view->searchFocused());
+    }
+
+    // Ctrl+Q quits from every window of ours, as the tray menu says.
+    void controlQQuitsFromEveryWindow_data()
+    {
+        QTest::addColumn<QString>("window");
+        for (const char *window : {"grid", "search", "preview", "settings", "feedback"})
+            QTest::newRow(window) << QString::fromLatin1(window);
+    }
+
+    void controlQQuitsFromEveryWindow()
+    {
+        QFETCH(QString, window);
+        App app;
+        QVERIFY(app.start(2));
+        AppController &c = *app.controller;
+        QWidget *shown = nullptr;
+        if (window == QLatin1String("settings")) {
+            c.showSettings();
+            shown = c.settingsWindow();
+        } else if (window == QLatin1String("feedback")) {
+            c.showFeedback();
+            shown = c.feedbackWindow();
+        } else {
+            c.showGallery(false);
+            shown = c.galleryPanel();
+        }
+        QVERIFY(QTest::qWaitForWindowActive(shown));
+        if (window == QLatin1String("search")) {
+            c.focusRequests().postFocusSearch();
+            QTRY_VERIFY(c.galleryView()->searchFocused());
+        } else if (window == QLatin1String("preview")) {
+            // The preview passes on every key but its own two; these come first.
+            c.showPreview(app.model().visibleItems().first());
+            QTRY_VERIFY(c.isPreviewShown());
+        }
+        QTimer::singleShot(0, shown, [&] { QTest::keyClick(focusTarget(app), Qt::Key_Q, Qt::ControlModifier); });
+        QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(1); }); // a guard, not a wait
+        QCOMPARE(QCoreApplication::exec(), 0);
+    }
+
+    // Ctrl+, opens the settings from any window of ours; while the recorder records, it and
+    // Ctrl+Q are what it records.
+    void controlCommaOpensSettingsUnlessRecording()
+    {
+        App app;
+        QVERIFY(app.start(1));
+        AppController &c = *app.controller;
+        c.showFeedback();
+        QVERIFY(QTest::qWaitForWindowActive(c.feedbackWindow()));
+        QTest::keyClick(focusTarget(app), Qt::Key_Comma, Qt::ControlModifier);
+        QVERIFY(c.settingsWindow());
+        QVERIFY(QTest::qWaitForWindowActive(c.settingsWindow()));
+
+        RecorderButton *recorder = c.settingsWindow()->recorder();
+        QSignalSpy recorded(recorder, &RecorderButton::recorded);
+        for (const Qt::Key key : {Qt::Key_Comma, Qt::Key_Q}) {
+            recorder->startRecording();
+            QVERIFY(recorder->hasFocus());
+            QTest::keyClick(recorder, key, Qt::ControlModifier);
+            QVERIFY(!recorder->recording());
+        }
+        QCOMPARE(recorded.size(), 2);
+        QVERIFY(recorded.at(0).at(0).value<Shortcut>().label().endsWith(u','));
+        QVERIFY(recorded.at(1).at(0).value<Shortcut>().label().endsWith(u'Q'));
     }
 
     // Held keys repeat: one screenshot per press, not one per repeat.

@@ -62,13 +62,43 @@ private:
     xcb_connection_t *m_connection = nullptr;
 };
 
+// The whole X screen, which the tests split into two displays side by side.
+QSize rootSize()
+{
+    xcb_connection_t *connection = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    const xcb_screen_t *root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    return QSize(root->width_in_pixels, root->height_in_pixels);
+}
+
+// A desktop panel along the top of the first display, reserving its height from the work area.
+struct DockPanel final
+{
+    DockPanel()
+    {
+        process.start(QStringLiteral("trayer"),
+                      {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"), QStringLiteral("left"),
+                       QStringLiteral("--widthtype"), QStringLiteral("pixel"), QStringLiteral("--width"), QStringLiteral("300"),
+                       QStringLiteral("--height"), QStringLiteral("27"), QStringLiteral("--SetDockType"), QStringLiteral("true"),
+                       QStringLiteral("--SetPartialStrut"), QStringLiteral("true")});
+    }
+    ~DockPanel()
+    {
+        process.kill();
+        process.waitForFinished();
+    }
+    DockPanel(const DockPanel &) = delete;
+    DockPanel &operator=(const DockPanel &) = delete;
+
+    QProcess process;
+};
+
 void setMonitors(bool twoDisplays)
 {
     if (twoDisplays) {
         run(QStringLiteral("xrandr"), {QStringLiteral("--setmonitor"), QStringLiteral("RIGHT"),
-                                       QStringLiteral("960/254x1080/286+960+0"), QStringLiteral("none")});
+                                       QStringLiteral("%1/254x%2/286+%1+0").arg(rootSize().width() / 2).arg(rootSize().height()), QStringLiteral("none")});
         run(QStringLiteral("xrandr"), {QStringLiteral("--setmonitor"), QStringLiteral("LEFT"),
-                                       QStringLiteral("960/254x1080/286+0+0"), QStringLiteral("screen")});
+                                       QStringLiteral("%1/254x%2/286+0+0").arg(rootSize().width() / 2).arg(rootSize().height()), QStringLiteral("screen")});
     } else {
         run(QStringLiteral("xrandr"), {QStringLiteral("--delmonitor"), QStringLiteral("RIGHT")});
         run(QStringLiteral("xrandr"), {QStringLiteral("--delmonitor"), QStringLiteral("LEFT")});
@@ -225,6 +255,61 @@ private Q_SLOTS:
         QTRY_COMPARE(displays.displays().size(), 2);
         QTRY_VERIFY(placedOn(QStringLiteral("RIGHT")));
         QCOMPARE(c.preferences().floatingPosition(), std::optional<FloatingPosition>(onRight));
+    }
+
+    // A button dropped by hand on the second display is back on exactly the same spot when that
+    // display is removed and added again, with a panel reserving the top of the desktop (whose
+    // work area Qt applies to a display added at run time but not to one there from the start).
+    void aButtonDroppedOnAnotherDisplayComesBackExactly()
+    {
+        DockPanel dock;
+        App app(Desktop::x11, false);
+        QVERIFY(app.start(1));
+        AppController &c = *app.controller;
+        Displays &displays = *c.services().displays;
+        QTRY_VERIFY(displays.mainDisplay()->visibleFrame.height() < displays.mainDisplay()->frame.height());
+        const int middle = rootSize().width() / 2;
+        setMonitors(true);
+        const auto cleanup = qScopeGuard([] { setMonitors(false); });
+        QTRY_COMPARE(displays.displays().size(), 2);
+        BrimfoldPanel *panel = c.floatingPanel();
+        QVERIFY(QTest::qWaitForWindowExposed(panel));
+        // Where the stored position puts the button on the displays as they are now (on the
+        // main display while its own is away).
+        const auto resting = [&] {
+            const FloatingPosition stored = *c.preferences().floatingPosition();
+            Displays::Display on = *displays.mainDisplay();
+            for (const Displays::Display &d : displays.displays()) {
+                if (d.id == stored.displayID)
+                    on = d;
+            }
+            return displays.toScreenRect(stored.frame(QSizeF(panel->size()), on.visibleFrame)).toRect().topLeft();
+        };
+        QTRY_COMPARE(panel->geometry().topLeft(), resting());
+
+        const QPoint start = panel->geometry().center();
+        const QPoint end(middle + 380, 300);
+        xdotool({QStringLiteral("mousemove"), QString::number(start.x()), QString::number(start.y())});
+        xdotool({QStringLiteral("mousedown"), QStringLiteral("1")});
+        for (int step = 1; step <= 6; ++step) {
+            const QPoint at = start + (end - start) * step / 6;
+            xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y())});
+            QTest::qWait(30);
+        }
+        xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
+        QTRY_COMPARE(c.preferences().floatingPosition()->displayID, QStringLiteral("RIGHT"));
+        const FloatingPosition dropped = *c.preferences().floatingPosition();
+        QTRY_COMPARE(panel->geometry().topLeft(), resting());
+        const QPoint droppedAt = panel->geometry().topLeft();
+        QVERIFY(droppedAt.x() >= middle);
+
+        run(QStringLiteral("xrandr"), {QStringLiteral("--delmonitor"), QStringLiteral("RIGHT")});
+        QTRY_COMPARE(displays.displays().size(), 1);
+        QTRY_VERIFY(panel->geometry().right() < middle);
+        setMonitors(true);
+        QTRY_COMPARE(displays.displays().size(), 2);
+        QTRY_COMPARE(panel->geometry().topLeft(), droppedAt);
+        QCOMPARE(c.preferences().floatingPosition(), std::optional<FloatingPosition>(dropped));
     }
 };
 

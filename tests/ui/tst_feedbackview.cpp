@@ -87,6 +87,8 @@ private slots:
     void draftCarriesAddressSubjectAndReport();
     void copyReportsTheClipboardOutcome_data();
     void copyReportsTheClipboardOutcome();
+    void changingTheReportClearsTheStatus_data();
+    void changingTheReportClearsTheStatus();
     void labelsFollowTheWindowPalette();
 };
 
@@ -333,13 +335,39 @@ void TestFeedbackView::copyReportsTheClipboardOutcome()
     QVERIFY(w.view.statusLabel()->isVisible());
     QVERIFY(w.urls.opened.isEmpty());
 
-    // A later outcome replaces the line; editing leaves it standing.
+    // A later outcome replaces the line.
     w.clipboard.accepts = !accepts;
     QTest::mouseClick(w.view.copyButton(), Qt::LeftButton);
     QVERIFY(w.view.status() != std::optional<QString>(status));
-    w.type(QString());
-    QVERIFY(w.view.status().has_value());
+}
+
+// The status speaks of the report that was copied; a different report makes it stale.
+void TestFeedbackView::changingTheReportClearsTheStatus_data()
+{
+    QTest::addColumn<int>("change");
+    QTest::newRow("details cleared") << 0;
+    QTest::newRow("details edited") << 1;
+    QTest::newRow("category") << 2;
+    QTest::newRow("system line") << 3;
+}
+
+void TestFeedbackView::changingTheReportClearsTheStatus()
+{
+    QFETCH(int, change);
+    Window w;
+    w.type(QStringLiteral("Search misses Arabic words."));
+    QTest::mouseClick(w.view.copyButton(), Qt::LeftButton);
+    QVERIFY(w.view.status());
     QVERIFY(w.view.statusLabel()->isVisible());
+
+    switch (change) {
+    case 0: w.type(QString()); break;
+    case 1: QTest::keyClicks(w.view.detailsEditor(), QStringLiteral(" Again.")); break;
+    case 2: QTest::mouseClick(w.view.categoryPicker()->segment(1), Qt::LeftButton); break;
+    default: QTest::mouseClick(w.view.systemToggle(), Qt::LeftButton); break;
+    }
+    QCOMPARE(w.view.status(), std::nullopt);
+    QVERIFY(!w.view.statusLabel()->isVisible());
 }
 
 void TestFeedbackView::labelsFollowTheWindowPalette()
