@@ -85,7 +85,7 @@ void BrimfoldPanel::updateMask()
     if (m_accessibility && m_accessibility->reduceTransparency()) {
         const QRectF surface = QRectF(rect()).adjusted(m_inset, m_inset, -m_inset, -m_inset);
         const QPainterPath shape = m_shape ? m_shape() : GlassSurface::outline(surface, m_radius);
-        setMask(QRegion(shape.toFillPolygon().toPolygon()));
+        setMask(GlassSurface::windowShape(shape));
     } else {
         clearMask();
     }

@@ -58,14 +58,6 @@ void rotateAbout(QPainter &painter, const QPointF &centre, qreal degrees)
     painter.translate(-centre);
 }
 
-QRegion regionOf(const QPainterPath &path)
-{
-    QRegion region;
-    for (const QPolygonF &polygon : path.toFillPolygons())
-        region |= QRegion(polygon.toPolygon());
-    return region;
-}
-
 } // namespace
 
 FloatingButton::FloatingButton(LibraryModel &model, Preferences &preferences,
@@ -285,11 +277,9 @@ QPainterPath FloatingButton::surfaceShape() const
     const QRectF square(margin, margin, side(), side());
     QPainterPath shape = GlassSurface::outline(square, side() * kGlassRadius);
     if (showsDot()) {
-        // A pixel wider than the dot, so a window mask keeps its soft edge.
         QPainterPath dot;
         dot.addEllipse(QRectF(square.right() - kDotSide, square.top(), kDotSide, kDotSide)
-                           .translated(kDotOffset)
-                           .adjusted(-1, -1, 1, 1));
+                           .translated(kDotOffset));
         shape = shape.united(dot);
     }
     const QPointF centre = square.center();
@@ -305,7 +295,7 @@ void FloatingButton::updateWindowShape()
     // Only a window clips itself; inside a panel the panel clips, and a clip left over from
     // before the button was placed there would cut off the dot.
     if (isWindow() && glassIsOpaque())
-        setMask(regionOf(surfaceShape()));
+        setMask(GlassSurface::windowShape(surfaceShape()));
     else if (!mask().isEmpty())
         clearMask();
     Q_EMIT surfaceShapeChanged();
@@ -349,6 +339,14 @@ void FloatingButton::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (glassIsOpaque()) {
+        // Every pixel the window keeps is painted opaque first, so the dot's edge past the
+        // glass blends with the glass's colour, not with the cleared buffer.
+        QColor solid = palette().color(QPalette::Window);
+        solid.setAlpha(255);
+        for (const QRect &rect : GlassSurface::windowShape(surfaceShape()))
+            painter.fillRect(rect, solid);
+    }
     const QRectF square(margin, margin, side(), side());
     painter.translate(square.center());
     painter.scale(m_scale, m_scale);

@@ -69,8 +69,8 @@ public:
     // "Copy latest screenshot" copies the screenshot that was newest when the menu was made.
     QMenu *createContextMenu();
 
-    // The glass (and the dot beside it, with a pixel to spare) at the current scale, in this
-    // widget's coordinates: the window shape while the glass is opaque.
+    // The glass (and the dot beside it) at the current scale, in this widget's coordinates;
+    // GlassSurface::windowShape() of it is the window shape while the glass is opaque.
     QPainterPath surfaceShape() const;
 
     // The scale the button settles at in these states.

@@ -5,11 +5,14 @@
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QRegion>
 #include <QWidget>
 #include <QWindow>
+
+#include <algorithm>
 
 
 namespace {
@@ -18,11 +21,6 @@ namespace {
 // readable over busy windows even where no blur is available.
 constexpr qreal kTranslucentOpacity = 0.86;
 constexpr qreal kHighlightOpacity = 0.06;
-
-QRegion regionOf(const QPainterPath &path)
-{
-    return QRegion(path.toFillPolygon().toPolygon());
-}
 
 } // namespace
 
@@ -57,8 +55,63 @@ QPainterPath GlassSurface::outline(const QRectF &bounds, qreal radius)
     return path;
 }
 
+QRegion GlassSurface::windowShape(const QPainterPath &path)
+{
+    const QRect box = path.boundingRect().toAlignedRect();
+    if (box.isEmpty())
+        return {};
+    // How much of each pixel the path covers, as the antialiased painting sees it.
+    QImage coverage(box.size(), QImage::Format_Alpha8);
+    coverage.fill(0);
+    {
+        QPainter painter(&coverage);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.translate(-box.topLeft());
+        painter.fillPath(path, Qt::black);
+    }
+    // Runs of kept pixels row by row; equal rows merge into one band.
+    QList<QRect> rects;
+    QList<QRect> band;
+    for (int y = 0; y < coverage.height(); ++y) {
+        const uchar *line = coverage.constScanLine(y);
+        QList<QRect> row;
+        for (int x = 0; x < coverage.width();) {
+            while (x < coverage.width() && line[x] < 128)
+                ++x;
+            const int start = x;
+            while (x < coverage.width() && line[x] >= 128)
+                ++x;
+            if (x > start)
+                row.append(QRect(box.x() + start, box.y() + y, x - start, 1));
+        }
+        const bool same = !band.isEmpty() && row.size() == band.size()
+            && std::equal(row.cbegin(), row.cend(), band.cbegin(), [](const QRect &a, const QRect &b) {
+                   return a.left() == b.left() && a.right() == b.right();
+               });
+        if (same) {
+            for (QRect &rect : band)
+                rect.setBottom(rect.bottom() + 1);
+        } else {
+            rects += band;
+            band = row;
+        }
+    }
+    rects += band;
+    QRegion region;
+    region.setRects(rects.constData(), int(rects.size()));
+    return region;
+}
+
 void GlassSurface::paint(QPainter &painter, const QRectF &bounds, const QPalette &palette,
                          qreal radius, bool opaque, bool highlighted)
+{
+    const QRegion pixels = opaque ? windowShape(painter.worldTransform().map(outline(bounds, radius)))
+                                  : QRegion();
+    paintSurface(painter, bounds, palette, radius, opaque, highlighted, pixels);
+}
+
+void GlassSurface::paintSurface(QPainter &painter, const QRectF &bounds, const QPalette &palette,
+                                qreal radius, bool opaque, bool highlighted, const QRegion &pixels)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
@@ -68,7 +121,13 @@ void GlassSurface::paint(QPainter &painter, const QRectF &bounds, const QPalette
     if (opaque) {
         QColor solid = window;
         solid.setAlpha(255);
-        painter.fillPath(shape, solid);
+        // Whole pixels, the window's own shape: the curve's edge pixels are the surface's
+        // colour rather than a blend with the cleared (black, without a compositor) buffer.
+        painter.save();
+        painter.resetTransform();
+        for (const QRect &rect : pixels)
+            painter.fillRect(rect, solid);
+        painter.restore();
     } else {
         painter.fillPath(shape, BrimfoldDesign::withOpacity(window, kTranslucentOpacity));
         // A soft light from above, as on frosted glass.
@@ -95,8 +154,8 @@ bool GlassSurface::eventFilter(QObject *watched, QEvent *event)
     case QEvent::Paint: {
         // Runs inside the view's paint event, before its own painting.
         QPainter painter(m_view);
-        paint(painter, QRectF(m_view->rect()), m_view->palette(), m_radius, isOpaque(),
-              m_interactive && m_view->underMouse());
+        paintSurface(painter, QRectF(m_view->rect()), m_view->palette(), m_radius, isOpaque(),
+                     m_interactive && m_view->underMouse(), m_pixels);
         break;
     }
     case QEvent::Resize:
@@ -134,10 +193,14 @@ void GlassSurface::apply()
 
 void GlassSurface::updateMask()
 {
-    if (!m_view || !m_view->isWindow())
+    if (!m_view)
+        return;
+    // Kept for painting too: a view in a clipped panel fills the panel's shape.
+    m_pixels = isOpaque() ? windowShape(outline(QRectF(m_view->rect()), m_radius)) : QRegion();
+    if (!m_view->isWindow())
         return;
     if (isOpaque())
-        m_view->setMask(regionOf(outline(QRectF(m_view->rect()), m_radius)));
+        m_view->setMask(m_pixels);
     else
         m_view->clearMask();
 }
@@ -155,7 +218,7 @@ void GlassSurface::updateBlurHint()
     QList<QRect> rects;
     if (!isOpaque()) {
         const qreal dpr = window->devicePixelRatioF();
-        const QRegion region = regionOf(outline(QRectF(m_view->rect()), m_radius));
+        const QRegion region = windowShape(outline(QRectF(m_view->rect()), m_radius));
         for (const QRect &rect : region) {
             rects << QRect(qRound(rect.x() * dpr), qRound(rect.y() * dpr),
                            qRound(rect.width() * dpr), qRound(rect.height() * dpr));

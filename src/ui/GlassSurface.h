@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QPointer>
 #include <QRectF>
+#include <QRegion>
 
 class Accessibility;
 class QPainter;
@@ -19,7 +20,7 @@ class QWidget;
 //   brightens under the pointer. Top-level windows get a translucent background, and KWin is
 //   asked to blur what lies behind the rounded shape.
 // - Opaque (no compositor, or reduce transparency): the window colour, fully opaque, in the
-//   same rounded rectangle; a top-level window is clipped to it with a window mask, since
+//   same rounded rectangle; a top-level window is clipped to windowShape() of it, since
 //   without a compositor its transparent corners would show garbage.
 // Follows the accessibility provider: a change re-applies the form and repaints.
 class GlassSurface final : public QObject
@@ -37,6 +38,10 @@ public:
     bool isOpaque() const;
     // The rounded outline of the surface in `bounds`.
     static QPainterPath outline(const QRectF &bounds, qreal radius);
+    // The whole pixels at least half inside `path`: the shape of a window that cannot be
+    // translucent. A window has no partly covered pixels then, so the opaque surface fills
+    // every pixel of this shape; its curve is symmetric wherever `path` is.
+    static QRegion windowShape(const QPainterPath &path);
 
     // Draws one surface into `bounds`; usable from any paint code (item delegates, previews).
     static void paint(QPainter &painter, const QRectF &bounds, const QPalette &palette,
@@ -46,6 +51,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // `pixels`: windowShape() of the outline in the painter's coordinates, for the opaque form.
+    static void paintSurface(QPainter &painter, const QRectF &bounds, const QPalette &palette,
+                             qreal radius, bool opaque, bool highlighted, const QRegion &pixels);
     void apply();
     void updateMask();
     void updateBlurHint();
@@ -54,6 +62,7 @@ private:
     QPointer<const Accessibility> m_accessibility;
     qreal m_radius;
     bool m_interactive;
+    QRegion m_pixels;  // the view's windowShape() while opaque
 };
 
 // Applies the glass surface to any widget: `brimfoldGlass(panel, &accessibility, 26, false)`.

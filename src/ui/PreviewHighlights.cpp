@@ -31,14 +31,10 @@ void PreviewHighlights::step(int by)
     m_current = ((m_current + by) % n + n) % n;
 }
 
-bool PreviewHighlights::zooms(QSizeF picture, QSizeF room) const
+QRectF PreviewHighlights::pictureRect(QSizeF picture, const QRectF &room, bool actualSize,
+                                      QPointF pan) const
 {
-    return !m_boxes.isEmpty() && (picture.width() > room.width() || picture.height() > room.height());
-}
-
-QRectF PreviewHighlights::pictureRect(QSizeF picture, const QRectF &room, QPointF pan) const
-{
-    if (!zooms(picture, room.size())) {
+    if (!actualSize || (picture.width() <= room.width() && picture.height() <= room.height())) {
         QSizeF fitted = picture;
         if (fitted.width() > room.width() || fitted.height() > room.height())
             fitted = picture.scaled(room.size(), Qt::KeepAspectRatio);
@@ -46,8 +42,8 @@ QRectF PreviewHighlights::pictureRect(QSizeF picture, const QRectF &room, QPoint
         target.moveCenter(room.center());
         return target;
     }
-    const QRectF &box = m_boxes.at(m_current);
-    const QPointF focus(box.center().x() * picture.width(), box.center().y() * picture.height());
+    const QPointF middle = m_boxes.isEmpty() ? QPointF(0.5, 0.5) : m_boxes.at(m_current).center();
+    const QPointF focus(middle.x() * picture.width(), middle.y() * picture.height());
     return QRectF(offsetAlong(picture.width(), room.left(), room.width(), focus.x(), pan.x()),
                   offsetAlong(picture.height(), room.top(), room.height(), focus.y(), pan.y()),
                   picture.width(), picture.height());

@@ -6,9 +6,9 @@
 
 // The words a search found in the previewed screenshot, which of them the user is looking at,
 // and how the picture is framed to show it. Boxes are fractions of the picture's width and
-// height, in reading order. A picture larger than the room it has is shown at its own size and
-// moved so that the current word is in the middle (or as near as the picture's edges allow);
-// one that fits, and every picture without highlights, is fitted as a whole. Never enlarged.
+// height, in reading order. A picture is either fitted as a whole or shown at its own size;
+// larger than the room it has, at its own size it is moved so that the current word is in the
+// middle (or as near as the picture's edges allow). Never enlarged.
 class PreviewHighlights final
 {
 public:
@@ -23,11 +23,10 @@ public:
     // Moves to the next word (a negative step: back), round past either end.
     void step(int by);
 
-    // Whether a picture of this logical size is shown at its own size inside `room`.
-    bool zooms(QSizeF picture, QSizeF room) const;
-    // Where a picture of this logical size is drawn for `room`; a zoomed picture moved by `pan`
-    // from its place, as far as its edges allow.
-    QRectF pictureRect(QSizeF picture, const QRectF &room, QPointF pan = {}) const;
+    // Where a picture of this logical size is drawn for `room`: fitted, or at `actualSize` its
+    // own size, then moved by `pan` from its place as far as its edges allow. Without words
+    // found, its place is the middle.
+    QRectF pictureRect(QSizeF picture, const QRectF &room, bool actualSize, QPointF pan = {}) const;
     // Each box on a picture drawn at `picture`.
     QList<QRectF> placed(const QRectF &picture) const;
 

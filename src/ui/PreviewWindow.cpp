@@ -3,6 +3,7 @@
 #include "platform/ImageServices.h"
 #include "ui/BrimfoldDesign.h"
 #include "ui/BusySpinner.h"
+#include "ui/GlassSurface.h"
 #include "ui/SymbolIcons.h"
 
 #include <QCursor>
@@ -11,6 +12,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+#include <QStyleHints>
 #include <QWheelEvent>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -34,12 +36,16 @@ constexpr int kDecodingThreads = 2;
 constexpr int kZoomPixelLimit = 6144;
 constexpr qreal kHighlightPadding = 3;
 constexpr qreal kHighlightRadius = 4;
+constexpr int kDetailSpacing = 12;   // between the caption's details
+constexpr qreal kBadgePadding = 6;   // around the zoom level's text
+constexpr qreal kBadgeHeight = 18;
 
 // The backdrop is dark in light and dark appearances alike, as photo viewers are: the
 // picture's own colours read truest on it. So its inks are fixed, not taken from the palette.
 const QColor kBackdrop(24, 24, 27, 250);
 const QColor kRim(255, 255, 255, 26);
 const QColor kPictureWell(255, 255, 255, 10);
+const QColor kBadge(255, 255, 255, 34);
 QColor white(qreal opacity)
 {
     return QColor::fromRgbF(1, 1, 1, float(opacity));
@@ -65,6 +71,10 @@ PreviewWindow::PreviewWindow(const ImageServices &images, QWidget *parent)
     // without a compositor).
     setAttribute(Qt::WA_TranslucentBackground);
     setFocusPolicy(Qt::StrongFocus);
+    setAccessibleDescription(tr("F fits the picture, 1 shows it at its own size; a double-click "
+                                "switches between them"));
+    m_clickClose.setSingleShot(true);
+    connect(&m_clickClose, &QTimer::timeout, this, [this] { hide(); });
     QPalette spinnerInk = m_spinner->palette();
     spinnerInk.setColor(QPalette::WindowText, white(0.85));
     m_spinner->setPalette(spinnerInk);
@@ -102,7 +112,11 @@ void PreviewWindow::show(const Screenshot &item, QScreen *screen, QList<QRectF> 
     m_image = QImage();
     m_content = Content::loading;
     m_highlights = PreviewHighlights(std::move(highlights));
+    // Opened from a search, a large picture shows the words found at its own size.
+    m_zoom = m_highlights.isEmpty() ? Zoom::fit : Zoom::actualSize;
     m_pan = QPointF();
+    m_imageWhole = false;
+    m_clickClose.stop();
     const QString name = item.url().fileName();
     setWindowTitle(name);
     setAccessibleName(tr("Preview of %1").arg(name));
@@ -113,9 +127,10 @@ void PreviewWindow::show(const Screenshot &item, QScreen *screen, QList<QRectF> 
     const QSize room = imageRect().size();
     const QSize fitted = known.isEmpty() ? room : known.scaled(room, Qt::KeepAspectRatio);
     int side = int(std::ceil(std::max(fitted.width(), fitted.height()) * m_pixelRatio));
-    // Found words are shown at the picture's own size, so all of its pixels are needed.
-    if (!m_highlights.isEmpty() && !known.isEmpty())
+    // Shown at its own size, all of its pixels are needed.
+    if (m_zoom == Zoom::actualSize && !known.isEmpty())
         side = std::max(side, std::min(std::max(known.width(), known.height()), kZoomPixelLimit));
+    m_requestedSide = side;
     startDecode(item.id(), side);
 
     m_spinner->setVisible(true);
@@ -144,23 +159,30 @@ void PreviewWindow::startDecode(const QString &path, int maxPixelSize)
         return std::optional<QImage>(decoded->convertToFormat(
             decoded->hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
                                        : QImage::Format_RGB32));
-    }).then(this, [this, generation](std::optional<QImage> image) {
-        finishDecode(generation, std::move(image));
+    }).then(this, [this, generation, maxPixelSize](std::optional<QImage> image) {
+        finishDecode(generation, maxPixelSize, std::move(image));
     });
 }
 
-void PreviewWindow::finishDecode(quint64 generation, std::optional<QImage> image)
+void PreviewWindow::finishDecode(quint64 generation, int maxPixelSize, std::optional<QImage> image)
 {
     --m_decodes;
     if (generation != m_generation)
         return;
     m_spinner->hide();
     if (image) {
+        const bool first = m_content != Content::image;
         m_image = std::move(*image);
         m_content = Content::image;
+        const int longest = std::max(m_image.width(), m_image.height());
+        const int known = std::max(m_item->width(), m_item->height());
+        m_imageWhole = longest < maxPixelSize || (known > 0 && longest >= known);
         // The decoded picture is upright; the recorded size may not be (or may be unknown).
-        place(m_image.size());
-    } else {
+        // A sharper decode for the zoom replaces the picture where it is.
+        if (first)
+            place(m_image.size());
+        ensureResolution();
+    } else if (m_content != Content::image) { // a failed sharper decode keeps the picture shown
         m_content = Content::unavailable;
         resize(kUnavailableSize.boundedTo(m_area.size()));
         m_target = m_area.center() - rect().center();
@@ -191,11 +213,90 @@ QRect PreviewWindow::imageRect() const
     return QRect(kMargin, kMargin, width() - 2 * kMargin, height() - kMargin - kCaptionHeight);
 }
 
+QSize PreviewWindow::actualPixels() const
+{
+    if (m_image.isNull() || m_imageWhole || !m_item)
+        return m_image.size();
+    QSize known(m_item->width(), m_item->height());
+    if (known.isEmpty())
+        return m_image.size();
+    // The recorded size may be the stored picture's, turned from the upright one.
+    if ((known.width() > known.height()) != (m_image.width() > m_image.height()))
+        known.transpose();
+    if (std::max(known.width(), known.height()) > kZoomPixelLimit)
+        known.scale(kZoomPixelLimit, kZoomPixelLimit, Qt::KeepAspectRatio);
+    return known;
+}
+
 QRectF PreviewWindow::pictureRect() const
 {
     if (m_content != Content::image)
         return {};
-    return m_highlights.pictureRect(QSizeF(m_image.size()) / m_pixelRatio, QRectF(imageRect()), m_pan);
+    return m_highlights.pictureRect(pictureSize(), QRectF(imageRect()), m_zoom == Zoom::actualSize,
+                                    m_pan);
+}
+
+QString PreviewWindow::zoomLabel() const
+{
+    if (m_content != Content::image || m_zoom != Zoom::actualSize)
+        return {};
+    const QSizeF picture = pictureSize();
+    const QSizeF room = imageRect().size();
+    if (picture.width() <= room.width() && picture.height() <= room.height())
+        return {};
+    // Of the file's own pixels, which a picture beyond the decoding limit does not reach.
+    int own = std::max(m_item->width(), m_item->height());
+    if (own <= 0)
+        own = std::max(m_image.width(), m_image.height());
+    const qreal shown = std::max(picture.width(), picture.height()) * m_pixelRatio;
+    return tr("%1%").arg(qRound(100 * shown / own));
+}
+
+void PreviewWindow::applyZoom(Zoom zoom, std::optional<QPointF> anchor)
+{
+    if (zoom == m_zoom)
+        return;
+    const QRectF before = pictureRect();
+    m_zoom = zoom;
+    m_pan = QPointF();
+    if (anchor && before.contains(*anchor)) {
+        const QPointF share((anchor->x() - before.left()) / before.width(),
+                            (anchor->y() - before.top()) / before.height());
+        const QRectF after = pictureRect();
+        panBy(*anchor - QPointF(share.x() * after.width(), share.y() * after.height())
+              - after.topLeft());
+    }
+    ensureResolution();
+    update();
+}
+
+void PreviewWindow::ensureResolution()
+{
+    if (m_content != Content::image || m_zoom != Zoom::actualSize || m_imageWhole)
+        return;
+    const int known = std::max(m_item->width(), m_item->height());
+    const int needed = known > 0 ? std::min(known, kZoomPixelLimit) : kZoomPixelLimit;
+    if (needed <= m_requestedSide || std::max(m_image.width(), m_image.height()) >= needed)
+        return;
+    m_requestedSide = needed;
+    startDecode(m_item->id(), needed);
+}
+
+void PreviewWindow::panBy(QPointF delta)
+{
+    if (m_content != Content::image)
+        return;
+    const QSizeF picture = pictureSize();
+    const QRectF room(imageRect());
+    const bool actual = m_zoom == Zoom::actualSize;
+    const QRectF resting = m_highlights.pictureRect(picture, room, actual);
+    // Only what the picture's edges allow counts, so turning back moves it at once.
+    const QPointF pan = m_highlights.pictureRect(picture, room, actual, m_pan + delta).topLeft()
+        - resting.topLeft();
+    if (pan != m_pan) {
+        m_pan = pan;
+        update();
+    }
 }
 
 QList<QRectF> PreviewWindow::highlightRects() const
@@ -215,7 +316,7 @@ void PreviewWindow::stepHighlight(int by)
 void PreviewWindow::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    setMask(QRegion(rounded(QRectF(rect()), kRadius).toFillPolygon().toPolygon()));
+    setMask(GlassSurface::windowShape(rounded(QRectF(rect()), kRadius)));
     QRect spinner(QPoint(), m_spinner->size());
     spinner.moveCenter(imageRect().center());
     m_spinner->move(spinner.topLeft());
@@ -237,7 +338,10 @@ void PreviewWindow::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF bounds(rect());
-    painter.fillPath(rounded(bounds, kRadius), kBackdrop);
+    // Whole pixels of the window's shape: without a compositor a partly covered edge pixel
+    // would show darkened rather than blended with the desktop.
+    for (const QRect &pixels : GlassSurface::windowShape(rounded(bounds, kRadius)))
+        painter.fillRect(pixels, kBackdrop);
     painter.setPen(QPen(kRim, 1.0));
     painter.drawPath(rounded(bounds.adjusted(0.5, 0.5, -0.5, -0.5), kRadius - 0.5));
 
@@ -307,34 +411,50 @@ void PreviewWindow::paintCaption(QPainter &painter) const
         return;
     const QRect caption(kMargin + 4, height() - kCaptionHeight, width() - 2 * (kMargin + 4),
                         kCaptionHeight);
-    QString dimensions;
+    // Right to left after the name: the picture's size, how large it is shown, which found
+    // word is in view.
+    struct Detail
+    {
+        QString text;
+        QColor ink;
+        bool badge;
+    };
+    QList<Detail> details;
     if (m_content == Content::image && m_item->width() > 0 && m_item->height() > 0)
-        dimensions = m_item->dimensions();
-    const QFont detailFont = BrimfoldDesign::font(11);
-    // Which found word is in view, before the picture's size.
-    const QString found = m_highlights.isEmpty()
-        ? QString()
-        : tr("%1 of %2").arg(m_highlights.current() + 1).arg(m_highlights.count());
+        details.append({m_item->dimensions(), white(0.42), false});
+    if (const QString zoom = zoomLabel(); !zoom.isEmpty())
+        details.append({zoom, white(0.9), true});
+    if (!m_highlights.isEmpty()) {
+        details.append({tr("%1 of %2").arg(m_highlights.current() + 1).arg(m_highlights.count()),
+                        BrimfoldDesign::accent().lighter(150), false});
+    }
+    const QFont detailFont = BrimfoldDesign::font(11, QFont::Normal);
     const QFontMetrics detailMetrics(detailFont);
-    const int foundWidth = found.isEmpty() ? 0 : detailMetrics.horizontalAdvance(found) + 12;
-    const int detailWidth = foundWidth
-        + (dimensions.isEmpty() ? 0 : detailMetrics.horizontalAdvance(dimensions) + 12);
+    painter.setFont(detailFont);
+    qreal right = caption.right() + 1;
+    for (const Detail &detail : details) {
+        const qreal width = detailMetrics.horizontalAdvance(detail.text);
+        const qreal pad = detail.badge ? kBadgePadding : 0;
+        QRectF box(right - pad - width, caption.top(), width, caption.height());
+        if (detail.badge) {
+            const QRectF chip(box.left() - pad, box.center().y() - kBadgeHeight / 2,
+                              width + 2 * pad, kBadgeHeight);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(kBadge);
+            painter.drawRoundedRect(chip, kBadgeHeight / 2, kBadgeHeight / 2);
+        }
+        painter.setPen(detail.ink);
+        painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, detail.text);
+        right = box.left() - pad - kDetailSpacing;
+    }
     const QFont nameFont = BrimfoldDesign::font(12, QFont::Medium);
+    const QRectF nameBox(caption.left(), caption.top(), std::max(0.0, right - caption.left()),
+                         caption.height());
     painter.setFont(nameFont);
     painter.setPen(white(0.75));
-    painter.drawText(caption.adjusted(0, 0, -detailWidth, 0), Qt::AlignLeft | Qt::AlignVCenter,
+    painter.drawText(nameBox, Qt::AlignLeft | Qt::AlignVCenter,
                      QFontMetrics(nameFont).elidedText(m_item->url().fileName(), Qt::ElideMiddle,
-                                                       caption.width() - detailWidth));
-    painter.setFont(detailFont);
-    if (!dimensions.isEmpty()) {
-        painter.setPen(white(0.42));
-        painter.drawText(caption, Qt::AlignRight | Qt::AlignVCenter, dimensions);
-    }
-    if (!found.isEmpty()) {
-        painter.setPen(BrimfoldDesign::accent().lighter(150));
-        painter.drawText(caption.adjusted(0, 0, -(detailWidth - foundWidth), 0),
-                         Qt::AlignRight | Qt::AlignVCenter, found);
-    }
+                                                       int(nameBox.width())));
 }
 
 bool PreviewWindow::event(QEvent *event)
@@ -361,6 +481,21 @@ void PreviewWindow::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Enter:
         stepHighlight(event->modifiers() & Qt::ShiftModifier ? -1 : 1);
         return;
+    case Qt::Key_1:
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        applyZoom(Zoom::actualSize, std::nullopt);
+        return;
+    case Qt::Key_F:
+    case Qt::Key_Minus:
+        applyZoom(Zoom::fit, std::nullopt);
+        return;
+    case Qt::Key_0:
+        if (event->modifiers() & Qt::ControlModifier) {
+            applyZoom(Zoom::fit, std::nullopt);
+            return;
+        }
+        break;
     default:
         QWidget::keyPressEvent(event);
     }
@@ -370,22 +505,30 @@ void PreviewWindow::wheelEvent(QWheelEvent *event)
 {
     if (m_content != Content::image)
         return;
-    const QSizeF picture = QSizeF(m_image.size()) / m_pixelRatio;
-    const QRectF room(imageRect());
-    const QRectF resting = m_highlights.pictureRect(picture, room);
-    const QPointF delta = event->pixelDelta().isNull() ? QPointF(event->angleDelta()) / 2
-                                                       : QPointF(event->pixelDelta());
-    // Only what the picture's edges allow counts, so turning back moves it at once.
-    const QPointF pan = m_highlights.pictureRect(picture, room, m_pan + delta).topLeft() - resting.topLeft();
-    if (pan != m_pan) {
-        m_pan = pan;
-        update();
+    if (event->modifiers() & Qt::ControlModifier) {
+        if (const int turn = event->angleDelta().y(); turn != 0)
+            applyZoom(turn > 0 ? Zoom::actualSize : Zoom::fit, event->position());
+        return;
     }
+    panBy(event->pixelDelta().isNull() ? QPointF(event->angleDelta()) / 2
+                                       : QPointF(event->pixelDelta()));
 }
 
-void PreviewWindow::mousePressEvent(QMouseEvent *)
+void PreviewWindow::mousePressEvent(QMouseEvent *event)
 {
-    hide();
+    if (event->button() != Qt::LeftButton) {
+        hide();
+        return;
+    }
+    // The first half of a double-click must not close the window it zooms.
+    m_clickClose.start(QGuiApplication::styleHints()->mouseDoubleClickInterval());
+}
+
+void PreviewWindow::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    m_clickClose.stop();
+    if (event->button() == Qt::LeftButton)
+        applyZoom(m_zoom == Zoom::fit ? Zoom::actualSize : Zoom::fit, event->position());
 }
 
 void PreviewWindow::hideEvent(QHideEvent *event)
@@ -400,5 +543,6 @@ void PreviewWindow::hideEvent(QHideEvent *event)
     m_content = Content::none;
     m_spinner->hide();
     m_placementPending = false;
+    m_clickClose.stop();
     Q_EMIT closed();
 }

@@ -10,6 +10,7 @@
 #include <QRect>
 #include <QRectF>
 #include <QThreadPool>
+#include <QTimer>
 #include <QWidget>
 
 #include <atomic>
@@ -27,6 +28,12 @@ class QScreen;
 // then opens at its own size, moved to the first of them; Return or Tab moves on to the next
 // (with Shift, back), and the wheel moves the picture.
 //
+// The user switches between the fitted picture and its own size with F (or Ctrl+0, -) and
+// 1 (or +), Ctrl with the wheel, or a double-click, which keeps the spot clicked under the
+// pointer; a single click still closes, once no second click can follow. While the picture is
+// shown larger than fitted the caption says how large ("100%"). Any picture may be zoomed so;
+// its full pixels are decoded then.
+//
 // The image is decoded on the window's own threads at no more than the screen can show, so a
 // huge file never stalls the interface: the window opens at once with a spinner and the
 // picture replaces it when ready. A result for an item no longer shown is dropped, and the
@@ -37,6 +44,7 @@ class PreviewWindow final : public QWidget
 
 public:
     enum class Content { none, loading, image, unavailable };
+    enum class Zoom { fit, actualSize };
 
     explicit PreviewWindow(const ImageServices &images, QWidget *parent = nullptr);
     // Waits for a decode still running (one screen's worth at most).
@@ -64,6 +72,12 @@ public:
     // The part of the window pictures are shown in.
     QRect imageRect() const;
 
+    Zoom zoom() const { return m_zoom; }
+    void setZoom(Zoom zoom) { applyZoom(zoom, std::nullopt); }
+    // How large the picture is shown, as "100%" of its own pixels, while that is larger than
+    // fitted; empty otherwise. The caption shows it.
+    QString zoomLabel() const;
+
 signals:
     // The window was hidden, by the user or by code; once per showing.
     void closed();
@@ -74,13 +88,23 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void hideEvent(QHideEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
     void startDecode(const QString &path, int maxPixelSize);
-    void finishDecode(quint64 generation, std::optional<QImage> image);
+    void finishDecode(quint64 generation, int maxPixelSize, std::optional<QImage> image);
+    // The picture's own size in pixels as shown at 1:1, bounded as decodes are.
+    QSize actualPixels() const;
+    // The picture's logical size at its own size; how it is drawn depends on the zoom.
+    QSizeF pictureSize() const { return QSizeF(actualPixels()) / m_pixelRatio; }
+    // `anchor`: a point of the window whose spot of the picture stays under it.
+    void applyZoom(Zoom zoom, std::optional<QPointF> anchor);
+    // Decodes the picture whole when it is shown at its own size from fewer pixels.
+    void ensureResolution();
+    void panBy(QPointF delta);
     // Sizes the window for a picture of `pixels` (empty: unknown) and centres it on m_area.
     void place(QSize pixels);
     // Moves to another highlighted word, and the picture with it.
@@ -93,7 +117,11 @@ private:
     Content m_content = Content::none;
     QImage m_image;
     PreviewHighlights m_highlights;
+    Zoom m_zoom = Zoom::fit;
     QPointF m_pan;         // the wheel's move of a zoomed picture, from its place
+    bool m_imageWhole = false;  // m_image has every pixel the picture is shown with at 1:1
+    int m_requestedSide = 0;    // the largest decode asked for the item shown
+    QTimer m_clickClose;   // a click closes unless it turns out to be half of a double-click
     QRect m_area;          // usable area of the target screen
     qreal m_pixelRatio = 1.0;
     QPoint m_target;       // where the window belongs on that area

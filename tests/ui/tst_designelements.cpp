@@ -1,4 +1,6 @@
 #include "platform/SystemAccessibility.h"
+#include "ui/AppearancePalette.h"
+#include "ui/BrimfoldPanel.h"
 #include "ui/BrimfoldDesign.h"
 #include "ui/BrimfoldGlyph.h"
 #include "ui/BrimfoldMark.h"
@@ -7,6 +9,7 @@
 #include "ui/SymbolIcons.h"
 
 #include "FakeAccessibility.h"
+#include "WindowEdges.h"
 
 #include <QDBusVariant>
 #include <QDir>
@@ -57,6 +60,8 @@ private slots:
     void markUsesTheAppIconOrTheCoralGlyph();
     void symbolsResolve();
     void glassFollowsReduceTransparency();
+    void opaqueCornersShowTheSurface_data();
+    void opaqueCornersShowTheSurface();
     void quietButton();
     void portalSettings_data();
     void portalSettings();
@@ -195,6 +200,48 @@ void TestDesignElements::glassFollowsReduceTransparency()
     QVERIFY(!content.mask().isEmpty());
     content.setParent(&host);
     QVERIFY(content.mask().isEmpty());
+}
+
+void TestDesignElements::opaqueCornersShowTheSurface_data()
+{
+    QTest::addColumn<bool>("dark");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("light") << false << QSize(598, 590);
+    QTest::newRow("dark") << true << QSize(598, 590);
+    QTest::newRow("light, odd size") << false << QSize(301, 177);
+}
+
+void TestDesignElements::opaqueCornersShowTheSurface()
+{
+    // The gallery's window: a panel clipped to the glass its content draws, with no
+    // compositor to blend the curve's edge with the desktop.
+    QFETCH(bool, dark);
+    QFETCH(QSize, size);
+    FakeAccessibility accessibility(false, true);
+    auto *content = new QWidget;
+    brimfoldGlass(content, &accessibility, BrimfoldDesign::galleryRadius, false);
+    BrimfoldPanel panel(content, true, accessibility, BrimfoldDesign::galleryRadius);
+    panel.setPalette(dark ? AppearancePalette::dark() : AppearancePalette::light());
+    panel.resize(size);
+    panel.show();
+
+    // The same curve at all four corners.
+    const QRegion mask = panel.mask();
+    QCOMPARE(mask.boundingRect(), panel.rect());
+    QCOMPARE(WindowEdges::firstAsymmetricRow(mask), -1);
+
+    // Each edge pixel the window keeps is the surface, or its rim over it: never the blend
+    // with black an unpainted pixel shows.
+    const QColor window = panel.palette().color(QPalette::Window);
+    const int floor = std::min(window.lightness(),
+                               WindowEdges::over(BrimfoldDesign::primary(panel.palette(), 0.1), window).lightness())
+        - 4;
+    const QImage shown = WindowEdges::shownWithoutCompositor(panel);
+    const QList<QPoint> darker = WindowEdges::darkerEdgePixels(shown, mask, floor);
+    QVERIFY2(darker.isEmpty(), qPrintable(QStringLiteral("%1 darker, first at %2,%3")
+                                              .arg(darker.size())
+                                              .arg(darker.value(0).x())
+                                              .arg(darker.value(0).y())));
 }
 
 void TestDesignElements::quietButton()

@@ -3,8 +3,11 @@
 
 #include "../library/LibraryModelHarness.h"
 #include "FakeAccessibility.h"
+#include "WindowEdges.h"
 
 #include "SystemImages.h"
+#include "ui/AppearancePalette.h"
+#include "ui/BrimfoldDesign.h"
 #include "ui/FloatingButton.h"
 #include "ui/FloatingMoveButton.h"
 #include "ui/ThumbnailCache.h"
@@ -97,6 +100,8 @@ private slots:
     void arrivalsPulse();
     void glyphUntilAScreenshotExists();
     void hoverStraightensAndGrows();
+    void opaqueShapeKeepsTheRoundedGlass_data();
+    void opaqueShapeKeepsTheRoundedGlass();
 };
 
 void TestFloatingButton::pressMoveRelease_data()
@@ -319,6 +324,57 @@ void TestFloatingButton::hoverStraightensAndGrows()
     QApplication::sendEvent(b.view.moveButton(), &leave);
     QCOMPARE(b.view.currentTilt(), 4.0);
     QCOMPARE(b.view.currentScale(), 1.0);
+}
+
+void TestFloatingButton::opaqueShapeKeepsTheRoundedGlass_data()
+{
+    QTest::addColumn<bool>("dark");
+    QTest::addColumn<bool>("dot");
+    QTest::addColumn<FloatingButtonSize>("size");
+    for (const FloatingButtonSize size : {FloatingButtonSize::compact, FloatingButtonSize::standard}) {
+        for (const bool dark : {false, true}) {
+            for (const bool dot : {false, true}) {
+                QTest::addRow("%s, %s%s", size == FloatingButtonSize::compact ? "compact" : "standard",
+                              dark ? "dark" : "light", dot ? ", dot" : "")
+                    << dark << dot << size;
+            }
+        }
+    }
+}
+
+void TestFloatingButton::opaqueShapeKeepsTheRoundedGlass()
+{
+    // No compositor: the window is cut to a shape of whole pixels.
+    QFETCH(bool, dark);
+    QFETCH(bool, dot);
+    QFETCH(FloatingButtonSize, size);
+    Button b(true);
+    b.accessibility.set(true, true);
+    b.f.preferences->setButtonSize(size);
+    b.view.setPalette(dark ? AppearancePalette::dark() : AppearancePalette::light());
+    b.f.model->setHasNewScreenshots(dot);
+    const int side = b.view.side();
+    const QRegion mask = b.view.mask();
+    const QRect glass(FloatingButton::margin, FloatingButton::margin, side, side);
+    if (!dot) {
+        // The glass whole, with the same curve at all four corners.
+        QCOMPARE(mask.boundingRect(), glass);
+        QCOMPARE(WindowEdges::firstAsymmetricRow(mask), -1);
+    }
+
+    // Each edge pixel the window keeps is the glass (its rim over it) or the dot: never the
+    // blend with black an unpainted pixel shows.
+    const QPalette palette = b.view.palette();
+    const QColor window = palette.color(QPalette::Window);
+    const int floor = std::min({window.lightness(),
+                                WindowEdges::over(BrimfoldDesign::primary(palette, 0.1), window).lightness(),
+                                BrimfoldDesign::coral().lightness()}) - 4;
+    const QImage shown = WindowEdges::shownWithoutCompositor(b.view);
+    const QList<QPoint> darker = WindowEdges::darkerEdgePixels(shown, mask, floor);
+    QVERIFY2(darker.isEmpty(), qPrintable(QStringLiteral("%1 darker, first at %2,%3")
+                                              .arg(darker.size())
+                                              .arg(darker.value(0).x())
+                                              .arg(darker.value(0).y())));
 }
 
 QTEST_MAIN(TestFloatingButton)

@@ -10,11 +10,13 @@
 #include <QSemaphore>
 #include <QSet>
 #include <QSignalSpy>
+#include <QStyleHints>
 #include <QTest>
 #include <QThread>
 #include <QWheelEvent>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -24,11 +26,12 @@ Screenshot shot(const QString &path, QSize pixels = QSize(5120, 2880))
     return Screenshot::withResolvedPath(path, when, when, 1000, pixels.width(), pixels.height());
 }
 
-void turnWheel(QWidget &widget, int angle)
+void turnWheel(QWidget &widget, int angle, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+               std::optional<QPointF> where = std::nullopt)
 {
-    const QPointF at = QRectF(widget.rect()).center();
+    const QPointF at = where.value_or(QRectF(widget.rect()).center());
     QWheelEvent event(at, widget.mapToGlobal(at), QPoint(), QPoint(0, angle), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
+                      modifiers, Qt::NoScrollPhase, false);
     QApplication::sendEvent(&widget, &event);
 }
 
@@ -50,6 +53,9 @@ private slots:
     void undecodableFileSaysSo();
     void largePictureOpensOnTheFirstWordFoundAndSteps();
     void picturesThatFitOrHaveNoWordsFoundAreFitted();
+    void switchesBetweenFittedAndOwnSize_data();
+    void switchesBetweenFittedAndOwnSize();
+    void zoomingAFittedPictureDecodesItWhole();
 };
 
 void TestPreviewWindow::decodesInTheBackgroundAndDropsStaleResults()
@@ -105,8 +111,10 @@ void TestPreviewWindow::closesAndLetsThePictureGo()
         QTest::keyClick(&window, Qt::Key_Escape);
     else if (how == QLatin1String("space"))
         QTest::keyClick(&window, Qt::Key_Space);
-    else if (how == QLatin1String("click"))
+    else if (how == QLatin1String("click")) {
         QTest::mouseClick(&window, Qt::LeftButton, {}, window.rect().center());
+        QTRY_VERIFY(!window.isVisible()); // once no second click can make it a double-click
+    }
     else if (how == QLatin1String("close"))
         window.close();
     else
@@ -217,6 +225,113 @@ void TestPreviewWindow::picturesThatFitOrHaveNoWordsFoundAreFitted()
     QVERIFY(window.isVisible());
     QCOMPARE(window.highlights().current(), -1);
     QVERIFY(window.highlightRects().isEmpty());
+}
+
+void TestPreviewWindow::switchesBetweenFittedAndOwnSize_data()
+{
+    QTest::addColumn<QString>("how");
+    for (const char *how : {"f and 1", "ctrl+0 and plus", "minus and equals", "ctrl+wheel", "double-click"})
+        QTest::newRow(how) << QString::fromLatin1(how);
+}
+
+void TestPreviewWindow::switchesBetweenFittedAndOwnSize()
+{
+    QFETCH(QString, how);
+    FakeImages images;
+    PreviewWindow window(images);
+    QScreen *screen = QGuiApplication::primaryScreen();
+    const QList<QRectF> found{QRectF(0.1, 0.1, 0.05, 0.01), QRectF(0.8, 0.7, 0.04, 0.02)};
+    window.show(shot(QStringLiteral("/big.png")), screen, found);
+    QTRY_COMPARE(window.content(), PreviewWindow::Content::image);
+    const QRectF well(window.imageRect());
+    QCOMPARE(window.zoom(), PreviewWindow::Zoom::actualSize);
+    QCOMPARE(window.zoomLabel(), QStringLiteral("100%"));
+    const QSizeF own = window.pictureRect().size();
+    QTest::keyClick(&window, Qt::Key_Tab);
+
+    // A double-click's first press must not close the window; a 0 ms wait shows it at once.
+    QStyleHints *hints = QGuiApplication::styleHints();
+    const int interval = hints->mouseDoubleClickInterval();
+    hints->setMouseDoubleClickInterval(0);
+    const auto zoom = [&](bool in, QPointF at) {
+        if (how == QLatin1String("f and 1"))
+            QTest::keyClick(&window, in ? Qt::Key_1 : Qt::Key_F);
+        else if (how == QLatin1String("ctrl+0 and plus"))
+            QTest::keyClick(&window, in ? Qt::Key_Plus : Qt::Key_0, in ? Qt::ShiftModifier : Qt::ControlModifier);
+        else if (how == QLatin1String("minus and equals"))
+            QTest::keyClick(&window, in ? Qt::Key_Equal : Qt::Key_Minus, Qt::ControlModifier);
+        else if (how == QLatin1String("ctrl+wheel"))
+            turnWheel(window, in ? 120 : -120, Qt::ControlModifier, at);
+        else {
+            // As the window system sends it: a click, then the second press as a double-click.
+            QTest::mouseClick(&window, Qt::LeftButton, {}, at.toPoint());
+            QTest::mouseDClick(&window, Qt::LeftButton, {}, at.toPoint());
+            QTest::mouseRelease(&window, Qt::LeftButton, {}, at.toPoint());
+        }
+        QCoreApplication::processEvents();
+    };
+
+    zoom(false, well.center());
+    hints->setMouseDoubleClickInterval(interval);
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.zoom(), PreviewWindow::Zoom::fit);
+    QVERIFY(window.zoomLabel().isEmpty());
+    const QRectF fitted = window.pictureRect();
+    QVERIFY(well.adjusted(-0.5, -0.5, 0.5, 0.5).contains(fitted));
+    QVERIFY(fitted.width() < own.width());
+    // The marks stay on their words.
+    const QRectF word = window.highlightRects().at(1);
+    QCOMPARE(word.center(), fitted.topLeft() + QPointF(0.82 * fitted.width(), 0.71 * fitted.height()));
+
+    // Zoomed in with the pointer, the spot under it stays there; with a key, it shows the
+    // current word.
+    const QPointF at = (fitted.topLeft() + QPointF(0.25 * fitted.width(), 0.4 * fitted.height())).toPoint();
+    const QPointF spot((at.x() - fitted.left()) / fitted.width(), (at.y() - fitted.top()) / fitted.height());
+    hints->setMouseDoubleClickInterval(0);
+    zoom(true, at);
+    hints->setMouseDoubleClickInterval(interval);
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.zoomLabel(), QStringLiteral("100%"));
+    const QRectF shown = window.pictureRect();
+    QCOMPARE(shown.size(), own);
+    if (how == QLatin1String("ctrl+wheel") || how == QLatin1String("double-click")) {
+        const QPointF under = shown.topLeft() + QPointF(spot.x() * shown.width(), spot.y() * shown.height());
+        QVERIFY((under - at).manhattanLength() < 1);
+    } else {
+        QVERIFY(well.contains(window.highlightRects().at(1)));
+    }
+}
+
+void TestPreviewWindow::zoomingAFittedPictureDecodesItWhole()
+{
+    FakeImages images;
+    images.sizes.insert(QStringLiteral("/small.png"), QSize(300, 200));
+    PreviewWindow window(images);
+    QScreen *screen = QGuiApplication::primaryScreen();
+    window.show(shot(QStringLiteral("/big.png")), screen);
+    QTRY_COMPARE(window.content(), PreviewWindow::Content::image);
+    QCOMPARE(window.zoom(), PreviewWindow::Zoom::fit);
+    QVERIFY(window.zoomLabel().isEmpty());
+    const QRect frame = window.geometry();
+    QVERIFY(images.largestSide < 5120);
+
+    window.setZoom(PreviewWindow::Zoom::actualSize);
+    // At its own size at once, sharp once the whole picture is decoded; the window stays put.
+    QCOMPARE(window.pictureRect().width(), 5120 / screen->devicePixelRatio());
+    QCOMPARE(window.zoomLabel(), QStringLiteral("100%"));
+    QTRY_COMPARE(window.image().width(), 5120);
+    QCOMPARE(window.pictureRect().width(), 5120 / screen->devicePixelRatio());
+    QCOMPARE(window.geometry(), frame);
+    QCOMPARE(images.calls(QStringLiteral("/big.png")), 2);
+    window.setZoom(PreviewWindow::Zoom::fit);
+    window.setZoom(PreviewWindow::Zoom::actualSize);
+    QCOMPARE(images.calls(QStringLiteral("/big.png")), 2);
+
+    // A picture that fits is shown at its own size either way: nothing to say.
+    window.show(shot(QStringLiteral("/small.png"), QSize(300, 200)), screen);
+    QTRY_COMPARE(window.content(), PreviewWindow::Content::image);
+    window.setZoom(PreviewWindow::Zoom::actualSize);
+    QVERIFY(window.zoomLabel().isEmpty());
 }
 
 QTEST_MAIN(TestPreviewWindow)

@@ -55,15 +55,19 @@ QImage desktop(const QSize &size, bool dark)
     return image;
 }
 
-// Draws a panel where it is on screen; without a compositor only its clipped shape shows.
+// Draws a panel where it is on screen. Without a compositor (the panel is clipped) only its
+// shape shows, and each pixel of it as painted, whatever its alpha: the X server shows the
+// premultiplied colour of a partly transparent pixel as it is, darker than intended.
 void drawPanel(QPainter &p, BrimfoldPanel &panel)
 {
-    const QPixmap picture = panel.grab();
+    QImage picture = panel.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
     p.save();
     p.translate(panel.geometry().topLeft());
-    if (!panel.mask().isEmpty())
+    if (!panel.mask().isEmpty()) {
         p.setClipRegion(panel.mask());
-    p.drawPixmap(0, 0, picture);
+        picture.reinterpretAsFormat(QImage::Format_RGB32);
+    }
+    p.drawImage(0, 0, picture);
     p.restore();
 }
 

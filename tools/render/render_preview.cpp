@@ -39,6 +39,15 @@ void TestRenderPreview::render()
     QTemporaryDir folder;
     PreviewWindow window(systemImages());
     QScreen *screen = QGuiApplication::primaryScreen();
+    // On a dim desktop, as it floats over other windows.
+    const auto write = [&](const QString &name) {
+        QApplication::processEvents();
+        const QPixmap shown = window.grab();
+        QImage out(shown.size() + QSize(48, 48), QImage::Format_ARGB32_Premultiplied);
+        out.fill(QColor(70, 76, 92));
+        QPainter(&out).drawPixmap(24, 24, shown);
+        QVERIFY(out.save(QDir(dir).filePath(name + QStringLiteral(".png"))));
+    };
     const auto preview = [&](const QString &name, const QImage &image, const QString &query) {
         const QString path = folder.filePath(name);
         QVERIFY(image.save(path));
@@ -49,18 +58,15 @@ void TestRenderPreview::render()
         window.show(Screenshot::withResolvedPath(path, when, when, 1000, image.width(), image.height()),
                     screen, ScreenshotText(read.text, read.words).matchingWordBoxes(query));
         QTRY_COMPARE(window.content(), PreviewWindow::Content::image);
-        QApplication::processEvents();
-        // On a dim desktop, as it floats over other windows.
-        const QPixmap shown = window.grab();
-        QImage out(shown.size() + QSize(48, 48), QImage::Format_ARGB32_Premultiplied);
-        out.fill(QColor(70, 76, 92));
-        QPainter(&out).drawPixmap(24, 24, shown);
-        QVERIFY(out.save(QDir(dir).filePath(QFileInfo(name).completeBaseName() + QStringLiteral(".png"))));
+        write(QFileInfo(name).completeBaseName());
     };
 
-    // Larger than the screen: opens at its own size on the first word found.
+    // Larger than the screen: opens at its own size on the first word found, the caption
+    // saying how large; F fits it whole with the words still marked.
     const QList<DrawnScreenshots::Shot> shots = DrawnScreenshots::shots();
     preview(QStringLiteral("7-preview-zoomed.png"), shots.at(1).image, QStringLiteral("northwind"));
+    QTest::keyClick(&window, Qt::Key_F);
+    write(QStringLiteral("7-preview-zoomed-then-fitted"));
     // Small enough to fit: every word found is marked in place, Arabic and mixed lines too.
     const DrawnScreenshots::WordPage page = DrawnScreenshots::wordPage(
         QSize(560, 300),
