@@ -329,7 +329,9 @@ private slots:
         QCOMPARE(sizeOf(m_images.decodeFirstImage(path)), expected);
         QCOMPARE(sizeOf(m_images.downscaledImage(path, 100)), expected.isEmpty() ? QSize() : QSize(100, 62));
         const qint64 peakAfter = peakResidentMegabytes();
-        QVERIFY2(peakAfter - peakBefore < 64, qPrintable(QStringLiteral("%1 MB").arg(peakAfter - peakBefore)));
+        // Well under the smallest declared length (128 MB), with room for AddressSanitizer's
+        // own bookkeeping in the sanitized build.
+        QVERIFY2(peakAfter - peakBefore < 100, qPrintable(QStringLiteral("%1 MB").arg(peakAfter - peakBefore)));
     }
 
     void pixelSizeIsStoredSize_data()
