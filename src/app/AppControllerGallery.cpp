@@ -21,9 +21,9 @@
 #include <QVariantAnimation>
 #include <QWindow>
 
-Q_LOGGING_CATEGORY(lcPanels, "brimfold.app.panels", QtCriticalMsg)
+Q_LOGGING_CATEGORY(lcPanels, "brimfold.app.panels", QtWarningMsg)
 // "gallery shown" once the gallery first reached the screen; the start-up benchmark waits for it.
-Q_LOGGING_CATEGORY(lcStartup, "brimfold.startup", QtCriticalMsg)
+Q_LOGGING_CATEGORY(lcStartup, "brimfold.startup", QtWarningMsg)
 
 namespace {
 

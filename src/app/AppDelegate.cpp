@@ -11,7 +11,7 @@
 #include <QLoggingCategory>
 #include <QStandardPaths>
 
-Q_LOGGING_CATEGORY(lcLaunch, "brimfold.launch", QtCriticalMsg)
+Q_LOGGING_CATEGORY(lcLaunch, "brimfold.launch", QtWarningMsg)
 
 AppDelegate::AppDelegate(const LaunchOptions &options, QObject *parent)
     : QObject(parent)

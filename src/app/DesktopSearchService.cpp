@@ -11,7 +11,7 @@
 #include <QDBusReply>
 #include <QLoggingCategory>
 
-Q_LOGGING_CATEGORY(lcDesktopSearch, "brimfold.search", QtCriticalMsg)
+Q_LOGGING_CATEGORY(lcDesktopSearch, "brimfold.search", QtWarningMsg)
 
 namespace {
 
@@ -68,7 +68,7 @@ bool DesktopSearchService::publish()
                                    options) && published;
     m_published = true;
     if (!published)
-        qCDebug(lcDesktopSearch) << "a search object path is taken on the session bus";
+        qCWarning(lcDesktopSearch) << "a search object path is taken on the session bus";
     return published;
 }
 

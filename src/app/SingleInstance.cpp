@@ -13,7 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-Q_LOGGING_CATEGORY(lcInstance, "brimfold.instance", QtCriticalMsg)
+Q_LOGGING_CATEGORY(lcInstance, "brimfold.instance", QtWarningMsg)
 
 SingleInstance::Outcome SingleInstance::acquire(bool demo, const QString &lockDirectory)
 {
@@ -21,7 +21,7 @@ SingleInstance::Outcome SingleInstance::acquire(bool demo, const QString &lockDi
         return Outcome::NotNeeded;
 
     if (!QDir().mkpath(lockDirectory)) {
-        qCDebug(lcInstance) << "cannot create" << lockDirectory;
+        qCWarning(lcInstance) << "cannot create" << lockDirectory;
         return Outcome::Unavailable;
     }
     const QByteArray path = QFile::encodeName(lockDirectory + QStringLiteral("/instance.lock"));
@@ -31,19 +31,19 @@ SingleInstance::Outcome SingleInstance::acquire(bool demo, const QString &lockDi
     struct stat entry {};
     if (::lstat(path.constData(), &entry) == 0 && !S_ISREG(entry.st_mode)
         && ::unlink(path.constData()) != 0) {
-        qCDebug(lcInstance) << "cannot remove the non-file lock entry, errno" << errno;
+        qCWarning(lcInstance) << "cannot remove the non-file lock entry, errno" << errno;
         return Outcome::Unavailable;
     }
     // Another entry may appear between the check and the open: O_NOFOLLOW and O_NONBLOCK keep
     // the open harmless, and the result is checked.
     m_fd = ::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (m_fd < 0) {
-        qCDebug(lcInstance) << "cannot open lock file, errno" << errno;
+        qCWarning(lcInstance) << "cannot open lock file, errno" << errno;
         return Outcome::Unavailable;
     }
     struct stat opened {};
     if (::fstat(m_fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-        qCDebug(lcInstance) << "lock entry is not a regular file";
+        qCWarning(lcInstance) << "lock entry is not a regular file";
         ::close(m_fd);
         m_fd = -1;
         return Outcome::Unavailable;
@@ -56,7 +56,7 @@ SingleInstance::Outcome SingleInstance::acquire(bool demo, const QString &lockDi
     m_fd = -1;
     if (error == EWOULDBLOCK)
         return Outcome::HeldElsewhere;
-    qCDebug(lcInstance) << "flock failed, errno" << error;
+    qCWarning(lcInstance) << "flock failed, errno" << error;
     return Outcome::Unavailable;
 }
 

@@ -15,7 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-Q_LOGGING_CATEGORY(lcFolderMonitor, "brimfold.library.monitor", QtCriticalMsg)
+Q_LOGGING_CATEGORY(lcFolderMonitor, "brimfold.library.monitor", QtWarningMsg)
 
 namespace {
 
@@ -79,7 +79,7 @@ std::optional<FolderMonitor::StartError> FolderMonitor::start(const QString &pat
     struct stat status {};
     if (::stat(native.constData(), &status) != 0) {
         const int error = errno;
-        qCDebug(lcFolderMonitor) << "cannot look at" << folder << error;
+        qCWarning(lcFolderMonitor) << "cannot look at" << folder << error;
         return StartError{StartError::Kind::Posix, error};
     }
     if (!S_ISDIR(status.st_mode))
@@ -89,7 +89,7 @@ std::optional<FolderMonitor::StartError> FolderMonitor::start(const QString &pat
     const int fd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
-        qCDebug(lcFolderMonitor) << "cannot open" << folder << error;
+        qCWarning(lcFolderMonitor) << "cannot open" << folder << error;
         return StartError{StartError::Kind::Posix, error};
     }
     ::close(fd);
@@ -102,7 +102,7 @@ std::optional<FolderMonitor::StartError> FolderMonitor::start(const QString &pat
     const bool started = m_source->start(
         folder, [this](const QStringList &paths, const QList<quint32> &flags) { receive(paths, flags); });
     if (!started) {
-        qCDebug(lcFolderMonitor) << "event source refused" << folder;
+        qCWarning(lcFolderMonitor) << "event source refused" << folder;
         stop();
         return StartError{StartError::Kind::ReadUnknown, 0};
     }

@@ -22,7 +22,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-Q_LOGGING_CATEGORY(lcScanner, "brimfold.library.scanner", QtCriticalMsg)
+Q_LOGGING_CATEGORY(lcScanner, "brimfold.library.scanner", QtWarningMsg)
 
 namespace {
 
@@ -353,13 +353,13 @@ ScreenshotScanner::Result ScreenshotScanner::scan(const QString &folder, bool in
         ::realpath(QFile::encodeName(folder).constData(), nullptr));
     if (!resolved) {
         result.error = systemError(errno);
-        qCDebug(lcScanner) << "cannot resolve folder" << folder << result.error->message;
+        qCWarning(lcScanner) << "cannot resolve folder" << folder << result.error->message;
         return result;
     }
     const std::unique_ptr<DIR, DirCloser> dir(::opendir(resolved.get()));
     if (!dir) {
         result.error = systemError(errno);
-        qCDebug(lcScanner) << "cannot list folder" << folder << result.error->message;
+        qCWarning(lcScanner) << "cannot list folder" << folder << result.error->message;
         return result;
     }
     const int dirFd = ::dirfd(dir.get());
@@ -379,7 +379,7 @@ ScreenshotScanner::Result ScreenshotScanner::scan(const QString &folder, bool in
         if (!entry) {
             if (errno != 0) {
                 result.error = systemError(errno);
-                qCDebug(lcScanner) << "listing failed" << folder << result.error->message;
+                qCWarning(lcScanner) << "listing failed" << folder << result.error->message;
                 return result;
             }
             break;

@@ -10,7 +10,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcHeif, "brimfold.images", QtCriticalMsg)
+Q_LOGGING_CATEGORY(lcHeif, "brimfold.images", QtWarningMsg)
 
 struct ContextDeleter
 {
@@ -42,13 +42,13 @@ std::optional<Primary> openPrimary(const QString &path)
     const QByteArray nativePath = QFile::encodeName(path);
     heif_error error = heif_context_read_from_file(context.get(), nativePath.constData(), nullptr);
     if (error.code != heif_error_Ok) {
-        qCDebug(lcHeif) << "cannot read" << path << error.message;
+        qCWarning(lcHeif) << "cannot read" << path << error.message;
         return std::nullopt;
     }
     heif_image_handle *handle = nullptr;
     error = heif_context_get_primary_image_handle(context.get(), &handle);
     if (error.code != heif_error_Ok || !handle) {
-        qCDebug(lcHeif) << "no primary image in" << path << error.message;
+        qCWarning(lcHeif) << "no primary image in" << path << error.message;
         return std::nullopt;
     }
     return Primary{std::move(context), Handle(handle)};
@@ -83,7 +83,7 @@ std::optional<QImage> decode(const QString &path, qint64 maxBytes)
     if (width <= 0 || height <= 0)
         return std::nullopt;
     if (maxBytes > 0 && qint64(width) * height * 4 > maxBytes) {
-        qCDebug(lcHeif) << "refusing to decode" << path << width << "x" << height;
+        qCWarning(lcHeif) << "refusing to decode" << path << width << "x" << height;
         return std::nullopt;
     }
 
@@ -93,7 +93,7 @@ std::optional<QImage> decode(const QString &path, qint64 maxBytes)
                                                heif_chroma_interleaved_RGBA, nullptr);
     const Image image(decoded);
     if (error.code != heif_error_Ok || !image) {
-        qCDebug(lcHeif) << "cannot decode" << path << error.message;
+        qCWarning(lcHeif) << "cannot decode" << path << error.message;
         return std::nullopt;
     }
     const int imageWidth = heif_image_get_width(image.get(), heif_channel_interleaved);

@@ -12,7 +12,7 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
-Q_LOGGING_CATEGORY(lcInotify, "brimfold.platform.inotify", QtCriticalMsg)
+Q_LOGGING_CATEGORY(lcInotify, "brimfold.platform.inotify", QtWarningMsg)
 
 namespace {
 
@@ -104,7 +104,7 @@ void InotifyEventSource::watchAncestors(const QString &folderPath)
         if (watch < 0) {
             // A parent we may not read cannot be watched; the folder's own watch still
             // reports the folder being deleted, only a move of that parent goes unseen.
-            qCDebug(lcInotify) << "cannot watch parent" << path << std::strerror(errno);
+            qCWarning(lcInotify) << "cannot watch parent" << path << std::strerror(errno);
             continue;
         }
         if (watch != m_folderWatch)

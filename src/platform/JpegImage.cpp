@@ -10,7 +10,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcJpeg, "brimfold.images", QtCriticalMsg)
+Q_LOGGING_CATEGORY(lcJpeg, "brimfold.images", QtWarningMsg)
 
 constexpr qint64 chunkSize = 64 * 1024;
 
@@ -112,7 +112,7 @@ private:
     {
         char text[JMSG_LENGTH_MAX];
         info->err->format_message(info, text);
-        qCDebug(lcJpeg) << "cannot decode JPEG:" << text;
+        qCWarning(lcJpeg) << "cannot decode JPEG:" << text;
         std::longjmp(self(info)->m_jump, 1);
     }
 

@@ -13,7 +13,7 @@
 #include <cerrno>
 #include <unistd.h>
 
-Q_LOGGING_CATEGORY(lcAutostart, "brimfold.platform.autostart", QtCriticalMsg)
+Q_LOGGING_CATEGORY(lcAutostart, "brimfold.platform.autostart", QtWarningMsg)
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcPng, "brimfold.images", QtCriticalMsg)
+Q_LOGGING_CATEGORY(lcPng, "brimfold.images", QtWarningMsg)
 
 // Everything a decode holds. It lives outside the function that libpng's errors jump back to,
 // so nothing with a destructor is skipped by the jump.
@@ -36,7 +36,7 @@ void readBytes(png_structp png, png_bytep data, size_t length)
 
 [[noreturn]] void fail(png_structp png, png_const_charp message)
 {
-    qCDebug(lcPng) << "cannot decode PNG:" << message;
+    qCWarning(lcPng) << "cannot decode PNG:" << message;
     png_longjmp(png, 1);
 }
 
@@ -94,7 +94,7 @@ bool decodeInto(Decode &d, QSize target, qint64 maxBytes, const AreaDownscaler::
     const qint64 bytes = qint64(rowBytes) * heldRows + AreaDownscaler::workingBytes(target, channels)
                          + qint64(target.width()) * resultRows * 4;
     if (maxBytes > 0 && bytes > maxBytes) {
-        qCDebug(lcPng) << "refusing to decode" << source << "to" << target;
+        qCWarning(lcPng) << "refusing to decode" << source << "to" << target;
         return false;
     }
     d.downscaler = std::make_unique<AreaDownscaler>(source, target, channels, sink);
@@ -145,7 +145,7 @@ bool decodeFullInto(Decode &d, QImage &image, qint64 maxBytes)
     if (png_get_rowbytes(d.png, d.info) != size_t(width) * size_t(channels))
         return false;
     if (maxBytes > 0 && qint64(width) * qint64(height) * channels > maxBytes) {
-        qCDebug(lcPng) << "refusing to decode" << width << "x" << height;
+        qCWarning(lcPng) << "refusing to decode" << width << "x" << height;
         return false;
     }
     // PNG sides are below 2^31, so they fit an int.

@@ -12,7 +12,7 @@
 
 #include <optional>
 
-Q_LOGGING_CATEGORY(lcPortalShortcut, "brimfold.portal.shortcut", QtCriticalMsg)
+Q_LOGGING_CATEGORY(lcPortalShortcut, "brimfold.portal.shortcut", QtWarningMsg)
 
 namespace {
 
@@ -204,7 +204,7 @@ void PortalHotKeySource::callPortal(QDBusMessage call, std::function<void(const 
                     return;
                 const QDBusMessage reply = finished->reply();
                 if (reply.type() == QDBusMessage::ErrorMessage) {
-                    qCDebug(lcPortalShortcut) << "portal call failed:" << reply.errorName() << reply.errorMessage();
+                    qCWarning(lcPortalShortcut) << "portal call failed:" << reply.errorName() << reply.errorMessage();
                     fail(false);
                     return;
                 }

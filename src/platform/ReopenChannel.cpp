@@ -10,7 +10,7 @@
 #include <QThread>
 #include <QLoggingCategory>
 
-Q_LOGGING_CATEGORY(lcReopen, "brimfold.reopen", QtCriticalMsg)
+Q_LOGGING_CATEGORY(lcReopen, "brimfold.reopen", QtWarningMsg)
 
 namespace {
 const QString kPath = AppIdentity::objectPath();

@@ -5,7 +5,7 @@
 #include <QLoggingCategory>
 #include <QVarLengthArray>
 
-Q_LOGGING_CATEGORY(lcNamePatterns, "brimfold.platform.names", QtCriticalMsg)
+Q_LOGGING_CATEGORY(lcNamePatterns, "brimfold.platform.names", QtWarningMsg)
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include <cerrno>
 
-Q_LOGGING_CATEGORY(lcSettingsStore, "brimfold.settings.store", QtCriticalMsg)
+Q_LOGGING_CATEGORY(lcSettingsStore, "brimfold.settings.store", QtWarningMsg)
 
 namespace {
 

@@ -16,7 +16,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcImages, "brimfold.images", QtCriticalMsg)
+Q_LOGGING_CATEGORY(lcImages, "brimfold.images", QtWarningMsg)
 
 // Qt converts to 32-bit pixels for nearly every format it reads, so that is what a decode costs.
 constexpr qint64 bytesPerPixel = 4;
@@ -137,7 +137,7 @@ std::optional<QImage> read(QImageReader &reader, const QString &path)
 {
     QImage image;
     if (!reader.read(&image) || image.isNull()) {
-        qCDebug(lcImages) << "cannot decode" << path << reader.errorString();
+        qCWarning(lcImages) << "cannot decode" << path << reader.errorString();
         return std::nullopt;
     }
     // Qt gives files named "name@2x.png" a device pixel ratio of 2; callers work in pixels, and
@@ -195,7 +195,7 @@ std::optional<QImage> SystemImageServices::decodeFirstImage(const QString &path)
     if (size.width() <= 0 || size.height() <= 0)
         return std::nullopt;
     if (!withinAllocationLimit(decodedBytes(size) + *extraBytes)) {
-        qCDebug(lcImages) << "refusing to decode" << path << size;
+        qCWarning(lcImages) << "refusing to decode" << path << size;
         return std::nullopt;
     }
     return read(*reader, path);
@@ -247,7 +247,7 @@ std::optional<QImage> SystemImageServices::downscaledImage(const QString &path, 
         decodedSize = jpegIntermediateSize(stored, target);
     }
     if (!withinAllocationLimit(decodedBytes(decodedSize) + *extraBytes)) {
-        qCDebug(lcImages) << "refusing to decode" << path << stored << "for" << maxPixelSize;
+        qCWarning(lcImages) << "refusing to decode" << path << stored << "for" << maxPixelSize;
         return std::nullopt;
     }
     const std::optional<QImage> decoded = read(*reader, path);

@@ -15,7 +15,7 @@
 
 #include <limits>
 
-Q_LOGGING_CATEGORY(lcLocation, "brimfold.platform.location", QtCriticalMsg)
+Q_LOGGING_CATEGORY(lcLocation, "brimfold.platform.location", QtWarningMsg)
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include <QStandardPaths>
 #include <QVariantMap>
 
-Q_LOGGING_CATEGORY(lcShare, "brimfold.share", QtCriticalMsg)
+Q_LOGGING_CATEGORY(lcShare, "brimfold.share", QtWarningMsg)
 
 namespace {
 
@@ -92,7 +92,7 @@ bool SystemShareServices::openWith(const QUrl &file)
             [this, watcher, file] {
                 watcher->deleteLater();
                 if (watcher->isError()) {
-                    qCDebug(lcShare) << "portal OpenFile failed:" << watcher->error().name();
+                    qCWarning(lcShare) << "portal OpenFile failed:" << watcher->error().name();
                     openWithFallback(file);
                 }
             });
@@ -141,7 +141,7 @@ bool SystemShareServices::showInFiles(const QUrl &file)
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [watcher, folder] {
         watcher->deleteLater();
         if (watcher->isError()) {
-            qCDebug(lcShare) << "no file manager answered ShowItems:" << watcher->error().name();
+            qCWarning(lcShare) << "no file manager answered ShowItems:" << watcher->error().name();
             QDesktopServices::openUrl(folder);
         }
     });

@@ -18,7 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-Q_LOGGING_CATEGORY(lcTrash, "brimfold.platform.trash", QtCriticalMsg)
+Q_LOGGING_CATEGORY(lcTrash, "brimfold.platform.trash", QtWarningMsg)
 
 namespace {
 

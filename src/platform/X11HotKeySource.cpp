@@ -17,7 +17,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcHotKey, "brimfold.platform.hotkey", QtCriticalMsg)
+Q_LOGGING_CATEGORY(lcHotKey, "brimfold.platform.hotkey", QtWarningMsg)
 
 // Keysyms of the modifier keys, from X11/keysymdef.h.
 constexpr xcb_keysym_t kNumLock = 0xff7f;

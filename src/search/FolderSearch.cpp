@@ -14,7 +14,7 @@
 #include <QCoreApplication>
 #include <QLoggingCategory>
 
-Q_LOGGING_CATEGORY(lcFolderSearch, "brimfold.search.folder", QtCriticalMsg)
+Q_LOGGING_CATEGORY(lcFolderSearch, "brimfold.search.folder", QtWarningMsg)
 
 namespace {
 

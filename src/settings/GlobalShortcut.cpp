@@ -3,6 +3,10 @@
 #include "platform/HotKeySource.h"
 #include "platform/PortalHotKeySource.h"
 
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcShortcut, "brimfold.shortcut", QtWarningMsg)
+
 GlobalShortcut::GlobalShortcut(std::unique_ptr<HotKeySource> source, QObject *parent)
     : GlobalShortcut(std::move(source), nullptr, parent)
 {
@@ -50,8 +54,10 @@ bool GlobalShortcut::registerShortcut(const Shortcut &shortcut)
         m_source->release();
     m_grabbed = false;
     m_registered.reset();
-    if (!m_source || !m_source->grab(shortcut.keyCode, shortcut.modifiers))
+    if (!m_source || !m_source->grab(shortcut.keyCode, shortcut.modifiers)) {
+        qCWarning(lcShortcut) << "the shortcut" << shortcut.label() << "could not be registered";
         return false;
+    }
     m_grabbed = true;
     m_registered = shortcut;
     return true;
@@ -86,6 +92,8 @@ std::optional<QString> GlobalShortcut::desktopTrigger() const
 
 void GlobalShortcut::desktopFailed(DesktopAnswer answer)
 {
+    if (answer == DesktopAnswer::refused && m_asked)
+        qCWarning(lcShortcut) << "the desktop refused the shortcut" << m_asked->label();
     m_asked.reset();
     emit desktopAnswered(answer);
 }

@@ -6,7 +6,7 @@
 #include <QDir>
 #include <QLoggingCategory>
 
-Q_LOGGING_CATEGORY(lcPreferences, "brimfold.settings", QtCriticalMsg)
+Q_LOGGING_CATEGORY(lcPreferences, "brimfold.settings", QtWarningMsg)
 
 Preferences::Preferences(SettingsStore &defaults, const ScreenshotLocation &location,
                          QObject *parent)

@@ -20,7 +20,7 @@
 #include <chrono>
 #include <type_traits>
 
-Q_LOGGING_CATEGORY(lcTextWorker, "brimfold.text.worker", QtCriticalMsg)
+Q_LOGGING_CATEGORY(lcTextWorker, "brimfold.text.worker", QtWarningMsg)
 
 namespace {
 
@@ -228,7 +228,7 @@ ScreenshotTextWorker::PruneResult ScreenshotTextWorker::pruneNow(const QList<Scr
         if (QFileInfo(name).suffix() != QLatin1String("json") || kept.contains(name))
             continue;
         if (!QFile::remove(folder.filePath(name)))
-            qCDebug(lcTextWorker) << "could not delete cache file" << name;
+            qCWarning(lcTextWorker) << "could not delete cache file" << name;
     }
     return std::nullopt;
 }
@@ -254,12 +254,12 @@ void ScreenshotTextWorker::store(const QString &path, const ScreenshotText &text
 {
     // Every failure here only means the text is recognised again next time.
     if (!PrivateFolder::make(m_directory)) {
-        qCDebug(lcTextWorker) << "cannot create cache folder" << m_directory;
+        qCWarning(lcTextWorker) << "cannot create cache folder" << m_directory;
         return;
     }
     const QByteArray bytes = QJsonDocument(text.toJson()).toJson(QJsonDocument::Compact);
     // Written beside and moved into place, so no reader ever sees half a file; whatever had the
     // name (an unusable entry, a link, a pipe) is replaced, never written through.
     if (const SafeFile::Result failed = SafeFile::write(path, bytes, 0600))
-        qCDebug(lcTextWorker) << "cannot write cache file" << path << failed->message();
+        qCWarning(lcTextWorker) << "cannot write cache file" << path << failed->message();
 }

@@ -25,7 +25,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcTesseract, "brimfold.text.tesseract", QtCriticalMsg)
+Q_LOGGING_CATEGORY(lcTesseract, "brimfold.text.tesseract", QtWarningMsg)
 
 // Language tags we offer, in priority order, with the engine's name for each.
 struct Language
@@ -198,7 +198,7 @@ std::optional<TextRecognitionError> readBand(tesseract::TessBaseAPI &engine, con
         return TextRecognitionError::cancelled;
     }
     if (status != 0) {
-        qCDebug(lcTesseract) << "engine gave up on the band at row" << band.top
+        qCWarning(lcTesseract) << "engine gave up on the band at row" << band.top
                              << (monitor.deadline_exceeded() ? "(time limit)" : "");
         engine.Clear();
         return TextRecognitionError::engineFailure;
@@ -263,7 +263,7 @@ std::unique_ptr<tesseract::TessBaseAPI> TesseractRecognizer::startedEngine(const
     if (engine->Init(folder.isEmpty() ? nullptr : folder.constData(), languages.constData(),
                      tesseract::OEM_LSTM_ONLY)
         != 0) {
-        qCDebug(lcTesseract) << "engine did not start with" << codes << "from"
+        qCWarning(lcTesseract) << "engine did not start with" << codes << "from"
                              << (folder.isEmpty() ? QByteArray("its default folder") : folder);
         return nullptr;
     }

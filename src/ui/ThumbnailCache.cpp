@@ -12,7 +12,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcThumbnails, "brimfold.ui.thumbnails", QtCriticalMsg)
+Q_LOGGING_CATEGORY(lcThumbnails, "brimfold.ui.thumbnails", QtWarningMsg)
 
 constexpr int kDecodingThreads = 2;
 

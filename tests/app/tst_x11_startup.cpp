@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -82,7 +83,7 @@ private Q_SLOTS:
         QVERIFY(!normalSettings.isEmpty());
 
         QProcess first;
-        first.setProcessChannelMode(QProcess::ForwardedChannels);
+        first.setProcessChannelMode(QProcess::ForwardedOutputChannel);
         first.start(QStringLiteral(BRIMFOLD_EXECUTABLE), {});
         QVERIFY(first.waitForStarted());
         auto *bus = QDBusConnection::sessionBus().interface();
@@ -130,6 +131,11 @@ private Q_SLOTS:
             QVERIFY(process->waitForFinished(10000));
             QCOMPARE(process->exitStatus(), QProcess::NormalExit);
             QCOMPARE(process->exitCode(), 0);
+        }
+        // An ordinary start, hand-over and exit say nothing of ours on standard error (the journal).
+        for (QProcess *process : {&first, &second}) {
+            const QString err = QString::fromLocal8Bit(process->readAllStandardError());
+            QVERIFY2(!QRegularExpression(QStringLiteral("(^|\\n)brimfold\\.")).match(err).hasMatch(), qPrintable(err));
         }
     }
 
