@@ -155,6 +155,7 @@ bool X11HotKeySource::grab(quint32 keyCode, quint32 modifiers)
     }
     m_modifiers = xModifiers;
     m_lockMask = quint16(XCB_MOD_MASK_LOCK | numLock);
+    qCDebug(lcHotKey) << "grabbed" << m_grabs.size() << "key combinations";
     return true;
 }
 

@@ -212,7 +212,11 @@ private slots:
         QVERIFY(app.controller->isHiding());
         app.hotKeys->press();
         QVERIFY(app.controller->isGalleryShown());
-        QTest::qWait(AppController::hideDurationMs * 3); // the stale hide must not finish it off
+        // The stale hide must not finish it off. The show started later and lasts longer, so once
+        // no animation is left, the hide's time has passed as well.
+        static_assert(AppController::showDurationMs >= AppController::hideDurationMs);
+        QTRY_VERIFY(app.controller->findChildren<QVariantAnimation *>().isEmpty());
+        QCoreApplication::processEvents();
         QVERIFY(app.controller->galleryPanel()->isVisible());
         QVERIFY(app.controller->isGalleryShown());
     }
@@ -276,7 +280,8 @@ private slots:
         App app;
         QVERIFY(app.start(1));
         QVERIFY(!writeShot(app.folder, QStringLiteral("Screenshot 20.png")).isEmpty()); // unreported
-        QTest::qWait(200);
+        QCoreApplication::processEvents();
+        QVERIFY(!app.model().isScanning());
         QCOMPARE(app.model().items().size(), 1);
         emit app.sleep->woke();
         QTRY_COMPARE(app.model().items().size(), 2);

@@ -136,7 +136,8 @@ private Q_SLOTS:
 
         const QKeyCombination combination = QKeySequence::fromString(keys)[0];
         QTest::keyClick(focusTarget(app), combination.key(), combination.keyboardModifiers());
-        QTest::qWait(1);
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
         Observed after = Observed::of(app);
 
         Observed expected = before;
@@ -322,7 +323,7 @@ private Q_SLOTS:
             QApplication::sendEvent(focusTarget(app), &repeat);
         }
         QTRY_COMPARE(app.trash->moveCount, 1);
-        QTest::qWait(50);
+        QCoreApplication::processEvents(); // anything the repeats queued
         QCOMPARE(app.trash->moveCount, 1);
     }
 

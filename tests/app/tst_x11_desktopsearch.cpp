@@ -144,8 +144,6 @@ private Q_SLOTS:
             m_paths[n] = QDir(m_folder).filePath(QStringLiteral("Screenshot %1.png").arg(n));
             QVERIFY(TestSupport::writeImage(path(n), TestSupport::drawTextImage({640, 240}, {m_texts[n]}, 28), "png"));
             QVERIFY(TestSupport::setModificationTime(path(n), start.addSecs(60 * n)));
-            // The scan orders by creation time, in milliseconds.
-            QThread::msleep(5);
         }
         m_cacheDirectory = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
             + QLatin1Char('/') + kId + QStringLiteral("/ScreenshotText-v1");
@@ -283,7 +281,6 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(QString::fromUtf8(clipboard("UTF8_STRING")), QStringLiteral("report"), 10000);
 
         key("Escape");
-        QTest::qWait(300);
         key("Escape");
         QTRY_VERIFY_WITH_TIMEOUT(visibleGalleries().isEmpty(), 10000);
 

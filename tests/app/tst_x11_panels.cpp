@@ -201,7 +201,7 @@ private Q_SLOTS:
         for (int step = 1; step <= 6; ++step) {
             const QPoint at = start + (end - start) * step / 6;
             xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y())});
-            QTest::qWait(30);
+            QTRY_VERIFY((panel->geometry().center() - at).manhattanLength() < 40); // it follows the pointer
         }
         xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
 
@@ -293,8 +293,8 @@ private Q_SLOTS:
         xdotool({QStringLiteral("mousedown"), QStringLiteral("1")});
         for (int step = 1; step <= 6; ++step) {
             const QPoint at = start + (end - start) * step / 6;
-            xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y())});
-            QTest::qWait(30);
+            xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(at.x()),
+                     QString::number(at.y())});
         }
         xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
         QTRY_COMPARE(c.preferences().floatingPosition()->displayID, QStringLiteral("RIGHT"));

@@ -23,6 +23,8 @@ class TestPortalHotKeySource final : public QObject
     {
         return std::make_unique<PortalHotKeySource>(m_bus->connect(QStringLiteral("client%1").arg(++m_connections)));
     }
+    // The newest source's connection.
+    QDBusConnection client() const { return QDBusConnection(QStringLiteral("client%1").arg(m_connections)); }
 
 private slots:
     void init()
@@ -194,7 +196,7 @@ private slots:
         QVERIFY(!portal->isBound());
         QTRY_COMPARE(m_portal->callsOf(QStringLiteral("Close")).size(), 1);
         m_portal->activate(m_portal->lastSession());
-        QTest::qWait(100);
+        QVERIFY(m_portal->settle(client()));
         QCOMPARE(pressed.count(), 0);
         QCOMPARE(bound.count(), 0);
         QCOMPARE(unavailable.count(), 0);
@@ -223,7 +225,7 @@ private slots:
         QSignalSpy bound(portal.get(), &PortalHotKeySource::bound);
         portal->bind(G, controlModifier | shiftModifier);
         portal->release();
-        QTest::qWait(300);
+        QVERIFY(m_portal->settle(client()));
         QCOMPARE(bound.count(), 0);
         QVERIFY(!portal->isBound());
     }

@@ -17,7 +17,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTest>
 
 namespace {
@@ -213,8 +212,6 @@ private Q_SLOTS:
             image.fill(QColor::fromHsv(40 * i, 80, 240));
             QVERIFY(TestSupport::writeImage(path, image, "png"));
             QVERIFY(TestSupport::setModificationTime(path, start.addSecs(60 * i)));
-            // The scan orders by creation time, in milliseconds.
-            QThread::msleep(5);
         }
         const auto scanned = ScreenshotScanner::scan(folder, false, 500, {}, {}, images);
         QCOMPARE(scanned.screenshots.size(), 3);

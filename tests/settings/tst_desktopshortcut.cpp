@@ -147,7 +147,7 @@ private slots:
         QCOMPARE(m_shortcut->desktopTrigger(), std::nullopt);
         QTRY_COMPARE(m_portal->callsOf(QStringLiteral("Close")).size(), 1);
         m_portal->activate(session);
-        QTest::qWait(100);
+        QVERIFY(m_portal->settle(QDBusConnection(QStringLiteral("client"))));
         QCOMPARE(pressed.count(), 0);
         QVERIFY(holds(*m_grabs, ctrlAltK));
     }

@@ -3,7 +3,10 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusMetaType>
+#include <QDBusPendingCall>
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QTest>
 
 namespace {
 
@@ -76,6 +79,23 @@ private:
     QString m_path;
 };
 
+// Answers a test's round trip on the portal's own thread.
+class FakePortalEcho final : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.brimfold.Test.Echo")
+
+public:
+    using QObject::QObject;
+
+public slots:
+    void Echo() {}
+};
+
+namespace {
+const QString kEchoPath = QStringLiteral("/org/brimfold/test/echo");
+}
+
 FakeShortcutPortal::FakeShortcutPortal(const QString &address, QObject *parent)
     : QObject(parent)
     , m_bus(QDBusConnection::connectToBus(address, QStringLiteral("fake-portal")))
@@ -84,13 +104,35 @@ FakeShortcutPortal::FakeShortcutPortal(const QString &address, QObject *parent)
     qDBusRegisterMetaType<QList<FakePortalShortcut>>();
     m_serving = m_bus.isConnected()
         && m_bus.registerObject(kPath, this, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties)
-        && m_bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
+        && m_bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"))
+        && m_bus.registerObject(kEchoPath, new FakePortalEcho(this), QDBusConnection::ExportAllSlots);
+}
+
+bool FakeShortcutPortal::settle(const QDBusConnection &client)
+{
+    QDBusConnection connection(client);
+    qsizetype before = -1;
+    for (int round = 0; round < 50; ++round) {
+        const qsizetype now = calls.size() + versionReads;
+        if (now == before)
+            return true;
+        before = now;
+        const QDBusPendingCall echo = connection.asyncCall(QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.portal.Desktop"), kEchoPath, QStringLiteral("org.brimfold.Test.Echo"),
+            QStringLiteral("Echo")));
+        if (!QTest::qWaitFor([&] { return echo.isFinished(); }, 10000) || echo.isError())
+            return false;
+        // The client's handling of what arrived before the answer, and so its next call.
+        QCoreApplication::sendPostedEvents();
+    }
+    return false;
 }
 
 FakeShortcutPortal::~FakeShortcutPortal()
 {
     m_bus.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
     m_bus.unregisterObject(kPath, QDBusConnection::UnregisterTree);
+    m_bus.unregisterObject(kEchoPath);
     QDBusConnection::disconnectFromBus(QStringLiteral("fake-portal"));
 }
 

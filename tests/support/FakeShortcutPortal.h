@@ -87,6 +87,13 @@ public:
     void changeTrigger(const QString &session, const QString &description,
                        const QString &id = QStringLiteral("toggle-gallery"));
 
+    // Returns once the conversation with `client` rests, so a test can tell that something did
+    // not happen without waiting for a while: round trips from the client until one brings no new
+    // call. Each echo is answered after the calls the client sent before it, and the answer
+    // reaches the client after everything the portal sent before it (a bus keeps each sender's
+    // messages in order). False when the client cannot reach the portal.
+    bool settle(const QDBusConnection &client);
+
 public slots:
     QDBusObjectPath CreateSession(const QVariantMap &options, const QDBusMessage &message);
     QDBusObjectPath BindShortcuts(const QDBusObjectPath &session, const QList<FakePortalShortcut> &shortcuts,
