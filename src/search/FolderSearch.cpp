@@ -56,8 +56,9 @@ FolderSearch::Outcome FolderSearch::run(const QString &query, const QString &set
     if (!ScreenshotTextSearch::tokens(query).isEmpty() && !scanned.screenshots.isEmpty()) {
         ScreenshotTextWorker worker(textCacheDirectory,
                                     std::make_unique<TesseractRecognizer>(QString(), images));
+        // Only the text is searched: the word boxes, most of each file, are not even parsed.
         const ScreenshotTextWorker::LoadResult loaded =
-            worker.loadCached(scanned.screenshots).result();
+            worker.loadCached(scanned.screenshots, {}, ScreenshotTextWorker::CachedParts::textOnly).result();
         if (const auto *texts = std::get_if<ScreenshotTextWorker::CachedTexts>(&loaded))
             documents = *texts;
         else
