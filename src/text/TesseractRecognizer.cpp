@@ -1,5 +1,7 @@
 #include "text/TesseractRecognizer.h"
 
+#include "platform/PrivateFolder.h"
+#include "platform/SafeFile.h"
 #include "text/TextBandSplitter.h"
 #include "text/TextImagePreparation.h"
 
@@ -16,6 +18,8 @@
 #include <optional>
 #include <utility>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -74,7 +78,22 @@ QStringList installedCodes(const QString &folder)
     return codes;
 }
 
-// SHA-256 of the files' contents one after the other; none when one cannot be read.
+// What tells a file's content apart without reading it: writing to a file, or replacing or
+// renaming another over it, gives it a new change time or inode.
+std::optional<QByteArray> fileIdentity(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat status {};
+    if (::stat(native.constData(), &status) != 0)
+        return std::nullopt;
+    QByteArray identity = native;
+    for (const qint64 number : {qint64(status.st_dev), qint64(status.st_ino), qint64(status.st_size),
+                                qint64(status.st_mtim.tv_sec), qint64(status.st_mtim.tv_nsec),
+                                qint64(status.st_ctim.tv_sec), qint64(status.st_ctim.tv_nsec)})
+        identity += ' ' + QByteArray::number(number);
+    return identity;
+}
+
 std::optional<QByteArray> contentDigest(const QStringList &files)
 {
     QCryptographicHash hash(QCryptographicHash::Sha256);
@@ -195,6 +214,47 @@ TesseractRecognizer::TesseractRecognizer(QString languageDataFolder, const Image
 
 TesseractRecognizer::~TesseractRecognizer() = default;
 
+std::unique_ptr<TesseractRecognizer> TesseractRecognizer::create(const ImageServices &images, const QString &cacheFolder,
+                                                                 bool updateDigest)
+{
+    auto recognizer = std::make_unique<TesseractRecognizer>(QString(), images, std::chrono::seconds(30));
+    recognizer->keepDigestIn(cacheFolder, updateDigest);
+    return recognizer;
+}
+
+void TesseractRecognizer::keepDigestIn(const QString &folder, bool update)
+{
+    m_digestFile = folder.isEmpty() ? QString() : QDir(folder).filePath(QStringLiteral("language-data.sha256"));
+    m_updateDigest = update;
+}
+
+std::optional<QByteArray> TesseractRecognizer::languageDigest(const QStringList &files) const
+{
+    if (m_digestFile.isEmpty())
+        return contentDigest(files);
+    // The file holds the digest in hex, a line break, then the identities of the files it is of.
+    QByteArray identities;
+    for (const QString &file : files) {
+        const std::optional<QByteArray> identity = fileIdentity(file);
+        if (!identity)
+            return std::nullopt;
+        identities += *identity + '\n';
+    }
+    constexpr qsizetype hexDigits = 64;
+    const SafeFile::ReadResult kept = SafeFile::read(m_digestFile, 64 * 1024);
+    if (const auto *bytes = std::get_if<QByteArray>(&kept);
+        bytes && bytes->size() > hexDigits && bytes->at(hexDigits) == '\n' && bytes->sliced(hexDigits + 1) == identities) {
+        const QByteArray digest = QByteArray::fromHex(bytes->left(hexDigits));
+        if (digest.size() == hexDigits / 2)
+            return digest;
+    }
+    const std::optional<QByteArray> digest = contentDigest(files);
+    // A failure to keep it only means it is computed again next time.
+    if (digest && m_updateDigest && PrivateFolder::make(QFileInfo(m_digestFile).path()))
+        SafeFile::write(m_digestFile, digest->toHex() + '\n' + identities, 0600);
+    return digest;
+}
+
 QStringList TesseractRecognizer::distributionLanguageFolders()
 {
     return {QStringLiteral("/usr/share/tesseract-ocr/5/tessdata"),
@@ -287,7 +347,7 @@ ScreenshotTextRecognizing::CapabilitiesResult TesseractRecognizer::capabilities(
         tags.append(QString::fromUtf16(language.tag));
         files.append(languageFile(m_languageDataFolder, code));
     }
-    const std::optional<QByteArray> digest = contentDigest(files);
+    const std::optional<QByteArray> digest = languageDigest(files);
     if (!digest)
         return TextRecognitionError::engineFailure;
 

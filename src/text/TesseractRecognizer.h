@@ -37,6 +37,19 @@ public:
                         QStringList moduleFolders = ProgramModule::standardFolders());
     ~TesseractRecognizer() override;
 
+    // The recogniser the program uses: the language data where the engine and the distributions
+    // keep it, a 30-second deadline per image, the module beside the program, and the digest of
+    // the language data kept in `cacheFolder` (the text cache's), updated there unless
+    // `updateDigest` is false. One call for each recogniser, however many run.
+    static std::unique_ptr<TesseractRecognizer> create(const ImageServices &images, const QString &cacheFolder,
+                                                       bool updateDigest = true);
+
+    // The identifier names the language data by a digest of its content; reading all of it
+    // takes tens of milliseconds, so the digest is kept in a file of `folder` by the files'
+    // identities (inode, size, times) and taken from there while they are unchanged. `update`
+    // false only reads the file. Without a folder the data is read on every capabilities().
+    void keepDigestIn(const QString &folder, bool update = true);
+
     TesseractRecognizer(const TesseractRecognizer &) = delete;
     TesseractRecognizer &operator=(const TesseractRecognizer &) = delete;
 
@@ -67,6 +80,9 @@ private:
     // opening the module first if need be. Returns the codes that actually loaded, or none when
     // the engine could not start.
     std::optional<QStringList> ensureEngine(const QStringList &codes);
+    // SHA-256 of the files' contents one after the other, from the kept digest when they are
+    // unchanged; none when one cannot be read.
+    std::optional<QByteArray> languageDigest(const QStringList &files) const;
 
     const QString m_requestedFolder;
     const QStringList m_fallbackFolders;
@@ -76,6 +92,8 @@ private:
     ProgramModule m_module;
     std::unique_ptr<TextEngine> m_engine; // made by the module
     bool m_started = false;
+    QString m_digestFile;
+    bool m_updateDigest = false;
     QStringList m_engineCodes; // requested when the engine was started
     QStringList m_loadedCodes; // what actually loaded
     std::thread::id m_engineThread;
