@@ -62,10 +62,8 @@ AppServices AppServices::system(bool demo)
         library.images = &images;
         library.folderPicker = std::make_unique<FolderDialogPicker>();
         library.eventSource = std::make_unique<InotifyEventSource>();
-        // A pathological image ends as a failure instead of holding up the queue.
         library.textWorker = std::make_unique<ScreenshotTextWorker>(
-            textCacheDirectory(demo),
-            std::make_unique<TesseractRecognizer>(QString(), images, std::chrono::seconds(30)));
+            textCacheDirectory(demo), TesseractRecognizer::create(images, textCacheDirectory(demo)));
         return library;
     };
     return services;

@@ -1,21 +1,33 @@
 #pragma once
 
+#include "platform/HeifDecoder.h"
+#include "platform/ProgramModule.h"
+
 #include <QImage>
 #include <QSize>
 #include <QString>
 
+#include <memory>
+#include <mutex>
 #include <optional>
 
-// HEIC/HEIF through libheif, which Qt cannot read. Each call opens its own libheif context, so
-// calls on different files may run at once.
-namespace HeifImage {
+// HEIC/HEIF through libheif, which Qt cannot read. libheif lives in the HEIF module, opened on
+// the first HEIF file; without the module no HEIF file has a size or decodes. Safe to use from
+// several threads at once.
+class HeifImage final
+{
+public:
+    explicit HeifImage(QStringList moduleFolders = ProgramModule::standardFolders());
+    ~HeifImage();
 
-// Size of the primary image from the item properties only, without decoding. Unlike the other
-// formats this is after the item's rotation, which is all libheif 1.15 reports.
-std::optional<QSize> primarySize(const QString &path);
+    // As HeifDecoder's: the upright size, and the upright image within maxBytes.
+    std::optional<QSize> primarySize(const QString &path) const;
+    std::optional<QImage> decode(const QString &path, qint64 maxBytes) const;
 
-// The primary image decoded upright (rotation and mirroring applied by libheif). None when it
-// cannot be decoded or its pixels would take more than maxBytes (0: no limit).
-std::optional<QImage> decode(const QString &path, qint64 maxBytes);
+private:
+    const HeifDecoder *decoder() const;
 
-} // namespace HeifImage
+    mutable ProgramModule m_module;
+    mutable std::once_flag m_created;
+    mutable std::unique_ptr<HeifDecoder> m_decoder;
+};

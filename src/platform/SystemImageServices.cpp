@@ -156,13 +156,18 @@ QImage scaledWithin(const QImage &image, int maxSide)
 
 } // namespace
 
+SystemImageServices::SystemImageServices(QStringList moduleFolders)
+    : m_heif(std::move(moduleFolders))
+{
+}
+
 std::optional<QSize> SystemImageServices::pixelSize(const QString &path) const
 {
     std::optional<OpenImage> image = OpenImage::open(path);
     if (!image)
         return std::nullopt;
     if (image->kind() == ImageFileKind::heif)
-        return HeifImage::primarySize(path);
+        return m_heif.primarySize(path);
     // Qt's PNG reader would read every text chunk before the size: the walk has the size.
     if (image->kind() == ImageFileKind::png)
         return image->png().size;
@@ -180,7 +185,7 @@ std::optional<QImage> SystemImageServices::decodeFirstImage(const QString &path)
     if (!image)
         return std::nullopt;
     if (image->kind() == ImageFileKind::heif)
-        return HeifImage::decode(path, allocationLimitBytes());
+        return m_heif.decode(path, allocationLimitBytes());
     if (image->kind() == ImageFileKind::png)
         return PngImage::decode(image->file(), allocationLimitBytes());
     // A multi-scan JPEG holds its coefficients for the whole image while it decodes.
@@ -209,7 +214,7 @@ std::optional<QImage> SystemImageServices::downscaledImage(const QString &path, 
     if (!image)
         return std::nullopt;
     if (image->kind() == ImageFileKind::heif) {
-        const std::optional<QImage> full = HeifImage::decode(path, allocationLimitBytes());
+        const std::optional<QImage> full = m_heif.decode(path, allocationLimitBytes());
         if (!full)
             return std::nullopt;
         return scaledWithin(*full, maxPixelSize);

@@ -54,10 +54,11 @@ FolderSearch::Outcome FolderSearch::run(const QString &query, const QString &set
 
     QHash<QString, ScreenshotText> documents;
     if (!ScreenshotTextSearch::tokens(query).isEmpty() && !scanned.screenshots.isEmpty()) {
-        ScreenshotTextWorker worker(textCacheDirectory,
-                                    std::make_unique<TesseractRecognizer>(QString(), images));
+        // Reads the digest of the language data the running program keeps, writes nothing.
+        ScreenshotTextWorker worker(textCacheDirectory, TesseractRecognizer::create(images, textCacheDirectory, false));
+        // Only the text is searched: the word boxes, most of each file, are not even parsed.
         const ScreenshotTextWorker::LoadResult loaded =
-            worker.loadCached(scanned.screenshots).result();
+            worker.loadCached(scanned.screenshots, {}, ScreenshotTextWorker::CachedParts::textOnly).result();
         if (const auto *texts = std::get_if<ScreenshotTextWorker::CachedTexts>(&loaded))
             documents = *texts;
         else

@@ -3,6 +3,8 @@
 #include "text/ScreenshotTextSearch.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonParseError>
 #include <QJsonValue>
 
 #include <algorithm>
@@ -186,4 +188,33 @@ std::optional<ScreenshotText> ScreenshotText::fromJson(const QJsonObject &object
             words.append({text.toString(), *box});
     }
     return ScreenshotText(value.toString(), words);
+}
+
+std::optional<ScreenshotText> ScreenshotText::textFromJson(QByteArrayView json)
+{
+    constexpr QByteArrayView start(R"({"text":")");
+    if (json.startsWith(start)) {
+        // The string runs to the first quote that no backslash escapes; it is followed by the
+        // object's end or its next member.
+        const qsizetype open = start.size() - 1;
+        qsizetype close = open + 1;
+        while (close < json.size() && json.at(close) != '"')
+            close += json.at(close) == '\\' ? 2 : 1;
+        if (close + 1 < json.size() && (json.at(close + 1) == ',' || json.at(close + 1) == '}')) {
+            QByteArray array = json.sliced(open, close + 1 - open).toByteArray();
+            array.prepend('[').append(']');
+            QJsonParseError error{};
+            const QJsonDocument document = QJsonDocument::fromJson(array, &error);
+            if (error.error == QJsonParseError::NoError && document.array().at(0).isString())
+                return ScreenshotText(document.array().at(0).toString());
+        }
+    }
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(json.toByteArray(), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    const QJsonValue text = document.object().value(QLatin1String("text"));
+    if (!text.isString())
+        return std::nullopt;
+    return ScreenshotText(text.toString());
 }

@@ -52,6 +52,11 @@ public:
     // "words" is optional: when it is missing or damaged the text still loads, and a damaged
     // word is left out.
     static std::optional<ScreenshotText> fromJson(const QJsonObject &object);
+    // The text alone, without words, from the bytes of a cached object: for a search, which
+    // never shows where words stand, while the words are most of what a file holds. Only the
+    // text is parsed when the file starts with it, as the files toJson() gives do (an object's
+    // keys are written in order); anything else is parsed whole. Fails as fromJson() does.
+    static std::optional<ScreenshotText> textFromJson(QByteArrayView json);
 
     friend bool operator==(const ScreenshotText &, const ScreenshotText &) = default;
 

@@ -91,11 +91,11 @@ QFuture<ScreenshotTextWorker::CapabilitiesResult> ScreenshotTextWorker::capabili
 }
 
 QFuture<ScreenshotTextWorker::LoadResult> ScreenshotTextWorker::loadCached(QList<Screenshot> items,
-                                                                            std::stop_token stop)
+                                                                            std::stop_token stop, CachedParts parts)
 {
-    return enqueue<LoadResult>([this, items = std::move(items), stop = std::move(stop)] {
+    return enqueue<LoadResult>([this, items = std::move(items), stop = std::move(stop), parts] {
         const LinkedStop linked(stop, m_shutdown.get_token());
-        return loadCachedNow(items, linked.token());
+        return loadCachedNow(items, linked.token(), parts);
     });
 }
 
@@ -155,7 +155,7 @@ ScreenshotTextWorker::CapabilitiesResult ScreenshotTextWorker::configuration()
 }
 
 ScreenshotTextWorker::LoadResult ScreenshotTextWorker::loadCachedNow(const QList<Screenshot> &items,
-                                                                      std::stop_token stop)
+                                                                      std::stop_token stop, CachedParts parts)
 {
     const CapabilitiesResult configured = configuration();
     if (const auto *error = std::get_if<TextRecognitionError>(&configured))
@@ -167,7 +167,7 @@ ScreenshotTextWorker::LoadResult ScreenshotTextWorker::loadCachedNow(const QList
         if (stop.stop_requested())
             return TextRecognitionError::cancelled;
         const QString path = m_directory + QLatin1Char('/') + cacheFileName(identifier, item.cacheKey());
-        if (std::optional<ScreenshotText> text = cachedText(path, item))
+        if (std::optional<ScreenshotText> text = cachedText(path, item, parts))
             texts.insert(item.cacheKey(), std::move(*text));
     }
     return texts;
@@ -233,8 +233,8 @@ ScreenshotTextWorker::PruneResult ScreenshotTextWorker::pruneNow(const QList<Scr
     return std::nullopt;
 }
 
-std::optional<ScreenshotText> ScreenshotTextWorker::cachedText(const QString &path,
-                                                                const Screenshot &item) const
+std::optional<ScreenshotText> ScreenshotTextWorker::cachedText(const QString &path, const Screenshot &item,
+                                                                CachedParts parts) const
 {
     // Only a regular file under the bound is read, so a damaged or foreign entry of any size or
     // kind never gets into memory, and a link never leads out of the folder.
@@ -242,6 +242,8 @@ std::optional<ScreenshotText> ScreenshotTextWorker::cachedText(const QString &pa
     const auto *bytes = std::get_if<QByteArray>(&read);
     if (!bytes || !item.matchesCurrentFile())
         return std::nullopt;
+    if (parts == CachedParts::textOnly)
+        return ScreenshotText::textFromJson(*bytes);
 
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(*bytes, &error);

@@ -60,9 +60,14 @@ public:
     // remembered, so the next call asks again.
     QFuture<CapabilitiesResult> capabilities();
 
+    // How much of a cached text is read: all of it, or its text without the words (for a
+    // search, which never shows where words stand).
+    enum class CachedParts { textAndWords, textOnly };
+
     // Every still-valid cached text among the items. Fails when the configuration is
     // unavailable or, with `cancelled`, when stop is requested.
-    QFuture<LoadResult> loadCached(QList<Screenshot> items, std::stop_token stop = {});
+    QFuture<LoadResult> loadCached(QList<Screenshot> items, std::stop_token stop = {},
+                                   CachedParts parts = CachedParts::textAndWords);
 
     // The item's text: from its cache file when valid, otherwise recognised now and cached.
     // Fails with changedImage when the file no longer matches the record, before or after
@@ -89,10 +94,11 @@ private:
 
     // The following run on the worker's thread only.
     CapabilitiesResult configuration();
-    LoadResult loadCachedNow(const QList<Screenshot> &items, std::stop_token stop);
+    LoadResult loadCachedNow(const QList<Screenshot> &items, std::stop_token stop, CachedParts parts);
     ReadResult readNow(const Screenshot &item, std::stop_token stop);
     PruneResult pruneNow(const QList<Screenshot> &keeping);
-    std::optional<ScreenshotText> cachedText(const QString &path, const Screenshot &item) const;
+    std::optional<ScreenshotText> cachedText(const QString &path, const Screenshot &item,
+                                             CachedParts parts = CachedParts::textAndWords) const;
     void store(const QString &path, const ScreenshotText &text) const;
     static void returnFreedMemory();
 

@@ -1,5 +1,7 @@
 #include "text/TesseractRecognizer.h"
 
+#include "platform/PrivateFolder.h"
+#include "platform/SafeFile.h"
 #include "text/TextBandSplitter.h"
 #include "text/TextImagePreparation.h"
 
@@ -11,17 +13,13 @@
 #include <QLoggingCategory>
 #include <QRectF>
 
-#include <tesseract/baseapi.h>
-#include <tesseract/ocrclass.h>
-#include <tesseract/resultiterator.h>
-
-#include <omp.h>
-
 #include <algorithm>
 #include <array>
 #include <optional>
 #include <utility>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -67,15 +65,44 @@ QStringList allCodes()
     return codes;
 }
 
-// Ours among the language files of a folder, in our priority order.
+// Ours among the language files of a folder, in our priority order. An empty file is not
+// counted: the engine could not load it.
 QStringList installedCodes(const QString &folder)
 {
     QStringList codes;
     for (const QString &code : allCodes()) {
-        if (QFileInfo(languageFile(folder, code)).isFile())
+        const QFileInfo file(languageFile(folder, code));
+        if (file.isFile() && file.size() > 0)
             codes.append(code);
     }
     return codes;
+}
+
+// What tells a file's content apart without reading it: writing to a file, or replacing or
+// renaming another over it, gives it a new change time or inode.
+std::optional<QByteArray> fileIdentity(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat status {};
+    if (::stat(native.constData(), &status) != 0)
+        return std::nullopt;
+    QByteArray identity = native;
+    for (const qint64 number : {qint64(status.st_dev), qint64(status.st_ino), qint64(status.st_size),
+                                qint64(status.st_mtim.tv_sec), qint64(status.st_mtim.tv_nsec),
+                                qint64(status.st_ctim.tv_sec), qint64(status.st_ctim.tv_nsec)})
+        identity += ' ' + QByteArray::number(number);
+    return identity;
+}
+
+std::optional<QByteArray> contentDigest(const QStringList &files)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (const QString &path : files) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+            return std::nullopt;
+    }
+    return hash.result();
 }
 
 // The engine codes for the given tags, in our priority order; unknown tags are ignored.
@@ -87,11 +114,6 @@ QStringList codesForTags(const QStringList &tags)
             codes.append(QString::fromLatin1(language.code));
     }
     return codes;
-}
-
-bool stopRequested(void *token, int /*words*/)
-{
-    return static_cast<const std::stop_token *>(token)->stop_requested();
 }
 
 struct Line
@@ -122,54 +144,24 @@ struct Placement
     double top;            // the band's first row in the whole picture
     QSizeF whole;
 
-    // An engine box (left, top, right, bottom) in the whole picture's pixels.
-    QRectF inWhole(int x0, int y0, int x1, int y1) const
+    // An engine box in the whole picture's pixels.
+    QRectF inWhole(const QRect &engine) const
     {
-        return QRectF(x0 * scaleX, top + y0 * scaleY, (x1 - x0) * scaleX, (y1 - y0) * scaleY);
+        return QRectF(engine.x() * scaleX, top + engine.y() * scaleY, engine.width() * scaleX,
+                      engine.height() * scaleY);
     }
     // The same in fractions of the whole picture, as words are placed.
-    QRectF fraction(int x0, int y0, int x1, int y1) const
+    QRectF fraction(const QRect &engine) const
     {
-        const QRectF box = inWhole(x0, y0, x1, y1);
+        const QRectF box = inWhole(engine);
         return QRectF(box.x() / whole.width(), box.y() / whole.height(), box.width() / whole.width(),
                       box.height() / whole.height());
     }
 };
 
-QString cleanedText(const char *utf8)
-{
-    QString text = QString::fromUtf8(utf8);
-    // The engine wraps lines in direction marks; they are not part of the text.
-    text.remove(QChar(0x200E));
-    text.remove(QChar(0x200F));
-    return text.trimmed();
-}
-
-// The words of the line the iterator is at, in the engine's reading order.
-QList<TextWord> lineWords(const tesseract::ResultIterator &line, const Placement &placement)
-{
-    constexpr auto level = tesseract::RIL_WORD;
-    QList<TextWord> words;
-    tesseract::ResultIterator word(line);
-    do {
-        int left = 0, top = 0, right = 0, bottom = 0;
-        if (word.Empty(level) || !word.BoundingBox(level, &left, &top, &right, &bottom))
-            continue;
-        const std::unique_ptr<const char[]> utf8(word.GetUTF8Text(level));
-        if (!utf8)
-            continue;
-        QString text = cleanedText(utf8.get());
-        if (!text.isEmpty())
-            words.append({std::move(text), placement.fraction(left, top, right, bottom)});
-    } while (!word.IsAtFinalElement(tesseract::RIL_TEXTLINE, level) && word.Next(level)
-             && !word.IsAtBeginningOf(tesseract::RIL_TEXTLINE));
-    return words;
-}
-
-// Reads one band and adds the lines it owns to `lines`; the engine is left without an image.
-std::optional<TextRecognitionError> readBand(tesseract::TessBaseAPI &engine, const TextBand &band,
-                                             std::stop_token &stop, Clock::time_point deadline,
-                                             std::vector<Line> &lines)
+// Reads one band and adds the lines it owns to `lines`.
+std::optional<TextRecognitionError> readBand(TextEngine &engine, const TextBand &band, std::stop_token &stop,
+                                             Clock::time_point deadline, std::vector<Line> &lines)
 {
     if (stop.stop_requested())
         return TextRecognitionError::cancelled;
@@ -184,50 +176,26 @@ std::optional<TextRecognitionError> readBand(tesseract::TessBaseAPI &engine, con
         qCDebug(lcTesseract) << "time limit reached before the band at row" << band.top;
         return TextRecognitionError::engineFailure;
     }
-
-    // No resolution hint: the engine then estimates it from the size of the text, which reads
-    // more than any fixed value across 1x and 2x screens.
-    engine.SetImage(image.constBits(), image.width(), image.height(), 1, static_cast<int>(image.bytesPerLine()));
-    tesseract::ETEXT_DESC monitor;
-    monitor.cancel = &stopRequested;
-    monitor.cancel_this = &stop;
-    monitor.set_deadline_msecs(static_cast<int32_t>(left.count()));
-    const int status = engine.Recognize(&monitor);
-    if (stop.stop_requested()) {
-        engine.Clear();
-        return TextRecognitionError::cancelled;
-    }
-    if (status != 0) {
-        qCWarning(lcTesseract) << "engine gave up on the band at row" << band.top
-                             << (monitor.deadline_exceeded() ? "(time limit)" : "");
-        engine.Clear();
-        return TextRecognitionError::engineFailure;
+    const TextEngine::ReadResult read = engine.read(image, stop, left);
+    if (const auto *error = std::get_if<TextRecognitionError>(&read)) {
+        qCDebug(lcTesseract) << "no text from the band at row" << band.top << int(*error);
+        return *error;
     }
 
     const Placement placement{double(band.grey.width()) / image.width(), double(band.grey.height()) / image.height(),
                               double(band.top), QSizeF(band.whole)};
-    const std::unique_ptr<tesseract::ResultIterator> iterator(engine.GetIterator());
-    if (iterator) {
-        constexpr auto level = tesseract::RIL_TEXTLINE;
-        do {
-            int left = 0, top = 0, right = 0, bottom = 0;
-            if (iterator->Empty(level) || !iterator->BoundingBox(level, &left, &top, &right, &bottom))
-                continue;
-            const QRectF box = placement.inWhole(left, top, right, bottom);
-            // A line the overlap repeats belongs to the band that owns its centre.
-            const double doubledCentre = box.top() + box.bottom();
-            if (doubledCentre < 2.0 * band.ownedFrom || doubledCentre >= 2.0 * band.ownedTo)
-                continue;
-            const std::unique_ptr<const char[]> utf8(iterator->GetUTF8Text(level));
-            if (!utf8)
-                continue;
-            QString text = cleanedText(utf8.get());
-            if (!text.isEmpty())
-                lines.push_back({doubledCentre, box.left(), std::move(text), lineWords(*iterator, placement)});
-        } while (iterator->Next(level));
+    for (const TextEngine::Line &line : std::get<QList<TextEngine::Line>>(read)) {
+        const QRectF box = placement.inWhole(line.box);
+        // A line the overlap repeats belongs to the band that owns its centre.
+        const double doubledCentre = box.top() + box.bottom();
+        if (doubledCentre < 2.0 * band.ownedFrom || doubledCentre >= 2.0 * band.ownedTo)
+            continue;
+        QList<TextWord> words;
+        words.reserve(line.words.size());
+        for (const TextEngine::Word &word : line.words)
+            words.append({word.text, placement.fraction(word.box)});
+        lines.push_back({doubledCentre, box.left(), line.text, std::move(words)});
     }
-    // Results hold the page's layout and words; keep only the loaded languages between bands.
-    engine.Clear();
     return std::nullopt;
 }
 
@@ -235,15 +203,57 @@ std::optional<TextRecognitionError> readBand(tesseract::TessBaseAPI &engine, con
 
 TesseractRecognizer::TesseractRecognizer(QString languageDataFolder, const ImageServices &images,
                                          std::chrono::milliseconds imageDeadline,
-                                         QStringList fallbackFolders)
+                                         QStringList fallbackFolders, QStringList moduleFolders)
     : m_requestedFolder(languageDataFolder.isEmpty() ? QString() : QDir::cleanPath(languageDataFolder))
     , m_fallbackFolders(std::move(fallbackFolders))
     , m_images(images)
     , m_imageDeadline(imageDeadline)
+    , m_module(QStringLiteral("libbrimfold-ocr.so"), BRIMFOLD_TEXT_ENGINE_FACTORY, std::move(moduleFolders))
 {
 }
 
 TesseractRecognizer::~TesseractRecognizer() = default;
+
+std::unique_ptr<TesseractRecognizer> TesseractRecognizer::create(const ImageServices &images, const QString &cacheFolder,
+                                                                 bool updateDigest)
+{
+    auto recognizer = std::make_unique<TesseractRecognizer>(QString(), images, std::chrono::seconds(30));
+    recognizer->keepDigestIn(cacheFolder, updateDigest);
+    return recognizer;
+}
+
+void TesseractRecognizer::keepDigestIn(const QString &folder, bool update)
+{
+    m_digestFile = folder.isEmpty() ? QString() : QDir(folder).filePath(QStringLiteral("language-data.sha256"));
+    m_updateDigest = update;
+}
+
+std::optional<QByteArray> TesseractRecognizer::languageDigest(const QStringList &files) const
+{
+    if (m_digestFile.isEmpty())
+        return contentDigest(files);
+    // The file holds the digest in hex, a line break, then the identities of the files it is of.
+    QByteArray identities;
+    for (const QString &file : files) {
+        const std::optional<QByteArray> identity = fileIdentity(file);
+        if (!identity)
+            return std::nullopt;
+        identities += *identity + '\n';
+    }
+    constexpr qsizetype hexDigits = 64;
+    const SafeFile::ReadResult kept = SafeFile::read(m_digestFile, 64 * 1024);
+    if (const auto *bytes = std::get_if<QByteArray>(&kept);
+        bytes && bytes->size() > hexDigits && bytes->at(hexDigits) == '\n' && bytes->sliced(hexDigits + 1) == identities) {
+        const QByteArray digest = QByteArray::fromHex(bytes->left(hexDigits));
+        if (digest.size() == hexDigits / 2)
+            return digest;
+    }
+    const std::optional<QByteArray> digest = contentDigest(files);
+    // A failure to keep it only means it is computed again next time.
+    if (digest && m_updateDigest && PrivateFolder::make(QFileInfo(m_digestFile).path()))
+        SafeFile::write(m_digestFile, digest->toHex() + '\n' + identities, 0600);
+    return digest;
+}
 
 QStringList TesseractRecognizer::distributionLanguageFolders()
 {
@@ -252,56 +262,21 @@ QStringList TesseractRecognizer::distributionLanguageFolders()
             QStringLiteral("/usr/local/share/tessdata")};
 }
 
-std::unique_ptr<tesseract::TessBaseAPI> TesseractRecognizer::startedEngine(const QByteArray &folder,
-                                                                            const QStringList &codes)
+QString TesseractRecognizer::engineVersion()
 {
-    auto engine = std::make_unique<tesseract::TessBaseAPI>();
-    // The engine's own messages would go to standard error; the program writes no log.
-    engine->SetVariable("debug_file", "/dev/null");
-    const QByteArray languages = codes.join(QLatin1Char('+')).toUtf8();
-    // No folder: the engine's own search.
-    if (engine->Init(folder.isEmpty() ? nullptr : folder.constData(), languages.constData(),
-                     tesseract::OEM_LSTM_ONLY)
-        != 0) {
-        qCWarning(lcTesseract) << "engine did not start with" << codes << "from"
-                             << (folder.isEmpty() ? QByteArray("its default folder") : folder);
-        return nullptr;
-    }
-    engine->SetPageSegMode(tesseract::PSM_AUTO);
-    return engine;
+    return QStringLiteral(BRIMFOLD_TESSERACT_VERSION);
 }
 
-void TesseractRecognizer::adopt(std::unique_ptr<tesseract::TessBaseAPI> engine, const QStringList &codes)
-{
-    std::vector<std::string> loaded;
-    engine->GetLoadedLanguagesAsVector(&loaded);
-    m_loadedCodes.clear();
-    for (const std::string &code : loaded)
-        m_loadedCodes.append(QString::fromStdString(code));
-    m_engineCodes = codes;
-    m_engine = std::move(engine);
-    m_engineThread = std::this_thread::get_id();
-}
-
-QString TesseractRecognizer::findLanguageFolder()
+QString TesseractRecognizer::findLanguageFolder() const
 {
     if (!m_requestedFolder.isEmpty())
         return m_requestedFolder;
-
-    // The engine's own search knows $TESSDATA_PREFIX and the folder this build of it uses.
-    // Its first language must load, the others are skipped when missing: so try each in turn
-    // as the first. The engine that started is kept for the first recognition.
-    const QStringList codes = allCodes();
-    for (qsizetype first = 0; first < codes.size(); ++first) {
-        const QStringList tried = codes.mid(first);
-        if (auto engine = startedEngine({}, tried)) {
-            const QString folder = QDir::cleanPath(QFile::decodeName(engine->GetDatapath()));
-            adopt(std::move(engine), tried);
-            return folder;
-        }
-    }
-    // Other distributions put the data elsewhere than where this build of the engine looks.
-    for (const QString &folder : m_fallbackFolders) {
+    // The engine itself looks where $TESSDATA_PREFIX says, else in the folder it was built with,
+    // which for the distributions is among the fallbacks.
+    QStringList folders = m_fallbackFolders;
+    if (const QString prefix = qEnvironmentVariable("TESSDATA_PREFIX"); !prefix.isEmpty())
+        folders.prepend(prefix);
+    for (const QString &folder : std::as_const(folders)) {
         if (!installedCodes(folder).isEmpty())
             return QDir::cleanPath(folder);
     }
@@ -310,66 +285,77 @@ QString TesseractRecognizer::findLanguageFolder()
 
 std::optional<QStringList> TesseractRecognizer::ensureEngine(const QStringList &codes)
 {
-    if (m_engine && (m_engineCodes == codes || m_loadedCodes == codes)) {
+    if (m_started && (m_engineCodes == codes || m_loadedCodes == codes)) {
         Q_ASSERT(m_engineThread == std::this_thread::get_id());
         return m_loadedCodes;
     }
-    m_engine.reset();
-    m_engineCodes.clear();
-    m_loadedCodes.clear();
+    releaseResources();
     if (m_languageDataFolder.isEmpty() || codes.isEmpty())
         return std::nullopt;
-    auto engine = startedEngine(QFile::encodeName(m_languageDataFolder), codes);
-    if (!engine)
-        return std::nullopt;
-    adopt(std::move(engine), codes);
-    return m_loadedCodes;
+    if (!m_engine) {
+        auto *create = m_module.factoryAs<TextEngineFactory>();
+        if (!create)
+            return std::nullopt;
+        m_engine.reset(create());
+        // The identifier names the version built with: text read by another one would be
+        // cached under its name.
+        if (m_engine->version() != engineVersion())
+            qCWarning(lcTesseract) << "the engine is version" << m_engine->version() << "but the program was built with"
+                                   << engineVersion();
+    }
+    // The first language must load, the others are skipped when missing: so a damaged file
+    // of the first still leaves the others.
+    for (qsizetype first = 0; first < codes.size(); ++first) {
+        if (std::optional<QStringList> loaded = m_engine->start(m_languageDataFolder, codes.mid(first))) {
+            m_started = true;
+            m_engineCodes = codes;
+            m_loadedCodes = *loaded;
+            m_engineThread = std::this_thread::get_id();
+            return loaded;
+        }
+    }
+    return std::nullopt;
 }
 
 void TesseractRecognizer::releaseResources()
 {
-    if (!m_engine)
+    if (!m_started)
         return;
     Q_ASSERT(m_engineThread == std::this_thread::get_id());
-    m_engine.reset();
+    m_engine->release();
+    m_started = false;
     m_engineCodes.clear();
     m_loadedCodes.clear();
-    // Dictionaries outlive their engine in a process-wide cache; nothing else uses them.
-    tesseract::TessBaseAPI::ClearPersistentCache();
 }
 
 ScreenshotTextRecognizing::CapabilitiesResult TesseractRecognizer::capabilities()
 {
+    // Without the module nothing can be read: recognition is unavailable, as when the engine
+    // cannot start. Only looked for here; it is opened by the first recognition.
+    if (m_module.path().isEmpty())
+        return TextRecognitionError::engineFailure;
     if (m_languageDataFolder.isEmpty())
         m_languageDataFolder = findLanguageFolder();
     const QStringList installed = m_languageDataFolder.isEmpty() ? QStringList() : installedCodes(m_languageDataFolder);
 
-    // Ask the engine what it actually loads: a damaged file is skipped, not reported.
-    QStringList loaded;
-    if (!installed.isEmpty()) {
-        const std::optional<QStringList> started = ensureEngine(installed);
-        if (!started)
-            return TextRecognitionError::engineFailure;
-        loaded = *started;
-    }
-
     QStringList tags;
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QStringList files;
     for (const Language &language : kLanguages) {
         const QString code = QString::fromLatin1(language.code);
-        if (!loaded.contains(code))
+        if (!installed.contains(code))
             continue;
-        QFile file(languageFile(m_languageDataFolder, code));
-        if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
-            return TextRecognitionError::engineFailure;
         tags.append(QString::fromUtf16(language.tag));
+        files.append(languageFile(m_languageDataFolder, code));
     }
+    const std::optional<QByteArray> digest = languageDigest(files);
+    if (!digest)
+        return TextRecognitionError::engineFailure;
 
     TextRecognitionCapabilities result;
     result.languages = tags;
-    result.identifier = QLatin1String("tesseract-") + QString::fromLatin1(tesseract::TessBaseAPI::Version())
-        + QLatin1Char('-') + QString::fromLatin1(hash.result().toHex().left(16)) + QLatin1Char('-')
-        + tags.join(QLatin1Char(',')) + QLatin1Char('-') + QLatin1String(kRevision);
+    result.identifier = QLatin1String("tesseract-") + engineVersion() + QLatin1Char('-')
+        + QString::fromLatin1(digest->toHex().left(16)) + QLatin1Char('-') + tags.join(QLatin1Char(','))
+        + QLatin1Char('-') + QLatin1String(kRevision);
     return result;
 }
 
@@ -388,10 +374,6 @@ ScreenshotTextRecognizing::TextResult TesseractRecognizer::recognize(
         m_languageDataFolder = findLanguageFolder();
     if (!ensureEngine(codes))
         return TextRecognitionError::engineFailure;
-
-    // OpenMP inside the engine makes it several times slower on few cores; the setting is per
-    // thread, and this is the thread the engine runs on.
-    omp_set_max_active_levels(0);
 
     const Clock::time_point start = Clock::now();
     std::optional<Clock::time_point> deadline;

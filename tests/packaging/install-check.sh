@@ -63,6 +63,25 @@ for file in \
 done
 [ -x "$prefix/bin/brimfold" ] || fail "bin/brimfold is not executable"
 
+# Recognition and HEIF decoding are modules the program opens from ../<libdir>/brimfold when it
+# first needs them; the program itself links neither Tesseract nor libheif.
+modules=$(grep -E '/brimfold/libbrimfold-(ocr|heif)\.so$' "$manifest" | sed "s|^$prefix/||")
+for name in ocr heif; do
+  file=$(printf '%s\n' "$modules" | grep "/libbrimfold-$name.so$")
+  if [ -z "$file" ] || [ ! -s "$prefix/$file" ]; then
+    fail "the $name module is not installed"
+    continue
+  fi
+  case "$file" in
+    lib*/brimfold/libbrimfold-$name.so) ;;
+    *) fail "the $name module is not where the program looks: $file" ;;
+  esac
+  missing=$(ldd "$prefix/$file" 2>&1 | grep 'not found')
+  [ -z "$missing" ] || fail "the $name module needs libraries that are not installed: $missing"
+done
+linked=$(ldd "$prefix/bin/brimfold" | grep -E 'libtesseract|libheif|liblept')
+[ -z "$linked" ] || fail "bin/brimfold links what its modules should hold: $linked"
+
 # Where the running program looks: its data folder is ../share/brimfold from its binary.
 data="$prefix/bin/../share/brimfold"
 cmp -s "$data/ReleaseNotes.html" "$source/data/ReleaseNotes.html" \

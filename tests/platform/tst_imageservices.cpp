@@ -449,6 +449,28 @@ private slots:
         QVERIFY(!m_images.pixelSize(path) && !m_images.decodeFirstImage(path) && !m_images.downscaledImage(path, 256));
     }
 
+    // libheif is opened with the first HEIC file; without its module (a damaged install) a HEIC
+    // file is one that cannot be decoded, and nothing else changes.
+    void heicNeedsItsModule()
+    {
+        const QImage image = markedImage(QSize(64, 30));
+        const QByteArray heic = encodeHeic(image);
+        SKIP_WITHOUT_HEIC(heic);
+        const QString heicPath = write(QStringLiteral("module.heic"), heic);
+        const QString pngPath = write(QStringLiteral("module.png"), encode(image, "png"));
+        QCOMPARE(m_images.pixelSize(heicPath), QSize(64, 30)); // the module the build made
+        QTemporaryDir missing, broken;
+        QVERIFY(TestSupport::writeFile(broken.filePath(QStringLiteral("libbrimfold-heif.so")), "not a shared object"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("libbrimfold-heif.so.* is not installed")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^cannot open .*libbrimfold-heif.so")));
+        for (const QString &folder : {missing.path(), broken.path()}) {
+            const SystemImageServices images({folder});
+            QVERIFY(!images.pixelSize(heicPath) && !images.decodeFirstImage(heicPath)
+                    && !images.downscaledImage(heicPath, 32));
+            QCOMPARE(images.pixelSize(pngPath), QSize(64, 30));
+        }
+    }
+
     void imageDataDecidesCompleteness_data()
     {
         QTest::addColumn<QString>("name");

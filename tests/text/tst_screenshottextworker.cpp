@@ -44,6 +44,11 @@ int permissionBits(const QString &path)
 
 W::ReadText readOk(W &worker, const Screenshot &item) { return std::get<W::ReadText>(worker.read(item).result()); }
 W::CachedTexts loaded(W &worker, const QList<Screenshot> &items) { return std::get<W::CachedTexts>(worker.loadCached(items).result()); }
+// As a search loads them: the text alone.
+W::CachedTexts searched(W &worker, const QList<Screenshot> &items)
+{
+    return std::get<W::CachedTexts>(worker.loadCached(items, {}, W::CachedParts::textOnly).result());
+}
 
 } // namespace
 
@@ -144,22 +149,32 @@ void TestScreenshotTextWorker::cacheFileContents_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<qint64>("paddedSize"); // valid JSON padded with white space to this size
+    QTest::addColumn<bool>("usable");       // whether its text and words are taken from it
+    QTest::addColumn<bool>("searchable");   // whether a search takes the text from it
     const QByteArray padded = R"({"text":"  text of Screenshot 1.png  ")";
-    QTest::newRow("one byte below the size bound") << padded << qint64(1'999'999);
-    QTest::newRow("exactly the size bound") << padded << qint64(2'000'000);
-    QTest::newRow("50 MB") << padded << qint64(50'000'000);
-    QTest::newRow("named pipe") << kPipe << qint64(0); // reports size 0; opening it would block
-    QTest::newRow("empty file") << QByteArray() << qint64(0);
-    QTest::newRow("not JSON") << QByteArray("{\"text\": \"unterminated") << qint64(0);
-    QTest::newRow("no text member") << QByteArray(R"({"words":"hello"})") << qint64(0);
-    QTest::newRow("text not a string") << QByteArray(R"({"text":42})") << qint64(0);
+    QTest::newRow("one byte below the size bound") << padded << qint64(1'999'999) << true << true;
+    QTest::newRow("exactly the size bound") << padded << qint64(2'000'000) << false << false;
+    QTest::newRow("50 MB") << padded << qint64(50'000'000) << false << false;
+    QTest::newRow("named pipe") << kPipe << qint64(0) << false << false; // reports size 0; opening it would block
+    QTest::newRow("empty file") << QByteArray() << qint64(0) << false << false;
+    QTest::newRow("not JSON") << QByteArray("{\"text\": \"unterminated") << qint64(0) << false << false;
+    QTest::newRow("text cut off") << QByteArray(R"({"text":"text of Screenshot 1.png\")") << qint64(0) << false << false;
+    QTest::newRow("no text member") << QByteArray(R"({"words":"hello"})") << qint64(0) << false << false;
+    QTest::newRow("text not a string") << QByteArray(R"({"text":42})") << qint64(0) << false << false;
+    QTest::newRow("escapes, then words")
+        << QByteArray(R"({"text":"text of\u0020Screenshot 1\u002epng","words":[{"box":[0,0,0.5,0.5],"text":"text"}]})")
+        << qint64(0) << true << true;
+    // The words are damaged: only a search, which never parses them, takes the text.
+    QTest::newRow("damaged words") << QByteArray(R"({"text":"text of Screenshot 1.png","words":[{"te)") << qint64(0)
+                                   << false << true;
 }
 
 void TestScreenshotTextWorker::cacheFileContents()
 {
     QFETCH(QByteArray, content);
     QFETCH(qint64, paddedSize);
-    const bool usable = paddedSize > 0 && paddedSize < W::maximumCacheFileBytes;
+    QFETCH(bool, usable);
+    QFETCH(bool, searchable);
     const QString path = cachePathFor(m_item);
     QVERIFY(QDir().mkpath(m_cache));
     if (content == kPipe) {
@@ -175,6 +190,9 @@ void TestScreenshotTextWorker::cacheFileContents()
     }
     auto worker = makeWorker();
     QCOMPARE(loaded(*worker, {m_item}).isEmpty(), !usable);
+    const W::CachedTexts found = searched(*worker, {m_item});
+    QCOMPARE(found.value(m_item.cacheKey()).text(), searchable ? u"text of Screenshot 1.png"_qs : QString());
+    QCOMPARE(found.value(m_item.cacheKey()).wordCount(), 0);
     QVERIFY(QFileInfo::exists(path)); // never deleted on read
     const W::ReadText read = readOk(*worker, m_item);
     QCOMPARE(read.text.text(), QStringLiteral("text of Screenshot 1.png"));
@@ -204,6 +222,7 @@ void TestScreenshotTextWorker::wordsComeBackFromTheCache()
     // The next run of the program finds the same words in the file.
     auto later = makeWorker();
     QCOMPARE(loaded(*later, {m_item}).value(m_item.cacheKey()), fresh.text);
+    QCOMPARE(searched(*later, {m_item}).value(m_item.cacheKey()), ScreenshotText(fresh.text.text()));
     QCOMPARE(readOk(*later, m_item), (W::ReadText{fresh.text, true}));
     QCOMPARE(m_log->recognized.load(), 1);
 }

@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 
 #include "platform/ImageServices.h"
+#include "platform/ProgramModule.h"
 #include "text/ScreenshotTextSearch.h"
 #include "text/TesseractRecognizer.h"
 
@@ -88,6 +89,8 @@ private slots:
     void undecodableFilesFail_data();
     void undecodableFilesFail();
     void languageFolderDecidesCapabilities();
+    void keptDigestStandsForUnchangedData();
+    void missingOrBrokenModuleLeavesRecognitionUnavailable();
     void defaultSearchFollowsTheEnginesOwnFolder();
     void distributionFoldersAreTheFallback();
     void noLanguageDataFailsBeforeAnyDecode_data();
@@ -235,9 +238,73 @@ void TestTesseractRecognizer::languageFolderDecidesCapabilities()
     QCOMPARE(capabilities.identifier, u"tesseract-"_qs + tesseract::TessBaseAPI::Version() + '-' + digest + "-en-US-v4");
     QCOMPARE(capabilities.description(),
              QStringLiteral(u"English \u00B7 Arabic recognition isn\u2019t installed on this system"));
-    // Recognition follows the folder, too.
+    // Known without the engine, which the first recognition starts; recognition follows the
+    // folder, too.
+    QVERIFY(!recognizer.hasEngine());
     const QString path = write(QStringLiteral("english.png"), textImage({"English only"}));
     QCOMPARE(recognizeOk(recognizer, path, capabilities), u"English only"_qs);
+}
+
+void TestTesseractRecognizer::keptDigestStandsForUnchangedData()
+{
+    QTemporaryDir data, cache;
+    const QString english = data.filePath(QStringLiteral("eng.traineddata"));
+    QVERIFY(QFile::copy(englishData(), english));
+    const auto identifierWith = [&](bool update) {
+        TesseractRecognizer recognizer(data.path(), systemImages());
+        recognizer.keepDigestIn(cache.path(), update);
+        return std::get<TextRecognitionCapabilities>(recognizer.capabilities()).identifier;
+    };
+    const QString read = std::get<TextRecognitionCapabilities>(TesseractRecognizer(data.path(), systemImages()).capabilities()).identifier;
+    // Only a recogniser that may update the kept digest writes it.
+    QCOMPARE(identifierWith(false), read);
+    const QString kept = cache.filePath(QStringLiteral("language-data.sha256"));
+    QVERIFY(!QFile::exists(kept));
+    QCOMPARE(identifierWith(true), read);
+    QVERIFY(QFile::exists(kept));
+
+    // While the file is unchanged the kept digest is taken as it is: its content is not read.
+    QByteArray bytes = TestSupport::readFile(kept);
+    QVERIFY(TestSupport::writeFile(kept, QByteArray(16, '0') + bytes.mid(16)));
+    QVERIFY(identifierWith(true).contains(QStringLiteral("-0000000000000000-en-US-")));
+    // Changed data is read again, even at the same size and time.
+    const QDateTime modified = QFileInfo(english).lastModified();
+    QFile file(english);
+    QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(file.size() - 1) && file.write("\x01") == 1);
+    file.close();
+    TestSupport::setModificationTime(english, modified);
+    const QString changed = identifierWith(true);
+    QVERIFY(changed != read && !changed.contains(QStringLiteral("-0000000000000000-")));
+    QCOMPARE(identifierWith(true), changed);
+}
+
+void TestTesseractRecognizer::missingOrBrokenModuleLeavesRecognitionUnavailable()
+{
+    const QString path = write(QStringLiteral("no-module.png"), textImage({"No module"}));
+    // Missing: known before anything is opened, as when the engine cannot start.
+    QTemporaryDir missing;
+    TesseractRecognizer without(QString(), systemImages(), std::chrono::seconds(30),
+                                TesseractRecognizer::distributionLanguageFolders(), {missing.path()});
+    QCOMPARE(without.capabilities(), ScreenshotTextRecognizing::CapabilitiesResult(TextRecognitionError::engineFailure));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("libbrimfold-ocr.so.* is not installed")));
+    QCOMPARE(without.recognize(path, m_capabilities), ScreenshotTextRecognizing::TextResult(TextRecognitionError::engineFailure));
+    // Present but unusable: not a shared object, or another module without the factory. Each
+    // read then fails as the engine's failure would.
+    QTemporaryDir damaged, other;
+    QVERIFY(TestSupport::writeFile(damaged.filePath(QStringLiteral("libbrimfold-ocr.so")), "not a shared object"));
+    const QString heif = ProgramModule(QStringLiteral("libbrimfold-heif.so"), "none").path();
+    QVERIFY(QFile::copy(heif, other.filePath(QStringLiteral("libbrimfold-ocr.so"))));
+    const QStringList warnings{QStringLiteral("^cannot open .*libbrimfold-ocr.so"), QStringLiteral("has no brimfold_create_text_engine")};
+    for (const QString &folder : {damaged.path(), other.path()}) {
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(warnings.at(folder == damaged.path() ? 0 : 1)));
+        TesseractRecognizer broken(QString(), systemImages(), std::chrono::seconds(30),
+                                   TesseractRecognizer::distributionLanguageFolders(), {folder});
+        const auto capabilities = broken.capabilities();
+        QCOMPARE(capabilities, ScreenshotTextRecognizing::CapabilitiesResult(m_capabilities));
+        for (int attempt = 0; attempt < 2; ++attempt)
+            QCOMPARE(broken.recognize(path, m_capabilities), ScreenshotTextRecognizing::TextResult(TextRecognitionError::engineFailure));
+        QVERIFY(!broken.hasEngine());
+    }
 }
 
 namespace {
