@@ -290,7 +290,14 @@ std::optional<QStringList> TesseractRecognizer::ensureEngine(const QStringList &
         return m_loadedCodes;
     }
     releaseResources();
-    if (m_languageDataFolder.isEmpty() || codes.isEmpty())
+    // Only what is installed can load.
+    const QStringList installed = m_languageDataFolder.isEmpty() ? QStringList() : installedCodes(m_languageDataFolder);
+    QStringList wanted;
+    for (const QString &code : codes) {
+        if (installed.contains(code))
+            wanted.append(code);
+    }
+    if (wanted.isEmpty())
         return std::nullopt;
     if (!m_engine) {
         auto *create = m_module.factoryAs<TextEngineFactory>();
@@ -305,8 +312,8 @@ std::optional<QStringList> TesseractRecognizer::ensureEngine(const QStringList &
     }
     // The first language must load, the others are skipped when missing: so a damaged file
     // of the first still leaves the others.
-    for (qsizetype first = 0; first < codes.size(); ++first) {
-        if (std::optional<QStringList> loaded = m_engine->start(m_languageDataFolder, codes.mid(first))) {
+    for (qsizetype first = 0; first < wanted.size(); ++first) {
+        if (std::optional<QStringList> loaded = m_engine->start(m_languageDataFolder, wanted.mid(first))) {
             m_started = true;
             m_engineCodes = codes;
             m_loadedCodes = *loaded;

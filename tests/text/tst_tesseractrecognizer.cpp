@@ -294,7 +294,7 @@ void TestTesseractRecognizer::missingOrBrokenModuleLeavesRecognitionUnavailable(
     QVERIFY(TestSupport::writeFile(damaged.filePath(QStringLiteral("libbrimfold-ocr.so")), "not a shared object"));
     const QString heif = ProgramModule(QStringLiteral("libbrimfold-heif.so"), "none").path();
     QVERIFY(QFile::copy(heif, other.filePath(QStringLiteral("libbrimfold-ocr.so"))));
-    const QStringList warnings{QStringLiteral("^cannot open .*libbrimfold-ocr.so"), QStringLiteral("has no brimfold_create_text_engine")};
+    const QStringList warnings{QStringLiteral("^cannot open .*libbrimfold-ocr.so"), QStringLiteral("has no .brimfold_create_text_engine")};
     for (const QString &folder : {damaged.path(), other.path()}) {
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(warnings.at(folder == damaged.path() ? 0 : 1)));
         TesseractRecognizer broken(QString(), systemImages(), std::chrono::seconds(30),
