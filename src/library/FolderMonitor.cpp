@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -55,8 +56,15 @@ FolderMonitor::FolderMonitor(std::unique_ptr<FolderEventSource> source, Timing t
     for (QTimer *timer : {&m_quick, &m_settled}) {
         timer->setSingleShot(true);
         timer->setTimerType(Qt::PreciseTimer);
-        connect(timer, &QTimer::timeout, this, &FolderMonitor::changed);
     }
+    connect(&m_quick, &QTimer::timeout, this, [this] {
+        if (!std::exchange(m_quickPending, false))
+            return; // a quiet quick period: the next event is told at once again
+        // During a long burst the notifications come about once per quick period.
+        m_quick.start(m_timing.quick);
+        emit changed();
+    });
+    connect(&m_settled, &QTimer::timeout, this, &FolderMonitor::changed);
 }
 
 FolderMonitor::~FolderMonitor()
@@ -112,6 +120,7 @@ std::optional<FolderMonitor::StartError> FolderMonitor::start(const QString &pat
 void FolderMonitor::stop()
 {
     m_quick.stop();
+    m_quickPending = false;
     m_settled.stop();
     m_source->stop();
     m_streamRunning = false;
@@ -141,10 +150,17 @@ void FolderMonitor::receive(const QStringList &paths, const QList<quint32> &flag
     if (!relevant)
         return;
 
-    // A burst keeps its first quick notification; only the settled one moves with each batch.
-    if (!m_quick.isActive())
-        m_quick.start(m_timing.quick);
+    // Only the settled notification moves with each batch.
     m_settled.start(m_timing.settled);
+    if (m_quick.isActive()) {
+        m_quickPending = true;
+        return;
+    }
+    // The first event of a quiet period: a screenshot saved in one step (written elsewhere
+    // and renamed into the folder, as most tools do) is complete now.
+    m_quick.start(m_timing.quick);
+    // Last: the owner may stop or restart the watch from inside.
+    emit changed();
 }
 
 bool FolderMonitor::isRelevant(const QString &path) const

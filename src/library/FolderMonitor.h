@@ -14,7 +14,10 @@
 // may have changed (changed) or when the folder can no longer be watched because it, or a
 // folder above it, was moved, renamed, deleted or unmounted (invalidated). It neither scans
 // nor compares anything: it decides which events concern the folder's own level and turns a
-// burst of them into at most two notifications, a quick one and one after the burst settled.
+// burst of them into few notifications: one at once for its first event, so a new screenshot
+// is scanned without delay; then at most one per quick period while events keep coming (a file
+// written in several steps is scanned again soon after its last step); one after the burst
+// settled.
 //
 // Main thread only. A stop ends the source's batches and both notifications, so nothing of an
 // earlier watch reaches the owner.
@@ -23,7 +26,9 @@ class FolderMonitor final : public QObject
     Q_OBJECT
 public:
     struct Timing {
-        std::chrono::milliseconds quick{200};    // after the first relevant event of a burst
+        // The first relevant event of a burst is told at once; later ones are gathered into
+        // one notification at the end of each such period.
+        std::chrono::milliseconds quick{200};
         std::chrono::milliseconds settled{1200}; // after the latest relevant event
     };
 
@@ -55,7 +60,8 @@ public:
     // The folder of the latest successful start; kept after a stop.
     QString folderPath() const { return m_folderPath; }
     bool isWatching() const { return m_streamRunning; }
-    bool hasPendingNotification() const { return m_quick.isActive(); }
+    // Events came after the burst's first notification; they are told at the quick period's end.
+    bool hasPendingNotification() const { return m_quick.isActive() && m_quickPending; }
     bool hasSettlingNotification() const { return m_settled.isActive(); }
 
 signals:
@@ -73,8 +79,9 @@ private:
     Timing m_timing;
     bool m_streamRunning = false;
     // Single-shot and precise, so that a burst's notifications keep their order and spacing.
-    QTimer m_quick;
+    QTimer m_quick; // runs for the quick period after each notification but the settled one
     QTimer m_settled;
+    bool m_quickPending = false;
     QString m_folderPath;
     QString m_folderKey; // m_folderPath in composed form, for comparing names
 };

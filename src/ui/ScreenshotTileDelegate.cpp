@@ -98,9 +98,11 @@ QString ScreenshotTileDelegate::dayLabel(const QDateTime &createdAt, const QDate
 
 QString ScreenshotTileDelegate::timeLabel(const QDateTime &createdAt, const QLocale &locale)
 {
-    // Hours and minutes: some locales' short format still carries seconds.
+    // Hours and minutes: some locales' short format still carries seconds. Compiled once: every
+    // tile asks at every paint.
+    static const QRegularExpression seconds(QStringLiteral("[:.]ss?"));
     QString format = locale.timeFormat(QLocale::ShortFormat);
-    format.remove(QRegularExpression(QStringLiteral("[:.]ss?")));
+    format.remove(seconds);
     return locale.toString(createdAt.toLocalTime().time(), format);
 }
 
