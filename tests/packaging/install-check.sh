@@ -57,7 +57,8 @@ for file in \
   share/brimfold/AppIcon.png \
   share/dbus-1/services/$id.service \
   share/gnome-shell/search-providers/$id.search-provider.ini \
-  share/krunner/dbusplugins/$id.desktop; do
+  share/krunner/dbusplugins/$id.desktop \
+  share/man/man1/brimfold.1.gz; do
   [ -f "$prefix/$file" ] && [ -s "$prefix/$file" ] || fail "$file is not installed"
   grep -qxF "$prefix/$file" "$manifest" || fail "$file is missing from the manifest used to uninstall"
 done
