@@ -8,11 +8,13 @@
 #include <QIconEngine>
 #include <QMap>
 #include <QFileInfo>
-#include <QGuiApplication>
+#include <QApplication>
+#include <QWidget>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QStandardPaths>
+#include <QThreadPool>
 
 #include <array>
 
@@ -114,6 +116,12 @@ QFuture<SymbolicIndex> &indexing()
     return future;
 }
 
+// Whether a symbol can be resolved without waiting for the icon folders to be listed.
+bool indexReady()
+{
+    return !indexing().isValid() || indexing().isFinished();
+}
+
 const SymbolicIndex &symbolicIndex()
 {
     static const SymbolicIndex index = [] {
@@ -162,6 +170,41 @@ public:
 private:
     QMap<int, QString> m_files; // side → file
     QHash<int, QPixmap> m_loaded;
+};
+
+// A symbol asked for while the icon folders are still being listed, so that no window waits for
+// the listing before its first paint: it shows the drawn symbol until the listing is done, and
+// the theme's from then on (the windows are repainted when it is).
+class PendingSymbolEngine final : public QIconEngine
+{
+public:
+    PendingSymbolEngine(QString symbol, QIcon drawn) : m_symbol(std::move(symbol)), m_drawn(std::move(drawn)) {}
+
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return current().pixmap(size, mode, state);
+    }
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        current().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QSize actualSize(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return current().actualSize(size, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override
+    {
+        return current().availableSizes(mode, state);
+    }
+    QIconEngine *clone() const override { return new PendingSymbolEngine(m_symbol, m_drawn); }
+    QString key() const override { return QStringLiteral("PendingSymbolEngine"); }
+    bool isNull() override { return false; }
+
+private:
+    QIcon current() const { return indexReady() ? SymbolIcons::resolve(m_symbol).icon : m_drawn; }
+
+    QString m_symbol;
+    QIcon m_drawn;
 };
 
 // The symbolic PNGs of the first theme that has the icon.
@@ -309,14 +352,35 @@ void drawSymbol(QPainter &painter, const QString &symbol)
 
 } // namespace
 
-void SymbolIcons::preload()
+void SymbolIcons::preload(std::function<void()> beforeListing)
 {
     if (indexing().isValid())
         return;
-    // Which folders and themes is asked here, on the GUI thread; listing them runs in the pool.
-    indexing() = QtConcurrent::run([dirs = iconBaseDirs(), themes = themesToSearch()] {
+    // Which folders and themes is asked here, on the GUI thread; listing them runs on a thread
+    // of its own at idle priority, so it never takes a core from the first paint.
+    static QThreadPool pool;
+    pool.setMaxThreadCount(1);
+    pool.setThreadPriority(QThread::IdlePriority);
+    indexing() = QtConcurrent::run(&pool, [dirs = iconBaseDirs(), themes = themesToSearch(),
+                                           beforeListing = std::move(beforeListing)] {
+        if (beforeListing)
+            beforeListing();
         return buildSymbolicIndex(dirs, themes);
     });
+    // Symbols painted before the listing was done were drawn ones.
+    indexing().then(qApp, [](const SymbolicIndex &) {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (window->isVisible())
+                window->update();
+        }
+    });
+}
+
+QIcon SymbolIcons::icon(const QString &symbol)
+{
+    if (!indexReady())
+        return QIcon(new PendingSymbolEngine(symbol, drawnIcon(symbol)));
+    return resolve(symbol).icon;
 }
 
 QStringList SymbolIcons::symbols()
@@ -388,7 +452,13 @@ QImage SymbolIcons::tinted(const QIcon &icon, int side, const QColor &colour,
 {
     // Views repaint their symbols often and with few colours: keep the recent tints.
     static QCache<QString, QImage> cache(256);
-    const QString key = QStringLiteral("%1/%2/%3/%4").arg(icon.cacheKey()).arg(side).arg(colour.rgba()).arg(devicePixelRatio);
+    // A pending symbol paints differently once the icon folders are listed.
+    const QString key = QStringLiteral("%1/%2/%3/%4/%5")
+                            .arg(icon.cacheKey())
+                            .arg(side)
+                            .arg(colour.rgba())
+                            .arg(devicePixelRatio)
+                            .arg(indexReady());
     if (const QImage *cached = cache.object(key))
         return *cached;
     const QImage image = tintedUncached(icon, side, colour, devicePixelRatio);

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QPainter;
 
 // The symbols the views name ("pin.fill", "magnifyingglass", …) as freedesktop icon-theme
@@ -28,16 +30,21 @@ public:
     };
 
     // Starts listing the icon folders in the background, so the first symbol is ready sooner;
-    // called once at start-up on the GUI thread. Resolving without it lists them on the spot.
-    static void preload();
+    // called once at start-up on the GUI thread, after the QApplication is made. Resolving
+    // without it lists them on the spot. `beforeListing` runs first on the listing's thread
+    // (tests hold the listing with it).
+    static void preload(std::function<void()> beforeListing = {});
 
     // Every symbol the views use.
     static QStringList symbols();
     // The theme names a symbol maps to, best first; empty for an unknown symbol.
     static QStringList themeNames(const QString &symbol);
 
+    // Waits for the icon folders' listing when preload() started it and it is not done yet.
     static Resolved resolve(const QString &symbol);
-    static QIcon icon(const QString &symbol) { return resolve(symbol).icon; }
+    // Never waits: while the listing started by preload() runs, the icon paints the drawn
+    // symbol, and the theme's once it is done; visible windows are repainted then.
+    static QIcon icon(const QString &symbol);
     // The drawn stand-in for a symbol (a neutral rounded square for an unknown one).
     static QIcon drawnIcon(const QString &symbol);
 

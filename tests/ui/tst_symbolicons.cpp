@@ -1,0 +1,58 @@
+#include "ui/SymbolIcons.h"
+
+#include <QSemaphore>
+#include <QTest>
+#include <QWidget>
+
+namespace {
+
+class PaintCounter final : public QWidget
+{
+public:
+    int paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent *) override { ++paints; }
+};
+
+} // namespace
+
+class TestSymbolIcons final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The first paint never waits for the icon folders to be listed: a symbol asked for
+    // meanwhile is drawn, becomes the theme's once the listing is done, and shown windows are
+    // painted again then.
+    void symbolsDoNotWaitForTheIconListing()
+    {
+        QSemaphore listingMayStart;
+        SymbolIcons::preload([&listingMayStart] { listingMayStart.acquire(); });
+        const QString symbol = QStringLiteral("magnifyingglass");
+        // Would never return if it waited for the held listing.
+        const QIcon icon = SymbolIcons::icon(symbol);
+        const QImage drawn = SymbolIcons::tinted(SymbolIcons::drawnIcon(symbol), 16, Qt::black);
+        QCOMPARE(SymbolIcons::tinted(icon, 16, Qt::black), drawn);
+
+        PaintCounter window;
+        window.resize(40, 40);
+        window.show();
+        QTRY_VERIFY(window.paints > 0);
+        const int paintsBefore = window.paints;
+
+        listingMayStart.release();
+        QTRY_VERIFY(window.paints > paintsBefore);
+        const SymbolIcons::Resolved resolved = SymbolIcons::resolve(symbol);
+        if (resolved.source != SymbolIcons::Source::Theme)
+            QSKIP("no icon theme with this symbol is installed");
+        const QImage theme = SymbolIcons::tinted(resolved.icon, 16, Qt::black);
+        QVERIFY(theme != drawn);
+        QCOMPARE(SymbolIcons::tinted(icon, 16, Qt::black), theme);
+        // Asked for after the listing, a symbol is the theme's at once.
+        QCOMPARE(SymbolIcons::tinted(SymbolIcons::icon(symbol), 16, Qt::black), theme);
+    }
+};
+
+QTEST_MAIN(TestSymbolIcons)
+#include "tst_symbolicons.moc"
