@@ -66,6 +66,10 @@ for package in tesseract-ocr-eng tesseract-ocr-ara; do
 done
 field Suggests | grep -q gnome-shell || fail "Suggests does not name the desktops: $(field Suggests)"
 dpkg-deb -I "$deb" md5sums >/dev/null 2>&1 || fail "no md5sums"
+# Nothing it installs needs a script: its modules are private, out of the linker's search path.
+for script in preinst postinst prerm postrm triggers; do
+  dpkg-deb -I "$deb" "$script" >/dev/null 2>&1 && fail "the package carries a $script"
+done
 
 # The package holds exactly what `cmake --install` installs under /usr, plus the copyright and
 # changelog, all owned by root, folders and programs 755, other files 644.
