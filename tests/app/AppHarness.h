@@ -126,7 +126,7 @@ struct App final
         services.launchAtLogin = std::make_unique<FakeLaunchAtLogin>();
         if (desktop == Desktop::x11) {
             services.activeWindow = std::make_unique<X11ActiveWindow>();
-            services.hotKeys = std::make_unique<X11HotKeySource>();
+            services.hotKeys = kept(x11HotKeys);
         } else {
             services.activeWindow = std::make_unique<NoActiveWindow>();
             services.hotKeys = kept(hotKeys);
@@ -183,6 +183,7 @@ struct App final
     SteerableEvents *events = nullptr;
     FakePicker *picker = nullptr;
     FakeHotKeys *hotKeys = nullptr; // only with the fake desktop
+    X11HotKeySource *x11HotKeys = nullptr; // only with the real one
     FakeColorScheme *colorScheme = nullptr;
     SleepWatcher *sleep = nullptr;
     std::shared_ptr<FakeRecognizer::State> recognizer = std::make_shared<FakeRecognizer::State>();
