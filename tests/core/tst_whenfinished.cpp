@@ -1,5 +1,6 @@
 #include "core/WhenFinished.h"
 
+#include <QFile>
 #include <QPromise>
 #include <QSemaphore>
 #include <QTest>
@@ -8,6 +9,8 @@
 #include <atomic>
 #include <memory>
 #include <thread>
+
+#include <unistd.h>
 
 class TestWhenFinished : public QObject
 {
@@ -70,8 +73,25 @@ void TestWhenFinished::aDestroyedContextIsNeverCalled()
     QCOMPARE(calls, 0);
 }
 
+namespace {
+
+// Whether the thread sleeps in the kernel (its state in /proc is S or D).
+bool threadIsBlocked(pid_t thread)
+{
+    QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(thread));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    // The state follows the command name, which is in parentheses and may hold anything.
+    const qsizetype end = line.lastIndexOf(')');
+    return end >= 0 && end + 2 < line.size() && (line.at(end + 2) == 'S' || line.at(end + 2) == 'D');
+}
+
+} // namespace
+
 void TestWhenFinished::ownersWaitForWorkThatBorrowsFromThem()
 {
+    const pid_t mainThread = gettid();
     auto borrowed = std::make_unique<std::atomic<int>>(0);
     QSemaphore started;
     std::thread worker;
@@ -80,13 +100,17 @@ void TestWhenFinished::ownersWaitForWorkThatBorrowsFromThem()
         QPromise<void> promise;
         promise.start();
         whenFinished(promise.future(), &owner, [] {});
+        std::atomic<bool> aboutToWait = false;
         worker = std::thread([&, target = borrowed.get()] {
             started.release();
-            QThread::msleep(50);
+            // Finishes only once the owner blocks in the wait, so the wait is what is tested.
+            while (!aboutToWait.load() || !threadIsBlocked(mainThread))
+                std::this_thread::yield();
             target->store(1);
             promise.finish();
         });
         started.acquire();
+        aboutToWait.store(true);
         waitForWatchedWork(&owner);
         QCOMPARE(borrowed->load(), 1);
         worker.join();
