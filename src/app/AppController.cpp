@@ -80,19 +80,11 @@ void AppController::start()
         return;
     m_started = true;
 
-    m_updater->start(m_options.demo);
-    createTray();
-
     connect(m_shortcut.get(), &GlobalShortcut::pressed, this, &AppController::hotKeyPressed);
     connect(m_shortcut.get(), &GlobalShortcut::desktopAnswered, this, &AppController::desktopAnswered);
     connect(m_shortcut.get(), &GlobalShortcut::desktopTriggerChanged, this, &AppController::desktopTriggerChanged);
     if (!m_shortcut->registerShortcut(m_preferences->shortcut()))
         setShortcutError(tr("This shortcut is in use. Record another one."));
-    // The grab above serves until the desktop answers.
-    if (m_shortcut->hasPortal()) {
-        m_desktopRequest = DesktopRequest{m_preferences->shortcut(), false};
-        m_shortcut->bindWithDesktop(m_desktopRequest->shortcut);
-    }
 
     // Queued: the setting's writer finishes before the panels change.
     connect(m_preferences.get(), &Preferences::showFloatingButtonChanged, this,
@@ -109,15 +101,6 @@ void AppController::start()
             Qt::QueuedConnection);
     if (m_services.sleep)
         connect(m_services.sleep.get(), &SleepWatcher::woke, this, &AppController::woke);
-
-    m_preview = std::make_unique<PreviewWindow>(*m_services.images);
-    connect(m_preview.get(), &PreviewWindow::closed, this, [this] {
-        // Back to the gallery, so its keys work again without a click.
-        if (m_galleryPanel && isGalleryShown()) {
-            m_galleryPanel->activateWindow();
-            m_focusRequests->postFocusGallery();
-        }
-    });
 
     LibraryModel &library = model();
     m_keyRouter = std::make_unique<KeyRouter>(*this, library, *m_actions);
@@ -136,6 +119,72 @@ void AppController::start()
     // First run (no folder yet) and demo mode open the gallery right away.
     if (!m_preferences->hasConnectedFolder() || m_options.demo)
         showGallery(false);
+
+    // The first frame is whichever of the two panels shows first.
+    bool anyShown = false;
+    for (QWidget *panel : {static_cast<QWidget *>(m_floatingPanel.get()), static_cast<QWidget *>(m_galleryPanel.get())}) {
+        if (panel && panel->isVisible()) {
+            panel->installEventFilter(this);
+            anyShown = true;
+        }
+    }
+    if (!anyShown)
+        QTimer::singleShot(0, this, &AppController::firstFramePainted);
+    whenFirstPainted(this, [this] { finishStarting(); });
+}
+
+void AppController::finishStarting()
+{
+    m_updater->start(m_options.demo);
+    createTray();
+    // The grab made at start serves until the desktop answers.
+    if (m_shortcut->hasPortal()) {
+        m_desktopRequest = DesktopRequest{m_preferences->shortcut(), false};
+        m_shortcut->bindWithDesktop(m_desktopRequest->shortcut);
+    }
+    m_preview = std::make_unique<PreviewWindow>(*m_services.images);
+    connect(m_preview.get(), &PreviewWindow::closed, this, [this] {
+        // Back to the gallery, so its keys work again without a click.
+        if (m_galleryPanel && isGalleryShown()) {
+            m_galleryPanel->activateWindow();
+            m_focusRequests->postFocusGallery();
+        }
+    });
+}
+
+void AppController::whenFirstPainted(QObject *context, std::function<void()> work)
+{
+    if (m_firstFramePainted) {
+        QTimer::singleShot(0, context, std::move(work));
+        return;
+    }
+    m_afterFirstFrame.append({QPointer<QObject>(context), std::move(work)});
+}
+
+bool AppController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Paint && !m_firstFramePainted) {
+        // Queued: the frame reaches the screen when this paint has been handled.
+        QTimer::singleShot(0, this, &AppController::firstFramePainted);
+        watched->removeEventFilter(this);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void AppController::firstFramePainted()
+{
+    if (m_firstFramePainted)
+        return;
+    m_firstFramePainted = true;
+    for (QWidget *panel : {static_cast<QWidget *>(m_floatingPanel.get()), static_cast<QWidget *>(m_galleryPanel.get())}) {
+        if (panel)
+            panel->removeEventFilter(this);
+    }
+    const auto pending = std::exchange(m_afterFirstFrame, {});
+    for (const auto &[context, work] : pending) {
+        if (context)
+            work();
+    }
 }
 
 bool AppController::isGalleryShown() const

@@ -60,8 +60,12 @@ public:
     const AppServices &services() const { return m_services; }
     FocusRequests &focusRequests() const { return *m_focusRequests; }
 
-    // One-time wiring, called once after launch.
+    // One-time wiring, called once after launch. What the first frame does not need (the tray,
+    // the preview, update checks, the desktop's shortcut binding) follows once it is painted.
     void start();
+    // Runs `work` once the first of our windows shown at start has been painted (on the next
+    // turn of the event loop when none is shown), or at once after that. Dropped with `context`.
+    void whenFirstPainted(QObject *context, std::function<void()> work);
 
     // --- the gallery ---
     void showGallery(bool fromButton);
@@ -121,6 +125,10 @@ public:
     SettingsView *settingsWindow() const { return m_settingsWindow.get(); }
     FeedbackView *feedbackWindow() const { return m_feedbackWindow.get(); }
 
+protected:
+    // Sees the first frame painted.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 signals:
     void shortcutErrorChanged();
     void desktopTriggerChanged();
@@ -144,6 +152,9 @@ private:
     void desktopAnswered(GlobalShortcut::DesktopAnswer answer);
     int floatingPanelSide() const;
     void createTray();
+    // The rest of start(), after the first frame.
+    void finishStarting();
+    void firstFramePainted();
     void showWindow(QWidget &window);
 
     LaunchOptions m_options;
@@ -186,4 +197,6 @@ private:
     bool m_watchingActivation = false;
     bool m_started = false;
     bool m_reportedFirstShow = false;
+    bool m_firstFramePainted = false;
+    QList<std::pair<QPointer<QObject>, std::function<void()>>> m_afterFirstFrame;
 };

@@ -41,22 +41,25 @@ bool AppDelegate::applicationDidFinishLaunching()
                                                    AppServices::system(m_options.demo));
     applyDemoFlags(m_options, m_controller->preferences());
 
-    // Listen before starting, so a launch during start-up is not lost: its request waits in
-    // the event queue until the controller is ready.
-    if (!m_options.demo) {
-        // Published before the name is owned: a search that starts the program is queued by
-        // the bus until then, and must find its object.
-        m_search = std::make_unique<DesktopSearchService>(*m_controller, *m_controller->services().images);
-        if (!m_search->publish())
-            qCDebug(lcLaunch) << "desktop search is not offered on the session bus";
-        m_reopen = new ReopenChannel(this);
-        connect(m_reopen, &ReopenChannel::reopenRequested, this, &AppDelegate::reopenGallery,
-                Qt::QueuedConnection);
-        if (!m_reopen->listen())
-            qCDebug(lcLaunch) << "later launches cannot reach this copy over the session bus";
-    }
     m_controller->start();
+    // The desktop's searches and later launches are served once the first frame is on screen:
+    // a search that starts the program, and a later launch, wait for the name until then.
+    if (!m_options.demo)
+        m_controller->whenFirstPainted(this, [this] { offerOnTheBus(); });
     return true;
+}
+
+void AppDelegate::offerOnTheBus()
+{
+    // Published before the name is owned: a search that starts the program is queued by the
+    // bus until then, and must find its object.
+    m_search = std::make_unique<DesktopSearchService>(*m_controller, *m_controller->services().images);
+    if (!m_search->publish())
+        qCDebug(lcLaunch) << "desktop search is not offered on the session bus";
+    m_reopen = new ReopenChannel(this);
+    connect(m_reopen, &ReopenChannel::reopenRequested, this, &AppDelegate::reopenGallery, Qt::QueuedConnection);
+    if (!m_reopen->listen())
+        qCDebug(lcLaunch) << "later launches cannot reach this copy over the session bus";
 }
 
 void AppDelegate::reopenGallery()

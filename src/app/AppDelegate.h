@@ -25,6 +25,8 @@ public:
     // False when the program cannot go on (the demo settings cannot be opened).
     bool applicationDidFinishLaunching();
     void reopenGallery();
+    // The desktop-search objects, then the name later launches and searches find it by.
+    void offerOnTheBus();
 
     AppController *controller() const { return m_controller.get(); }
 

@@ -22,6 +22,17 @@
 
 using namespace apptest;
 
+// Counts the paints of the widgets it watches.
+struct PaintCounter final : QObject
+{
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+    int paints = 0;
+};
+
 class TestAppController final : public QObject
 {
     Q_OBJECT
@@ -139,13 +150,42 @@ private slots:
         QVERIFY(!app.model().hasNewScreenshots());
     }
 
+    // The first frame comes first: the tray, the preview and the desktop's services wait until
+    // a panel has been painted, or for the next turn of the event loop when none shows.
+    void firstFrameComesFirst_data()
+    {
+        QTest::addColumn<bool>("floatingButton");
+        QTest::newRow("a panel shows") << true;
+        QTest::newRow("none shows") << false;
+    }
+    void firstFrameComesFirst()
+    {
+        QFETCH(bool, floatingButton);
+        App app;
+        AppController &c = *app.controller;
+        c.preferences().setFolderPath(app.folder);
+        c.preferences().setHasConnectedFolder(true);
+        c.preferences().setShowFloatingButton(floatingButton);
+        c.start();
+        QVERIFY(!c.trayMenu() && !c.previewWindow());
+        QCOMPARE(c.floatingPanel() && c.floatingPanel()->isVisible(), floatingButton);
+        PaintCounter painted;
+        if (floatingButton)
+            c.floatingPanel()->installEventFilter(&painted);
+        bool served = false;
+        c.whenFirstPainted(&painted, [&] { served = !floatingButton || painted.paints > 0; });
+        QTRY_VERIFY(c.trayMenu());
+        QVERIFY(c.previewWindow());
+        QTRY_VERIFY(served);
+    }
+
     // The tray menu: entries in order, and what each opening refreshes.
     void trayMenu()
     {
         App app;
         QVERIFY(app.start(1));
+        QTRY_VERIFY(app.controller->trayMenu());
         QMenu *menu = app.controller->trayMenu();
-        QVERIFY(menu);
         QStringList entries;
         for (const QAction *action : menu->actions())
             entries.append(action->isSeparator() ? QStringLiteral("-") : action->text());
