@@ -3,7 +3,9 @@
 // the gallery's size; both report their first picture themselves (the bare one on standard
 // error, Brimfold through its "brimfold.startup" logging category), so nothing is polled. Then
 // the resident memory of each when idle (Brimfold: library read, gallery hidden).
-// Needs a display with a window manager and xdotool: scripts/with-display build/bench/bench_startup
+// Needs a display with a window manager, xdotool and a session bus, as a desktop has (without one
+// the program waits for the bus to be started for it):
+//   dbus-run-session -- scripts/with-display build/bench/bench_startup
 #include "BenchProcesses.h"
 #include "core/AppIdentity.h"
 
@@ -86,9 +88,10 @@ int main(int argc, char **argv)
 
     QApplication app(argc, argv); // draws the screenshots
     const QString brimfold = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../src/brimfold"));
-    if (qEnvironmentVariableIsEmpty("DISPLAY") || !QFile::exists(brimfold)
+    if (qEnvironmentVariableIsEmpty("DISPLAY") || qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")
+        || !QFile::exists(brimfold)
         || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
-        std::fprintf(stderr, "needs DISPLAY, xdotool and %s\n", qPrintable(brimfold));
+        std::fprintf(stderr, "needs DISPLAY, a session bus, xdotool and %s\n", qPrintable(brimfold));
         return 1;
     }
 
