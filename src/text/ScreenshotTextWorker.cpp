@@ -15,8 +15,11 @@
 
 #if defined(__GLIBC__)
 #include <malloc.h>
+#include <sys/resource.h>
+#include <unistd.h>
 #endif
 
+#include <cerrno>
 #include <chrono>
 #include <type_traits>
 
@@ -58,6 +61,17 @@ ScreenshotTextWorker::ScreenshotTextWorker(QString directory,
     // it was started on, and operations must run one at a time in order.
     m_pool.setMaxThreadCount(1);
     m_pool.setExpiryTimeout(-1);
+    // Reading text is background work: its thread, and the engine's helpers it starts, give way
+    // to the interface's. Linux keeps a nice value per thread; Qt's thread priorities leave
+    // ordinary threads as they are.
+    m_pool.start([] {
+        // Never raised: a program started at a lower priority keeps it.
+        errno = 0;
+        const int inherited = ::getpriority(PRIO_PROCESS, ::gettid());
+        if (errno == 0 && inherited < backgroundNiceness
+            && ::setpriority(PRIO_PROCESS, ::gettid(), backgroundNiceness) != 0)
+            qCDebug(lcTextWorker) << "the text thread keeps its priority" << errno;
+    });
 }
 
 ScreenshotTextWorker::~ScreenshotTextWorker()

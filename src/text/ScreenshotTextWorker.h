@@ -27,6 +27,8 @@ class ScreenshotTextWorker final
 public:
     // Cache files of this size or more are never read.
     static constexpr qint64 maximumCacheFileBytes = 2'000'000;
+    // The nice value of the worker's thread, so recognising never slows the interface.
+    static constexpr int backgroundNiceness = 10;
 
     using CachedTexts = QHash<QString, ScreenshotText>; // by Screenshot::cacheKey
     struct ReadText final

@@ -9,7 +9,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
 #include <thread>
 
 using W = ScreenshotTextWorker;
@@ -72,6 +77,7 @@ private slots:
     void failedReadWritesNothing_data();
     void failedReadWritesNothing();
     void everythingRunsOnOneThreadInTurn();
+    void readingGivesWayToTheInterface();
 
 private:
     std::unique_ptr<W> makeWorker(const QString &identifier = kIdentifier)
@@ -368,5 +374,16 @@ void TestScreenshotTextWorker::everythingRunsOnOneThreadInTurn()
     QVERIFY(!m_log->threads.contains(std::this_thread::get_id()));
 }
 
+void TestScreenshotTextWorker::readingGivesWayToTheInterface()
+{
+    const int ours = ::getpriority(PRIO_PROCESS, ::gettid());
+    std::atomic<int> reading = ours;
+    m_log->duringRecognition = [&reading](const QString &) { reading = ::getpriority(PRIO_PROCESS, ::gettid()); };
+    readOk(*makeWorker(), m_item);
+    QCOMPARE(reading.load(), std::max(ours, W::backgroundNiceness));
+    QCOMPARE(::getpriority(PRIO_PROCESS, ::gettid()), ours);
+}
+
 QTEST_GUILESS_MAIN(TestScreenshotTextWorker)
+
 #include "tst_screenshottextworker.moc"
