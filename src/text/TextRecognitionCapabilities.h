@@ -14,7 +14,7 @@ struct TextRecognitionCapabilities final
     QString identifier;
     // Tags of the user's languages whose data isn't installed, most preferred first: the
     // summary says which package would add them.
-    QStringList missingLanguages;
+    QStringList missingLanguages = {};
 
     // True when any language tag begins with "ar-".
     bool supportsArabic() const;
