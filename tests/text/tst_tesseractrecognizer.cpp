@@ -372,6 +372,7 @@ void TestTesseractRecognizer::missingOrBrokenModuleLeavesRecognitionUnavailable(
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(warnings.at(folder == damaged.path() ? 0 : 1)));
         TesseractRecognizer broken(QString(), systemImages(), std::chrono::seconds(30),
                                    TesseractRecognizer::distributionLanguageFolders(), {folder});
+        broken.setUserLanguages({});
         const auto capabilities = broken.capabilities();
         QCOMPARE(capabilities, ScreenshotTextRecognizing::CapabilitiesResult(m_capabilities));
         for (int attempt = 0; attempt < 2; ++attempt)
