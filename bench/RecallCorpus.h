@@ -2,8 +2,8 @@
 
 // Screenshot-like pictures whose every word is known, for measuring how many of them a
 // recogniser finds: interface text at 11–16 px, terminals, dense tables, light and dark
-// themes, 1× and 2× scale, English, Arabic and lines that mix both. Everything is drawn with
-// DejaVu (fonts-dejavu-core), which also covers Arabic.
+// themes, 1× and 2× scale, English, Arabic and lines that mix both, German and Russian.
+// Everything is drawn with DejaVu (fonts-dejavu-core), which also covers Arabic and Cyrillic.
 
 #include <QFont>
 #include <QImage>
@@ -22,7 +22,15 @@ struct Picture
     QString name;
     QImage image;
     QStringList drawn; // every text drawn, as drawn
+    // The language its Latin words are in; Arabic and Cyrillic words go by their script.
+    QString language = QStringLiteral("English");
 };
+
+inline Picture inLanguage(Picture picture, const QString &language)
+{
+    picture.language = language;
+    return picture;
+}
 
 struct Theme
 {
@@ -153,6 +161,46 @@ inline WindowText arabicWindow()
              QStringLiteral(u"فاتورة الوكالة"), QStringLiteral(u"تم الاستلام والدفع بالكامل"),
              QStringLiteral(u"ملاحظات الاجتماع"), QStringLiteral(u"كتبتها سارة صباح يوم الاثنين")},
             QStringLiteral(u"تم تحديد اثني عشر عنصرا والمساحة المتاحة كافية")};
+}
+
+inline WindowText germanWindow()
+{
+    return {QStringLiteral(u"Quartalsplanung – Dokumente"),
+            {QStringLiteral(u"Neuer Ordner"), QStringLiteral(u"Teilen"), QStringLiteral(u"Exportieren"), QStringLiteral(u"Löschen")},
+            QStringLiteral(u"FAVORITEN"),
+            {QStringLiteral(u"Zuletzt geöffnet"), QStringLiteral(u"Schreibtisch"), QStringLiteral(u"Downloads"),
+             QStringLiteral(u"Bilder"), QStringLiteral(u"Bildschirmfotos"), QStringLiteral(u"Projekte"),
+             QStringLiteral(u"Für mich freigegeben"), QStringLiteral(u"Netzwerk"), QStringLiteral(u"Papierkorb")},
+            QStringLiteral(u"Überprüfung des Budgets für das dritte Quartal"),
+            {QStringLiteral(u"Bitte prüfen Sie die Reisekosten vor Freitag und markieren Sie Auffälliges."),
+             QStringLiteral(u"Das Marketingteam hat die Markteinführung in die zweite Oktoberwoche verschoben."),
+             QStringLiteral(u"Die Rechnungen der Agentur sind unten angehängt, zusammen mit den Quittungen."),
+             QStringLiteral(u"Wenden Sie sich an Jürgen Weiß, falls die Summen in der Tabelle nicht stimmen.")},
+            {QStringLiteral(u"Ausgaben-September.xlsx"), QStringLiteral(u"Gestern um 16:42 von Günther geändert"),
+             QStringLiteral(u"Checkliste für die Einführung"), QStringLiteral(u"Mit dem Marketing geteilt, 14 Kommentare"),
+             QStringLiteral(u"Rechnung der Agentur 2231.pdf"), QStringLiteral(u"Am 3. Oktober erhalten, vollständig bezahlt"),
+             QStringLiteral(u"Besprechungsnotizen"), QStringLiteral(u"Geschrieben von Käthe Großmann am Montagmorgen")},
+            QStringLiteral(u"12 Objekte ausgewählt, 248 MB frei auf diesem Datenträger – Größe prüfen")};
+}
+
+inline WindowText russianWindow()
+{
+    return {QStringLiteral(u"Планирование квартала – Документы"),
+            {QStringLiteral(u"Новая папка"), QStringLiteral(u"Поделиться"), QStringLiteral(u"Экспорт"), QStringLiteral(u"Удалить")},
+            QStringLiteral(u"ИЗБРАННОЕ"),
+            {QStringLiteral(u"Недавние документы"), QStringLiteral(u"Рабочий стол"), QStringLiteral(u"Загрузки"),
+             QStringLiteral(u"Изображения"), QStringLiteral(u"Снимки экрана"), QStringLiteral(u"Проекты"),
+             QStringLiteral(u"Доступные мне"), QStringLiteral(u"Сеть"), QStringLiteral(u"Корзина")},
+            QStringLiteral(u"Обзор бюджета за третий квартал"),
+            {QStringLiteral(u"Пожалуйста, проверьте командировочные расходы до пятницы и отметьте всё необычное."),
+             QStringLiteral(u"Отдел маркетинга перенёс запуск продукта на вторую неделю октября."),
+             QStringLiteral(u"Счета от дизайнерского агентства приложены ниже вместе с квитанциями."),
+             QStringLiteral(u"Свяжитесь с Алёной Соколовой, если итоги в таблице покажутся неверными.")},
+            {QStringLiteral(u"Расходы за сентябрь.xlsx"), QStringLiteral(u"Изменён вчера в 16:42 пользователем Сергей"),
+             QStringLiteral(u"Список задач для запуска"), QStringLiteral(u"Общий доступ с маркетингом, 14 комментариев"),
+             QStringLiteral(u"Счёт агентства 2231.pdf"), QStringLiteral(u"Получен 3 октября, оплачен полностью"),
+             QStringLiteral(u"Заметки о встрече"), QStringLiteral(u"Написал Пётр Ильин в понедельник утром")},
+            QStringLiteral(u"Выбрано 12 объектов, свободно 248 МБ на этом диске, ещё есть место")};
 }
 
 // A file-manager-like window: title bar, toolbar buttons, a sidebar with a selected item, a
@@ -444,6 +492,10 @@ inline std::vector<Picture> pictures()
             window(QStringLiteral("arabic-ui-light-2x"), arabicWindow(), light, 2, true),
             chat(QStringLiteral("mixed-chat-light-1x"), light, 1),
             chat(QStringLiteral("mixed-chat-dark-2x"), dark, 2),
+            inLanguage(window(QStringLiteral("german-ui-light-1x"), germanWindow(), light, 1, false), QStringLiteral("German")),
+            inLanguage(window(QStringLiteral("german-ui-dark-2x"), germanWindow(), dark, 2, false), QStringLiteral("German")),
+            inLanguage(window(QStringLiteral("russian-ui-light-1x"), russianWindow(), light, 1, false), QStringLiteral("Russian")),
+            inLanguage(window(QStringLiteral("russian-ui-dark-2x"), russianWindow(), dark, 2, false), QStringLiteral("Russian")),
             document(QStringLiteral("arabic-among-english-1x"), light, 1),
             document(QStringLiteral("arabic-among-english-dark-1x"), dark, 1),
             largeText(QStringLiteral("large-text-light-2x"), light, 2),

@@ -2,18 +2,24 @@
 // recogniser and for the tesseract command with its default settings on the same files and
 // languages.
 //
-//   bench_ocr_recall [--missed] [--keep DIR] [--only NAME]
+//   bench_ocr_recall [--missed] [--keep DIR] [--only NAME] [--languages eng+ara+deu+rus]
 //
 // A word counts as found when it occurs among the recognised words as often as it was drawn;
 // both sides are compared after the search's own normalisation, so a word counts exactly when
-// searching for it would find the picture. Prints recall per picture, per script (English,
-// Arabic) and overall, flags every picture where Brimfold finds fewer words than the command,
-// and ends with "ratio: <Brimfold recall / command recall>".
+// searching for it would find the picture. Prints recall per picture, per language (English,
+// Arabic, German, Russian: Arabic and Cyrillic words by their script, Latin ones by the
+// picture's language) and overall, flags every picture where Brimfold finds fewer words than
+// the command, and ends with "ratio: <Brimfold recall / command recall>".
+//
+// The languages are the program's own (English, Arabic and the locale's) unless --languages
+// names engine codes; the command reads with the same. The German and Russian pictures need
+// their data: apt-get install tesseract-ocr-deu tesseract-ocr-rus.
 
 #include "RecallCorpus.h"
 
 #include "platform/ImageServices.h"
 #include "platform/SystemImageServices.h"
+#include "text/RecognitionLanguages.h"
 #include "text/ScreenshotTextSearch.h"
 #include "text/TesseractRecognizer.h"
 
@@ -29,6 +35,7 @@
 #include <QtEndian>
 
 #include <cstdio>
+#include <map>
 
 namespace {
 
@@ -52,13 +59,16 @@ QByteArray pngWithoutResolution(const QImage &image)
     return out;
 }
 
-bool isArabic(const QString &word)
+// The language a word counts for: by its script, else the picture's.
+QString languageOf(const QString &word, const QString &pictureLanguage)
 {
     for (const QChar c : word) {
         if (c.script() == QChar::Script_Arabic)
-            return true;
+            return QStringLiteral("Arabic");
+        if (c.script() == QChar::Script_Cyrillic)
+            return QStringLiteral("Russian");
     }
-    return false;
+    return pictureLanguage;
 }
 
 // The words of a text after the search's normalisation: runs of letters, digits and marks.
@@ -80,20 +90,32 @@ QStringList words(const QString &text)
     return out;
 }
 
+// Words by language.
 struct Score
 {
-    int english = 0, arabic = 0;
-    int total() const { return english + arabic; }
+    std::map<QString, int> words;
+    int total() const
+    {
+        int sum = 0;
+        for (const auto &[language, count] : words)
+            sum += count;
+        return sum;
+    }
+    int of(const QString &language) const
+    {
+        const auto found = words.find(language);
+        return found == words.end() ? 0 : found->second;
+    }
     Score &operator+=(const Score &other)
     {
-        english += other.english;
-        arabic += other.arabic;
+        for (const auto &[language, count] : other.words)
+            words[language] += count;
         return *this;
     }
 };
 
 // How many of the expected words the text holds, each at most as often as it occurs there.
-Score found(const QStringList &expected, const QString &text, QStringList *missed)
+Score found(const QStringList &expected, const QString &language, const QString &text, QStringList *missed)
 {
     QHash<QString, int> available;
     for (const QString &word : words(text))
@@ -103,7 +125,7 @@ Score found(const QStringList &expected, const QString &text, QStringList *misse
         int &left = available[word];
         if (left > 0) {
             --left;
-            ++(isArabic(word) ? score.arabic : score.english);
+            ++score.words[languageOf(word, language)];
         } else if (missed) {
             missed->append(word);
         }
@@ -111,11 +133,11 @@ Score found(const QStringList &expected, const QString &text, QStringList *misse
     return score;
 }
 
-Score counted(const QStringList &expected)
+Score counted(const QStringList &expected, const QString &language)
 {
     Score score;
     for (const QString &word : expected)
-        ++(isArabic(word) ? score.arabic : score.english);
+        ++score.words[languageOf(word, language)];
     return score;
 }
 
@@ -146,15 +168,30 @@ int main(int argc, char **argv)
 
     const SystemImageServices images;
     TesseractRecognizer recognizer(QString(), images);
+    if (const QString wanted = option("--languages"); !wanted.isEmpty()) {
+        QList<RecognitionLanguage> extra;
+        for (const QString &code : wanted.split(QLatin1Char('+'), Qt::SkipEmptyParts)) {
+            const std::optional<RecognitionLanguage> language = RecognitionLanguages::forCode(code);
+            if (!language) {
+                std::fprintf(stderr, "unknown language %s\n", qPrintable(code));
+                return 1;
+            }
+            if (!RecognitionLanguages::base().contains(*language))
+                extra.append(*language);
+        }
+        recognizer.setUserLanguages(extra);
+    }
     const auto configured = recognizer.capabilities();
     const auto *capabilities = std::get_if<TextRecognitionCapabilities>(&configured);
     if (!capabilities || capabilities->languages.isEmpty()) {
         std::fprintf(stderr, "recognition unavailable\n");
         return 1;
     }
+    if (!capabilities->missingLanguages.isEmpty())
+        std::printf("not installed, so not read: %s\n", qPrintable(capabilities->missingLanguages.join(QLatin1Char(' '))));
     QStringList codes;
     for (const QString &tag : capabilities->languages)
-        codes << (tag.startsWith(QLatin1String("ar-")) ? QStringLiteral("ara") : QStringLiteral("eng"));
+        codes << RecognitionLanguages::forTag(tag)->code;
     const QString program = QStandardPaths::findExecutable(QStringLiteral("tesseract"));
     if (program.isEmpty()) {
         std::fprintf(stderr, "the tesseract command is not installed\n");
@@ -205,9 +242,9 @@ int main(int argc, char **argv)
         const QString commandText = QString::fromUtf8(command.readAllStandardOutput());
 
         QStringList oursMissed, commandMissed;
-        const Score total = counted(expected);
-        const Score o = found(expected, *ours, &oursMissed);
-        const Score t = found(expected, commandText, &commandMissed);
+        const Score total = counted(expected, picture.language);
+        const Score o = found(expected, picture.language, *ours, &oursMissed);
+        const Score t = found(expected, picture.language, commandText, &commandMissed);
         expectedAll += total;
         oursAll += o;
         commandAll += t;
@@ -222,13 +259,16 @@ int main(int argc, char **argv)
         }
     }
 
-    std::printf("English words %6d | %4d  %9s | %4d  %9s\n", expectedAll.english, oursAll.english,
-                qPrintable(percent(oursAll.english, expectedAll.english)), commandAll.english,
-                qPrintable(percent(commandAll.english, expectedAll.english)));
-    std::printf("Arabic words  %6d | %4d  %9s | %4d  %9s\n", expectedAll.arabic, oursAll.arabic,
-                qPrintable(percent(oursAll.arabic, expectedAll.arabic)), commandAll.arabic,
-                qPrintable(percent(commandAll.arabic, expectedAll.arabic)));
-    std::printf("all words     %6d | %4d  %9s | %4d  %9s\n", expectedAll.total(), oursAll.total(),
+    for (const char *name : {"English", "Arabic", "German", "Russian"}) {
+        const QString language = QString::fromLatin1(name);
+        const int expected = expectedAll.of(language), ours = oursAll.of(language), theirs = commandAll.of(language);
+        if (expected == 0)
+            continue;
+        std::printf("%-8s words %5d | %4d  %9s | %4d  %9s | ratio %.3f\n", name, expected, ours,
+                    qPrintable(percent(ours, expected)), theirs, qPrintable(percent(theirs, expected)),
+                    theirs > 0 ? double(ours) / theirs : 0.0);
+    }
+    std::printf("all words      %5d | %4d  %9s | %4d  %9s\n", expectedAll.total(), oursAll.total(),
                 qPrintable(percent(oursAll.total(), expectedAll.total())), commandAll.total(),
                 qPrintable(percent(commandAll.total(), expectedAll.total())));
     std::printf("time: Brimfold %.1f s, command %.1f s (one thread)\n", oursMs / 1000, commandMs / 1000);

@@ -38,6 +38,14 @@ bool isFoldedDiacritic(char16_t c)
         || (c >= 0x20D0 && c <= 0x20FF) || (c >= 0xFE20 && c <= 0xFE2F);
 }
 
+// The breve over Cyrillic и and у makes letters of their own, й and Belarusian ў, not accented
+// ones: "мой" is not "мои", and nobody types the one for the other (unlike е for ё, which is
+// folded). `folded` ends with the base the breve follows.
+bool keepsBreve(char32_t mark, const QString &folded)
+{
+    return mark == 0x0306 && !folded.isEmpty() && (folded.back() == u'\u0438' || folded.back() == u'\u0443');
+}
+
 // Whether a character can be the second of a canonical composition: every combining mark,
 // plus the few base-class vowel signs and jamo of Indic, Tibetan, Myanmar, Hangul and
 // Balinese that compose, and (to be safe) everything outside the BMP.
@@ -123,7 +131,7 @@ QString normalizedUnicode(QStringView text)
         qsizetype units = 1;
         const char32_t c = codePointAt(decomposed, i, &units);
         i += units;
-        if (units == 1 && isFoldedDiacritic(char16_t(c)))
+        if (units == 1 && isFoldedDiacritic(char16_t(c)) && !keepsBreve(c, folded))
             continue;
         const char32_t f = QChar::toCaseFolded(c);
         if (f == 0x00DF) {

@@ -13,9 +13,9 @@ class ScreenshotTextSearch final
 public:
     ScreenshotTextSearch() = delete;
 
-    // Compatibility composition, then case, diacritic and width folding (locale-independent),
-    // then the Arabic letter and digit table, then white space collapsed to single spaces
-    // with none at either end.
+    // Compatibility composition, then case, diacritic and width folding (locale-independent;
+    // "Größe" is "grosse", "ё" is "е", but "й" stays itself), then the Arabic letter and digit
+    // table, then white space collapsed to single spaces with none at either end.
     static QString normalize(QStringView text);
 
     // The normalised query split at its spaces; empty for an empty or all-blank query.

@@ -11,10 +11,10 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLoggingCategory>
+#include <QProcessEnvironment>
 #include <QRectF>
 
 #include <algorithm>
-#include <array>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -24,14 +24,6 @@
 namespace {
 
 Q_LOGGING_CATEGORY(lcTesseract, "brimfold.text.tesseract", QtWarningMsg)
-
-// Language tags we offer, in priority order, with the engine's name for each.
-struct Language
-{
-    const char16_t *tag;
-    const char *code;
-};
-constexpr std::array<Language, 2> kLanguages{{{u"en-US", "eng"}, {u"ar-SA", "ara"}}};
 
 // Wider pictures are shrunk to this width; the rows keep their own resolution otherwise.
 constexpr int kMaxWidth = 4096;
@@ -57,25 +49,25 @@ QString languageFile(const QString &folder, const QString &code)
     return folder + QLatin1Char('/') + code + QLatin1String(".traineddata");
 }
 
-QStringList allCodes()
+QStringList codesOf(const QList<RecognitionLanguage> &languages)
 {
     QStringList codes;
-    for (const Language &language : kLanguages)
-        codes.append(QString::fromLatin1(language.code));
+    for (const RecognitionLanguage &language : languages)
+        codes.append(language.code);
     return codes;
 }
 
-// Ours among the language files of a folder, in our priority order. An empty file is not
-// counted: the engine could not load it.
-QStringList installedCodes(const QString &folder)
+// Those of `codes` whose language file the folder holds, in the same order. An empty file is
+// not counted: the engine could not load it.
+QStringList installedCodes(const QString &folder, const QStringList &codes)
 {
-    QStringList codes;
-    for (const QString &code : allCodes()) {
+    QStringList installed;
+    for (const QString &code : codes) {
         const QFileInfo file(languageFile(folder, code));
         if (file.isFile() && file.size() > 0)
-            codes.append(code);
+            installed.append(code);
     }
-    return codes;
+    return installed;
 }
 
 // What tells a file's content apart without reading it: writing to a file, or replacing or
@@ -105,13 +97,14 @@ std::optional<QByteArray> contentDigest(const QStringList &files)
     return hash.result();
 }
 
-// The engine codes for the given tags, in our priority order; unknown tags are ignored.
+// The engine codes for the given tags, in their order (capabilities() gives them in priority
+// order); unknown tags are ignored.
 QStringList codesForTags(const QStringList &tags)
 {
     QStringList codes;
-    for (const Language &language : kLanguages) {
-        if (tags.contains(QString::fromUtf16(language.tag)))
-            codes.append(QString::fromLatin1(language.code));
+    for (const QString &tag : tags) {
+        if (const std::optional<RecognitionLanguage> language = RecognitionLanguages::forTag(tag))
+            codes.append(language->code);
     }
     return codes;
 }
@@ -209,6 +202,7 @@ TesseractRecognizer::TesseractRecognizer(QString languageDataFolder, const Image
     , m_images(images)
     , m_imageDeadline(imageDeadline)
     , m_module(QStringLiteral("libbrimfold-ocr.so"), BRIMFOLD_TEXT_ENGINE_FACTORY, std::move(moduleFolders))
+    , m_userLanguages(RecognitionLanguages::ofUser(QProcessEnvironment::systemEnvironment()))
 {
 }
 
@@ -220,6 +214,11 @@ std::unique_ptr<TesseractRecognizer> TesseractRecognizer::create(const ImageServ
     auto recognizer = std::make_unique<TesseractRecognizer>(QString(), images, std::chrono::seconds(30));
     recognizer->keepDigestIn(cacheFolder, updateDigest);
     return recognizer;
+}
+
+void TesseractRecognizer::setUserLanguages(QList<RecognitionLanguage> languages)
+{
+    m_userLanguages = std::move(languages);
 }
 
 void TesseractRecognizer::keepDigestIn(const QString &folder, bool update)
@@ -277,7 +276,7 @@ QString TesseractRecognizer::findLanguageFolder() const
     if (const QString prefix = qEnvironmentVariable("TESSDATA_PREFIX"); !prefix.isEmpty())
         folders.prepend(prefix);
     for (const QString &folder : std::as_const(folders)) {
-        if (!installedCodes(folder).isEmpty())
+        if (!installedCodes(folder, codesOf(RecognitionLanguages::base())).isEmpty())
             return QDir::cleanPath(folder);
     }
     return {};
@@ -291,7 +290,7 @@ std::optional<QStringList> TesseractRecognizer::ensureEngine(const QStringList &
     }
     releaseResources();
     // Only what is installed can load.
-    const QStringList installed = m_languageDataFolder.isEmpty() ? QStringList() : installedCodes(m_languageDataFolder);
+    const QStringList installed = m_languageDataFolder.isEmpty() ? QStringList() : installedCodes(m_languageDataFolder, codes);
     QStringList wanted;
     for (const QString &code : codes) {
         if (installed.contains(code))
@@ -343,16 +342,21 @@ ScreenshotTextRecognizing::CapabilitiesResult TesseractRecognizer::capabilities(
         return TextRecognitionError::engineFailure;
     if (m_languageDataFolder.isEmpty())
         m_languageDataFolder = findLanguageFolder();
-    const QStringList installed = m_languageDataFolder.isEmpty() ? QStringList() : installedCodes(m_languageDataFolder);
+    const QList<RecognitionLanguage> offered = RecognitionLanguages::base() + m_userLanguages;
+    const QStringList installed =
+        m_languageDataFolder.isEmpty() ? QStringList() : installedCodes(m_languageDataFolder, codesOf(offered));
 
+    // English and Arabic alone give the tags and digest they always had, so their cache stays.
     QStringList tags;
     QStringList files;
-    for (const Language &language : kLanguages) {
-        const QString code = QString::fromLatin1(language.code);
-        if (!installed.contains(code))
-            continue;
-        tags.append(QString::fromUtf16(language.tag));
-        files.append(languageFile(m_languageDataFolder, code));
+    QStringList missing;
+    for (const RecognitionLanguage &language : offered) {
+        if (installed.contains(language.code)) {
+            tags.append(language.tag);
+            files.append(languageFile(m_languageDataFolder, language.code));
+        } else if (m_userLanguages.contains(language)) {
+            missing.append(language.tag);
+        }
     }
     const std::optional<QByteArray> digest = languageDigest(files);
     if (!digest)
@@ -360,6 +364,7 @@ ScreenshotTextRecognizing::CapabilitiesResult TesseractRecognizer::capabilities(
 
     TextRecognitionCapabilities result;
     result.languages = tags;
+    result.missingLanguages = missing;
     result.identifier = QLatin1String("tesseract-") + engineVersion() + QLatin1Char('-')
         + QString::fromLatin1(digest->toHex().left(16)) + QLatin1Char('-') + tags.join(QLatin1Char(','))
         + QLatin1Char('-') + QLatin1String(kRevision);

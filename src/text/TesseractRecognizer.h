@@ -2,6 +2,7 @@
 
 #include "platform/ImageServices.h"
 #include "platform/ProgramModule.h"
+#include "text/RecognitionLanguages.h"
 #include "text/ScreenshotTextRecognizing.h"
 #include "text/TextEngine.h"
 
@@ -13,8 +14,8 @@
 #include <optional>
 #include <thread>
 
-// Text recognition with the Tesseract engine (LSTM), English and Arabic when their language
-// data is installed. The engine lives in the recognition module, which is opened, and the
+// Text recognition with the Tesseract engine (LSTM), in English, Arabic and the user's own
+// languages, each when its language data is installed. The engine lives in the recognition module, which is opened, and the
 // engine started, by the first recognition, on the calling thread; the engine is then reused
 // for every image (starting it costs a few hundred milliseconds with both languages). It
 // belongs to that thread, so every call must come from the same one. capabilities() needs
@@ -49,6 +50,11 @@ public:
     // identities (inode, size, times) and taken from there while they are unchanged. `update`
     // false only reads the file. Without a folder the data is read on every capabilities().
     void keepDigestIn(const QString &folder, bool update = true);
+
+    // The languages read after English and Arabic when their data is installed, most preferred
+    // first; by default those of the program's locale (RecognitionLanguages::ofUser). Those
+    // not installed are named in the capabilities.
+    void setUserLanguages(QList<RecognitionLanguage> languages);
 
     TesseractRecognizer(const TesseractRecognizer &) = delete;
     TesseractRecognizer &operator=(const TesseractRecognizer &) = delete;
@@ -97,4 +103,5 @@ private:
     QStringList m_engineCodes; // requested when the engine was started
     QStringList m_loadedCodes; // what actually loaded
     std::thread::id m_engineThread;
+    QList<RecognitionLanguage> m_userLanguages;
 };

@@ -36,6 +36,8 @@ public:
         std::atomic<bool> honourStop{false};  // a held recognition ends when asked to stop
         std::atomic<int> failCapabilities{0}; // this many capability queries fail first
         std::function<void(const QString &path)> duringRecognition; // on the worker's thread
+        QStringList languages{QStringLiteral("en-US")}; // what the capabilities say
+        QStringList missingLanguages;
 
         // What happened.
         std::atomic<int> recognized{0};     // recognitions begun
@@ -71,7 +73,8 @@ public:
     {
         if (m_state->failCapabilities.fetch_sub(1) > 0)
             return TextRecognitionError::engineFailure;
-        return TextRecognitionCapabilities{{QStringLiteral("en-US")}, m_identifier};
+        const std::lock_guard lock(m_state->mutex);
+        return TextRecognitionCapabilities{m_state->languages, m_identifier, m_state->missingLanguages};
     }
 
     TextResult recognize(const QString &path, const TextRecognitionCapabilities &,

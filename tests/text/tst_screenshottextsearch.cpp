@@ -81,6 +81,25 @@ void TestScreenshotTextSearch::matches_data()
                                                        << u"\u0662\u0660\u0662\u0664"_qs << true;
     QTest::newRow("teh marbuta is not heh") << u"\u0645\u062F\u0631\u0633\u0629"_qs
                                             << u"\u0645\u062F\u0631\u0633\u0647"_qs << false;
+    // German as typed on keyboards with and without umlauts and sharp s, and in Switzerland.
+    QTest::newRow("Größe, grosse") << u"Größe: 42"_qs << u"grosse"_qs << true;
+    QTest::newRow("Grösse, Größe") << u"Grösse"_qs << u"Größe"_qs << true;
+    QTest::newRow("GRÖSSE, größe") << u"GRÖSSE"_qs << u"größe"_qs << true;
+    QTest::newRow("Schließen, SCHLIESSEN") << u"Fenster schließen"_qs << u"SCHLIESSEN"_qs << true;
+    QTest::newRow("capital sharp s") << u"STRAẞE"_qs << u"Straße"_qs << true;
+    QTest::newRow("Übersicht, ubersicht") << u"Übersicht der Änderungen"_qs << u"ubersicht anderungen"_qs << true;
+    QTest::newRow("Müller, muller") << u"Herr Müller"_qs << u"muller"_qs << true;
+    // Russian: е for ё, as nearly everyone types it; й is a letter of its own.
+    QTest::newRow("Ёлка, елка") << u"Ёлка"_qs << u"елка"_qs << true;
+    QTest::newRow("всё готово, все") << u"Всё готово"_qs << u"все готово"_qs << true;
+    QTest::newRow("Пётр, петр") << u"Пётр Иванов"_qs << u"петр"_qs << true;
+    QTest::newRow("НАСТРОЙКИ, настройки") << u"НАСТРОЙКИ"_qs << u"настройки"_qs << true;
+    QTest::newRow("Мой файл, мои") << u"Мой файл"_qs << u"мои"_qs << false;
+    QTest::newRow("Мои файлы, мой") << u"Мои файлы"_qs << u"мой"_qs << false;
+    QTest::newRow("йогурт, иогурт") << u"йогурт"_qs << u"иогурт"_qs << false;
+    QTest::newRow("decomposed й typed") << u"Скачай"_qs << u"скачаи\u0306"_qs << true;
+    QTest::newRow("Belarusian ў") << u"праўда"_qs << u"прауда"_qs << false;
+    QTest::newRow("breve still folds in Latin") << u"Bucureşti, în ştiinţă"_qs << u"stiinta"_qs << true;
 }
 
 void TestScreenshotTextSearch::matches()

@@ -89,6 +89,9 @@ private slots:
     void undecodableFilesFail_data();
     void undecodableFilesFail();
     void languageFolderDecidesCapabilities();
+    void userLanguagesJoinWhenInstalled_data();
+    void userLanguagesJoinWhenInstalled();
+    void userLanguageAloneStartsTheEngine();
     void keptDigestStandsForUnchangedData();
     void missingOrBrokenModuleLeavesRecognitionUnavailable();
     void defaultSearchFollowsTheEnginesOwnFolder();
@@ -124,6 +127,8 @@ void TestTesseractRecognizer::initTestCase()
 {
     ImageServices::applyAllocationLimit();
     m_recognizer.emplace(QString(), systemImages());
+    // English and Arabic, whatever the locale of the run.
+    m_recognizer->setUserLanguages({});
     const auto capabilities = m_recognizer->capabilities();
     QVERIFY(std::holds_alternative<TextRecognitionCapabilities>(capabilities));
     m_capabilities = std::get<TextRecognitionCapabilities>(capabilities);
@@ -228,6 +233,7 @@ void TestTesseractRecognizer::languageFolderDecidesCapabilities()
     QTemporaryDir folder;
     QVERIFY(QFile::link(english, folder.filePath(QStringLiteral("eng.traineddata"))));
     TesseractRecognizer recognizer(folder.path(), systemImages());
+    recognizer.setUserLanguages({});
     const auto capabilities = std::get<TextRecognitionCapabilities>(recognizer.capabilities());
     QFile file(english);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -243,6 +249,73 @@ void TestTesseractRecognizer::languageFolderDecidesCapabilities()
     QVERIFY(!recognizer.hasEngine());
     const QString path = write(QStringLiteral("english.png"), textImage({"English only"}));
     QCOMPARE(recognizeOk(recognizer, path, capabilities), u"English only"_qs);
+}
+
+void TestTesseractRecognizer::userLanguagesJoinWhenInstalled_data()
+{
+    QTest::addColumn<QStringList>("files"); // codes; "-" before one: an empty file
+    QTest::addColumn<QStringList>("user");  // the user's languages, by engine code
+    QTest::addColumn<QStringList>("tags");
+    QTest::addColumn<QStringList>("missing");
+    const QStringList both{"eng", "ara"};
+    QTest::newRow("English and Arabic") << both << QStringList{} << QStringList{"en-US", "ar-SA"} << QStringList{};
+    QTest::newRow("German missing") << both << QStringList{"deu"} << QStringList{"en-US", "ar-SA"} << QStringList{"de"};
+    QTest::newRow("German installed") << both + QStringList{"deu"} << QStringList{"deu"}
+                                      << QStringList{"en-US", "ar-SA", "de"} << QStringList{};
+    QTest::newRow("in the user's order") << QStringList{"rus", "eng", "deu", "ara"} << QStringList{"rus", "deu"}
+                                         << QStringList{"en-US", "ar-SA", "ru", "de"} << QStringList{};
+    QTest::newRow("empty file is missing") << both + QStringList{"-deu"} << QStringList{"deu"}
+                                           << QStringList{"en-US", "ar-SA"} << QStringList{"de"};
+    QTest::newRow("other data is not read") << both + QStringList{"fra", "deu"} << QStringList{"rus", "deu"}
+                                            << QStringList{"en-US", "ar-SA", "de"} << QStringList{"ru"};
+    QTest::newRow("no English") << QStringList{"chi_sim"} << QStringList{"chi_sim", "ukr"}
+                                << QStringList{"zh-Hans"} << QStringList{"uk"};
+}
+
+void TestTesseractRecognizer::userLanguagesJoinWhenInstalled()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, user);
+    QFETCH(QStringList, tags);
+    QFETCH(QStringList, missing);
+    // Known without the engine: the files need only exist, not hold real data.
+    QTemporaryDir folder;
+    for (const QString &file : files) {
+        const bool empty = file.startsWith(u'-');
+        const QString code = empty ? file.mid(1) : file;
+        QVERIFY(TestSupport::writeFile(folder.filePath(code + ".traineddata"), empty ? QByteArray() : "data of " + code.toUtf8()));
+    }
+    QList<RecognitionLanguage> languages;
+    for (const QString &code : user)
+        languages.append(RecognitionLanguages::forCode(code).value());
+    TesseractRecognizer recognizer(folder.path(), systemImages());
+    recognizer.setUserLanguages(languages);
+    const auto capabilities = std::get<TextRecognitionCapabilities>(recognizer.capabilities());
+    QCOMPARE(capabilities.languages, tags);
+    QCOMPARE(capabilities.missingLanguages, missing);
+    QVERIFY(!recognizer.hasEngine());
+
+    // The digest is of the files read, in that order; English and Arabic alone keep the
+    // identifier text cached before any other language existed was filed under.
+    QCryptographicHash digest(QCryptographicHash::Sha256);
+    for (const QString &tag : tags)
+        digest.addData("data of " + RecognitionLanguages::forTag(tag)->code.toUtf8());
+    QCOMPARE(capabilities.identifier, "tesseract-" + TesseractRecognizer::engineVersion() + '-'
+                                          + digest.result().toHex().left(16) + '-' + tags.join(u',') + "-v4");
+}
+
+void TestTesseractRecognizer::userLanguageAloneStartsTheEngine()
+{
+    // English data under the German name: what matters is that the engine is asked for it.
+    QTemporaryDir folder;
+    QVERIFY(QFile::link(englishData(), folder.filePath(QStringLiteral("deu.traineddata"))));
+    TesseractRecognizer recognizer(folder.path(), systemImages());
+    recognizer.setUserLanguages({*RecognitionLanguages::forCode(u"deu")});
+    const auto capabilities = std::get<TextRecognitionCapabilities>(recognizer.capabilities());
+    QCOMPARE(capabilities.languages, QStringList{QStringLiteral("de")});
+    const QString path = write(QStringLiteral("german-name.png"), textImage({"Read all the same"}));
+    QCOMPARE(recognizeOk(recognizer, path, capabilities), u"Read all the same"_qs);
+    QVERIFY(recognizer.hasEngine());
 }
 
 void TestTesseractRecognizer::keptDigestStandsForUnchangedData()
@@ -299,6 +372,7 @@ void TestTesseractRecognizer::missingOrBrokenModuleLeavesRecognitionUnavailable(
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(warnings.at(folder == damaged.path() ? 0 : 1)));
         TesseractRecognizer broken(QString(), systemImages(), std::chrono::seconds(30),
                                    TesseractRecognizer::distributionLanguageFolders(), {folder});
+        broken.setUserLanguages({});
         const auto capabilities = broken.capabilities();
         QCOMPARE(capabilities, ScreenshotTextRecognizing::CapabilitiesResult(m_capabilities));
         for (int attempt = 0; attempt < 2; ++attempt)

@@ -322,6 +322,39 @@ private slots:
         QVERIFY(!w.shows("textStatusRow"));
     }
 
+    void recognitionLineNamesTheLanguages_data()
+    {
+        QTest::addColumn<QStringList>("languages");
+        QTest::addColumn<QStringList>("missing");
+        QTest::addColumn<QString>("expected");
+        const QStringList both{"en-US", "ar-SA"};
+        QTest::newRow("English and Arabic") << both << QStringList{} << "English & Arabic · On this computer";
+        QTest::newRow("German too") << both + QStringList{"de"} << QStringList{}
+                                    << "English, Arabic & German · On this computer";
+        QTest::newRow("German and Russian missing")
+            << both << QStringList{"de", "ru"}
+            << "English & Arabic · On this computer · To read German & Russian too, install tesseract-ocr-deu "
+               "tesseract-ocr-rus";
+    }
+
+    void recognitionLineNamesTheLanguages()
+    {
+        QFETCH(QStringList, languages);
+        QFETCH(QStringList, missing);
+        QFETCH(QString, expected);
+        Fixture f;
+        {
+            const std::lock_guard lock(f.recognizer->mutex);
+            f.recognizer->languages = languages;
+            f.recognizer->missingLanguages = missing;
+        }
+        Window w(f, autostartFolder());
+        QVERIFY(f.populate(harness::shotNames(1)));
+        QTRY_COMPARE(w.child<QLabel>("languageDescription")->text(), expected);
+        // The longest line wraps within the window's designed width.
+        QVERIFY(w.view->minimumWidth() <= 570);
+    }
+
     void localBuildShowsTheNoticeInsteadOfUpdateControls()
     {
         Fixture f;

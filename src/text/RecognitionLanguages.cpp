@@ -1,0 +1,186 @@
+#include "text/RecognitionLanguages.h"
+
+#include <QStringList>
+
+#include <algorithm>
+
+namespace {
+
+struct Entry
+{
+    const char *locales; // the gettext names that mean it, separated by spaces
+    const char *tag;
+    const char *code;
+    const char *name;
+};
+
+// English and Arabic first (the base); the rest are the languages with engine data in Debian
+// that desktops are commonly set to. Chinese follows the territory's script, plain "zh" the
+// simplified one; Serbian the modifier, as gettext's sr@latin.
+constexpr Entry kTable[] = {
+    {"en", "en-US", "eng", "English"},
+    {"ar", "ar-SA", "ara", "Arabic"},
+    {"de", "de", "deu", "German"},
+    {"fr", "fr", "fra", "French"},
+    {"es", "es", "spa", "Spanish"},
+    {"it", "it", "ita", "Italian"},
+    {"pt", "pt", "por", "Portuguese"},
+    {"nl", "nl", "nld", "Dutch"},
+    {"pl", "pl", "pol", "Polish"},
+    {"ru", "ru", "rus", "Russian"},
+    {"uk", "uk", "ukr", "Ukrainian"},
+    {"be", "be", "bel", "Belarusian"},
+    {"bg", "bg", "bul", "Bulgarian"},
+    {"tr", "tr", "tur", "Turkish"},
+    {"ja", "ja", "jpn", "Japanese"},
+    {"ko", "ko", "kor", "Korean"},
+    {"zh zh_CN zh_SG", "zh-Hans", "chi_sim", "Chinese (Simplified)"},
+    {"zh_TW zh_HK zh_MO", "zh-Hant", "chi_tra", "Chinese (Traditional)"},
+    {"sv", "sv", "swe", "Swedish"},
+    {"da", "da", "dan", "Danish"},
+    {"nb nn no", "no", "nor", "Norwegian"},
+    {"fi", "fi", "fin", "Finnish"},
+    {"is", "is", "isl", "Icelandic"},
+    {"et", "et", "est", "Estonian"},
+    {"lv", "lv", "lav", "Latvian"},
+    {"lt", "lt", "lit", "Lithuanian"},
+    {"cs", "cs", "ces", "Czech"},
+    {"sk", "sk", "slk", "Slovak"},
+    {"sl", "sl", "slv", "Slovenian"},
+    {"hr", "hr", "hrv", "Croatian"},
+    {"sr", "sr", "srp", "Serbian"},
+    {"sr@latin", "sr-Latn", "srp_latn", "Serbian (Latin)"},
+    {"hu", "hu", "hun", "Hungarian"},
+    {"ro", "ro", "ron", "Romanian"},
+    {"el", "el", "ell", "Greek"},
+    {"ca", "ca", "cat", "Catalan"},
+    {"eu", "eu", "eus", "Basque"},
+    {"gl", "gl", "glg", "Galician"},
+    {"he iw", "he", "heb", "Hebrew"},
+    {"fa", "fa", "fas", "Persian"},
+    {"ur", "ur", "urd", "Urdu"},
+    {"hi", "hi", "hin", "Hindi"},
+    {"bn", "bn", "ben", "Bengali"},
+    {"ta", "ta", "tam", "Tamil"},
+    {"th", "th", "tha", "Thai"},
+    {"vi", "vi", "vie", "Vietnamese"},
+    {"id", "id", "ind", "Indonesian"},
+    {"ms", "ms", "msa", "Malay"},
+};
+constexpr qsizetype kBaseCount = 2;
+
+RecognitionLanguage language(const Entry &entry)
+{
+    return {QString::fromLatin1(entry.tag), QString::fromLatin1(entry.code), QString::fromLatin1(entry.name)};
+}
+
+const QList<RecognitionLanguage> &all()
+{
+    static const QList<RecognitionLanguage> languages = [] {
+        QList<RecognitionLanguage> out;
+        for (const Entry &entry : kTable)
+            out.append(language(entry));
+        return out;
+    }();
+    return languages;
+}
+
+const Entry *entryForName(QStringView name)
+{
+    const QString wanted = name.toString();
+    for (const Entry &entry : kTable) {
+        if (QString::fromLatin1(entry.locales).split(QLatin1Char(' ')).contains(wanted))
+            return &entry;
+    }
+    return nullptr;
+}
+
+bool isPlainLocale(QStringView locale)
+{
+    return locale == QLatin1String("C") || locale == QLatin1String("POSIX") || locale.startsWith(QLatin1String("C."));
+}
+
+} // namespace
+
+QString RecognitionLanguage::package() const
+{
+    return QLatin1String("tesseract-ocr-") + QString(code).replace(QLatin1Char('_'), QLatin1Char('-'));
+}
+
+const QList<RecognitionLanguage> &RecognitionLanguages::base()
+{
+    static const QList<RecognitionLanguage> languages = all().first(kBaseCount);
+    return languages;
+}
+
+std::optional<RecognitionLanguage> RecognitionLanguages::forLocale(QStringView locale)
+{
+    // language[_territory][.codeset][@modifier]; the codeset says nothing of the language.
+    QStringView modifier;
+    if (const qsizetype at = locale.indexOf(QLatin1Char('@')); at >= 0) {
+        modifier = locale.sliced(at);
+        locale.truncate(at);
+    }
+    if (const qsizetype dot = locale.indexOf(QLatin1Char('.')); dot >= 0)
+        locale.truncate(dot);
+    QStringView territory;
+    if (const qsizetype at = locale.indexOf(QLatin1Char('_')); at >= 0) {
+        territory = locale.sliced(at);
+        locale.truncate(at);
+    }
+    if (locale.isEmpty())
+        return std::nullopt;
+    const QString language = locale.toString().toLower();
+    const QString region = territory.toString().toUpper();
+    const QString variant = modifier.toString().toLower();
+    for (const QString &name : {language + region + variant, language + region, language + variant, language}) {
+        if (const Entry *entry = entryForName(name))
+            return ::language(*entry);
+    }
+    return std::nullopt;
+}
+
+QList<RecognitionLanguage> RecognitionLanguages::ofUser(const QProcessEnvironment &environment)
+{
+    QString locale;
+    for (const char *variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        locale = environment.value(QLatin1String(variable));
+        if (!locale.isEmpty())
+            break;
+    }
+    if (locale.isEmpty() || isPlainLocale(locale))
+        return {};
+    QStringList names = environment.value(QStringLiteral("LANGUAGE")).split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    names.append(locale);
+
+    QList<RecognitionLanguage> languages;
+    for (const QString &name : std::as_const(names)) {
+        const std::optional<RecognitionLanguage> found = forLocale(name);
+        if (found && !base().contains(*found) && !languages.contains(*found))
+            languages.append(*found);
+    }
+    return languages;
+}
+
+std::optional<RecognitionLanguage> RecognitionLanguages::forTag(QStringView tag)
+{
+    const auto found = std::find_if(all().cbegin(), all().cend(), [&](const RecognitionLanguage &l) { return l.tag == tag; });
+    return found == all().cend() ? std::nullopt : std::optional(*found);
+}
+
+std::optional<RecognitionLanguage> RecognitionLanguages::forCode(QStringView code)
+{
+    const auto found = std::find_if(all().cbegin(), all().cend(), [&](const RecognitionLanguage &l) { return l.code == code; });
+    return found == all().cend() ? std::nullopt : std::optional(*found);
+}
+
+QString RecognitionLanguages::joinedNames(const QList<RecognitionLanguage> &languages)
+{
+    QStringList names;
+    for (const RecognitionLanguage &language : languages)
+        names.append(language.name);
+    if (names.size() < 2)
+        return names.join(QString());
+    const QString last = names.takeLast();
+    return names.join(QStringLiteral(", ")) + QStringLiteral(" & ") + last;
+}
