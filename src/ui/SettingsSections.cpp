@@ -308,6 +308,8 @@ QWidget *SettingsView::makeTextSection()
     lines->setSpacing(4);
     m_languageDescription = body(QString(), about);
     m_languageDescription->setObjectName(QStringLiteral("languageDescription"));
+    // Long with several languages or a package to install: it wraps rather than widen the window.
+    m_languageDescription->setWordWrap(true);
     lines->addWidget(m_languageDescription);
     lines->addWidget(caption(tr("Find screenshots by words inside them. Copy their text with "
                                 "Ctrl+Shift+C or Copy text. Recognition stays on your computer; "
