@@ -1,5 +1,7 @@
 #include "platform/ScreenshotNames.h"
 
+#include "platform/UserLanguages.h"
+
 #include "ScreenshotNamesTable.h"
 
 #include <algorithm>
@@ -24,26 +26,6 @@ const Table &table()
     return parsed;
 }
 
-// "ll_CC.codeset@modifier" → the names gettext looks under, most specific first.
-QStringList languageVariants(const QString &language)
-{
-    QString name = language;
-    QString modifier;
-    if (const qsizetype at = name.indexOf(QLatin1Char('@')); at >= 0) {
-        modifier = name.mid(at);
-        name.truncate(at);
-    }
-    if (const qsizetype dot = name.indexOf(QLatin1Char('.')); dot >= 0)
-        name.truncate(dot);
-    const QString base = name.section(QLatin1Char('_'), 0, 0);
-    QStringList variants;
-    for (const QString &candidate : {name + modifier, name, base + modifier, base}) {
-        if (!candidate.isEmpty() && !variants.contains(candidate))
-            variants.append(candidate);
-    }
-    return variants;
-}
-
 } // namespace
 
 const QList<ScreenshotNames::Entry> &ScreenshotNames::filePrefixes()
@@ -65,7 +47,7 @@ QStringList ScreenshotNames::folderNamesFor(const QStringList &languages)
 {
     QStringList names;
     for (const QString &language : languages) {
-        for (const QString &variant : languageVariants(language)) {
+        for (const QString &variant : UserLanguages::variants(language)) {
             const auto found = std::find_if(folderNames().cbegin(), folderNames().cend(),
                                             [&](const Entry &entry) { return entry.language == variant; });
             if (found == folderNames().cend())
@@ -80,18 +62,7 @@ QStringList ScreenshotNames::folderNamesFor(const QStringList &languages)
 
 QStringList ScreenshotNames::userLanguages()
 {
-    QString locale;
-    for (const char *variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        locale = qEnvironmentVariable(variable);
-        if (!locale.isEmpty())
-            break;
-    }
-    if (locale.isEmpty() || locale == QLatin1String("C") || locale == QLatin1String("POSIX")
-        || locale.startsWith(QLatin1String("C.")))
-        return {};
-    QStringList languages = qEnvironmentVariable("LANGUAGE").split(QLatin1Char(':'), Qt::SkipEmptyParts);
-    languages.append(locale);
-    return languages;
+    return UserLanguages::fromEnvironment();
 }
 
 void ScreenshotNames::parse(QStringView text, QList<Entry> &prefixes, QList<Entry> &folders,

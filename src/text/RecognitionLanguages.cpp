@@ -1,5 +1,7 @@
 #include "text/RecognitionLanguages.h"
 
+#include "platform/UserLanguages.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -95,10 +97,6 @@ const Entry *entryForName(QStringView name)
     return nullptr;
 }
 
-bool isPlainLocale(QStringView locale)
-{
-    return locale == QLatin1String("C") || locale == QLatin1String("POSIX") || locale.startsWith(QLatin1String("C."));
-}
 
 } // namespace
 
@@ -115,26 +113,15 @@ const QList<RecognitionLanguage> &RecognitionLanguages::base()
 
 std::optional<RecognitionLanguage> RecognitionLanguages::forLocale(QStringView locale)
 {
-    // language[_territory][.codeset][@modifier]; the codeset says nothing of the language.
-    QStringView modifier;
-    if (const qsizetype at = locale.indexOf(QLatin1Char('@')); at >= 0) {
-        modifier = locale.sliced(at);
-        locale.truncate(at);
-    }
-    if (const qsizetype dot = locale.indexOf(QLatin1Char('.')); dot >= 0)
-        locale.truncate(dot);
-    QStringView territory;
-    if (const qsizetype at = locale.indexOf(QLatin1Char('_')); at >= 0) {
-        territory = locale.sliced(at);
-        locale.truncate(at);
-    }
-    if (locale.isEmpty())
-        return std::nullopt;
-    const QString language = locale.toString().toLower();
-    const QString region = territory.toString().toUpper();
-    const QString variant = modifier.toString().toLower();
-    for (const QString &name : {language + region + variant, language + region, language + variant, language}) {
-        if (const Entry *entry = entryForName(name))
+    // The table names locales as "ll", "ll_CC" and "ll@modifier", in their usual case.
+    for (const QString &variant : UserLanguages::variants(locale)) {
+        const qsizetype modifier = variant.indexOf(QLatin1Char('@'));
+        const QString name = modifier < 0 ? variant : variant.left(modifier);
+        const qsizetype territory = name.indexOf(QLatin1Char('_'));
+        QString normal = territory < 0 ? name.toLower() : name.left(territory).toLower() + name.sliced(territory).toUpper();
+        if (modifier >= 0)
+            normal += variant.sliced(modifier).toLower();
+        if (const Entry *entry = entryForName(normal))
             return ::language(*entry);
     }
     return std::nullopt;
@@ -142,19 +129,8 @@ std::optional<RecognitionLanguage> RecognitionLanguages::forLocale(QStringView l
 
 QList<RecognitionLanguage> RecognitionLanguages::ofUser(const QProcessEnvironment &environment)
 {
-    QString locale;
-    for (const char *variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        locale = environment.value(QLatin1String(variable));
-        if (!locale.isEmpty())
-            break;
-    }
-    if (locale.isEmpty() || isPlainLocale(locale))
-        return {};
-    QStringList names = environment.value(QStringLiteral("LANGUAGE")).split(QLatin1Char(':'), Qt::SkipEmptyParts);
-    names.append(locale);
-
     QList<RecognitionLanguage> languages;
-    for (const QString &name : std::as_const(names)) {
+    for (const QString &name : UserLanguages::fromEnvironment(environment)) {
         const std::optional<RecognitionLanguage> found = forLocale(name);
         if (found && !base().contains(*found) && !languages.contains(*found))
             languages.append(*found);
