@@ -11,9 +11,9 @@
 
 #include "library/FolderPicker.h"
 #include "library/LibraryModel.h"
-#include "platform/InotifyEventSource.h"
-#include "platform/SettingsStore.h"
-#include "platform/SystemImageServices.h"
+#include "platform/freedesktop/InotifyEventSource.h"
+#include "platform/freedesktop/SettingsStore.h"
+#include "platform/image/SystemImageServices.h"
 #include "settings/Preferences.h"
 #include "text/ScreenshotTextIndex.h"
 #include "text/ScreenshotTextWorker.h"

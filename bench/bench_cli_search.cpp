@@ -6,9 +6,9 @@
 //   dbus-run-session -- build/bench/bench_cli_search [path/to/brimfold]
 #include "core/AppIdentity.h"
 #include "library/ScreenshotScanner.h"
-#include "platform/ScreenshotNamePatterns.h"
-#include "platform/SettingsStore.h"
-#include "platform/SystemImageServices.h"
+#include "platform/freedesktop/ScreenshotNamePatterns.h"
+#include "platform/freedesktop/SettingsStore.h"
+#include "platform/image/SystemImageServices.h"
 #include "settings/Preferences.h"
 #include "text/ScreenshotText.h"
 #include "text/ScreenshotTextWorker.h"

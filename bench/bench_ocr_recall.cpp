@@ -18,7 +18,7 @@
 #include "RecallCorpus.h"
 
 #include "platform/ImageServices.h"
-#include "platform/SystemImageServices.h"
+#include "platform/image/SystemImageServices.h"
 #include "text/RecognitionLanguages.h"
 #include "text/ScreenshotTextSearch.h"
 #include "text/TesseractRecognizer.h"

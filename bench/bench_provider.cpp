@@ -6,7 +6,7 @@
 // Needs a display and a session bus with no other copy on it:
 //   dbus-run-session -- scripts/with-display build/bench/bench_provider
 #include "library/ScreenshotScanner.h"
-#include "platform/SystemImageServices.h"
+#include "platform/image/SystemImageServices.h"
 #include "search/DesktopSearch.h"
 #include "text/ScreenshotTextWorker.h"
 #include "text/TesseractRecognizer.h"

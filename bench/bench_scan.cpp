@@ -5,7 +5,7 @@
 // the rescan to the walk.
 
 #include "library/ScreenshotScanner.h"
-#include "platform/SystemImageServices.h"
+#include "platform/image/SystemImageServices.h"
 
 #include <QCoreApplication>
 #include <QDir>

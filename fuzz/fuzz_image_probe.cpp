@@ -1,8 +1,8 @@
 // Any file in the watched folder is probed: its leading bytes name the family, and the structure
 // they announce is checked against what is present. A PNG the walk accepts goes on to libpng.
 #include "FuzzSupport.h"
-#include "platform/ImageFileProbe.h"
-#include "platform/PngImage.h"
+#include "platform/image/ImageFileProbe.h"
+#include "platform/image/PngImage.h"
 
 #include <cstddef>
 #include <cstdint>

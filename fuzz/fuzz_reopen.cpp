@@ -3,7 +3,7 @@
 // Needs a session bus (scripts/fuzz runs under dbus-run-session).
 #include "FuzzSupport.h"
 #include "core/AppIdentity.h"
-#include "platform/ReopenChannel.h"
+#include "platform/portal/ReopenChannel.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

@@ -1,5 +1,5 @@
 // The capture marker's value comes from a file's extended attribute, which anyone can set.
-#include "platform/ScreenshotMarker.h"
+#include "platform/freedesktop/ScreenshotMarker.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -4,7 +4,7 @@
 #include "FuzzSupport.h"
 #include "library/LibraryState.h"
 #include "platform/ScreenshotLocation.h"
-#include "platform/SettingsStore.h"
+#include "platform/freedesktop/SettingsStore.h"
 #include "settings/Preferences.h"
 
 #include <cstddef>

@@ -9,9 +9,9 @@
 #include "settings/FloatingButtonSize.h"
 #include "settings/FloatingPosition.h"
 #include "settings/Preferences.h"
-#include "ui/BrimfoldPanel.h"
-#include "ui/FloatingButton.h"
-#include "ui/FloatingMoveButton.h"
+#include "ui/design/BrimfoldPanel.h"
+#include "ui/floating/FloatingButton.h"
+#include "ui/floating/FloatingMoveButton.h"
 
 #include <QVariantAnimation>
 

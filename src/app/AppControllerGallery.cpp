@@ -9,11 +9,11 @@
 #include "platform/ActiveWindow.h"
 #include "platform/Displays.h"
 #include "text/ScreenshotTextIndex.h"
-#include "ui/BrimfoldDesign.h"
-#include "ui/BrimfoldPanel.h"
-#include "ui/FocusRequests.h"
-#include "ui/GalleryView.h"
-#include "ui/PreviewWindow.h"
+#include "ui/design/BrimfoldDesign.h"
+#include "ui/design/BrimfoldPanel.h"
+#include "ui/gallery/FocusRequests.h"
+#include "ui/gallery/GalleryView.h"
+#include "ui/preview/PreviewWindow.h"
 
 #include <QGuiApplication>
 #include <QLoggingCategory>

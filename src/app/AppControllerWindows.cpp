@@ -8,11 +8,11 @@
 #include "settings/Preferences.h"
 #include "settings/ReleaseInfo.h"
 #include "settings/UpdateService.h"
-#include "ui/AppearancePalette.h"
-#include "ui/BrimfoldDesign.h"
-#include "ui/BrimfoldPanel.h"
-#include "ui/FeedbackView.h"
-#include "ui/SettingsView.h"
+#include "ui/design/AppearancePalette.h"
+#include "ui/design/BrimfoldDesign.h"
+#include "ui/design/BrimfoldPanel.h"
+#include "ui/feedback/FeedbackView.h"
+#include "ui/settings/SettingsView.h"
 
 #include <QApplication>
 #include <QMenu>

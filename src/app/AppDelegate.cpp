@@ -1,11 +1,11 @@
 #include "app/AppDelegate.h"
 
 #include "app/AppController.h"
-#include "app/DesktopSearchService.h"
-#include "platform/ReopenChannel.h"
+#include "app/dbus/DesktopSearchService.h"
+#include "platform/portal/ReopenChannel.h"
 #include "library/ScreenshotScanner.h"
-#include "platform/SystemScreenshotLocation.h"
-#include "platform/SettingsStore.h"
+#include "platform/freedesktop/SystemScreenshotLocation.h"
+#include "platform/freedesktop/SettingsStore.h"
 #include "settings/Preferences.h"
 
 #include <QLoggingCategory>

@@ -8,11 +8,11 @@
 #include "app/SearchCommand.h"
 #include "app/SingleInstance.h"
 #include "platform/ImageServices.h"
-#include "platform/PortalHotKeySource.h"
-#include "platform/ReopenChannel.h"
-#include "platform/X11.h"
+#include "platform/portal/PortalHotKeySource.h"
+#include "platform/portal/ReopenChannel.h"
+#include "platform/x11/X11.h"
 #include "settings/ReleaseInfo.h"
-#include "ui/SymbolIcons.h"
+#include "ui/design/SymbolIcons.h"
 
 #include <QApplication>
 #include <QCoreApplication>

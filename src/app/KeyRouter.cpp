@@ -4,11 +4,11 @@
 #include "library/LibraryModel.h"
 #include "settings/Preferences.h"
 #include "settings/Shortcut.h"
-#include "ui/BrimfoldPanel.h"
-#include "ui/FocusRequests.h"
-#include "ui/GalleryActions.h"
-#include "ui/PreviewWindow.h"
-#include "ui/ShortcutRecorder.h"
+#include "ui/design/BrimfoldPanel.h"
+#include "ui/gallery/FocusRequests.h"
+#include "ui/gallery/GalleryActions.h"
+#include "ui/preview/PreviewWindow.h"
+#include "ui/settings/ShortcutRecorder.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,9 +1,9 @@
 #include "app/SearchCommand.h"
 
 #include "app/AppServices.h"
-#include "app/DesktopSearchService.h"
-#include "platform/ReopenChannel.h"
-#include "platform/SettingsStore.h"
+#include "app/dbus/DesktopSearchService.h"
+#include "platform/portal/ReopenChannel.h"
+#include "platform/freedesktop/SettingsStore.h"
 #include "search/FolderSearch.h"
 
 #include <QCoreApplication>

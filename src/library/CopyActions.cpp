@@ -5,7 +5,7 @@
 #include "library/LibraryModel.h"
 #include "library/Toasts.h"
 #include "platform/Clipboard.h"
-#include "platform/ImageFileProbe.h"
+#include "platform/image/ImageFileProbe.h"
 #include "platform/ImageServices.h"
 #include "text/ScreenshotTextIndex.h"
 

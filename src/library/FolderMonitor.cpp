@@ -1,6 +1,6 @@
 #include "library/FolderMonitor.h"
 
-#include "platform/InotifyEventSource.h"
+#include "platform/freedesktop/InotifyEventSource.h"
 
 #include <QDir>
 #include <QFile>

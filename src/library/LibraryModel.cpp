@@ -4,7 +4,7 @@
 
 #include "library/FolderMonitor.h"
 #include "platform/ImageServices.h"
-#include "platform/SettingsStore.h"
+#include "platform/freedesktop/SettingsStore.h"
 #include "settings/Preferences.h"
 #include "text/ScreenshotTextIndex.h"
 #include "text/ScreenshotTextWorker.h"

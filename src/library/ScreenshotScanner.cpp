@@ -1,7 +1,7 @@
 #include "library/ScreenshotScanner.h"
 
-#include "platform/ScreenshotMarker.h"
-#include "platform/ScreenshotNames.h"
+#include "platform/freedesktop/ScreenshotMarker.h"
+#include "platform/freedesktop/ScreenshotNames.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 
 #include "core/Screenshot.h"
 #include "platform/ImageServices.h"
-#include "platform/ScreenshotNamePatterns.h"
+#include "platform/freedesktop/ScreenshotNamePatterns.h"
 
 #include <QList>
 #include <QSet>

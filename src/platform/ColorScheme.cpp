@@ -1,6 +1,6 @@
 #include "platform/ColorScheme.h"
 
-#include "platform/PortalSettings.h"
+#include "platform/portal/PortalSettings.h"
 
 #include <QDBusVariant>
 

@@ -1,6 +1,6 @@
 #include "platform/ImageServices.h"
 
-#include "platform/SystemImageServices.h"
+#include "platform/image/SystemImageServices.h"
 
 #include <QBuffer>
 #include <QImageReader>

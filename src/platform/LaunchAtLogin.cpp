@@ -1,6 +1,6 @@
 #include "platform/LaunchAtLogin.h"
 
-#include "platform/SafeFile.h"
+#include "platform/freedesktop/SafeFile.h"
 
 #include <QCoreApplication>
 #include <QDir>

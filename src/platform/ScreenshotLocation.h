@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ScreenshotNamePattern.h"
+#include "platform/freedesktop/ScreenshotNamePattern.h"
 
 #include <QList>
 #include <QString>

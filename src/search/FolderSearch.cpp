@@ -2,9 +2,9 @@
 
 #include "library/LibraryState.h"
 #include "library/ScreenshotScanner.h"
-#include "platform/SettingsStore.h"
-#include "platform/SystemImageServices.h"
-#include "platform/SystemScreenshotLocation.h"
+#include "platform/freedesktop/SettingsStore.h"
+#include "platform/image/SystemImageServices.h"
+#include "platform/freedesktop/SystemScreenshotLocation.h"
 #include "search/DesktopSearch.h"
 #include "settings/Preferences.h"
 #include "text/ScreenshotTextWorker.h"

@@ -1,7 +1,7 @@
 #include "settings/GlobalShortcut.h"
 
 #include "platform/HotKeySource.h"
-#include "platform/PortalHotKeySource.h"
+#include "platform/portal/PortalHotKeySource.h"
 
 #include <QLoggingCategory>
 

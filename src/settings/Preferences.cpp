@@ -1,7 +1,7 @@
 #include "settings/Preferences.h"
 
 #include "platform/ScreenshotLocation.h"
-#include "platform/SettingsStore.h"
+#include "platform/freedesktop/SettingsStore.h"
 
 #include <QDir>
 #include <QLoggingCategory>

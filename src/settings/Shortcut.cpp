@@ -1,6 +1,6 @@
 #include "settings/Shortcut.h"
 
-#include "platform/KeyCodes.h"
+#include "platform/x11/KeyCodes.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

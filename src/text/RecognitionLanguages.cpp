@@ -1,6 +1,6 @@
 #include "text/RecognitionLanguages.h"
 
-#include "platform/UserLanguages.h"
+#include "platform/freedesktop/UserLanguages.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
 #include "text/ScreenshotTextWorker.h"
 
-#include "platform/PrivateFolder.h"
-#include "platform/SafeFile.h"
+#include "platform/freedesktop/PrivateFolder.h"
+#include "platform/freedesktop/SafeFile.h"
 
 #include <QCryptographicHash>
 #include <QDir>

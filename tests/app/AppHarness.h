@@ -15,12 +15,12 @@
 #include "platform/SleepWatcher.h"
 #include "platform/UrlOpener.h"
 #include "platform/HotKeySource.h"
-#include "platform/PortalHotKeySource.h"
+#include "platform/portal/PortalHotKeySource.h"
 #include "platform/ShareServices.h"
-#include "platform/SystemDisplays.h"
-#include "platform/SystemImageServices.h"
-#include "platform/X11ActiveWindow.h"
-#include "platform/X11HotKeySource.h"
+#include "platform/x11/SystemDisplays.h"
+#include "platform/image/SystemImageServices.h"
+#include "platform/x11/X11ActiveWindow.h"
+#include "platform/x11/X11HotKeySource.h"
 
 namespace apptest {
 

@@ -7,13 +7,13 @@
 #include "settings/Preferences.h"
 #include "text/ScreenshotTextIndex.h"
 #include "settings/Shortcut.h"
-#include "ui/AppearancePalette.h"
-#include "ui/BrimfoldPanel.h"
-#include "ui/FeedbackView.h"
-#include "ui/FloatingButton.h"
-#include "ui/PreviewWindow.h"
-#include "ui/SettingsView.h"
-#include "ui/ShortcutRecorder.h"
+#include "ui/design/AppearancePalette.h"
+#include "ui/design/BrimfoldPanel.h"
+#include "ui/feedback/FeedbackView.h"
+#include "ui/floating/FloatingButton.h"
+#include "ui/preview/PreviewWindow.h"
+#include "ui/settings/SettingsView.h"
+#include "ui/settings/ShortcutRecorder.h"
 
 #include <QApplication>
 #include <QMenu>

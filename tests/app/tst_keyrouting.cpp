@@ -2,15 +2,15 @@
 // combination of search field being edited and folder being connected.
 #include "AppHarness.h"
 
-#include "ui/BrimfoldPanel.h"
-#include "ui/FocusRequests.h"
-#include "ui/GalleryView.h"
-#include "ui/PreviewWindow.h"
-#include "ui/GalleryButton.h"
-#include "ui/FeedbackView.h"
-#include "ui/SettingsView.h"
-#include "ui/ShortcutRecorder.h"
-#include "ui/WelcomeView.h"
+#include "ui/design/BrimfoldPanel.h"
+#include "ui/gallery/FocusRequests.h"
+#include "ui/gallery/GalleryView.h"
+#include "ui/preview/PreviewWindow.h"
+#include "ui/controls/GalleryButton.h"
+#include "ui/feedback/FeedbackView.h"
+#include "ui/settings/SettingsView.h"
+#include "ui/settings/ShortcutRecorder.h"
+#include "ui/gallery/WelcomeView.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -4,7 +4,7 @@
 #include "app/AppDelegate.h"
 #include "app/LaunchOptions.h"
 #include "platform/ScreenshotLocation.h"
-#include "platform/SettingsStore.h"
+#include "platform/freedesktop/SettingsStore.h"
 #include "settings/Preferences.h"
 
 #include <QTemporaryDir>

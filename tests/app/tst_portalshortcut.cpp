@@ -4,9 +4,9 @@
 #include "FakeShortcutPortal.h"
 
 #include "settings/Preferences.h"
-#include "ui/SettingsRow.h"
-#include "ui/SettingsView.h"
-#include "ui/ShortcutRecorder.h"
+#include "ui/controls/SettingsRow.h"
+#include "ui/settings/SettingsView.h"
+#include "ui/settings/ShortcutRecorder.h"
 
 #include <QLabel>
 

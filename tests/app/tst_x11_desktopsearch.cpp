@@ -6,8 +6,8 @@
 #include "TestSupport.h"
 
 #include "library/ScreenshotScanner.h"
-#include "platform/ReopenChannel.h"
-#include "platform/SystemImageServices.h"
+#include "platform/portal/ReopenChannel.h"
+#include "platform/image/SystemImageServices.h"
 #include "text/ScreenshotTextWorker.h"
 #include "text/TesseractRecognizer.h"
 

@@ -4,8 +4,8 @@
 #include "core/AppIdentity.h"
 #include "TestSupport.h"
 
-#include "platform/X11.h"
-#include "ui/BrimfoldDesign.h"
+#include "platform/x11/X11.h"
+#include "ui/design/BrimfoldDesign.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -8,7 +8,7 @@
 #include "platform/Displays.h"
 #include "settings/FloatingPosition.h"
 #include "settings/Preferences.h"
-#include "ui/BrimfoldPanel.h"
+#include "ui/design/BrimfoldPanel.h"
 
 #include <QGuiApplication>
 #include <QProcess>

@@ -2,7 +2,7 @@
 // the desktop's presses open and close the gallery; in an X11 session the portal is left alone.
 #include "FakeShortcutPortal.h"
 
-#include "platform/ReopenChannel.h"
+#include "platform/portal/ReopenChannel.h"
 
 #include <QDBusConnectionInterface>
 #include <QDir>

@@ -1,7 +1,7 @@
 // Starts the real program on the test display: one copy per user, the second launch hands over
 // to the first, and demo copies run beside it with settings of their own.
 #include "TestSupport.h"
-#include "platform/ReopenChannel.h"
+#include "platform/portal/ReopenChannel.h"
 #include "core/AppIdentity.h"
 
 #include <QDBusConnection>

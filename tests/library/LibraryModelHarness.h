@@ -11,10 +11,10 @@
 
 #include "library/LibraryModel.h"
 #include "platform/FolderEventSource.h"
-#include "platform/InotifyEventSource.h"
-#include "platform/SystemImageServices.h"
+#include "platform/freedesktop/InotifyEventSource.h"
+#include "platform/image/SystemImageServices.h"
 #include "platform/ScreenshotLocation.h"
-#include "platform/SettingsStore.h"
+#include "platform/freedesktop/SettingsStore.h"
 #include "settings/Preferences.h"
 #include "text/ScreenshotTextIndex.h"
 #include "text/ScreenshotTextRecognizing.h"

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 #include "LibraryModelHarness.h"
 
-#include "platform/SystemTrash.h"
+#include "platform/freedesktop/SystemTrash.h"
 
 #include <QBuffer>
 #include <QImageReader>

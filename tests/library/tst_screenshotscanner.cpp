@@ -2,9 +2,9 @@
 #include "TallCapture.h"
 #include "library/ScreenshotScanner.h"
 
-#include "platform/ScreenshotMarker.h"
-#include "platform/ScreenshotNamePatterns.h"
-#include "platform/ScreenshotNames.h"
+#include "platform/freedesktop/ScreenshotMarker.h"
+#include "platform/freedesktop/ScreenshotNamePatterns.h"
+#include "platform/freedesktop/ScreenshotNames.h"
 
 #include "TestSupport.h"
 

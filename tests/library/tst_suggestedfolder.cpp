@@ -1,5 +1,5 @@
 #include "library/ScreenshotScanner.h"
-#include "platform/SystemScreenshotLocation.h"
+#include "platform/freedesktop/SystemScreenshotLocation.h"
 
 #include "TestSupport.h"
 

@@ -2,9 +2,9 @@
 #include "TestSupport.h"
 #include "LibraryModelHarness.h"
 
-#include "platform/SystemClipboard.h"
-#include "platform/SystemImageServices.h"
-#include "platform/SystemTrash.h"
+#include "platform/x11/SystemClipboard.h"
+#include "platform/image/SystemImageServices.h"
+#include "platform/freedesktop/SystemTrash.h"
 
 #include <QProcess>
 #include <QStandardPaths>

@@ -1,4 +1,4 @@
-#include "platform/InotifyEventSource.h"
+#include "platform/freedesktop/InotifyEventSource.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,7 +3,7 @@
 #include "FakeShortcutPortal.h"
 
 #include "core/VirtualKey.h"
-#include "platform/PortalHotKeySource.h"
+#include "platform/portal/PortalHotKeySource.h"
 
 #include <QSignalSpy>
 #include <QTest>

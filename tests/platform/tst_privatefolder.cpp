@@ -1,4 +1,4 @@
-#include "platform/PrivateFolder.h"
+#include "platform/freedesktop/PrivateFolder.h"
 
 #include <QDir>
 #include <QFile>

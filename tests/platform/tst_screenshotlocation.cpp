@@ -1,5 +1,5 @@
-#include "platform/ScreenshotNames.h"
-#include "platform/SystemScreenshotLocation.h"
+#include "platform/freedesktop/ScreenshotNames.h"
+#include "platform/freedesktop/SystemScreenshotLocation.h"
 
 #include "TestSupport.h"
 

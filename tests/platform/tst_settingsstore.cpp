@@ -1,5 +1,5 @@
 #include "TestSupport.h"
-#include "platform/SettingsStore.h"
+#include "platform/freedesktop/SettingsStore.h"
 #include "core/AppIdentity.h"
 
 #include <QDir>

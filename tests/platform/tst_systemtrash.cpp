@@ -1,5 +1,5 @@
 #include "TestSupport.h"
-#include "platform/SystemTrash.h"
+#include "platform/freedesktop/SystemTrash.h"
 
 #include <QDateTime>
 #include <QDir>

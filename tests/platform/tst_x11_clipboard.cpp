@@ -1,5 +1,5 @@
 #include "platform/ImageServices.h"
-#include "platform/SystemClipboard.h"
+#include "platform/x11/SystemClipboard.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "platform/SystemDisplays.h"
+#include "platform/x11/SystemDisplays.h"
 
 #include <QCursor>
 #include <QGuiApplication>

@@ -4,7 +4,7 @@
 
 #include "library/GallerySnapshot.h"
 #include "library/ScreenshotScanner.h"
-#include "platform/SystemImageServices.h"
+#include "platform/image/SystemImageServices.h"
 #include "search/DesktopSearch.h"
 #include "search/FolderSearch.h"
 #include "search/SearchHit.h"

@@ -3,7 +3,7 @@
 #include "FakeShortcutPortal.h"
 
 #include "platform/HotKeySource.h"
-#include "platform/PortalHotKeySource.h"
+#include "platform/portal/PortalHotKeySource.h"
 #include "settings/GlobalShortcut.h"
 
 #include <QRegularExpression>

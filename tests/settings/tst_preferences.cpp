@@ -1,5 +1,5 @@
 #include "platform/ScreenshotLocation.h"
-#include "platform/SettingsStore.h"
+#include "platform/freedesktop/SettingsStore.h"
 #include "settings/Preferences.h"
 
 #include "TestSupport.h"

@@ -1,5 +1,5 @@
 // The global shortcut on a real X server, pressed by xdotool as a user would.
-#include "platform/X11HotKeySource.h"
+#include "platform/x11/X11HotKeySource.h"
 #include "settings/GlobalShortcut.h"
 
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/SystemImageServices.h"
+#include "platform/image/SystemImageServices.h"
 
 // The real decoders, for tests that exercise them; stateless, so one instance serves all.
 inline const ImageServices &systemImages()

@@ -3,10 +3,10 @@
 #include "platform/UrlOpener.h"
 #include "settings/ReleaseConfiguration.h"
 #include "settings/ReleaseInfo.h"
-#include "ui/AppearancePalette.h"
-#include "ui/BrimfoldDesign.h"
-#include "ui/FeedbackView.h"
-#include "ui/SegmentedControl.h"
+#include "ui/design/AppearancePalette.h"
+#include "ui/design/BrimfoldDesign.h"
+#include "ui/feedback/FeedbackView.h"
+#include "ui/controls/SegmentedControl.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -6,11 +6,11 @@
 #include "WindowEdges.h"
 
 #include "SystemImages.h"
-#include "ui/AppearancePalette.h"
-#include "ui/BrimfoldDesign.h"
-#include "ui/FloatingButton.h"
-#include "ui/FloatingMoveButton.h"
-#include "ui/ThumbnailCache.h"
+#include "ui/design/AppearancePalette.h"
+#include "ui/design/BrimfoldDesign.h"
+#include "ui/floating/FloatingButton.h"
+#include "ui/floating/FloatingMoveButton.h"
+#include "ui/gallery/grid/ThumbnailCache.h"
 
 #include <QAccessible>
 #include <QApplication>

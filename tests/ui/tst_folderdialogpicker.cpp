@@ -1,5 +1,5 @@
 // Where the folder dialog opens.
-#include "ui/FolderDialogPicker.h"
+#include "ui/controls/FolderDialogPicker.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -7,14 +7,14 @@
 #include "FakeAccessibility.h"
 
 #include "platform/ShareServices.h"
-#include "ui/FocusRequests.h"
-#include "ui/GalleryActionBar.h"
-#include "ui/GalleryActions.h"
-#include "ui/GalleryButton.h"
-#include "ui/GalleryGrid.h"
-#include "ui/GalleryView.h"
-#include "ui/QuietIconButton.h"
-#include "ui/ThumbnailCache.h"
+#include "ui/gallery/FocusRequests.h"
+#include "ui/gallery/GalleryActionBar.h"
+#include "ui/gallery/GalleryActions.h"
+#include "ui/controls/GalleryButton.h"
+#include "ui/gallery/grid/GalleryGrid.h"
+#include "ui/gallery/GalleryView.h"
+#include "ui/controls/QuietIconButton.h"
+#include "ui/gallery/grid/ThumbnailCache.h"
 
 #include <QAccessible>
 #include <QMenu>

@@ -1,10 +1,10 @@
-#include "ui/BrimfoldDesign.h"
-#include "ui/GalleryEmptyState.h"
-#include "ui/GalleryFooter.h"
-#include "ui/GalleryLabels.h"
-#include "ui/GallerySearchField.h"
-#include "ui/StatusDot.h"
-#include "ui/SymbolView.h"
+#include "ui/design/BrimfoldDesign.h"
+#include "ui/gallery/GalleryEmptyState.h"
+#include "ui/gallery/GalleryFooter.h"
+#include "ui/gallery/GalleryLabels.h"
+#include "ui/gallery/GallerySearchField.h"
+#include "ui/controls/StatusDot.h"
+#include "ui/controls/SymbolView.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "FakeImages.h"
 #include "core/Screenshot.h"
 #include "platform/ImageServices.h"
-#include "ui/PreviewWindow.h"
+#include "ui/preview/PreviewWindow.h"
 
 #include <QApplication>
 #include <QHash>

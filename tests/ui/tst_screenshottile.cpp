@@ -6,14 +6,14 @@
 
 #include "platform/ImageServices.h"
 #include "platform/ShareServices.h"
-#include "platform/SystemShareServices.h"
-#include "ui/BrimfoldDesign.h"
-#include "ui/GalleryActions.h"
-#include "ui/GalleryGrid.h"
-#include "ui/GalleryItemModel.h"
-#include "ui/ScreenshotTileDelegate.h"
-#include "ui/ShareButton.h"
-#include "ui/ThumbnailCache.h"
+#include "platform/freedesktop/SystemShareServices.h"
+#include "ui/design/BrimfoldDesign.h"
+#include "ui/gallery/GalleryActions.h"
+#include "ui/gallery/grid/GalleryGrid.h"
+#include "ui/gallery/grid/GalleryItemModel.h"
+#include "ui/gallery/grid/ScreenshotTileDelegate.h"
+#include "ui/controls/ShareButton.h"
+#include "ui/gallery/grid/ThumbnailCache.h"
 
 #include <QAccessible>
 #include <QClipboard>

@@ -1,8 +1,8 @@
-#include "ui/ElidedLabel.h"
-#include "ui/PopupPicker.h"
-#include "ui/SegmentedControl.h"
-#include "ui/SettingsRow.h"
-#include "ui/SettingsSwitch.h"
+#include "ui/controls/ElidedLabel.h"
+#include "ui/controls/PopupPicker.h"
+#include "ui/controls/SegmentedControl.h"
+#include "ui/controls/SettingsRow.h"
+#include "ui/controls/SettingsSwitch.h"
 
 #include <QAbstractButton>
 #include <QAction>

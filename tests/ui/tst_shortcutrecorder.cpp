@@ -1,4 +1,4 @@
-#include "ui/ShortcutRecorder.h"
+#include "ui/settings/ShortcutRecorder.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "ui/SymbolIcons.h"
+#include "ui/design/SymbolIcons.h"
 
 #include <QSemaphore>
 #include <QTest>

@@ -1,8 +1,8 @@
 #include "FakeImages.h"
 #include "core/Screenshot.h"
 #include "platform/ImageServices.h"
-#include "ui/ScreenshotThumbnail.h"
-#include "ui/ThumbnailCache.h"
+#include "ui/gallery/grid/ScreenshotThumbnail.h"
+#include "ui/gallery/grid/ThumbnailCache.h"
 
 #include <QHash>
 #include <QMutex>

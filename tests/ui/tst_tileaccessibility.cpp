@@ -7,9 +7,9 @@
 
 #include "platform/ImageServices.h"
 #include "platform/ShareServices.h"
-#include "ui/GalleryActions.h"
-#include "ui/GalleryGrid.h"
-#include "ui/ThumbnailCache.h"
+#include "ui/gallery/GalleryActions.h"
+#include "ui/gallery/grid/GalleryGrid.h"
+#include "ui/gallery/grid/ThumbnailCache.h"
 
 #include <QAccessible>
 #include <QtTest>

@@ -5,9 +5,9 @@
 
 #include "platform/UrlOpener.h"
 #include "settings/ReleaseConfiguration.h"
-#include "ui/AppearancePalette.h"
-#include "ui/FeedbackView.h"
-#include "ui/SegmentedControl.h"
+#include "ui/design/AppearancePalette.h"
+#include "ui/feedback/FeedbackView.h"
+#include "ui/controls/SegmentedControl.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -5,9 +5,9 @@
 #include "FakeAccessibility.h"
 #include "SystemImages.h"
 
-#include "ui/FloatingButton.h"
-#include "ui/FloatingMoveButton.h"
-#include "ui/ThumbnailCache.h"
+#include "ui/floating/FloatingButton.h"
+#include "ui/floating/FloatingMoveButton.h"
+#include "ui/gallery/grid/ThumbnailCache.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -9,11 +9,11 @@
 
 #include "platform/ImageServices.h"
 #include "platform/ShareServices.h"
-#include "ui/FocusRequests.h"
-#include "ui/GalleryActions.h"
-#include "ui/GalleryGrid.h"
-#include "ui/GalleryView.h"
-#include "ui/ThumbnailCache.h"
+#include "ui/gallery/FocusRequests.h"
+#include "ui/gallery/GalleryActions.h"
+#include "ui/gallery/grid/GalleryGrid.h"
+#include "ui/gallery/GalleryView.h"
+#include "ui/gallery/grid/ThumbnailCache.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -5,9 +5,9 @@
 #include "DrawnScreenshots.h"
 
 #include "platform/Displays.h"
-#include "ui/BrimfoldPanel.h"
-#include "ui/FloatingButton.h"
-#include "ui/GalleryView.h"
+#include "ui/design/BrimfoldPanel.h"
+#include "ui/floating/FloatingButton.h"
+#include "ui/gallery/GalleryView.h"
 
 #include <QApplication>
 #include <QPainter>

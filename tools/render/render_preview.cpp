@@ -8,7 +8,7 @@
 #include "platform/ImageServices.h"
 #include "text/ScreenshotText.h"
 #include "text/TesseractRecognizer.h"
-#include "ui/PreviewWindow.h"
+#include "ui/preview/PreviewWindow.h"
 
 #include <QApplication>
 #include <QPainter>

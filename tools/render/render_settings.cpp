@@ -6,9 +6,9 @@
 #include "platform/LaunchAtLogin.h"
 #include "platform/UrlOpener.h"
 #include "settings/UpdateService.h"
-#include "ui/AppearancePalette.h"
-#include "ui/PopupPicker.h"
-#include "ui/SettingsView.h"
+#include "ui/design/AppearancePalette.h"
+#include "ui/controls/PopupPicker.h"
+#include "ui/settings/SettingsView.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,6 +1,6 @@
 // The HEIF module: libheif behind HeifDecoder, so that only a program that meets a HEIF file
 // maps libheif and its codecs.
-#include "platform/HeifDecoder.h"
+#include "platform/image/HeifDecoder.h"
 
 #include <QFile>
 #include <QLoggingCategory>

@@ -1,0 +1,130 @@
+#include "app/dbus/DesktopSearchHost.h"
+
+#include "app/AppController.h"
+#include "library/LibraryModel.h"
+#include "search/DesktopSearch.h"
+#include "text/ScreenshotTextIndex.h"
+
+DesktopSearchHost::DesktopSearchHost(AppController &controller, QObject *parent)
+    : QObject(parent)
+    , m_controller(controller)
+{
+    m_timeout.setSingleShot(true);
+    m_timeout.setInterval(readyTimeoutMs);
+    connect(&m_timeout, &QTimer::timeout, this, &DesktopSearchHost::flush);
+}
+
+DesktopSearchHost::~DesktopSearchHost() = default;
+
+bool DesktopSearchHost::isReady() const
+{
+    const LibraryModel &model = m_controller.model();
+    if (!model.connected())
+        return true;
+    if (model.isScanning())
+        return false;
+    const ScreenshotTextIndex &index = model.textIndex();
+    // Cached text arrives in one step; with none cached, the first recognised screenshot shows
+    // the run is past the cache.
+    return model.items().isEmpty() || !index.isIndexing() || index.completedCount() > 0;
+}
+
+void DesktopSearchHost::whenReady(QObject *context, std::function<void()> work)
+{
+    if (isReady()) {
+        work();
+        return;
+    }
+    m_waiting.push_back({context, std::move(work)});
+    if (m_waiting.size() > 1)
+        return;
+    m_timeout.start();
+    LibraryModel &model = m_controller.model();
+    for (const auto signal : {&LibraryModel::isScanningChanged, &LibraryModel::itemsChanged,
+                              &LibraryModel::connectedChanged})
+        connect(&model, signal, this, &DesktopSearchHost::checkReady, Qt::UniqueConnection);
+    connect(&model.textIndex(), &ScreenshotTextIndex::changed, this, &DesktopSearchHost::checkReady,
+            Qt::UniqueConnection);
+}
+
+void DesktopSearchHost::checkReady()
+{
+    // The scan's end and its items arrive as separate changes: judge once both are in.
+    if (m_checkQueued)
+        return;
+    m_checkQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        m_checkQueued = false;
+        if (!m_waiting.empty() && isReady())
+            flush();
+    });
+}
+
+void DesktopSearchHost::flush()
+{
+    m_timeout.stop();
+    disconnect(&m_controller.model(), nullptr, this, nullptr);
+    std::vector<Waiting> waiting;
+    waiting.swap(m_waiting);
+    for (const Waiting &entry : waiting) {
+        if (entry.context)
+            entry.work();
+    }
+}
+
+QList<SearchHit> DesktopSearchHost::find(const QString &query) const
+{
+    return DesktopSearch::find(m_controller.model(), query);
+}
+
+QStringList DesktopSearchHost::ids(const QString &query) const
+{
+    QStringList result;
+    for (const Screenshot &item : DesktopSearch::matching(m_controller.model(), query))
+        result.append(item.id());
+    return result;
+}
+
+std::optional<Screenshot> DesktopSearchHost::item(const QString &id) const
+{
+    for (const Screenshot &item : m_controller.model().items()) {
+        if (item.id() == id)
+            return item;
+    }
+    return std::nullopt;
+}
+
+std::optional<SearchHit> DesktopSearchHost::hit(const QString &id, const QString &query) const
+{
+    const std::optional<Screenshot> found = item(id);
+    if (!found)
+        return std::nullopt;
+    return DesktopSearch::hitFor(*found, query, m_controller.model().textIndex().documents());
+}
+
+void DesktopSearchHost::activate(const QString &query, const std::optional<QString> &id)
+{
+    // Showing starts the gallery afresh (empty search, newest selected); the search comes after.
+    m_controller.showGallery(false);
+    LibraryModel &model = m_controller.model();
+    model.setPinnedOnly(false);
+    model.setQuery(query);
+    if (!id)
+        return;
+    const GallerySnapshot &snapshot = model.snapshot();
+    const auto found = snapshot.indices().constFind(*id);
+    if (found != snapshot.indices().cend())
+        model.select(snapshot.items().at(*found));
+}
+
+void DesktopSearchHost::copy(const QString &id)
+{
+    if (const auto found = item(id))
+        m_controller.model().copyActions().copy(*found);
+}
+
+void DesktopSearchHost::copyText(const QString &id)
+{
+    if (const auto found = item(id))
+        m_controller.model().copyActions().copyText(*found);
+}

@@ -1,0 +1,110 @@
+#include "app/dbus/DesktopSearchService.h"
+
+#include "app/dbus/DesktopSearchHost.h"
+#include "app/dbus/KRunnerProvider.h"
+#include "app/dbus/ShellSearchProvider.h"
+#include "platform/portal/ReopenChannel.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusReply>
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcDesktopSearch, "brimfold.search", QtWarningMsg)
+
+namespace {
+
+QList<QVariantMap> records(const QList<SearchHit> &hits)
+{
+    QList<QVariantMap> result;
+    result.reserve(hits.size());
+    for (const SearchHit &hit : hits)
+        result.append(hit.toVariantMap());
+    return result;
+}
+
+} // namespace
+
+DesktopSearchService::DesktopSearchService(AppController &controller, const ImageServices &images,
+                                           QObject *parent)
+    : QObject(parent)
+    , m_host(new DesktopSearchHost(controller, this))
+{
+    qDBusRegisterMetaType<QList<QVariantMap>>();
+    new ShellSearchProvider(*m_host, images, this);
+    new KRunnerProvider(*m_host, this);
+}
+
+DesktopSearchService::~DesktopSearchService()
+{
+    if (!m_published)
+        return;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    for (const QString &path : {objectPath(), ShellSearchProvider::objectPath(), KRunnerProvider::objectPath()})
+        bus.unregisterObject(path);
+}
+
+QString DesktopSearchService::objectPath()
+{
+    return QStringLiteral("/app/vellum/screenshots/Search");
+}
+
+QString DesktopSearchService::interfaceName()
+{
+    return QStringLiteral("app.vellum.screenshots.Search");
+}
+
+bool DesktopSearchService::publish()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return false;
+    const auto options = QDBusConnection::ExportAllSlots;
+    bool published = bus.registerObject(objectPath(), this, options);
+    published = bus.registerObject(ShellSearchProvider::objectPath(),
+                                   findChild<ShellSearchProvider *>(), options) && published;
+    published = bus.registerObject(KRunnerProvider::objectPath(), findChild<KRunnerProvider *>(),
+                                   options) && published;
+    m_published = true;
+    if (!published)
+        qCWarning(lcDesktopSearch) << "a search object path is taken on the session bus";
+    return published;
+}
+
+QList<QVariantMap> DesktopSearchService::Find(const QString &query)
+{
+    if (m_host->isReady() || !calledFromDBus())
+        return records(m_host->find(query));
+    setDelayedReply(true);
+    const QDBusMessage call = message();
+    QDBusConnection bus = connection();
+    m_host->whenReady(this, [this, call, bus, query]() mutable {
+        bus.send(call.createReply(QVariant::fromValue(records(m_host->find(query)))));
+    });
+    return {};
+}
+
+std::optional<QList<SearchHit>> DesktopSearchService::ask(const QString &query, int timeoutMs)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return std::nullopt;
+    qDBusRegisterMetaType<QList<QVariantMap>>();
+    QDBusMessage call = QDBusMessage::createMethodCall(ReopenChannel::serviceName(), objectPath(),
+                                                       interfaceName(), QStringLiteral("Find"));
+    call << query;
+    // Never starts a copy: the command line reads the folder itself when none runs.
+    call.setAutoStartService(false);
+    const QDBusReply<QList<QVariantMap>> reply = bus.call(call, QDBus::Block, timeoutMs);
+    if (!reply.isValid()) {
+        qCDebug(lcDesktopSearch) << "the running copy did not answer:" << reply.error().message();
+        return std::nullopt;
+    }
+    QList<SearchHit> hits;
+    for (const QVariantMap &record : reply.value()) {
+        if (auto hit = SearchHit::fromVariantMap(record))
+            hits.append(std::move(*hit));
+    }
+    return hits;
+}

@@ -1,0 +1,118 @@
+#include "app/dbus/KRunnerProvider.h"
+
+#include "app/dbus/DesktopSearchHost.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QUrl>
+
+QDBusArgument &operator<<(QDBusArgument &argument, const RunnerAction &action)
+{
+    argument.beginStructure();
+    argument << action.id << action.text << action.iconName;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument &operator>>(const QDBusArgument &argument, RunnerAction &action)
+{
+    argument.beginStructure();
+    argument >> action.id >> action.text >> action.iconName;
+    argument.endStructure();
+    return argument;
+}
+
+QDBusArgument &operator<<(QDBusArgument &argument, const RunnerMatch &match)
+{
+    argument.beginStructure();
+    argument << match.id << match.text << match.iconName << match.category << match.relevance
+             << match.properties;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument &operator>>(const QDBusArgument &argument, RunnerMatch &match)
+{
+    argument.beginStructure();
+    argument >> match.id >> match.text >> match.iconName >> match.category >> match.relevance
+        >> match.properties;
+    argument.endStructure();
+    return argument;
+}
+
+KRunnerProvider::KRunnerProvider(DesktopSearchHost &host, QObject *parent)
+    : QObject(parent)
+    , m_host(host)
+{
+    qDBusRegisterMetaType<RunnerAction>();
+    qDBusRegisterMetaType<RunnerActions>();
+    qDBusRegisterMetaType<RunnerMatch>();
+    qDBusRegisterMetaType<RunnerMatches>();
+}
+
+QString KRunnerProvider::objectPath()
+{
+    return QStringLiteral("/app/vellum/screenshots/KRunner");
+}
+
+RunnerActions KRunnerProvider::Actions()
+{
+    return {
+        {copyActionId(), tr("Copy"), QStringLiteral("edit-copy")},
+        {copyTextActionId(), tr("Copy text"), QStringLiteral("edit-select-text")},
+    };
+}
+
+RunnerMatches KRunnerProvider::Match(const QString &query)
+{
+    m_lastQuery = query;
+    if (m_host.isReady() || !calledFromDBus())
+        return matches(query);
+    setDelayedReply(true);
+    const QDBusMessage call = message();
+    QDBusConnection bus = connection();
+    m_host.whenReady(this, [this, call, bus, query]() mutable {
+        bus.send(call.createReply(QVariant::fromValue(matches(query))));
+    });
+    return {};
+}
+
+RunnerMatches KRunnerProvider::matches(const QString &query) const
+{
+    RunnerMatches result;
+    const QList<SearchHit> hits = m_host.find(query);
+    for (const SearchHit &hit : hits) {
+        if (result.size() == matchLimit)
+            break;
+        RunnerMatch match;
+        match.id = hit.path;
+        match.text = hit.name;
+        match.iconName = QStringLiteral("image-x-generic");
+        match.category = possibleMatch;
+        // The gallery's order, kept: newest first.
+        match.relevance = 0.9 - 0.01 * double(result.size());
+        match.properties = {
+            {QStringLiteral("subtext"), hit.description(query)},
+            {QStringLiteral("urls"), QStringList{QUrl::fromLocalFile(hit.path).toString()}},
+        };
+        result.append(match);
+    }
+    return result;
+}
+
+void KRunnerProvider::Run(const QString &matchId, const QString &actionId)
+{
+    if (actionId == copyActionId())
+        m_host.copy(matchId);
+    else if (actionId == copyTextActionId())
+        m_host.copyText(matchId);
+    else if (actionId.isEmpty())
+        m_host.whenReady(this, [this, query = m_lastQuery, matchId] { m_host.activate(query, matchId); });
+}
+
+void KRunnerProvider::Teardown()
+{
+    m_lastQuery.clear();
+}

@@ -1,0 +1,158 @@
+#include "platform/image/AreaDownscaler.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+// With sides up to 2^23 every sum stays below 2^63: a premultiplied channel is at most 255 · 255
+// per pixel, times the source area of one result pixel in the units used (source · target).
+constexpr int maxSide = 1 << 23;
+
+} // namespace
+
+AreaDownscaler::AreaDownscaler(QSize source, QSize target, int channels, RowSink sink)
+    : m_source(source)
+    , m_target(target)
+    , m_channels(channels)
+    , m_alpha(channels == 2 || channels == 4)
+    , m_sink(std::move(sink))
+{
+    if (channels < 1 || channels > 4 || target.isEmpty() || source.width() < target.width()
+        || source.height() < target.height() || source.width() > maxSide || source.height() > maxSide)
+        return;
+    m_columns = spans(source.width(), target.width());
+    const std::size_t rowLength = std::size_t(target.width()) * std::size_t(channels);
+    m_rowSums.assign(rowLength, 0);
+    m_current.assign(rowLength, 0);
+    m_next.assign(rowLength, 0);
+    m_result = QImage(m_sink ? QSize(target.width(), 1) : target,
+                      m_alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+}
+
+qint64 AreaDownscaler::workingBytes(QSize target, int channels)
+{
+    return qint64(target.width()) * (qint64(sizeof(Span)) + 3 * channels * qint64(sizeof(quint64)));
+}
+
+// Along one axis a source pixel spans `target` units and a result pixel `source` units, so the
+// weights are exact integers and every result pixel receives `source` units in all.
+std::vector<AreaDownscaler::Span> AreaDownscaler::spans(int sourceLength, int targetLength)
+{
+    const quint64 unit = quint64(targetLength);
+    std::vector<Span> out(static_cast<std::size_t>(targetLength));
+    for (int i = 0; i < targetLength; ++i) {
+        const quint64 start = quint64(i) * quint64(sourceLength);
+        const quint64 end = start + quint64(sourceLength);
+        Span &span = out[std::size_t(i)];
+        span.first = quint32(start / unit);
+        span.last = quint32((end - 1) / unit);
+        if (span.first == span.last) {
+            span.firstWeight = quint32(end - start);
+        } else {
+            span.firstWeight = quint32((span.first + 1) * unit - start);
+            span.lastWeight = quint32(end - span.last * unit);
+        }
+    }
+    return out;
+}
+
+namespace {
+
+// A pixel's channels as summed: colour premultiplied by alpha when there is alpha.
+template <int Channels, bool Alpha>
+inline void addPixel(quint64 *sums, const uchar *pixel, quint64 weight)
+{
+    if constexpr (Alpha) {
+        const quint64 alpha = pixel[Channels - 1];
+        for (int c = 0; c < Channels - 1; ++c)
+            sums[c] += quint64(pixel[c]) * alpha * weight;
+        sums[Channels - 1] += alpha * weight;
+    } else {
+        for (int c = 0; c < Channels; ++c)
+            sums[c] += quint64(pixel[c]) * weight;
+    }
+}
+
+} // namespace
+
+template <int Channels, bool Alpha>
+void AreaDownscaler::sumRow(const uchar *row)
+{
+    const quint64 unit = quint64(m_target.width());
+    quint64 *sums = m_rowSums.data();
+    for (const Span &span : m_columns) {
+        quint64 edges[Channels] = {};
+        addPixel<Channels, Alpha>(edges, row + std::size_t(span.first) * Channels, span.firstWeight);
+        // The whole pixels between the edges all weigh one unit: add them up first.
+        quint64 inside[Channels] = {};
+        if (span.last != span.first) {
+            addPixel<Channels, Alpha>(edges, row + std::size_t(span.last) * Channels, span.lastWeight);
+            const uchar *pixel = row + (std::size_t(span.first) + 1) * Channels;
+            const uchar *end = row + std::size_t(span.last) * Channels;
+            for (; pixel < end; pixel += Channels)
+                addPixel<Channels, Alpha>(inside, pixel, 1);
+        }
+        for (int c = 0; c < Channels; ++c)
+            sums[c] = edges[c] + inside[c] * unit;
+        sums += Channels;
+    }
+}
+
+void AreaDownscaler::addRow(const uchar *row)
+{
+    if (!isValid() || m_stopped || m_sourceRow >= m_source.height())
+        return;
+    switch (m_channels) {
+    case 1: sumRow<1, false>(row); break;
+    case 2: sumRow<2, true>(row); break;
+    case 3: sumRow<3, false>(row); break;
+    case 4: sumRow<4, true>(row); break;
+    }
+
+    const quint64 targetHeight = quint64(m_target.height());
+    const quint64 start = quint64(m_sourceRow) * targetHeight;
+    const quint64 first = start / quint64(m_source.height());
+    const quint64 weight = std::min(start + targetHeight, (first + 1) * quint64(m_source.height())) - start;
+    while (quint64(m_targetRow) < first && !m_stopped)
+        flushRow();
+    const quint64 rest = targetHeight - weight;
+    for (std::size_t i = 0; i < m_rowSums.size(); ++i) {
+        m_current[i] += m_rowSums[i] * weight;
+        m_next[i] += m_rowSums[i] * rest;
+    }
+    if (++m_sourceRow == m_source.height()) {
+        while (m_targetRow < m_target.height() && !m_stopped)
+            flushRow();
+    }
+}
+
+void AreaDownscaler::flushRow()
+{
+    const quint64 area = quint64(m_source.width()) * quint64(m_source.height());
+    const quint64 colourArea = m_alpha ? 255 * area : area;
+    auto *out = reinterpret_cast<QRgb *>(m_result.scanLine(m_sink ? 0 : m_targetRow));
+    const quint64 *sums = m_current.data();
+    for (int x = 0; x < m_target.width(); ++x, sums += m_channels) {
+        const auto colour = [&](int c) { return int((sums[c] + colourArea / 2) / colourArea); };
+        switch (m_channels) {
+        case 1: {
+            const int grey = colour(0);
+            out[x] = qRgb(grey, grey, grey);
+            break;
+        }
+        case 2: {
+            const int grey = colour(0);
+            out[x] = qRgba(grey, grey, grey, int((sums[1] + area / 2) / area));
+            break;
+        }
+        case 3: out[x] = qRgb(colour(0), colour(1), colour(2)); break;
+        case 4: out[x] = qRgba(colour(0), colour(1), colour(2), int((sums[3] + area / 2) / area)); break;
+        }
+    }
+    m_current.swap(m_next);
+    std::fill(m_next.begin(), m_next.end(), 0);
+    ++m_targetRow;
+    if (m_sink && !m_sink(reinterpret_cast<const QRgb *>(m_result.constScanLine(0))))
+        m_stopped = true;
+}

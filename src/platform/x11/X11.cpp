@@ -1,0 +1,111 @@
+#include "platform/x11/X11.h"
+
+#include <QGuiApplication>
+
+namespace X11 {
+
+xcb_connection_t *connection()
+{
+    // Off X11 the interface may still exist, without a connection behind it.
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+bool displayReachable()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return false;
+    xcb_connection_t *probe = xcb_connect(nullptr, nullptr);
+    const bool reachable = xcb_connection_has_error(probe) == 0;
+    xcb_disconnect(probe);
+    return reachable;
+}
+
+xcb_window_t rootWindow(xcb_connection_t *connection)
+{
+    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    return screen ? screen->root : xcb_window_t(XCB_WINDOW_NONE);
+}
+
+xcb_atom_t atom(xcb_connection_t *connection, const char *name, bool onlyIfExists)
+{
+    const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, onlyIfExists, quint16(qstrlen(name)), name),
+        nullptr));
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+std::optional<QRect> workArea()
+{
+    xcb_connection_t *c = connection();
+    if (!c)
+        return std::nullopt;
+    const xcb_atom_t property = atom(c, "_NET_WORKAREA", true);
+    if (property == XCB_ATOM_NONE)
+        return std::nullopt;
+    const Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+        c, xcb_get_property(c, 0, rootWindow(c), property, XCB_ATOM_CARDINAL, 0, 4), nullptr));
+    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) < 16)
+        return std::nullopt;
+    // One rectangle per virtual desktop; the first is the one every desktop shares in practice.
+    const auto *area = static_cast<const quint32 *>(xcb_get_property_value(reply.get()));
+    return QRect(int(area[0]), int(area[1]), int(area[2]), int(area[3]));
+}
+
+std::optional<bool> primaryButtonPressed()
+{
+    xcb_connection_t *c = connection();
+    if (!c)
+        return std::nullopt;
+    const Reply<xcb_query_pointer_reply_t> reply(
+        xcb_query_pointer_reply(c, xcb_query_pointer(c, rootWindow(c)), nullptr));
+    if (!reply)
+        return std::nullopt;
+    return bool(reply->mask & XCB_BUTTON_MASK_1);
+}
+
+std::optional<bool> compositorRunning()
+{
+    xcb_connection_t *c = connection();
+    if (!c)
+        return std::nullopt;
+    // Qt connects to the screen DISPLAY names, which is the one our windows are on.
+    int screen = 0;
+    const QByteArray display = qgetenv("DISPLAY");
+    const qsizetype dot = display.indexOf('.', display.lastIndexOf(':') + 1);
+    if (dot > 0)
+        screen = display.mid(dot + 1).toInt();
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screen);
+    const xcb_atom_t selection = atom(c, name.constData());
+    if (selection == XCB_ATOM_NONE)
+        return std::nullopt;
+    const Reply<xcb_get_selection_owner_reply_t> owner(
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr));
+    if (!owner)
+        return std::nullopt;
+    return owner->owner != XCB_NONE;
+}
+
+void setBlurBehind(quint64 window, const QList<QRect> &rects)
+{
+    xcb_connection_t *c = connection();
+    if (!c || window == 0)
+        return;
+    // Only when the window manager created the atom: interning it ourselves would announce a
+    // property nobody reads.
+    const xcb_atom_t property = atom(c, "_KDE_NET_WM_BLUR_BEHIND_REGION", true);
+    if (property == XCB_ATOM_NONE)
+        return;
+    if (rects.isEmpty()) {
+        xcb_delete_property(c, xcb_window_t(window), property);
+    } else {
+        QList<quint32> values;
+        for (const QRect &rect : rects)
+            values << quint32(rect.x()) << quint32(rect.y()) << quint32(rect.width()) << quint32(rect.height());
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, xcb_window_t(window), property,
+                            XCB_ATOM_CARDINAL, 32, quint32(values.size()), values.constData());
+    }
+    xcb_flush(c);
+}
+
+} // namespace X11

@@ -1,0 +1,207 @@
+#include "ui/design/BrimfoldDesign.h"
+
+#include "ui/design/BrimfoldGlyph.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QStandardPaths>
+
+#include <cmath>
+#include <numbers>
+
+namespace BrimfoldDesign {
+
+namespace {
+
+// The spring's step response stays within this much of its target once settled.
+constexpr double kSettleTolerance = 0.001;
+
+double springSettleSeconds()
+{
+    const Spring s = spring();
+    const double omega = 2.0 * std::numbers::pi / s.response;
+    return std::log(1.0 / kSettleTolerance) / (s.dampingFraction * omega);
+}
+
+qreal springProgress(qreal progress)
+{
+    if (progress >= 1.0)
+        return 1.0;
+    return springValue(progress * springSettleSeconds());
+}
+
+} // namespace
+
+QColor accent()
+{
+    return QColor::fromRgbF(0.38f, 0.38f, 0.91f, 1.0f);
+}
+
+QColor coral()
+{
+    return QColor::fromRgbF(0.95f, 0.4f, 0.26f, 1.0f);
+}
+
+Spring spring()
+{
+    return Spring{};
+}
+
+double springValue(double seconds)
+{
+    if (seconds <= 0.0)
+        return 0.0;
+    const Spring s = spring();
+    const double omega = 2.0 * std::numbers::pi / s.response;
+    const double zeta = s.dampingFraction;
+    const double damped = omega * std::sqrt(1.0 - zeta * zeta);
+    const double envelope = std::exp(-zeta * omega * seconds);
+    return 1.0
+        - envelope * (std::cos(damped * seconds) + (zeta * omega / damped) * std::sin(damped * seconds));
+}
+
+QEasingCurve springCurve()
+{
+    QEasingCurve curve;
+    curve.setCustomType(&springProgress);
+    return curve;
+}
+
+int springDurationMs()
+{
+    return int(std::lround(springSettleSeconds() * 1000.0));
+}
+
+QEasingCurve hoverCurve()
+{
+    return QEasingCurve(QEasingCurve::OutCubic);
+}
+
+QStringList appIconCandidates()
+{
+    QStringList dataDirs;
+    if (QCoreApplication::instance())
+        dataDirs << QDir::cleanPath(QCoreApplication::applicationDirPath()
+                                    + QStringLiteral("/../share"));
+    dataDirs << QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation);
+    QStringList candidates;
+    for (const QString &dir : std::as_const(dataDirs)) {
+        for (const char *name : {"AppIcon.png", "AppIcon.icns"}) {
+            const QString path = dir + QStringLiteral("/brimfold/") + QLatin1String(name);
+            if (!candidates.contains(path))
+                candidates << path;
+        }
+    }
+    return candidates;
+}
+
+std::optional<QImage> loadAppIcon(const QStringList &candidates)
+{
+    for (const QString &path : candidates) {
+        if (!QFileInfo(path).isFile())
+            continue;
+        QImageReader reader(path);
+        QImage image = reader.read();
+        if (!image.isNull())
+            return image;
+    }
+    return std::nullopt;
+}
+
+std::optional<QImage> appIcon()
+{
+    // Loaded once: the installed icon does not change while the program runs.
+    static const std::optional<QImage> icon = loadAppIcon(appIconCandidates());
+    return icon;
+}
+
+QIcon windowIcon()
+{
+    if (const std::optional<QImage> icon = appIcon())
+        return QIcon(QPixmap::fromImage(*icon));
+    QIcon result;
+    for (const int side : {16, 24, 32, 48, 64, 128, 256}) {
+        QImage tile(side, side, QImage::Format_ARGB32_Premultiplied);
+        tile.fill(Qt::transparent);
+        QPainter painter(&tile);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF bounds = QRectF(tile.rect()).adjusted(side * 0.04, side * 0.04,
+                                                           -side * 0.04, -side * 0.04);
+        QLinearGradient fill(bounds.topLeft(), bounds.bottomLeft());
+        fill.setColorAt(0, QColor(255, 255, 255));
+        fill.setColorAt(1, QColor(242, 240, 250));
+        painter.setPen(QPen(withOpacity(accent(), 0.25), std::max(1.0, side / 64.0)));
+        painter.setBrush(fill);
+        painter.drawRoundedRect(bounds, side * 0.22, side * 0.22);
+        const qreal inset = side * 0.2;
+        BrimfoldGlyph::stroke(painter, bounds.adjusted(inset, inset, -inset, -inset), coral(),
+                              std::max(1.0, side * 0.06));
+        painter.end();
+        result.addPixmap(QPixmap::fromImage(tile));
+    }
+    return result;
+}
+
+QImage menuBarIconImage(int scale, const QColor &ink)
+{
+    scale = std::max(1, scale);
+    QImage image(menuBarIconSide * scale, menuBarIconSide * scale,
+                 QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    image.setDevicePixelRatio(scale);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    BrimfoldGlyph::stroke(painter, QRectF(0, 0, menuBarIconSide, menuBarIconSide), ink,
+                          menuBarIconLineWidth);
+    return image;
+}
+
+QIcon menuBarIcon(const QColor &ink)
+{
+    QIcon icon;
+    for (const int scale : {1, 2, 3})
+        icon.addPixmap(QPixmap::fromImage(menuBarIconImage(scale, ink)));
+    icon.setIsMask(true);
+    return icon;
+}
+
+QString menuBarIconDescription()
+{
+    return QCoreApplication::translate("BrimfoldDesign", "Brimfold screenshots");
+}
+
+QColor withOpacity(QColor colour, qreal opacity)
+{
+    colour.setAlphaF(float(colour.alphaF() * std::clamp(opacity, 0.0, 1.0)));
+    return colour;
+}
+
+QColor primary(const QPalette &palette, qreal opacity)
+{
+    return withOpacity(palette.color(QPalette::WindowText), opacity);
+}
+
+QColor secondary(const QPalette &palette)
+{
+    return primary(palette, 0.55);
+}
+
+QColor tertiary(const QPalette &palette)
+{
+    return primary(palette, 0.3);
+}
+
+QFont font(qreal size, QFont::Weight weight)
+{
+    QFont result;
+    result.setPixelSize(std::max(1, int(std::lround(size))));
+    result.setWeight(weight);
+    return result;
+}
+
+} // namespace BrimfoldDesign

@@ -1,0 +1,92 @@
+#include "ui/design/BrimfoldPanel.h"
+
+#include "platform/Accessibility.h"
+#include "ui/design/GlassSurface.h"
+
+#include <QEvent>
+#include <QPainterPath>
+#include <QRegion>
+#include <QVBoxLayout>
+#include <QWindow>
+
+BrimfoldPanel::BrimfoldPanel(QWidget *content, bool allowsKeyboard,
+                             const Accessibility &accessibility, qreal radius, int inset)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
+                           | Qt::NoDropShadowWindowHint
+                           | (allowsKeyboard ? Qt::WindowFlags() : Qt::WindowDoesNotAcceptFocus))
+    , m_content(content)
+    , m_allowsKeyboard(allowsKeyboard)
+    , m_accessibility(&accessibility)
+    , m_radius(radius)
+    , m_inset(inset)
+{
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAutoFillBackground(false);
+    if (!allowsKeyboard)
+        setFocusPolicy(Qt::NoFocus);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(content);
+    connect(&accessibility, &Accessibility::changed, this, &BrimfoldPanel::updateMask);
+}
+
+void BrimfoldPanel::present()
+{
+    if (!isVisible())
+        show();
+    raise();
+}
+
+void BrimfoldPanel::place(const QRect &frame)
+{
+    m_placed = frame;
+    setGeometry(frame);
+}
+
+void BrimfoldPanel::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    m_mappedSinceShow = false;
+    if (QWindow *window = windowHandle()) {
+        window->removeEventFilter(this);
+        window->installEventFilter(this);
+    }
+}
+
+bool BrimfoldPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == windowHandle() && event->type() == QEvent::Expose && !m_mappedSinceShow
+        && windowHandle()->isExposed()) {
+        m_mappedSinceShow = true;
+        // WORKAROUND(x11): a tool window may be reported at (0,0), or placed by the window
+        // manager, right after it is first mapped; put it where it belongs again.
+        if (m_placed.isValid() && geometry() != m_placed)
+            setGeometry(m_placed);
+        emit exposed();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void BrimfoldPanel::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    updateMask();
+}
+
+void BrimfoldPanel::setSurfaceShape(std::function<QPainterPath()> shape)
+{
+    m_shape = std::move(shape);
+    updateMask();
+}
+
+void BrimfoldPanel::updateMask()
+{
+    if (m_accessibility && m_accessibility->reduceTransparency()) {
+        const QRectF surface = QRectF(rect()).adjusted(m_inset, m_inset, -m_inset, -m_inset);
+        const QPainterPath shape = m_shape ? m_shape() : GlassSurface::outline(surface, m_radius);
+        setMask(GlassSurface::windowShape(shape));
+    } else {
+        clearMask();
+    }
+}

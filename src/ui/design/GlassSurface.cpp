@@ -1,0 +1,234 @@
+#include "ui/design/GlassSurface.h"
+
+#include "platform/Accessibility.h"
+#include "platform/x11/X11.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QRegion>
+#include <QWidget>
+#include <QWindow>
+
+#include <algorithm>
+
+
+namespace {
+
+// How much of the window colour the translucent surface keeps: enough that text stays
+// readable over busy windows even where no blur is available.
+constexpr qreal kTranslucentOpacity = 0.86;
+constexpr qreal kHighlightOpacity = 0.06;
+
+} // namespace
+
+GlassSurface::GlassSurface(QWidget *view, const Accessibility *accessibility, qreal radius,
+                           bool interactive)
+    : QObject(view)
+    , m_view(view)
+    , m_accessibility(accessibility)
+    , m_radius(radius)
+    , m_interactive(interactive)
+{
+    if (view->isWindow()) {
+        // Needed for the translucent form; the opaque form paints every pixel it keeps.
+        view->setAttribute(Qt::WA_TranslucentBackground);
+    }
+    view->installEventFilter(this);
+    if (accessibility)
+        connect(accessibility, &Accessibility::changed, this, &GlassSurface::apply);
+    apply();
+}
+
+bool GlassSurface::isOpaque() const
+{
+    return m_accessibility && m_accessibility->reduceTransparency();
+}
+
+QPainterPath GlassSurface::outline(const QRectF &bounds, qreal radius)
+{
+    QPainterPath path;
+    const qreal r = std::min(radius, std::min(bounds.width(), bounds.height()) / 2.0);
+    path.addRoundedRect(bounds, r, r);
+    return path;
+}
+
+QRegion GlassSurface::windowShape(const QPainterPath &path)
+{
+    const QRect box = path.boundingRect().toAlignedRect();
+    if (box.isEmpty())
+        return {};
+    // How much of each pixel the path covers, as the antialiased painting sees it.
+    QImage coverage(box.size(), QImage::Format_Alpha8);
+    coverage.fill(0);
+    {
+        QPainter painter(&coverage);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.translate(-box.topLeft());
+        painter.fillPath(path, Qt::black);
+    }
+    // Runs of kept pixels row by row; equal rows merge into one band.
+    QList<QRect> rects;
+    QList<QRect> band;
+    for (int y = 0; y < coverage.height(); ++y) {
+        const uchar *line = coverage.constScanLine(y);
+        QList<QRect> row;
+        for (int x = 0; x < coverage.width();) {
+            while (x < coverage.width() && line[x] < 128)
+                ++x;
+            const int start = x;
+            while (x < coverage.width() && line[x] >= 128)
+                ++x;
+            if (x > start)
+                row.append(QRect(box.x() + start, box.y() + y, x - start, 1));
+        }
+        const bool same = !band.isEmpty() && row.size() == band.size()
+            && std::equal(row.cbegin(), row.cend(), band.cbegin(), [](const QRect &a, const QRect &b) {
+                   return a.left() == b.left() && a.right() == b.right();
+               });
+        if (same) {
+            for (QRect &rect : band)
+                rect.setBottom(rect.bottom() + 1);
+        } else {
+            rects += band;
+            band = row;
+        }
+    }
+    rects += band;
+    QRegion region;
+    region.setRects(rects.constData(), int(rects.size()));
+    return region;
+}
+
+void GlassSurface::paint(QPainter &painter, const QRectF &bounds, const QPalette &palette,
+                         qreal radius, bool opaque, bool highlighted)
+{
+    const QRegion pixels = opaque ? windowShape(painter.worldTransform().map(outline(bounds, radius)))
+                                  : QRegion();
+    paintSurface(painter, bounds, palette, radius, opaque, highlighted, pixels);
+}
+
+void GlassSurface::paintSurface(QPainter &painter, const QRectF &bounds, const QPalette &palette,
+                                qreal radius, bool opaque, bool highlighted, const QRegion &pixels)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QPainterPath shape = outline(bounds, radius);
+    const QColor window = palette.color(QPalette::Window);
+    const bool dark = window.lightnessF() < 0.5;
+    if (opaque) {
+        QColor solid = window;
+        solid.setAlpha(255);
+        // Whole pixels, the window's own shape: the curve's edge pixels are the surface's
+        // colour rather than a blend with the cleared (black, without a compositor) buffer.
+        painter.save();
+        painter.resetTransform();
+        for (const QRect &rect : pixels)
+            painter.fillRect(rect, solid);
+        painter.restore();
+    } else {
+        painter.fillPath(shape, BrimfoldDesign::withOpacity(window, kTranslucentOpacity));
+        // A soft light from above, as on frosted glass.
+        QLinearGradient light(bounds.topLeft(), QPointF(bounds.left(), bounds.top() + bounds.height() * 0.45));
+        light.setColorAt(0, QColor(255, 255, 255, dark ? 22 : 70));
+        light.setColorAt(1, QColor(255, 255, 255, 0));
+        painter.fillPath(shape, light);
+        if (highlighted)
+            painter.fillPath(shape, QColor::fromRgbF(1, 1, 1, float(kHighlightOpacity)));
+    }
+    // A hairline rim keeps the edge crisp over any background.
+    const QRectF rim = bounds.adjusted(0.5, 0.5, -0.5, -0.5);
+    painter.setPen(QPen(BrimfoldDesign::primary(palette, opaque ? 0.1 : 0.12), 1.0));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(outline(rim, std::max(0.0, radius - 0.5)));
+    painter.restore();
+}
+
+bool GlassSurface::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_view)
+        return false;
+    switch (event->type()) {
+    case QEvent::Paint: {
+        // Runs inside the view's paint event, before its own painting.
+        QPainter painter(m_view);
+        paintSurface(painter, QRectF(m_view->rect()), m_view->palette(), m_radius, isOpaque(),
+                     m_interactive && m_view->underMouse(), m_pixels);
+        break;
+    }
+    case QEvent::Resize:
+        updateMask();
+        updateBlurHint();
+        break;
+    case QEvent::ParentChange:
+        // A view made as a window and then placed in a panel must not keep the window's mask.
+        if (!m_view->isWindow())
+            m_view->clearMask();
+        apply();
+        break;
+    case QEvent::Show:
+        updateBlurHint();
+        break;
+    case QEvent::Enter:
+    case QEvent::Leave:
+        if (m_interactive)
+            m_view->update();
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+void GlassSurface::apply()
+{
+    if (!m_view)
+        return;
+    updateMask();
+    updateBlurHint();
+    m_view->update();
+}
+
+void GlassSurface::updateMask()
+{
+    if (!m_view)
+        return;
+    // Kept for painting too: a view in a clipped panel fills the panel's shape.
+    m_pixels = isOpaque() ? windowShape(outline(QRectF(m_view->rect()), m_radius)) : QRegion();
+    if (!m_view->isWindow())
+        return;
+    if (isOpaque())
+        m_view->setMask(m_pixels);
+    else
+        m_view->clearMask();
+}
+
+void GlassSurface::updateBlurHint()
+{
+    if (!m_view)
+        return;
+    // A surface that fills its window (the panels' content) blurs behind that window.
+    QWidget *window = m_view->window();
+    if (!window->testAttribute(Qt::WA_WState_Created)
+        || (window != m_view && m_view->geometry() != window->rect())) {
+        return;
+    }
+    QList<QRect> rects;
+    if (!isOpaque()) {
+        const qreal dpr = window->devicePixelRatioF();
+        const QRegion region = windowShape(outline(QRectF(m_view->rect()), m_radius));
+        for (const QRect &rect : region) {
+            rects << QRect(qRound(rect.x() * dpr), qRound(rect.y() * dpr),
+                           qRound(rect.width() * dpr), qRound(rect.height() * dpr));
+        }
+    }
+    X11::setBlurBehind(window->winId(), rects);
+}
+
+GlassSurface *brimfoldGlass(QWidget *view, const Accessibility *accessibility, qreal radius,
+                            bool interactive)
+{
+    return new GlassSurface(view, accessibility, radius, interactive);
+}

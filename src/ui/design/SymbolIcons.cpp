@@ -1,0 +1,498 @@
+#include "ui/design/SymbolIcons.h"
+
+#include <QCache>
+#include <QFuture>
+#include <QtConcurrent/QtConcurrentRun>
+#include <QDir>
+#include <QHash>
+#include <QIconEngine>
+#include <QMap>
+#include <QFileInfo>
+#include <QApplication>
+#include <QWidget>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPolygonF>
+#include <QStandardPaths>
+#include <QThreadPool>
+
+#include <array>
+
+namespace {
+
+struct SymbolEntry
+{
+    const char *symbol;
+    std::array<const char *, 2> themeNames; // null-terminated when shorter
+};
+
+// Symbol → freedesktop icon names, best first. Adwaita has the first name of every entry.
+constexpr SymbolEntry kSymbols[] = {
+    {"arrow.up.left.and.arrow.down.right", {"view-fullscreen-symbolic", "view-fullscreen"}},
+    {"checkmark", {"object-select-symbolic", "emblem-ok-symbolic"}},
+    {"checkmark.circle.fill", {"emblem-default-symbolic", "emblem-default"}},
+    {"ellipsis", {"view-more-horizontal-symbolic", "view-more-symbolic"}},
+    {"exclamationmark.circle", {"dialog-warning-symbolic", "dialog-warning"}},
+    {"exclamationmark.circle.fill", {"dialog-warning-symbolic", "dialog-warning"}},
+    {"eye", {"view-reveal-symbolic", "view-visible-symbolic"}},
+    {"folder", {"folder-symbolic", "folder"}},
+    {"folder.badge.plus", {"folder-new-symbolic", "folder-new"}},
+    {"folder.badge.questionmark", {"folder-symbolic", "folder"}},
+    {"gearshape", {"emblem-system-symbolic", "preferences-system-symbolic"}},
+    {"magnifyingglass", {"edit-find-symbolic", "system-search-symbolic"}},
+    {"photo", {"image-x-generic-symbolic", "image-x-generic"}},
+    {"pin", {"view-pin-symbolic", nullptr}},
+    {"pin.fill", {"view-pin-symbolic", nullptr}},
+    {"square.and.arrow.up", {"send-to-symbolic", "document-send-symbolic"}},
+    {"square.on.square", {"edit-copy-symbolic", "edit-copy"}},
+    {"text.viewfinder", {"scanner-symbolic", "insert-text-symbolic"}},
+    {"trash", {"user-trash-symbolic", "user-trash"}},
+    {"viewfinder", {"applets-screenshooter-symbolic", "camera-photo-symbolic"}},
+    {"xmark", {"window-close-symbolic", "window-close"}},
+    {"xmark.circle.fill", {"edit-clear-symbolic", "edit-clear"}},
+};
+
+const SymbolEntry *entryFor(const QString &symbol)
+{
+    for (const SymbolEntry &entry : kSymbols) {
+        if (symbol == QLatin1String(entry.symbol))
+            return &entry;
+    }
+    return nullptr;
+}
+
+// Folders that hold icon themes: Qt's search paths plus the XDG ones (Qt's list is only its
+// own resources when no desktop theme plugin is loaded).
+QStringList iconBaseDirs()
+{
+    QStringList dirs = QIcon::themeSearchPaths();
+    dirs << QDir::homePath() + QStringLiteral("/.icons");
+    dirs << QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
+                                      QStandardPaths::LocateDirectory);
+    dirs.removeDuplicates();
+    return dirs;
+}
+
+QStringList themesToSearch()
+{
+    // Adwaita is the symbol set the program is packaged with; the user's theme comes first.
+    QStringList themes{QIcon::themeName(), QIcon::fallbackThemeName(), QStringLiteral("Adwaita")};
+    themes.removeAll(QString());
+    themes.removeDuplicates();
+    return themes;
+}
+
+// Every "<base>/<theme>/<size>/<context>/<name>.symbolic.png", by theme and name. The theme
+// folders hold a few hundred subfolders; they are listed once per process instead of being
+// probed for every symbol.
+using SymbolicIndex = QHash<QString, QHash<QString, QStringList>>; // theme → name → files
+
+SymbolicIndex buildSymbolicIndex(const QStringList &baseDirs, const QStringList &themes)
+{
+    SymbolicIndex index;
+    const QString suffix = QStringLiteral(".symbolic.png");
+    for (const QString &theme : themes) {
+        QHash<QString, QStringList> &files = index[theme];
+        for (const QString &base : baseDirs) {
+            const QDir themeDir(base + QLatin1Char('/') + theme);
+            if (!themeDir.exists())
+                continue;
+            for (const QString &sizeDir : themeDir.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+                const QDir sized(themeDir.filePath(sizeDir));
+                for (const QString &context : sized.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+                    const QDir folder(sized.filePath(context));
+                    for (const QString &file : folder.entryList({QLatin1Char('*') + suffix}, QDir::Files))
+                        files[file.chopped(suffix.size())].append(folder.filePath(file));
+                }
+            }
+        }
+    }
+    return index;
+}
+
+QFuture<SymbolicIndex> &indexing()
+{
+    static QFuture<SymbolicIndex> future;
+    return future;
+}
+
+// Whether a symbol can be resolved without waiting for the icon folders to be listed.
+bool indexReady()
+{
+    return !indexing().isValid() || indexing().isFinished();
+}
+
+const SymbolicIndex &symbolicIndex()
+{
+    static const SymbolicIndex index = [] {
+        if (!indexing().isValid())
+            SymbolIcons::preload();
+        return indexing().result();
+    }();
+    return index;
+}
+
+// An icon made of the theme's sized files that decodes only the size it is asked for (QIcon's
+// own addFile decodes every file at once).
+class SymbolicFilesEngine final : public QIconEngine
+{
+public:
+    explicit SymbolicFilesEngine(QMap<int, QString> files) : m_files(std::move(files)) {}
+
+    QPixmap pixmap(const QSize &size, QIcon::Mode, QIcon::State) override
+    {
+        // The smallest file at least as large as asked, else the largest.
+        const int wanted = std::max(size.width(), size.height());
+        auto file = m_files.lowerBound(wanted);
+        if (file == m_files.end())
+            file = std::prev(m_files.end());
+        auto loaded = m_loaded.constFind(file.key());
+        if (loaded == m_loaded.cend())
+            loaded = m_loaded.insert(file.key(), QPixmap(file.value()));
+        return loaded->scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+    }
+    QSize actualSize(const QSize &size, QIcon::Mode, QIcon::State) override { return size; }
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> sizes;
+        for (const int side : m_files.keys())
+            sizes.append(QSize(side, side));
+        return sizes;
+    }
+    QIconEngine *clone() const override { return new SymbolicFilesEngine(m_files); }
+    QString key() const override { return QStringLiteral("SymbolicFilesEngine"); }
+    bool isNull() override { return m_files.isEmpty(); }
+
+private:
+    QMap<int, QString> m_files; // side → file
+    QHash<int, QPixmap> m_loaded;
+};
+
+// A symbol asked for while the icon folders are still being listed, so that no window waits for
+// the listing before its first paint: it shows the drawn symbol until the listing is done, and
+// the theme's from then on (the windows are repainted when it is).
+class PendingSymbolEngine final : public QIconEngine
+{
+public:
+    PendingSymbolEngine(QString symbol, QIcon drawn) : m_symbol(std::move(symbol)), m_drawn(std::move(drawn)) {}
+
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return current().pixmap(size, mode, state);
+    }
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        current().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QSize actualSize(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return current().actualSize(size, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override
+    {
+        return current().availableSizes(mode, state);
+    }
+    QIconEngine *clone() const override { return new PendingSymbolEngine(m_symbol, m_drawn); }
+    QString key() const override { return QStringLiteral("PendingSymbolEngine"); }
+    bool isNull() override { return false; }
+
+private:
+    QIcon current() const { return indexReady() ? SymbolIcons::resolve(m_symbol).icon : m_drawn; }
+
+    QString m_symbol;
+    QIcon m_drawn;
+};
+
+// The symbolic PNGs of the first theme that has the icon.
+QIcon symbolicPngIcon(const QString &name)
+{
+    const SymbolicIndex &index = symbolicIndex();
+    for (const QString &theme : themesToSearch()) {
+        const QStringList files = index.value(theme).value(name);
+        QMap<int, QString> sized;
+        for (const QString &file : files) {
+            // ".../<theme>/16x16/<context>/<name>.symbolic.png"; a "@2" folder holds double size.
+            const QString sizeDir = QFileInfo(QFileInfo(file).path()).path().section(u'/', -1);
+            const int side = sizeDir.section(u'x', 0, 0).toInt() * (sizeDir.contains(QLatin1String("@2")) ? 2 : 1);
+            if (side > 0)
+                sized.insert(side, file);
+        }
+        if (!sized.isEmpty())
+            return QIcon(new SymbolicFilesEngine(std::move(sized)));
+    }
+    return {};
+}
+
+constexpr qreal kGrid = 16; // the drawn symbols' design square
+
+void drawSymbol(QPainter &painter, const QString &symbol)
+{
+    const QPen line(Qt::black, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    painter.setPen(line);
+    painter.setBrush(Qt::NoBrush);
+    const auto filled = [&] {
+        painter.setBrush(Qt::black);
+    };
+    // A closed outline through the corners.
+    const auto outline = [&](std::initializer_list<QPointF> corners) {
+        QPainterPath path;
+        path.addPolygon(QPolygonF(corners));
+        path.closeSubpath();
+        painter.drawPath(path);
+    };
+    const auto folder = [&] {
+        outline({{2, 4}, {6, 4}, {7.5, 5.5}, {14, 5.5}, {14, 13}, {2, 13}});
+    };
+    const auto corners = [&] {
+        for (const QPointF &c : {QPointF(2, 2), QPointF(14, 2), QPointF(14, 14), QPointF(2, 14)}) {
+            const qreal dx = c.x() < 8 ? 3.5 : -3.5;
+            const qreal dy = c.y() < 8 ? 3.5 : -3.5;
+            painter.drawPolyline(QPolygonF{QPointF(c.x() + dx, c.y()), c, QPointF(c.x(), c.y() + dy)});
+        }
+    };
+    const auto check = [&](qreal scale, QPointF offset) {
+        painter.drawPolyline(QPolygonF{offset + QPointF(3, 8.5) * scale,
+                                       offset + QPointF(6.5, 12) * scale,
+                                       offset + QPointF(13, 4.5) * scale});
+    };
+
+    if (symbol == QLatin1String("xmark") || symbol == QLatin1String("xmark.circle.fill")) {
+        const bool circle = symbol != QLatin1String("xmark");
+        if (circle)
+            painter.drawEllipse(QPointF(8, 8), 6.5, 6.5);
+        const qreal a = circle ? 5.5 : 3.5, b = circle ? 10.5 : 12.5;
+        painter.drawLine(QPointF(a, a), QPointF(b, b));
+        painter.drawLine(QPointF(b, a), QPointF(a, b));
+    } else if (symbol.startsWith(QLatin1String("exclamationmark"))) {
+        painter.drawEllipse(QPointF(8, 8), 6.5, 6.5);
+        painter.drawLine(QPointF(8, 4.5), QPointF(8, 8.5));
+        painter.drawPoint(QPointF(8, 11.25));
+    } else if (symbol == QLatin1String("gearshape")) {
+        painter.drawEllipse(QPointF(8, 8), 4.5, 4.5);
+        painter.drawEllipse(QPointF(8, 8), 1.75, 1.75);
+        for (int i = 0; i < 8; ++i) {
+            painter.save();
+            painter.translate(8, 8);
+            painter.rotate(45.0 * i);
+            painter.drawLine(QPointF(0, -4.5), QPointF(0, -6.75));
+            painter.restore();
+        }
+    } else if (symbol.startsWith(QLatin1String("pin"))) {
+        if (symbol.endsWith(QLatin1String(".fill")))
+            filled();
+        outline({{5, 2}, {11, 2}, {10, 7}, {12, 9.5}, {4, 9.5}, {6, 7}}); // the head
+        painter.drawLine(QPointF(8, 9.5), QPointF(8, 14.5));
+    } else if (symbol == QLatin1String("magnifyingglass")) {
+        painter.drawEllipse(QPointF(6.75, 6.75), 4.5, 4.5);
+        painter.drawLine(QPointF(10, 10), QPointF(14, 14));
+    } else if (symbol.startsWith(QLatin1String("folder"))) {
+        folder();
+        if (symbol.endsWith(QLatin1String("plus"))) {
+            painter.drawLine(QPointF(8, 7.5), QPointF(8, 11));
+            painter.drawLine(QPointF(6.25, 9.25), QPointF(9.75, 9.25));
+        } else if (symbol.endsWith(QLatin1String("questionmark"))) {
+            painter.drawPoint(QPointF(8, 10.5));
+        }
+    } else if (symbol == QLatin1String("viewfinder") || symbol == QLatin1String("text.viewfinder")) {
+        corners();
+        if (symbol.startsWith(QLatin1String("text"))) {
+            painter.drawLine(QPointF(5, 6.5), QPointF(11, 6.5));
+            painter.drawLine(QPointF(5, 9.5), QPointF(9.5, 9.5));
+        } else {
+            painter.drawEllipse(QPointF(8, 8), 2, 2);
+        }
+    } else if (symbol == QLatin1String("arrow.up.left.and.arrow.down.right")) {
+        painter.drawLine(QPointF(3, 3), QPointF(13, 13));
+        painter.drawPolyline(QPolygonF{QPointF(3, 7.5), QPointF(3, 3), QPointF(7.5, 3)});
+        painter.drawPolyline(QPolygonF{QPointF(13, 8.5), QPointF(13, 13), QPointF(8.5, 13)});
+    } else if (symbol == QLatin1String("trash")) {
+        painter.drawLine(QPointF(2.5, 4), QPointF(13.5, 4));
+        painter.drawPolyline(QPolygonF{QPointF(6, 4), QPointF(6, 2), QPointF(10, 2), QPointF(10, 4)});
+        painter.drawPolyline(QPolygonF{QPointF(4, 4), QPointF(4.75, 14), QPointF(11.25, 14),
+                                       QPointF(12, 4)});
+    } else if (symbol == QLatin1String("ellipsis")) {
+        filled();
+        painter.setPen(Qt::NoPen);
+        for (const qreal x : {3.5, 8.0, 12.5})
+            painter.drawEllipse(QPointF(x, 8), 1.4, 1.4);
+    } else if (symbol == QLatin1String("checkmark")) {
+        check(1.0, QPointF());
+    } else if (symbol == QLatin1String("checkmark.circle.fill")) {
+        painter.drawEllipse(QPointF(8, 8), 6.5, 6.5);
+        check(0.6, QPointF(3.2, 3.2));
+    } else if (symbol == QLatin1String("square.on.square")) {
+        painter.drawRoundedRect(QRectF(5.5, 5.5, 8.5, 8.5), 2, 2);
+        painter.drawPolyline(QPolygonF{QPointF(10.5, 3.5), QPointF(10.5, 2), QPointF(2, 2),
+                                       QPointF(2, 10.5), QPointF(3.5, 10.5)});
+    } else if (symbol == QLatin1String("photo")) {
+        painter.drawRoundedRect(QRectF(2, 3, 12, 10), 2, 2);
+        painter.drawPolyline(QPolygonF{QPointF(2.5, 12), QPointF(6.5, 8), QPointF(9, 10.5),
+                                       QPointF(10.5, 9), QPointF(13.5, 12)});
+        painter.drawPoint(QPointF(10.5, 6));
+    } else if (symbol == QLatin1String("eye")) {
+        QPainterPath lens;
+        lens.moveTo(1.5, 8);
+        lens.quadTo(8, 0.5, 14.5, 8);
+        lens.quadTo(8, 15.5, 1.5, 8);
+        painter.drawPath(lens);
+        painter.drawEllipse(QPointF(8, 8), 2, 2);
+    } else if (symbol == QLatin1String("square.and.arrow.up")) {
+        painter.drawPolyline(QPolygonF{QPointF(5.5, 6.5), QPointF(3, 6.5), QPointF(3, 14.5),
+                                       QPointF(13, 14.5), QPointF(13, 6.5), QPointF(10.5, 6.5)});
+        painter.drawLine(QPointF(8, 1.75), QPointF(8, 10));
+        painter.drawPolyline(QPolygonF{QPointF(5.25, 4.5), QPointF(8, 1.75), QPointF(10.75, 4.5)});
+    } else {
+        painter.drawRoundedRect(QRectF(3, 3, 10, 10), 2.5, 2.5);
+    }
+}
+
+} // namespace
+
+void SymbolIcons::preload(std::function<void()> beforeListing)
+{
+    if (indexing().isValid())
+        return;
+    // Which folders and themes is asked here, on the GUI thread; listing them runs on a thread
+    // of its own at idle priority, so it never takes a core from the first paint.
+    static QThreadPool pool;
+    pool.setMaxThreadCount(1);
+    pool.setThreadPriority(QThread::IdlePriority);
+    indexing() = QtConcurrent::run(&pool, [dirs = iconBaseDirs(), themes = themesToSearch(),
+                                           beforeListing = std::move(beforeListing)] {
+        if (beforeListing)
+            beforeListing();
+        return buildSymbolicIndex(dirs, themes);
+    });
+    // Symbols painted before the listing was done were drawn ones.
+    indexing().then(qApp, [](const SymbolicIndex &) {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (window->isVisible())
+                window->update();
+        }
+    });
+}
+
+QIcon SymbolIcons::icon(const QString &symbol)
+{
+    if (!indexReady())
+        return QIcon(new PendingSymbolEngine(symbol, drawnIcon(symbol)));
+    return resolve(symbol).icon;
+}
+
+QStringList SymbolIcons::symbols()
+{
+    QStringList result;
+    for (const SymbolEntry &entry : kSymbols)
+        result << QString::fromLatin1(entry.symbol);
+    return result;
+}
+
+QStringList SymbolIcons::themeNames(const QString &symbol)
+{
+    QStringList names;
+    if (const SymbolEntry *entry = entryFor(symbol)) {
+        for (const char *name : entry->themeNames) {
+            if (name)
+                names << QString::fromLatin1(name);
+        }
+    }
+    return names;
+}
+
+SymbolIcons::Resolved SymbolIcons::resolve(const QString &symbol)
+{
+    // Resolved once per symbol: the icon keeps the files it decoded, so later paints reuse them.
+    static QHash<QString, Resolved> resolved;
+    if (const auto known = resolved.constFind(symbol); known != resolved.cend())
+        return *known;
+    const Resolved result = resolveUncached(symbol);
+    resolved.insert(symbol, result);
+    return result;
+}
+
+SymbolIcons::Resolved SymbolIcons::resolveUncached(const QString &symbol)
+{
+    const QStringList names = themeNames(symbol);
+    if (!names.isEmpty()) {
+        for (const QString &name : names) {
+            const QIcon icon = symbolicPngIcon(name);
+            if (!icon.isNull())
+                return {icon, Source::Theme, name};
+        }
+        for (const QString &name : names) {
+            if (QIcon::hasThemeIcon(name))
+                return {QIcon::fromTheme(name), Source::Theme, name};
+        }
+    }
+    return {drawnIcon(symbol), Source::Drawn, QString()};
+}
+
+QIcon SymbolIcons::drawnIcon(const QString &symbol)
+{
+    QIcon icon;
+    for (const int side : {16, 32, 48, 64}) {
+        QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(side / kGrid, side / kGrid);
+        drawSymbol(painter, symbol);
+        painter.end();
+        icon.addPixmap(QPixmap::fromImage(image));
+    }
+    return icon;
+}
+
+QImage SymbolIcons::tinted(const QIcon &icon, int side, const QColor &colour,
+                           qreal devicePixelRatio)
+{
+    // Views repaint their symbols often and with few colours: keep the recent tints.
+    static QCache<QString, QImage> cache(256);
+    // A pending symbol paints differently once the icon folders are listed.
+    const QString key = QStringLiteral("%1/%2/%3/%4/%5")
+                            .arg(icon.cacheKey())
+                            .arg(side)
+                            .arg(colour.rgba())
+                            .arg(devicePixelRatio)
+                            .arg(indexReady());
+    if (const QImage *cached = cache.object(key))
+        return *cached;
+    const QImage image = tintedUncached(icon, side, colour, devicePixelRatio);
+    cache.insert(key, new QImage(image));
+    return image;
+}
+
+QImage SymbolIcons::tintedUncached(const QIcon &icon, int side, const QColor &colour, qreal devicePixelRatio)
+{
+    const int pixels = std::max(1, qRound(side * devicePixelRatio));
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    // Picked at device pixels so the sharpest size of the theme is used, never upscaled blur.
+    const QPixmap source = icon.pixmap(QSize(pixels, pixels));
+    if (!source.isNull()) {
+        const QSize drawn = source.size().scaled(pixels, pixels, Qt::KeepAspectRatio);
+        painter.drawPixmap(QRect(QPoint((pixels - drawn.width()) / 2, (pixels - drawn.height()) / 2),
+                                 drawn),
+                           source);
+    }
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(image.rect(), colour);
+    painter.end();
+    image.setDevicePixelRatio(devicePixelRatio);
+    return image;
+}
+
+void SymbolIcons::paint(QPainter &painter, const QRectF &rect, const QIcon &icon, int side,
+                        const QColor &colour)
+{
+    const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QImage image = tinted(icon, side, colour, dpr);
+    const QPointF topLeft(rect.center().x() - side / 2.0, rect.center().y() - side / 2.0);
+    painter.drawImage(QRectF(topLeft, QSizeF(side, side)), image);
+}
