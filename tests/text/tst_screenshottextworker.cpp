@@ -99,8 +99,10 @@ private:
             factory = [log = m_log] { return std::make_unique<FakeRecognizer>(log, kIdentifier); };
         return std::make_unique<W>(m_cache, std::make_unique<FakeRecognizer>(m_log, kIdentifier), factory, cores);
     }
+    // Held until released; a worker going away stops them, so a failed test does not hang.
     QList<Screenshot> heldScreenshots(int count)
     {
+        m_log->honourStop = true;
         QList<Screenshot> items;
         for (int i = 0; i < count; ++i) {
             items.append(writeScreenshot(m_temp->filePath(QStringLiteral("Screenshot %1.png").arg(i + 2))));
@@ -471,7 +473,6 @@ void TestScreenshotTextWorker::stopEndsQueuedAndRunningReads_data()
 void TestScreenshotTextWorker::stopEndsQueuedAndRunningReads()
 {
     QFETCH(bool, destroy);
-    m_log->honourStop = true;
     const QList<Screenshot> items = heldScreenshots(4);
     auto worker = makeWorker(2);
     std::stop_source stop;
