@@ -62,8 +62,12 @@ AppServices AppServices::system(bool demo)
         library.images = &images;
         library.folderPicker = std::make_unique<FolderDialogPicker>();
         library.eventSource = std::make_unique<InotifyEventSource>();
+        const QString cacheFolder = textCacheDirectory(demo);
+        // A backlog is read on every core, each extra thread with an engine of its own; only the
+        // first recogniser keeps the language data's digest.
         library.textWorker = std::make_unique<ScreenshotTextWorker>(
-            textCacheDirectory(demo), TesseractRecognizer::create(images, textCacheDirectory(demo)));
+            cacheFolder, TesseractRecognizer::create(images, cacheFolder),
+            [&images, cacheFolder] { return TesseractRecognizer::create(images, cacheFolder, false); });
         return library;
     };
     return services;

@@ -23,6 +23,13 @@ ScreenshotTextIndex::ScreenshotTextIndex(std::unique_ptr<ScreenshotTextWorker> w
     m_idleRelease.setSingleShot(true);
     m_idleRelease.setInterval(defaultIdleRelease);
     connect(&m_idleRelease, &QTimer::timeout, this, [this] { m_worker->releaseIdleResources(); });
+    m_pause.setSingleShot(true);
+    m_pause.setInterval(kPauseAfterRecognition);
+    // Stopped whenever the run ends, so it only ever continues the current one.
+    connect(&m_pause, &QTimer::timeout, this, [this] {
+        if (m_task)
+            readNext(Run{m_revision, m_task->get_token()});
+    });
 }
 
 ScreenshotTextIndex::~ScreenshotTextIndex()
@@ -80,6 +87,8 @@ void ScreenshotTextIndex::stop()
     m_normalizedText.clear();
     m_failedKeys.clear();
     m_preferredKey.reset();
+    m_reading.clear();
+    m_pause.stop();
     m_isIndexing = false;
     notify();
     becomeIdle();
@@ -153,7 +162,7 @@ std::optional<Screenshot> ScreenshotTextIndex::nextScreenshot() const
 {
     std::optional<Screenshot> first;
     for (const Screenshot &item : m_items) {
-        if (!isPending(item.cacheKey()))
+        if (!isPending(item.cacheKey()) || m_reading.contains(item.cacheKey()))
             continue;
         if (m_preferredKey && item.cacheKey() == *m_preferredKey)
             return item;
@@ -222,41 +231,46 @@ void ScreenshotTextIndex::loadCached(Run run)
 
 void ScreenshotTextIndex::readNext(Run run)
 {
-    const std::optional<Screenshot> next = nextScreenshot();
-    if (!next) {
-        pruneAndFinish(run);
-        return;
-    }
-    const QString key = next->cacheKey();
-    m_worker->read(*next, run.stop)
-        .then(this, [this, run, key](const ScreenshotTextWorker::ReadResult &result) {
-            if (isStale(run))
-                return;
-            // A screenshot removed while it was being read gets no entry at all.
-            const bool current = currentItem(key) != nullptr;
-            if (const auto *read = std::get_if<ScreenshotTextWorker::ReadText>(&result)) {
-                if (current)
-                    store(key, read->text);
-                notify();
-                if (!read->cached) {
-                    QTimer::singleShot(kPauseAfterRecognition, this, [this, run] {
-                        if (!isStale(run))
-                            readNext(run);
-                    });
-                    return;
-                }
-            } else {
-                // Whatever the reason, the screenshot waits for a retry or a new version.
-                if (current)
-                    m_failedKeys.insert(key);
-                notify();
-            }
-            readNext(run);
+    std::optional<Screenshot> next = nextScreenshot();
+    for (; next && m_reading.size() < m_worker->readers(); next = nextScreenshot()) {
+        const QString key = next->cacheKey();
+        m_reading.insert(key);
+        m_worker->read(*next, run.stop).then(this, [this, run, key](const ScreenshotTextWorker::ReadResult &result) {
+            finishRead(run, key, result);
         });
+    }
+    // The extra engines go as soon as they have nothing left to read.
+    if (!next)
+        m_worker->endBacklog();
+    if (m_reading.isEmpty())
+        pruneAndFinish(run);
+}
+
+void ScreenshotTextIndex::finishRead(const Run &run, const QString &key, const ScreenshotTextWorker::ReadResult &result)
+{
+    if (isStale(run))
+        return;
+    m_reading.remove(key);
+    // A screenshot removed while it was being read gets no entry at all.
+    const bool current = currentItem(key) != nullptr;
+    if (const auto *read = std::get_if<ScreenshotTextWorker::ReadText>(&result)) {
+        if (current)
+            store(key, read->text);
+        if (!read->cached && !m_pause.isActive())
+            m_pause.start();
+    } else if (current) {
+        // Whatever the reason, the screenshot waits for a retry or a new version.
+        m_failedKeys.insert(key);
+    }
+    notify();
+    // During the pause the timer hands out what comes next.
+    if (!isStale(run) && !m_pause.isActive())
+        readNext(run);
 }
 
 void ScreenshotTextIndex::pruneAndFinish(Run run)
 {
+    m_pause.stop();
     m_worker->prune(m_items).then(this, [this, run](const ScreenshotTextWorker::PruneResult &) {
         // A failed prune leaves old files for the next run; nothing else depends on it.
         if (isStale(run))
@@ -274,6 +288,7 @@ void ScreenshotTextIndex::pruneAndFinish(Run run)
 
 void ScreenshotTextIndex::becomeIdle()
 {
+    m_worker->endBacklog();
     m_worker->trimMemory();
     m_idleRelease.start();
 }

@@ -17,9 +17,10 @@
 #include <stop_token>
 
 // The recognised text of the screenshots the library shows, kept in memory by cache key, and
-// the single background run that fills it: cached text first, then one screenshot at a time
-// through the worker, in library order unless one was asked for. Lives on the main thread;
-// the run continues there between its waits on the worker.
+// the single background run that fills it: cached text first, then the screenshots through the
+// worker, handed out in library order unless one was asked for, as many at a time as the worker
+// has readers (one per core while there is a backlog). Lives on the main thread; the run
+// continues there between its waits on the worker.
 class ScreenshotTextIndex final : public QObject
 {
     Q_OBJECT
@@ -88,7 +89,9 @@ private:
     // The steps of a run, each continuing the one before when its wait ends.
     void askCapabilities(Run run);
     void loadCached(Run run);
+    // Hands out screenshots until the worker's readers are all busy.
     void readNext(Run run);
+    void finishRead(const Run &run, const QString &key, const ScreenshotTextWorker::ReadResult &result);
     void pruneAndFinish(Run run);
     // Nothing left to do: freed memory goes back now, the engine after the idle delay.
     void becomeIdle();
@@ -101,8 +104,11 @@ private:
     int m_changeCount = 0;
     QList<Screenshot> m_items;
     std::optional<QString> m_preferredKey;
+    QSet<QString> m_reading; // handed to the worker, not back yet
     std::optional<std::stop_source> m_task;
     qint64 m_revision = 0;
     QTimer m_idleRelease;
+    // The rest after a fresh recognition before the next screenshot is handed out.
+    QTimer m_pause;
     std::unique_ptr<ScreenshotTextWorker> m_worker;
 };

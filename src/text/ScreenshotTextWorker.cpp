@@ -19,6 +19,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <type_traits>
@@ -52,35 +53,49 @@ private:
 } // namespace
 
 ScreenshotTextWorker::ScreenshotTextWorker(QString directory,
-                                           std::unique_ptr<ScreenshotTextRecognizing> recognizer)
+                                           std::unique_ptr<ScreenshotTextRecognizing> recognizer,
+                                           RecognizerFactory extraRecognizers, int cores)
     : m_directory(QDir::cleanPath(directory))
     , m_recognizer(std::move(recognizer))
+    , m_makeExtraRecognizer(std::move(extraRecognizers))
+    , m_readers(m_makeExtraRecognizer ? std::max(1, cores) : 1)
 {
     Q_ASSERT(m_recognizer);
     // One thread that stays for the life of the worker: the engine is tied to the thread
     // it was started on, and operations must run one at a time in order.
     m_pool.setMaxThreadCount(1);
     m_pool.setExpiryTimeout(-1);
-    // Reading text is background work: its thread, and the engine's helpers it starts, give way
-    // to the interface's. Linux keeps a nice value per thread; Qt's thread priorities leave
-    // ordinary threads as they are.
-    m_pool.start([] {
-        // Never raised: a program started at a lower priority keeps it.
-        errno = 0;
-        const int inherited = ::getpriority(PRIO_PROCESS, ::gettid());
-        if (errno == 0 && inherited < backgroundNiceness
-            && ::setpriority(PRIO_PROCESS, ::gettid(), backgroundNiceness) != 0)
-            qCDebug(lcTextWorker) << "the text thread keeps its priority" << errno;
-    });
+    m_pool.start(&ScreenshotTextWorker::giveWayToTheInterface);
+    // Each extra thread makes, uses and releases its own engine within one task.
+    m_extraPool.setMaxThreadCount(std::max(1, m_readers - 1));
 }
 
 ScreenshotTextWorker::~ScreenshotTextWorker()
 {
     m_shutdown.request_stop();
+    {
+        // Taken so that no extra thread misses the wake-up between its check and its wait.
+        const std::lock_guard lock(m_mutex);
+    }
+    m_readWaiting.notify_all();
+    // Queued reads still end: as cancelled, taken by whichever thread is free.
+    m_extraPool.waitForDone();
     // Queued after everything else, so the recogniser is released on the thread it ran on,
     // after its last use.
     m_pool.start([this] { m_recognizer.reset(); });
     m_pool.waitForDone();
+}
+
+void ScreenshotTextWorker::giveWayToTheInterface()
+{
+    // Reading text is background work: its threads, and the engine's helpers they start, give
+    // way to the interface's. Linux keeps a nice value per thread; Qt's thread priorities leave
+    // ordinary threads as they are. Never raised: a program started at a lower priority keeps it.
+    errno = 0;
+    const int inherited = ::getpriority(PRIO_PROCESS, ::gettid());
+    if (errno == 0 && inherited < backgroundNiceness
+        && ::setpriority(PRIO_PROCESS, ::gettid(), backgroundNiceness) != 0)
+        qCDebug(lcTextWorker) << "the text thread keeps its priority" << errno;
 }
 
 template <typename T, typename Operation>
@@ -116,10 +131,124 @@ QFuture<ScreenshotTextWorker::LoadResult> ScreenshotTextWorker::loadCached(QList
 QFuture<ScreenshotTextWorker::ReadResult> ScreenshotTextWorker::read(Screenshot item,
                                                                       std::stop_token stop)
 {
-    return enqueue<ReadResult>([this, item = std::move(item), stop = std::move(stop)] {
-        const LinkedStop linked(stop, m_shutdown.get_token());
-        return readNow(item, linked.token());
-    });
+    if (m_readers == 1) {
+        return enqueue<ReadResult>([this, item = std::move(item), stop = std::move(stop)] {
+            const LinkedStop linked(stop, m_shutdown.get_token());
+            return readNow(item, linked.token(), *m_recognizer, [this] { return configuration(); });
+        });
+    }
+    auto promise = std::make_shared<QPromise<ReadResult>>();
+    QFuture<ReadResult> future = promise->future();
+    promise->start();
+    {
+        const std::lock_guard lock(m_mutex);
+        m_queuedReads.push_back({std::move(item), std::move(stop), std::move(promise)});
+        ++m_unfinishedReads;
+        m_backlogEnded = false;
+        startExtrasLocked();
+    }
+    m_readWaiting.notify_one();
+    // One turn of the worker's thread for every read, so each is taken even when no extra
+    // thread is there to take it.
+    m_pool.start([this] { readQueuedNow(); });
+    return future;
+}
+
+void ScreenshotTextWorker::endBacklog()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_backlogEnded = true;
+    }
+    m_readWaiting.notify_all();
+}
+
+void ScreenshotTextWorker::startExtrasLocked()
+{
+    // Extra threads never ask the recogniser's configuration; they start once it is known. The
+    // worker's thread takes one of the unfinished reads: an extra engine for each further one.
+    if (!m_configuration || m_extrasUnavailable || m_shutdown.stop_requested())
+        return;
+    const int wanted = std::min(m_readers - 1, m_unfinishedReads - 1);
+    for (; m_extraThreads < wanted; ++m_extraThreads)
+        m_extraPool.start([this] { readOnExtraThread(); });
+}
+
+void ScreenshotTextWorker::finish(QueuedRead &read, const ReadResult &result)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        --m_unfinishedReads;
+    }
+    read.promise->addResult(result);
+    read.promise->finish();
+}
+
+void ScreenshotTextWorker::readQueuedNow()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_queuedReads.empty())
+            return;
+    }
+    // Asked before the read is taken: extra threads start only once it is known.
+    const CapabilitiesResult configured = configuration();
+    std::optional<QueuedRead> read;
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_queuedReads.empty())
+            return;
+        read = std::move(m_queuedReads.front());
+        m_queuedReads.pop_front();
+        startExtrasLocked();
+    }
+    const LinkedStop linked(read->stop, m_shutdown.get_token());
+    finish(*read, readNow(read->item, linked.token(), *m_recognizer, [&configured] { return configured; }));
+}
+
+void ScreenshotTextWorker::readOnExtraThread()
+{
+    giveWayToTheInterface();
+    std::unique_ptr<ScreenshotTextRecognizing> recognizer;
+    for (;;) {
+        std::optional<QueuedRead> read;
+        TextRecognitionCapabilities configuration;
+        {
+            std::unique_lock lock(m_mutex);
+            m_readWaiting.wait(lock, [this] {
+                return !m_queuedReads.empty() || m_backlogEnded || m_shutdown.stop_requested();
+            });
+            if (m_queuedReads.empty()) {
+                --m_extraThreads;
+                break;
+            }
+            read = std::move(m_queuedReads.front());
+            m_queuedReads.pop_front();
+            configuration = *m_configuration;
+        }
+        const LinkedStop linked(read->stop, m_shutdown.get_token());
+        if (!recognizer && !linked.token().stop_requested()) {
+            recognizer = m_makeExtraRecognizer();
+            if (!recognizer) {
+                // Back to the front for the worker's thread, which then reads alone.
+                qCWarning(lcTextWorker) << "no recogniser for an extra thread";
+                {
+                    const std::lock_guard lock(m_mutex);
+                    m_queuedReads.push_front(std::move(*read));
+                    m_extrasUnavailable = true;
+                    --m_extraThreads;
+                }
+                m_pool.start([this] { readQueuedNow(); });
+                break;
+            }
+        }
+        finish(*read, recognizer ? readNow(read->item, linked.token(), *recognizer,
+                                           [&configuration] { return CapabilitiesResult(configuration); })
+                                 : ReadResult(TextRecognitionError::cancelled));
+    }
+    // Here, where its engine ran.
+    recognizer.reset();
+    returnFreedMemory();
 }
 
 QFuture<ScreenshotTextWorker::PruneResult> ScreenshotTextWorker::prune(QList<Screenshot> keeping)
@@ -134,6 +263,7 @@ QFuture<void> ScreenshotTextWorker::trimMemory()
 
 QFuture<void> ScreenshotTextWorker::releaseIdleResources()
 {
+    endBacklog();
     return enqueue<void>([this] {
         if (m_recognizer)
             m_recognizer->releaseResources();
@@ -158,13 +288,19 @@ QString ScreenshotTextWorker::cacheFileName(const QString &identifier, const QSt
 
 ScreenshotTextWorker::CapabilitiesResult ScreenshotTextWorker::configuration()
 {
-    if (m_configuration)
-        return *m_configuration;
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_configuration)
+            return *m_configuration;
+    }
     if (!m_recognizer)
         return TextRecognitionError::engineFailure;
+    // Only this thread asks, so it is asked once however many read.
     CapabilitiesResult result = m_recognizer->capabilities();
-    if (const auto *capabilities = std::get_if<TextRecognitionCapabilities>(&result))
+    if (const auto *capabilities = std::get_if<TextRecognitionCapabilities>(&result)) {
+        const std::lock_guard lock(m_mutex);
         m_configuration = *capabilities;
+    }
     return result;
 }
 
@@ -187,8 +323,9 @@ ScreenshotTextWorker::LoadResult ScreenshotTextWorker::loadCachedNow(const QList
     return texts;
 }
 
-ScreenshotTextWorker::ReadResult ScreenshotTextWorker::readNow(const Screenshot &item,
-                                                                std::stop_token stop)
+ScreenshotTextWorker::ReadResult ScreenshotTextWorker::readNow(const Screenshot &item, std::stop_token stop,
+                                                                ScreenshotTextRecognizing &recognizer,
+                                                                const std::function<CapabilitiesResult()> &configuration) const
 {
     if (stop.stop_requested())
         return TextRecognitionError::cancelled;
@@ -206,7 +343,7 @@ ScreenshotTextWorker::ReadResult ScreenshotTextWorker::readNow(const Screenshot 
         return ReadText{std::move(*text), true};
 
     const ScreenshotTextRecognizing::TextResult recognized =
-        m_recognizer->recognize(item.id(), capabilities, stop);
+        recognizer.recognize(item.id(), capabilities, stop);
     if (const auto *error = std::get_if<TextRecognitionError>(&recognized))
         return *error;
 

@@ -16,9 +16,11 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <vector>
 
-// A recogniser without an engine. It runs on the text worker's thread; the test steers it and
+// A recogniser without an engine. It runs on a text worker's thread; the test steers it and
 // reads what it did through its state, which outlives it (the worker owns and destroys it).
+// Several recognisers may share one state, as the extra ones of a worker do.
 class FakeRecognizer final : public ScreenshotTextRecognizing
 {
 public:
@@ -43,6 +45,9 @@ public:
         std::atomic<int> recognized{0};     // recognitions begun
         QStringList order;                  // file names as recognition began, and "release"
         std::set<std::thread::id> threads;  // where recognition, release and destruction ran
+        std::vector<std::set<std::thread::id>> threadsOf; // the same for each recogniser, in order made
+        std::atomic<int> alive{0};
+        std::atomic<int> capabilityQueries{0};
         std::atomic<int> running{0};
         std::atomic<bool> overlapped{false}; // two of those ran at once
 
@@ -51,6 +56,11 @@ public:
         {
             const std::lock_guard lock(mutex);
             texts.insert(name, text);
+        }
+        void release(const QString &name)
+        {
+            { const std::lock_guard lock(mutex); held.remove(name); }
+            released.notify_all();
         }
         void release()
         {
@@ -65,12 +75,21 @@ public:
         : m_state(std::move(state))
         , m_identifier(std::move(identifier))
     {
+        const std::lock_guard lock(m_state->mutex);
+        m_number = m_state->threadsOf.size();
+        m_state->threadsOf.emplace_back();
+        ++m_state->alive;
     }
     // The engine behind a recogniser belongs to one thread; destruction counts as a call.
-    ~FakeRecognizer() override { const Call call(*m_state); }
+    ~FakeRecognizer() override
+    {
+        { const Call call(*this); }
+        --m_state->alive;
+    }
 
     CapabilitiesResult capabilities() override
     {
+        ++m_state->capabilityQueries;
         if (m_state->failCapabilities.fetch_sub(1) > 0)
             return TextRecognitionError::engineFailure;
         const std::lock_guard lock(m_state->mutex);
@@ -82,7 +101,7 @@ public:
     {
         const QString name = QFileInfo(path).fileName();
         ++m_state->recognized;
-        const Call call(*m_state);
+        const Call call(*this);
         {
             std::unique_lock lock(m_state->mutex);
             m_state->order.append(name);
@@ -110,7 +129,7 @@ public:
 
     void releaseResources() override
     {
-        const Call call(*m_state);
+        const Call call(*this);
         const std::lock_guard lock(m_state->mutex);
         m_state->order.append(QStringLiteral("release"));
     }
@@ -119,11 +138,12 @@ private:
     // One call into the "engine": notes its thread, and whether another call was running.
     struct Call
     {
-        explicit Call(State &state)
-            : state(state)
+        explicit Call(FakeRecognizer &recognizer)
+            : state(*recognizer.m_state)
         {
             const std::lock_guard lock(state.mutex);
             state.threads.insert(std::this_thread::get_id());
+            state.threadsOf[recognizer.m_number].insert(std::this_thread::get_id());
             state.overlapped = state.overlapped || state.running.fetch_add(1) > 0;
         }
         ~Call() { --state.running; }
@@ -132,4 +152,5 @@ private:
 
     std::shared_ptr<State> m_state;
     QString m_identifier;
+    std::size_t m_number = 0;
 };

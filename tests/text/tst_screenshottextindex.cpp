@@ -23,17 +23,22 @@ private slots:
     void countsTreatFailuresAsCompletedAndPrioritizeRetries();
     void prioritizeJumpsAhead();
     void retryDuringPruneStartsANewRun();
+    void backlogIsReadOnEveryCore();
+    void stopDiscardsLateResults_data();
     void stopDiscardsLateResults();
+    void destroyedDuringRecognition_data();
     void destroyedDuringRecognition();
     void idleIndexReleasesTheEngineAndReadsAgainOnDemand();
 
 private:
-    void makeIndex()
+    // With a fresh state, which extra recognisers, where there are more cores, share with the first.
+    void makeIndex(int cores = 1)
     {
         m_index.reset();
+        m_state = std::make_shared<FakeRecognizer::State>();
         m_changes = 0;
-        m_index = std::make_unique<ScreenshotTextIndex>(
-            std::make_unique<ScreenshotTextWorker>(m_cache, std::make_unique<FakeRecognizer>(m_state, QStringLiteral("fake-v2"))));
+        const auto make = [state = m_state] { return std::make_unique<FakeRecognizer>(state, QStringLiteral("fake-v2")); };
+        m_index = std::make_unique<ScreenshotTextIndex>(std::make_unique<ScreenshotTextWorker>(m_cache, make(), make, cores));
         connect(m_index.get(), &ScreenshotTextIndex::changed, this, [this] {
             ++m_changes;
             m_alwaysConsistent = m_alwaysConsistent && m_index->isConsistent();
@@ -53,13 +58,16 @@ private:
         }
         return items;
     }
-    // Updates with the items and returns once the named one is being recognised and held there.
-    void startHolding(const QList<Screenshot> &items, const QString &name)
+    // Updates with the items and returns once the named ones are being recognised and held there.
+    void startHolding(const QList<Screenshot> &items, const QStringList &names)
     {
-        m_state->hold(name);
+        for (const QString &name : names)
+            m_state->hold(name);
         m_index->update(items);
-        QTRY_VERIFY(m_state->started().contains(name));
+        for (const QString &name : names)
+            QTRY_VERIFY(m_state->started().contains(name));
     }
+    void startHolding(const QList<Screenshot> &items, const QString &name) { startHolding(items, QStringList{name}); }
 
     std::unique_ptr<QTemporaryDir> m_temp;
     QString m_cache;
@@ -74,7 +82,6 @@ void TestScreenshotTextIndex::init()
 {
     m_temp = std::make_unique<QTemporaryDir>();
     m_cache = m_temp->filePath(QStringLiteral("ScreenshotText-v1"));
-    m_state = std::make_shared<FakeRecognizer::State>();
     m_alwaysConsistent = true;
     m_onChangeHook = nullptr;
     makeIndex();
@@ -168,30 +175,78 @@ void TestScreenshotTextIndex::retryDuringPruneStartsANewRun()
     QVERIFY(m_index->failedKeys().isEmpty() && !m_index->isIndexing());
 }
 
+void TestScreenshotTextIndex::backlogIsReadOnEveryCore()
+{
+    makeIndex(2);
+    const QList<Screenshot> items = makeItems(5);
+    startHolding(items, {u"s0.png"_qs, u"s1.png"_qs});
+    QVERIFY(m_index->isIndexing());
+    // The first engine free takes the next in library order, whichever it is.
+    m_state->release(u"s1.png"_qs);
+    QTRY_COMPARE(m_state->started().size(), 3);
+    QCOMPARE(m_state->started().last(), u"s2.png"_qs);
+    QVERIFY(m_index->documents().contains(items[1].cacheKey()));
+    m_state->release();
+    QTRY_VERIFY(!m_index->isRunning());
+    QCOMPARE(m_index->documents().size(), 5);
+    QVERIFY(m_alwaysConsistent);
+    QCOMPARE(m_state->capabilityQueries.load(), 1);
+    // The extra engine is gone with the backlog, released where it ran; the first waits for
+    // the idle release.
+    QTRY_COMPARE(m_state->alive.load(), 1);
+    QCOMPARE(m_state->threadsOf.size(), std::size_t(2));
+    QCOMPARE(m_state->threadsOf[1].size(), std::size_t(1));
+    QCOMPARE(m_state->threads.size(), std::size_t(2));
+    QVERIFY(!m_state->started().contains(u"release"_qs));
+}
+
+void TestScreenshotTextIndex::stopDiscardsLateResults_data()
+{
+    QTest::addColumn<int>("cores");
+    QTest::newRow("one core") << 1;
+    QTest::newRow("two cores") << 2;
+}
+
 void TestScreenshotTextIndex::stopDiscardsLateResults()
 {
-    const QList<Screenshot> items = makeItems(2);
-    startHolding(items, QStringLiteral("s0.png"));
+    QFETCH(int, cores);
+    makeIndex(cores);
+    const QList<Screenshot> items = makeItems(3);
+    const QStringList held = QStringList{u"s0.png"_qs, u"s1.png"_qs}.mid(0, cores);
+    startHolding(items, held);
     m_index->stop();
     QVERIFY(!m_index->isRunning() && !m_index->isIndexing());
     QCOMPARE(m_index->totalCount(), 0);
-    // A new run while the old read still goes: what it delivers reaches neither documents nor failures.
+    // A new run while the old reads still go: what they deliver reaches neither documents nor failures.
     m_index->update(items);
     m_state->release();
     QTRY_VERIFY(!m_index->isRunning());
-    QCOMPARE(m_state->started(), (QStringList{"s0.png", "s0.png", "s1.png"}));
-    QCOMPARE(m_index->documents().size(), 2);
+    QStringList started = m_state->started();
+    QStringList expected = QStringList{u"s0.png"_qs, u"s1.png"_qs, u"s2.png"_qs} + held;
+    started.sort();
+    expected.sort();
+    QCOMPARE(started, expected);
+    QCOMPARE(m_index->documents().size(), 3);
     QVERIFY(m_index->failedKeys().isEmpty() && m_alwaysConsistent);
+}
+
+void TestScreenshotTextIndex::destroyedDuringRecognition_data()
+{
+    stopDiscardsLateResults_data();
 }
 
 void TestScreenshotTextIndex::destroyedDuringRecognition()
 {
+    QFETCH(int, cores);
+    makeIndex(cores);
     m_state->honourStop = true;
-    startHolding(makeItems(2), QStringLiteral("s0.png"));
-    // Must stop the engine's work rather than wait for it, and drop what comes back.
+    const QStringList held = QStringList{u"s0.png"_qs, u"s1.png"_qs}.mid(0, cores);
+    startHolding(makeItems(3), held);
+    // Must stop the engines' work rather than wait for it, and drop what comes back.
     m_index.reset();
     QCoreApplication::processEvents();
-    QCOMPARE(m_state->started(), QStringList{QStringLiteral("s0.png")});
+    QCOMPARE(m_state->started().size(), held.size());
+    QCOMPARE(m_state->alive.load(), 0);
 }
 
 void TestScreenshotTextIndex::idleIndexReleasesTheEngineAndReadsAgainOnDemand()

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 using W = ScreenshotTextWorker;
@@ -76,13 +77,38 @@ private slots:
     void pruneDeletesOnlyJsonFiles();
     void failedReadWritesNothing_data();
     void failedReadWritesNothing();
+    void everythingRunsOnOneThreadInTurn_data();
     void everythingRunsOnOneThreadInTurn();
+    void backlogIsReadOnEveryCore();
+    void readsAreTakenInTheOrderAsked();
+    void stopEndsQueuedAndRunningReads_data();
+    void stopEndsQueuedAndRunningReads();
+    void readingGivesWayToTheInterface_data();
     void readingGivesWayToTheInterface();
 
 private:
     std::unique_ptr<W> makeWorker(const QString &identifier = kIdentifier)
     {
         return std::make_unique<W>(m_cache, std::make_unique<FakeRecognizer>(m_log, identifier));
+    }
+    // Its extra recognisers share the test's state with the first.
+    std::unique_ptr<W> makeWorker(int cores, bool extras = true)
+    {
+        W::RecognizerFactory factory;
+        if (extras)
+            factory = [log = m_log] { return std::make_unique<FakeRecognizer>(log, kIdentifier); };
+        return std::make_unique<W>(m_cache, std::make_unique<FakeRecognizer>(m_log, kIdentifier), factory, cores);
+    }
+    // Held until released; a worker going away stops them, so a failed test does not hang.
+    QList<Screenshot> heldScreenshots(int count)
+    {
+        m_log->honourStop = true;
+        QList<Screenshot> items;
+        for (int i = 0; i < count; ++i) {
+            items.append(writeScreenshot(m_temp->filePath(QStringLiteral("Screenshot %1.png").arg(i + 2))));
+            m_log->hold(QFileInfo(items.last().id()).fileName());
+        }
+        return items;
     }
     QString cachePathFor(const Screenshot &item, const QString &identifier = kIdentifier) const
     {
@@ -353,13 +379,24 @@ void TestScreenshotTextWorker::failedReadWritesNothing()
     QVERIFY(jsonFiles(m_cache).isEmpty());
 }
 
+void TestScreenshotTextWorker::everythingRunsOnOneThreadInTurn_data()
+{
+    QTest::addColumn<int>("cores");
+    QTest::addColumn<bool>("extras");
+    QTest::newRow("one core") << 1 << true;
+    QTest::newRow("no extra recognisers") << 2 << false;
+}
+
 void TestScreenshotTextWorker::everythingRunsOnOneThreadInTurn()
 {
+    QFETCH(int, cores);
+    QFETCH(bool, extras);
     QList<Screenshot> items;
     for (int i = 0; i < 6; ++i)
         items.append(writeScreenshot(m_temp->filePath(QStringLiteral("Screenshot %1.png").arg(i + 2))));
     {
-        auto worker = makeWorker();
+        auto worker = makeWorker(cores, extras);
+        QCOMPARE(worker->readers(), 1);
         QList<QFuture<W::ReadResult>> reads;
         for (const Screenshot &item : items)
             reads.append(worker->read(item));
@@ -370,17 +407,121 @@ void TestScreenshotTextWorker::everythingRunsOnOneThreadInTurn()
     }
     QCOMPARE(m_log->recognized.load(), 6);
     QVERIFY(!m_log->overlapped);
+    QCOMPARE(m_log->threadsOf.size(), std::size_t(1));
     QCOMPARE(m_log->threads.size(), std::size_t(1)); // the destructor ran there too
     QVERIFY(!m_log->threads.contains(std::this_thread::get_id()));
 }
 
+void TestScreenshotTextWorker::backlogIsReadOnEveryCore()
+{
+    const QList<Screenshot> items = heldScreenshots(3);
+    auto worker = makeWorker(2);
+    QCOMPARE(worker->readers(), 2);
+    QList<QFuture<W::ReadResult>> reads;
+    for (const Screenshot &item : items)
+        reads.append(worker->read(item));
+    // Neither recognition ends before the test releases it: both run at once.
+    QTRY_COMPARE(m_log->started().size(), 2);
+    m_log->release();
+    for (qsizetype i = 0; i < reads.size(); ++i) {
+        const QString text = u"text of "_qs + QFileInfo(items[i].id()).fileName();
+        QCOMPARE(reads[i].result(), W::ReadResult(W::ReadText{ScreenshotText(text), false}));
+    }
+    QCOMPARE(jsonFiles(m_cache).size(), 3);
+    // The extra engine goes once the backlog is done; the first stays for the idle release.
+    worker->endBacklog();
+    QTRY_COMPARE(m_log->alive.load(), 1);
+    worker.reset();
+    QCOMPARE(m_log->alive.load(), 0);
+    QCOMPARE(m_log->capabilityQueries.load(), 1);
+    // Each recogniser made, used and released on a thread of its own.
+    QCOMPARE(m_log->threadsOf.size(), std::size_t(2));
+    QCOMPARE(m_log->threadsOf[0].size(), std::size_t(1));
+    QCOMPARE(m_log->threadsOf[1].size(), std::size_t(1));
+    QCOMPARE(m_log->threads.size(), std::size_t(2));
+    QVERIFY(!m_log->threads.contains(std::this_thread::get_id()));
+}
+
+void TestScreenshotTextWorker::readsAreTakenInTheOrderAsked()
+{
+    const QList<Screenshot> items = heldScreenshots(6);
+    auto worker = makeWorker(2);
+    QList<QFuture<W::ReadResult>> reads;
+    for (const Screenshot &item : items)
+        reads.append(worker->read(item));
+    QTRY_COMPARE(m_log->started().size(), 2);
+    const QStringList first = m_log->started();
+    QCOMPARE(QSet<QString>(first.cbegin(), first.cend()), (QSet<QString>{u"Screenshot 2.png"_qs, u"Screenshot 3.png"_qs}));
+    // One engine free at a time: it takes the oldest waiting read.
+    for (int i = 0; i < 4; ++i) {
+        m_log->release(m_log->started().at(i));
+        QTRY_COMPARE(m_log->started().size(), 3 + i);
+        QCOMPARE(m_log->started().last(), QStringLiteral("Screenshot %1.png").arg(i + 4));
+    }
+    m_log->release();
+    for (QFuture<W::ReadResult> &read : reads)
+        QVERIFY(std::holds_alternative<W::ReadText>(read.result()));
+}
+
+void TestScreenshotTextWorker::stopEndsQueuedAndRunningReads_data()
+{
+    QTest::addColumn<bool>("destroy"); // else the caller's stop
+    QTest::newRow("stopped") << false;
+    QTest::newRow("worker destroyed") << true;
+}
+
+void TestScreenshotTextWorker::stopEndsQueuedAndRunningReads()
+{
+    QFETCH(bool, destroy);
+    const QList<Screenshot> items = heldScreenshots(4);
+    auto worker = makeWorker(2);
+    std::stop_source stop;
+    QList<QFuture<W::ReadResult>> reads;
+    for (const Screenshot &item : items)
+        reads.append(worker->read(item, stop.get_token()));
+    QTRY_COMPARE(m_log->started().size(), 2);
+    if (destroy)
+        worker.reset();
+    else
+        stop.request_stop();
+    for (QFuture<W::ReadResult> &read : reads)
+        QCOMPARE(read.result(), W::ReadResult(TextRecognitionError::cancelled));
+    // The waiting ones never reached an engine.
+    QCOMPARE(m_log->recognized.load(), 2);
+    QVERIFY(jsonFiles(m_cache).isEmpty());
+    if (worker)
+        worker->endBacklog();
+    QTRY_COMPARE(m_log->alive.load(), destroy ? 0 : 1);
+}
+
+void TestScreenshotTextWorker::readingGivesWayToTheInterface_data()
+{
+    QTest::addColumn<int>("cores");
+    QTest::newRow("one core") << 1;
+    QTest::newRow("two cores") << 2;
+}
+
 void TestScreenshotTextWorker::readingGivesWayToTheInterface()
 {
+    QFETCH(int, cores);
     const int ours = ::getpriority(PRIO_PROCESS, ::gettid());
-    std::atomic<int> reading = ours;
-    m_log->duringRecognition = [&reading](const QString &) { reading = ::getpriority(PRIO_PROCESS, ::gettid()); };
-    readOk(*makeWorker(), m_item);
-    QCOMPARE(reading.load(), std::max(ours, W::backgroundNiceness));
+    std::mutex mutex;
+    QList<int> reading;
+    m_log->duringRecognition = [&](const QString &) {
+        const int niceness = ::getpriority(PRIO_PROCESS, ::gettid());
+        const std::lock_guard lock(mutex);
+        reading.append(niceness);
+    };
+    const QList<Screenshot> items = heldScreenshots(cores);
+    auto worker = makeWorker(cores);
+    QList<QFuture<W::ReadResult>> reads;
+    for (const Screenshot &item : items)
+        reads.append(worker->read(item));
+    QTRY_COMPARE(m_log->started().size(), cores); // each on its own engine
+    m_log->release();
+    for (QFuture<W::ReadResult> &read : reads)
+        read.waitForFinished();
+    QCOMPARE(reading, QList<int>(cores, std::max(ours, W::backgroundNiceness)));
     QCOMPARE(::getpriority(PRIO_PROCESS, ::gettid()), ours);
 }
 
