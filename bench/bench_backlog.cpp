@@ -13,7 +13,7 @@
 
 #include "core/Screenshot.h"
 #include "platform/ImageServices.h"
-#include "platform/SystemImageServices.h"
+#include "platform/image/SystemImageServices.h"
 #include "text/RecognitionLanguages.h"
 #include "text/ScreenshotTextIndex.h"
 #include "text/ScreenshotTextWorker.h"
