@@ -4,7 +4,11 @@
 #include "app/dbus/DesktopSearchService.h"
 #include "platform/portal/ReopenChannel.h"
 #include "platform/freedesktop/SettingsStore.h"
+#include "platform/freedesktop/SystemScreenshotLocation.h"
+#include "platform/image/SystemImageServices.h"
 #include "search/FolderSearch.h"
+#include "text/ScreenshotTextWorker.h"
+#include "text/TesseractRecognizer.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -49,8 +53,18 @@ int SearchCommand::run(const LaunchOptions &options, int argc, char **argv)
     if (!options.demo && ReopenChannel::otherInstancePid() != 0)
         hits = DesktopSearchService::ask(query);
     if (!hits) {
-        const FolderSearch::Outcome outcome = FolderSearch::run(
-            query, settingsFile(options.demo), AppServices::textCacheDirectory(options.demo));
+        // Read only: a store writes nothing until something is set.
+        const SettingsStore settings(settingsFile(options.demo));
+        const SystemImageServices images;
+        // Names count as the running program counts them, with the user's own tools' patterns.
+        const ScreenshotNamePatterns names(
+            SystemScreenshotLocation(SystemScreenshotLocation::Sources::fromEnvironment(), {}).fileNamePatterns());
+        const QString cache = AppServices::textCacheDirectory(options.demo);
+        const FolderSearch::Outcome outcome = FolderSearch::run(query, {settings, images, names, [&] {
+            // Reads the digest of the language data the running program keeps, writes nothing.
+            return std::make_unique<ScreenshotTextWorker>(
+                cache, TesseractRecognizer::create(images, cache, false));
+        }});
         if (outcome.error)
             return fail(*outcome.error);
         hits = outcome.hits;

@@ -3,13 +3,10 @@
 #include "library/LibraryState.h"
 #include "library/ScreenshotScanner.h"
 #include "platform/freedesktop/SettingsStore.h"
-#include "platform/image/SystemImageServices.h"
-#include "platform/freedesktop/SystemScreenshotLocation.h"
 #include "search/DesktopSearch.h"
 #include "settings/Preferences.h"
 #include "text/ScreenshotTextWorker.h"
 #include "text/ScreenshotTextSearch.h"
-#include "text/TesseractRecognizer.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -31,34 +28,27 @@ QString connectedFolder(const SettingsStore &store)
 
 } // namespace
 
-FolderSearch::Outcome FolderSearch::run(const QString &query, const QString &settingsFile,
-                                        const QString &textCacheDirectory)
+FolderSearch::Outcome FolderSearch::run(const QString &query, const Sources &sources)
 {
-    // Read only: a store writes nothing until something is set.
-    const SettingsStore store(settingsFile);
+    const SettingsStore &store = sources.settings;
     const QString folder = connectedFolder(store);
     if (!store.boolValue(QLatin1String(Preferences::hasConnectedFolderKey)) || folder.isEmpty())
         return {{}, tr("no screenshot folder is connected; open Brimfold to choose one")};
 
     const LibraryState state = LibraryState::fromJson(
         store.data(QLatin1String(Preferences::libraryStateKey)).value_or(QByteArray()));
-    const SystemImageServices images;
-    // Names count as the running program counts them, with the user's own tools' patterns.
-    const ScreenshotNamePatterns names(
-        SystemScreenshotLocation(SystemScreenshotLocation::Sources::fromEnvironment(), {}).fileNamePatterns());
     const ScreenshotScanner::Result scanned = ScreenshotScanner::scan(
         folder, store.boolValue(QLatin1String(Preferences::includeAllImagesKey)),
-        ScreenshotScanner::defaultLimit, {}, state.pinnedPaths(), images, names);
+        ScreenshotScanner::defaultLimit, {}, state.pinnedPaths(), sources.images, sources.names);
     if (scanned.error)
         return {{}, tr("cannot read the screenshot folder %1: %2").arg(folder, scanned.error->message)};
 
     QHash<QString, ScreenshotText> documents;
     if (!ScreenshotTextSearch::tokens(query).isEmpty() && !scanned.screenshots.isEmpty()) {
-        // Reads the digest of the language data the running program keeps, writes nothing.
-        ScreenshotTextWorker worker(textCacheDirectory, TesseractRecognizer::create(images, textCacheDirectory, false));
+        const std::unique_ptr<ScreenshotTextWorker> reader = sources.textCache();
         // Only the text is searched: the word boxes, most of each file, are not even parsed.
         const ScreenshotTextWorker::LoadResult loaded =
-            worker.loadCached(scanned.screenshots, {}, ScreenshotTextWorker::CachedParts::textOnly).result();
+            reader->loadCached(scanned.screenshots, {}, ScreenshotTextWorker::CachedParts::textOnly).result();
         if (const auto *texts = std::get_if<ScreenshotTextWorker::CachedTexts>(&loaded))
             documents = *texts;
         else

@@ -5,7 +5,14 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+#include <memory>
 #include <optional>
+
+class ImageServices;
+class ScreenshotNamePatterns;
+class ScreenshotTextWorker;
+class SettingsStore;
 
 // A search when no copy of the program runs: the connected folder from the stored settings,
 // scanned as the library scans it, and the text already in the on-disk cache. Nothing is
@@ -20,10 +27,17 @@ public:
         std::optional<QString> error;
     };
 
-    // `settingsFile` is the settings suite's JSON file, `textCacheDirectory` the folder of the
-    // recognised-text cache.
-    static Outcome run(const QString &query, const QString &settingsFile,
-                       const QString &textCacheDirectory);
+    // What a search reads, made by the caller. `textCache` is asked for a reader of the
+    // recognised-text cache only when the query has words to look for in text.
+    struct Sources final
+    {
+        const SettingsStore &settings;
+        const ImageServices &images;
+        const ScreenshotNamePatterns &names;
+        std::function<std::unique_ptr<ScreenshotTextWorker>()> textCache;
+    };
+
+    static Outcome run(const QString &query, const Sources &sources);
 
     FolderSearch() = delete;
 };

@@ -4,6 +4,7 @@
 
 #include "library/GallerySnapshot.h"
 #include "library/ScreenshotScanner.h"
+#include "platform/freedesktop/SettingsStore.h"
 #include "platform/image/SystemImageServices.h"
 #include "search/DesktopSearch.h"
 #include "search/FolderSearch.h"
@@ -222,9 +223,19 @@ private Q_SLOTS:
                 QJsonDocument(ScreenshotText(texts.at(index)).toJson()).toJson()));
         }
 
+        const ScreenshotNamePatterns names;
+        // A store of its own each time, as each command-line run reads the file afresh.
+        const auto search = [&](const QString &query) {
+            const SettingsStore store(settings);
+            return FolderSearch::run(query, {store, images, names, [&] {
+                return std::make_unique<ScreenshotTextWorker>(
+                    cache, TesseractRecognizer::create(images, cache, false));
+            }});
+        };
+
         // Not connected yet: one line that says so.
         QVERIFY(TestSupport::writeFile(settings, QJsonDocument(QJsonObject{{QStringLiteral("folderPath"), folder}}).toJson()));
-        FolderSearch::Outcome outcome = FolderSearch::run(QStringLiteral("report"), settings, cache);
+        FolderSearch::Outcome outcome = search(QStringLiteral("report"));
         QVERIFY(outcome.error);
         QVERIFY(outcome.error->contains(QStringLiteral("no screenshot folder is connected")));
         QVERIFY(!outcome.error->contains(u'\n'));
@@ -233,7 +244,7 @@ private Q_SLOTS:
         QVERIFY(TestSupport::writeFile(settings, QJsonDocument(QJsonObject{
             {QStringLiteral("hasConnectedFolder"), true},
             {QStringLiteral("folderPath"), home.filePath(QStringLiteral("gone"))}}).toJson()));
-        outcome = FolderSearch::run(QStringLiteral("report"), settings, cache);
+        outcome = search(QStringLiteral("report"));
         QVERIFY(outcome.error);
         QVERIFY(outcome.error->contains(home.filePath(QStringLiteral("gone"))));
 
@@ -241,19 +252,19 @@ private Q_SLOTS:
             {QStringLiteral("hasConnectedFolder"), true}, {QStringLiteral("folderPath"), folder}}).toJson()));
         const auto before = snapshotOf(home.path());
 
-        outcome = FolderSearch::run(QStringLiteral("report"), settings, cache);
+        outcome = search(QStringLiteral("report"));
         QVERIFY(!outcome.error);
         QCOMPARE(outcome.hits.size(), 2);
         QCOMPARE(outcome.hits.at(0).name, QStringLiteral("Screenshot 3"));
         QCOMPARE(outcome.hits.at(0).snippet, QStringLiteral("report draft two"));
         QCOMPARE(outcome.hits.at(1).name, QStringLiteral("Screenshot 2"));
 
-        outcome = FolderSearch::run(QStringLiteral("screenshot 1"), settings, cache);
+        outcome = search(QStringLiteral("screenshot 1"));
         QCOMPARE(outcome.hits.size(), 1);
         QCOMPARE(outcome.hits.first().path, QDir(folder).filePath(QStringLiteral("Screenshot 1.png")));
         QCOMPARE(outcome.hits.first().snippet, std::nullopt);
 
-        outcome = FolderSearch::run(QStringLiteral("zebra"), settings, cache);
+        outcome = search(QStringLiteral("zebra"));
         QVERIFY(!outcome.error);
         QVERIFY(outcome.hits.isEmpty());
 
