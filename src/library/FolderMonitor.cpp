@@ -1,6 +1,5 @@
 #include "library/FolderMonitor.h"
 
-#include "platform/freedesktop/InotifyEventSource.h"
 
 #include <QDir>
 #include <QFile>
@@ -37,11 +36,6 @@ QString parentOf(const QString &cleanPath)
 }
 
 } // namespace
-
-FolderMonitor::FolderMonitor(QObject *parent)
-    : FolderMonitor(std::make_unique<InotifyEventSource>(), Timing{}, parent)
-{
-}
 
 FolderMonitor::FolderMonitor(std::unique_ptr<FolderEventSource> source, QObject *parent)
     : FolderMonitor(std::move(source), Timing{}, parent)

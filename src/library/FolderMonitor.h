@@ -43,8 +43,6 @@ public:
         bool operator==(const StartError &) const = default;
     };
 
-    // Watches through the kernel's inotify interface.
-    explicit FolderMonitor(QObject *parent = nullptr);
     // Watches through the given source (a fake one in tests), optionally with other delays.
     explicit FolderMonitor(std::unique_ptr<FolderEventSource> source, QObject *parent = nullptr);
     FolderMonitor(std::unique_ptr<FolderEventSource> source, Timing timing, QObject *parent = nullptr);
