@@ -6,3 +6,7 @@ Accessibility::Accessibility(QObject *parent)
 }
 
 Accessibility::~Accessibility() = default;
+
+void Accessibility::requestBlurBehind(quint64, const QList<QRect> &) const
+{
+}

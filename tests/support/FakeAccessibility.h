@@ -2,6 +2,8 @@
 
 #include "platform/Accessibility.h"
 
+#include <optional>
+
 // Accessibility preferences a test sets directly.
 class FakeAccessibility final : public Accessibility
 {
@@ -14,6 +16,7 @@ public:
 
     bool reduceMotion() const override { return m_reduceMotion; }
     bool reduceTransparency() const override { return m_reduceTransparency; }
+    void requestBlurBehind(quint64, const QList<QRect> &rects) const override { blurRequest = rects; }
 
     void set(bool reduceMotion, bool reduceTransparency)
     {
@@ -23,6 +26,9 @@ public:
         m_reduceTransparency = reduceTransparency;
         Q_EMIT changed();
     }
+
+    // The area of the last blur-behind request; none before the first.
+    mutable std::optional<QList<QRect>> blurRequest;
 
 private:
     bool m_reduceMotion;

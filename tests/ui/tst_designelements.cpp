@@ -20,6 +20,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <numeric>
+
 namespace {
 
 QImage render(QWidget &widget)
@@ -175,9 +177,20 @@ void TestDesignElements::glassFollowsReduceTransparency()
     QVERIFY(panel.mask().isEmpty());
     const int translucent = render(panel).pixelColor(100, 60).alpha();
     QVERIFY(translucent > 0 && translucent < 255);
+    // Once it is a window, the desktop is asked to blur behind the rounded shape alone.
+    panel.show();
+    QVERIFY(accessibility.blurRequest);
+    const QRegion blurred = std::accumulate(accessibility.blurRequest->cbegin(),
+                                            accessibility.blurRequest->cend(), QRegion(),
+                                            [](const QRegion &sum, const QRect &rect) { return sum + rect; });
+    const qreal dpr = panel.devicePixelRatioF();
+    QVERIFY(blurred.contains(QPoint(qRound(100 * dpr), qRound(60 * dpr))));
+    QVERIFY(!blurred.contains(QPoint(qRound(2 * dpr), qRound(2 * dpr))));
 
     accessibility.set(false, true);
     QVERIFY(glass->isOpaque());
+    // Opaque glass needs no blur: the request is withdrawn.
+    QCOMPARE(accessibility.blurRequest, QList<QRect>());
     const QImage image = render(panel);
     const QColor window = panel.palette().color(QPalette::Window);
     QCOMPARE(image.pixelColor(100, 60), QColor(window.red(), window.green(), window.blue()));

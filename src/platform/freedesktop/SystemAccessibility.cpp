@@ -188,3 +188,8 @@ void SystemAccessibility::update()
     m_reduceTransparency = reduceTransparency;
     Q_EMIT changed();
 }
+
+void SystemAccessibility::requestBlurBehind(quint64 window, const QList<QRect> &rects) const
+{
+    X11::setBlurBehind(window, rects);
+}

@@ -30,6 +30,8 @@ public:
 
     bool reduceMotion() const override;
     bool reduceTransparency() const override;
+    // KWin's blur-behind hint; other window managers ignore it.
+    void requestBlurBehind(quint64 window, const QList<QRect> &rects) const override;
 
     // Re-reads kdeglobals and the compositor state now (portal values follow by signal).
     void refresh();

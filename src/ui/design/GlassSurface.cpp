@@ -1,7 +1,6 @@
 #include "ui/design/GlassSurface.h"
 
 #include "platform/Accessibility.h"
-#include "platform/x11/X11.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -224,7 +223,8 @@ void GlassSurface::updateBlurHint()
                            qRound(rect.width() * dpr), qRound(rect.height() * dpr));
         }
     }
-    X11::setBlurBehind(window->winId(), rects);
+    if (m_accessibility)
+        m_accessibility->requestBlurBehind(window->winId(), rects);
 }
 
 GlassSurface *brimfoldGlass(QWidget *view, const Accessibility *accessibility, qreal radius,

@@ -17,7 +17,7 @@ class QWidget;
 // beneath a widget's own painting.
 // - Translucent (a compositor runs and reduce transparency is off): the window colour at high
 //   but partial opacity with a soft top light and a hairline rim; an interactive surface
-//   brightens under the pointer. Top-level windows get a translucent background, and KWin is
+//   brightens under the pointer. Top-level windows get a translucent background, and the desktop is
 //   asked to blur what lies behind the rounded shape.
 // - Opaque (no compositor, or reduce transparency): the window colour, fully opaque, in the
 //   same rounded rectangle; a top-level window is clipped to windowShape() of it, since
