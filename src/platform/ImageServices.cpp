@@ -1,7 +1,5 @@
 #include "platform/ImageServices.h"
 
-#include "platform/image/SystemImageServices.h"
-
 #include <QBuffer>
 #include <QImageReader>
 #include <QImageWriter>

@@ -1,10 +1,8 @@
 #include "settings/ReleaseInfo.h"
 
+#include "core/DataFolders.h"
 #include "platform/UrlOpener.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 
 #ifndef BRIMFOLD_VERSION
 #define BRIMFOLD_VERSION ""
@@ -89,21 +87,7 @@ QString displayVersion()
 
 QString releaseNotesPath()
 {
-    const QString name = QStringLiteral("ReleaseNotes.html");
-    QStringList folders;
-    // Installed: <prefix>/bin/brimfold and <prefix>/share/brimfold, wherever the prefix was moved.
-    if (QCoreApplication::instance())
-        folders.append(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../share/brimfold")));
-    folders.append(QString::fromUtf8(BRIMFOLD_DATA_DIR));
-    folders.append(QString::fromUtf8(BRIMFOLD_SOURCE_DATA_DIR));
-    for (const QString &folder : std::as_const(folders)) {
-        if (folder.isEmpty())
-            continue;
-        const QFileInfo file(QDir(folder).filePath(name));
-        if (file.isFile())
-            return file.canonicalFilePath();
-    }
-    return {};
+    return DataFolders::find(QStringLiteral("ReleaseNotes.html"));
 }
 
 void showReleaseNotes(UrlOpener &opener)

@@ -1,15 +1,14 @@
 #include "ui/design/BrimfoldDesign.h"
 
+#include "core/DataFolders.h"
 #include "ui/design/BrimfoldGlyph.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
-#include <QStandardPaths>
 
 #include <cmath>
 #include <numbers>
@@ -84,20 +83,8 @@ QEasingCurve hoverCurve()
 
 QStringList appIconCandidates()
 {
-    QStringList dataDirs;
-    if (QCoreApplication::instance())
-        dataDirs << QDir::cleanPath(QCoreApplication::applicationDirPath()
-                                    + QStringLiteral("/../share"));
-    dataDirs << QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation);
-    QStringList candidates;
-    for (const QString &dir : std::as_const(dataDirs)) {
-        for (const char *name : {"AppIcon.png", "AppIcon.icns"}) {
-            const QString path = dir + QStringLiteral("/brimfold/") + QLatin1String(name);
-            if (!candidates.contains(path))
-                candidates << path;
-        }
-    }
-    return candidates;
+    return DataFolders::candidates(QStringLiteral("AppIcon.png"))
+        + DataFolders::candidates(QStringLiteral("AppIcon.icns"));
 }
 
 std::optional<QImage> loadAppIcon(const QStringList &candidates)

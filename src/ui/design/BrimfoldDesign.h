@@ -43,8 +43,8 @@ QEasingCurve hoverCurve();
 // The application icon installed with the program ("AppIcon.png" or "AppIcon.icns" in its data
 // folder), loaded once; none when it is missing or unreadable.
 std::optional<QImage> appIcon();
-// The files searched for the icon, in order: beside the executable's share folder, then the
-// system's data folders.
+// The files searched for the icon, in order: each of the program's data folders for the PNG,
+// then for the ICNS.
 QStringList appIconCandidates();
 // The first candidate that decodes to an image.
 std::optional<QImage> loadAppIcon(const QStringList &candidates);
