@@ -54,13 +54,13 @@ std::optional<Shortcut> Shortcut::fromJson(const QByteArray &json)
 QString Shortcut::label() const
 {
     QString text;
-    if (modifiers & controlModifier)
+    if (modifiers & VirtualKey::controlModifier)
         text += QStringLiteral("Ctrl+");
-    if (modifiers & optionModifier)
+    if (modifiers & VirtualKey::altModifier)
         text += QStringLiteral("Alt+");
-    if (modifiers & shiftModifier)
+    if (modifiers & VirtualKey::shiftModifier)
         text += QStringLiteral("Shift+");
-    if (modifiers & commandModifier)
+    if (modifiers & VirtualKey::superModifier)
         text += QStringLiteral("Super+");
     return text + character;
 }

@@ -14,14 +14,8 @@ class QKeyEvent;
 // is Ctrl+Shift+G.
 struct Shortcut final
 {
-    // Modifier bits of `modifiers`.
-    static constexpr quint32 commandModifier = VirtualKey::superModifier;
-    static constexpr quint32 shiftModifier = VirtualKey::shiftModifier;
-    static constexpr quint32 optionModifier = VirtualKey::altModifier;
-    static constexpr quint32 controlModifier = VirtualKey::controlModifier;
-
     quint32 keyCode = VirtualKey::G;
-    quint32 modifiers = controlModifier | shiftModifier;
+    quint32 modifiers = VirtualKey::controlModifier | VirtualKey::shiftModifier;
     QString character = QStringLiteral("G");
 
     // The display text: "Ctrl+", "Alt+", "Shift+", "Super+" for the modifiers held, always in

@@ -267,7 +267,7 @@ private slots:
         App app;
         QVERIFY(app.start(1));
         app.controller->showSettings();
-        const Shortcut ctrlAltK{VirtualKey::K, Shortcut::controlModifier | Shortcut::optionModifier, QStringLiteral("K")};
+        const Shortcut ctrlAltK{VirtualKey::K, VirtualKey::controlModifier | VirtualKey::altModifier, QStringLiteral("K")};
         const Shortcut before = app.controller->preferences().shortcut();
         app.hotKeys->accepts = false;
         emit app.controller->settingsWindow()->shortcutRecorded(ctrlAltK);

@@ -14,7 +14,7 @@ using namespace apptest;
 
 namespace {
 
-const Shortcut ctrlAltK{VirtualKey::K, Shortcut::controlModifier | Shortcut::optionModifier, QStringLiteral("K")};
+const Shortcut ctrlAltK{VirtualKey::K, VirtualKey::controlModifier | VirtualKey::altModifier, QStringLiteral("K")};
 const QString kRefusedAtStart =
     QStringLiteral("The desktop did not accept this shortcut. It works only while an X11 window is active.");
 const QString kRefusedRecorded = QStringLiteral(

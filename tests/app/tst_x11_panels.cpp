@@ -192,7 +192,7 @@ private Q_SLOTS:
         QVERIFY(app.start(1));
         AppController &c = *app.controller;
         QVERIFY(!c.shortcutError());
-        c.setShortcut(Shortcut{40, Shortcut::controlModifier | Shortcut::optionModifier, QStringLiteral("K")});
+        c.setShortcut(Shortcut{40, VirtualKey::controlModifier | VirtualKey::altModifier, QStringLiteral("K")});
         QCOMPARE(c.shortcutError(),
                  std::optional<QString>(QStringLiteral("That shortcut is unavailable. Try a different combination.")));
         QCOMPARE(c.preferences().shortcut(), Shortcut());

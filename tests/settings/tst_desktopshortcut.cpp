@@ -30,7 +30,7 @@ struct GrabLog final : HotKeySource
 };
 
 const Shortcut ctrlShiftG;
-const Shortcut ctrlAltK{VirtualKey::K, Shortcut::controlModifier | Shortcut::optionModifier, QStringLiteral("K")};
+const Shortcut ctrlAltK{VirtualKey::K, VirtualKey::controlModifier | VirtualKey::altModifier, QStringLiteral("K")};
 
 bool holds(const GrabLog &grabs, const Shortcut &shortcut)
 {

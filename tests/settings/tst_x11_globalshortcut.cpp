@@ -17,7 +17,7 @@
 namespace {
 
 const Shortcut ctrlShiftG; // the default
-const Shortcut ctrlAltH{VirtualKey::H, Shortcut::controlModifier | Shortcut::optionModifier, QStringLiteral("H")};
+const Shortcut ctrlAltH{VirtualKey::H, VirtualKey::controlModifier | VirtualKey::altModifier, QStringLiteral("H")};
 constexpr quint16 ctrlShift = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT;
 constexpr quint16 ctrlAlt = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
 

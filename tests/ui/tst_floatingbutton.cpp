@@ -243,7 +243,7 @@ void TestFloatingButton::texts()
     QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("Open Brimfold, 2 screenshots"));
 
     Shortcut shortcut;
-    shortcut.modifiers = Shortcut::optionModifier;
+    shortcut.modifiers = VirtualKey::altModifier;
     shortcut.character = QStringLiteral("B");
     b.f.preferences->setShortcut(shortcut);
     QVERIFY(control->toolTip().startsWith(QStringLiteral("Click to open · Alt+B\n")));

@@ -290,7 +290,7 @@ private slots:
         QCOMPARE(w.child<QLabel>("folderName")->text(), "March");
         QCOMPARE(w.child<ElidedLabel>("folderPath")->text(), "/data/shots/March");
 
-        const Shortcut recorded{VirtualKey::K, Shortcut::controlModifier | Shortcut::optionModifier,
+        const Shortcut recorded{VirtualKey::K, VirtualKey::controlModifier | VirtualKey::altModifier,
                                 QStringLiteral("K")};
         p.setShortcut(recorded);
         QCOMPARE(w.view->recorder()->shortcut(), recorded);

@@ -67,7 +67,7 @@ private slots:
         QCOMPARE(button.text(), "Add Ctrl, Alt or Super");
         QVERIFY(button.recording());
         // A shortcut stored meanwhile shows only once the recording ends.
-        button.setShortcut(Shortcut{VirtualKey::K, Shortcut::controlModifier, QStringLiteral("K")});
+        button.setShortcut(Shortcut{VirtualKey::K, VirtualKey::controlModifier, QStringLiteral("K")});
         QCOMPARE(button.text(), "Add Ctrl, Alt or Super");
         QTest::keyClick(&button, Qt::Key_Escape, Qt::ControlModifier);
         QVERIFY(!button.recording());
