@@ -15,15 +15,3 @@ public:
 signals:
     void woke();
 };
-
-// logind's PrepareForSleep(false) on the system bus.
-class LogindSleepWatcher final : public SleepWatcher
-{
-    Q_OBJECT
-
-public:
-    explicit LogindSleepWatcher(QObject *parent = nullptr);
-
-private slots:
-    void onPrepareForSleep(bool sleeping);
-};

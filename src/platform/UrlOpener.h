@@ -15,10 +15,3 @@ protected:
     UrlOpener(const UrlOpener &) = default;
     UrlOpener &operator=(const UrlOpener &) = default;
 };
-
-// Through QDesktopServices (xdg-open underneath).
-class SystemUrlOpener final : public UrlOpener
-{
-public:
-    bool open(const QUrl &url) override;
-};

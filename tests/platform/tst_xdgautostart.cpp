@@ -1,4 +1,4 @@
-#include "platform/LaunchAtLogin.h"
+#include "platform/freedesktop/XdgAutostart.h"
 #include "core/AppIdentity.h"
 
 #include "TestSupport.h"

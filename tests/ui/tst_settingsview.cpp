@@ -1,6 +1,6 @@
 #include "../library/LibraryModelHarness.h"
 
-#include "platform/LaunchAtLogin.h"
+#include "platform/freedesktop/XdgAutostart.h"
 #include "platform/UrlOpener.h"
 #include "settings/ReleaseInfo.h"
 #include "settings/UpdateService.h"

@@ -1,4 +1,4 @@
-#include "platform/UrlOpener.h"
+#include "platform/freedesktop/SystemUrlOpener.h"
 
 #include <QDesktopServices>
 

@@ -1,4 +1,4 @@
-#include "platform/SleepWatcher.h"
+#include "platform/portal/LogindSleepWatcher.h"
 
 #include <QDBusConnection>
 

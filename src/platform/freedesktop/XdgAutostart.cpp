@@ -1,4 +1,4 @@
-#include "platform/LaunchAtLogin.h"
+#include "platform/freedesktop/XdgAutostart.h"
 
 #include "platform/freedesktop/SafeFile.h"
 

@@ -1,4 +1,4 @@
-#include "platform/ColorScheme.h"
+#include "platform/portal/PortalColorScheme.h"
 
 #include "platform/portal/PortalSettings.h"
 
