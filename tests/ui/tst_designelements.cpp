@@ -1,4 +1,4 @@
-#include "platform/freedesktop/SystemAccessibility.h"
+#include "platform/portal/SystemAccessibility.h"
 #include "ui/design/AppearancePalette.h"
 #include "ui/design/BrimfoldPanel.h"
 #include "ui/design/BrimfoldDesign.h"

@@ -6,7 +6,7 @@
 
 #include "platform/ImageServices.h"
 #include "platform/ShareServices.h"
-#include "platform/freedesktop/SystemShareServices.h"
+#include "platform/portal/SystemShareServices.h"
 #include "ui/design/BrimfoldDesign.h"
 #include "ui/gallery/GalleryActions.h"
 #include "ui/gallery/grid/GalleryGrid.h"

@@ -1,4 +1,4 @@
-#include "platform/freedesktop/SystemAccessibility.h"
+#include "platform/portal/SystemAccessibility.h"
 
 #include "platform/portal/PortalSettings.h"
 

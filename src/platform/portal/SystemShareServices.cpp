@@ -1,4 +1,4 @@
-#include "platform/freedesktop/SystemShareServices.h"
+#include "platform/portal/SystemShareServices.h"
 
 #include "platform/portal/PortalSettings.h"
 
