@@ -1,7 +1,7 @@
 #include "library/ScreenshotScanner.h"
 
+#include "library/ScreenshotNameRules.h"
 #include "platform/freedesktop/ScreenshotMarker.h"
-#include "platform/freedesktop/ScreenshotNames.h"
 
 #include <QDir>
 #include <QFile>
@@ -93,102 +93,11 @@ QDateTime dateFromMs(qint64 ms)
     return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
 }
 
-bool isAscii(const char *text, std::size_t length)
-{
-    for (std::size_t i = 0; i < length; ++i) {
-        if (static_cast<unsigned char>(text[i]) >= 0x80)
-            return false;
-    }
-    return true;
-}
-
-char asciiLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
-// No character outside ASCII lower-cases to one of the extensions' letters, so comparing the
-// bytes case-insensitively gives the same answer as a full Unicode lower-casing.
-bool hasImageExtension(const char *name, std::size_t length)
-{
-    const char *dot = static_cast<const char *>(::memrchr(name, '.', length));
-    if (!dot || dot == name)
-        return false;
-    const std::size_t extLength = length - std::size_t(dot + 1 - name);
-    if (extLength < 3 || extLength > 4)
-        return false;
-    char lowered[4];
-    for (std::size_t i = 0; i < extLength; ++i)
-        lowered[i] = asciiLower(dot[1 + i]);
-    const std::string_view ext(lowered, extLength);
-    for (const QString &known : ScreenshotScanner::imageExtensions()) {
-        if (ext.size() == std::size_t(known.size())
-            && std::equal(ext.begin(), ext.end(), known.begin(),
-                          [](char a, QChar b) { return b.unicode() == static_cast<unsigned char>(a); }))
-            return true;
-    }
-    return false;
-}
-
-// The prefixes that are pure ASCII, for names that are pure ASCII: for those, ASCII
-// lower-casing is the full Unicode lower-casing and no other prefix can match. Grouped by
-// their first letter, so that a name is compared with the few prefixes that can match it.
-struct AsciiPrefixes
-{
-    std::vector<std::string> byFirstByte[128];
-};
-
-const AsciiPrefixes &asciiPrefixes()
-{
-    static const AsciiPrefixes prefixes = [] {
-        AsciiPrefixes groups;
-        for (const QString &prefix : ScreenshotScanner::screenshotNamePrefixes()) {
-            const QByteArray utf8 = prefix.toUtf8();
-            if (!utf8.isEmpty() && isAscii(utf8.constData(), std::size_t(utf8.size())))
-                groups.byFirstByte[static_cast<unsigned char>(utf8.front())].emplace_back(
-                    utf8.constData(), std::size_t(utf8.size()));
-        }
-        return groups;
-    }();
-    return prefixes;
-}
-
-bool asciiHasScreenshotName(const char *name, std::size_t length)
-{
-    if (length == 0)
-        return false;
-    for (const std::string &prefix : asciiPrefixes().byFirstByte[static_cast<unsigned char>(asciiLower(name[0]))]) {
-        if (length < prefix.size())
-            continue;
-        std::size_t i = 1;
-        while (i < prefix.size() && asciiLower(name[i]) == prefix[i])
-            ++i;
-        if (i == prefix.size())
-            return true;
-    }
-    return false;
-}
-
-// The prefixes grouped by their first UTF-16 unit, for names that are not pure ASCII.
-const QHash<char16_t, QStringList> &prefixesByFirstUnit()
-{
-    static const QHash<char16_t, QStringList> groups = [] {
-        QHash<char16_t, QStringList> result;
-        for (const QString &prefix : ScreenshotScanner::screenshotNamePrefixes())
-            result[prefix.front().unicode()].append(prefix);
-        return result;
-    }();
-    return groups;
-}
-
 // Whether a file counts by its name (or, failing that, its marker), from the listing alone.
 bool countsAsScreenshot(const char *name, std::size_t length, std::string &nativePath, std::size_t folderLength,
                         const ScreenshotNamePatterns &patterns)
 {
-    const bool named = isAscii(name, length)
-        ? asciiHasScreenshotName(name, length) || patterns.matchesAscii(name, length)
-        : ScreenshotScanner::hasScreenshotName(QString::fromUtf8(name, qsizetype(length)), patterns);
-    if (named)
+    if (ScreenshotNameRules::hasScreenshotName(name, length, patterns))
         return true;
     nativePath.resize(folderLength);
     nativePath.append(name, length);
@@ -227,76 +136,6 @@ QSet<QByteArray> preservedNames(const QSet<QString> &preservingPaths, const QStr
 
 } // namespace
 
-const QStringList &ScreenshotScanner::imageExtensions()
-{
-    static const QStringList extensions = {
-        QStringLiteral("png"),  QStringLiteral("jpg"), QStringLiteral("jpeg"),
-        QStringLiteral("heic"), QStringLiteral("heif"), QStringLiteral("tif"),
-        QStringLiteral("tiff"), QStringLiteral("webp"),
-    };
-    return extensions;
-}
-
-const QStringList &ScreenshotScanner::screenshotNamePrefixes()
-{
-    static const QStringList prefixes = [] {
-        // Each spelling of "é" in the French name that the capturing system has used is listed
-        // on its own, so that the common cases match without normalising the name.
-        QStringList list = {
-            QStringLiteral("screenshot"),
-            QStringLiteral("screen shot"),
-            QStringLiteral("screen capture"),
-            QStringLiteral("bildschirmfoto"),
-            QStringLiteral("capture d\u2019\u00e9cran"),
-            QStringLiteral("capture d'e\u0301cran"),
-            QStringLiteral("capture d'\u00e9cran"),
-            QStringLiteral("captura de pantalla"),
-            QStringLiteral("captura de tela"),
-            QStringLiteral("schermata"),
-            QStringLiteral("schermafbeelding"),
-            QStringLiteral("\u30b9\u30af\u30ea\u30fc\u30f3\u30b7\u30e7\u30c3\u30c8"), // Japanese
-            QStringLiteral("\u5c4f\u5e55\u622a\u56fe"), // Chinese, simplified
-            QStringLiteral("\u87a2\u5e55\u622a\u5716"), // Chinese, traditional
-            QStringLiteral("\u0644\u0642\u0637\u0629 \u0634\u0627\u0634\u0629"), // Arabic
-        };
-        // Then what the Linux tools name their files in each language, lower-cased as names
-        // are; one that begins with an earlier prefix could never decide anything.
-        for (const ScreenshotNames::Entry &entry : ScreenshotNames::filePrefixes()) {
-            const QString prefix = entry.text.toLower().normalized(QString::NormalizationForm_C);
-            const bool covered = std::any_of(list.cbegin(), list.cend(), [&](const QString &earlier) {
-                return prefix.startsWith(earlier);
-            });
-            if (!prefix.isEmpty() && !covered)
-                list.append(prefix);
-        }
-        return list;
-    }();
-    return prefixes;
-}
-
-bool ScreenshotScanner::hasScreenshotName(const QString &fileName, const ScreenshotNamePatterns &patterns)
-{
-    auto matches = [](const QString &lowered) {
-        if (lowered.isEmpty())
-            return false;
-        const auto group = prefixesByFirstUnit().constFind(lowered.front().unicode());
-        if (group == prefixesByFirstUnit().constEnd())
-            return false;
-        for (const QString &prefix : *group) {
-            if (lowered.startsWith(prefix))
-                return true;
-        }
-        return false;
-    };
-    const QString lowered = fileName.toLower();
-    if (matches(lowered))
-        return true;
-    // Names are compared up to canonical equivalence: a name stored decomposed (as some file
-    // systems and copying tools do) also matches the composed spellings.
-    const QString composed = lowered.normalized(QString::NormalizationForm_C);
-    return (composed != lowered && matches(composed)) || patterns.matches(fileName);
-}
-
 std::optional<qint64> ScreenshotScanner::newestScreenshotMs(const QString &folder,
                                                            const ScreenshotNamePatterns &patterns)
 {
@@ -314,7 +153,7 @@ std::optional<qint64> ScreenshotScanner::newestScreenshotMs(const QString &folde
     while (const dirent *entry = ::readdir(dir.get())) {
         const char *name = entry->d_name;
         const std::size_t length = std::strlen(name);
-        if (name[0] == '.' || !hasImageExtension(name, length))
+        if (name[0] == '.' || !ScreenshotNameRules::hasImageExtension(name, length))
             continue;
         if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_REG)
             continue;
@@ -388,7 +227,7 @@ ScreenshotScanner::Result ScreenshotScanner::scan(const QString &folder, bool in
         if (name[0] == '.')
             continue;
         const std::size_t length = std::strlen(name);
-        if (!hasImageExtension(name, length))
+        if (!ScreenshotNameRules::hasImageExtension(name, length))
             continue;
         // When the listing already tells the type, folders and links cost no status call.
         if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_REG)
@@ -403,7 +242,7 @@ ScreenshotScanner::Result ScreenshotScanner::scan(const QString &folder, bool in
         if (!(status.stx_mask & STATX_SIZE) || status.stx_size < 1)
             continue;
 
-        const bool ascii = isAscii(name, length);
+        const bool ascii = std::all_of(name, name + length, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
         QString decoded;
         if (!ascii) {
             // A name that is not valid UTF-8 has no path Qt could open again; leave it out.
@@ -412,16 +251,8 @@ ScreenshotScanner::Result ScreenshotScanner::scan(const QString &folder, bool in
                 continue;
         }
 
-        if (!includeAllImages) {
-            const bool named = ascii ? asciiHasScreenshotName(name, length) || patterns.matchesAscii(name, length)
-                                     : hasScreenshotName(decoded, patterns);
-            if (!named) {
-                nativePath.resize(folderLength);
-                nativePath.append(name, length);
-                if (!ScreenshotMarker::isSet(nativePath.c_str()))
-                    continue;
-            }
-        }
+        if (!includeAllImages && !countsAsScreenshot(name, length, nativePath, folderLength, patterns))
+            continue;
 
         Candidate candidate;
         candidate.modifiedMs = (status.stx_mask & STATX_MTIME) ? milliseconds(status.stx_mtime)

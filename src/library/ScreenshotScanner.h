@@ -36,17 +36,6 @@ public:
         bool ok() const { return !error.has_value(); }
     };
 
-    // Lower-case file extensions of the image files considered at all.
-    static const QStringList &imageExtensions();
-    // Lower-case beginnings of the names the capturing system gives screenshots, per language,
-    // then those the Linux screenshot tools give in their translations.
-    static const QStringList &screenshotNamePrefixes();
-
-    // True when the lower-cased name begins with one of the screenshot name prefixes, up to
-    // canonical equivalence (either spelling of an accented letter matches), or is a name one
-    // of `patterns` gives (by default the tools' translations that put the date first).
-    static bool hasScreenshotName(const QString &fileName,
-                                  const ScreenshotNamePatterns &patterns = ScreenshotNamePatterns());
     // True when the file carries the system's screen-capture marker set to true.
     static bool hasScreenshotMetadata(const QString &path);
     // When the newest file in `folder` that counts as a screenshot by its extension and its

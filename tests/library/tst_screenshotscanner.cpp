@@ -1,5 +1,6 @@
 #include "SystemImages.h"
 #include "TallCapture.h"
+#include "library/ScreenshotNameRules.h"
 #include "library/ScreenshotScanner.h"
 
 #include "platform/freedesktop/ScreenshotMarker.h"
@@ -176,8 +177,8 @@ private slots:
                                                                    : name.replace(QLatin1String("%s"), QLatin1String("png"));
             };
             const QString name = fill(QStringLiteral("2026-12-07 11-00-00"));
-            QVERIFY2(ScreenshotScanner::hasScreenshotName(name), qPrintable(name));
-            QVERIFY2(!ScreenshotScanner::hasScreenshotName(fill(QStringLiteral("2026-12-07 notes"))), qPrintable(name));
+            QVERIFY2(ScreenshotNameRules::hasScreenshotName(name), qPrintable(name));
+            QVERIFY2(!ScreenshotNameRules::hasScreenshotName(fill(QStringLiteral("2026-12-07 notes"))), qPrintable(name));
             if (!QFile::exists(dir.filePath(name))) {
                 QVERIFY(TestSupport::writeFile(dir.filePath(name), "x"));
                 ++written;
@@ -219,7 +220,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(bool, expected);
         const ScreenshotNamePatterns patterns({ScreenshotNamePattern::flameshot(pattern)});
-        QCOMPARE(ScreenshotScanner::hasScreenshotName(name, patterns), expected);
+        QCOMPARE(ScreenshotNameRules::hasScreenshotName(name, patterns), expected);
         // The scan's own fast path must agree, and the newest-screenshot listing too.
         QTemporaryDir dir;
         QVERIFY(TestSupport::writeFile(dir.filePath(name), pngBytes()));
@@ -235,7 +236,7 @@ private slots:
         QSet<QString> written;
         for (const ScreenshotNames::Entry &entry : ScreenshotNames::filePrefixes()) {
             const QString name = entry.text + QStringLiteral(" 2026-12-07 11-00-00.png");
-            QVERIFY2(ScreenshotScanner::hasScreenshotName(name), qPrintable(name));
+            QVERIFY2(ScreenshotNameRules::hasScreenshotName(name), qPrintable(name));
             QVERIFY(TestSupport::writeFile(dir.filePath(name), "x"));
             written.insert(name);
         }
@@ -270,7 +271,7 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(bool, expected);
-        QCOMPARE(ScreenshotScanner::hasScreenshotName(name), expected);
+        QCOMPARE(ScreenshotNameRules::hasScreenshotName(name), expected);
 
         // The scan's own fast path must agree.
         QTemporaryDir dir;

@@ -5,6 +5,7 @@
 #include "ui/design/BusySpinner.h"
 #include "ui/design/GlassSurface.h"
 #include "ui/design/SymbolIcons.h"
+#include "ui/preview/PreviewCaption.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -34,22 +35,12 @@ const QSize kUnavailableSize(420, 300);
 constexpr int kDecodingThreads = 2;
 // A zoomed picture is decoded whole up to this side (about 100 MB at 6K by 4K), not beyond.
 constexpr int kZoomPixelLimit = 6144;
-constexpr qreal kHighlightPadding = 3;
-constexpr qreal kHighlightRadius = 4;
-constexpr int kDetailSpacing = 12;   // between the caption's details
-constexpr qreal kBadgePadding = 6;   // around the zoom level's text
-constexpr qreal kBadgeHeight = 18;
 
 // The backdrop is dark in light and dark appearances alike, as photo viewers are: the
 // picture's own colours read truest on it. So its inks are fixed, not taken from the palette.
 const QColor kBackdrop(24, 24, 27, 250);
 const QColor kRim(255, 255, 255, 26);
 const QColor kPictureWell(255, 255, 255, 10);
-const QColor kBadge(255, 255, 255, 34);
-QColor white(qreal opacity)
-{
-    return QColor::fromRgbF(1, 1, 1, float(opacity));
-}
 
 QPainterPath rounded(const QRectF &box, qreal radius)
 {
@@ -57,6 +48,8 @@ QPainterPath rounded(const QRectF &box, qreal radius)
     path.addRoundedRect(box, radius, radius);
     return path;
 }
+
+using PreviewCaption::white;
 
 } // namespace
 
@@ -354,7 +347,7 @@ void PreviewWindow::paintEvent(QPaintEvent *)
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.setClipPath(rounded(target & QRectF(well), kImageRadius));
         painter.drawImage(target, m_image);
-        paintHighlights(painter, target);
+        PreviewCaption::paintHighlights(painter, m_highlights.placed(target), m_highlights.current());
         painter.restore();
         break;
     }
@@ -387,39 +380,13 @@ void PreviewWindow::paintEvent(QPaintEvent *)
     paintCaption(painter);
 }
 
-void PreviewWindow::paintHighlights(QPainter &painter, const QRectF &picture) const
-{
-    const QColor accent = BrimfoldDesign::accent();
-    const QList<QRectF> boxes = m_highlights.placed(picture);
-    for (qsizetype i = 0; i < boxes.size(); ++i) {
-        const bool current = i == m_highlights.current();
-        const QRectF box = boxes.at(i).adjusted(-kHighlightPadding, -kHighlightPadding,
-                                                kHighlightPadding, kHighlightPadding);
-        QColor fill = accent;
-        fill.setAlphaF(current ? 0.30f : 0.18f);
-        QColor rim = accent;
-        rim.setAlphaF(current ? 1.0f : 0.6f);
-        painter.setBrush(fill);
-        painter.setPen(QPen(rim, current ? 2.0 : 1.25));
-        painter.drawRoundedRect(box, kHighlightRadius, kHighlightRadius);
-    }
-}
-
 void PreviewWindow::paintCaption(QPainter &painter) const
 {
     if (!m_item)
         return;
-    const QRect caption(kMargin + 4, height() - kCaptionHeight, width() - 2 * (kMargin + 4),
-                        kCaptionHeight);
     // Right to left after the name: the picture's size, how large it is shown, which found
     // word is in view.
-    struct Detail
-    {
-        QString text;
-        QColor ink;
-        bool badge;
-    };
-    QList<Detail> details;
+    QList<PreviewCaption::Detail> details;
     if (m_content == Content::image && m_item->width() > 0 && m_item->height() > 0)
         details.append({m_item->dimensions(), white(0.42), false});
     if (const QString zoom = zoomLabel(); !zoom.isEmpty())
@@ -428,33 +395,10 @@ void PreviewWindow::paintCaption(QPainter &painter) const
         details.append({tr("%1 of %2").arg(m_highlights.current() + 1).arg(m_highlights.count()),
                         BrimfoldDesign::accent().lighter(150), false});
     }
-    const QFont detailFont = BrimfoldDesign::font(11, QFont::Normal);
-    const QFontMetrics detailMetrics(detailFont);
-    painter.setFont(detailFont);
-    qreal right = caption.right() + 1;
-    for (const Detail &detail : details) {
-        const qreal width = detailMetrics.horizontalAdvance(detail.text);
-        const qreal pad = detail.badge ? kBadgePadding : 0;
-        QRectF box(right - pad - width, caption.top(), width, caption.height());
-        if (detail.badge) {
-            const QRectF chip(box.left() - pad, box.center().y() - kBadgeHeight / 2,
-                              width + 2 * pad, kBadgeHeight);
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(kBadge);
-            painter.drawRoundedRect(chip, kBadgeHeight / 2, kBadgeHeight / 2);
-        }
-        painter.setPen(detail.ink);
-        painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, detail.text);
-        right = box.left() - pad - kDetailSpacing;
-    }
-    const QFont nameFont = BrimfoldDesign::font(12, QFont::Medium);
-    const QRectF nameBox(caption.left(), caption.top(), std::max(0.0, right - caption.left()),
-                         caption.height());
-    painter.setFont(nameFont);
-    painter.setPen(white(0.75));
-    painter.drawText(nameBox, Qt::AlignLeft | Qt::AlignVCenter,
-                     QFontMetrics(nameFont).elidedText(m_item->url().fileName(), Qt::ElideMiddle,
-                                                       int(nameBox.width())));
+    PreviewCaption::paint(painter,
+                          QRect(kMargin + 4, height() - kCaptionHeight, width() - 2 * (kMargin + 4),
+                                kCaptionHeight),
+                          m_item->url().fileName(), details);
 }
 
 bool PreviewWindow::event(QEvent *event)

@@ -109,7 +109,6 @@ private:
     void place(QSize pixels);
     // Moves to another highlighted word, and the picture with it.
     void stepHighlight(int by);
-    void paintHighlights(QPainter &painter, const QRectF &picture) const;
     void paintCaption(QPainter &painter) const;
 
     const ImageServices &m_images;
