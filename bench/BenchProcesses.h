@@ -3,11 +3,17 @@
 // What the benchmarks that start real programs share: the bare Qt window they are measured
 // against, and reading a process's memory figures.
 #include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QPainter>
+#include <QProcess>
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace BenchProcesses {
 
@@ -47,6 +53,77 @@ inline qint64 statusKiB(qint64 pid, const char *field)
             return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
     }
     return -1;
+}
+
+// An environment whose home is `home` alone, with `loggingRules` switched on.
+inline QProcessEnvironment environmentFor(const QString &home, const QString &loggingRules)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home);
+    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+        environment.remove(QString::fromLatin1(name));
+    environment.insert(QStringLiteral("QT_LOGGING_RULES"), loggingRules);
+    return environment;
+}
+
+// `count` screenshots of a few lines of text, 480 × 270, named as the desktop names them.
+inline void drawScreenshots(const QString &folder, int count)
+{
+    QDir().mkpath(folder);
+    for (int i = 0; i < count; ++i) {
+        QImage image(480, 270, QImage::Format_RGB32);
+        image.fill(QColor(245, 245, 247));
+        QPainter painter(&image);
+        QFont font = painter.font();
+        font.setPixelSize(22);
+        painter.setFont(font);
+        painter.drawText(QRect(20, 20, 440, 230), Qt::AlignLeft | Qt::TextWordWrap,
+                         QStringLiteral("Window %1\nbuild log line %2 finished").arg(i).arg(i * 7));
+        painter.end();
+        image.save(QDir(folder).filePath(QStringLiteral("Screenshot %1.png").arg(i, 3, 10, QLatin1Char('0'))));
+    }
+}
+
+// How many recognised texts a demo copy with this home has cached.
+inline int cachedTexts(const QString &home, const QString &demoId)
+{
+    return int(QDir(home + QStringLiteral("/.local/share/") + demoId + QStringLiteral("/ScreenshotText-v1"))
+                   .entryList({QStringLiteral("*.json")}, QDir::Files)
+                   .size());
+}
+
+// Starts `program`, waits until its text for `count` screenshots is cached, and ends it.
+inline double cacheTexts(const QString &program, const QStringList &arguments,
+                         const QProcessEnvironment &environment, const QString &home,
+                         const QString &demoId, int count)
+{
+    QProcess warm;
+    warm.setProcessEnvironment(environment);
+    warm.setProcessChannelMode(QProcess::ForwardedOutputChannel);
+    warm.start(program, arguments);
+    QElapsedTimer clock;
+    clock.start();
+    while (cachedTexts(home, demoId) < count && clock.elapsed() < 900000)
+        warm.waitForFinished(500);
+    warm.terminate();
+    if (!warm.waitForFinished(10000))
+        warm.kill();
+    warm.waitForFinished();
+    return clock.elapsed() / 1000.0;
+}
+
+inline void stop(QProcess &process)
+{
+    process.terminate();
+    if (!process.waitForFinished(10000))
+        process.kill();
+    process.waitForFinished();
+}
+
+inline double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
 }
 
 } // namespace BenchProcesses

@@ -28,18 +28,11 @@
 
 namespace {
 
+using BenchProcesses::median;
+using BenchProcesses::stop;
+
 constexpr int screenshots = 500;
 constexpr int runs = 7;
-
-QProcessEnvironment environmentFor(const QString &home)
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), home);
-    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
-        environment.remove(QString::fromLatin1(name));
-    environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("brimfold.startup.info=true"));
-    return environment;
-}
 
 // Starts the program and returns the milliseconds until it printed `marker`; -1 on failure.
 double timeToLine(QProcess &process, const QString &program, const QStringList &arguments, const QByteArray &marker)
@@ -56,27 +49,6 @@ double timeToLine(QProcess &process, const QString &program, const QStringList &
     }
     std::fprintf(stderr, "%s never printed %s:\n%s\n", qPrintable(program), marker.constData(), seen.constData());
     return -1;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-void stop(QProcess &process)
-{
-    process.terminate();
-    if (!process.waitForFinished(10000))
-        process.kill();
-    process.waitForFinished();
-}
-
-int cachedTexts(const QString &home)
-{
-    return int(QDir(home + QStringLiteral("/.local/share/") + AppIdentity::demoId() + QStringLiteral("/ScreenshotText-v1"))
-                   .entryList({QStringLiteral("*.json")}, QDir::Files)
-                   .size());
 }
 
 } // namespace
@@ -97,35 +69,16 @@ int main(int argc, char **argv)
 
     QTemporaryDir home;
     const QString folder = home.filePath(QStringLiteral("Shots"));
-    QDir().mkpath(folder);
-    for (int i = 0; i < screenshots; ++i) {
-        QImage image(480, 270, QImage::Format_RGB32);
-        image.fill(QColor(245, 245, 247));
-        QPainter painter(&image);
-        QFont font = painter.font();
-        font.setPixelSize(22);
-        painter.setFont(font);
-        painter.drawText(QRect(20, 20, 440, 230), Qt::AlignLeft | Qt::TextWordWrap,
-                         QStringLiteral("Window %1\nbuild log line %2 finished").arg(i).arg(i * 7));
-        painter.end();
-        image.save(QDir(folder).filePath(QStringLiteral("Screenshot %1.png").arg(i, 3, 10, QLatin1Char('0'))));
-    }
+    BenchProcesses::drawScreenshots(folder, screenshots);
     const QStringList arguments{QStringLiteral("--demo"), QStringLiteral("--demo-folder"), folder};
-    const QProcessEnvironment environment = environmentFor(home.path());
+    const QProcessEnvironment environment =
+        BenchProcesses::environmentFor(home.path(), QStringLiteral("brimfold.startup.info=true"));
 
     // Reads every screenshot's text once, so the timed starts find it cached.
-    {
-        QProcess warm;
-        warm.setProcessEnvironment(environment);
-        warm.setProcessChannelMode(QProcess::ForwardedOutputChannel);
-        warm.start(brimfold, arguments);
-        QElapsedTimer clock;
-        clock.start();
-        while (cachedTexts(home.path()) < screenshots && clock.elapsed() < 900000)
-            QThread::msleep(500);
-        stop(warm);
-        std::printf("text cached for %d screenshots in %.0f s\n", cachedTexts(home.path()), clock.elapsed() / 1000.0);
-    }
+    const double cachingSeconds = BenchProcesses::cacheTexts(brimfold, arguments, environment, home.path(),
+                                                             AppIdentity::demoId(), screenshots);
+    std::printf("text cached for %d screenshots in %.0f s\n",
+                BenchProcesses::cachedTexts(home.path(), AppIdentity::demoId()), cachingSeconds);
 
     std::vector<double> bare, ours;
     for (int run = 0; run < runs; ++run) {

@@ -4,10 +4,29 @@
 #include "ui/design/GlassSurface.h"
 
 #include <QEvent>
+#include <QLoggingCategory>
 #include <QPainterPath>
 #include <QRegion>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
+
+#include <time.h>
+
+// "<title> painted <ns>" once a panel's first frame after each show is on screen, "<title> hidden
+// <ns>" when it is hidden, on the monotonic clock: the hot-key benchmark times key to frame.
+Q_LOGGING_CATEGORY(lcFrames, "brimfold.frames", QtWarningMsg)
+
+namespace {
+
+qint64 monotonicNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+} // namespace
 
 BrimfoldPanel::BrimfoldPanel(QWidget *content, bool allowsKeyboard,
                              const Accessibility &accessibility, qreal radius, int inset)
@@ -44,6 +63,12 @@ void BrimfoldPanel::place(const QRect &frame)
     setGeometry(frame);
 }
 
+void BrimfoldPanel::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    qCInfo(lcFrames).noquote() << windowTitle() << "hidden" << monotonicNs();
+}
+
 void BrimfoldPanel::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
@@ -64,6 +89,12 @@ bool BrimfoldPanel::eventFilter(QObject *watched, QEvent *event)
         if (m_placed.isValid() && geometry() != m_placed)
             setGeometry(m_placed);
         emit exposed();
+        if (lcFrames().isInfoEnabled()) {
+            // Queued: the frame is painted and flushed by the expose being handled now.
+            QTimer::singleShot(0, this, [this] {
+                qCInfo(lcFrames).noquote() << windowTitle() << "painted" << monotonicNs();
+            });
+        }
     }
     return QWidget::eventFilter(watched, event);
 }
