@@ -3,8 +3,15 @@
 #include "ui/design/SymbolIcons.h"
 #include "ui/gallery/grid/ThumbnailCache.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmap>
+#include <QPixmapCache>
+#include <QThread>
+
+#include <cmath>
+#include <optional>
 
 ScreenshotThumbnail::ScreenshotThumbnail(ThumbnailCache &cache, const Screenshot &item,
                                          int pixels, bool fit, QWidget *parent)
@@ -96,11 +103,13 @@ void ScreenshotThumbnail::setImage(std::optional<QImage> image)
     Q_EMIT imageChanged();
 }
 
-void ScreenshotThumbnail::paint(QPainter &painter, const QRectF &rect, const QPalette &palette,
-                                const std::optional<QImage> &image, bool fit,
-                                const QIcon &placeholder, qreal cornerRadius)
+namespace {
+
+// The thumbnail drawn into `rect`: the tinted well, and the picture scaled and clipped to the
+// rounded shape. Scaling and the antialiased clip are the costly part of painting a tile.
+void paintPicture(QPainter &painter, const QRectF &rect, const QColor &well, const QImage &image,
+                  bool fit, qreal cornerRadius)
 {
-    painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     if (cornerRadius > 0) {
@@ -108,18 +117,80 @@ void ScreenshotThumbnail::paint(QPainter &painter, const QRectF &rect, const QPa
         clip.addRoundedRect(rect, cornerRadius, cornerRadius);
         painter.setClipPath(clip, Qt::IntersectClip);
     }
-    painter.fillRect(rect, BrimfoldDesign::primary(palette,
-                                                   BrimfoldDesign::thumbnailBackgroundOpacity));
+    painter.fillRect(rect, well);
+    const QSizeF scaled = QSizeF(image.size()).scaled(rect.size(), fit ? Qt::KeepAspectRatio
+                                                                         : Qt::KeepAspectRatioByExpanding);
+    const QRectF target(rect.center().x() - scaled.width() / 2.0,
+                        rect.center().y() - scaled.height() / 2.0, scaled.width(), scaled.height());
+    painter.setClipRect(rect, Qt::IntersectClip);
+    painter.drawImage(target, image);
+}
+
+// The same, made once per picture, size and look and kept in the pixmap cache, so showing the
+// gallery again copies pixels instead of scaling every tile anew.
+std::optional<QPixmap> renderedPicture(const QRectF &rect, qreal dpr, const QColor &well,
+                                       const QImage &image, bool fit, qreal cornerRadius)
+{
+    const QSize device(qRound(rect.width() * dpr), qRound(rect.height() * dpr));
+    if (device.isEmpty())
+        return std::nullopt;
+    const QString key = QStringLiteral("brimfold-tile:%1:%2x%3:%4:%5:%6")
+                            .arg(image.cacheKey())
+                            .arg(device.width())
+                            .arg(device.height())
+                            .arg(well.rgba())
+                            .arg(fit)
+                            .arg(cornerRadius * dpr);
+    QPixmap pixmap;
+    if (QPixmapCache::find(key, &pixmap))
+        return pixmap;
+    pixmap = QPixmap(device);
+    pixmap.setDevicePixelRatio(dpr);
+    pixmap.fill(Qt::transparent);
+    {
+        QPainter painter(&pixmap);
+        // Pre-scaled with the smooth filter: copied 1:1 afterwards.
+        const QImage scaled = image.scaled(
+            QSizeF(image.size()).scaled(QSizeF(device), fit ? Qt::KeepAspectRatio : Qt::KeepAspectRatioByExpanding)
+                .toSize(),
+            Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        paintPicture(painter, QRectF(QPointF(0, 0), rect.size()), well, scaled.isNull() ? image : scaled, fit,
+                     cornerRadius);
+    }
+    QPixmapCache::insert(key, pixmap);
+    return pixmap;
+}
+
+} // namespace
+
+void ScreenshotThumbnail::paint(QPainter &painter, const QRectF &rect, const QPalette &palette,
+                                const std::optional<QImage> &image, bool fit,
+                                const QIcon &placeholder, qreal cornerRadius)
+{
+    painter.save();
+    const QColor well = BrimfoldDesign::primary(palette, BrimfoldDesign::thumbnailBackgroundOpacity);
     if (image && !image->isNull()) {
-        const QSizeF source = image->size();
-        const QSizeF scaled = source.scaled(rect.size(), fit ? Qt::KeepAspectRatio
-                                                             : Qt::KeepAspectRatioByExpanding);
-        const QRectF target(rect.center().x() - scaled.width() / 2.0,
-                            rect.center().y() - scaled.height() / 2.0, scaled.width(),
-                            scaled.height());
-        painter.setClipRect(rect, Qt::IntersectClip);
-        painter.drawImage(target, *image);
+        const QTransform &transform = painter.worldTransform();
+        const QPointF origin = transform.map(rect.topLeft());
+        // A picture copied 1:1 needs whole device pixels; anything else is drawn directly.
+        const bool copyable = transform.type() <= QTransform::TxTranslate && painter.device()
+            && qFuzzyCompare(origin.x(), std::round(origin.x())) && qFuzzyCompare(origin.y(), std::round(origin.y()))
+            && QThread::currentThread() == QCoreApplication::instance()->thread();
+        std::optional<QPixmap> rendered;
+        if (copyable)
+            rendered = renderedPicture(rect, painter.device()->devicePixelRatioF(), well, *image, fit, cornerRadius);
+        if (rendered)
+            painter.drawPixmap(rect.topLeft(), *rendered);
+        else
+            paintPicture(painter, rect, well, *image, fit, cornerRadius);
     } else {
+        painter.setRenderHint(QPainter::Antialiasing);
+        if (cornerRadius > 0) {
+            QPainterPath clip;
+            clip.addRoundedRect(rect, cornerRadius, cornerRadius);
+            painter.setClipPath(clip, Qt::IntersectClip);
+        }
+        painter.fillRect(rect, well);
         SymbolIcons::paint(painter, rect, placeholder, BrimfoldDesign::placeholderSymbolSize,
                            BrimfoldDesign::tertiary(palette));
     }
