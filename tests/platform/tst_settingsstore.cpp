@@ -96,6 +96,18 @@ private slots:
             {QStringLiteral("a"), QStringLiteral("ü ~/x \"q\"")},
         };
         QCOMPARE(fileObject(settingsPath()), expected);
+        // Setting what is stored already rewrites nothing; a real change does, and so does any
+        // write once the file is gone.
+        const QDateTime old = QDateTime::fromSecsSinceEpoch(1000000000);
+        QVERIFY(TestSupport::setModificationTime(settingsPath(), old));
+        QVERIFY(store.setString(QStringLiteral("a"), QStringLiteral("ü ~/x \"q\"")));
+        QCOMPARE(QFileInfo(settingsPath()).lastModified(), old);
+        QVERIFY(store.setBool(QStringLiteral("d"), true));
+        QVERIFY(QFileInfo(settingsPath()).lastModified() != old);
+        QVERIFY(store.remove(QStringLiteral("d")));
+        QVERIFY(QFile::remove(settingsPath()));
+        QVERIFY(store.setString(QStringLiteral("a"), QStringLiteral("ü ~/x \"q\"")));
+        QCOMPARE(fileObject(settingsPath()), expected);
         const SettingsStore reopened(settingsPath());
         QCOMPARE(reopened.data(QStringLiteral("bytes")), std::optional(bytes));
         QCOMPARE(reopened.string(QStringLiteral("a")), std::optional(QStringLiteral("ü ~/x \"q\"")));

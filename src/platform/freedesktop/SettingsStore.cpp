@@ -190,6 +190,9 @@ bool SettingsStore::write(const Batch &batch)
         else
             next.insert(change.key, change.value);
     }
+    // Nothing changes: the file already says this, and rewriting it would only cost a sync.
+    if (next == m_values && !m_corrupt && SafeFile::entryExists(m_filePath))
+        return true;
     if (!ensureFolder())
         return false;
     if (m_corrupt && !moveCorruptFileAside())
