@@ -54,7 +54,9 @@ QPainterPath GlassSurface::outline(const QRectF &bounds, qreal radius)
     return path;
 }
 
-QRegion GlassSurface::windowShape(const QPainterPath &path)
+namespace {
+
+QRegion computeWindowShape(const QPainterPath &path)
 {
     const QRect box = path.boundingRect().toAlignedRect();
     if (box.isEmpty())
@@ -71,14 +73,15 @@ QRegion GlassSurface::windowShape(const QPainterPath &path)
     // Runs of kept pixels row by row; equal rows merge into one band.
     QList<QRect> rects;
     QList<QRect> band;
+    const int width = coverage.width();
     for (int y = 0; y < coverage.height(); ++y) {
         const uchar *line = coverage.constScanLine(y);
         QList<QRect> row;
-        for (int x = 0; x < coverage.width();) {
-            while (x < coverage.width() && line[x] < 128)
+        for (int x = 0; x < width;) {
+            while (x < width && line[x] < 128)
                 ++x;
             const int start = x;
-            while (x < coverage.width() && line[x] >= 128)
+            while (x < width && line[x] >= 128)
                 ++x;
             if (x > start)
                 row.append(QRect(box.x() + start, box.y() + y, x - start, 1));
@@ -98,6 +101,28 @@ QRegion GlassSurface::windowShape(const QPainterPath &path)
     rects += band;
     QRegion region;
     region.setRects(rects.constData(), int(rects.size()));
+    return region;
+}
+
+} // namespace
+
+QRegion GlassSurface::windowShape(const QPainterPath &path)
+{
+    // The same few outlines come back on every paint and resize of the opaque windows and
+    // tiles; rasterising them each time showed in start-up profiles.
+    constexpr qsizetype kRemembered = 16;
+    thread_local QList<std::pair<QPainterPath, QRegion>> recent;
+    for (qsizetype i = 0; i < recent.size(); ++i) {
+        if (recent.at(i).first == path) {
+            if (i > 0)
+                recent.move(i, 0);
+            return recent.first().second;
+        }
+    }
+    QRegion region = computeWindowShape(path);
+    recent.prepend({path, region});
+    if (recent.size() > kRemembered)
+        recent.removeLast();
     return region;
 }
 
