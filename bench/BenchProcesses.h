@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QPainter>
 #include <QProcess>
+#include <QSet>
 #include <QTimer>
 #include <QWidget>
 
@@ -53,6 +54,34 @@ inline qint64 statusKiB(qint64 pid, const char *field)
             return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
     }
     return -1;
+}
+
+// A field of /proc/<pid>/smaps_rollup in KiB ("Pss:" proportional set size); -1 if unread.
+inline qint64 smapsKiB(qint64 pid, const char *field)
+{
+    QFile smaps(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
+    if (!smaps.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : smaps.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+// How many distinct shared objects the process has mapped.
+inline int sharedObjects(qint64 pid)
+{
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+    if (!maps.open(QIODevice::ReadOnly))
+        return -1;
+    QSet<QByteArray> objects;
+    for (const QByteArray &line : maps.readAll().split('\n')) {
+        const qsizetype slash = line.indexOf('/');
+        if (slash >= 0 && line.contains(".so"))
+            objects.insert(line.mid(slash));
+    }
+    return int(objects.size());
 }
 
 // An environment whose home is `home` alone, with `loggingRules` switched on.

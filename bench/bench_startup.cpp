@@ -33,6 +33,7 @@ using BenchProcesses::stop;
 
 constexpr int screenshots = 500;
 constexpr int runs = 7;
+constexpr int idleSeconds = 30;
 
 // Starts the program and returns the milliseconds until it printed `marker`; -1 on failure.
 double timeToLine(QProcess &process, const QString &program, const QStringList &arguments, const QByteArray &marker)
@@ -96,25 +97,44 @@ int main(int argc, char **argv)
         ours.push_back(o);
     }
 
-    // Idle memory: Brimfold with its library read and the gallery hidden again.
+    // Idle: Brimfold with its library read and the gallery hidden again, 30 s after start,
+    // beside the bare window and, when installed, CopyQ, a resident Qt tray utility.
     QProcess baseline;
     baseline.setProcessEnvironment(environment);
     timeToLine(baseline, QCoreApplication::applicationFilePath(), {QStringLiteral("--bare")}, "shown");
+    const int bareObjects = BenchProcesses::sharedObjects(baseline.processId());
     QProcess program;
     program.setProcessEnvironment(environment);
     timeToLine(program, brimfold, arguments, "gallery shown");
+    const int ourObjects = BenchProcesses::sharedObjects(program.processId());
+    QProcess peer;
+    const QString copyq = QStandardPaths::findExecutable(QStringLiteral("copyq"));
+    if (!copyq.isEmpty()) {
+        peer.setProcessEnvironment(environment);
+        peer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        peer.start(copyq);
+    }
     QThread::msleep(1000);
     QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+shift+g")});
-    QThread::msleep(4000);
-    const qint64 bareMemory = BenchProcesses::statusKiB(baseline.processId(), "VmRSS:");
-    const qint64 ourMemory = BenchProcesses::statusKiB(program.processId(), "VmRSS:");
+    QThread::sleep(idleSeconds);
+    const qint64 bareMemory = BenchProcesses::smapsKiB(baseline.processId(), "Pss:");
+    const qint64 ourMemory = BenchProcesses::smapsKiB(program.processId(), "Pss:");
+    const qint64 peerMemory = copyq.isEmpty() ? -1 : BenchProcesses::smapsKiB(peer.processId(), "Pss:");
+    const int peerObjects = copyq.isEmpty() ? -1 : BenchProcesses::sharedObjects(peer.processId());
     stop(baseline);
     stop(program);
+    if (!copyq.isEmpty())
+        stop(peer);
 
     std::printf("start to gallery on screen, median of %d: brimfold %.1f ms, bare Qt window %.1f ms\n", runs,
                 median(ours), median(bare));
-    std::printf("idle resident memory: brimfold %.1f MiB (500 screenshots, gallery hidden), bare Qt window %.1f MiB\n",
-                ourMemory / 1024.0, bareMemory / 1024.0);
-    std::printf("ratio: %.2f\n", median(ours) / median(bare));
+    std::printf("shared objects mapped at the first frame: brimfold %d, bare Qt window %d", ourObjects, bareObjects);
+    if (peerObjects >= 0)
+        std::printf(", CopyQ %d (idle)", peerObjects);
+    std::printf("\nPSS after %d s idle: brimfold %.1f MiB (500 screenshots, gallery hidden), bare Qt window %.1f MiB",
+                idleSeconds, ourMemory / 1024.0, bareMemory / 1024.0);
+    if (peerMemory >= 0)
+        std::printf(", CopyQ %.1f MiB (ratio %.2f)", peerMemory / 1024.0, double(ourMemory) / double(peerMemory));
+    std::printf("\nratio: %.2f\n", median(ours) / median(bare));
     return 0;
 }
