@@ -105,19 +105,25 @@ void ScreenshotThumbnail::setImage(std::optional<QImage> image)
 
 namespace {
 
-// The thumbnail drawn into `rect`: the tinted well, and the picture scaled and clipped to the
-// rounded shape. Scaling and the antialiased clip are the costly part of painting a tile.
-void paintPicture(QPainter &painter, const QRectF &rect, const QColor &well, const QImage &image,
-                  bool fit, qreal cornerRadius)
+// The tinted well behind a picture or the placeholder, with later drawing clipped to it.
+void paintWell(QPainter &painter, const QRectF &rect, const QColor &well, qreal cornerRadius)
 {
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     if (cornerRadius > 0) {
         QPainterPath clip;
         clip.addRoundedRect(rect, cornerRadius, cornerRadius);
         painter.setClipPath(clip, Qt::IntersectClip);
     }
     painter.fillRect(rect, well);
+}
+
+// The thumbnail drawn into `rect`: the well, and the picture scaled and clipped to the rounded
+// shape. Scaling and the antialiased clip are the costly part of painting a tile.
+void paintPicture(QPainter &painter, const QRectF &rect, const QColor &well, const QImage &image,
+                  bool fit, qreal cornerRadius)
+{
+    paintWell(painter, rect, well, cornerRadius);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const QSizeF scaled = QSizeF(image.size()).scaled(rect.size(), fit ? Qt::KeepAspectRatio
                                                                          : Qt::KeepAspectRatioByExpanding);
     const QRectF target(rect.center().x() - scaled.width() / 2.0,
@@ -184,13 +190,7 @@ void ScreenshotThumbnail::paint(QPainter &painter, const QRectF &rect, const QPa
         else
             paintPicture(painter, rect, well, *image, fit, cornerRadius);
     } else {
-        painter.setRenderHint(QPainter::Antialiasing);
-        if (cornerRadius > 0) {
-            QPainterPath clip;
-            clip.addRoundedRect(rect, cornerRadius, cornerRadius);
-            painter.setClipPath(clip, Qt::IntersectClip);
-        }
-        painter.fillRect(rect, well);
+        paintWell(painter, rect, well, cornerRadius);
         SymbolIcons::paint(painter, rect, placeholder, BrimfoldDesign::placeholderSymbolSize,
                            BrimfoldDesign::tertiary(palette));
     }
