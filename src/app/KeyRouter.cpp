@@ -7,6 +7,7 @@
 #include "ui/design/BrimfoldPanel.h"
 #include "ui/gallery/FocusRequests.h"
 #include "ui/gallery/GalleryActions.h"
+#include "ui/gallery/grid/GalleryGrid.h"
 #include "ui/preview/PreviewWindow.h"
 #include "ui/settings/ShortcutRecorder.h"
 
@@ -15,9 +16,6 @@
 #include <QLineEdit>
 
 namespace {
-
-// One row of the grid: the up and down keys move by this many.
-constexpr int kRowLength = 3;
 
 // The letter or digit of the key, in lower case, whatever Shift or Caps Lock did to it.
 QChar baseCharacter(const QKeyEvent *event)
@@ -184,10 +182,10 @@ bool KeyRouter::routeGalleryKey(QKeyEvent *event, QLineEdit *editing)
         m_model.moveSelection(1);
         return true;
     case Qt::Key_Up:
-        m_model.moveSelection(-kRowLength);
+        m_model.moveSelection(-GalleryGrid::columnCount);
         return true;
     case Qt::Key_Down:
-        m_model.moveSelection(kRowLength);
+        m_model.moveSelection(GalleryGrid::columnCount);
         return true;
     default:
         return false;

@@ -90,6 +90,7 @@ private Q_SLOTS:
             {"Space", "preview", "typed", "passed"},
             {"Home", "first", "passed", "passed"},
             {"End", "last", "passed", "passed"},
+            {"Left", "previous", "passed", "passed"},
             {"Right", "next", "passed", "passed"},
             {"Down", "nextRow", "passed", "passed"},
             {"Ctrl+A", "passed", "fieldSelectAll", "passed"},
@@ -167,6 +168,8 @@ private Q_SLOTS:
             expected.selection = 0;
         } else if (effect == QLatin1String("last")) {
             expected.selection = 6;
+        } else if (effect == QLatin1String("previous")) {
+            expected.selection = 0;
         } else if (effect == QLatin1String("next")) {
             expected.selection = 2;
         } else if (effect == QLatin1String("nextRow")) {
