@@ -4,6 +4,9 @@
 #include "AppHarness.h"
 #include "DesktopTools.h"
 
+#include "app/FloatingButtonPresenter.h"
+#include "app/GalleryPresenter.h"
+#include "app/ShortcutCoordinator.h"
 #include "core/FloatingPlacement.h"
 #include "platform/Displays.h"
 #include "settings/FloatingPosition.h"
@@ -44,7 +47,7 @@ xcb_window_t inputFocus()
 
 bool galleryHasKeyboard(AppController &c)
 {
-    return c.galleryPanel() && QGuiApplication::focusWindow() == c.galleryPanel()->windowHandle();
+    return c.gallery().panel() && QGuiApplication::focusWindow() == c.gallery().panel()->windowHandle();
 }
 
 // Holds a key combination for another X client, as a second program would.
@@ -134,10 +137,10 @@ private Q_SLOTS:
         QTRY_COMPARE(activeWindow(), other.id);
 
         pressHotKey();
-        QTRY_VERIFY(c.isGalleryShown());
+        QTRY_VERIFY(c.gallery().isShown());
         QTRY_VERIFY(galleryHasKeyboard(c));
         pressHotKey();
-        QTRY_VERIFY(!c.galleryPanel()->isVisible());
+        QTRY_VERIFY(!c.gallery().panel()->isVisible());
         QTRY_COMPARE(activeWindow(), other.id);
 
         // Escape with an empty search hides it the same way, once the keyboard is back with
@@ -146,10 +149,10 @@ private Q_SLOTS:
         QTRY_COMPARE(quint64(inputFocus()), other.id);
         QTRY_VERIFY(!galleryHasKeyboard(c));
         pressHotKey();
-        QTRY_VERIFY(c.isGalleryShown());
+        QTRY_VERIFY(c.gallery().isShown());
         QTRY_VERIFY(galleryHasKeyboard(c));
         xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
-        QTRY_VERIFY(!c.galleryPanel()->isVisible());
+        QTRY_VERIFY(!c.gallery().panel()->isVisible());
         QTRY_COMPARE(activeWindow(), other.id);
     }
 
@@ -165,10 +168,10 @@ private Q_SLOTS:
         xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("30"),
                  QStringLiteral("ctrl+shift+g"), QStringLiteral("ctrl+shift+g")});
         QTRY_VERIFY(presses.count() >= 2);
-        QTRY_VERIFY(c.isGalleryShown() && c.galleryPanel()->windowOpacity() == 1.0);
+        QTRY_VERIFY(c.gallery().isShown() && c.gallery().panel()->windowOpacity() == 1.0);
         QCoreApplication::processEvents();
         QCOMPARE(presses.count(), 2);
-        QVERIFY(c.galleryPanel()->isVisible());
+        QVERIFY(c.gallery().panel()->isVisible());
     }
 
     void anotherWindowTakingOverHidesIt()
@@ -177,10 +180,10 @@ private Q_SLOTS:
         App app(Desktop::x11, true);
         QVERIFY(app.start(2));
         AppController &c = *app.controller;
-        c.showGallery(false);
+        c.gallery().show(false);
         QTRY_VERIFY(galleryHasKeyboard(c));
         other.activate();
-        QTRY_VERIFY(!c.galleryPanel()->isVisible());
+        QTRY_VERIFY(!c.gallery().panel()->isVisible());
         QCOMPARE(activeWindow(), other.id);
     }
 
@@ -191,13 +194,13 @@ private Q_SLOTS:
         App app(Desktop::x11, true);
         QVERIFY(app.start(1));
         AppController &c = *app.controller;
-        QVERIFY(!c.shortcutError());
-        c.setShortcut(Shortcut{40, VirtualKey::controlModifier | VirtualKey::altModifier, QStringLiteral("K")});
-        QCOMPARE(c.shortcutError(),
+        QVERIFY(!c.shortcuts().shortcutError());
+        c.shortcuts().setShortcut(Shortcut{40, VirtualKey::controlModifier | VirtualKey::altModifier, QStringLiteral("K")});
+        QCOMPARE(c.shortcuts().shortcutError(),
                  std::optional<QString>(QStringLiteral("That shortcut is unavailable. Try a different combination.")));
         QCOMPARE(c.preferences().shortcut(), Shortcut());
         pressHotKey();
-        QTRY_VERIFY(c.isGalleryShown());
+        QTRY_VERIFY(c.gallery().isShown());
     }
 
     void draggingTheButtonMovesItAndRemembersWhere()
@@ -205,7 +208,7 @@ private Q_SLOTS:
         App app(Desktop::x11, true);
         QVERIFY(app.start(2));
         AppController &c = *app.controller;
-        BrimfoldPanel *panel = c.floatingPanel();
+        BrimfoldPanel *panel = c.floating().panel();
         QVERIFY(panel);
         QVERIFY(QTest::qWaitForWindowExposed(panel));
         const std::optional<FloatingPosition> first = c.preferences().floatingPosition();
@@ -235,7 +238,7 @@ private Q_SLOTS:
         QCOMPARE(stored.displayID, expected.displayID);
         QVERIFY(qAbs(stored.horizontal - expected.horizontal) < 0.01);
         QVERIFY(qAbs(stored.vertical - expected.vertical) < 0.01);
-        QVERIFY(!c.isGalleryShown());
+        QVERIFY(!c.gallery().isShown());
     }
 
     void aPlaceOnAnotherDisplaySurvivesItsRemoval()
@@ -250,8 +253,8 @@ private Q_SLOTS:
 
         const FloatingPosition onRight{QStringLiteral("RIGHT"), 0.25, 0.75};
         c.preferences().setFloatingPosition(onRight);
-        c.positionFloatingButton(false);
-        BrimfoldPanel *panel = c.floatingPanel();
+        c.floating().position(false);
+        BrimfoldPanel *panel = c.floating().panel();
         const auto placedOn = [&](const QString &id) {
             for (const Displays::Display &d : displays.displays()) {
                 if (d.id != id)
@@ -289,7 +292,7 @@ private Q_SLOTS:
         setMonitors(true);
         const auto cleanup = qScopeGuard([] { setMonitors(false); });
         QTRY_COMPARE(displays.displays().size(), 2);
-        BrimfoldPanel *panel = c.floatingPanel();
+        BrimfoldPanel *panel = c.floating().panel();
         QVERIFY(QTest::qWaitForWindowExposed(panel));
         // Where the stored position puts the button on the displays as they are now (on the
         // main display while its own is away).
