@@ -249,20 +249,21 @@ private slots:
         QVERIFY(!recorder->recording());
         QVERIFY(!app.controller->gallery().isShown());
 
+        GalleryPresenter &gallery = app.controller->gallery();
         app.hotKeys->press();
-        QVERIFY(app.controller->gallery().isShown());
-        QTRY_COMPARE(app.controller->gallery().panel()->windowOpacity(), 1.0);
-        app.controller->gallery().hide(true);
-        QVERIFY(app.controller->gallery().isHiding());
+        QVERIFY(gallery.isShown());
+        QTRY_COMPARE(gallery.panel()->windowOpacity(), 1.0);
+        gallery.hide(true);
+        QVERIFY(gallery.isHiding());
         app.hotKeys->press();
-        QVERIFY(app.controller->gallery().isShown());
+        QVERIFY(gallery.isShown());
         // The stale hide must not finish it off. The show started later and lasts longer, so once
         // no animation is left, the hide's time has passed as well.
-        QVERIFY(app.controller->gallery().timing().showMs >= app.controller->gallery().timing().hideMs);
-        QTRY_VERIFY(app.controller->findChildren<QVariantAnimation *>().isEmpty());
+        QVERIFY(gallery.timing().showMs >= gallery.timing().hideMs);
+        QTRY_VERIFY(gallery.findChildren<QVariantAnimation *>().isEmpty());
         QCoreApplication::processEvents();
-        QVERIFY(app.controller->gallery().panel()->isVisible());
-        QVERIFY(app.controller->gallery().isShown());
+        QVERIFY(gallery.panel()->isVisible());
+        QVERIFY(gallery.isShown());
     }
 
     // A refused shortcut keeps the old one and says so; an accepted one clears the message.
