@@ -87,6 +87,7 @@ void AppController::start()
                                    *m_thumbnails, *m_services.share, focus, actions);
         });
     GalleryPresenter &gallery = *m_gallery;
+    connect(m_shortcuts.get(), &ShortcutCoordinator::heldChanged, &gallery, &GalleryPresenter::setKeyboardHeld);
     connect(&gallery, &GalleryPresenter::settingsRequested, this, &AppController::showSettings);
     connect(m_floating.get(), &FloatingButtonPresenter::openRequested, &gallery, [&gallery] { gallery.toggle(true); });
     connect(m_floating.get(), &FloatingButtonPresenter::settingsRequested, this, &AppController::showSettings);

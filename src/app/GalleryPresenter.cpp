@@ -98,6 +98,11 @@ void GalleryPresenter::setTiming(const Timing &timing)
     m_focusGrace.setInterval(timing.focusGraceMs);
 }
 
+void GalleryPresenter::setKeyboardHeld(bool held)
+{
+    m_keyboardHeld = held;
+}
+
 GalleryView *GalleryPresenter::view() const
 {
     return m_panel ? static_cast<GalleryView *>(m_panel->content()) : nullptr;
@@ -288,6 +293,11 @@ void GalleryPresenter::focusGraceEnded()
 {
     if (QGuiApplication::focusWindow() || !isShown() || isPreviewShown())
         return;
+    // Our own hot key's grab has the keyboard while the key is down; look again after.
+    if (m_keyboardHeld) {
+        m_focusGrace.start();
+        return;
+    }
     // Another application's window took the keyboard: the user moved on.
     qCDebug(lcPanels) << "another window has the keyboard";
     hide(false);

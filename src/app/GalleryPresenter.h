@@ -60,6 +60,9 @@ public:
 
     const Timing &timing() const { return m_timing; }
     void setTiming(const Timing &timing);
+    // While the hot key is held its grab has the keyboard: focus lost meanwhile is not the user
+    // moving on.
+    void setKeyboardHeld(bool held);
 
     // The preview comes once the first frame is on screen.
     void createPreview();
@@ -104,4 +107,5 @@ private:
     std::optional<quint64> m_previousWindow;
     qint64 m_revision = 0;
     bool m_hiding = false;
+    bool m_keyboardHeld = false;
 };

@@ -13,6 +13,7 @@ ShortcutCoordinator::ShortcutCoordinator(Preferences &preferences, std::unique_p
     , m_shortcut(std::make_unique<GlobalShortcut>(std::move(hotKeys), std::move(portal)))
 {
     connect(m_shortcut.get(), &GlobalShortcut::pressed, this, &ShortcutCoordinator::pressed);
+    connect(m_shortcut.get(), &GlobalShortcut::heldChanged, this, &ShortcutCoordinator::heldChanged);
     connect(m_shortcut.get(), &GlobalShortcut::desktopAnswered, this, &ShortcutCoordinator::desktopAnswered);
     connect(m_shortcut.get(), &GlobalShortcut::desktopTriggerChanged, this,
             &ShortcutCoordinator::desktopTriggerChanged);

@@ -41,6 +41,8 @@ public:
 
 signals:
     void pressed();
+    // GlobalShortcut::heldChanged: the grab holds the keyboard while the key is down.
+    void heldChanged(bool held);
     void shortcutErrorChanged();
     void desktopTriggerChanged();
 
