@@ -1,128 +1,116 @@
 #include "app/AppController.h"
 
+#include "app/FloatingButtonPresenter.h"
+#include "app/GalleryPresenter.h"
 #include "app/KeyRouter.h"
+#include "app/ShortcutCoordinator.h"
+#include "app/TrayMenu.h"
 #include "library/LibraryModel.h"
-#include "platform/Accessibility.h"
-#include "platform/Displays.h"
-#include "platform/HotKeySource.h"
-#include "platform/ImageServices.h"
-#include "platform/portal/PortalHotKeySource.h"
-#include "platform/ScreenshotLocation.h"
-#include "settings/GlobalShortcut.h"
-#include "settings/Preferences.h"
-#include "settings/UpdateService.h"
 #include "platform/ColorScheme.h"
+#include "platform/HotKeySource.h"
+#include "platform/ScreenshotLocation.h"
 #include "platform/SleepWatcher.h"
-#include "ui/feedback/FeedbackView.h"
-#include "ui/settings/SettingsView.h"
+#include "platform/portal/PortalHotKeySource.h"
+#include "settings/Preferences.h"
+#include "settings/ReleaseInfo.h"
+#include "settings/UpdateService.h"
+#include "ui/design/AppearancePalette.h"
+#include "ui/design/BrimfoldDesign.h"
 #include "ui/design/BrimfoldPanel.h"
-#include "ui/floating/FloatingButton.h"
+#include "ui/feedback/FeedbackView.h"
 #include "ui/gallery/FocusRequests.h"
-#include "ui/gallery/GalleryActions.h"
 #include "ui/gallery/GalleryView.h"
-#include "ui/preview/PreviewWindow.h"
-#include "ui/settings/ShortcutRecorder.h"
 #include "ui/gallery/grid/ThumbnailCache.h"
+#include "ui/settings/SettingsView.h"
+#include "ui/settings/ShortcutRecorder.h"
 
 #include <QApplication>
-#include <QMenu>
+#include <QScreen>
 #include <QTimer>
-#include <QVariantAnimation>
-
-#include <utility>
 
 AppController::AppController(SettingsStore &defaults, const ScreenshotLocation &screenshotLocation,
                              const LaunchOptions &options, AppServices services, QObject *parent)
     : QObject(parent)
     , m_options(options)
     , m_services(std::move(services))
-    , m_namePatterns(screenshotLocation.fileNamePatterns())
     , m_preferences(std::make_unique<Preferences>(defaults, screenshotLocation))
     , m_updater(std::make_unique<UpdateService>())
-    , m_shortcut(std::make_unique<GlobalShortcut>(std::move(m_services.hotKeys),
-                                                  std::move(m_services.hotKeyPortal)))
     , m_thumbnails(std::make_unique<ThumbnailCache>(*m_services.images))
-    , m_focusRequests(std::make_unique<FocusRequests>())
+    , m_shortcuts(std::make_unique<ShortcutCoordinator>(*m_preferences, std::move(m_services.hotKeys),
+                                                        std::move(m_services.hotKeyPortal)))
     , m_defaultPalette(QApplication::palette())
+    , m_afterFirstFrame(std::in_place)
 {
+    // How the user's screenshot tools name files, read once now for every scan.
+    m_services.makeLibraryServices = [make = std::move(m_services.makeLibraryServices),
+                                      patterns = ScreenshotNamePatterns(screenshotLocation.fileNamePatterns())](
+                                         const ImageServices &images) {
+        LibraryModel::Services library = make(images);
+        library.namePatterns = patterns;
+        return library;
+    };
 }
 
-// Windows go before the model and services they show.
-AppController::~AppController()
-{
-    if (m_galleryAnimation)
-        m_galleryAnimation->stop();
-    m_keyRouter.reset();
-    m_settingsWindow.reset();
-    m_feedbackWindow.reset();
-    m_preview.reset();
-    m_galleryPanel.reset();
-    m_floatingPanel.reset();
-    m_actions.reset();
-}
+AppController::~AppController() = default;
 
 LibraryModel &AppController::model()
 {
-    if (!m_model) {
-        LibraryModel::Services services = m_services.makeLibraryServices(*m_services.images);
-        services.namePatterns = m_namePatterns;
-        m_model = std::make_unique<LibraryModel>(*m_preferences, std::move(services));
-        m_actions = std::make_unique<GalleryActions>(*m_model, *m_services.share);
-        connect(m_actions.get(), &GalleryActions::previewRequested, this,
-                &AppController::showPreview);
-    }
+    if (!m_model)
+        m_model = std::make_unique<LibraryModel>(*m_preferences, m_services.makeLibraryServices(*m_services.images));
     return *m_model;
 }
 
 void AppController::start()
 {
-    if (m_started)
+    if (m_gallery)
         return;
-    m_started = true;
 
-    connect(m_shortcut.get(), &GlobalShortcut::pressed, this, &AppController::hotKeyPressed);
-    connect(m_shortcut.get(), &GlobalShortcut::desktopAnswered, this, &AppController::desktopAnswered);
-    connect(m_shortcut.get(), &GlobalShortcut::desktopTriggerChanged, this, &AppController::desktopTriggerChanged);
-    if (!m_shortcut->registerShortcut(m_preferences->shortcut()))
-        setShortcutError(tr("This shortcut is in use. Record another one."));
+    connect(m_shortcuts.get(), &ShortcutCoordinator::pressed, this, &AppController::hotKeyPressed);
+    m_shortcuts->start();
 
-    // Queued: the setting's writer finishes before the panels change.
-    connect(m_preferences.get(), &Preferences::showFloatingButtonChanged, this,
-            &AppController::updateFloatingButton, Qt::QueuedConnection);
-    connect(m_preferences.get(), &Preferences::buttonSizeChanged, this,
-            [this] { positionFloatingButton(false); }, Qt::QueuedConnection);
+    // Queued: the setting's writer finishes before the windows change.
     connect(m_preferences.get(), &Preferences::appearanceChanged, this, &AppController::updateAppearance,
             Qt::QueuedConnection);
     // The current appearance too, on the next turn of the event loop.
     QTimer::singleShot(0, this, &AppController::updateAppearance);
     if (m_services.colorScheme)
         connect(m_services.colorScheme.get(), &ColorScheme::changed, this, &AppController::updateAppearance);
-    connect(m_services.displays.get(), &Displays::changed, this, &AppController::screenChanged,
-            Qt::QueuedConnection);
+    // The computer woke up: the folder may have changed meanwhile.
     if (m_services.sleep)
-        connect(m_services.sleep.get(), &SleepWatcher::woke, this, &AppController::woke);
+        connect(m_services.sleep.get(), &SleepWatcher::woke, this, [this] { model().start(); });
 
     LibraryModel &library = model();
-    m_keyRouter = std::make_unique<KeyRouter>(*this, library, *m_actions);
+    m_floating = std::make_unique<FloatingButtonPresenter>(m_services, *m_preferences, library, *m_thumbnails);
+    m_gallery = std::make_unique<GalleryPresenter>(
+        m_services, library, *m_floating, [this](FocusRequests &focus, GalleryActions &actions) {
+            return new GalleryView(model(), *m_preferences, m_options.demo, *m_services.accessibility,
+                                   *m_thumbnails, *m_services.share, focus, actions);
+        });
+    GalleryPresenter &gallery = *m_gallery;
+    connect(m_shortcuts.get(), &ShortcutCoordinator::heldChanged, &gallery, &GalleryPresenter::setKeyboardHeld);
+    connect(&gallery, &GalleryPresenter::settingsRequested, this, &AppController::showSettings);
+    connect(m_floating.get(), &FloatingButtonPresenter::openRequested, &gallery, [&gallery] { gallery.toggle(true); });
+    connect(m_floating.get(), &FloatingButtonPresenter::settingsRequested, this, &AppController::showSettings);
+    connect(m_floating.get(), &FloatingButtonPresenter::moveStarted, &gallery, [&gallery] { gallery.hide(false); });
+    m_keyRouter = std::make_unique<KeyRouter>(gallery, *m_preferences, library);
+    connect(m_keyRouter.get(), &KeyRouter::settingsRequested, this, &AppController::showSettings);
     qApp->installEventFilter(m_keyRouter.get());
-    connect(&library, &LibraryModel::arrivalCountChanged, this, &AppController::handleArrival);
     // Connecting the folder from the welcome view turns the gallery into the grid, which then
     // takes the keyboard as it does at every showing. Queued: the connection finishes first.
-    connect(m_preferences.get(), &Preferences::hasConnectedFolderChanged, this, [this] {
-        if (m_preferences->hasConnectedFolder() && isGalleryShown())
-            m_focusRequests->postFocusGallery();
+    connect(m_preferences.get(), &Preferences::hasConnectedFolderChanged, &gallery, [this] {
+        if (m_preferences->hasConnectedFolder() && m_gallery->isShown())
+            m_gallery->focusRequests().postFocusGallery();
     }, Qt::QueuedConnection);
     library.start();
 
-    watchActivation();
-    updateFloatingButton();
+    m_floating->start();
     // First run (no folder yet) and demo mode open the gallery right away.
     if (!m_preferences->hasConnectedFolder() || m_options.demo)
-        showGallery(false);
+        gallery.show(false);
 
     // The first frame is whichever of the two panels shows first.
     bool anyShown = false;
-    for (QWidget *panel : {static_cast<QWidget *>(m_floatingPanel.get()), static_cast<QWidget *>(m_galleryPanel.get())}) {
+    for (QWidget *panel : {static_cast<QWidget *>(m_floating->panel()), static_cast<QWidget *>(gallery.panel())}) {
         if (panel && panel->isVisible()) {
             panel->installEventFilter(this);
             anyShown = true;
@@ -136,34 +124,27 @@ void AppController::start()
 void AppController::finishStarting()
 {
     m_updater->start(m_options.demo);
-    createTray();
-    // The grab made at start serves until the desktop answers.
-    if (m_shortcut->hasPortal()) {
-        m_desktopRequest = DesktopRequest{m_preferences->shortcut(), false};
-        m_shortcut->bindWithDesktop(m_desktopRequest->shortcut);
-    }
-    m_preview = std::make_unique<PreviewWindow>(*m_services.images);
-    connect(m_preview.get(), &PreviewWindow::closed, this, [this] {
-        // Back to the gallery, so its keys work again without a click.
-        if (m_galleryPanel && isGalleryShown()) {
-            m_galleryPanel->activateWindow();
-            m_focusRequests->postFocusGallery();
-        }
-    });
+    m_tray = std::make_unique<TrayMenu>(*m_preferences, *m_updater);
+    connect(m_tray.get(), &TrayMenu::openRequested, m_gallery.get(), [this] { m_gallery->show(false); });
+    connect(m_tray.get(), &TrayMenu::toggleRequested, m_gallery.get(), [this] { m_gallery->toggle(false); });
+    connect(m_tray.get(), &TrayMenu::settingsRequested, this, &AppController::showSettings);
+    connect(m_tray.get(), &TrayMenu::feedbackRequested, this, &AppController::showFeedback);
+    m_shortcuts->bindWithDesktop();
+    m_gallery->createPreview();
 }
 
 void AppController::whenFirstPainted(QObject *context, std::function<void()> work)
 {
-    if (m_firstFramePainted) {
+    if (!m_afterFirstFrame) {
         QTimer::singleShot(0, context, std::move(work));
         return;
     }
-    m_afterFirstFrame.append({QPointer<QObject>(context), std::move(work)});
+    m_afterFirstFrame->append({QPointer<QObject>(context), std::move(work)});
 }
 
 bool AppController::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Paint && !m_firstFramePainted) {
+    if (event->type() == QEvent::Paint && m_afterFirstFrame) {
         // Queued: the frame reaches the screen when this paint has been handled.
         QTimer::singleShot(0, this, &AppController::firstFramePainted);
         watched->removeEventFilter(this);
@@ -173,23 +154,17 @@ bool AppController::eventFilter(QObject *watched, QEvent *event)
 
 void AppController::firstFramePainted()
 {
-    if (m_firstFramePainted)
+    if (!m_afterFirstFrame)
         return;
-    m_firstFramePainted = true;
-    for (QWidget *panel : {static_cast<QWidget *>(m_floatingPanel.get()), static_cast<QWidget *>(m_galleryPanel.get())}) {
+    const auto pending = *std::exchange(m_afterFirstFrame, std::nullopt);
+    for (QWidget *panel : {static_cast<QWidget *>(m_floating->panel()), static_cast<QWidget *>(m_gallery->panel())}) {
         if (panel)
             panel->removeEventFilter(this);
     }
-    const auto pending = std::exchange(m_afterFirstFrame, {});
     for (const auto &[context, work] : pending) {
         if (context)
             work();
     }
-}
-
-bool AppController::isGalleryShown() const
-{
-    return m_galleryPanel && m_galleryPanel->isVisible() && !m_hiding;
 }
 
 void AppController::hotKeyPressed()
@@ -204,94 +179,76 @@ void AppController::hotKeyPressed()
         m_settingsWindow->recorder()->cancelRecording();
         return;
     }
-    if (isGalleryShown())
-        hideGallery(true);
-    else
-        showGallery(false);
+    m_gallery->toggle(false);
 }
 
-void AppController::handleArrival()
+void AppController::updateAppearance()
 {
-    // The dot on the floating button says "new since you last looked".
-    if (!m_galleryPanel || !m_galleryPanel->isVisible())
-        m_model->setHasNewScreenshots(true);
-    else
-        m_model->setHasNewScreenshots(m_hiding);
-}
-
-void AppController::screenChanged()
-{
-    positionFloatingButton(false);
-    if (m_galleryPanel && m_galleryPanel->isVisible() && !m_hiding)
-        showGallery(false);
-}
-
-std::optional<QString> AppController::desktopTrigger() const
-{
-    return m_shortcut->desktopTrigger();
-}
-
-void AppController::setShortcut(const Shortcut &shortcut)
-{
-    if (m_shortcut->hasPortal()) {
-        // The desktop decides; the old shortcut stays stored and working until it agrees.
-        m_desktopRequest = DesktopRequest{shortcut, true};
-        m_shortcut->bindWithDesktop(shortcut);
-        return;
+    const QString appearance = m_preferences->appearance();
+    bool dark = appearance == QLatin1String("dark");
+    bool light = appearance == QLatin1String("light");
+    if (!dark && !light && m_services.colorScheme) {
+        const ColorScheme::Preference desktop = m_services.colorScheme->preference();
+        dark = desktop == ColorScheme::Preference::dark;
+        light = desktop == ColorScheme::Preference::light;
     }
-    grabShortcut(shortcut);
+    const QPalette palette = dark ? AppearancePalette::dark() : light ? AppearancePalette::light() : m_defaultPalette;
+    // The application's palette reaches every window we have and every one made later (the
+    // tray menu, the folder dialog); each view repaints on the palette change.
+    if (QApplication::palette() != palette)
+        QApplication::setPalette(palette);
 }
 
-bool AppController::grabShortcut(const Shortcut &shortcut)
+void AppController::showWindow(QWidget &window)
 {
-    const Shortcut old = m_preferences->shortcut();
-    if (m_shortcut->registerShortcut(shortcut)) {
-        m_preferences->setShortcut(shortcut);
-        setShortcutError(std::nullopt);
-        return true;
-    }
-    m_shortcut->registerShortcut(old);
-    setShortcutError(tr("That shortcut is unavailable. Try a different combination."));
-    return false;
-}
-
-void AppController::desktopAnswered(GlobalShortcut::DesktopAnswer answer)
-{
-    const std::optional<DesktopRequest> request = std::exchange(m_desktopRequest, std::nullopt);
-    if (!request)
-        return;
-    switch (answer) {
-    case GlobalShortcut::DesktopAnswer::bound:
-        m_preferences->setShortcut(request->shortcut);
-        setShortcutError(std::nullopt);
-        return;
-    case GlobalShortcut::DesktopAnswer::refused:
-        if (!m_shortcut->registered()) {
-            // The grab failed as well: nothing works, as when a grab alone is refused.
-            setShortcutError(request->recorded ? tr("That shortcut is unavailable. Try a different combination.")
-                                               : tr("This shortcut is in use. Record another one."));
-            return;
+    updateAppearance();
+    if (!window.isVisible()) {
+        // Centred on the display the user works on.
+        if (QScreen *screen = QGuiApplication::screenAt(QCursor::pos()); screen || QGuiApplication::primaryScreen()) {
+            const QRect area = (screen ? screen : QGuiApplication::primaryScreen())->availableGeometry();
+            QRect frame(QPoint(), window.size());
+            frame.moveCenter(area.center());
+            window.move(frame.topLeft());
         }
-        setShortcutError(request->recorded
-                             ? tr("The desktop did not accept that shortcut. The previous one works only "
-                                  "while an X11 window is active.")
-                             : tr("The desktop did not accept this shortcut. It works only while an X11 "
-                                  "window is active."));
-        return;
-    case GlobalShortcut::DesktopAnswer::unavailable:
-        // Without the desktop's help the grab is all there is, as under X11.
-        if (request->recorded ? !grabShortcut(request->shortcut) : !m_shortcut->registered())
-            return;
-        setShortcutError(tr("This desktop offers no global shortcuts to apps. The shortcut works only "
-                            "while an X11 window is active."));
-        return;
     }
+    window.showNormal();
+    window.raise();
+    window.activateWindow();
 }
 
-void AppController::setShortcutError(const std::optional<QString> &error)
+void AppController::showSettings()
 {
-    if (m_shortcutError == error)
-        return;
-    m_shortcutError = error;
-    emit shortcutErrorChanged();
+    m_gallery->hide(false);
+    if (!m_settingsWindow) {
+        m_settingsWindow = std::make_unique<SettingsView>(*m_preferences, model(), *m_updater,
+                                                          *m_services.launchAtLogin, *m_services.urls);
+        SettingsView &view = *m_settingsWindow;
+        view.setWindowIcon(BrimfoldDesign::windowIcon());
+        ShortcutCoordinator &shortcuts = *m_shortcuts;
+        view.setShortcutError(shortcuts.shortcutError());
+        connect(&shortcuts, &ShortcutCoordinator::shortcutErrorChanged, &view,
+                [&view, &shortcuts] { view.setShortcutError(shortcuts.shortcutError()); });
+        view.setDesktopTrigger(shortcuts.desktopTrigger());
+        connect(&shortcuts, &ShortcutCoordinator::desktopTriggerChanged, &view,
+                [&view, &shortcuts] { view.setDesktopTrigger(shortcuts.desktopTrigger()); });
+        connect(&view, &SettingsView::shortcutRecorded, &shortcuts, &ShortcutCoordinator::setShortcut);
+        connect(&view, &SettingsView::resetPositionRequested, m_floating.get(),
+                &FloatingButtonPresenter::resetPosition);
+        connect(&view, &SettingsView::openGalleryRequested, m_gallery.get(), [this] { m_gallery->show(false); });
+        connect(&view, &SettingsView::feedbackRequested, this, &AppController::showFeedback);
+    }
+    showWindow(*m_settingsWindow);
+}
+
+void AppController::showFeedback()
+{
+    m_gallery->hide(false);
+    if (!m_feedbackWindow) {
+        m_feedbackWindow = std::make_unique<FeedbackView>(*m_services.clipboard, *m_services.urls,
+                                                          ReleaseInfo::configuration());
+        m_feedbackWindow->setWindowTitle(tr("Brimfold Beta Feedback"));
+        m_feedbackWindow->setWindowIcon(BrimfoldDesign::windowIcon());
+        m_feedbackWindow->resize(560, 520);
+    }
+    showWindow(*m_feedbackWindow);
 }

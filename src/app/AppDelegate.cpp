@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/AppController.h"
+#include "app/GalleryPresenter.h"
 #include "app/dbus/DesktopSearchService.h"
 #include "platform/portal/ReopenChannel.h"
 #include "library/ScreenshotScanner.h"
@@ -53,7 +54,8 @@ void AppDelegate::offerOnTheBus()
 {
     // Published before the name is owned: a search that starts the program is queued by the
     // bus until then, and must find its object.
-    m_search = std::make_unique<DesktopSearchService>(*m_controller, *m_controller->services().images);
+    m_search = std::make_unique<DesktopSearchService>(m_controller->model(), m_controller->gallery(),
+                                                      *m_controller->services().images);
     if (!m_search->publish())
         qCDebug(lcLaunch) << "desktop search is not offered on the session bus";
     m_reopen = new ReopenChannel(this);
@@ -65,7 +67,7 @@ void AppDelegate::offerOnTheBus()
 void AppDelegate::reopenGallery()
 {
     if (m_controller)
-        m_controller->showGallery(false);
+        m_controller->gallery().show(false);
 }
 
 void AppDelegate::applyDemoFlags(const LaunchOptions &options, Preferences &preferences)

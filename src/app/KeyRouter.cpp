@@ -1,12 +1,13 @@
 #include "app/KeyRouter.h"
 
-#include "app/AppController.h"
+#include "app/GalleryPresenter.h"
 #include "library/LibraryModel.h"
 #include "settings/Preferences.h"
 #include "settings/Shortcut.h"
 #include "ui/design/BrimfoldPanel.h"
 #include "ui/gallery/FocusRequests.h"
 #include "ui/gallery/GalleryActions.h"
+#include "ui/gallery/grid/GalleryGrid.h"
 #include "ui/preview/PreviewWindow.h"
 #include "ui/settings/ShortcutRecorder.h"
 
@@ -15,9 +16,6 @@
 #include <QLineEdit>
 
 namespace {
-
-// One row of the grid: the up and down keys move by this many.
-constexpr int kRowLength = 3;
 
 // The letter or digit of the key, in lower case, whatever Shift or Caps Lock did to it.
 QChar baseCharacter(const QKeyEvent *event)
@@ -34,12 +32,12 @@ QChar baseCharacter(const QKeyEvent *event)
 
 } // namespace
 
-KeyRouter::KeyRouter(AppController &controller, LibraryModel &model, GalleryActions &actions,
+KeyRouter::KeyRouter(GalleryPresenter &gallery, const Preferences &preferences, LibraryModel &model,
                      QObject *parent)
     : QObject(parent)
-    , m_controller(controller)
+    , m_gallery(gallery)
+    , m_preferences(preferences)
     , m_model(model)
-    , m_actions(actions)
 {
 }
 
@@ -59,28 +57,25 @@ bool KeyRouter::routeKey(QWidget *target, QKeyEvent *event)
 {
     auto *recorder = qobject_cast<RecorderButton *>(target);
     const bool recording = recorder && recorder->recording();
-    if (!recording && m_controller.preferences().shortcut().matches(*event)) {
-        if (m_controller.isGalleryShown())
-            m_controller.hideGallery(true);
-        else
-            m_controller.showGallery(false);
+    if (!recording && m_preferences.shortcut().matches(*event)) {
+        m_gallery.toggle(false);
         return true;
     }
     // A recording recorder gets every key, these two included: they are what it records.
     if (!recording && routeApplicationKey(event))
         return true;
-    if (!m_controller.isGalleryShown())
+    if (!m_gallery.isShown())
         return false;
 
-    if (m_controller.isPreviewShown()) {
+    if (m_gallery.isPreviewShown()) {
         if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Space) {
-            m_controller.closePreview();
+            m_gallery.closePreview();
             return true;
         }
         return false; // the preview has its own keys
     }
 
-    BrimfoldPanel *gallery = m_controller.galleryPanel();
+    BrimfoldPanel *gallery = m_gallery.panel();
     if (!gallery || target->window() != gallery)
         return false;
     return routeGalleryKey(event, qobject_cast<QLineEdit *>(target));
@@ -99,7 +94,7 @@ bool KeyRouter::routeApplicationKey(QKeyEvent *event)
     }
     if (character == u',') {
         if (!event->isAutoRepeat())
-            m_controller.showSettings();
+            emit settingsRequested();
         return true;
     }
     return false;
@@ -112,11 +107,12 @@ bool KeyRouter::routeGalleryKey(QKeyEvent *event, QLineEdit *editing)
     const bool shift = modifiers & Qt::ShiftModifier;
     const QChar character = baseCharacter(event);
     const int key = event->key();
-    FocusRequests &focus = m_controller.focusRequests();
+    FocusRequests &focus = m_gallery.focusRequests();
+    GalleryActions &actions = m_gallery.actions();
 
     if (key == Qt::Key_Escape) {
         if (m_model.query().isEmpty()) {
-            m_controller.hideGallery(true);
+            m_gallery.hide(true);
         } else {
             m_model.setQuery(QString());
             focus.postFocusGallery();
@@ -134,7 +130,7 @@ bool KeyRouter::routeGalleryKey(QKeyEvent *event, QLineEdit *editing)
     const std::optional<Screenshot> selected = m_model.selected();
     if (control && shift && character == u'c' && m_model.connected() && selected) {
         if (!event->isAutoRepeat())
-            m_actions.trigger(GalleryAction::copyText, selected);
+            actions.trigger(GalleryAction::copyText, selected);
         return true;
     }
     if (editing)
@@ -144,18 +140,18 @@ bool KeyRouter::routeGalleryKey(QKeyEvent *event, QLineEdit *editing)
 
     if (control && character == u'c' && selected) {
         if (!event->isAutoRepeat())
-            m_actions.trigger(GalleryAction::copy, selected);
+            actions.trigger(GalleryAction::copy, selected);
         return true;
     }
     if (control && key == Qt::Key_Backspace && selected) {
         // One press, one screenshot: holding the keys must not empty the folder.
         if (!event->isAutoRepeat())
-            m_actions.trigger(GalleryAction::trash, selected);
+            actions.trigger(GalleryAction::trash, selected);
         return true;
     }
     if (control && !shift && character == u'z') {
         if (!event->isAutoRepeat())
-            m_actions.trigger(GalleryAction::undo, std::nullopt);
+            actions.trigger(GalleryAction::undo, std::nullopt);
         return true;
     }
     if (control)
@@ -167,7 +163,7 @@ bool KeyRouter::routeGalleryKey(QKeyEvent *event, QLineEdit *editing)
     case Qt::Key_Enter:
     case Qt::Key_Space:
         if (selected)
-            m_actions.trigger(GalleryAction::preview, selected);
+            actions.trigger(GalleryAction::preview, selected);
         return true;
     case Qt::Key_Home:
         if (!visible.isEmpty())
@@ -184,10 +180,10 @@ bool KeyRouter::routeGalleryKey(QKeyEvent *event, QLineEdit *editing)
         m_model.moveSelection(1);
         return true;
     case Qt::Key_Up:
-        m_model.moveSelection(-kRowLength);
+        m_model.moveSelection(-GalleryGrid::columnCount);
         return true;
     case Qt::Key_Down:
-        m_model.moveSelection(kRowLength);
+        m_model.moveSelection(GalleryGrid::columnCount);
         return true;
     default:
         return false;

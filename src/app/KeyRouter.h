@@ -2,9 +2,9 @@
 
 #include <QObject>
 
-class AppController;
-class GalleryActions;
+class GalleryPresenter;
 class LibraryModel;
+class Preferences;
 class QKeyEvent;
 class QLineEdit;
 class QWidget;
@@ -19,8 +19,12 @@ class KeyRouter final : public QObject
     Q_OBJECT
 
 public:
-    KeyRouter(AppController &controller, LibraryModel &model, GalleryActions &actions,
+    KeyRouter(GalleryPresenter &gallery, const Preferences &preferences, LibraryModel &model,
               QObject *parent = nullptr);
+
+signals:
+    // Ctrl+, was pressed.
+    void settingsRequested();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -33,7 +37,7 @@ private:
     bool routeGalleryKey(QKeyEvent *event, QLineEdit *editing);
     bool routeEditingKey(QKeyEvent *event, QLineEdit *field);
 
-    AppController &m_controller;
+    GalleryPresenter &m_gallery;
+    const Preferences &m_preferences;
     LibraryModel &m_model;
-    GalleryActions &m_actions;
 };

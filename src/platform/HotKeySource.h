@@ -20,6 +20,9 @@ public:
 signals:
     // The held combination was pressed; delivered on the main thread.
     void pressed();
+    // Its key went down (before `pressed`) or up. Meanwhile a grab may hold the keyboard for
+    // this program, and its windows lose focus to the grab.
+    void heldChanged(bool held);
 
 protected:
     explicit HotKeySource(QObject *parent = nullptr) : QObject(parent) {}

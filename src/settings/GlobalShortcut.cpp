@@ -18,8 +18,10 @@ GlobalShortcut::GlobalShortcut(std::unique_ptr<HotKeySource> source, std::unique
     , m_source(std::move(source))
     , m_portal(std::move(portal))
 {
-    if (m_source)
+    if (m_source) {
         connect(m_source.get(), &HotKeySource::pressed, this, &GlobalShortcut::pressed);
+        connect(m_source.get(), &HotKeySource::heldChanged, this, &GlobalShortcut::heldChanged);
+    }
     if (!m_portal)
         return;
     connect(m_portal.get(), &PortalHotKeySource::pressed, this, &GlobalShortcut::pressed);

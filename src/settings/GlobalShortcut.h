@@ -51,6 +51,9 @@ public:
 signals:
     // The registered shortcut was pressed; emitted on the main thread.
     void pressed();
+    // The grabbed key went down or up (HotKeySource::heldChanged); never for the desktop's
+    // binding, which takes no grab.
+    void heldChanged(bool held);
     void desktopAnswered(GlobalShortcut::DesktopAnswer answer);
     void desktopTriggerChanged();
 

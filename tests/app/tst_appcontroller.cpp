@@ -9,6 +9,10 @@
 #include "settings/Shortcut.h"
 #include "ui/design/AppearancePalette.h"
 #include "ui/design/BrimfoldPanel.h"
+#include "app/FloatingButtonPresenter.h"
+#include "app/GalleryPresenter.h"
+#include "app/ShortcutCoordinator.h"
+#include "app/TrayMenu.h"
 #include "ui/feedback/FeedbackView.h"
 #include "ui/floating/FloatingButton.h"
 #include "ui/preview/PreviewWindow.h"
@@ -58,14 +62,14 @@ private slots:
             settings.insert(QString::fromLatin1(Preferences::legacyEdgeKey), edge);
         App app(Desktop::fake, true, settings);
         QVERIFY(app.start(1));
-        BrimfoldPanel *panel = app.controller->floatingPanel();
+        BrimfoldPanel *panel = app.controller->floating().panel();
         QVERIFY(panel && panel->isVisible());
         const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
         const auto nearLeft = [&] { return panel->geometry().center().x() < available.center().x(); };
         QCOMPARE(nearLeft(), startsLeft);
         QVERIFY(app.controller->preferences().floatingPosition().has_value());
 
-        app.controller->resetFloatingPosition();
+        app.controller->floating().resetPosition();
         QVERIFY(!nearLeft());
         QCOMPARE(panel->geometry().right(), available.right() - int(FloatingPlacement::margin));
         // The stored position follows the reset, so the next start agrees.
@@ -78,16 +82,16 @@ private slots:
     {
         App app;
         QVERIFY(app.start(3));
-        app.controller->showGallery(false);
-        QVERIFY(app.controller->isGalleryShown());
+        app.controller->gallery().show(false);
+        QVERIFY(app.controller->gallery().isShown());
         app.model().setQuery(QStringLiteral("Screenshot 01"));
         // Files written within one clock tick tie on time, so the list's order is no guide.
         QTRY_COMPARE(app.model().selectedID().value_or(QString()),
                      QDir(app.folder).filePath(QStringLiteral("Screenshot 01.png")));
-        app.controller->hideGallery(false);
-        QTRY_VERIFY(!app.controller->galleryPanel()->isVisible());
+        app.controller->gallery().hide(false);
+        QTRY_VERIFY(!app.controller->gallery().panel()->isVisible());
 
-        app.controller->showGallery(false);
+        app.controller->gallery().show(false);
         QCOMPARE(app.model().query(), QString());
         QCOMPARE(app.model().selectedID(), app.model().items().first().id());
     }
@@ -106,20 +110,20 @@ private slots:
         QVERIFY(app.start(1));
         QTRY_VERIFY(app.model().textIndex().documents().size() == 1);
         AppController &c = *app.controller;
-        c.showGallery(false);
+        c.gallery().show(false);
         const Screenshot item = app.model().items().first();
 
         app.model().setQuery(QStringLiteral("INVOICE"));
-        c.showPreview(item);
-        QTRY_VERIFY(c.isPreviewShown());
-        QCOMPARE(c.previewWindow()->highlights().boxes(), QList<QRectF>{invoice});
-        c.closePreview();
+        c.gallery().showPreview(item);
+        QTRY_VERIFY(c.gallery().isPreviewShown());
+        QCOMPARE(c.gallery().preview()->highlights().boxes(), QList<QRectF>{invoice});
+        c.gallery().closePreview();
 
         app.model().setQuery(QStringLiteral("Screenshot"));
         QCOMPARE(app.model().visibleItems().size(), 1);
-        c.showPreview(item);
-        QTRY_VERIFY(c.isPreviewShown());
-        QVERIFY(c.previewWindow()->highlights().isEmpty());
+        c.gallery().showPreview(item);
+        QTRY_VERIFY(c.gallery().isPreviewShown());
+        QVERIFY(c.gallery().preview()->highlights().isEmpty());
     }
 
     // The dot means "new since you last looked": arrivals while the gallery is open do not set it.
@@ -134,19 +138,19 @@ private slots:
             return QTest::qWaitFor([&] { return app.model().arrivalCount() > before; }, 10000);
         };
 
-        app.controller->showGallery(false);
+        app.controller->gallery().show(false);
         QVERIFY(arrive(QStringLiteral("Screenshot 10.png")));
         QVERIFY(!app.model().hasNewScreenshots());
-        QVERIFY(!app.controller->floatingButton()->showsDot());
+        QVERIFY(!app.controller->floating().button()->showsDot());
 
-        app.controller->hideGallery(false);
-        QTRY_VERIFY(!app.controller->galleryPanel()->isVisible());
+        app.controller->gallery().hide(false);
+        QTRY_VERIFY(!app.controller->gallery().panel()->isVisible());
         QVERIFY(arrive(QStringLiteral("Screenshot 11.png")));
         QVERIFY(app.model().hasNewScreenshots());
-        QVERIFY(app.controller->floatingButton()->showsDot());
+        QVERIFY(app.controller->floating().button()->showsDot());
 
         // Looking clears it.
-        app.controller->showGallery(false);
+        app.controller->gallery().show(false);
         QVERIFY(!app.model().hasNewScreenshots());
     }
 
@@ -167,15 +171,15 @@ private slots:
         c.preferences().setHasConnectedFolder(true);
         c.preferences().setShowFloatingButton(floatingButton);
         c.start();
-        QVERIFY(!c.trayMenu() && !c.previewWindow());
-        QCOMPARE(c.floatingPanel() && c.floatingPanel()->isVisible(), floatingButton);
+        QVERIFY(!c.tray() && !c.gallery().preview());
+        QCOMPARE(c.floating().panel() && c.floating().panel()->isVisible(), floatingButton);
         PaintCounter painted;
         if (floatingButton)
-            c.floatingPanel()->installEventFilter(&painted);
+            c.floating().panel()->installEventFilter(&painted);
         bool served = false;
         c.whenFirstPainted(&painted, [&] { served = !floatingButton || painted.paints > 0; });
-        QTRY_VERIFY(c.trayMenu());
-        QVERIFY(c.previewWindow());
+        QTRY_VERIFY(c.tray());
+        QVERIFY(c.gallery().preview());
         QTRY_VERIFY(served);
     }
 
@@ -184,8 +188,8 @@ private slots:
     {
         App app;
         QVERIFY(app.start(1));
-        QTRY_VERIFY(app.controller->trayMenu());
-        QMenu *menu = app.controller->trayMenu();
+        QTRY_VERIFY(app.controller->tray());
+        QMenu *menu = &app.controller->tray()->menu();
         QStringList entries;
         for (const QAction *action : menu->actions())
             entries.append(action->isSeparator() ? QStringLiteral("-") : action->text());
@@ -206,19 +210,19 @@ private slots:
         QVERIFY(floating->isChecked());
         floating->trigger();
         QVERIFY(!app.controller->preferences().showFloatingButton());
-        QTRY_VERIFY(!app.controller->floatingPanel()->isVisible());
+        QTRY_VERIFY(!app.controller->floating().panel()->isVisible());
         emit menu->aboutToShow();
         QVERIFY(!floating->isChecked());
         // A change made elsewhere shows the next time the menu opens.
         app.controller->preferences().setShowFloatingButton(true);
         emit menu->aboutToShow();
         QVERIFY(floating->isChecked());
-        QTRY_VERIFY(app.controller->floatingPanel()->isVisible());
+        QTRY_VERIFY(app.controller->floating().panel()->isVisible());
 
         entry("Open screenshots")->trigger();
-        QVERIFY(app.controller->isGalleryShown());
+        QVERIFY(app.controller->gallery().isShown());
         entry("Settings…")->trigger();
-        QVERIFY(!app.controller->isGalleryShown());
+        QVERIFY(!app.controller->gallery().isShown());
         QCOMPARE(app.controller->settingsWindow()->windowTitle(), QStringLiteral("Brimfold Settings"));
         QVERIFY(app.controller->settingsWindow()->isVisible());
         entry("Share beta feedback…")->trigger();
@@ -243,22 +247,23 @@ private slots:
         QVERIFY(recorder->recording());
         app.hotKeys->press();
         QVERIFY(!recorder->recording());
-        QVERIFY(!app.controller->isGalleryShown());
+        QVERIFY(!app.controller->gallery().isShown());
 
+        GalleryPresenter &gallery = app.controller->gallery();
         app.hotKeys->press();
-        QVERIFY(app.controller->isGalleryShown());
-        QTRY_COMPARE(app.controller->galleryPanel()->windowOpacity(), 1.0);
-        app.controller->hideGallery(true);
-        QVERIFY(app.controller->isHiding());
+        QVERIFY(gallery.isShown());
+        QTRY_COMPARE(gallery.panel()->windowOpacity(), 1.0);
+        gallery.hide(true);
+        QVERIFY(gallery.isHiding());
         app.hotKeys->press();
-        QVERIFY(app.controller->isGalleryShown());
+        QVERIFY(gallery.isShown());
         // The stale hide must not finish it off. The show started later and lasts longer, so once
         // no animation is left, the hide's time has passed as well.
-        static_assert(AppController::showDurationMs >= AppController::hideDurationMs);
-        QTRY_VERIFY(app.controller->findChildren<QVariantAnimation *>().isEmpty());
+        QVERIFY(gallery.timing().showMs >= gallery.timing().hideMs);
+        QTRY_VERIFY(gallery.findChildren<QVariantAnimation *>().isEmpty());
         QCoreApplication::processEvents();
-        QVERIFY(app.controller->galleryPanel()->isVisible());
-        QVERIFY(app.controller->isGalleryShown());
+        QVERIFY(gallery.panel()->isVisible());
+        QVERIFY(gallery.isShown());
     }
 
     // A refused shortcut keeps the old one and says so; an accepted one clears the message.
@@ -272,11 +277,11 @@ private slots:
         app.hotKeys->accepts = false;
         emit app.controller->settingsWindow()->shortcutRecorded(ctrlAltK);
         QCOMPARE(app.controller->preferences().shortcut(), before);
-        QCOMPARE(app.controller->shortcutError(), QStringLiteral("That shortcut is unavailable. Try a different combination."));
+        QCOMPARE(app.controller->shortcuts().shortcutError(), QStringLiteral("That shortcut is unavailable. Try a different combination."));
         app.hotKeys->accepts = true;
         emit app.controller->settingsWindow()->shortcutRecorded(ctrlAltK);
         QCOMPARE(app.controller->preferences().shortcut(), ctrlAltK);
-        QCOMPARE(app.controller->shortcutError(), std::nullopt);
+        QCOMPARE(app.controller->shortcuts().shortcutError(), std::nullopt);
     }
 
     // Light, dark, or the desktop's choice, switched while running.
@@ -285,9 +290,9 @@ private slots:
         App app;
         const QColor original = QApplication::palette().color(QPalette::Window);
         QVERIFY(app.start(1));
-        app.controller->showGallery(false);
+        app.controller->gallery().show(false);
         const auto window = [] { return QApplication::palette().color(QPalette::Window); };
-        const auto galleryWindow = [&] { return app.controller->galleryPanel()->palette().color(QPalette::Window); };
+        const auto galleryWindow = [&] { return app.controller->gallery().panel()->palette().color(QPalette::Window); };
         const QColor dark = AppearancePalette::dark().color(QPalette::Window);
         const QColor light = AppearancePalette::light().color(QPalette::Window);
         QCOMPARE(window(), original);

@@ -2,6 +2,7 @@
 // combination of search field being edited and folder being connected.
 #include "AppHarness.h"
 
+#include "app/GalleryPresenter.h"
 #include "ui/design/BrimfoldPanel.h"
 #include "ui/gallery/FocusRequests.h"
 #include "ui/gallery/GalleryView.h"
@@ -39,16 +40,16 @@ struct Observed
     {
         Observed o;
         AppController &c = *app.controller;
-        o.shown = c.isGalleryShown();
+        o.shown = c.gallery().isShown();
         o.query = app.model().query();
         o.pinnedOnly = app.model().pinnedOnly();
-        o.searchFocused = c.galleryView()->searchFocused();
+        o.searchFocused = c.gallery().view()->searchFocused();
         if (const auto selected = app.model().selected())
             o.selection = int(app.model().visibleItems().indexOf(*selected));
         o.clipboardWrites = app.clipboard->writeCount;
         o.trashed = app.trash->moveCount;
-        o.preview = c.isPreviewShown();
-        if (auto *field = c.galleryView()->findChild<QLineEdit *>()) {
+        o.preview = c.gallery().isPreviewShown();
+        if (auto *field = c.gallery().view()->findChild<QLineEdit *>()) {
             o.field = field->text();
             o.fieldSelection = field->selectedText();
         }
@@ -59,7 +60,7 @@ struct Observed
 QWidget *focusTarget(App &app)
 {
     QWidget *focus = QApplication::focusWidget();
-    return focus ? focus : app.controller->galleryPanel();
+    return focus ? focus : app.controller->gallery().panel();
 }
 
 } // namespace
@@ -90,6 +91,7 @@ private Q_SLOTS:
             {"Space", "preview", "typed", "passed"},
             {"Home", "first", "passed", "passed"},
             {"End", "last", "passed", "passed"},
+            {"Left", "previous", "passed", "passed"},
             {"Right", "next", "passed", "passed"},
             {"Down", "nextRow", "passed", "passed"},
             {"Ctrl+A", "passed", "fieldSelectAll", "passed"},
@@ -112,12 +114,12 @@ private Q_SLOTS:
         App app;
         QVERIFY(app.start(7));
         AppController &c = *app.controller;
-        c.showGallery(false);
-        QVERIFY(QTest::qWaitForWindowActive(c.galleryPanel()));
+        c.gallery().show(false);
+        QVERIFY(QTest::qWaitForWindowActive(c.gallery().panel()));
         app.model().select(app.model().visibleItems().at(1));
         if (editing) {
-            c.focusRequests().postFocusSearch();
-            QTRY_VERIFY(c.galleryView()->searchFocused());
+            c.gallery().focusRequests().postFocusSearch();
+            QTRY_VERIFY(c.gallery().view()->searchFocused());
             // Every screenshot's name holds both words, so all stay visible.
             QTest::keyClicks(focusTarget(app), QStringLiteral("screen shot"));
             QTRY_COMPARE(app.model().query(), QStringLiteral("screen shot"));
@@ -128,7 +130,7 @@ private Q_SLOTS:
             app.events->folderGone();
             QTRY_VERIFY(!app.model().connected());
             // The grid gives way to the disconnected message before the key comes.
-            QTRY_COMPARE(c.galleryView()->area(), GalleryView::Area::disconnected);
+            QTRY_COMPARE(c.gallery().view()->area(), GalleryView::Area::disconnected);
         }
         const Observed before = Observed::of(app);
         QVERIFY(before.shown);
@@ -144,13 +146,13 @@ private Q_SLOTS:
         if (effect == QLatin1String("hidden")) {
             expected.shown = false;
             expected.searchFocused = false;
-            QTRY_VERIFY(!c.galleryPanel()->isVisible());
+            QTRY_VERIFY(!c.gallery().panel()->isVisible());
         } else if (effect == QLatin1String("queryCleared")) {
             expected.query.clear();
             expected.field.clear();
             expected.searchFocused = false;
         } else if (effect == QLatin1String("searchFocused")) {
-            QTRY_VERIFY(c.galleryView()->searchFocused());
+            QTRY_VERIFY(c.gallery().view()->searchFocused());
             expected.searchFocused = true;
         } else if (effect == QLatin1String("pinnedTab")) {
             expected.pinnedOnly = true;
@@ -167,6 +169,8 @@ private Q_SLOTS:
             expected.selection = 0;
         } else if (effect == QLatin1String("last")) {
             expected.selection = 6;
+        } else if (effect == QLatin1String("previous")) {
+            expected.selection = 0;
         } else if (effect == QLatin1String("next")) {
             expected.selection = 2;
         } else if (effect == QLatin1String("nextRow")) {
@@ -218,8 +222,8 @@ private Q_SLOTS:
             QVERIFY(!writeShot(app.folder, name).isEmpty());
         AppController &c = *app.controller;
         c.start(); // no folder yet: the welcome view shows
-        QVERIFY(QTest::qWaitForWindowActive(c.galleryPanel()));
-        GalleryView *view = c.galleryView();
+        QVERIFY(QTest::qWaitForWindowActive(c.gallery().panel()));
+        GalleryView *view = c.gallery().view();
         QTest::mouseClick(view->findChild<WelcomeView *>()->connectButton(), Qt::LeftButton);
         QVERIFY(app.picker->pending);
         // The folder dialog takes the keyboard while it is open and gives it back on closing.
@@ -229,8 +233,8 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         app.picker->pending(app.folder);
         dialog.close();
-        c.galleryPanel()->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(c.galleryPanel()));
+        c.gallery().panel()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(c.gallery().panel()));
         QTRY_COMPARE(app.model().visibleItems().size(), 5);
         QTRY_COMPARE(view->area(), GalleryView::Area::grid);
 
@@ -265,17 +269,17 @@ private Q_SLOTS:
             c.showFeedback();
             shown = c.feedbackWindow();
         } else {
-            c.showGallery(false);
-            shown = c.galleryPanel();
+            c.gallery().show(false);
+            shown = c.gallery().panel();
         }
         QVERIFY(QTest::qWaitForWindowActive(shown));
         if (window == QLatin1String("search")) {
-            c.focusRequests().postFocusSearch();
-            QTRY_VERIFY(c.galleryView()->searchFocused());
+            c.gallery().focusRequests().postFocusSearch();
+            QTRY_VERIFY(c.gallery().view()->searchFocused());
         } else if (window == QLatin1String("preview")) {
             // The preview passes on every key but its own two; these come first.
-            c.showPreview(app.model().visibleItems().first());
-            QTRY_VERIFY(c.isPreviewShown());
+            c.gallery().showPreview(app.model().visibleItems().first());
+            QTRY_VERIFY(c.gallery().isPreviewShown());
         }
         QTimer::singleShot(0, shown, [&] { QTest::keyClick(focusTarget(app), Qt::Key_Q, Qt::ControlModifier); });
         QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(1); }); // a guard, not a wait
@@ -313,8 +317,8 @@ private Q_SLOTS:
     {
         App app;
         QVERIFY(app.start(5));
-        app.controller->showGallery(false);
-        QVERIFY(QTest::qWaitForWindowActive(app.controller->galleryPanel()));
+        app.controller->gallery().show(false);
+        QVERIFY(QTest::qWaitForWindowActive(app.controller->gallery().panel()));
         QWidget *target = focusTarget(app);
         QKeyEvent press(QEvent::KeyPress, Qt::Key_Backspace, Qt::ControlModifier);
         QApplication::sendEvent(target, &press);
@@ -334,20 +338,20 @@ private Q_SLOTS:
         App app;
         QVERIFY(app.start(4));
         AppController &c = *app.controller;
-        c.showGallery(false);
-        QVERIFY(QTest::qWaitForWindowActive(c.galleryPanel()));
+        c.gallery().show(false);
+        QVERIFY(QTest::qWaitForWindowActive(c.gallery().panel()));
         QTest::keyClick(focusTarget(app), Qt::Key_Space);
-        QTRY_VERIFY(c.isPreviewShown());
+        QTRY_VERIFY(c.gallery().isPreviewShown());
         QTest::keyClick(focusTarget(app), Qt::Key_Space);
-        QTRY_VERIFY(!c.isPreviewShown());
-        QTRY_VERIFY(QTest::qWaitForWindowActive(c.galleryPanel()));
+        QTRY_VERIFY(!c.gallery().isPreviewShown());
+        QTRY_VERIFY(QTest::qWaitForWindowActive(c.gallery().panel()));
         QTest::keyClick(focusTarget(app), Qt::Key_Right);
         QCOMPARE(app.model().selected()->id(), app.model().visibleItems().at(1).id());
 
         app.model().setQuery(QStringLiteral("zzz"));
-        c.hideGallery(false);
-        QTRY_VERIFY(!c.galleryPanel()->isVisible());
-        c.showGallery(false);
+        c.gallery().hide(false);
+        QTRY_VERIFY(!c.gallery().panel()->isVisible());
+        c.gallery().show(false);
         QCOMPARE(app.model().query(), QString());
         QCOMPARE(app.model().selected()->id(), app.model().visibleItems().first().id());
     }

@@ -3,6 +3,8 @@
 #include "AppHarness.h"
 #include "FakeShortcutPortal.h"
 
+#include "app/GalleryPresenter.h"
+#include "app/ShortcutCoordinator.h"
 #include "settings/Preferences.h"
 #include "ui/controls/SettingsRow.h"
 #include "ui/settings/SettingsView.h"
@@ -78,13 +80,13 @@ private slots:
         QCOMPARE(m_portal->callsOf(QStringLiteral("BindShortcuts"))
                      .at(0).shortcuts.at(0).properties.value(QStringLiteral("preferred_trigger")).toString(),
                  QStringLiteral("CTRL+SHIFT+g"));
-        QTRY_COMPARE(controller.desktopTrigger(), QStringLiteral("Press Ctrl+Shift+G"));
-        QCOMPARE(controller.shortcutError(), std::nullopt);
+        QTRY_COMPARE(controller.shortcuts().desktopTrigger(), QStringLiteral("Press Ctrl+Shift+G"));
+        QCOMPARE(controller.shortcuts().shortcutError(), std::nullopt);
 
         m_portal->activate(m_portal->lastSession());
-        QTRY_VERIFY(controller.isGalleryShown());
+        QTRY_VERIFY(controller.gallery().isShown());
         m_portal->activate(m_portal->lastSession());
-        QTRY_VERIFY(!controller.isGalleryShown());
+        QTRY_VERIFY(!controller.gallery().isShown());
 
         controller.showSettings();
         QCOMPARE(shownLine(controller, "desktopTrigger"), QStringLiteral("Your desktop runs it with Press Ctrl+Shift+G."));
@@ -100,12 +102,12 @@ private slots:
         auto app = startApp();
         QVERIFY(app);
         AppController &controller = *app->controller;
-        QTRY_COMPARE(controller.shortcutError(), kRefusedAtStart);
+        QTRY_COMPARE(controller.shortcuts().shortcutError(), kRefusedAtStart);
         controller.showSettings();
         QCOMPARE(shownLine(controller, "shortcutError"), kRefusedAtStart);
         QCOMPARE(shownLine(controller, "desktopTrigger"), QString());
         app->hotKeys->press();
-        QTRY_VERIFY(controller.isGalleryShown());
+        QTRY_VERIFY(controller.gallery().isShown());
     }
 
     // A recorded shortcut is stored only once the desktop agrees to it.
@@ -114,7 +116,7 @@ private slots:
         auto app = startApp();
         QVERIFY(app);
         AppController &controller = *app->controller;
-        QTRY_VERIFY(controller.desktopTrigger());
+        QTRY_VERIFY(controller.shortcuts().desktopTrigger());
         controller.showSettings();
 
         m_portal->bindResponse = 1;
@@ -143,7 +145,7 @@ private slots:
         auto app = startApp();
         QVERIFY(app);
         AppController &controller = *app->controller;
-        QTRY_COMPARE(controller.shortcutError(), kNoPortal);
+        QTRY_COMPARE(controller.shortcuts().shortcutError(), kNoPortal);
         controller.showSettings();
         QCOMPARE(shownLine(controller, "shortcutError"), kNoPortal);
 

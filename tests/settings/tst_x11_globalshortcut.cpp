@@ -1,10 +1,12 @@
 // The global shortcut on a real X server, pressed by xdotool as a user would.
 #include "platform/x11/X11HotKeySource.h"
 #include "settings/GlobalShortcut.h"
+#include "X11KeyEvents.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
@@ -116,6 +118,33 @@ private slots:
         QVERIFY(!other.grab('g', ctrlShift));
         QVERIFY(xdotoolKey("ctrl+alt+h") && xdotoolKey("ctrl+shift+g"));
         QTRY_COMPARE(pressed.count(), 1);
+    }
+
+    // Held keys repeat, also as a release and a press each time: still one press.
+    void heldKeysPressOnce()
+    {
+        // Repeating soon after the key goes down; the server's default again afterwards.
+        QCOMPARE(QProcess::execute(QStringLiteral("xset"), {QStringLiteral("r"), QStringLiteral("rate"),
+                                                            QStringLiteral("100"), QStringLiteral("50")}), 0);
+        const auto restore = qScopeGuard([] {
+            QProcess::execute(QStringLiteral("xset"), {QStringLiteral("r"), QStringLiteral("rate")});
+        });
+        GlobalShortcut shortcut(std::make_unique<X11HotKeySource>());
+        QSignalSpy pressed(&shortcut, &GlobalShortcut::pressed);
+        QSignalSpy held(&shortcut, &GlobalShortcut::heldChanged);
+        QVERIFY(shortcut.registerShortcut(ctrlShiftG));
+        X11KeyEvents keys('g');
+        QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("ctrl+shift+g")}), 0);
+        QTRY_VERIFY(keys.presses >= 3);
+        QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("ctrl+shift+g")}), 0);
+        QVERIFY(keys.sync());
+        QCOMPARE(pressed.count(), 1);
+        QVERIFY(!held.isEmpty());
+        QCOMPARE(held.first().first().toBool(), true);
+        QCOMPARE(held.last().first().toBool(), false);
+        // Released, the next press is a new one.
+        QVERIFY(xdotoolKey("ctrl+shift+g"));
+        QTRY_COMPARE(pressed.count(), 2);
     }
 
     // Shift+1 types "!" but is still the "1" key.

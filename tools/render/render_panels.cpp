@@ -4,6 +4,8 @@
 #include "AppHarness.h"
 #include "DrawnScreenshots.h"
 
+#include "app/FloatingButtonPresenter.h"
+#include "app/GalleryPresenter.h"
 #include "platform/Displays.h"
 #include "ui/design/BrimfoldPanel.h"
 #include "ui/floating/FloatingButton.h"
@@ -111,7 +113,7 @@ private Q_SLOTS:
         app.controller->start();
         QTRY_COMPARE_WITH_TIMEOUT(app.model().items().size(), shots.size(), 10000);
 
-        BrimfoldPanel *button = app.controller->floatingPanel();
+        BrimfoldPanel *button = app.controller->floating().panel();
         QVERIFY(button);
         QVERIFY(QTest::qWaitForWindowExposed(button));
         const QString suffix = QStringLiteral("%1-%2.png")
@@ -138,8 +140,8 @@ private Q_SLOTS:
         QVERIFY(dot.copy(button->geometry().adjusted(-60, -60, 60, 60) & screen)
                     .save(QDir(dir).filePath(QStringLiteral("8-button-new-") + suffix)));
 
-        app.controller->showGallery(true);
-        BrimfoldPanel *gallery = app.controller->galleryPanel();
+        app.controller->gallery().show(true);
+        BrimfoldPanel *gallery = app.controller->gallery().panel();
         QVERIFY(QTest::qWaitForWindowExposed(gallery));
         QTest::qWait(600); // thumbnails of the first rows
         QImage beside = desktop(screen.size(), dark);

@@ -1,13 +1,14 @@
 #include "app/dbus/DesktopSearchHost.h"
 
-#include "app/AppController.h"
+#include "app/GalleryPresenter.h"
 #include "library/LibraryModel.h"
 #include "search/DesktopSearch.h"
 #include "text/ScreenshotTextIndex.h"
 
-DesktopSearchHost::DesktopSearchHost(AppController &controller, QObject *parent)
+DesktopSearchHost::DesktopSearchHost(LibraryModel &model, GalleryPresenter &gallery, QObject *parent)
     : QObject(parent)
-    , m_controller(controller)
+    , m_model(model)
+    , m_gallery(gallery)
 {
     m_timeout.setSingleShot(true);
     m_timeout.setInterval(readyTimeoutMs);
@@ -18,7 +19,7 @@ DesktopSearchHost::~DesktopSearchHost() = default;
 
 bool DesktopSearchHost::isReady() const
 {
-    const LibraryModel &model = m_controller.model();
+    const LibraryModel &model = m_model;
     if (!model.connected())
         return true;
     if (model.isScanning())
@@ -39,11 +40,10 @@ void DesktopSearchHost::whenReady(QObject *context, std::function<void()> work)
     if (m_waiting.size() > 1)
         return;
     m_timeout.start();
-    LibraryModel &model = m_controller.model();
     for (const auto signal : {&LibraryModel::isScanningChanged, &LibraryModel::itemsChanged,
                               &LibraryModel::connectedChanged})
-        connect(&model, signal, this, &DesktopSearchHost::checkReady, Qt::UniqueConnection);
-    connect(&model.textIndex(), &ScreenshotTextIndex::changed, this, &DesktopSearchHost::checkReady,
+        connect(&m_model, signal, this, &DesktopSearchHost::checkReady, Qt::UniqueConnection);
+    connect(&m_model.textIndex(), &ScreenshotTextIndex::changed, this, &DesktopSearchHost::checkReady,
             Qt::UniqueConnection);
 }
 
@@ -63,7 +63,7 @@ void DesktopSearchHost::checkReady()
 void DesktopSearchHost::flush()
 {
     m_timeout.stop();
-    disconnect(&m_controller.model(), nullptr, this, nullptr);
+    disconnect(&m_model, nullptr, this, nullptr);
     std::vector<Waiting> waiting;
     waiting.swap(m_waiting);
     for (const Waiting &entry : waiting) {
@@ -74,20 +74,20 @@ void DesktopSearchHost::flush()
 
 QList<SearchHit> DesktopSearchHost::find(const QString &query) const
 {
-    return DesktopSearch::find(m_controller.model(), query);
+    return DesktopSearch::find(m_model, query);
 }
 
 QStringList DesktopSearchHost::ids(const QString &query) const
 {
     QStringList result;
-    for (const Screenshot &item : DesktopSearch::matching(m_controller.model(), query))
+    for (const Screenshot &item : DesktopSearch::matching(m_model, query))
         result.append(item.id());
     return result;
 }
 
 std::optional<Screenshot> DesktopSearchHost::item(const QString &id) const
 {
-    for (const Screenshot &item : m_controller.model().items()) {
+    for (const Screenshot &item : m_model.items()) {
         if (item.id() == id)
             return item;
     }
@@ -99,32 +99,31 @@ std::optional<SearchHit> DesktopSearchHost::hit(const QString &id, const QString
     const std::optional<Screenshot> found = item(id);
     if (!found)
         return std::nullopt;
-    return DesktopSearch::hitFor(*found, query, m_controller.model().textIndex().documents());
+    return DesktopSearch::hitFor(*found, query, m_model.textIndex().documents());
 }
 
 void DesktopSearchHost::activate(const QString &query, const std::optional<QString> &id)
 {
     // Showing starts the gallery afresh (empty search, newest selected); the search comes after.
-    m_controller.showGallery(false);
-    LibraryModel &model = m_controller.model();
-    model.setPinnedOnly(false);
-    model.setQuery(query);
+    m_gallery.show(false);
+    m_model.setPinnedOnly(false);
+    m_model.setQuery(query);
     if (!id)
         return;
-    const GallerySnapshot &snapshot = model.snapshot();
+    const GallerySnapshot &snapshot = m_model.snapshot();
     const auto found = snapshot.indices().constFind(*id);
     if (found != snapshot.indices().cend())
-        model.select(snapshot.items().at(*found));
+        m_model.select(snapshot.items().at(*found));
 }
 
 void DesktopSearchHost::copy(const QString &id)
 {
     if (const auto found = item(id))
-        m_controller.model().copyActions().copy(*found);
+        m_model.copyActions().copy(*found);
 }
 
 void DesktopSearchHost::copyText(const QString &id)
 {
     if (const auto found = item(id))
-        m_controller.model().copyActions().copyText(*found);
+        m_model.copyActions().copyText(*found);
 }

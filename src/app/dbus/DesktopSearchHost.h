@@ -13,7 +13,7 @@
 #include <optional>
 #include <vector>
 
-class AppController;
+class GalleryPresenter;
 class LibraryModel;
 
 // What the desktop's search entry points (the shell's search provider, the runner, the command
@@ -27,7 +27,7 @@ public:
     // program for a search gets what is there by then rather than nothing or a timeout.
     static constexpr int readyTimeoutMs = 3000;
 
-    explicit DesktopSearchHost(AppController &controller, QObject *parent = nullptr);
+    DesktopSearchHost(LibraryModel &model, GalleryPresenter &gallery, QObject *parent = nullptr);
     ~DesktopSearchHost() override;
 
     // The first scan has ended and the cached text is in (or there is no folder to scan).
@@ -54,7 +54,8 @@ private:
     void checkReady();
     void flush();
 
-    AppController &m_controller;
+    LibraryModel &m_model;
+    GalleryPresenter &m_gallery;
     struct Waiting final
     {
         QPointer<QObject> context;

@@ -26,10 +26,10 @@ QList<QVariantMap> records(const QList<SearchHit> &hits)
 
 } // namespace
 
-DesktopSearchService::DesktopSearchService(AppController &controller, const ImageServices &images,
-                                           QObject *parent)
+DesktopSearchService::DesktopSearchService(LibraryModel &model, GalleryPresenter &gallery,
+                                           const ImageServices &images, QObject *parent)
     : QObject(parent)
-    , m_host(new DesktopSearchHost(controller, this))
+    , m_host(new DesktopSearchHost(model, gallery, this))
 {
     qDBusRegisterMetaType<QList<QVariantMap>>();
     new ShellSearchProvider(*m_host, images, this);

@@ -10,9 +10,10 @@
 
 #include <optional>
 
-class AppController;
 class DesktopSearchHost;
+class GalleryPresenter;
 class ImageServices;
+class LibraryModel;
 
 // Puts the library's search on the session bus, under the program's bus name: the shell's
 // search provider, the KDE runner, and the program's own question the command line asks
@@ -24,7 +25,7 @@ class DesktopSearchService final : public QObject, protected QDBusContext
     Q_CLASSINFO("D-Bus Interface", "app.vellum.screenshots.Search")
 
 public:
-    DesktopSearchService(AppController &controller, const ImageServices &images,
+    DesktopSearchService(LibraryModel &model, GalleryPresenter &gallery, const ImageServices &images,
                          QObject *parent = nullptr);
     ~DesktopSearchService() override;
 

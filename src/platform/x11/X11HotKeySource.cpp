@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <initializer_list>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -85,6 +86,7 @@ X11HotKeySource::X11HotKeySource(QObject *parent)
 
 X11HotKeySource::~X11HotKeySource()
 {
+    m_heldKeycode = -1; // no news while going
     release();
     if (auto *application = QCoreApplication::instance())
         application->removeNativeEventFilter(this);
@@ -161,7 +163,9 @@ bool X11HotKeySource::grab(quint32 keyCode, quint32 modifiers)
 
 void X11HotKeySource::release()
 {
-    m_heldKeycode = -1;
+    m_releasedKeycode = -1;
+    if (std::exchange(m_heldKeycode, -1) != -1)
+        emit heldChanged(false);
     if (m_grabs.isEmpty())
         return;
     if (xcb_connection_t *x = connection()) {
@@ -185,8 +189,12 @@ bool X11HotKeySource::nativeEventFilter(const QByteArray &eventType, void *messa
     // Key releases share the press event's layout.
     const auto *key = static_cast<const xcb_key_press_event_t *>(message);
     if (type == XCB_KEY_RELEASE) {
-        if (key->detail == m_heldKeycode)
+        if (key->detail == m_heldKeycode) {
             m_heldKeycode = -1;
+            m_releasedKeycode = key->detail;
+            m_releaseTime = key->time;
+            emit heldChanged(false);
+        }
         return false;
     }
     // Grabs report to the root window; presses in our own windows arrive there too but are not
@@ -196,10 +204,15 @@ bool X11HotKeySource::nativeEventFilter(const QByteArray &eventType, void *messa
     });
     if (!grabbed || (key->state & kKeyModifierBits & ~m_lockMask) != m_modifiers)
         return false;
-    // Holding the combination repeats the press; one press is one toggle.
-    if (key->detail != m_heldKeycode) {
-        m_heldKeycode = key->detail;
+    // Holding the combination repeats the press; one press is one toggle. The server repeats
+    // it as a press alone, or (unless the client asked for the former) as a release and a press
+    // of the same time, which is how Qt tells its own key repeats apart as well.
+    if (key->detail == m_heldKeycode)
+        return true;
+    const bool repeated = key->detail == m_releasedKeycode && key->time == m_releaseTime;
+    m_heldKeycode = key->detail;
+    emit heldChanged(true);
+    if (!repeated)
         emit pressed();
-    }
     return true;
 }

@@ -33,4 +33,8 @@ private:
     quint16 m_modifiers = 0; // X modifier bits of the combination
     quint16 m_lockMask = 0;  // Caps Lock and Num Lock bits, ignored in presses
     int m_heldKeycode = -1;  // pressed and not yet released
+    // The last release of the held key: auto-repeat sends a release and a press of the same
+    // time, and that press is no new one.
+    int m_releasedKeycode = -1;
+    quint32 m_releaseTime = 0;
 };

@@ -4,7 +4,7 @@
 
 // The two process-local focus requests of the gallery: the panel's key routing posts them (on
 // every showing, on Ctrl+F, on Esc clearing a query) and the gallery view moves keyboard focus
-// accordingly. One object per process, handed to both sides by the application controller.
+// accordingly. One object per process, handed to both sides by the gallery's presenter.
 class FocusRequests final : public QObject
 {
     Q_OBJECT

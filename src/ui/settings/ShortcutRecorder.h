@@ -42,6 +42,3 @@ private:
     Shortcut m_shortcut;
     bool m_recording = false;
 };
-
-// The settings view's recorder; the button is the whole control.
-using ShortcutRecorder = RecorderButton;

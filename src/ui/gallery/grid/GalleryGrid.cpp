@@ -324,19 +324,18 @@ void GalleryGrid::contextMenuEvent(QContextMenuEvent *event)
 
 void GalleryGrid::keyPressEvent(QKeyEvent *event)
 {
+    // The arrow keys move the library's selection, which the application's key routing does
+    // for the whole gallery; here they must not scroll instead.
     if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
-        int by = 0;
         switch (event->key()) {
-        case Qt::Key_Left: by = layoutDirection() == Qt::RightToLeft ? 1 : -1; break;
-        case Qt::Key_Right: by = layoutDirection() == Qt::RightToLeft ? -1 : 1; break;
-        case Qt::Key_Up: by = -columnCount; break;
-        case Qt::Key_Down: by = columnCount; break;
-        default: break;
-        }
-        if (by != 0) {
-            m_model.moveSelection(by);
-            event->accept();
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            event->ignore();
             return;
+        default:
+            break;
         }
     }
     // Page keys scroll; everything else belongs to the panel's routing.
