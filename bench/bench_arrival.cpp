@@ -7,7 +7,7 @@
 //   bench_arrival [--rounds N]
 #include "FakeClipboard.h"
 #include "FakeTrash.h"
-#include "NoLocation.h"
+#include "FakeScreenshotLocation.h"
 
 #include "library/FolderPicker.h"
 #include "library/LibraryModel.h"
@@ -156,7 +156,7 @@ int main(int argc, char **argv)
     }
 
     SystemImageServices images;
-    NoLocation location;
+    FakeScreenshotLocation location;
     SettingsStore store(root.filePath(QStringLiteral("settings.json")));
     Preferences preferences(store, location);
     LibraryModel::Services services;

@@ -8,7 +8,7 @@
 #include "FakeAccessibility.h"
 #include "FakeRecognizer.h"
 #include "FakeShare.h"
-#include "NoLocation.h"
+#include "FakeScreenshotLocation.h"
 
 #include "library/LibraryModel.h"
 #include "platform/Clipboard.h"
@@ -150,7 +150,7 @@ struct Library final
         }
     }
 
-    NoLocation location;
+    FakeScreenshotLocation location;
     SystemImageServices images;
     SettingsStore store;
     Preferences preferences;

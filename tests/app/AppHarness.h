@@ -3,6 +3,9 @@
 // The whole application controller over a temporary folder of drawn screenshots, with fakes
 // for what a test must observe or control (clipboard, Trash, accessibility, share) and, on
 // request, the real X11 services.
+#include "FakeHotKeys.h"
+#include "FakeFolderEvents.h"
+#include "FakeUrlOpener.h"
 #include "FakeShare.h"
 #include "../library/LibraryModelHarness.h"
 #include "FakeAccessibility.h"
@@ -33,43 +36,6 @@ struct NoActiveWindow final : ActiveWindow
     bool exists(quint64) const override { return false; }
 };
 
-// Remembers the monitor's handler, so a test can report the folder gone.
-struct SteerableEvents final : FolderEventSource
-{
-    bool start(const QString &folder, BatchHandler handler) override
-    {
-        m_folder = folder;
-        m_handler = std::move(handler);
-        return true;
-    }
-    void stop() override { m_handler = {}; }
-    // Something in the folder changed.
-    void changed(const QString &path)
-    {
-        if (m_handler)
-            m_handler({path}, {0});
-    }
-    // The folder was moved away, as the kernel reports it.
-    void folderGone()
-    {
-        if (m_handler)
-            m_handler({m_folder}, {FolderEventSource::RootChanged});
-    }
-
-private:
-    QString m_folder;
-    BatchHandler m_handler;
-};
-
-// Takes any combination unless told to refuse; the test presses it.
-struct FakeHotKeys final : HotKeySource
-{
-    bool grab(quint32, quint32) override { return accepts; }
-    void release() override {}
-    void press() { emit pressed(); }
-    bool accepts = true;
-};
-
 // A desktop colour preference the test sets.
 struct FakeColorScheme final : ColorScheme
 {
@@ -93,16 +59,6 @@ struct FakeLaunchAtLogin final : LaunchAtLogin
     bool enabled = false;
 };
 
-struct FakeUrls final : UrlOpener
-{
-    bool open(const QUrl &url) override
-    {
-        opened.append(url);
-        return true;
-    }
-    QList<QUrl> opened;
-};
-
 enum class Desktop { fake, x11 };
 
 struct App final
@@ -120,7 +76,7 @@ struct App final
         services.share = std::make_unique<FakeShare>(false);
         services.displays = std::make_unique<SystemDisplays>();
         services.clipboard = std::make_unique<FakeClipboard>();
-        services.urls = std::make_unique<FakeUrls>();
+        services.urls = std::make_unique<FakeUrlOpener>();
         services.colorScheme = kept(colorScheme);
         services.sleep = kept(sleep);
         services.launchAtLogin = std::make_unique<FakeLaunchAtLogin>();
@@ -176,11 +132,11 @@ struct App final
     QTemporaryDir root;
     QString folder;
     SettingsStore store;
-    NoLocation location;
+    FakeScreenshotLocation location;
     FakeAccessibility *accessibility = nullptr;
     FakeClipboard *clipboard = nullptr;
     FakeTrash *trash = nullptr;
-    SteerableEvents *events = nullptr;
+    FakeFolderEvents *events = nullptr;
     FakePicker *picker = nullptr;
     FakeHotKeys *hotKeys = nullptr; // only with the fake desktop
     X11HotKeySource *x11HotKeys = nullptr; // only with the real one

@@ -1,4 +1,4 @@
-#include "NoLocation.h"
+#include "FakeScreenshotLocation.h"
 
 #include "app/AppController.h"
 #include "app/AppDelegate.h"
@@ -96,7 +96,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         SettingsStore store(dir.filePath(QStringLiteral("settings.json")));
         QVERIFY(store.setData(QStringLiteral("folderBookmark"), QByteArrayLiteral("/old")));
-        NoLocation location;
+        FakeScreenshotLocation location;
         const LaunchOptions options =
             LaunchOptions::parse(args({"--demo", "--demo-folder", "/shots", "--demo-welcome"}));
         Preferences preferences(store, location);
@@ -114,7 +114,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         SettingsStore store(dir.filePath(QStringLiteral("settings.json")));
         QVERIFY(store.setData(QStringLiteral("folderBookmark"), QByteArrayLiteral("/old")));
-        NoLocation location;
+        FakeScreenshotLocation location;
         const LaunchOptions options = LaunchOptions::parse(args({"--demo-folder", "/shots"}));
         Preferences preferences(store, location);
         AppDelegate::applyDemoFlags(options, preferences);

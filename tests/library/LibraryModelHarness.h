@@ -3,10 +3,11 @@
 // The real library model over a temporary folder of drawn screenshots, with fake clipboard,
 // Trash, picker, watcher and recogniser (behind the real text worker and index).
 
+#include "FakeFolderEvents.h"
 #include "FakeClipboard.h"
 #include "FakeRecognizer.h"
 #include "FakeTrash.h"
-#include "NoLocation.h"
+#include "FakeScreenshotLocation.h"
 #include "TestSupport.h"
 
 #include "library/LibraryModel.h"
@@ -34,14 +35,6 @@
 #include <mutex>
 
 namespace harness {
-
-// Reports nothing; can refuse to watch.
-struct FakeEventSource final : FolderEventSource
-{
-    bool start(const QString &, BatchHandler) override { return accepts; }
-    void stop() override {}
-    bool accepts = true;
-};
 
 struct FakePicker final : FolderPicker
 {
@@ -185,13 +178,13 @@ struct Fixture final
     QTemporaryDir root;
     SystemImageServices images;
     QString folder;
-    NoLocation location;
+    FakeScreenshotLocation location;
     std::unique_ptr<SettingsStore> store = std::make_unique<SettingsStore>(root.filePath(QStringLiteral("settings.json")));
     std::unique_ptr<Preferences> preferences = std::make_unique<Preferences>(*store, location);
     FakeClipboard *clipboard = nullptr;
     FakeTrash *trash = nullptr;
     FakePicker *folderPicker = nullptr;
-    FakeEventSource *events = nullptr;
+    FakeFolderEvents *events = nullptr;
     std::shared_ptr<FakeRecognizer::State> recognizer = std::make_shared<FakeRecognizer::State>();
     std::unique_ptr<LibraryModel> model;
 };

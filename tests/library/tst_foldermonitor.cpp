@@ -1,3 +1,4 @@
+#include "FakeFolderEvents.h"
 #include "library/FolderMonitor.h"
 
 #include <QDir>
@@ -12,26 +13,7 @@
 
 namespace {
 
-// What the test sees of the fake source the monitor owns.
-struct SourceLog
-{
-    QList<FolderEventSource::BatchHandler> handlers; // one per start
-    QStringList folders;
-    bool refuse = false;
-};
-
-struct FakeEventSource final : FolderEventSource
-{
-    explicit FakeEventSource(std::shared_ptr<SourceLog> log) : m_log(std::move(log)) {}
-    bool start(const QString &folderPath, BatchHandler handler) override
-    {
-        m_log->handlers.append(std::move(handler));
-        m_log->folders.append(folderPath);
-        return !m_log->refuse;
-    }
-    void stop() override {}
-    std::shared_ptr<SourceLog> m_log;
-};
+using SourceLog = FakeFolderEvents::Log;
 
 constexpr FolderMonitor::Timing shortTiming{std::chrono::milliseconds(20), std::chrono::milliseconds(80)};
 
@@ -52,7 +34,7 @@ private:
     // A fresh monitor over the fake source, its signals counted unless a test listens itself.
     void makeMonitor(FolderMonitor::Timing timing, bool count = true)
     {
-        m_monitor = std::make_unique<FolderMonitor>(std::make_unique<FakeEventSource>(m_log), timing);
+        m_monitor = std::make_unique<FolderMonitor>(std::make_unique<FakeFolderEvents>(m_log), timing);
         if (count) {
             connect(m_monitor.get(), &FolderMonitor::changed, this, [this] { ++m_changes; });
             connect(m_monitor.get(), &FolderMonitor::invalidated, this, [this] { ++m_invalidations; });

@@ -290,7 +290,7 @@ private slots:
         // A new model over the same settings starts with the pin.
         LibraryModel again(*f.preferences, LibraryModel::Services{
             std::make_unique<FakeClipboard>(), std::make_unique<FakeTrash>(f.root.filePath("T")),
-            &f.images, nullptr, std::make_unique<FakeEventSource>(),
+            &f.images, nullptr, std::make_unique<FakeFolderEvents>(),
             std::make_unique<ScreenshotTextWorker>(f.root.filePath("Cache2"),
                                                    std::make_unique<FakeRecognizer>()),
             ScreenshotNamePatterns()});

@@ -298,7 +298,7 @@ private slots:
         const QString path = refused ? f.folder : f.root.filePath(kind);
         if (kind == QLatin1String("file"))
             QVERIFY(TestSupport::writeFile(path, "not a folder"));
-        f.events->accepts = !refused;
+        f.events->log->refuse = refused;
         f.connectFolder(path);
         QVERIFY(!f.model->connected());
         QVERIFY(!f.model->isScanning());
@@ -307,7 +307,7 @@ private slots:
         CHECK_CONSISTENT(f);
 
         // Choosing a good folder afterwards clears the banner.
-        f.events->accepts = true;
+        f.events->log->refuse = false;
         f.connectFolder();
         QVERIFY(f.model->connected());
         QVERIFY(!f.model->errorMessage());

@@ -46,14 +46,14 @@ private Q_SLOTS:
         const QString jpeg = writeShot(folder, QStringLiteral("Screenshot b.jpg"), "jpg", QSize(300, 180));
         QVERIFY(!png.isEmpty() && !jpeg.isEmpty());
 
-        NoLocation location;
+        FakeScreenshotLocation location;
         SettingsStore store(root.filePath(QStringLiteral("settings.json")));
         Preferences preferences(store, location);
         LibraryModel::Services services;
         services.clipboard = std::make_unique<SystemClipboard>();
         services.trash = std::make_unique<SystemTrash>();
         services.images = &images;
-        services.eventSource = std::make_unique<FakeEventSource>();
+        services.eventSource = std::make_unique<FakeFolderEvents>();
         services.textWorker = std::make_unique<ScreenshotTextWorker>(
             root.filePath(QStringLiteral("TextCache")), std::make_unique<FakeRecognizer>());
         LibraryModel model(preferences, std::move(services));

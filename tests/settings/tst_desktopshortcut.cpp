@@ -1,5 +1,6 @@
 // The global shortcut in a Wayland session: the grab serves until the desktop's portal binds
 // the shortcut, and takes over again whenever the desktop says no.
+#include "FakeHotKeys.h"
 #include "FakeShortcutPortal.h"
 
 #include "platform/HotKeySource.h"
@@ -12,27 +13,10 @@
 
 namespace {
 
-// Records what is grabbed; refuses what it is told to.
-struct GrabLog final : HotKeySource
-{
-    bool grab(quint32 keyCode, quint32 modifiers) override
-    {
-        if (refuseAll)
-            return false;
-        held = Shortcut{keyCode, modifiers, QString()};
-        return true;
-    }
-    void release() override { held.reset(); }
-    void press() { emit pressed(); }
-
-    std::optional<Shortcut> held; // character left empty
-    bool refuseAll = false;
-};
-
 const Shortcut ctrlShiftG;
 const Shortcut ctrlAltK{VirtualKey::K, VirtualKey::controlModifier | VirtualKey::altModifier, QStringLiteral("K")};
 
-bool holds(const GrabLog &grabs, const Shortcut &shortcut)
+bool holds(const FakeHotKeys &grabs, const Shortcut &shortcut)
 {
     return grabs.held && grabs.held->keyCode == shortcut.keyCode && grabs.held->modifiers == shortcut.modifiers;
 }
@@ -45,12 +29,12 @@ class TestDesktopShortcut final : public QObject
 
     std::unique_ptr<PrivateBus> m_bus;
     std::unique_ptr<FakeShortcutPortal> m_portal;
-    GrabLog *m_grabs = nullptr;
+    FakeHotKeys *m_grabs = nullptr;
     std::unique_ptr<GlobalShortcut> m_shortcut;
 
     void makeShortcut()
     {
-        auto grabs = std::make_unique<GrabLog>();
+        auto grabs = std::make_unique<FakeHotKeys>();
         m_grabs = grabs.get();
         m_shortcut = std::make_unique<GlobalShortcut>(
             std::move(grabs), std::make_unique<PortalHotKeySource>(m_bus->connect(QStringLiteral("client"))));

@@ -1,3 +1,4 @@
+#include "FakeScreenshotLocation.h"
 #include "platform/ScreenshotLocation.h"
 #include "platform/freedesktop/SettingsStore.h"
 #include "settings/Preferences.h"
@@ -15,17 +16,6 @@
 #include <QTest>
 
 namespace {
-
-struct FakeScreenshotLocation final : ScreenshotLocation {
-    explicit FakeScreenshotLocation(std::optional<QString> location = std::nullopt) : m_location(std::move(location)) {}
-    std::optional<QString> location() const override
-    {
-        ++calls;
-        return m_location;
-    }
-    std::optional<QString> m_location;
-    mutable int calls = 0;
-};
 
 const QStringList managedKeys{"showFloatingButton", "buttonSize", "snapToEdges", "floatingPosition", "appearance",
                               "includeAllImages", "shortcut", "folderPath", "hasConnectedFolder"};

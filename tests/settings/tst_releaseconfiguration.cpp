@@ -1,3 +1,4 @@
+#include "FakeUrlOpener.h"
 #include "platform/UrlOpener.h"
 #include "settings/ReleaseConfiguration.h"
 #include "settings/ReleaseInfo.h"
@@ -19,15 +20,6 @@ QString keyOf(int bytes)
         key.append(char(0xF3 - 7 * i));
     return QString::fromLatin1(key.left(bytes).toBase64());
 }
-
-struct RecordingUrlOpener final : UrlOpener {
-    bool open(const QUrl &url) override
-    {
-        opened.append(url);
-        return true;
-    }
-    QList<QUrl> opened;
-};
 
 const QString address = QStringLiteral("first.last+tag@mail.example.co.uk");
 
@@ -272,7 +264,7 @@ private slots:
                      || path.endsWith(QStringLiteral("/share/brimfold/ReleaseNotes.html")),
                  qPrintable(path));
 
-        RecordingUrlOpener opener;
+        FakeUrlOpener opener;
         ReleaseInfo::showReleaseNotes(opener);
         QCOMPARE(opener.opened, QList<QUrl>{QUrl::fromLocalFile(path)});
     }

@@ -1,3 +1,4 @@
+#include "FakeUrlOpener.h"
 #include "FakeClipboard.h"
 
 #include "platform/UrlOpener.h"
@@ -21,19 +22,6 @@ namespace {
 const QString kAddress = QStringLiteral("beta.team+brimfold@mail.example.org");
 const QString kProblem = QStringLiteral("Report a problem");
 const QString kImprovement = QStringLiteral("Suggest an improvement");
-
-class FakeUrlOpener final : public UrlOpener
-{
-public:
-    bool open(const QUrl &url) override
-    {
-        opened.append(url);
-        return accepts;
-    }
-
-    bool accepts = true;
-    QList<QUrl> opened;
-};
 
 ReleaseConfiguration withAddress(const std::optional<QString> &address = kAddress)
 {

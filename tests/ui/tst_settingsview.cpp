@@ -1,3 +1,4 @@
+#include "FakeUrlOpener.h"
 #include "../library/LibraryModelHarness.h"
 
 #include "platform/freedesktop/XdgAutostart.h"
@@ -29,16 +30,6 @@
 using harness::Fixture;
 
 namespace {
-
-struct RecordingUrls final : UrlOpener
-{
-    bool open(const QUrl &url) override
-    {
-        opened.append(url);
-        return true;
-    }
-    QList<QUrl> opened;
-};
 
 // One window over a fixture's model, with a real autostart entry in a temporary folder.
 struct Window final
@@ -72,7 +63,7 @@ struct Window final
 
     UpdateService updates;
     XdgAutostart autostart;
-    RecordingUrls urls;
+    FakeUrlOpener urls;
     std::unique_ptr<SettingsView> view;
 };
 
@@ -506,7 +497,7 @@ private slots:
         const QString blocker = m_dir->filePath(QStringLiteral("settings"));
         QVERIFY(TestSupport::writeFile(blocker, "x"));
         SettingsStore store(blocker + QStringLiteral("/settings.json"));
-        NoLocation location;
+        FakeScreenshotLocation location;
         Preferences preferences(store, location);
         Fixture f;
         Window w(f, preferences, autostartFolder());

@@ -1,6 +1,7 @@
 // Writes pictures of the feedback window into $BRIMFOLD_RENDER_DIR, light and dark, for
 // looking at the design. Without the variable it does nothing.
 
+#include "FakeUrlOpener.h"
 #include "FakeClipboard.h"
 
 #include "platform/UrlOpener.h"
@@ -16,11 +17,6 @@
 
 namespace {
 
-class NoUrls final : public UrlOpener
-{
-public:
-    bool open(const QUrl &) override { return false; }
-};
 
 } // namespace
 
@@ -40,7 +36,8 @@ void TestRenderFeedback::render()
     QVERIFY(QDir().mkpath(dir));
 
     FakeClipboard clipboard;
-    NoUrls urls;
+    FakeUrlOpener urls;
+    urls.accepts = false;
     const auto save = [&](QWidget &view, const char *name) {
         QApplication::processEvents();
         QVERIFY(view.grab().save(QDir(dir).filePath(QString::fromLatin1(name) + ".png")));

@@ -1,6 +1,7 @@
 // Writes pictures of the settings window into $BRIMFOLD_RENDER_DIR, light and dark, as the
 // window first opens and with its whole form laid out. Without the variable it does nothing.
 
+#include "FakeUrlOpener.h"
 #include "LibraryModelHarness.h"
 
 #include "platform/LaunchAtLogin.h"
@@ -26,10 +27,6 @@ struct NoLogin final : LaunchAtLogin
     bool setEnabled(bool) override { return false; }
 };
 
-struct NoUrls final : UrlOpener
-{
-    bool open(const QUrl &) override { return true; }
-};
 
 } // namespace
 
@@ -57,7 +54,7 @@ void TestRenderSettings::render()
 
     UpdateService updates;
     NoLogin login;
-    NoUrls urls;
+    FakeUrlOpener urls;
     SettingsView view(*f.preferences, *f.model, updates, login, urls);
     view.resize(570, 660);
     view.show();
