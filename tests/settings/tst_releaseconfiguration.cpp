@@ -2,10 +2,8 @@
 #include "platform/UrlOpener.h"
 #include "settings/ReleaseConfiguration.h"
 #include "settings/ReleaseInfo.h"
-#include "settings/UpdateService.h"
 
 #include <QFileInfo>
-#include <QSignalSpy>
 #include <QTest>
 #include <QUrlQuery>
 
@@ -210,47 +208,6 @@ private slots:
         QFETCH(QString, distribution);
         QFETCH(bool, local);
         QCOMPARE(ReleaseInfo::isLocalDistribution(distribution), local);
-    }
-
-    // The suite is built with the release options left at their defaults.
-    void defaultRelease()
-    {
-        QCOMPARE(ReleaseInfo::displayVersion(), QStringLiteral("0.1.0 \u00B7 Beta \u00B7 Build \u2014"));
-        QVERIFY(ReleaseInfo::isLocal());
-        QVERIFY(!ReleaseInfo::configuration().updatesConfigured());
-        QCOMPARE(ReleaseInfo::configuration().feedbackEmail(), std::nullopt);
-    }
-
-    void updateServiceStaysUnconfigured_data()
-    {
-        QTest::addColumn<bool>("demo");
-        QTest::newRow("normal") << false;
-        QTest::newRow("demo") << true;
-    }
-
-    void updateServiceStaysUnconfigured()
-    {
-        QFETCH(bool, demo);
-        UpdateService service;
-        QSignalSpy canCheck(&service, &UpdateService::canCheckChanged);
-        QSignalSpy automatic(&service, &UpdateService::automaticallyChecksChanged);
-        const auto unchanged = [&] {
-            return !service.canCheck() && !service.automaticallyChecks() && !service.isConfigured()
-                && canCheck.isEmpty() && automatic.isEmpty();
-        };
-        QVERIFY(unchanged());
-        service.check();
-        service.setAutomaticChecks(true);
-        QVERIFY(unchanged());
-        service.start(demo);
-        service.start(demo);
-        QVERIFY(unchanged());
-        service.setAutomaticChecks(true);
-        service.check();
-        QCoreApplication::processEvents();
-        QVERIFY(unchanged());
-        QCOMPARE(service.property("canCheck"), QVariant(false));
-        QCOMPARE(service.property("automaticallyChecks"), QVariant(false));
     }
 
     void releaseNotes()

@@ -56,8 +56,7 @@ class TestDesignElements : public QObject
     Q_OBJECT
 
 private slots:
-    void glyphDoubledAt36_data();
-    void glyphDoubledAt36();
+    void glyphScalesWithItsRectangle();
     void menuBarIconIsTheStrokedGlyph();
     void markUsesTheAppIconOrTheCoralGlyph();
     void symbolsResolve();
@@ -70,33 +69,23 @@ private slots:
     void kdeglobalsAnimationFactor();
 };
 
-void TestDesignElements::glyphDoubledAt36_data()
+void TestDesignElements::glyphScalesWithItsRectangle()
 {
-    QTest::addColumn<int>("element");
-    QTest::addColumn<QPointF>("design");
-    // Points of the 18-unit design in path order; quadratic curves are stored as cubics.
-    QTest::newRow("back card start") << 0 << QPointF(7, 3);
-    QTest::newRow("middle card end") << 19 << QPointF(12, 8.5);
-    // The dip's control (9, 11.5) as the cubic's first control: start + 2/3 (control - start).
-    QTest::newRow("pocket dip control") << 21 << QPointF(2 + 14.0 / 3, 6.5 + 10.0 / 3);
-    QTest::newRow("pocket last corner end") << 31 << QPointF(2, 13.5);
-}
-
-void TestDesignElements::glyphDoubledAt36()
-{
-    QFETCH(int, element);
-    QFETCH(QPointF, design);
+    // The design fills whatever rectangle it is given: twice the size doubles every point,
+    // a non-square rectangle stretches it, and the shape keeps its elements.
     const QPainterPath at18 = BrimfoldGlyph::path(QRectF(0, 0, 18, 18));
     const QPainterPath at36 = BrimfoldGlyph::path(QRectF(0, 0, 36, 36));
-    QCOMPARE(QPointF(at18.elementAt(element)), design);
+    const QPainterPath stretched = BrimfoldGlyph::path(QRectF(10, 20, 36, 18));
+    QVERIFY(at18.elementCount() > 0);
     QCOMPARE(at36.elementCount(), at18.elementCount());
+    QCOMPARE(stretched.elementCount(), at18.elementCount());
     for (int i = 0; i < at18.elementCount(); ++i) {
+        const QPointF design = at18.elementAt(i);
         QCOMPARE(at36.elementAt(i).type, at18.elementAt(i).type);
-        QCOMPARE(QPointF(at36.elementAt(i)), QPointF(at18.elementAt(i)) * 2);
+        QCOMPARE(QPointF(at36.elementAt(i)), design * 2);
+        QCOMPARE(QPointF(stretched.elementAt(i)), QPointF(10 + design.x() * 2, 20 + design.y()));
     }
-    // A non-square rectangle stretches the design.
-    QCOMPARE(QPointF(BrimfoldGlyph::path(QRectF(10, 20, 36, 18)).elementAt(element)),
-             QPointF(10 + design.x() * 2, 20 + design.y()));
+    QVERIFY(QRectF(0, 0, 18, 18).contains(at18.boundingRect()));
 }
 
 void TestDesignElements::menuBarIconIsTheStrokedGlyph()

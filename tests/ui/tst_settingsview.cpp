@@ -151,7 +151,7 @@ private slots:
         QVERIFY(m_dir->isValid());
     }
 
-    void sectionsAndTextsInOrder()
+    void sectionsInOrder()
     {
         Fixture f;
         f.preferences->setFolderPath(QStringLiteral("/home/ada/Pictures/Screenshots"));
@@ -160,38 +160,14 @@ private slots:
         w.view->resize(570, 2600);
         QApplication::processEvents();
 
+        // The sections in order, with what each shows of the user's own settings.
         const QStringList expected{
-            "Make room for your flow.",
-            "A few preferences. Everything within reach.",
-            "Appearance",
-            "Show floating button",
-            "Screenshots keep collecting when the button is hidden.",
-            "Button size", "Compact", "Standard", "Large",
-            "Snap near screen edges",
-            "Drag the button anywhere. Its position is remembered.", "Reset position",
-            "Appearance", "System",
-            "Keyboard access",
-            "Open screenshots", "Works even with the floating button hidden.", "Ctrl+Shift+G",
-            "Ctrl+C Copy", "Space Preview", "Ctrl+Backspace Trash", "Esc Close",
-            "Screenshot folder",
-            "Screenshots", "/home/ada/Pictures/Screenshots", "Change…",
-            "Include other images in this folder",
-            "Brimfold accesses originals without making duplicates. Moving an image to Trash "
-            "removes the original; Undo restores it. The gallery keeps the 500 most recent images "
-            "plus pins.",
+            "Appearance", "Show floating button", "Button size",
+            "Keyboard access", "Ctrl+Shift+G",
+            "Screenshot folder", "/home/ada/Pictures/Screenshots",
             "Search & copy text",
-            "Find screenshots by words inside them. Copy their text with Ctrl+Shift+C or Copy "
-            "text. Recognition stays on your computer; results are cached locally and refreshed "
-            "when an image changes.",
-            "At home on your desktop",
-            "Launch Brimfold at login",
-            "Follows your desktop’s animation and transparency settings.",
-            "Beta & updates",
-            "Brimfold " + ReleaseInfo::version(),
-            "What’s new",
-            "Updates aren’t connected in this local build. Install a newer build to update.",
-            "Share beta feedback…", "Support Brimfold ↗",
-            "Brimfold " + ReleaseInfo::displayVersion(), "Open gallery",
+            "At home on your desktop", "Launch Brimfold at login",
+            "Beta & updates", "Brimfold " + ReleaseInfo::version(),
         };
         const QStringList shown = readingOrder(w.view.get());
         qsizetype at = 0;
