@@ -7,7 +7,7 @@
 #include "FakeFolderEvents.h"
 #include "FakeUrlOpener.h"
 #include "FakeShare.h"
-#include "../library/LibraryModelHarness.h"
+#include "LibraryModelHarness.h"
 #include "FakeAccessibility.h"
 
 #include "app/AppController.h"

@@ -1,7 +1,7 @@
 // The floating button over a real library model on a temporary folder of drawn screenshots,
 // driven by synthetic mouse events.
 
-#include "../library/LibraryModelHarness.h"
+#include "LibraryModelHarness.h"
 #include "FakeAccessibility.h"
 #include "WindowEdges.h"
 

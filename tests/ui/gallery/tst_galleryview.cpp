@@ -3,7 +3,7 @@
 
 #include "FakeShare.h"
 #include "SystemImages.h"
-#include "../library/LibraryModelHarness.h"
+#include "LibraryModelHarness.h"
 #include "FakeAccessibility.h"
 
 #include "platform/ImageServices.h"

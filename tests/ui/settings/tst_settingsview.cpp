@@ -1,5 +1,5 @@
 #include "FakeUrlOpener.h"
-#include "../library/LibraryModelHarness.h"
+#include "LibraryModelHarness.h"
 
 #include "platform/freedesktop/XdgAutostart.h"
 #include "platform/UrlOpener.h"

@@ -3,7 +3,7 @@
 
 #include "FakeShare.h"
 #include "SystemImages.h"
-#include "../library/LibraryModelHarness.h"
+#include "LibraryModelHarness.h"
 
 #include "platform/ImageServices.h"
 #include "platform/ShareServices.h"
