@@ -12,67 +12,6 @@
 
 #include <unistd.h>
 
-class TestWhenFinished : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void resultArrivesOnTheContextThread();
-    void aDestroyedContextIsNeverCalled();
-    void ownersWaitForWorkThatBorrowsFromThem();
-};
-
-void TestWhenFinished::resultArrivesOnTheContextThread()
-{
-    QObject context;
-    QPromise<int> promise;
-    promise.start();
-    QThread *calledOn = nullptr;
-    int calls = 0;
-    int value = 0;
-    whenFinished(promise.future(), &context, [&](int result) {
-        ++calls;
-        value = result;
-        calledOn = QThread::currentThread();
-    });
-
-    std::thread worker([&] {
-        promise.addResult(42);
-        promise.finish();
-    });
-    worker.join();
-    QTRY_COMPARE(calls, 1);
-    QCOMPARE(value, 42);
-    QCOMPARE(calledOn, context.thread());
-
-    // An already finished future still reports, once; the watchers go away afterwards.
-    whenFinished(promise.future(), &context, [&](int) { ++calls; });
-    QTRY_COMPARE(calls, 2);
-    QTRY_VERIFY(context.findChildren<QFutureWatcherBase *>().isEmpty());
-}
-
-void TestWhenFinished::aDestroyedContextIsNeverCalled()
-{
-    int calls = 0;
-    for (int round = 0; round < 200; ++round) {
-        auto context = std::make_unique<QObject>();
-        QPromise<void> promise;
-        promise.start();
-        QSemaphore destroyed;
-        whenFinished(promise.future(), context.get(), [&] { ++calls; });
-        // The work finishes on another thread right as its owner goes away.
-        std::thread worker([&] {
-            destroyed.acquire();
-            promise.finish();
-        });
-        context.reset();
-        destroyed.release();
-        worker.join();
-        QCoreApplication::processEvents();
-    }
-    QCOMPARE(calls, 0);
-}
-
 namespace {
 
 // Whether the thread sleeps in the kernel (its state in /proc is S or D).
@@ -89,33 +28,90 @@ bool threadIsBlocked(pid_t thread)
 
 } // namespace
 
-void TestWhenFinished::ownersWaitForWorkThatBorrowsFromThem()
+class TestWhenFinished : public QObject
 {
-    const pid_t mainThread = gettid();
-    auto borrowed = std::make_unique<std::atomic<int>>(0);
-    QSemaphore started;
-    std::thread worker;
+    Q_OBJECT
+
+private slots:
+    void resultArrivesOnTheContextThread()
     {
-        QObject owner;
-        QPromise<void> promise;
+        QObject context;
+        QPromise<int> promise;
         promise.start();
-        whenFinished(promise.future(), &owner, [] {});
-        std::atomic<bool> aboutToWait = false;
-        worker = std::thread([&, target = borrowed.get()] {
-            started.release();
-            // Finishes only once the owner blocks in the wait, so the wait is what is tested.
-            while (!aboutToWait.load() || !threadIsBlocked(mainThread))
-                std::this_thread::yield();
-            target->store(1);
+        QThread *calledOn = nullptr;
+        int calls = 0;
+        int value = 0;
+        whenFinished(promise.future(), &context, [&](int result) {
+            ++calls;
+            value = result;
+            calledOn = QThread::currentThread();
+        });
+
+        std::thread worker([&] {
+            promise.addResult(42);
             promise.finish();
         });
-        started.acquire();
-        aboutToWait.store(true);
-        waitForWatchedWork(&owner);
-        QCOMPARE(borrowed->load(), 1);
         worker.join();
+        QTRY_COMPARE(calls, 1);
+        QCOMPARE(value, 42);
+        QCOMPARE(calledOn, context.thread());
+
+        // An already finished future still reports, once; the watchers go away afterwards.
+        whenFinished(promise.future(), &context, [&](int) { ++calls; });
+        QTRY_COMPARE(calls, 2);
+        QTRY_VERIFY(context.findChildren<QFutureWatcherBase *>().isEmpty());
     }
-}
+
+    void aDestroyedContextIsNeverCalled()
+    {
+        int calls = 0;
+        for (int round = 0; round < 200; ++round) {
+            auto context = std::make_unique<QObject>();
+            QPromise<void> promise;
+            promise.start();
+            QSemaphore destroyed;
+            whenFinished(promise.future(), context.get(), [&] { ++calls; });
+            // The work finishes on another thread right as its owner goes away.
+            std::thread worker([&] {
+                destroyed.acquire();
+                promise.finish();
+            });
+            context.reset();
+            destroyed.release();
+            worker.join();
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(calls, 0);
+    }
+
+    void ownersWaitForWorkThatBorrowsFromThem()
+    {
+        const pid_t mainThread = gettid();
+        auto borrowed = std::make_unique<std::atomic<int>>(0);
+        QSemaphore started;
+        std::thread worker;
+        {
+            QObject owner;
+            QPromise<void> promise;
+            promise.start();
+            whenFinished(promise.future(), &owner, [] {});
+            std::atomic<bool> aboutToWait = false;
+            worker = std::thread([&, target = borrowed.get()] {
+                started.release();
+                // Finishes only once the owner blocks in the wait, so the wait is what is tested.
+                while (!aboutToWait.load() || !threadIsBlocked(mainThread))
+                    std::this_thread::yield();
+                target->store(1);
+                promise.finish();
+            });
+            started.acquire();
+            aboutToWait.store(true);
+            waitForWatchedWork(&owner);
+            QCOMPARE(borrowed->load(), 1);
+            worker.join();
+        }
+    }
+};
 
 QTEST_GUILESS_MAIN(TestWhenFinished)
 #include "tst_whenfinished.moc"

@@ -16,19 +16,197 @@ class TestScreenshotTextIndex final : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void emptyListRunsOnceAndPrunes();
-    void readsInLibraryOrder();
-    void countsTreatFailuresAsCompletedAndPrioritizeRetries();
-    void prioritizeJumpsAhead();
-    void retryDuringPruneStartsANewRun();
-    void backlogIsReadOnEveryCore();
-    void stopDiscardsLateResults_data();
-    void stopDiscardsLateResults();
-    void destroyedDuringRecognition_data();
-    void destroyedDuringRecognition();
-    void idleIndexReleasesTheEngineAndReadsAgainOnDemand();
+    void init()
+    {
+        m_temp = std::make_unique<QTemporaryDir>();
+        m_cache = m_temp->filePath(QStringLiteral("ScreenshotText-v1"));
+        m_alwaysConsistent = true;
+        m_onChangeHook = nullptr;
+        makeIndex();
+    }
+
+    void cleanup()
+    {
+        m_state->release(); // a failed test may leave the worker waiting on the fake
+        m_index.reset();
+    }
+
+    void emptyListRunsOnceAndPrunes()
+    {
+        QVERIFY(QDir().mkpath(m_cache));
+        QVERIFY(TestSupport::writeFile(m_cache + "/old.json", "{}") && TestSupport::writeFile(m_cache + "/keep.txt", ""));
+        bool everIndexing = false;
+        m_onChangeHook = [&] { everIndexing = everIndexing || m_index->isIndexing(); };
+        m_index->update({});
+        QTRY_VERIFY(!m_index->isRunning());
+        // By update, by the start of the run, after the cache load, at the end of the run.
+        QCOMPARE(m_changes, 4);
+        QVERIFY(!everIndexing);
+        QCOMPARE(m_index->languageDescription(), (TextRecognitionCapabilities{{QStringLiteral("en-US")}, {}}.description()));
+        QCOMPARE(QDir(m_cache).entryList(QDir::Files), QStringList{QStringLiteral("keep.txt")});
+    }
+
+    void readsInLibraryOrder()
+    {
+        const QList<Screenshot> items = makeItems(3);
+        m_index->update({items[2], items[0], items[1]});
+        QVERIFY(m_index->isIndexing());
+        QTRY_VERIFY(!m_index->isRunning());
+        QCOMPARE(m_state->started(), (QStringList{"s2.png", "s0.png", "s1.png"}));
+        QVERIFY(!m_index->isIndexing());
+        QCOMPARE(m_index->documents().value(items[0].cacheKey()).text(), QStringLiteral("words in s0.png"));
+        QCOMPARE(m_index->normalizedText().size(), 3);
+        QVERIFY(m_alwaysConsistent);
+    }
+
+    void countsTreatFailuresAsCompletedAndPrioritizeRetries()
+    {
+        const QList<Screenshot> items = makeItems(10);
+        m_state->failuresLeft = {{QStringLiteral("s3.png"), 1}, {QStringLiteral("s4.png"), 1}};
+        startHolding(items, QStringLiteral("s5.png"));
+        // Three read, two failed, one in progress.
+        QCOMPARE(m_index->documents().size(), 3);
+        QCOMPARE(m_index->failedKeys().size(), 2);
+        QCOMPARE(m_index->completedCount(), 5);
+        QCOMPARE(m_index->totalCount(), 10);
+        QVERIFY(m_index->isIndexing());
+        m_state->release();
+        QTRY_VERIFY(!m_index->isRunning());
+        QCOMPARE(m_index->completedCount(), 10);
+        QCOMPARE(m_index->failedKeys(), (QSet<QString>{items[3].cacheKey(), items[4].cacheKey()}));
+        // Asking for a failed one retries it at once.
+        m_index->prioritize(items[3]);
+        QCOMPARE(m_index->failedKeys(), QSet<QString>{items[4].cacheKey()});
+        QTRY_VERIFY(!m_index->isRunning());
+        QCOMPARE(m_state->started().size(), 11);
+        QCOMPARE(m_index->documents().size(), 9);
+        QVERIFY(m_alwaysConsistent);
+    }
+
+    void prioritizeJumpsAhead()
+    {
+        const QList<Screenshot> items = makeItems(5);
+        startHolding(items, QStringLiteral("s0.png"));
+        m_index->prioritize(items[3]);
+        m_state->release(); // the one being read finishes first
+        QTRY_VERIFY(!m_index->isRunning());
+        QCOMPARE(m_state->started(), (QStringList{"s0.png", "s3.png", "s1.png", "s2.png", "s4.png"}));
+    }
+
+    void retryDuringPruneStartsANewRun()
+    {
+        const QList<Screenshot> items = makeItems(2);
+        m_state->failuresLeft.insert(QStringLiteral("s1.png"), 1);
+        bool retried = false;
+        // The last failure is followed at once by the prune; this retry runs while it is on its way back.
+        m_onChangeHook = [&] {
+            if (!retried && m_index->failedKeys().contains(items[1].cacheKey())) {
+                retried = true;
+                QMetaObject::invokeMethod(this, [this] { m_index->retryFailures(); }, Qt::QueuedConnection);
+            }
+        };
+        m_index->update(items);
+        QTRY_VERIFY(retried);
+        QTRY_VERIFY(!m_index->isRunning());
+        QCOMPARE(m_state->started(), (QStringList{"s0.png", "s1.png", "s1.png"}));
+        QCOMPARE(m_index->documents().size(), 2);
+        QVERIFY(m_index->failedKeys().isEmpty() && !m_index->isIndexing());
+    }
+
+    void backlogIsReadOnEveryCore()
+    {
+        makeIndex(2);
+        const QList<Screenshot> items = makeItems(5);
+        startHolding(items, {u"s0.png"_qs, u"s1.png"_qs});
+        QVERIFY(m_index->isIndexing());
+        // The first engine free takes the next in library order, whichever it is.
+        m_state->release(u"s1.png"_qs);
+        QTRY_COMPARE(m_state->started().size(), 3);
+        QCOMPARE(m_state->started().last(), u"s2.png"_qs);
+        QVERIFY(m_index->documents().contains(items[1].cacheKey()));
+        m_state->release();
+        QTRY_VERIFY(!m_index->isRunning());
+        QCOMPARE(m_index->documents().size(), 5);
+        QVERIFY(m_alwaysConsistent);
+        QCOMPARE(m_state->capabilityQueries.load(), 1);
+        // The extra engine is gone with the backlog, released where it ran; the first waits for
+        // the idle release.
+        QTRY_COMPARE(m_state->alive.load(), 1);
+        QCOMPARE(m_state->threadsOf.size(), std::size_t(2));
+        QCOMPARE(m_state->threadsOf[1].size(), std::size_t(1));
+        QCOMPARE(m_state->threads.size(), std::size_t(2));
+        QVERIFY(!m_state->started().contains(u"release"_qs));
+    }
+
+    void stopDiscardsLateResults_data()
+    {
+        QTest::addColumn<int>("cores");
+        QTest::newRow("one core") << 1;
+        QTest::newRow("two cores") << 2;
+    }
+
+    void stopDiscardsLateResults()
+    {
+        QFETCH(int, cores);
+        makeIndex(cores);
+        const QList<Screenshot> items = makeItems(3);
+        const QStringList held = QStringList{u"s0.png"_qs, u"s1.png"_qs}.mid(0, cores);
+        startHolding(items, held);
+        m_index->stop();
+        QVERIFY(!m_index->isRunning() && !m_index->isIndexing());
+        QCOMPARE(m_index->totalCount(), 0);
+        // A new run while the old reads still go: what they deliver reaches neither documents nor failures.
+        m_index->update(items);
+        m_state->release();
+        QTRY_VERIFY(!m_index->isRunning());
+        QStringList started = m_state->started();
+        QStringList expected = QStringList{u"s0.png"_qs, u"s1.png"_qs, u"s2.png"_qs} + held;
+        started.sort();
+        expected.sort();
+        QCOMPARE(started, expected);
+        QCOMPARE(m_index->documents().size(), 3);
+        QVERIFY(m_index->failedKeys().isEmpty() && m_alwaysConsistent);
+    }
+
+    void destroyedDuringRecognition_data()
+    {
+        stopDiscardsLateResults_data();
+    }
+
+    void destroyedDuringRecognition()
+    {
+        QFETCH(int, cores);
+        makeIndex(cores);
+        m_state->honourStop = true;
+        const QStringList held = QStringList{u"s0.png"_qs, u"s1.png"_qs}.mid(0, cores);
+        startHolding(makeItems(3), held);
+        // Must stop the engines' work rather than wait for it, and drop what comes back.
+        m_index.reset();
+        QCoreApplication::processEvents();
+        QCOMPARE(m_state->started().size(), held.size());
+        QCOMPARE(m_state->alive.load(), 0);
+    }
+
+    void idleIndexReleasesTheEngineAndReadsAgainOnDemand()
+    {
+        m_index->setIdleReleaseDelay(std::chrono::milliseconds(1));
+        QList<Screenshot> items = makeItems(3);
+        // Never while there is something to read, however long a read takes.
+        startHolding(items.mid(0, 2), QStringLiteral("s0.png"));
+        QTRY_VERIFY(m_index->isIndexing());
+        m_state->release();
+        QTRY_COMPARE(m_state->started(), (QStringList{"s0.png", "s1.png", "release"}));
+        // A new screenshot starts the engine again; idle once more, it is released once more.
+        m_index->update(items);
+        QTRY_COMPARE(m_state->started(), (QStringList{"s0.png", "s1.png", "release", "s2.png", "release"}));
+        QCOMPARE(m_index->documents().size(), 3);
+        // All on the worker's one thread, where the engine lives.
+        QCOMPARE(m_state->threads.size(), std::size_t(1));
+        QVERIFY(!m_state->threads.contains(std::this_thread::get_id()));
+        // Stopping leaves nothing to do either.
+        m_index->stop();
+        QTRY_COMPARE(m_state->started().count(QStringLiteral("release")), 3);
+    }
 
 private:
     // With a fresh state, which extra recognisers, where there are more cores, share with the first.
@@ -77,198 +255,6 @@ private:
     bool m_alwaysConsistent = true;
     std::function<void()> m_onChangeHook;
 };
-
-void TestScreenshotTextIndex::init()
-{
-    m_temp = std::make_unique<QTemporaryDir>();
-    m_cache = m_temp->filePath(QStringLiteral("ScreenshotText-v1"));
-    m_alwaysConsistent = true;
-    m_onChangeHook = nullptr;
-    makeIndex();
-}
-
-void TestScreenshotTextIndex::cleanup()
-{
-    m_state->release(); // a failed test may leave the worker waiting on the fake
-    m_index.reset();
-}
-
-void TestScreenshotTextIndex::emptyListRunsOnceAndPrunes()
-{
-    QVERIFY(QDir().mkpath(m_cache));
-    QVERIFY(TestSupport::writeFile(m_cache + "/old.json", "{}") && TestSupport::writeFile(m_cache + "/keep.txt", ""));
-    bool everIndexing = false;
-    m_onChangeHook = [&] { everIndexing = everIndexing || m_index->isIndexing(); };
-    m_index->update({});
-    QTRY_VERIFY(!m_index->isRunning());
-    // By update, by the start of the run, after the cache load, at the end of the run.
-    QCOMPARE(m_changes, 4);
-    QVERIFY(!everIndexing);
-    QCOMPARE(m_index->languageDescription(), (TextRecognitionCapabilities{{QStringLiteral("en-US")}, {}}.description()));
-    QCOMPARE(QDir(m_cache).entryList(QDir::Files), QStringList{QStringLiteral("keep.txt")});
-}
-
-void TestScreenshotTextIndex::readsInLibraryOrder()
-{
-    const QList<Screenshot> items = makeItems(3);
-    m_index->update({items[2], items[0], items[1]});
-    QVERIFY(m_index->isIndexing());
-    QTRY_VERIFY(!m_index->isRunning());
-    QCOMPARE(m_state->started(), (QStringList{"s2.png", "s0.png", "s1.png"}));
-    QVERIFY(!m_index->isIndexing());
-    QCOMPARE(m_index->documents().value(items[0].cacheKey()).text(), QStringLiteral("words in s0.png"));
-    QCOMPARE(m_index->normalizedText().size(), 3);
-    QVERIFY(m_alwaysConsistent);
-}
-
-void TestScreenshotTextIndex::countsTreatFailuresAsCompletedAndPrioritizeRetries()
-{
-    const QList<Screenshot> items = makeItems(10);
-    m_state->failuresLeft = {{QStringLiteral("s3.png"), 1}, {QStringLiteral("s4.png"), 1}};
-    startHolding(items, QStringLiteral("s5.png"));
-    // Three read, two failed, one in progress.
-    QCOMPARE(m_index->documents().size(), 3);
-    QCOMPARE(m_index->failedKeys().size(), 2);
-    QCOMPARE(m_index->completedCount(), 5);
-    QCOMPARE(m_index->totalCount(), 10);
-    QVERIFY(m_index->isIndexing());
-    m_state->release();
-    QTRY_VERIFY(!m_index->isRunning());
-    QCOMPARE(m_index->completedCount(), 10);
-    QCOMPARE(m_index->failedKeys(), (QSet<QString>{items[3].cacheKey(), items[4].cacheKey()}));
-    // Asking for a failed one retries it at once.
-    m_index->prioritize(items[3]);
-    QCOMPARE(m_index->failedKeys(), QSet<QString>{items[4].cacheKey()});
-    QTRY_VERIFY(!m_index->isRunning());
-    QCOMPARE(m_state->started().size(), 11);
-    QCOMPARE(m_index->documents().size(), 9);
-    QVERIFY(m_alwaysConsistent);
-}
-
-void TestScreenshotTextIndex::prioritizeJumpsAhead()
-{
-    const QList<Screenshot> items = makeItems(5);
-    startHolding(items, QStringLiteral("s0.png"));
-    m_index->prioritize(items[3]);
-    m_state->release(); // the one being read finishes first
-    QTRY_VERIFY(!m_index->isRunning());
-    QCOMPARE(m_state->started(), (QStringList{"s0.png", "s3.png", "s1.png", "s2.png", "s4.png"}));
-}
-
-void TestScreenshotTextIndex::retryDuringPruneStartsANewRun()
-{
-    const QList<Screenshot> items = makeItems(2);
-    m_state->failuresLeft.insert(QStringLiteral("s1.png"), 1);
-    bool retried = false;
-    // The last failure is followed at once by the prune; this retry runs while it is on its way back.
-    m_onChangeHook = [&] {
-        if (!retried && m_index->failedKeys().contains(items[1].cacheKey())) {
-            retried = true;
-            QMetaObject::invokeMethod(this, [this] { m_index->retryFailures(); }, Qt::QueuedConnection);
-        }
-    };
-    m_index->update(items);
-    QTRY_VERIFY(retried);
-    QTRY_VERIFY(!m_index->isRunning());
-    QCOMPARE(m_state->started(), (QStringList{"s0.png", "s1.png", "s1.png"}));
-    QCOMPARE(m_index->documents().size(), 2);
-    QVERIFY(m_index->failedKeys().isEmpty() && !m_index->isIndexing());
-}
-
-void TestScreenshotTextIndex::backlogIsReadOnEveryCore()
-{
-    makeIndex(2);
-    const QList<Screenshot> items = makeItems(5);
-    startHolding(items, {u"s0.png"_qs, u"s1.png"_qs});
-    QVERIFY(m_index->isIndexing());
-    // The first engine free takes the next in library order, whichever it is.
-    m_state->release(u"s1.png"_qs);
-    QTRY_COMPARE(m_state->started().size(), 3);
-    QCOMPARE(m_state->started().last(), u"s2.png"_qs);
-    QVERIFY(m_index->documents().contains(items[1].cacheKey()));
-    m_state->release();
-    QTRY_VERIFY(!m_index->isRunning());
-    QCOMPARE(m_index->documents().size(), 5);
-    QVERIFY(m_alwaysConsistent);
-    QCOMPARE(m_state->capabilityQueries.load(), 1);
-    // The extra engine is gone with the backlog, released where it ran; the first waits for
-    // the idle release.
-    QTRY_COMPARE(m_state->alive.load(), 1);
-    QCOMPARE(m_state->threadsOf.size(), std::size_t(2));
-    QCOMPARE(m_state->threadsOf[1].size(), std::size_t(1));
-    QCOMPARE(m_state->threads.size(), std::size_t(2));
-    QVERIFY(!m_state->started().contains(u"release"_qs));
-}
-
-void TestScreenshotTextIndex::stopDiscardsLateResults_data()
-{
-    QTest::addColumn<int>("cores");
-    QTest::newRow("one core") << 1;
-    QTest::newRow("two cores") << 2;
-}
-
-void TestScreenshotTextIndex::stopDiscardsLateResults()
-{
-    QFETCH(int, cores);
-    makeIndex(cores);
-    const QList<Screenshot> items = makeItems(3);
-    const QStringList held = QStringList{u"s0.png"_qs, u"s1.png"_qs}.mid(0, cores);
-    startHolding(items, held);
-    m_index->stop();
-    QVERIFY(!m_index->isRunning() && !m_index->isIndexing());
-    QCOMPARE(m_index->totalCount(), 0);
-    // A new run while the old reads still go: what they deliver reaches neither documents nor failures.
-    m_index->update(items);
-    m_state->release();
-    QTRY_VERIFY(!m_index->isRunning());
-    QStringList started = m_state->started();
-    QStringList expected = QStringList{u"s0.png"_qs, u"s1.png"_qs, u"s2.png"_qs} + held;
-    started.sort();
-    expected.sort();
-    QCOMPARE(started, expected);
-    QCOMPARE(m_index->documents().size(), 3);
-    QVERIFY(m_index->failedKeys().isEmpty() && m_alwaysConsistent);
-}
-
-void TestScreenshotTextIndex::destroyedDuringRecognition_data()
-{
-    stopDiscardsLateResults_data();
-}
-
-void TestScreenshotTextIndex::destroyedDuringRecognition()
-{
-    QFETCH(int, cores);
-    makeIndex(cores);
-    m_state->honourStop = true;
-    const QStringList held = QStringList{u"s0.png"_qs, u"s1.png"_qs}.mid(0, cores);
-    startHolding(makeItems(3), held);
-    // Must stop the engines' work rather than wait for it, and drop what comes back.
-    m_index.reset();
-    QCoreApplication::processEvents();
-    QCOMPARE(m_state->started().size(), held.size());
-    QCOMPARE(m_state->alive.load(), 0);
-}
-
-void TestScreenshotTextIndex::idleIndexReleasesTheEngineAndReadsAgainOnDemand()
-{
-    m_index->setIdleReleaseDelay(std::chrono::milliseconds(1));
-    QList<Screenshot> items = makeItems(3);
-    // Never while there is something to read, however long a read takes.
-    startHolding(items.mid(0, 2), QStringLiteral("s0.png"));
-    QTRY_VERIFY(m_index->isIndexing());
-    m_state->release();
-    QTRY_COMPARE(m_state->started(), (QStringList{"s0.png", "s1.png", "release"}));
-    // A new screenshot starts the engine again; idle once more, it is released once more.
-    m_index->update(items);
-    QTRY_COMPARE(m_state->started(), (QStringList{"s0.png", "s1.png", "release", "s2.png", "release"}));
-    QCOMPARE(m_index->documents().size(), 3);
-    // All on the worker's one thread, where the engine lives.
-    QCOMPARE(m_state->threads.size(), std::size_t(1));
-    QVERIFY(!m_state->threads.contains(std::this_thread::get_id()));
-    // Stopping leaves nothing to do either.
-    m_index->stop();
-    QTRY_COMPARE(m_state->started().count(QStringLiteral("release")), 3);
-}
 
 QTEST_GUILESS_MAIN(TestScreenshotTextIndex)
 #include "tst_screenshottextindex.moc"

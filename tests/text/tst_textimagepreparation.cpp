@@ -28,128 +28,119 @@ class TestTextImagePreparation final : public QObject
     Q_OBJECT
 
 private slots:
-    void everyBackgroundTurnsWhiteAndItsMarksDark_data();
-    void everyBackgroundTurnsWhiteAndItsMarksDark();
-    void typicalTextHeightFollowsTheTextSize_data();
-    void typicalTextHeightFollowsTheTextSize();
-    void onlySmallTextIsEnlargedWithinTheSizeLimit_data();
-    void onlySmallTextIsEnlargedWithinTheSizeLimit();
-    void largeTextIsShrunkBeforeItComesOutHollow_data();
-    void largeTextIsShrunkBeforeItComesOutHollow();
-};
-
-void TestTextImagePreparation::everyBackgroundTurnsWhiteAndItsMarksDark_data()
-{
-    QTest::addColumn<QColor>("background");
-    QTest::addColumn<QColor>("mark");
-    QTest::newRow("dark on light") << QColor(250, 250, 252) << QColor(28, 28, 30);
-    QTest::newRow("light on dark") << QColor(30, 31, 35) << QColor(230, 230, 235);
-    QTest::newRow("white on the accent") << QColor(47, 111, 222) << QColor(Qt::white);
-    QTest::newRow("faint on light") << QColor(250, 250, 252) << QColor(180, 180, 184);
-}
-
-// One picture of four kinds of area, so the panel under test is always among others that call
-// for the opposite treatment; each has a thin stroke and a thick one.
-void TestTextImagePreparation::everyBackgroundTurnsWhiteAndItsMarksDark()
-{
-    QFETCH(QColor, background);
-    QFETCH(QColor, mark);
-    const QList<std::pair<QColor, QColor>> others{{QColor(250, 250, 252), QColor(28, 28, 30)},
-                                                  {QColor(30, 31, 35), QColor(230, 230, 235)},
-                                                  {QColor(47, 111, 222), Qt::white}};
-    QImage image(QSize(480, 120), QImage::Format_RGB32);
-    QPainter painter(&image);
-    const auto panel = [&](int index, const QColor &back, const QColor &ink) {
-        const QRect area(index * 120, 0, 120, 120);
-        painter.fillRect(area, back);
-        painter.fillRect(QRect(area.left() + 20, 30, 2, 60), ink);  // a thin stroke
-        painter.fillRect(QRect(area.left() + 50, 40, 8, 40), ink);  // one as thick as a bold heading's
-    };
-    for (int i = 0; i < others.size(); ++i)
-        panel(i, others[i].first, others[i].second);
-    panel(3, background, mark);
-    painter.end();
-
-    const QImage prepared = TextImagePreparation::normalizedContrast(TextImagePreparation::flattenedGrey(image));
-    QCOMPARE(prepared.size(), image.size());
-    QCOMPARE(prepared.format(), QImage::Format_Grayscale8);
-    for (int i = 0; i < 4; ++i) {
-        const int left = i * 120;
-        QVERIFY2(grey(prepared, {left + 100, 10}) >= 240, qPrintable(QStringLiteral("background of panel %1").arg(i)));
-        QVERIFY2(grey(prepared, {left + 20, 60}) <= 96, qPrintable(QStringLiteral("thin stroke of panel %1").arg(i)));
-        // The inside of a thick stroke is flat, yet it is not a background of its own.
-        QVERIFY2(grey(prepared, {left + 54, 60}) <= 96, qPrintable(QStringLiteral("thick stroke of panel %1").arg(i)));
+    void everyBackgroundTurnsWhiteAndItsMarksDark_data()
+    {
+        QTest::addColumn<QColor>("background");
+        QTest::addColumn<QColor>("mark");
+        QTest::newRow("dark on light") << QColor(250, 250, 252) << QColor(28, 28, 30);
+        QTest::newRow("light on dark") << QColor(30, 31, 35) << QColor(230, 230, 235);
+        QTest::newRow("white on the accent") << QColor(47, 111, 222) << QColor(Qt::white);
+        QTest::newRow("faint on light") << QColor(250, 250, 252) << QColor(180, 180, 184);
     }
-}
 
-void TestTextImagePreparation::typicalTextHeightFollowsTheTextSize_data()
-{
-    QTest::addColumn<int>("pixelSize");
-    QTest::addColumn<bool>("small");
-    QTest::newRow("11 px") << 11 << true;
-    QTest::newRow("14 px") << 14 << true;
-    QTest::newRow("22 px (11 px at 2x)") << 22 << false;
-    QTest::newRow("32 px") << 32 << false;
-}
+    // One picture of four kinds of area, so the panel under test is always among others that call
+    // for the opposite treatment; each has a thin stroke and a thick one.
+    void everyBackgroundTurnsWhiteAndItsMarksDark()
+    {
+        QFETCH(QColor, background);
+        QFETCH(QColor, mark);
+        const QList<std::pair<QColor, QColor>> others{{QColor(250, 250, 252), QColor(28, 28, 30)},
+                                                      {QColor(30, 31, 35), QColor(230, 230, 235)},
+                                                      {QColor(47, 111, 222), Qt::white}};
+        QImage image(QSize(480, 120), QImage::Format_RGB32);
+        QPainter painter(&image);
+        const auto panel = [&](int index, const QColor &back, const QColor &ink) {
+            const QRect area(index * 120, 0, 120, 120);
+            painter.fillRect(area, back);
+            painter.fillRect(QRect(area.left() + 20, 30, 2, 60), ink);  // a thin stroke
+            painter.fillRect(QRect(area.left() + 50, 40, 8, 40), ink);  // one as thick as a bold heading's
+        };
+        for (int i = 0; i < others.size(); ++i)
+            panel(i, others[i].first, others[i].second);
+        panel(3, background, mark);
+        painter.end();
 
-void TestTextImagePreparation::typicalTextHeightFollowsTheTextSize()
-{
-    QFETCH(int, pixelSize);
-    QFETCH(bool, small);
-    const QImage prepared = TextImagePreparation::normalizedContrast(
-        TextImagePreparation::flattenedGrey(textPicture(QSize(640, 300), pixelSize)));
-    const int height = TextImagePreparation::typicalTextHeight(prepared);
-    QVERIFY(height > 0);
-    QCOMPARE(height < TextImagePreparation::smallTextHeight, small);
-    // Nothing drawn, nothing measured.
-    QImage blank(QSize(200, 100), QImage::Format_Grayscale8);
-    blank.fill(255);
-    QCOMPARE(TextImagePreparation::typicalTextHeight(blank), 0);
-}
+        const QImage prepared = TextImagePreparation::normalizedContrast(TextImagePreparation::flattenedGrey(image));
+        QCOMPARE(prepared.size(), image.size());
+        QCOMPARE(prepared.format(), QImage::Format_Grayscale8);
+        for (int i = 0; i < 4; ++i) {
+            const int left = i * 120;
+            QVERIFY2(grey(prepared, {left + 100, 10}) >= 240, qPrintable(QStringLiteral("background of panel %1").arg(i)));
+            QVERIFY2(grey(prepared, {left + 20, 60}) <= 96, qPrintable(QStringLiteral("thin stroke of panel %1").arg(i)));
+            // The inside of a thick stroke is flat, yet it is not a background of its own.
+            QVERIFY2(grey(prepared, {left + 54, 60}) <= 96, qPrintable(QStringLiteral("thick stroke of panel %1").arg(i)));
+        }
+    }
 
-void TestTextImagePreparation::onlySmallTextIsEnlargedWithinTheSizeLimit_data()
-{
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<int>("pixelSize");
-    QTest::addColumn<int>("maxPixelSize");
-    QTest::addColumn<QSize>("expected");
-    QTest::newRow("small text") << QSize(600, 200) << 13 << 4096 << QSize(900, 300);
-    QTest::newRow("small text near the limit") << QSize(2400, 200) << 13 << 3000 << QSize(3000, 250);
-    QTest::newRow("small text at the limit") << QSize(2900, 200) << 13 << 3000 << QSize(2900, 200);
-    QTest::newRow("30 px text") << QSize(600, 200) << 30 << 4096 << QSize(600, 200);
-}
+    void typicalTextHeightFollowsTheTextSize_data()
+    {
+        QTest::addColumn<int>("pixelSize");
+        QTest::addColumn<bool>("small");
+        QTest::newRow("11 px") << 11 << true;
+        QTest::newRow("14 px") << 14 << true;
+        QTest::newRow("22 px (11 px at 2x)") << 22 << false;
+        QTest::newRow("32 px") << 32 << false;
+    }
 
-void TestTextImagePreparation::onlySmallTextIsEnlargedWithinTheSizeLimit()
-{
-    QFETCH(QSize, size);
-    QFETCH(int, pixelSize);
-    QFETCH(int, maxPixelSize);
-    QFETCH(QSize, expected);
-    const QImage prepared = TextImagePreparation::prepared(textPicture(size, pixelSize), maxPixelSize);
-    QCOMPARE(prepared.size(), expected);
-    QCOMPARE(prepared.format(), QImage::Format_Grayscale8);
-}
+    void typicalTextHeightFollowsTheTextSize()
+    {
+        QFETCH(int, pixelSize);
+        QFETCH(bool, small);
+        const QImage prepared = TextImagePreparation::normalizedContrast(
+            TextImagePreparation::flattenedGrey(textPicture(QSize(640, 300), pixelSize)));
+        const int height = TextImagePreparation::typicalTextHeight(prepared);
+        QVERIFY(height > 0);
+        QCOMPARE(height < TextImagePreparation::smallTextHeight, small);
+        // Nothing drawn, nothing measured.
+        QImage blank(QSize(200, 100), QImage::Format_Grayscale8);
+        blank.fill(255);
+        QCOMPARE(TextImagePreparation::typicalTextHeight(blank), 0);
+    }
 
-void TestTextImagePreparation::largeTextIsShrunkBeforeItComesOutHollow_data()
-{
-    QTest::addColumn<int>("pixelSize");
-    QTest::newRow("80 px") << 80;
-    QTest::newRow("160 px") << 160;
-}
+    void onlySmallTextIsEnlargedWithinTheSizeLimit_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("pixelSize");
+        QTest::addColumn<int>("maxPixelSize");
+        QTest::addColumn<QSize>("expected");
+        QTest::newRow("small text") << QSize(600, 200) << 13 << 4096 << QSize(900, 300);
+        QTest::newRow("small text near the limit") << QSize(2400, 200) << 13 << 3000 << QSize(3000, 250);
+        QTest::newRow("small text at the limit") << QSize(2900, 200) << 13 << 3000 << QSize(2900, 200);
+        QTest::newRow("30 px text") << QSize(600, 200) << 30 << 4096 << QSize(600, 200);
+    }
 
-void TestTextImagePreparation::largeTextIsShrunkBeforeItComesOutHollow()
-{
-    QFETCH(int, pixelSize);
-    const QImage picture = textPicture(QSize(pixelSize * 20, pixelSize * 7), pixelSize);
-    const QImage prepared = TextImagePreparation::prepared(picture, 4096);
-    QCOMPARE(prepared.format(), QImage::Format_Grayscale8);
-    // Shrunk as a whole, to text of the height the engine reads best.
-    QVERIFY(prepared.width() < picture.width());
-    QVERIFY(qAbs(double(picture.height()) * prepared.width() / picture.width() - prepared.height()) <= 1);
-    const int height = TextImagePreparation::typicalTextHeight(prepared);
-    QVERIFY2(qAbs(height - TextImagePreparation::largeTextTarget) <= TextImagePreparation::largeTextTarget / 4,
-             qPrintable(QString::number(height)));
-}
+    void onlySmallTextIsEnlargedWithinTheSizeLimit()
+    {
+        QFETCH(QSize, size);
+        QFETCH(int, pixelSize);
+        QFETCH(int, maxPixelSize);
+        QFETCH(QSize, expected);
+        const QImage prepared = TextImagePreparation::prepared(textPicture(size, pixelSize), maxPixelSize);
+        QCOMPARE(prepared.size(), expected);
+        QCOMPARE(prepared.format(), QImage::Format_Grayscale8);
+    }
+
+    void largeTextIsShrunkBeforeItComesOutHollow_data()
+    {
+        QTest::addColumn<int>("pixelSize");
+        QTest::newRow("80 px") << 80;
+        QTest::newRow("160 px") << 160;
+    }
+
+    void largeTextIsShrunkBeforeItComesOutHollow()
+    {
+        QFETCH(int, pixelSize);
+        const QImage picture = textPicture(QSize(pixelSize * 20, pixelSize * 7), pixelSize);
+        const QImage prepared = TextImagePreparation::prepared(picture, 4096);
+        QCOMPARE(prepared.format(), QImage::Format_Grayscale8);
+        // Shrunk as a whole, to text of the height the engine reads best.
+        QVERIFY(prepared.width() < picture.width());
+        QVERIFY(qAbs(double(picture.height()) * prepared.width() / picture.width() - prepared.height()) <= 1);
+        const int height = TextImagePreparation::typicalTextHeight(prepared);
+        QVERIFY2(qAbs(height - TextImagePreparation::largeTextTarget) <= TextImagePreparation::largeTextTarget / 4,
+                 qPrintable(QString::number(height)));
+    }
+};
 
 QTEST_MAIN(TestTextImagePreparation)
 #include "tst_textimagepreparation.moc"

@@ -56,276 +56,264 @@ class TestDesignElements : public QObject
     Q_OBJECT
 
 private slots:
-    void glyphScalesWithItsRectangle();
-    void menuBarIconIsTheStrokedGlyph();
-    void markUsesTheAppIconOrTheCoralGlyph();
-    void symbolsResolve();
-    void glassFollowsReduceTransparency();
-    void opaqueCornersShowTheSurface_data();
-    void opaqueCornersShowTheSurface();
-    void quietButton();
-    void portalSettings_data();
-    void portalSettings();
-    void kdeglobalsAnimationFactor();
+    void glyphScalesWithItsRectangle()
+    {
+        // The design fills whatever rectangle it is given: twice the size doubles every point,
+        // a non-square rectangle stretches it, and the shape keeps its elements.
+        const QPainterPath at18 = BrimfoldGlyph::path(QRectF(0, 0, 18, 18));
+        const QPainterPath at36 = BrimfoldGlyph::path(QRectF(0, 0, 36, 36));
+        const QPainterPath stretched = BrimfoldGlyph::path(QRectF(10, 20, 36, 18));
+        QVERIFY(at18.elementCount() > 0);
+        QCOMPARE(at36.elementCount(), at18.elementCount());
+        QCOMPARE(stretched.elementCount(), at18.elementCount());
+        for (int i = 0; i < at18.elementCount(); ++i) {
+            const QPointF design = at18.elementAt(i);
+            QCOMPARE(at36.elementAt(i).type, at18.elementAt(i).type);
+            QCOMPARE(QPointF(at36.elementAt(i)), design * 2);
+            QCOMPARE(QPointF(stretched.elementAt(i)), QPointF(10 + design.x() * 2, 20 + design.y()));
+        }
+        QVERIFY(QRectF(0, 0, 18, 18).contains(at18.boundingRect()));
+    }
+
+    void menuBarIconIsTheStrokedGlyph()
+    {
+        QCOMPARE(BrimfoldDesign::menuBarIconImage(1).size(), QSize(18, 18));
+        const QImage two = BrimfoldDesign::menuBarIconImage(2);
+        QCOMPARE(two.size(), QSize(36, 36));
+        QCOMPARE(two.devicePixelRatio(), 2.0);
+        // Stroked, not filled: the pocket's right wall (design x 16) has ink, its middle none.
+        QVERIFY(qAlpha(two.pixel(32, 22)) > 128);
+        QCOMPARE(qAlpha(two.pixel(18, 27)), 0);
+        QVERIFY(BrimfoldDesign::menuBarIcon().isMask());
+        QCOMPARE(BrimfoldDesign::menuBarIconDescription(), QStringLiteral("Brimfold screenshots"));
+    }
+
+    void markUsesTheAppIconOrTheCoralGlyph()
+    {
+        QTemporaryDir dir;
+        QImage icon(10, 20, QImage::Format_RGB32);
+        icon.fill(Qt::blue);
+        const QString png = dir.filePath(QStringLiteral("AppIcon.png"));
+        const QString garbage = dir.filePath(QStringLiteral("AppIcon.icns"));
+        QFile file(garbage);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not an image") > 0);
+        file.close();
+        // Missing and unreadable files are skipped.
+        QVERIFY(!BrimfoldDesign::loadAppIcon({png, garbage}).has_value());
+        QVERIFY(icon.save(png));
+        const std::optional<QImage> loaded = BrimfoldDesign::loadAppIcon({garbage, png});
+        QVERIFY(loaded.has_value());
+        QCOMPARE(loaded->size(), QSize(10, 20));
+
+        BrimfoldMark fitted(40, icon);
+        const QImage image = render(fitted);
+        QCOMPARE(image.pixelColor(20, 20), QColor(Qt::blue));
+        QCOMPARE(qAlpha(image.pixel(2, 20)), 0); // scaled to fit: 20 × 40, centred
+
+        BrimfoldMark fallback(70, std::nullopt);
+        const QImage glyph = render(fallback);
+        const QColor ink = glyph.pixelColor(qRound(70 * 16 / 18.0), 40); // the pocket's right wall
+        QVERIFY2(near(ink, BrimfoldDesign::coral(), 8), qPrintable(ink.name()));
+        QCOMPARE(qAlpha(glyph.pixel(35, 52)), 0);
+    }
+
+    void symbolsResolve()
+    {
+        // Every symbol the views name resolves, tinted, and has a drawn fallback.
+        for (const char *name :
+             {"gearshape", "xmark", "xmark.circle.fill", "exclamationmark.circle", "exclamationmark.circle.fill",
+              "pin", "pin.fill", "magnifyingglass", "folder.badge.questionmark", "viewfinder",
+              "arrow.up.left.and.arrow.down.right", "trash", "ellipsis", "text.viewfinder", "checkmark",
+              "square.on.square", "checkmark.circle.fill", "folder", "folder.badge.plus", "photo", "eye",
+              "square.and.arrow.up"}) {
+            const QString symbol = QString::fromLatin1(name);
+            QVERIFY2(SymbolIcons::symbols().contains(symbol), name);
+            const SymbolIcons::Resolved resolved = SymbolIcons::resolve(symbol);
+            const QImage tinted = SymbolIcons::tinted(resolved.icon, 14, BrimfoldDesign::accent(), 2.0);
+            QCOMPARE(tinted.size(), QSize(28, 28));
+            QVERIFY2(hasInk(tinted), name);
+            const QRgb centre = tinted.pixel(14, 14);
+            QVERIFY(qAlpha(centre) < 255 || near(QColor(centre), BrimfoldDesign::accent()));
+            // Where the shipped theme is installed, every symbol comes from it under a name it has.
+            if (QDir(QStringLiteral("/usr/share/icons/Adwaita")).exists())
+                QCOMPARE(resolved.themeName, SymbolIcons::themeNames(symbol).first());
+            QVERIFY2(hasInk(SymbolIcons::tinted(SymbolIcons::drawnIcon(symbol), 16, Qt::black)), name);
+        }
+        QCOMPARE(SymbolIcons::resolve(QStringLiteral("no.such.symbol")).source, SymbolIcons::Source::Drawn);
+    }
+
+    void glassFollowsReduceTransparency()
+    {
+        FakeAccessibility accessibility(false, false);
+        QWidget panel;
+        panel.resize(200, 120);
+        GlassSurface *glass = brimfoldGlass(&panel, &accessibility, 26, true);
+        QVERIFY(!glass->isOpaque());
+        QVERIFY(panel.testAttribute(Qt::WA_TranslucentBackground));
+        QVERIFY(panel.mask().isEmpty());
+        const int translucent = render(panel).pixelColor(100, 60).alpha();
+        QVERIFY(translucent > 0 && translucent < 255);
+        // Once it is a window, the desktop is asked to blur behind the rounded shape alone.
+        panel.show();
+        QVERIFY(accessibility.blurRequest);
+        const QRegion blurred = std::accumulate(accessibility.blurRequest->cbegin(),
+                                                accessibility.blurRequest->cend(), QRegion(),
+                                                [](const QRegion &sum, const QRect &rect) { return sum + rect; });
+        const qreal dpr = panel.devicePixelRatioF();
+        QVERIFY(blurred.contains(QPoint(qRound(100 * dpr), qRound(60 * dpr))));
+        QVERIFY(!blurred.contains(QPoint(qRound(2 * dpr), qRound(2 * dpr))));
+
+        accessibility.set(false, true);
+        QVERIFY(glass->isOpaque());
+        // Opaque glass needs no blur: the request is withdrawn.
+        QCOMPARE(accessibility.blurRequest, QList<QRect>());
+        const QImage image = render(panel);
+        const QColor window = panel.palette().color(QPalette::Window);
+        QCOMPARE(image.pixelColor(100, 60), QColor(window.red(), window.green(), window.blue()));
+        // Outside the rounded corner of radius 26, inside the straight edge next to it; the window
+        // is clipped to the same shape.
+        QCOMPARE(qAlpha(image.pixel(3, 3)), 0);
+        QCOMPARE(image.pixelColor(30, 3).alpha(), 255);
+        QVERIFY(!panel.mask().contains(QPoint(3, 3)));
+        QVERIFY(panel.mask().contains(QPoint(30, 2)));
+
+        accessibility.set(false, false);
+        QVERIFY(panel.mask().isEmpty());
+
+        // Made as a window, then placed in a panel: the window's clip must not stay behind and cut
+        // the view off at its first size.
+        accessibility.set(false, true);
+        QWidget host;
+        QWidget content;
+        brimfoldGlass(&content, &accessibility, 26, false);
+        QVERIFY(!content.mask().isEmpty());
+        content.setParent(&host);
+        QVERIFY(content.mask().isEmpty());
+    }
+
+    void opaqueCornersShowTheSurface_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("light") << false << QSize(598, 590);
+        QTest::newRow("dark") << true << QSize(598, 590);
+        QTest::newRow("light, odd size") << false << QSize(301, 177);
+    }
+
+    void opaqueCornersShowTheSurface()
+    {
+        // The gallery's window: a panel clipped to the glass its content draws, with no
+        // compositor to blend the curve's edge with the desktop.
+        QFETCH(bool, dark);
+        QFETCH(QSize, size);
+        FakeAccessibility accessibility(false, true);
+        auto *content = new QWidget;
+        brimfoldGlass(content, &accessibility, BrimfoldDesign::galleryRadius, false);
+        BrimfoldPanel panel(content, true, accessibility, BrimfoldDesign::galleryRadius);
+        panel.setPalette(dark ? AppearancePalette::dark() : AppearancePalette::light());
+        panel.resize(size);
+        panel.show();
+
+        // The same curve at all four corners.
+        const QRegion mask = panel.mask();
+        QCOMPARE(mask.boundingRect(), panel.rect());
+        QCOMPARE(WindowEdges::firstAsymmetricRow(mask), -1);
+
+        // Each edge pixel the window keeps is the surface, or its rim over it: never the blend
+        // with black an unpainted pixel shows.
+        const QColor window = panel.palette().color(QPalette::Window);
+        const int floor = std::min(window.lightness(),
+                                   WindowEdges::over(BrimfoldDesign::primary(panel.palette(), 0.1), window).lightness())
+            - 4;
+        const QImage shown = WindowEdges::shownWithoutCompositor(panel);
+        const QList<QPoint> darker = WindowEdges::darkerEdgePixels(shown, mask, floor);
+        QVERIFY2(darker.isEmpty(), qPrintable(QStringLiteral("%1 darker, first at %2,%3")
+                                                  .arg(darker.size())
+                                                  .arg(darker.value(0).x())
+                                                  .arg(darker.value(0).y())));
+    }
+
+    void quietButton()
+    {
+        FakeAccessibility accessibility(true, false); // reduce motion: hover changes at once
+        QuietIconButton active(QStringLiteral("pin.fill"), QStringLiteral("Unpin screenshot"), true,
+                               &accessibility);
+        QuietIconButton quiet(QStringLiteral("trash"), QStringLiteral("Move to Trash"), false,
+                              &accessibility);
+        QSignalSpy clicked(&active, &QAbstractButton::clicked);
+        QCOMPARE(active.accessibleName(), QStringLiteral("Unpin screenshot"));
+
+        const QPoint corner(4, 16); // background, clear of the symbol
+        const QColor activeAway = render(active).pixelColor(corner);
+        QCOMPARE(qAlpha(render(quiet).pixel(corner)), 0);
+        const QColor tint = render(active).pixelColor(16, 2); // the accent shows through
+        QVERIFY(tint.alpha() > 0 && tint.blue() > tint.red());
+
+        QEnterEvent enter(QPointF(16, 16), QPointF(16, 16), QPointF(16, 16));
+        QCoreApplication::sendEvent(&active, &enter);
+        QCoreApplication::sendEvent(&quiet, &enter);
+        QCOMPARE(render(active).pixelColor(corner), activeAway); // hover shows only on quiet ones
+        QVERIFY(qAlpha(render(quiet).pixel(corner)) > 0);
+
+        active.show();
+        QTest::mouseClick(&active, Qt::LeftButton, {}, QPoint(30, 30)); // the whole frame
+        QCOMPARE(clicked.size(), 1);
+    }
+
+    void portalSettings_data()
+    {
+        using P = SystemAccessibility::Preference;
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<int>("preference"); // -1: not understood
+        QTest::addColumn<bool>("on");
+
+        const QString gnome = QStringLiteral("org.gnome.desktop.interface");
+        const QString kde = QStringLiteral("org.kde.kdeglobals.KDE");
+        const QVariant wrappedFalse =
+            QVariant::fromValue(QDBusVariant(QVariant::fromValue(QDBusVariant(false))));
+        const int motion = int(P::ReduceMotion);
+        const int transparency = int(P::ReduceTransparency);
+        QTest::newRow("wrapped twice") << gnome << "enable-animations" << wrappedFalse << motion << true;
+        QTest::newRow("kde factor as text") << kde << "AnimationDurationFactor" << QVariant("0") << motion << true;
+        QTest::newRow("kde factor 0.5") << kde << "AnimationDurationFactor" << QVariant(0.5) << motion << false;
+        QTest::newRow("high contrast") << "org.freedesktop.appearance" << "contrast" << QVariant(1u)
+                                       << transparency << true;
+        QTest::newRow("gnome high contrast") << "org.gnome.desktop.a11y.interface" << "high-contrast"
+                                             << QVariant(true) << transparency << true;
+        QTest::newRow("wrong type") << gnome << "enable-animations" << QVariant("no") << -1 << false;
+        QTest::newRow("other key") << gnome << "cursor-size" << QVariant(24) << -1 << false;
+    }
+
+    void portalSettings()
+    {
+        QFETCH(QString, group);
+        QFETCH(QString, key);
+        QFETCH(QVariant, value);
+        QFETCH(int, preference);
+        QFETCH(bool, on);
+        const auto reading = SystemAccessibility::interpretPortalSetting(group, key, value);
+        QCOMPARE(reading.has_value(), preference >= 0);
+        if (reading) {
+            QCOMPARE(int(reading->preference), preference);
+            QCOMPARE(reading->on, on);
+        }
+    }
+
+    void kdeglobalsAnimationFactor()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("kdeglobals"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[General]\nColorScheme=BreezeDark\n\n[KDE]\nAnimationDurationFactor=0\n");
+        file.close();
+        QCOMPARE(SystemAccessibility::kdeAnimationFactor(path), std::optional<double>(0.0));
+        QCOMPARE(SystemAccessibility::kdeAnimationFactor(dir.filePath(QStringLiteral("none"))),
+                 std::nullopt);
+    }
 };
-
-void TestDesignElements::glyphScalesWithItsRectangle()
-{
-    // The design fills whatever rectangle it is given: twice the size doubles every point,
-    // a non-square rectangle stretches it, and the shape keeps its elements.
-    const QPainterPath at18 = BrimfoldGlyph::path(QRectF(0, 0, 18, 18));
-    const QPainterPath at36 = BrimfoldGlyph::path(QRectF(0, 0, 36, 36));
-    const QPainterPath stretched = BrimfoldGlyph::path(QRectF(10, 20, 36, 18));
-    QVERIFY(at18.elementCount() > 0);
-    QCOMPARE(at36.elementCount(), at18.elementCount());
-    QCOMPARE(stretched.elementCount(), at18.elementCount());
-    for (int i = 0; i < at18.elementCount(); ++i) {
-        const QPointF design = at18.elementAt(i);
-        QCOMPARE(at36.elementAt(i).type, at18.elementAt(i).type);
-        QCOMPARE(QPointF(at36.elementAt(i)), design * 2);
-        QCOMPARE(QPointF(stretched.elementAt(i)), QPointF(10 + design.x() * 2, 20 + design.y()));
-    }
-    QVERIFY(QRectF(0, 0, 18, 18).contains(at18.boundingRect()));
-}
-
-void TestDesignElements::menuBarIconIsTheStrokedGlyph()
-{
-    QCOMPARE(BrimfoldDesign::menuBarIconImage(1).size(), QSize(18, 18));
-    const QImage two = BrimfoldDesign::menuBarIconImage(2);
-    QCOMPARE(two.size(), QSize(36, 36));
-    QCOMPARE(two.devicePixelRatio(), 2.0);
-    // Stroked, not filled: the pocket's right wall (design x 16) has ink, its middle none.
-    QVERIFY(qAlpha(two.pixel(32, 22)) > 128);
-    QCOMPARE(qAlpha(two.pixel(18, 27)), 0);
-    QVERIFY(BrimfoldDesign::menuBarIcon().isMask());
-    QCOMPARE(BrimfoldDesign::menuBarIconDescription(), QStringLiteral("Brimfold screenshots"));
-}
-
-void TestDesignElements::markUsesTheAppIconOrTheCoralGlyph()
-{
-    QTemporaryDir dir;
-    QImage icon(10, 20, QImage::Format_RGB32);
-    icon.fill(Qt::blue);
-    const QString png = dir.filePath(QStringLiteral("AppIcon.png"));
-    const QString garbage = dir.filePath(QStringLiteral("AppIcon.icns"));
-    QFile file(garbage);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not an image") > 0);
-    file.close();
-    // Missing and unreadable files are skipped.
-    QVERIFY(!BrimfoldDesign::loadAppIcon({png, garbage}).has_value());
-    QVERIFY(icon.save(png));
-    const std::optional<QImage> loaded = BrimfoldDesign::loadAppIcon({garbage, png});
-    QVERIFY(loaded.has_value());
-    QCOMPARE(loaded->size(), QSize(10, 20));
-
-    BrimfoldMark fitted(40, icon);
-    const QImage image = render(fitted);
-    QCOMPARE(image.pixelColor(20, 20), QColor(Qt::blue));
-    QCOMPARE(qAlpha(image.pixel(2, 20)), 0); // scaled to fit: 20 × 40, centred
-
-    BrimfoldMark fallback(70, std::nullopt);
-    const QImage glyph = render(fallback);
-    const QColor ink = glyph.pixelColor(qRound(70 * 16 / 18.0), 40); // the pocket's right wall
-    QVERIFY2(near(ink, BrimfoldDesign::coral(), 8), qPrintable(ink.name()));
-    QCOMPARE(qAlpha(glyph.pixel(35, 52)), 0);
-}
-
-void TestDesignElements::symbolsResolve()
-{
-    // Every symbol the views name resolves, tinted, and has a drawn fallback.
-    for (const char *name :
-         {"gearshape", "xmark", "xmark.circle.fill", "exclamationmark.circle", "exclamationmark.circle.fill",
-          "pin", "pin.fill", "magnifyingglass", "folder.badge.questionmark", "viewfinder",
-          "arrow.up.left.and.arrow.down.right", "trash", "ellipsis", "text.viewfinder", "checkmark",
-          "square.on.square", "checkmark.circle.fill", "folder", "folder.badge.plus", "photo", "eye",
-          "square.and.arrow.up"}) {
-        const QString symbol = QString::fromLatin1(name);
-        QVERIFY2(SymbolIcons::symbols().contains(symbol), name);
-        const SymbolIcons::Resolved resolved = SymbolIcons::resolve(symbol);
-        const QImage tinted = SymbolIcons::tinted(resolved.icon, 14, BrimfoldDesign::accent(), 2.0);
-        QCOMPARE(tinted.size(), QSize(28, 28));
-        QVERIFY2(hasInk(tinted), name);
-        const QRgb centre = tinted.pixel(14, 14);
-        QVERIFY(qAlpha(centre) < 255 || near(QColor(centre), BrimfoldDesign::accent()));
-        // Where the shipped theme is installed, every symbol comes from it under a name it has.
-        if (QDir(QStringLiteral("/usr/share/icons/Adwaita")).exists())
-            QCOMPARE(resolved.themeName, SymbolIcons::themeNames(symbol).first());
-        QVERIFY2(hasInk(SymbolIcons::tinted(SymbolIcons::drawnIcon(symbol), 16, Qt::black)), name);
-    }
-    QCOMPARE(SymbolIcons::resolve(QStringLiteral("no.such.symbol")).source, SymbolIcons::Source::Drawn);
-}
-
-void TestDesignElements::glassFollowsReduceTransparency()
-{
-    FakeAccessibility accessibility(false, false);
-    QWidget panel;
-    panel.resize(200, 120);
-    GlassSurface *glass = brimfoldGlass(&panel, &accessibility, 26, true);
-    QVERIFY(!glass->isOpaque());
-    QVERIFY(panel.testAttribute(Qt::WA_TranslucentBackground));
-    QVERIFY(panel.mask().isEmpty());
-    const int translucent = render(panel).pixelColor(100, 60).alpha();
-    QVERIFY(translucent > 0 && translucent < 255);
-    // Once it is a window, the desktop is asked to blur behind the rounded shape alone.
-    panel.show();
-    QVERIFY(accessibility.blurRequest);
-    const QRegion blurred = std::accumulate(accessibility.blurRequest->cbegin(),
-                                            accessibility.blurRequest->cend(), QRegion(),
-                                            [](const QRegion &sum, const QRect &rect) { return sum + rect; });
-    const qreal dpr = panel.devicePixelRatioF();
-    QVERIFY(blurred.contains(QPoint(qRound(100 * dpr), qRound(60 * dpr))));
-    QVERIFY(!blurred.contains(QPoint(qRound(2 * dpr), qRound(2 * dpr))));
-
-    accessibility.set(false, true);
-    QVERIFY(glass->isOpaque());
-    // Opaque glass needs no blur: the request is withdrawn.
-    QCOMPARE(accessibility.blurRequest, QList<QRect>());
-    const QImage image = render(panel);
-    const QColor window = panel.palette().color(QPalette::Window);
-    QCOMPARE(image.pixelColor(100, 60), QColor(window.red(), window.green(), window.blue()));
-    // Outside the rounded corner of radius 26, inside the straight edge next to it; the window
-    // is clipped to the same shape.
-    QCOMPARE(qAlpha(image.pixel(3, 3)), 0);
-    QCOMPARE(image.pixelColor(30, 3).alpha(), 255);
-    QVERIFY(!panel.mask().contains(QPoint(3, 3)));
-    QVERIFY(panel.mask().contains(QPoint(30, 2)));
-
-    accessibility.set(false, false);
-    QVERIFY(panel.mask().isEmpty());
-
-    // Made as a window, then placed in a panel: the window's clip must not stay behind and cut
-    // the view off at its first size.
-    accessibility.set(false, true);
-    QWidget host;
-    QWidget content;
-    brimfoldGlass(&content, &accessibility, 26, false);
-    QVERIFY(!content.mask().isEmpty());
-    content.setParent(&host);
-    QVERIFY(content.mask().isEmpty());
-}
-
-void TestDesignElements::opaqueCornersShowTheSurface_data()
-{
-    QTest::addColumn<bool>("dark");
-    QTest::addColumn<QSize>("size");
-    QTest::newRow("light") << false << QSize(598, 590);
-    QTest::newRow("dark") << true << QSize(598, 590);
-    QTest::newRow("light, odd size") << false << QSize(301, 177);
-}
-
-void TestDesignElements::opaqueCornersShowTheSurface()
-{
-    // The gallery's window: a panel clipped to the glass its content draws, with no
-    // compositor to blend the curve's edge with the desktop.
-    QFETCH(bool, dark);
-    QFETCH(QSize, size);
-    FakeAccessibility accessibility(false, true);
-    auto *content = new QWidget;
-    brimfoldGlass(content, &accessibility, BrimfoldDesign::galleryRadius, false);
-    BrimfoldPanel panel(content, true, accessibility, BrimfoldDesign::galleryRadius);
-    panel.setPalette(dark ? AppearancePalette::dark() : AppearancePalette::light());
-    panel.resize(size);
-    panel.show();
-
-    // The same curve at all four corners.
-    const QRegion mask = panel.mask();
-    QCOMPARE(mask.boundingRect(), panel.rect());
-    QCOMPARE(WindowEdges::firstAsymmetricRow(mask), -1);
-
-    // Each edge pixel the window keeps is the surface, or its rim over it: never the blend
-    // with black an unpainted pixel shows.
-    const QColor window = panel.palette().color(QPalette::Window);
-    const int floor = std::min(window.lightness(),
-                               WindowEdges::over(BrimfoldDesign::primary(panel.palette(), 0.1), window).lightness())
-        - 4;
-    const QImage shown = WindowEdges::shownWithoutCompositor(panel);
-    const QList<QPoint> darker = WindowEdges::darkerEdgePixels(shown, mask, floor);
-    QVERIFY2(darker.isEmpty(), qPrintable(QStringLiteral("%1 darker, first at %2,%3")
-                                              .arg(darker.size())
-                                              .arg(darker.value(0).x())
-                                              .arg(darker.value(0).y())));
-}
-
-void TestDesignElements::quietButton()
-{
-    FakeAccessibility accessibility(true, false); // reduce motion: hover changes at once
-    QuietIconButton active(QStringLiteral("pin.fill"), QStringLiteral("Unpin screenshot"), true,
-                           &accessibility);
-    QuietIconButton quiet(QStringLiteral("trash"), QStringLiteral("Move to Trash"), false,
-                          &accessibility);
-    QSignalSpy clicked(&active, &QAbstractButton::clicked);
-    QCOMPARE(active.accessibleName(), QStringLiteral("Unpin screenshot"));
-
-    const QPoint corner(4, 16); // background, clear of the symbol
-    const QColor activeAway = render(active).pixelColor(corner);
-    QCOMPARE(qAlpha(render(quiet).pixel(corner)), 0);
-    const QColor tint = render(active).pixelColor(16, 2); // the accent shows through
-    QVERIFY(tint.alpha() > 0 && tint.blue() > tint.red());
-
-    QEnterEvent enter(QPointF(16, 16), QPointF(16, 16), QPointF(16, 16));
-    QCoreApplication::sendEvent(&active, &enter);
-    QCoreApplication::sendEvent(&quiet, &enter);
-    QCOMPARE(render(active).pixelColor(corner), activeAway); // hover shows only on quiet ones
-    QVERIFY(qAlpha(render(quiet).pixel(corner)) > 0);
-
-    active.show();
-    QTest::mouseClick(&active, Qt::LeftButton, {}, QPoint(30, 30)); // the whole frame
-    QCOMPARE(clicked.size(), 1);
-}
-
-void TestDesignElements::portalSettings_data()
-{
-    using P = SystemAccessibility::Preference;
-    QTest::addColumn<QString>("group");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QVariant>("value");
-    QTest::addColumn<int>("preference"); // -1: not understood
-    QTest::addColumn<bool>("on");
-
-    const QString gnome = QStringLiteral("org.gnome.desktop.interface");
-    const QString kde = QStringLiteral("org.kde.kdeglobals.KDE");
-    const QVariant wrappedFalse =
-        QVariant::fromValue(QDBusVariant(QVariant::fromValue(QDBusVariant(false))));
-    const int motion = int(P::ReduceMotion);
-    const int transparency = int(P::ReduceTransparency);
-    QTest::newRow("wrapped twice") << gnome << "enable-animations" << wrappedFalse << motion << true;
-    QTest::newRow("kde factor as text") << kde << "AnimationDurationFactor" << QVariant("0") << motion << true;
-    QTest::newRow("kde factor 0.5") << kde << "AnimationDurationFactor" << QVariant(0.5) << motion << false;
-    QTest::newRow("high contrast") << "org.freedesktop.appearance" << "contrast" << QVariant(1u)
-                                   << transparency << true;
-    QTest::newRow("gnome high contrast") << "org.gnome.desktop.a11y.interface" << "high-contrast"
-                                         << QVariant(true) << transparency << true;
-    QTest::newRow("wrong type") << gnome << "enable-animations" << QVariant("no") << -1 << false;
-    QTest::newRow("other key") << gnome << "cursor-size" << QVariant(24) << -1 << false;
-}
-
-void TestDesignElements::portalSettings()
-{
-    QFETCH(QString, group);
-    QFETCH(QString, key);
-    QFETCH(QVariant, value);
-    QFETCH(int, preference);
-    QFETCH(bool, on);
-    const auto reading = SystemAccessibility::interpretPortalSetting(group, key, value);
-    QCOMPARE(reading.has_value(), preference >= 0);
-    if (reading) {
-        QCOMPARE(int(reading->preference), preference);
-        QCOMPARE(reading->on, on);
-    }
-}
-
-void TestDesignElements::kdeglobalsAnimationFactor()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("kdeglobals"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[General]\nColorScheme=BreezeDark\n\n[KDE]\nAnimationDurationFactor=0\n");
-    file.close();
-    QCOMPARE(SystemAccessibility::kdeAnimationFactor(path), std::optional<double>(0.0));
-    QCOMPARE(SystemAccessibility::kdeAnimationFactor(dir.filePath(QStringLiteral("none"))),
-             std::nullopt);
-}
 
 QTEST_MAIN(TestDesignElements)
 #include "tst_designelements.moc"

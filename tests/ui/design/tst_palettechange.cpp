@@ -58,59 +58,57 @@ class TestPaletteChange : public QObject
 
 private slots:
     void init() { QApplication::setPalette(appearance(false)); }
-    void followsAnAppearanceChange_data();
-    void followsAnAppearanceChange();
+
+    void followsAnAppearanceChange_data()
+    {
+        QTest::addColumn<Observed>("observed");
+        QTest::addColumn<Expected>("expected");
+        const auto ink = [](QLabel *label) {
+            return Observed([label] { return label->palette().color(QPalette::WindowText); });
+        };
+        const auto make = [this](GalleryLabels::Tone tone) {
+            return GalleryLabels::make(QStringLiteral("Text"), 12, QFont::Normal, tone, &m_root);
+        };
+        const Expected primary = [](const QPalette &p) { return BrimfoldDesign::primary(p); };
+        const Expected accent = [](const QPalette &) { return BrimfoldDesign::accent(); };
+        QTest::newRow("primary label") << ink(make(GalleryLabels::Tone::primary)) << primary;
+        QTest::newRow("accent label") << ink(make(GalleryLabels::Tone::accent)) << accent;
+        // One keeper per label: the first tone must not come back.
+        QLabel *retoned = make(GalleryLabels::Tone::primary);
+        GalleryLabels::setTone(retoned, GalleryLabels::Tone::secondary);
+        QTest::newRow("label toned again") << ink(retoned) << Expected(&BrimfoldDesign::secondary);
+
+        auto *field = new GallerySearchField(&m_root);
+        QTest::newRow("search placeholder") << Observed([field] {
+            return field->lineEdit()->palette().color(QPalette::PlaceholderText);
+        }) << Expected(&BrimfoldDesign::tertiary);
+        auto *empty = new GalleryEmptyState(&m_root);
+        GalleryEmptyState::Content content;
+        content.symbol = QStringLiteral("photo");
+        empty->setContent(content);
+        QTest::newRow("empty state symbol")
+            << Observed([empty] { return symbolInk(empty->symbolView()); })
+            << primary;
+        auto *footer = new GalleryFooter(&m_root);
+        QTest::newRow("footer idle dot") << Observed([footer] { return footer->folderDot()->colour(); })
+                                         << Expected(&BrimfoldDesign::secondary);
+    }
+
+    void followsAnAppearanceChange()
+    {
+        QFETCH(Observed, observed);
+        QFETCH(Expected, expected);
+        QTRY_VERIFY2(near(observed(), expected(appearance(false))),
+                     qPrintable(observed().name(QColor::HexArgb)));
+        // Widgets hear of a new application palette through the event loop.
+        QApplication::setPalette(appearance(true));
+        QTRY_VERIFY2(near(observed(), expected(appearance(true))),
+                     qPrintable(observed().name(QColor::HexArgb)));
+    }
 
 private:
     QWidget m_root;
 };
-
-void TestPaletteChange::followsAnAppearanceChange_data()
-{
-    QTest::addColumn<Observed>("observed");
-    QTest::addColumn<Expected>("expected");
-    const auto ink = [](QLabel *label) {
-        return Observed([label] { return label->palette().color(QPalette::WindowText); });
-    };
-    const auto make = [this](GalleryLabels::Tone tone) {
-        return GalleryLabels::make(QStringLiteral("Text"), 12, QFont::Normal, tone, &m_root);
-    };
-    const Expected primary = [](const QPalette &p) { return BrimfoldDesign::primary(p); };
-    const Expected accent = [](const QPalette &) { return BrimfoldDesign::accent(); };
-    QTest::newRow("primary label") << ink(make(GalleryLabels::Tone::primary)) << primary;
-    QTest::newRow("accent label") << ink(make(GalleryLabels::Tone::accent)) << accent;
-    // One keeper per label: the first tone must not come back.
-    QLabel *retoned = make(GalleryLabels::Tone::primary);
-    GalleryLabels::setTone(retoned, GalleryLabels::Tone::secondary);
-    QTest::newRow("label toned again") << ink(retoned) << Expected(&BrimfoldDesign::secondary);
-
-    auto *field = new GallerySearchField(&m_root);
-    QTest::newRow("search placeholder") << Observed([field] {
-        return field->lineEdit()->palette().color(QPalette::PlaceholderText);
-    }) << Expected(&BrimfoldDesign::tertiary);
-    auto *empty = new GalleryEmptyState(&m_root);
-    GalleryEmptyState::Content content;
-    content.symbol = QStringLiteral("photo");
-    empty->setContent(content);
-    QTest::newRow("empty state symbol")
-        << Observed([empty] { return symbolInk(empty->symbolView()); })
-        << primary;
-    auto *footer = new GalleryFooter(&m_root);
-    QTest::newRow("footer idle dot") << Observed([footer] { return footer->folderDot()->colour(); })
-                                     << Expected(&BrimfoldDesign::secondary);
-}
-
-void TestPaletteChange::followsAnAppearanceChange()
-{
-    QFETCH(Observed, observed);
-    QFETCH(Expected, expected);
-    QTRY_VERIFY2(near(observed(), expected(appearance(false))),
-                 qPrintable(observed().name(QColor::HexArgb)));
-    // Widgets hear of a new application palette through the event loop.
-    QApplication::setPalette(appearance(true));
-    QTRY_VERIFY2(near(observed(), expected(appearance(true))),
-                 qPrintable(observed().name(QColor::HexArgb)));
-}
 
 QTEST_MAIN(TestPaletteChange)
 #include "tst_palettechange.moc"

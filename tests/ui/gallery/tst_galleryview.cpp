@@ -104,386 +104,372 @@ class TestGalleryView : public QObject
     Q_OBJECT
 
 private slots:
-    void welcomeBeforeAnyFolder();
-    void findingThenGrid();
-    void emptyStates_data();
-    void emptyStates();
-    void searchFieldIsBoundToTheQuery();
-    void tabsShowCountsAndSwitch();
-    void disconnectedInThreePlaces();
-    void actionBarWithoutSelection();
-    void actionBarWithSelection();
-    void copyButtonCycle();
-    void toasts();
-    void statusWithRetry();
-    void selectingATileTakesFocusFromSearch();
-};
-
-void TestGalleryView::welcomeBeforeAnyFolder()
-{
-    Gallery g;
-    GalleryView &view = *g.view;
-    QVERIFY(view.welcome()->isVisible());
-    QVERIFY(!view.mainContent()->isVisible());
-    QVERIFY(!view.actionBar()->isVisible());
-    const QStringList texts = Gallery::visibleTexts(view.welcome());
-    for (const char *text : {"Take it. It’s here.", "A little home for the screenshots you already take.",
-                             "Capture as usual", "Print Screen", "Find it here",
-                             "Collected automatically", "Put it to work", "Copy, share, or drag",
-                             "Suggested screenshot folder",
-                             "Your originals stay in place. Nothing gets uploaded.",
-                             "In the next window, select where your desktop saves screenshots.\n"
-                             "You can check that location in your screenshot tool's settings."}) {
-        QVERIFY2(texts.contains(QString::fromUtf8(text)), text);
-    }
-    QCOMPARE(view.welcome()->folderPath(), g.f.preferences->folderPath());
-    QVERIFY(Gallery::visibleTexts(view.header()).contains(QStringLiteral("Brimfold")));
-    QVERIFY(!view.header()->previewBadge()); // demo mode only
-    QVERIFY(Gallery::visibleTexts(Gallery(true).view->header()).contains(QStringLiteral("PREVIEW")));
-
-    GalleryFooter &footer = *view.footer();
-    QCOMPARE(footer.form(), GalleryFooter::Form::folder);
-    QCOMPARE(footer.folderLabel()->text(), QStringLiteral("Local. Private. Yours."));
-    QCOMPARE(footer.folderDot()->colour(), BrimfoldDesign::secondary(footer.palette()));
-    QCOMPARE(footer.shortcutLabel()->text(), QStringLiteral("Ctrl+Shift+G"));
-
-    QCOMPARE(view.header()->closeButton()->label(), QStringLiteral("Close · Esc"));
-    click(view.header()->settingsButton());
-    click(view.header()->closeButton());
-    QCOMPARE(g.settings, 1);
-    QCOMPARE(g.closed, 1);
-
-    QCOMPARE(view.welcome()->connectButton()->title(), QStringLiteral("Connect screenshot folder"));
-    click(view.welcome()->connectButton());
-    QVERIFY(g.f.folderPicker->pending);
-    g.f.folderPicker->pending(g.f.folder);
-    QTRY_VERIFY(view.mainContent()->isVisible());
-    QVERIFY(!view.welcome()->isVisible());
-}
-
-void TestGalleryView::findingThenGrid()
-{
-    Gallery g;
-    g.f.shot(QStringLiteral("Screenshot 1.png"));
-    // The scan may end quickly: record the view as each scan starts.
-    struct Seen
+    void welcomeBeforeAnyFolder()
     {
-        GalleryView::Area area;
-        bool spinner;
-        QString title, detail;
-    };
-    QList<Seen> seen;
-    GalleryEmptyState &message = *g.view->emptyState();
-    QObject::connect(g.f.model.get(), &LibraryModel::isScanningChanged, g.view.get(), [&] {
-        if (!g.f.model->isScanning())
-            return;
-        g.rendered();
-        seen.append({g.view->area(), message.findChild<BusySpinner *>()->isVisible(),
-                     message.titleLabel()->text(), message.detailLabel()->text()});
-    });
-    g.f.connectFolder();
-    QTRY_VERIFY(!seen.isEmpty());
-    QCOMPARE(seen.first().area, GalleryView::Area::finding);
-    QVERIFY(seen.first().spinner);
-    QCOMPARE(seen.first().title, QStringLiteral("Finding your screenshots…"));
-    QCOMPARE(seen.first().detail, QStringLiteral("They’ll appear here as your folder is indexed."));
+        Gallery g;
+        GalleryView &view = *g.view;
+        QVERIFY(view.welcome()->isVisible());
+        QVERIFY(!view.mainContent()->isVisible());
+        QVERIFY(!view.actionBar()->isVisible());
+        const QStringList texts = Gallery::visibleTexts(view.welcome());
+        for (const char *text : {"Take it. It’s here.", "A little home for the screenshots you already take.",
+                                 "Capture as usual", "Print Screen", "Find it here",
+                                 "Collected automatically", "Put it to work", "Copy, share, or drag",
+                                 "Suggested screenshot folder",
+                                 "Your originals stay in place. Nothing gets uploaded.",
+                                 "In the next window, select where your desktop saves screenshots.\n"
+                                 "You can check that location in your screenshot tool's settings."}) {
+            QVERIFY2(texts.contains(QString::fromUtf8(text)), text);
+        }
+        QCOMPARE(view.welcome()->folderPath(), g.f.preferences->folderPath());
+        QVERIFY(Gallery::visibleTexts(view.header()).contains(QStringLiteral("Brimfold")));
+        QVERIFY(!view.header()->previewBadge()); // demo mode only
+        QVERIFY(Gallery::visibleTexts(Gallery(true).view->header()).contains(QStringLiteral("PREVIEW")));
 
-    QTRY_COMPARE(g.view->area(), GalleryView::Area::grid);
-    QVERIFY(g.view->grid()->isVisible());
-    QVERIFY(!message.isVisible());
-    // A rescan of a filled library keeps the grid.
-    QVERIFY(g.f.settle());
-    const qsizetype scans = seen.size();
-    g.f.model->refresh(false);
-    QTRY_VERIFY(seen.size() > scans);
-    QCOMPARE(seen.last().area, GalleryView::Area::grid);
-    QVERIFY(g.f.settle());
-}
+        GalleryFooter &footer = *view.footer();
+        QCOMPARE(footer.form(), GalleryFooter::Form::folder);
+        QCOMPARE(footer.folderLabel()->text(), QStringLiteral("Local. Private. Yours."));
+        QCOMPARE(footer.folderDot()->colour(), BrimfoldDesign::secondary(footer.palette()));
+        QCOMPARE(footer.shortcutLabel()->text(), QStringLiteral("Ctrl+Shift+G"));
 
-void TestGalleryView::emptyStates_data()
-{
-    QTest::addColumn<bool>("withShot");
-    QTest::addColumn<bool>("pinnedOnly");
-    QTest::addColumn<QString>("query");
-    QTest::addColumn<bool>("holdRecognition");
-    QTest::addColumn<QString>("symbol");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("detail");
+        QCOMPARE(view.header()->closeButton()->label(), QStringLiteral("Close · Esc"));
+        click(view.header()->settingsButton());
+        click(view.header()->closeButton());
+        QCOMPARE(g.settings, 1);
+        QCOMPARE(g.closed, 1);
 
-    const QString searchDetail = QStringLiteral("Try words from the screenshot or its filename. "
-                                                "Results appear as text becomes available.");
-    QTest::newRow("recent") << false << false << QString() << false << "viewfinder"
-                            << "Ready for your next screenshot."
-                            << "Take a screenshot with Print Screen. It appears here once your "
-                               "desktop saves it.";
-    QTest::newRow("pinned") << true << true << QString() << false << "pin"
-                            << "Keep the good ones close." << "Pin a screenshot to find it here.";
-    QTest::newRow("searching while reading") << true << false << "zebra" << true << "magnifyingglass"
-                                             << "Searching as text is read…" << searchDetail;
-    QTest::newRow("no match") << true << false << "zebra" << false << "magnifyingglass"
-                              << "No matching screenshots." << searchDetail;
-    QTest::newRow("pinned tab search") << true << true << "zebra" << false << "pin"
-                                       << "No matching screenshots." << searchDetail;
-}
+        QCOMPARE(view.welcome()->connectButton()->title(), QStringLiteral("Connect screenshot folder"));
+        click(view.welcome()->connectButton());
+        QVERIFY(g.f.folderPicker->pending);
+        g.f.folderPicker->pending(g.f.folder);
+        QTRY_VERIFY(view.mainContent()->isVisible());
+        QVERIFY(!view.welcome()->isVisible());
+    }
 
-void TestGalleryView::emptyStates()
-{
-    QFETCH(bool, withShot);
-    QFETCH(bool, pinnedOnly);
-    QFETCH(QString, query);
-    QFETCH(bool, holdRecognition);
-    QFETCH(QString, symbol);
-    QFETCH(QString, title);
-    QFETCH(QString, detail);
-
-    Gallery g;
-    if (holdRecognition)
-        g.f.recognizer->hold(QStringLiteral("Screenshot 1.png"));
-    if (withShot)
+    void findingThenGrid()
+    {
+        Gallery g;
         g.f.shot(QStringLiteral("Screenshot 1.png"));
-    g.f.connectFolder();
-    QTRY_VERIFY(!g.f.model->isScanning());
-    if (holdRecognition)
-        QTRY_VERIFY(g.f.model->textIndex().isIndexing());
-    else
+        // The scan may end quickly: record the view as each scan starts.
+        struct Seen
+        {
+            GalleryView::Area area;
+            bool spinner;
+            QString title, detail;
+        };
+        QList<Seen> seen;
+        GalleryEmptyState &message = *g.view->emptyState();
+        QObject::connect(g.f.model.get(), &LibraryModel::isScanningChanged, g.view.get(), [&] {
+            if (!g.f.model->isScanning())
+                return;
+            g.rendered();
+            seen.append({g.view->area(), message.findChild<BusySpinner *>()->isVisible(),
+                         message.titleLabel()->text(), message.detailLabel()->text()});
+        });
+        g.f.connectFolder();
+        QTRY_VERIFY(!seen.isEmpty());
+        QCOMPARE(seen.first().area, GalleryView::Area::finding);
+        QVERIFY(seen.first().spinner);
+        QCOMPARE(seen.first().title, QStringLiteral("Finding your screenshots…"));
+        QCOMPARE(seen.first().detail, QStringLiteral("They’ll appear here as your folder is indexed."));
+
+        QTRY_COMPARE(g.view->area(), GalleryView::Area::grid);
+        QVERIFY(g.view->grid()->isVisible());
+        QVERIFY(!message.isVisible());
+        // A rescan of a filled library keeps the grid.
         QVERIFY(g.f.settle());
-    g.f.model->setPinnedOnly(pinnedOnly);
-    g.f.model->setQuery(query);
-    g.rendered();
-
-    QCOMPARE(g.view->area(), GalleryView::Area::empty);
-    GalleryEmptyState &message = *g.view->emptyState();
-    QVERIFY(message.isVisible());
-    QCOMPARE(message.symbolView()->symbol(), symbol);
-    QCOMPARE(message.titleLabel()->text(), title);
-    QCOMPARE(message.detailLabel()->text(), detail);
-    QCOMPARE(message.clearButton()->isVisible(), !query.isEmpty());
-    if (holdRecognition) {
-        g.f.recognizer->release(); // reading ends without a match
-        QTRY_COMPARE(message.titleLabel()->text(), QStringLiteral("No matching screenshots."));
+        const qsizetype scans = seen.size();
+        g.f.model->refresh(false);
+        QTRY_VERIFY(seen.size() > scans);
+        QCOMPARE(seen.last().area, GalleryView::Area::grid);
+        QVERIFY(g.f.settle());
     }
-    if (!query.isEmpty()) {
-        click(message.clearButton());
-        QCOMPARE(g.f.model->query(), QString());
-        QCOMPARE(g.view->area(), pinnedOnly ? GalleryView::Area::empty : GalleryView::Area::grid);
-    }
-}
 
-void TestGalleryView::searchFieldIsBoundToTheQuery()
-{
-    Gallery g;
-    g.f.recognizer->setText(QStringLiteral("Screenshot 2.png"), QStringLiteral("invoice total"));
-    g.connectWith(2);
-    GallerySearchField &field = *g.view->filters()->searchField();
-    QLineEdit *edit = field.lineEdit();
-    QCOMPARE(edit->placeholderText(), QStringLiteral("Search names or text"));
-    QCOMPARE(edit->accessibleName(), QStringLiteral("Search screenshots by filename or text"));
-    QVERIFY(!field.clearButton()->isVisible());
-
-    QTest::keyClicks(edit, QStringLiteral("invoice"));
-    QCOMPARE(g.f.model->query(), QStringLiteral("invoice"));
-    QCOMPARE(g.view->grid()->model()->rowCount(), 1);
-    QVERIFY(field.clearButton()->isVisible());
-    QCOMPARE(field.clearButton()->accessibleName(), QStringLiteral("Clear search"));
-    click(field.clearButton());
-    QCOMPARE(g.f.model->query(), QString());
-    QCOMPARE(edit->text(), QString());
-
-    g.f.model->setQuery(QStringLiteral("zebra")); // and back from the model
-    g.rendered();
-    QCOMPARE(edit->text(), QStringLiteral("zebra"));
-}
-
-void TestGalleryView::tabsShowCountsAndSwitch()
-{
-    Gallery g;
-    g.connectWith(3);
-    g.f.model->pin(*g.f.item(QStringLiteral("Screenshot 2.png")));
-    g.rendered();
-    FilterTab &recent = *g.view->filters()->recentTab();
-    FilterTab &pinned = *g.view->filters()->pinnedTab();
-    QCOMPARE(recent.count(), 3);
-    QCOMPARE(pinned.count(), 1);
-    QCOMPARE(pinned.toolTip(), QStringLiteral("Pinned screenshots · Ctrl+2"));
-    click(&pinned);
-    click(&pinned); // pressing the selected tab keeps it selected
-    QVERIFY(g.f.model->pinnedOnly() && pinned.selected() && !recent.selected());
-    click(&recent);
-    QVERIFY(!g.f.model->pinnedOnly() && recent.selected());
-}
-
-void TestGalleryView::disconnectedInThreePlaces()
-{
-    Gallery g;
-    g.connectWith(1);
-    QVERIFY(QDir(g.f.folder).removeRecursively());
-    g.f.model->refresh(false);
-    QTRY_VERIFY(!g.f.model->connected());
-    g.rendered();
-
-    QCOMPARE(g.view->area(), GalleryView::Area::disconnected);
-    GalleryEmptyState &message = *g.view->emptyState();
-    QCOMPARE(message.symbolView()->symbol(), QStringLiteral("folder.badge.questionmark"));
-    QCOMPARE(message.titleLabel()->text(), QStringLiteral("Let’s reconnect your folder."));
-    QCOMPARE(message.detailLabel()->text(),
-             QStringLiteral("Use Reconnect above to bring your screenshots back."));
-    QCOMPARE(g.view->actionBar()->messageLabel()->text(),
-             QStringLiteral("Reconnect your folder to use screenshots."));
-    QVERIFY(!g.view->actionBar()->showsActions());
-    QCOMPARE(g.view->footer()->folderLabel()->text(), QStringLiteral("Folder disconnected"));
-    QCOMPARE(g.view->footer()->folderDot()->colour(), GalleryFooter::orange());
-
-    // The banner carries the library's message and always offers "Reconnect".
-    GalleryErrorBanner &banner = *g.view->errorBanner();
-    QVERIFY(banner.isVisible());
-    QCOMPARE(banner.message(), *g.f.model->errorMessage());
-    click(banner.reconnectButton());
-    QVERIFY(g.f.folderPicker->pending);
-}
-
-void TestGalleryView::actionBarWithoutSelection()
-{
-    Gallery g;
-    g.f.connectFolder();
-    QVERIFY(g.f.settle());
-    QVERIFY(!g.view->actionBar()->showsActions());
-    QCOMPARE(g.view->actionBar()->messageLabel()->text(), QStringLiteral("Select a screenshot to use it."));
-    QCOMPARE(g.view->footer()->form(), GalleryFooter::Form::folder);
-    QCOMPARE(g.view->footer()->folderLabel()->text(), QStringLiteral("Watching Shots"));
-    QCOMPARE(g.view->footer()->folderDot()->colour(), GalleryFooter::green());
-}
-
-void TestGalleryView::actionBarWithSelection()
-{
-    Gallery g;
-    g.connectWith(1, 0);
-    const Screenshot item = *g.f.item(QStringLiteral("Screenshot 1.png"));
-    GalleryActionBar &bar = *g.view->actionBar();
-    QVERIFY(bar.showsActions());
-    QCOMPARE(bar.dimensionsLabel()->text(), item.dimensions());
-    QCOMPARE(bar.fileSizeLabel()->text(), GalleryActionBar::fileSizeText(item.bytes()));
-    QCOMPARE(bar.previewButton()->label(), QStringLiteral("Preview · Space"));
-    QCOMPARE(bar.trashButton()->label(), QStringLiteral("Move original screenshot to Trash · Ctrl+Backspace"));
-    QCOMPARE(bar.copyTextButton()->toolTip(), QStringLiteral("Copy text · Ctrl+Shift+C"));
-    QCOMPARE(bar.copyTextButton()->accessibleName(), QStringLiteral("Copy text from selected screenshot"));
-    QCOMPARE(bar.copyButton()->hint(), QStringLiteral("Ctrl+C"));
-    QCOMPARE(bar.copyButton()->accessibleName(), QStringLiteral("Copy selected screenshot"));
-    QVERIFY(bar.shareButton()->isVisible());
-
-    QCOMPARE(bar.pinButton()->label(), QStringLiteral("Pin screenshot"));
-    click(bar.pinButton());
-    QCOMPARE(bar.pinButton()->label(), QStringLiteral("Unpin screenshot"));
-
-    click(bar.previewButton());
-    QCOMPARE(g.previewed, QStringList{item.id()});
-    click(bar.copyTextButton());
-    QTRY_COMPARE(g.f.clipboard->text, std::optional<QString>(QStringLiteral("words in Screenshot 1.png")));
-}
-
-void TestGalleryView::copyButtonCycle()
-{
-    Gallery g;
-    g.connectWith(1, 0);
-    GalleryButton &copy = *g.view->actionBar()->copyButton();
-    QCOMPARE(copy.title(), QStringLiteral("Copy"));
-    QCOMPARE(copy.symbol(), QStringLiteral("square.on.square"));
-
-    // The copy may finish before the click returns: record what the button shows meanwhile.
-    struct Seen
+    void emptyStates_data()
     {
-        QString title, symbol, name;
-        bool enabled;
-    };
-    QList<Seen> seen;
-    QObject::connect(&g.f.model->copyActions(), &CopyActions::isCopyingChanged, &copy, [&] {
-        if (!g.f.model->copyActions().isCopying())
-            return;
+        QTest::addColumn<bool>("withShot");
+        QTest::addColumn<bool>("pinnedOnly");
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<bool>("holdRecognition");
+        QTest::addColumn<QString>("symbol");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("detail");
+
+        const QString searchDetail = QStringLiteral("Try words from the screenshot or its filename. "
+                                                    "Results appear as text becomes available.");
+        QTest::newRow("recent") << false << false << QString() << false << "viewfinder"
+                                << "Ready for your next screenshot."
+                                << "Take a screenshot with Print Screen. It appears here once your "
+                                   "desktop saves it.";
+        QTest::newRow("pinned") << true << true << QString() << false << "pin"
+                                << "Keep the good ones close." << "Pin a screenshot to find it here.";
+        QTest::newRow("searching while reading") << true << false << "zebra" << true << "magnifyingglass"
+                                                 << "Searching as text is read…" << searchDetail;
+        QTest::newRow("no match") << true << false << "zebra" << false << "magnifyingglass"
+                                  << "No matching screenshots." << searchDetail;
+        QTest::newRow("pinned tab search") << true << true << "zebra" << false << "pin"
+                                           << "No matching screenshots." << searchDetail;
+    }
+
+    void emptyStates()
+    {
+        QFETCH(bool, withShot);
+        QFETCH(bool, pinnedOnly);
+        QFETCH(QString, query);
+        QFETCH(bool, holdRecognition);
+        QFETCH(QString, symbol);
+        QFETCH(QString, title);
+        QFETCH(QString, detail);
+
+        Gallery g;
+        if (holdRecognition)
+            g.f.recognizer->hold(QStringLiteral("Screenshot 1.png"));
+        if (withShot)
+            g.f.shot(QStringLiteral("Screenshot 1.png"));
+        g.f.connectFolder();
+        QTRY_VERIFY(!g.f.model->isScanning());
+        if (holdRecognition)
+            QTRY_VERIFY(g.f.model->textIndex().isIndexing());
+        else
+            QVERIFY(g.f.settle());
+        g.f.model->setPinnedOnly(pinnedOnly);
+        g.f.model->setQuery(query);
         g.rendered();
-        seen.append({copy.title(), copy.symbol(), copy.accessibleName(), copy.isEnabled()});
-    });
-    g.f.model->toasts().setDurationScale(0.25); // the "Copied" mark goes with its toast
-    click(&copy);
-    QTRY_VERIFY(!seen.isEmpty());
-    QCOMPARE(seen.first().title, QStringLiteral("Copying"));
-    QCOMPARE(seen.first().symbol, QStringLiteral("ellipsis"));
-    QCOMPARE(seen.first().name, QStringLiteral("Copying screenshot"));
-    QVERIFY(!seen.first().enabled);
 
-    QTRY_COMPARE(copy.title(), QStringLiteral("Copied"));
-    QCOMPARE(copy.symbol(), QStringLiteral("checkmark"));
-    QCOMPARE(copy.accessibleName(), QStringLiteral("Screenshot copied"));
-    QVERIFY(copy.isEnabled());
-    QCOMPARE(g.view->footer()->toastLabel()->text(), QStringLiteral("Copied. Ready to paste."));
-    // The mark goes with the toast.
-    QTRY_COMPARE(copy.title(), QStringLiteral("Copy"));
-}
+        QCOMPARE(g.view->area(), GalleryView::Area::empty);
+        GalleryEmptyState &message = *g.view->emptyState();
+        QVERIFY(message.isVisible());
+        QCOMPARE(message.symbolView()->symbol(), symbol);
+        QCOMPARE(message.titleLabel()->text(), title);
+        QCOMPARE(message.detailLabel()->text(), detail);
+        QCOMPARE(message.clearButton()->isVisible(), !query.isEmpty());
+        if (holdRecognition) {
+            g.f.recognizer->release(); // reading ends without a match
+            QTRY_COMPARE(message.titleLabel()->text(), QStringLiteral("No matching screenshots."));
+        }
+        if (!query.isEmpty()) {
+            click(message.clearButton());
+            QCOMPARE(g.f.model->query(), QString());
+            QCOMPARE(g.view->area(), pinnedOnly ? GalleryView::Area::empty : GalleryView::Area::grid);
+        }
+    }
 
-void TestGalleryView::toasts()
-{
-    Gallery g;
-    g.connectWith(2, 0);
-    GalleryFooter &footer = *g.view->footer();
-    click(g.view->actionBar()->trashButton());
-    QTRY_COMPARE(footer.form(), GalleryFooter::Form::toast);
-    QCOMPARE(footer.toastLabel()->text(), *g.f.model->toasts().message());
-    QCOMPARE(footer.toastSymbol()->symbol(), QStringLiteral("checkmark.circle.fill"));
-    QCOMPARE(footer.toastSymbol()->colour(), std::optional<QColor>(BrimfoldDesign::accent()));
-    click(footer.undoButton());
-    QTRY_VERIFY(g.f.item(QStringLiteral("Screenshot 1.png")).has_value());
+    void searchFieldIsBoundToTheQuery()
+    {
+        Gallery g;
+        g.f.recognizer->setText(QStringLiteral("Screenshot 2.png"), QStringLiteral("invoice total"));
+        g.connectWith(2);
+        GallerySearchField &field = *g.view->filters()->searchField();
+        QLineEdit *edit = field.lineEdit();
+        QCOMPARE(edit->placeholderText(), QStringLiteral("Search names or text"));
+        QCOMPARE(edit->accessibleName(), QStringLiteral("Search screenshots by filename or text"));
+        QVERIFY(!field.clearButton()->isVisible());
 
-    // A failure says so in orange, with nothing to undo.
-    g.f.clipboard->accepts = false;
-    g.f.model->select(*g.f.item(QStringLiteral("Screenshot 1.png")));
-    click(g.view->actionBar()->copyButton());
-    QTRY_COMPARE(footer.toastSymbol()->symbol(), QStringLiteral("exclamationmark.circle.fill"));
-    QCOMPARE(footer.toastSymbol()->colour(), std::optional<QColor>(GalleryFooter::orange()));
-    QVERIFY(!footer.undoButton()->isVisible());
-    QCOMPARE(g.view->actionBar()->copyButton()->title(), QStringLiteral("Copy"));
-}
+        QTest::keyClicks(edit, QStringLiteral("invoice"));
+        QCOMPARE(g.f.model->query(), QStringLiteral("invoice"));
+        QCOMPARE(g.view->grid()->model()->rowCount(), 1);
+        QVERIFY(field.clearButton()->isVisible());
+        QCOMPARE(field.clearButton()->accessibleName(), QStringLiteral("Clear search"));
+        click(field.clearButton());
+        QCOMPARE(g.f.model->query(), QString());
+        QCOMPARE(edit->text(), QString());
 
-void TestGalleryView::statusWithRetry()
-{
-    Gallery g;
-    g.f.recognizer->failing.insert(QStringLiteral("Screenshot 1.png"));
-    g.f.recognizer->hold(QStringLiteral("Screenshot 1.png"));
-    g.f.shot(QStringLiteral("Screenshot 1.png"));
-    g.f.connectFolder();
-    GalleryFooter &footer = *g.view->footer();
-    QTRY_COMPARE(footer.form(), GalleryFooter::Form::status);
-    QVERIFY(footer.statusSpinner()->isVisible());
-    QVERIFY(!footer.retryButton()->isVisible());
-    QVERIFY(footer.statusLabel()->text().startsWith(QStringLiteral("Reading text ·")));
+        g.f.model->setQuery(QStringLiteral("zebra")); // and back from the model
+        g.rendered();
+        QCOMPARE(edit->text(), QStringLiteral("zebra"));
+    }
 
-    g.f.recognizer->release();
-    QVERIFY(g.f.settle());
-    QTRY_COMPARE(footer.statusLabel()->text(), QStringLiteral("Some text couldn’t be read"));
-    QVERIFY(!footer.statusSpinner()->isVisible());
-    QCOMPARE(footer.statusSymbol()->symbol(), QStringLiteral("text.viewfinder"));
-    const int before = g.f.recognizer->recognized;
-    click(footer.retryButton());
-    QTRY_VERIFY(g.f.recognizer->recognized > before);
-}
+    void tabsShowCountsAndSwitch()
+    {
+        Gallery g;
+        g.connectWith(3);
+        g.f.model->pin(*g.f.item(QStringLiteral("Screenshot 2.png")));
+        g.rendered();
+        FilterTab &recent = *g.view->filters()->recentTab();
+        FilterTab &pinned = *g.view->filters()->pinnedTab();
+        QCOMPARE(recent.count(), 3);
+        QCOMPARE(pinned.count(), 1);
+        QCOMPARE(pinned.toolTip(), QStringLiteral("Pinned screenshots · Ctrl+2"));
+        click(&pinned);
+        click(&pinned); // pressing the selected tab keeps it selected
+        QVERIFY(g.f.model->pinnedOnly() && pinned.selected() && !recent.selected());
+        click(&recent);
+        QVERIFY(!g.f.model->pinnedOnly() && recent.selected());
+    }
 
-void TestGalleryView::selectingATileTakesFocusFromSearch()
-{
-    Gallery g;
-    g.connectWith(2);
-    QApplication::setActiveWindow(g.view.get());
-    QVERIFY(QTest::qWaitForWindowActive(g.view.get()));
-    g.focus.postFocusSearch();
-    QTRY_VERIFY(g.view->searchFocused());
+    void disconnectedInThreePlaces()
+    {
+        Gallery g;
+        g.connectWith(1);
+        QVERIFY(QDir(g.f.folder).removeRecursively());
+        g.f.model->refresh(false);
+        QTRY_VERIFY(!g.f.model->connected());
+        g.rendered();
 
-    GalleryGrid &grid = *g.view->grid();
-    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, grid.visualRect(grid.model()->index(1, 0)).center());
-    QTRY_VERIFY(!g.view->searchFocused());
-    QVERIFY(grid.hasFocus());
-    QCOMPARE(g.f.model->selectedID(), std::optional<QString>(g.f.model->visibleItems().at(1).id()));
+        QCOMPARE(g.view->area(), GalleryView::Area::disconnected);
+        GalleryEmptyState &message = *g.view->emptyState();
+        QCOMPARE(message.symbolView()->symbol(), QStringLiteral("folder.badge.questionmark"));
+        QCOMPARE(message.titleLabel()->text(), QStringLiteral("Let’s reconnect your folder."));
+        QCOMPARE(message.detailLabel()->text(),
+                 QStringLiteral("Use Reconnect above to bring your screenshots back."));
+        QCOMPARE(g.view->actionBar()->messageLabel()->text(),
+                 QStringLiteral("Reconnect your folder to use screenshots."));
+        QVERIFY(!g.view->actionBar()->showsActions());
+        QCOMPARE(g.view->footer()->folderLabel()->text(), QStringLiteral("Folder disconnected"));
+        QCOMPARE(g.view->footer()->folderDot()->colour(), GalleryFooter::orange());
 
-    g.focus.postFocusSearch();
-    QTRY_VERIFY(g.view->searchFocused());
-    g.focus.postFocusGallery();
-    QTRY_VERIFY(grid.hasFocus());
-}
+        // The banner carries the library's message and always offers "Reconnect".
+        GalleryErrorBanner &banner = *g.view->errorBanner();
+        QVERIFY(banner.isVisible());
+        QCOMPARE(banner.message(), *g.f.model->errorMessage());
+        click(banner.reconnectButton());
+        QVERIFY(g.f.folderPicker->pending);
+    }
+
+    void actionBarWithoutSelection()
+    {
+        Gallery g;
+        g.f.connectFolder();
+        QVERIFY(g.f.settle());
+        QVERIFY(!g.view->actionBar()->showsActions());
+        QCOMPARE(g.view->actionBar()->messageLabel()->text(), QStringLiteral("Select a screenshot to use it."));
+        QCOMPARE(g.view->footer()->form(), GalleryFooter::Form::folder);
+        QCOMPARE(g.view->footer()->folderLabel()->text(), QStringLiteral("Watching Shots"));
+        QCOMPARE(g.view->footer()->folderDot()->colour(), GalleryFooter::green());
+    }
+
+    void actionBarWithSelection()
+    {
+        Gallery g;
+        g.connectWith(1, 0);
+        const Screenshot item = *g.f.item(QStringLiteral("Screenshot 1.png"));
+        GalleryActionBar &bar = *g.view->actionBar();
+        QVERIFY(bar.showsActions());
+        QCOMPARE(bar.dimensionsLabel()->text(), item.dimensions());
+        QCOMPARE(bar.fileSizeLabel()->text(), GalleryActionBar::fileSizeText(item.bytes()));
+        QCOMPARE(bar.previewButton()->label(), QStringLiteral("Preview · Space"));
+        QCOMPARE(bar.trashButton()->label(), QStringLiteral("Move original screenshot to Trash · Ctrl+Backspace"));
+        QCOMPARE(bar.copyTextButton()->toolTip(), QStringLiteral("Copy text · Ctrl+Shift+C"));
+        QCOMPARE(bar.copyTextButton()->accessibleName(), QStringLiteral("Copy text from selected screenshot"));
+        QCOMPARE(bar.copyButton()->hint(), QStringLiteral("Ctrl+C"));
+        QCOMPARE(bar.copyButton()->accessibleName(), QStringLiteral("Copy selected screenshot"));
+        QVERIFY(bar.shareButton()->isVisible());
+
+        QCOMPARE(bar.pinButton()->label(), QStringLiteral("Pin screenshot"));
+        click(bar.pinButton());
+        QCOMPARE(bar.pinButton()->label(), QStringLiteral("Unpin screenshot"));
+
+        click(bar.previewButton());
+        QCOMPARE(g.previewed, QStringList{item.id()});
+        click(bar.copyTextButton());
+        QTRY_COMPARE(g.f.clipboard->text, std::optional<QString>(QStringLiteral("words in Screenshot 1.png")));
+    }
+
+    void copyButtonCycle()
+    {
+        Gallery g;
+        g.connectWith(1, 0);
+        GalleryButton &copy = *g.view->actionBar()->copyButton();
+        QCOMPARE(copy.title(), QStringLiteral("Copy"));
+        QCOMPARE(copy.symbol(), QStringLiteral("square.on.square"));
+
+        // The copy may finish before the click returns: record what the button shows meanwhile.
+        struct Seen
+        {
+            QString title, symbol, name;
+            bool enabled;
+        };
+        QList<Seen> seen;
+        QObject::connect(&g.f.model->copyActions(), &CopyActions::isCopyingChanged, &copy, [&] {
+            if (!g.f.model->copyActions().isCopying())
+                return;
+            g.rendered();
+            seen.append({copy.title(), copy.symbol(), copy.accessibleName(), copy.isEnabled()});
+        });
+        g.f.model->toasts().setDurationScale(0.25); // the "Copied" mark goes with its toast
+        click(&copy);
+        QTRY_VERIFY(!seen.isEmpty());
+        QCOMPARE(seen.first().title, QStringLiteral("Copying"));
+        QCOMPARE(seen.first().symbol, QStringLiteral("ellipsis"));
+        QCOMPARE(seen.first().name, QStringLiteral("Copying screenshot"));
+        QVERIFY(!seen.first().enabled);
+
+        QTRY_COMPARE(copy.title(), QStringLiteral("Copied"));
+        QCOMPARE(copy.symbol(), QStringLiteral("checkmark"));
+        QCOMPARE(copy.accessibleName(), QStringLiteral("Screenshot copied"));
+        QVERIFY(copy.isEnabled());
+        QCOMPARE(g.view->footer()->toastLabel()->text(), QStringLiteral("Copied. Ready to paste."));
+        // The mark goes with the toast.
+        QTRY_COMPARE(copy.title(), QStringLiteral("Copy"));
+    }
+
+    void toasts()
+    {
+        Gallery g;
+        g.connectWith(2, 0);
+        GalleryFooter &footer = *g.view->footer();
+        click(g.view->actionBar()->trashButton());
+        QTRY_COMPARE(footer.form(), GalleryFooter::Form::toast);
+        QCOMPARE(footer.toastLabel()->text(), *g.f.model->toasts().message());
+        QCOMPARE(footer.toastSymbol()->symbol(), QStringLiteral("checkmark.circle.fill"));
+        QCOMPARE(footer.toastSymbol()->colour(), std::optional<QColor>(BrimfoldDesign::accent()));
+        click(footer.undoButton());
+        QTRY_VERIFY(g.f.item(QStringLiteral("Screenshot 1.png")).has_value());
+
+        // A failure says so in orange, with nothing to undo.
+        g.f.clipboard->accepts = false;
+        g.f.model->select(*g.f.item(QStringLiteral("Screenshot 1.png")));
+        click(g.view->actionBar()->copyButton());
+        QTRY_COMPARE(footer.toastSymbol()->symbol(), QStringLiteral("exclamationmark.circle.fill"));
+        QCOMPARE(footer.toastSymbol()->colour(), std::optional<QColor>(GalleryFooter::orange()));
+        QVERIFY(!footer.undoButton()->isVisible());
+        QCOMPARE(g.view->actionBar()->copyButton()->title(), QStringLiteral("Copy"));
+    }
+
+    void statusWithRetry()
+    {
+        Gallery g;
+        g.f.recognizer->failing.insert(QStringLiteral("Screenshot 1.png"));
+        g.f.recognizer->hold(QStringLiteral("Screenshot 1.png"));
+        g.f.shot(QStringLiteral("Screenshot 1.png"));
+        g.f.connectFolder();
+        GalleryFooter &footer = *g.view->footer();
+        QTRY_COMPARE(footer.form(), GalleryFooter::Form::status);
+        QVERIFY(footer.statusSpinner()->isVisible());
+        QVERIFY(!footer.retryButton()->isVisible());
+        QVERIFY(footer.statusLabel()->text().startsWith(QStringLiteral("Reading text ·")));
+
+        g.f.recognizer->release();
+        QVERIFY(g.f.settle());
+        QTRY_COMPARE(footer.statusLabel()->text(), QStringLiteral("Some text couldn’t be read"));
+        QVERIFY(!footer.statusSpinner()->isVisible());
+        QCOMPARE(footer.statusSymbol()->symbol(), QStringLiteral("text.viewfinder"));
+        const int before = g.f.recognizer->recognized;
+        click(footer.retryButton());
+        QTRY_VERIFY(g.f.recognizer->recognized > before);
+    }
+
+    void selectingATileTakesFocusFromSearch()
+    {
+        Gallery g;
+        g.connectWith(2);
+        QApplication::setActiveWindow(g.view.get());
+        QVERIFY(QTest::qWaitForWindowActive(g.view.get()));
+        g.focus.postFocusSearch();
+        QTRY_VERIFY(g.view->searchFocused());
+
+        GalleryGrid &grid = *g.view->grid();
+        QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, grid.visualRect(grid.model()->index(1, 0)).center());
+        QTRY_VERIFY(!g.view->searchFocused());
+        QVERIFY(grid.hasFocus());
+        QCOMPARE(g.f.model->selectedID(), std::optional<QString>(g.f.model->visibleItems().at(1).id()));
+
+        g.focus.postFocusSearch();
+        QTRY_VERIFY(g.view->searchFocused());
+        g.focus.postFocusGallery();
+        QTRY_VERIFY(grid.hasFocus());
+    }
+};
 
 QTEST_MAIN(TestGalleryView)
 #include "tst_galleryview.moc"

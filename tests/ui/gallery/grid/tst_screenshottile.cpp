@@ -71,314 +71,298 @@ class TestScreenshotTile : public QObject
     Q_OBJECT
 
 private slots:
-    void accessibilityLabel_data();
-    void accessibilityLabel();
-    void accessibleTextFollowsModel();
-    void dayLabel_data();
-    void dayLabel();
-    void timeLabel();
-    void shownSnippet_data();
-    void shownSnippet();
-    void contextMenuOrderAndTitles_data();
-    void contextMenuOrderAndTitles();
-    void dragOffersTheFile();
-    void selectionSyncsBothWays();
-    void paintRequestsMissingThumbnail();
-    void shareMenuHidesMissingTools();
-    void copyFileOffersOnlyExistingFiles();
-};
-
-void TestScreenshotTile::accessibilityLabel_data()
-{
-    QTest::addColumn<bool>("pinned");
-    QTest::addColumn<QString>("snippet"); // null: none
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("plain") << false << QString() << "Screenshot 1, 1440 × 900";
-    QTest::newRow("pinned") << true << QString() << "Screenshot 1, 1440 × 900, pinned";
-    QTest::newRow("snippet") << false << "total 42" << "Screenshot 1, 1440 × 900, matching text: total 42";
-}
-
-void TestScreenshotTile::accessibilityLabel()
-{
-    QFETCH(bool, pinned);
-    QFETCH(QString, snippet);
-    QFETCH(QString, expected);
-    const QDateTime when(QDate(2026, 3, 10), QTime(9, 41));
-    const Screenshot item = Screenshot::withResolvedPath(QStringLiteral("/shots/Screenshot 1.png"),
-                                                         when, when, 2048, 1440, 900);
-    const std::optional<QString> text = snippet.isNull() ? std::nullopt : std::optional(snippet);
-    QCOMPARE(GalleryItemModel::accessibilityLabel(item, pinned, text), expected);
-}
-
-void TestScreenshotTile::accessibleTextFollowsModel()
-{
-    Fixture f;
-    f.recognizer->setText(QStringLiteral("Screenshot b.png"), QStringLiteral("invoice total 42"));
-    QVERIFY(f.populate({QStringLiteral("Screenshot a.png"), QStringLiteral("Screenshot b.png")}));
-    GalleryItemModel items(*f.model);
-    const Screenshot b = *f.item(QStringLiteral("Screenshot b.png"));
-    const auto label = [&] { return items.index(items.rowOf(b.id())).data(Qt::AccessibleTextRole).toString(); };
-    const QString plain = b.displayName() + QStringLiteral(", ") + b.dimensions();
-    QCOMPARE(label(), plain);
-
-    f.model->pin(b);
-    QTRY_COMPARE(label(), plain + QStringLiteral(", pinned"));
-    f.model->setQuery(QStringLiteral("total"));
-    QTRY_COMPARE(items.rowCount(), 1);
-    const std::optional<QString> snippet = f.model->textSnippet(b);
-    QVERIFY(snippet && snippet->contains(QStringLiteral("total")));
-    QCOMPARE(items.index(0).data(GalleryItemModel::SnippetRole).toString(), *snippet);
-    QCOMPARE(items.index(0).data(GalleryItemModel::SnippetMatchRole).toInt(), snippet->indexOf(u"total"));
-    QCOMPARE(label(), plain + QStringLiteral(", pinned, matching text: ") + *snippet);
-    CHECK_CONSISTENT(f);
-}
-
-void TestScreenshotTile::dayLabel_data()
-{
-    QTest::addColumn<QDateTime>("createdAt");
-    QTest::addColumn<QDateTime>("now");
-    QTest::addColumn<QString>("expected");
-    const QDateTime now(QDate(2026, 3, 10), QTime(0, 30));
-    QTest::newRow("earlier today") << QDateTime(QDate(2026, 3, 10), QTime(0, 0)) << now << "Today";
-    QTest::newRow("later today") << QDateTime(QDate(2026, 3, 10), QTime(23, 59)) << now << "Today";
-    QTest::newRow("yesterday, late") << QDateTime(QDate(2026, 3, 9), QTime(23, 59)) << now << "Yesterday";
-    QTest::newRow("yesterday, early") << QDateTime(QDate(2026, 3, 9), QTime(0, 0)) << now << "Yesterday";
-    QTest::newRow("two days ago") << QDateTime(QDate(2026, 3, 8), QTime(12, 0)) << now << "Mar 8";
-    QTest::newRow("same day last year") << QDateTime(QDate(2025, 3, 10), QTime(0, 10)) << now << "Mar 10";
-    QTest::newRow("yesterday across a year") << QDateTime(QDate(2025, 12, 31), QTime(23, 0))
-                                             << QDateTime(QDate(2026, 1, 1), QTime(0, 5)) << "Yesterday";
-}
-
-void TestScreenshotTile::dayLabel()
-{
-    QFETCH(QDateTime, createdAt);
-    QFETCH(QDateTime, now);
-    QFETCH(QString, expected);
-    QCOMPARE(ScreenshotTileDelegate::dayLabel(createdAt, now, QLocale(QLocale::English, QLocale::UnitedStates)),
-             expected);
-}
-
-void TestScreenshotTile::timeLabel()
-{
-    const QDateTime at(QDate(2026, 3, 10), QTime(15, 7, 42));
-    QString us = ScreenshotTileDelegate::timeLabel(at, QLocale(QLocale::English, QLocale::UnitedStates));
-    QCOMPARE(us.replace(QChar(0x202f), QChar(0x20)), QStringLiteral("3:07 PM")); // CLDR spacing varies
-    QCOMPARE(ScreenshotTileDelegate::timeLabel(at, QLocale::c()), QStringLiteral("15:07")); // no seconds
-}
-
-void TestScreenshotTile::shownSnippet_data()
-{
-    QTest::addColumn<QString>("snippet");
-    QTest::addColumn<QString>("match");
-    QTest::addColumn<bool>("cut"); // the text starts after "…"
-    const QString log = QStringLiteral("2024-05-01 03:00:01 nightly backup job 17 on host atlas-7 checked "
-                                       "412 files in /home/photos, finished the local copy to the external "
-                                       "disk, then started rsync to glacier");
-    QTest::newRow("match late in a long line") << log << "rsync" << true;
-    QTest::newRow("match at the start") << log << "2024-05-01" << false;
-    QTest::newRow("short line") << QStringLiteral("rsync   glacier\tvault") << "glacier" << false;
-}
-
-// Whatever the width, the tile shows the word that matched.
-void TestScreenshotTile::shownSnippet()
-{
-    QFETCH(QString, snippet);
-    QFETCH(QString, match);
-    QFETCH(bool, cut);
-    const QFont font = BrimfoldDesign::font(10);
-    for (const qreal width : {100.0, 154.0, 240.0}) {
-        const QStringList lines = ScreenshotTileDelegate::shownSnippet(snippet, snippet.indexOf(match), font, width);
-        QVERIFY(lines.size() <= ScreenshotTileDelegate::snippetLines);
-        const QString shown = lines.join(u' ');
-        QVERIFY2(shown.contains(match), qPrintable(QStringLiteral("%1: %2").arg(width).arg(shown)));
-        if (cut)
-            QVERIFY2(shown.startsWith(u'\u2026'), qPrintable(shown));
-        else
-            QVERIFY2(snippet.simplified().startsWith(lines.first()), qPrintable(shown));
-        for (const QString &line : lines)
-            QVERIFY2(QFontMetricsF(font).horizontalAdvance(line) <= width, qPrintable(line));
+    void accessibilityLabel_data()
+    {
+        QTest::addColumn<bool>("pinned");
+        QTest::addColumn<QString>("snippet"); // null: none
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("plain") << false << QString() << "Screenshot 1, 1440 × 900";
+        QTest::newRow("pinned") << true << QString() << "Screenshot 1, 1440 × 900, pinned";
+        QTest::newRow("snippet") << false << "total 42" << "Screenshot 1, 1440 × 900, matching text: total 42";
     }
-}
 
-void TestScreenshotTile::contextMenuOrderAndTitles_data()
-{
-    QTest::addColumn<bool>("pinned");
-    QTest::addColumn<QString>("pinTitle");
-    QTest::newRow("not pinned") << false << "Pin for later";
-    QTest::newRow("pinned") << true << "Unpin";
-}
+    void accessibilityLabel()
+    {
+        QFETCH(bool, pinned);
+        QFETCH(QString, snippet);
+        QFETCH(QString, expected);
+        const QDateTime when(QDate(2026, 3, 10), QTime(9, 41));
+        const Screenshot item = Screenshot::withResolvedPath(QStringLiteral("/shots/Screenshot 1.png"),
+                                                             when, when, 2048, 1440, 900);
+        const std::optional<QString> text = snippet.isNull() ? std::nullopt : std::optional(snippet);
+        QCOMPARE(GalleryItemModel::accessibilityLabel(item, pinned, text), expected);
+    }
 
-void TestScreenshotTile::contextMenuOrderAndTitles()
-{
-    QFETCH(bool, pinned);
-    QFETCH(QString, pinTitle);
-    Grid g({QStringLiteral("Screenshot a.png")});
-    const Screenshot a = *g.f.item(QStringLiteral("Screenshot a.png"));
-    if (pinned)
-        g.f.model->pin(a);
-    std::unique_ptr<QMenu> menu(g.view.createContextMenu(a));
-    QCOMPARE(titles(*menu), (QStringList{"Copy image", "Copy text", "Preview", pinTitle,
-                                         "Show in Files", "---", "Move to Trash"}));
-    QCOMPARE(actionNamed(*menu, pinTitle)->data().toString(), QStringLiteral("pin"));
-    QVERIFY(actionNamed(*menu, QStringLiteral("Move to Trash"))->property("destructive").toBool());
+    void accessibleTextFollowsModel()
+    {
+        Fixture f;
+        f.recognizer->setText(QStringLiteral("Screenshot b.png"), QStringLiteral("invoice total 42"));
+        QVERIFY(f.populate({QStringLiteral("Screenshot a.png"), QStringLiteral("Screenshot b.png")}));
+        GalleryItemModel items(*f.model);
+        const Screenshot b = *f.item(QStringLiteral("Screenshot b.png"));
+        const auto label = [&] { return items.index(items.rowOf(b.id())).data(Qt::AccessibleTextRole).toString(); };
+        const QString plain = b.displayName() + QStringLiteral(", ") + b.dimensions();
+        QCOMPARE(label(), plain);
 
-    QSignalSpy previews(&g.actions, &GalleryActions::previewRequested);
-    actionNamed(*menu, QStringLiteral("Preview"))->trigger();
-    QCOMPARE(previews.at(0).at(0).value<Screenshot>().id(), a.id());
-    actionNamed(*menu, QStringLiteral("Show in Files"))->trigger();
-    QCOMPARE(g.share.calls, QStringList{QStringLiteral("showInFiles ") + a.id()});
-    actionNamed(*menu, pinTitle)->trigger();
-    QTRY_COMPARE(g.f.model->state().contains(a.id()), !pinned);
-    actionNamed(*menu, QStringLiteral("Copy image"))->trigger();
-    QTRY_VERIFY(g.f.clipboard->image.has_value());
-}
+        f.model->pin(b);
+        QTRY_COMPARE(label(), plain + QStringLiteral(", pinned"));
+        f.model->setQuery(QStringLiteral("total"));
+        QTRY_COMPARE(items.rowCount(), 1);
+        const std::optional<QString> snippet = f.model->textSnippet(b);
+        QVERIFY(snippet && snippet->contains(QStringLiteral("total")));
+        QCOMPARE(items.index(0).data(GalleryItemModel::SnippetRole).toString(), *snippet);
+        QCOMPARE(items.index(0).data(GalleryItemModel::SnippetMatchRole).toInt(), snippet->indexOf(u"total"));
+        QCOMPARE(label(), plain + QStringLiteral(", pinned, matching text: ") + *snippet);
+        CHECK_CONSISTENT(f);
+    }
 
-void TestScreenshotTile::dragOffersTheFile()
-{
-    Grid g(harness::shotNames(3), QSize(640, 520));
-    const Screenshot item = g.f.model->visibleItems().at(1);
-    GalleryItemModel &items = g.view.itemModel();
-    QCOMPARE(items.supportedDragActions(), Qt::CopyAction);
-    const QModelIndex row = items.index(1);
-    QVERIFY(items.flags(row).testFlag(Qt::ItemIsDragEnabled));
-    std::unique_ptr<QMimeData> data(items.mimeData({row}));
-    QVERIFY(data->hasFormat(items.mimeTypes().constFirst()));
-    QVERIFY(data->hasFormat(QStringLiteral("text/uri-list")));
-    QCOMPARE(data->urls(), QList<QUrl>{QUrl::fromLocalFile(item.id())});
+    void dayLabel_data()
+    {
+        QTest::addColumn<QDateTime>("createdAt");
+        QTest::addColumn<QDateTime>("now");
+        QTest::addColumn<QString>("expected");
+        const QDateTime now(QDate(2026, 3, 10), QTime(0, 30));
+        QTest::newRow("earlier today") << QDateTime(QDate(2026, 3, 10), QTime(0, 0)) << now << "Today";
+        QTest::newRow("later today") << QDateTime(QDate(2026, 3, 10), QTime(23, 59)) << now << "Today";
+        QTest::newRow("yesterday, late") << QDateTime(QDate(2026, 3, 9), QTime(23, 59)) << now << "Yesterday";
+        QTest::newRow("yesterday, early") << QDateTime(QDate(2026, 3, 9), QTime(0, 0)) << now << "Yesterday";
+        QTest::newRow("two days ago") << QDateTime(QDate(2026, 3, 8), QTime(12, 0)) << now << "Mar 8";
+        QTest::newRow("same day last year") << QDateTime(QDate(2025, 3, 10), QTime(0, 10)) << now << "Mar 10";
+        QTest::newRow("yesterday across a year") << QDateTime(QDate(2025, 12, 31), QTime(23, 0))
+                                                 << QDateTime(QDate(2026, 1, 1), QTime(0, 5)) << "Yesterday";
+    }
 
-    // Pressing a tile selects it, Control held or not; moving on past the drag distance starts
-    // the view's own drag, carrying what the model gives. A platform whose drag runs its own
-    // loop is answered with a cancel from inside it; the drag object lives on until events are
-    // next handled.
-    QTest::mousePress(g.view.viewport(), Qt::LeftButton, Qt::ControlModifier, g.centreOf(1));
-    QCOMPARE(g.f.model->selectedID(), std::optional(item.id()));
-    QVERIFY(!g.view.findChild<QDrag *>());
-    const QPoint away = g.centreOf(1) + QPoint(0, 2 * QApplication::startDragDistance());
-    QTest::mouseMove(g.view.viewport(), away - QPoint(0, 1));
-    QTimer::singleShot(0, &g.view, [] { QDrag::cancel(); });
-    QTest::mouseMove(g.view.viewport(), away);
-    const QDrag *drag = g.view.findChild<QDrag *>();
-    QVERIFY(drag);
-    QCOMPARE(drag->mimeData()->urls(), QList<QUrl>{item.url()});
-    QCOMPARE(drag->supportedActions(), Qt::DropActions(Qt::CopyAction));
-    QTest::mouseRelease(g.view.viewport(), Qt::LeftButton, {}, away);
-    QCOMPARE(g.f.model->selectedID(), std::optional(item.id()));
+    void dayLabel()
+    {
+        QFETCH(QDateTime, createdAt);
+        QFETCH(QDateTime, now);
+        QFETCH(QString, expected);
+        QCOMPARE(ScreenshotTileDelegate::dayLabel(createdAt, now, QLocale(QLocale::English, QLocale::UnitedStates)),
+                 expected);
+    }
 
-    // A press between the tiles neither selects nor drags, however far it then moves over them.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(!g.view.findChild<QDrag *>());
-    const QPoint between(2, g.view.viewport()->height() - 2);
-    QTest::mousePress(g.view.viewport(), Qt::LeftButton, {}, between);
-    QTest::mouseMove(g.view.viewport(), g.centreOf(2));
-    QTest::mouseMove(g.view.viewport(), g.centreOf(0));
-    QTest::mouseRelease(g.view.viewport(), Qt::LeftButton, {}, g.centreOf(0));
-    QCOMPARE(g.f.model->selectedID(), std::optional(item.id()));
-    QVERIFY(!g.view.findChild<QDrag *>());
-}
+    void timeLabel()
+    {
+        const QDateTime at(QDate(2026, 3, 10), QTime(15, 7, 42));
+        QString us = ScreenshotTileDelegate::timeLabel(at, QLocale(QLocale::English, QLocale::UnitedStates));
+        QCOMPARE(us.replace(QChar(0x202f), QChar(0x20)), QStringLiteral("3:07 PM")); // CLDR spacing varies
+        QCOMPARE(ScreenshotTileDelegate::timeLabel(at, QLocale::c()), QStringLiteral("15:07")); // no seconds
+    }
 
-void TestScreenshotTile::selectionSyncsBothWays()
-{
-    Grid g(harness::shotNames(6), QSize(640, 520));
-    GalleryGrid &grid = g.view;
-    const QList<Screenshot> shown = g.f.model->visibleItems();
+    void shownSnippet_data()
+    {
+        QTest::addColumn<QString>("snippet");
+        QTest::addColumn<QString>("match");
+        QTest::addColumn<bool>("cut"); // the text starts after "…"
+        const QString log = QStringLiteral("2024-05-01 03:00:01 nightly backup job 17 on host atlas-7 checked "
+                                           "412 files in /home/photos, finished the local copy to the external "
+                                           "disk, then started rsync to glacier");
+        QTest::newRow("match late in a long line") << log << "rsync" << true;
+        QTest::newRow("match at the start") << log << "2024-05-01" << false;
+        QTest::newRow("short line") << QStringLiteral("rsync   glacier\tvault") << "glacier" << false;
+    }
 
-    // Model → grid.
-    g.f.model->select(shown.at(4));
-    QCOMPARE(grid.currentIndex().row(), 4);
-    QCOMPARE(grid.selectionModel()->selectedIndexes().size(), 1);
+    // Whatever the width, the tile shows the word that matched.
+    void shownSnippet()
+    {
+        QFETCH(QString, snippet);
+        QFETCH(QString, match);
+        QFETCH(bool, cut);
+        const QFont font = BrimfoldDesign::font(10);
+        for (const qreal width : {100.0, 154.0, 240.0}) {
+            const QStringList lines = ScreenshotTileDelegate::shownSnippet(snippet, snippet.indexOf(match), font, width);
+            QVERIFY(lines.size() <= ScreenshotTileDelegate::snippetLines);
+            const QString shown = lines.join(u' ');
+            QVERIFY2(shown.contains(match), qPrintable(QStringLiteral("%1: %2").arg(width).arg(shown)));
+            if (cut)
+                QVERIFY2(shown.startsWith(u'\u2026'), qPrintable(shown));
+            else
+                QVERIFY2(snippet.simplified().startsWith(lines.first()), qPrintable(shown));
+            for (const QString &line : lines)
+                QVERIFY2(QFontMetricsF(font).horizontalAdvance(line) <= width, qPrintable(line));
+        }
+    }
 
-    // Grid → model: a click selects and tells the gallery; a click beside the tiles does not.
-    QSignalSpy clicked(&grid, &GalleryGrid::itemClicked);
-    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, g.centreOf(1));
-    QCOMPARE(g.f.model->selectedID(), std::optional(shown.at(1).id()));
-    QCOMPARE(grid.currentIndex().row(), 1);
-    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, QPoint(2, grid.viewport()->height() - 2));
-    QCOMPARE(clicked.size(), 1);
+    void contextMenuOrderAndTitles_data()
+    {
+        QTest::addColumn<bool>("pinned");
+        QTest::addColumn<QString>("pinTitle");
+        QTest::newRow("not pinned") << false << "Pin for later";
+        QTest::newRow("pinned") << true << "Unpin";
+    }
 
-    // A double click selects and asks for a preview.
-    QSignalSpy previews(&g.actions, &GalleryActions::previewRequested);
-    QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, g.centreOf(2));
-    QCOMPARE(previews.size(), 1);
-    QCOMPARE(previews.at(0).at(0).value<Screenshot>().id(), shown.at(2).id());
-    QCOMPARE(g.f.model->selectedID(), std::optional(shown.at(2).id()));
+    void contextMenuOrderAndTitles()
+    {
+        QFETCH(bool, pinned);
+        QFETCH(QString, pinTitle);
+        Grid g({QStringLiteral("Screenshot a.png")});
+        const Screenshot a = *g.f.item(QStringLiteral("Screenshot a.png"));
+        if (pinned)
+            g.f.model->pin(a);
+        std::unique_ptr<QMenu> menu(g.view.createContextMenu(a));
+        QCOMPARE(titles(*menu), (QStringList{"Copy image", "Copy text", "Preview", pinTitle,
+                                             "Show in Files", "---", "Move to Trash"}));
+        QCOMPARE(actionNamed(*menu, pinTitle)->data().toString(), QStringLiteral("pin"));
+        QVERIFY(actionNamed(*menu, QStringLiteral("Move to Trash"))->property("destructive").toBool());
 
-    // The screen reader sees one element per tile, named like the tile.
-    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(&grid);
-    QVERIFY(list);
-    QCOMPARE(list->childCount(), shown.size());
-    QCOMPARE(list->child(0)->text(QAccessible::Name),
-             grid.model()->index(0, 0).data(Qt::AccessibleTextRole).toString());
-    CHECK_CONSISTENT(g.f);
-}
+        QSignalSpy previews(&g.actions, &GalleryActions::previewRequested);
+        actionNamed(*menu, QStringLiteral("Preview"))->trigger();
+        QCOMPARE(previews.at(0).at(0).value<Screenshot>().id(), a.id());
+        actionNamed(*menu, QStringLiteral("Show in Files"))->trigger();
+        QCOMPARE(g.share.calls, QStringList{QStringLiteral("showInFiles ") + a.id()});
+        actionNamed(*menu, pinTitle)->trigger();
+        QTRY_COMPARE(g.f.model->state().contains(a.id()), !pinned);
+        actionNamed(*menu, QStringLiteral("Copy image"))->trigger();
+        QTRY_VERIFY(g.f.clipboard->image.has_value());
+    }
 
-void TestScreenshotTile::paintRequestsMissingThumbnail()
-{
-    Fixture f;
-    QVERIFY(f.populate({QStringLiteral("Screenshot a.png")}));
-    GalleryItemModel items(*f.model);
-    ThumbnailCache thumbnails(systemImages());
-    ScreenshotTileDelegate delegate(thumbnails);
-    delegate.setTileWidth(180);
-    const QString key = ThumbnailCache::key(*f.item(QStringLiteral("Screenshot a.png")), 440);
-    const QModelIndex index = items.index(0);
+    void dragOffersTheFile()
+    {
+        Grid g(harness::shotNames(3), QSize(640, 520));
+        const Screenshot item = g.f.model->visibleItems().at(1);
+        GalleryItemModel &items = g.view.itemModel();
+        QCOMPARE(items.supportedDragActions(), Qt::CopyAction);
+        const QModelIndex row = items.index(1);
+        QVERIFY(items.flags(row).testFlag(Qt::ItemIsDragEnabled));
+        std::unique_ptr<QMimeData> data(items.mimeData({row}));
+        QVERIFY(data->hasFormat(items.mimeTypes().constFirst()));
+        QVERIFY(data->hasFormat(QStringLiteral("text/uri-list")));
+        QCOMPARE(data->urls(), QList<QUrl>{QUrl::fromLocalFile(item.id())});
 
-    QStyleOptionViewItem option;
-    option.rect = QRect(QPoint(0, 0), delegate.sizeHint(option, index));
-    option.palette = QPalette(Qt::white);
-    const auto render = [&] {
-        QImage canvas(option.rect.size(), QImage::Format_ARGB32_Premultiplied);
-        canvas.fill(Qt::white);
-        QPainter painter(&canvas);
-        delegate.paint(&painter, option, index);
-        return canvas;
-    };
+        // Pressing a tile selects it, Control held or not; moving on past the drag distance starts
+        // the view's own drag, carrying what the model gives. A platform whose drag runs its own
+        // loop is answered with a cancel from inside it; the drag object lives on until events are
+        // next handled.
+        QTest::mousePress(g.view.viewport(), Qt::LeftButton, Qt::ControlModifier, g.centreOf(1));
+        QCOMPARE(g.f.model->selectedID(), std::optional(item.id()));
+        QVERIFY(!g.view.findChild<QDrag *>());
+        const QPoint away = g.centreOf(1) + QPoint(0, 2 * QApplication::startDragDistance());
+        QTest::mouseMove(g.view.viewport(), away - QPoint(0, 1));
+        QTimer::singleShot(0, &g.view, [] { QDrag::cancel(); });
+        QTest::mouseMove(g.view.viewport(), away);
+        const QDrag *drag = g.view.findChild<QDrag *>();
+        QVERIFY(drag);
+        QCOMPARE(drag->mimeData()->urls(), QList<QUrl>{item.url()});
+        QCOMPARE(drag->supportedActions(), Qt::DropActions(Qt::CopyAction));
+        QTest::mouseRelease(g.view.viewport(), Qt::LeftButton, {}, away);
+        QCOMPARE(g.f.model->selectedID(), std::optional(item.id()));
 
-    QSignalSpy repaint(&delegate, &ScreenshotTileDelegate::repaintNeeded);
-    const QImage without = render();
-    QVERIFY(delegate.isWaitingFor(key));
-    QVERIFY(repaint.wait(10000));
-    QCOMPARE(repaint.at(0).at(0).toModelIndex(), index);
-    const QImage with = render();
-    // The card and texts are the same; only the picture area changed.
-    const QRect picture(3, 3, 174, 107);
-    QVERIFY(with.copy(picture) != without.copy(picture));
-    QCOMPARE(with.copy(0, picture.bottom() + 10, 180, 10), without.copy(0, picture.bottom() + 10, 180, 10));
-}
+        // A press between the tiles neither selects nor drags, however far it then moves over them.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!g.view.findChild<QDrag *>());
+        const QPoint between(2, g.view.viewport()->height() - 2);
+        QTest::mousePress(g.view.viewport(), Qt::LeftButton, {}, between);
+        QTest::mouseMove(g.view.viewport(), g.centreOf(2));
+        QTest::mouseMove(g.view.viewport(), g.centreOf(0));
+        QTest::mouseRelease(g.view.viewport(), Qt::LeftButton, {}, g.centreOf(0));
+        QCOMPARE(g.f.model->selectedID(), std::optional(item.id()));
+        QVERIFY(!g.view.findChild<QDrag *>());
+    }
 
-void TestScreenshotTile::shareMenuHidesMissingTools()
-{
-    FakeShare share;
-    const QUrl file = QUrl::fromLocalFile(QStringLiteral("/shots/Screenshot 1.png"));
-    ShareButton button(share, file);
-    QCOMPARE(button.accessibleName(), QStringLiteral("Share screenshot"));
-    std::unique_ptr<QMenu> all(button.createMenu());
-    QCOMPARE(titles(*all), (QStringList{"Email…", "Open With…", "Copy File"}));
-    all->actions().at(2)->trigger();
-    QCOMPARE(share.calls, QStringList{"copyFile " + file.toLocalFile()});
+    void selectionSyncsBothWays()
+    {
+        Grid g(harness::shotNames(6), QSize(640, 520));
+        GalleryGrid &grid = g.view;
+        const QList<Screenshot> shown = g.f.model->visibleItems();
 
-    share.missing = {ShareServices::Service::email};
-    std::unique_ptr<QMenu> some(button.createMenu());
-    QCOMPARE(titles(*some), (QStringList{"Open With…", "Copy File"}));
-}
+        // Model → grid.
+        g.f.model->select(shown.at(4));
+        QCOMPARE(grid.currentIndex().row(), 4);
+        QCOMPARE(grid.selectionModel()->selectedIndexes().size(), 1);
 
-void TestScreenshotTile::copyFileOffersOnlyExistingFiles()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("Screenshot 1.png"));
-    QVERIFY(TestSupport::writeImage(path, TestSupport::drawTextImage({40, 30}, {"x"}), "png"));
-    const QUrl file = QUrl::fromLocalFile(path);
-    SystemShareServices share;
-    QVERIFY(share.copyFile(file));
-    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
-    QVERIFY(data);
-    QCOMPARE(data->urls(), QList<QUrl>{file});
-    QCOMPARE(data->data(QStringLiteral("x-special/gnome-copied-files")), QByteArray("copy\n") + file.toEncoded());
+        // Grid → model: a click selects and tells the gallery; a click beside the tiles does not.
+        QSignalSpy clicked(&grid, &GalleryGrid::itemClicked);
+        QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, g.centreOf(1));
+        QCOMPARE(g.f.model->selectedID(), std::optional(shown.at(1).id()));
+        QCOMPARE(grid.currentIndex().row(), 1);
+        QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, QPoint(2, grid.viewport()->height() - 2));
+        QCOMPARE(clicked.size(), 1);
 
-    const QUrl gone = QUrl::fromLocalFile(dir.filePath(QStringLiteral("gone.png")));
-    QVERIFY(!share.copyFile(gone));
-    QVERIFY(!share.openWith(gone));
-    QVERIFY(!share.email(QUrl(QStringLiteral("https://example.com/a.png"))));
-}
+        // A double click selects and asks for a preview.
+        QSignalSpy previews(&g.actions, &GalleryActions::previewRequested);
+        QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, g.centreOf(2));
+        QCOMPARE(previews.size(), 1);
+        QCOMPARE(previews.at(0).at(0).value<Screenshot>().id(), shown.at(2).id());
+        QCOMPARE(g.f.model->selectedID(), std::optional(shown.at(2).id()));
+
+        // The screen reader sees one element per tile, named like the tile.
+        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(&grid);
+        QVERIFY(list);
+        QCOMPARE(list->childCount(), shown.size());
+        QCOMPARE(list->child(0)->text(QAccessible::Name),
+                 grid.model()->index(0, 0).data(Qt::AccessibleTextRole).toString());
+        CHECK_CONSISTENT(g.f);
+    }
+
+    void paintRequestsMissingThumbnail()
+    {
+        Fixture f;
+        QVERIFY(f.populate({QStringLiteral("Screenshot a.png")}));
+        GalleryItemModel items(*f.model);
+        ThumbnailCache thumbnails(systemImages());
+        ScreenshotTileDelegate delegate(thumbnails);
+        delegate.setTileWidth(180);
+        const QString key = ThumbnailCache::key(*f.item(QStringLiteral("Screenshot a.png")), 440);
+        const QModelIndex index = items.index(0);
+
+        QStyleOptionViewItem option;
+        option.rect = QRect(QPoint(0, 0), delegate.sizeHint(option, index));
+        option.palette = QPalette(Qt::white);
+        const auto render = [&] {
+            QImage canvas(option.rect.size(), QImage::Format_ARGB32_Premultiplied);
+            canvas.fill(Qt::white);
+            QPainter painter(&canvas);
+            delegate.paint(&painter, option, index);
+            return canvas;
+        };
+
+        QSignalSpy repaint(&delegate, &ScreenshotTileDelegate::repaintNeeded);
+        const QImage without = render();
+        QVERIFY(delegate.isWaitingFor(key));
+        QVERIFY(repaint.wait(10000));
+        QCOMPARE(repaint.at(0).at(0).toModelIndex(), index);
+        const QImage with = render();
+        // The card and texts are the same; only the picture area changed.
+        const QRect picture(3, 3, 174, 107);
+        QVERIFY(with.copy(picture) != without.copy(picture));
+        QCOMPARE(with.copy(0, picture.bottom() + 10, 180, 10), without.copy(0, picture.bottom() + 10, 180, 10));
+    }
+
+    void shareMenuHidesMissingTools()
+    {
+        FakeShare share;
+        const QUrl file = QUrl::fromLocalFile(QStringLiteral("/shots/Screenshot 1.png"));
+        ShareButton button(share, file);
+        QCOMPARE(button.accessibleName(), QStringLiteral("Share screenshot"));
+        std::unique_ptr<QMenu> all(button.createMenu());
+        QCOMPARE(titles(*all), (QStringList{"Email…", "Open With…", "Copy File"}));
+        all->actions().at(2)->trigger();
+        QCOMPARE(share.calls, QStringList{"copyFile " + file.toLocalFile()});
+
+        share.missing = {ShareServices::Service::email};
+        std::unique_ptr<QMenu> some(button.createMenu());
+        QCOMPARE(titles(*some), (QStringList{"Open With…", "Copy File"}));
+    }
+
+    void copyFileOffersOnlyExistingFiles()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Screenshot 1.png"));
+        QVERIFY(TestSupport::writeImage(path, TestSupport::drawTextImage({40, 30}, {"x"}), "png"));
+        const QUrl file = QUrl::fromLocalFile(path);
+        SystemShareServices share;
+        QVERIFY(share.copyFile(file));
+        const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+        QVERIFY(data);
+        QCOMPARE(data->urls(), QList<QUrl>{file});
+        QCOMPARE(data->data(QStringLiteral("x-special/gnome-copied-files")), QByteArray("copy\n") + file.toEncoded());
+
+        const QUrl gone = QUrl::fromLocalFile(dir.filePath(QStringLiteral("gone.png")));
+        QVERIFY(!share.copyFile(gone));
+        QVERIFY(!share.openWith(gone));
+        QVERIFY(!share.email(QUrl(QStringLiteral("https://example.com/a.png"))));
+    }
+};
 
 QTEST_MAIN(TestScreenshotTile)
 #include "tst_screenshottile.moc"
