@@ -1,8 +1,15 @@
 #pragma once
 
 // Driving a real X display from a test, as a person would: xdotool keys and clicks, and a
-// window of another program to come from and go back to.
+// window of another program to come from and go back to; and the settings the real program
+// finds at its start.
+#include "TestSupport.h"
+#include "core/AppIdentity.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QString>
 #include <QStringList>
 
@@ -36,6 +43,32 @@ inline QByteArray clipboard(const char *type)
     xclip.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
                                           QStringLiteral("-t"), QString::fromLatin1(type), QStringLiteral("-o")});
     return xclip.waitForFinished(10000) ? xclip.readAllStandardOutput() : QByteArray();
+}
+
+// Visible top-level windows titled exactly `title`, of one process or of any.
+inline QStringList visibleWindows(const QString &title, qint64 pid = 0)
+{
+    QStringList arguments{QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible")};
+    if (pid)
+        arguments << QStringLiteral("--pid") << QString::number(pid);
+    const QString out = xdotool(arguments << QStringLiteral("--name") << QStringLiteral("^%1$").arg(title));
+    return out.isEmpty() ? QStringList() : out.split(u'\n');
+}
+
+// Where the program of that identity keeps its settings.
+inline QString settingsFile(const QString &identity = AppIdentity::applicationId())
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') + identity
+        + QStringLiteral("/settings.json");
+}
+
+// The settings an earlier run that connected `folder` left, so the program starts without
+// opening its gallery; the file's path, empty on failure.
+inline QString writeConnectedSettings(const QString &folder)
+{
+    const QString path = settingsFile();
+    const QJsonObject settings{{QStringLiteral("hasConnectedFolder"), true}, {QStringLiteral("folderPath"), folder}};
+    return TestSupport::writeFile(path, QJsonDocument(settings).toJson()) ? path : QString();
 }
 
 inline quint64 activeWindow()

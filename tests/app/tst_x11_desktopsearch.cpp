@@ -35,12 +35,7 @@ const QString kId = AppIdentity::applicationId();
 const QString kProvider = AppIdentity::objectPath() + QStringLiteral("/SearchProvider");
 const QString kRunner = AppIdentity::objectPath() + QStringLiteral("/KRunner");
 
-QStringList visibleGalleries()
-{
-    const QString out = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                 QStringLiteral("--name"), QStringLiteral("^Brimfold$")});
-    return out.isEmpty() ? QStringList() : out.split(u'\n');
-}
+QStringList visibleGalleries() { return visibleWindows(QStringLiteral("Brimfold")); }
 
 // gdbus call on the session bus (or the bus at `address`); its printed answer, empty on failure.
 QString call(const QString &path, const QString &method, const QStringList &arguments,
@@ -136,7 +131,6 @@ private Q_SLOTS:
         m_identifier = std::get<TextRecognitionCapabilities>(capabilities).identifier;
 
         m_folder = m_home.filePath(QStringLiteral("Shots"));
-        QVERIFY(QDir().mkpath(m_folder));
         m_texts = {{1, QStringLiteral("pelican harbour at dawn")}, {2, QStringLiteral("quarterly report draft")},
                    {3, QStringLiteral("terminal build output")}, {4, QStringLiteral("report final numbers")}};
         const QDateTime start = QDateTime::currentDateTime().addSecs(-3600);
@@ -147,7 +141,6 @@ private Q_SLOTS:
         }
         m_cacheDirectory = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
             + QLatin1Char('/') + kId + QStringLiteral("/ScreenshotText-v1");
-        QVERIFY(QDir().mkpath(m_cacheDirectory));
         for (const Screenshot &item : ScreenshotScanner::scan(m_folder, false, 500, {}, {}, images).screenshots) {
             const int n = m_paths.key(item.id());
             m_cacheFiles[n] = QDir(m_cacheDirectory).filePath(ScreenshotTextWorker::cacheFileName(m_identifier, item.cacheKey()));
@@ -155,11 +148,7 @@ private Q_SLOTS:
         }
         QCOMPARE(m_cacheFiles.size(), 4);
 
-        const QString settings = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-            + QLatin1Char('/') + kId + QStringLiteral("/settings.json");
-        QVERIFY(QDir().mkpath(QFileInfo(settings).path()));
-        QVERIFY(TestSupport::writeFile(settings, QJsonDocument(QJsonObject{
-            {QStringLiteral("hasConnectedFolder"), true}, {QStringLiteral("folderPath"), m_folder}}).toJson()));
+        QVERIFY(!writeConnectedSettings(m_folder).isEmpty());
     }
 
     void cleanupTestCase() { stopProgram(); }
@@ -307,7 +296,6 @@ private Q_SLOTS:
     {
         QTemporaryDir bus;
         const QString services = bus.filePath(QStringLiteral("services"));
-        QVERIFY(QDir().mkpath(services));
         QVERIFY(TestSupport::writeFile(QDir(services).filePath(kId + QStringLiteral(".service")),
                                        QStringLiteral("[D-BUS Service]\nName=%1\nExec=%2\n")
                                            .arg(kId, QStringLiteral(BRIMFOLD_EXECUTABLE)).toUtf8()));

@@ -1,8 +1,6 @@
 // The real program, used as a person would: a private HOME, a display with a window manager, a
 // session bus and a tray host; keys and clicks through xdotool, the clipboard through xclip.
 #include "DesktopTools.h"
-#include "core/AppIdentity.h"
-#include "TestSupport.h"
 
 #include "platform/x11/X11.h"
 #include "ui/design/BrimfoldDesign.h"
@@ -11,8 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -26,14 +22,6 @@
 using namespace desktop;
 
 namespace {
-
-// Visible windows of ours with exactly that title.
-QStringList visibleWindows(const QString &title)
-{
-    const QString out = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                                 QStringLiteral("^%1$").arg(title)});
-    return out.isEmpty() ? QStringList() : out.split(u'\n');
-}
 
 QString wmClass(xcb_connection_t *x, xcb_window_t window)
 {
@@ -112,7 +100,6 @@ private slots:
         // Screenshots, oldest first; only one has the word "pelican", and only inside its image.
         QTemporaryDir home;
         const QString folder = QDir(home.path()).filePath(QStringLiteral("Shots"));
-        QVERIFY(QDir().mkpath(folder));
         const QStringList words{QStringLiteral("pelican harbour at dawn"), QStringLiteral("quarterly report draft"),
                                 QStringLiteral("terminal build output"), QStringLiteral("meeting notes today")};
         QHash<QString, QByteArray> originals;
@@ -125,13 +112,7 @@ private slots:
         }
         const QString newest = QDir(folder).filePath(QStringLiteral("Screenshot 4.png"));
 
-        // Connected by an earlier run.
-        const QString settings = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-            + QLatin1Char('/') + AppIdentity::applicationId() + QStringLiteral("/settings.json");
-        QVERIFY(QDir().mkpath(QFileInfo(settings).path()));
-        QVERIFY(TestSupport::writeFile(
-            settings, QJsonDocument(QJsonObject{{QStringLiteral("hasConnectedFolder"), true},
-                                                {QStringLiteral("folderPath"), folder}}).toJson()));
+        QVERIFY(!writeConnectedSettings(folder).isEmpty());
 
         QProcess tray;
         tray.start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),

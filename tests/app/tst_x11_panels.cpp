@@ -21,7 +21,6 @@
 #include <QWindow>
 
 #include <xcb/xcb.h>
-#include <xcb/xcb_keysyms.h>
 
 #include <cstdlib>
 
@@ -50,33 +49,6 @@ bool galleryHasKeyboard(AppController &c)
 {
     return c.gallery().panel() && QGuiApplication::focusWindow() == c.gallery().panel()->windowHandle();
 }
-
-// Holds a key combination for another X client, as a second program would.
-class OtherClientGrab final
-{
-public:
-    OtherClientGrab(xcb_keysym_t keysym, quint16 modifiers)
-    {
-        m_connection = xcb_connect(nullptr, nullptr);
-        xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(m_connection);
-        xcb_keycode_t *codes = xcb_key_symbols_get_keycode(symbols, keysym);
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
-        if (codes && codes[0] != XCB_NO_SYMBOL) {
-            xcb_generic_error_t *error = xcb_request_check(
-                m_connection, xcb_grab_key_checked(m_connection, 1, root, modifiers, codes[0],
-                                                   XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-            held = !error;
-            std::free(error);
-        }
-        std::free(codes);
-        xcb_key_symbols_free(symbols);
-    }
-    ~OtherClientGrab() { xcb_disconnect(m_connection); }
-    bool held = false;
-
-private:
-    xcb_connection_t *m_connection = nullptr;
-};
 
 // The whole X screen, which the tests split into two displays side by side.
 QSize rootSize()
@@ -211,7 +183,7 @@ private Q_SLOTS:
 
     void aRefusedShortcutKeepsTheOldOne()
     {
-        const OtherClientGrab taken(xcb_keysym_t(0x006b), XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1);
+        const OtherX11Client taken(xcb_keysym_t(0x006b), XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1);
         QVERIFY(taken.held);
         App app(Desktop::x11, true);
         QVERIFY(app.start(1));

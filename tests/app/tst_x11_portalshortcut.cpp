@@ -1,72 +1,22 @@
 // The real program with a fake desktop portal on a private session bus: in a Wayland session
 // the desktop's presses open and close the gallery; in an X11 session the portal is left alone.
+#include "DesktopTools.h"
 #include "FakeShortcutPortal.h"
+#include "X11KeyEvents.h"
 
 #include "platform/portal/ReopenChannel.h"
 
 #include <QDBusConnectionInterface>
-#include <QDir>
-#include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <xcb/xcb.h>
-#include <xcb/xcb_keysyms.h>
-
-#include <cstdlib>
-
 namespace {
 
-// Whether another client holds Ctrl+Shift+G on the root window: a grab of our own is refused.
-bool ctrlShiftGIsGrabbed()
-{
-    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(connection)) {
-        xcb_disconnect(connection);
-        return false;
-    }
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(connection);
-    xcb_keycode_t *keycodes = xcb_key_symbols_get_keycode(symbols, 'g');
-    const xcb_keycode_t keycode = keycodes ? keycodes[0] : 0;
-    std::free(keycodes);
-    xcb_key_symbols_free(symbols);
-    constexpr quint16 modifiers = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT;
-    xcb_generic_error_t *error = xcb_request_check(
-        connection, xcb_grab_key_checked(connection, false, root, modifiers, keycode, XCB_GRAB_MODE_ASYNC,
-                                         XCB_GRAB_MODE_ASYNC));
-    const bool taken = error != nullptr;
-    std::free(error);
-    xcb_disconnect(connection); // gives back a grab that succeeded
-    return taken;
-}
+// Whether another client holds Ctrl+Shift+G: a grab of our own is refused.
+bool ctrlShiftGIsGrabbed() { return !OtherX11Client().grab('g', XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT); }
 
-// Visible top-level windows of the process titled exactly "Brimfold": its gallery.
-int visibleGalleries(qint64 pid)
-{
-    QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"),
-                  {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
-                   QStringLiteral("--pid"), QString::number(pid), QStringLiteral("--name"), QStringLiteral("^Brimfold$")});
-    if (!xdotool.waitForFinished(10000))
-        return -1;
-    const QByteArray out = xdotool.readAllStandardOutput().trimmed();
-    return out.isEmpty() ? 0 : int(out.split('\n').size());
-}
-
-// The settings of an earlier run that connected `folder`, so the gallery stays closed at start.
-bool writeConnectedSettings(const QString &folder)
-{
-    const QString path = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QStringLiteral("/app.vellum.screenshots/settings.json");
-    QFile file(path);
-    const QByteArray json = QJsonDocument(QJsonObject{{QStringLiteral("hasConnectedFolder"), true},
-                                                      {QStringLiteral("folderPath"), folder}}).toJson();
-    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) && file.write(json) == json.size();
-}
+int visibleGalleries(qint64 pid) { return int(desktop::visibleWindows(QStringLiteral("Brimfold"), pid).size()); }
 
 } // namespace
 
@@ -103,11 +53,6 @@ class TestX11PortalShortcut final : public QObject
         QVERIFY(m_program.waitForStarted());
     }
 
-    bool press(const char *keys)
-    {
-        return QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QString::fromLatin1(keys)}) == 0;
-    }
-
 private slots:
     void initTestCase()
     {
@@ -115,7 +60,7 @@ private slots:
             QSKIP("needs an X display");
         if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
             QSKIP("needs xdotool");
-        QVERIFY(writeConnectedSettings(m_folder.path()));
+        QVERIFY(!desktop::writeConnectedSettings(m_folder.path()).isEmpty());
     }
 
     void init()
@@ -164,7 +109,7 @@ private slots:
         // Probing the key before the program's own grab could take it first.
         QTRY_VERIFY_WITH_TIMEOUT(grabbed(), 15000);
         QVERIFY(ctrlShiftGIsGrabbed());
-        QVERIFY(press("ctrl+shift+g"));
+        desktop::key("ctrl+shift+g");
         QTRY_COMPARE_WITH_TIMEOUT(visibleGalleries(m_program.processId()), 1, 15000);
         QCOMPARE(m_portal->calls.size(), 0);
         QCOMPARE(m_portal->versionReads, 0);

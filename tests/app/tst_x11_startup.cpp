@@ -1,8 +1,8 @@
 // Starts the real program on the test display: one copy per user, the second launch hands over
 // to the first, and demo copies run beside it with settings of their own.
-#include "TestSupport.h"
+#include "DesktopTools.h"
 #include "platform/portal/ReopenChannel.h"
-#include "core/AppIdentity.h"
+#include "settings/ReleaseInfo.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -16,47 +16,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace desktop;
+
 namespace {
 
-// Number of visible top-level windows titled exactly "Brimfold", of one process or of all.
-int visibleBrimfoldWindows(qint64 pid = 0)
-{
-    QStringList arguments{QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible")};
-    if (pid)
-        arguments << QStringLiteral("--pid") << QString::number(pid);
-    arguments << QStringLiteral("--name") << QStringLiteral("^Brimfold$");
-    QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"), arguments);
-    if (!xdotool.waitForFinished(10000))
-        return -1;
-    const QByteArray out = xdotool.readAllStandardOutput().trimmed();
-    return out.isEmpty() ? 0 : int(out.split('\n').size());
-}
+int visibleBrimfoldWindows(qint64 pid = 0) { return int(visibleWindows(QStringLiteral("Brimfold"), pid).size()); }
 
 bool activeWindowIsBrimfold(qint64 pid)
 {
-    QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow"), QStringLiteral("getwindowpid")});
-    return xdotool.waitForFinished(10000) && xdotool.readAllStandardOutput().trimmed().toLongLong() == pid;
-}
-
-QString settingsFile(const QString &suite)
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/')
-        + suite + QStringLiteral("/settings.json");
-}
-
-// Writes the normal settings an earlier run that connected `folder` would have left; returns
-// the file's path, empty on failure.
-QString connectedSettings(const QString &folder)
-{
-    const QString path = settingsFile(AppIdentity::applicationId());
-    QFile file(path);
-    if (!QDir().mkpath(QFileInfo(path).path()) || !file.open(QIODevice::WriteOnly))
-        return {};
-    const QByteArray json = QJsonDocument(QJsonObject{{QStringLiteral("hasConnectedFolder"), true},
-                                                      {QStringLiteral("folderPath"), folder}}).toJson();
-    return file.write(json) == json.size() ? path : QString();
+    return xdotool({QStringLiteral("getactivewindow"), QStringLiteral("getwindowpid")}).toLongLong() == pid;
 }
 
 } // namespace
@@ -79,7 +47,7 @@ private Q_SLOTS:
     {
         QTemporaryDir folder;
         // A connected folder: the first copy starts without opening its window.
-        const QString normalSettings = connectedSettings(folder.path());
+        const QString normalSettings = writeConnectedSettings(folder.path());
         QVERIFY(!normalSettings.isEmpty());
 
         QProcess first;
@@ -143,7 +111,7 @@ private Q_SLOTS:
     void secondLaunchDuringStartUp()
     {
         QTemporaryDir folder;
-        QVERIFY(!connectedSettings(folder.path()).isEmpty());
+        QVERIFY(!writeConnectedSettings(folder.path()).isEmpty());
 
         // Which of the two takes the lock is a race; the other must hand over and end.
         QProcess a, b;
@@ -172,7 +140,7 @@ private Q_SLOTS:
         QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0 << "Usage: brimfold" << "";
         QTest::newRow("short help") << QStringList{QStringLiteral("-h")} << 0 << "Usage: brimfold" << "";
         QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0
-                                 << QStringLiteral("Brimfold 0.1.0 · Beta · Build —\n") << "";
+                                 << "Brimfold " + ReleaseInfo::displayVersion() + "\n" << "";
         QTest::newRow("no display") << QStringList{} << 2 << ""
                                     << "brimfold: needs a graphical session, but no display could be opened.\n";
     }

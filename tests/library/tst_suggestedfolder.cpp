@@ -27,7 +27,7 @@ private:
     // Writes a file in the home, making its folders.
     bool write(const QString &relative, const QByteArray &bytes) const
     {
-        return QDir().mkpath(QFileInfo(home(relative)).path()) && TestSupport::writeFile(home(relative), bytes);
+        return TestSupport::writeFile(home(relative), bytes);
     }
 
     // The user's folders and languages: XDG_PICTURES_DIR relative to $HOME, gettext's variables.
@@ -44,7 +44,6 @@ private:
     void shot(const QString &relative, int minutesAgo)
     {
         const QString path = home(relative);
-        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
         QVERIFY(TestSupport::writeFile(path, QByteArray("\x89PNG not decoded here")));
         const QDateTime moment(QDate(2026, 12, 7), QTime(12, 0), Qt::UTC);
         QVERIFY(TestSupport::setModificationTime(path, moment.addSecs(-60 * minutesAgo)));

@@ -203,7 +203,6 @@ private Q_SLOTS:
         const QString folder = home.filePath(QStringLiteral("Shots"));
         const QString cache = home.filePath(QStringLiteral("cache"));
         const QString settings = home.filePath(QStringLiteral("config/settings.json"));
-        QVERIFY(QDir().mkpath(folder) && QDir().mkpath(cache) && QDir().mkpath(QFileInfo(settings).path()));
         const QStringList texts{QStringLiteral("pelican harbour at dawn"), QStringLiteral("quarterly report"),
                                 QStringLiteral("report draft two")};
         const QDateTime start = QDateTime::currentDateTime().addSecs(-600);

@@ -11,11 +11,6 @@
 #include <QStandardPaths>
 #include <QTest>
 
-#include <xcb/xcb.h>
-#include <xcb/xcb_keysyms.h>
-
-#include <cstdlib>
-
 namespace {
 
 const Shortcut ctrlShiftG; // the default
@@ -27,39 +22,6 @@ bool xdotoolKey(const char *keys)
 {
     return QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QString::fromLatin1(keys)}) == 0;
 }
-
-xcb_keycode_t keycodeOf(xcb_connection_t *connection, xcb_keysym_t keysym)
-{
-    xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(connection);
-    xcb_keycode_t *keycodes = xcb_key_symbols_get_keycode(symbols, keysym);
-    const xcb_keycode_t keycode = keycodes ? keycodes[0] : 0;
-    std::free(keycodes);
-    xcb_key_symbols_free(symbols);
-    return keycode;
-}
-
-// Another program on the same display, holding hot keys of its own.
-struct OtherClient
-{
-    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
-    xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-
-    ~OtherClient() { xcb_disconnect(connection); }
-
-    bool grab(xcb_keysym_t keysym, quint16 modifiers)
-    {
-        xcb_generic_error_t *error = xcb_request_check(
-            connection, xcb_grab_key_checked(connection, false, root, modifiers, keycodeOf(connection, keysym),
-                                             XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-        std::free(error);
-        return !error;
-    }
-    void ungrab(xcb_keysym_t keysym, quint16 modifiers)
-    {
-        xcb_ungrab_key(connection, keycodeOf(connection, keysym), root, modifiers);
-        std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr)); // processed
-    }
-};
 
 } // namespace
 
@@ -93,7 +55,7 @@ private slots:
         QSignalSpy pressed(&shortcut, &GlobalShortcut::pressed);
         QVERIFY(shortcut.registerShortcut(ctrlAltH));
         // Taken only with Caps Lock on: the variants granted before have to be given back.
-        OtherClient other;
+        OtherX11Client other;
         QVERIFY(other.grab('g', ctrlShift | XCB_MOD_MASK_LOCK));
         QVERIFY(!shortcut.registerShortcut(ctrlShiftG));
         QVERIFY(!shortcut.registered());
@@ -113,7 +75,7 @@ private slots:
         QVERIFY(shortcut.registerShortcut(ctrlAltH));
         QVERIFY(shortcut.registerShortcut(ctrlShiftG));
         // Free for others, so its presses go to them: a grab is exclusive.
-        OtherClient other;
+        OtherX11Client other;
         QVERIFY(other.grab('h', ctrlAlt));
         QVERIFY(!other.grab('g', ctrlShift));
         QVERIFY(xdotoolKey("ctrl+alt+h") && xdotoolKey("ctrl+shift+g"));

@@ -1,7 +1,9 @@
 #include "TestSupport.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageWriter>
 #include <QPainter>
 
@@ -46,7 +48,8 @@ QByteArray readFile(const QString &path)
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        && file.write(bytes) == bytes.size();
 }
 
 bool writeSparseFile(const QString &path, const QMap<qint64, QByteArray> &pieces, qint64 size)
@@ -61,13 +64,33 @@ bool writeSparseFile(const QString &path, const QMap<qint64, QByteArray> &pieces
     return file.size() == size;
 }
 
-bool writeImage(const QString &path, const QImage &image, const char *format)
+QByteArray encodeImage(const QImage &image, const char *format, int quality)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
-    return writer.write(image) && writeFile(path, bytes);
+    writer.setQuality(quality);
+    return writer.write(image) ? bytes : QByteArray();
+}
+
+bool writeImage(const QString &path, const QImage &image, const char *format)
+{
+    const QByteArray bytes = encodeImage(image, format);
+    return !bytes.isEmpty() && writeFile(path, bytes);
+}
+
+int permissions(const QString &path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+}
+
+qint64 peakResidentMegabytes()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
 }
 
 bool setModificationTime(const QString &path, const QDateTime &time)

@@ -20,15 +20,25 @@ QImage drawTextImage(QSize size, const QStringList &lines, int pointSize = 18);
 // The whole file; empty when it cannot be read.
 QByteArray readFile(const QString &path);
 
-// Writes bytes to path (creating it); false on any failure.
+// Writes bytes to path, creating it and its folders; false on any failure.
 bool writeFile(const QString &path, const QByteArray &bytes);
 
 // A file of `size` bytes holding `pieces` at their offsets and holes everywhere else, which
 // take neither disk nor memory: for files that claim gigabytes. False on any failure.
 bool writeSparseFile(const QString &path, const QMap<qint64, QByteArray> &pieces, qint64 size);
 
-// Encodes the image with Qt ("png", "jpg", "tiff", "webp") and writes it; false on failure.
+// The image encoded by Qt ("png", "jpg", "tiff", "webp") at its writer's quality, or the one
+// given (0 to 100); empty on failure.
+QByteArray encodeImage(const QImage &image, const char *format, int quality = -1);
+
+// Encodes the image with Qt and writes it; false on failure.
 bool writeImage(const QString &path, const QImage &image, const char *format);
+
+// The permission bits of the entry at path (links followed); -1 when there is none.
+int permissions(const QString &path);
+
+// The most this process has held in memory at once so far, in megabytes.
+qint64 peakResidentMegabytes();
 
 // Sets the file's modification time (and access time) without touching its contents.
 bool setModificationTime(const QString &path, const QDateTime &time);

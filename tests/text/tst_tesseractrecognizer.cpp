@@ -1,4 +1,5 @@
 #include "FakeImages.h"
+#include "ImageBytes.h"
 #include "SystemImages.h"
 #include "TallCapture.h"
 #include "TestSupport.h"
@@ -8,19 +9,15 @@
 #include "text/ScreenshotTextSearch.h"
 #include "text/TesseractRecognizer.h"
 
-#include <QBuffer>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <QtTest>
 
 #include <tesseract/baseapi.h>
-
-#include <sys/resource.h>
 
 namespace {
 
@@ -35,353 +32,6 @@ void drawText(QImage &image, QPoint baseline, const QString &text, int pixelSize
 }
 
 QImage textImage(const QStringList &lines) { return TestSupport::drawTextImage(QSize(900, 260), lines, 30); }
-
-QByteArray encoded(const QImage &image, const char *format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    return image.save(&buffer, format, 95) ? bytes : QByteArray();
-}
-
-QByteArray bigEndian(quint32 value)
-{
-    QByteArray bytes(4, '\0');
-    qToBigEndian(value, bytes.data());
-    return bytes;
-}
-
-// A minimal APP1 Exif segment holding only the orientation, placed right after SOI.
-QByteArray withExifOrientation(const QByteArray &jpeg, quint16 orientation)
-{
-    QByteArray exif = QByteArrayLiteral("Exif\0\0MM\0\x2A\0\0\0\x08" "\0\x01" "\x01\x12\0\x03\0\0\0\x01");
-    exif.append(char(orientation >> 8)).append(char(orientation & 0xFF)).append(6, '\0');
-    const quint16 length = quint16(exif.size() + 2);
-    return jpeg.left(2) + "\xFF\xE1" + char(length >> 8) + char(length & 0xFF) + exif + jpeg.mid(2);
-}
-
-// A valid PNG signature and header claiming side x side RGBA pixels, with no pixel data.
-QByteArray pngHeaderOnly(quint32 side)
-{
-    const auto chunk = [](const QByteArray &typeAndData) {
-        quint32 crc = 0xFFFFFFFFu; // CRC-32 as PNG defines it
-        for (char c : typeAndData) {
-            crc ^= quint8(c);
-            for (int bit = 0; bit < 8; ++bit)
-                crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-        }
-        return bigEndian(quint32(typeAndData.size() - 4)) + typeAndData + bigEndian(~crc);
-    };
-    const QByteArray ihdr = "IHDR" + bigEndian(side) + bigEndian(side) + QByteArray("\x08\x06\0\0\0", 5);
-    return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk(ihdr) + chunk("IEND");
-}
-
-} // namespace
-
-class TestTesseractRecognizer final : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void initTestCase();
-    void readsTextAsDisplayed_data();
-    void readsTextAsDisplayed();
-    void undecodableFilesFail_data();
-    void undecodableFilesFail();
-    void languageFolderDecidesCapabilities();
-    void userLanguagesJoinWhenInstalled_data();
-    void userLanguagesJoinWhenInstalled();
-    void userLanguageAloneStartsTheEngine();
-    void keptDigestStandsForUnchangedData();
-    void missingOrBrokenModuleLeavesRecognitionUnavailable();
-    void defaultSearchFollowsTheEnginesOwnFolder();
-    void distributionFoldersAreTheFallback();
-    void noLanguageDataFailsBeforeAnyDecode_data();
-    void noLanguageDataFailsBeforeAnyDecode();
-    void linesOnColouredAndDarkBandsAreRead();
-    void tallCaptureIsReadWholeInOrderOnce();
-    void releasedEngineStartsAgainOnTheNextImage();
-    void stopBeforeReadingCancelsAndEngineStaysUsable();
-
-private:
-    // The installed English data, found through the engine's own search.
-    QString englishData() const { return m_recognizer->languageDataFolder() + QStringLiteral("/eng.traineddata"); }
-    QString write(const QString &name, const QImage &image)
-    {
-        const QString path = m_dir.filePath(name);
-        return TestSupport::writeImage(path, image, "png") ? path : QString();
-    }
-    QString recognizeOk(TesseractRecognizer &recognizer, const QString &path,
-                        const std::optional<TextRecognitionCapabilities> &capabilities = {})
-    {
-        const auto result = recognizer.recognize(path, capabilities.value_or(m_capabilities));
-        const auto *read = std::get_if<RecognizedText>(&result);
-        return read ? read->text : QStringLiteral("<failed>");
-    }
-    QTemporaryDir m_dir;
-    std::optional<TesseractRecognizer> m_recognizer;
-    TextRecognitionCapabilities m_capabilities;
-};
-
-void TestTesseractRecognizer::initTestCase()
-{
-    ImageServices::applyAllocationLimit();
-    m_recognizer.emplace(QString(), systemImages());
-    // English and Arabic, whatever the locale of the run.
-    m_recognizer->setUserLanguages({});
-    const auto capabilities = m_recognizer->capabilities();
-    QVERIFY(std::holds_alternative<TextRecognitionCapabilities>(capabilities));
-    m_capabilities = std::get<TextRecognitionCapabilities>(capabilities);
-    if (!m_capabilities.languages.contains(QStringLiteral("en-US")))
-        QSKIP("English language data (tesseract-ocr-eng) is not installed");
-}
-
-void TestTesseractRecognizer::readsTextAsDisplayed_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("expected");
-    // Two columns whose rows sit at the same heights; capitals and digits only, so facing
-    // rows have exactly the same vertical extent. Lines are read across, row by row.
-    const QStringList words{"ALPHA", "BRAVO", "CHARLIE", "DELTA", "ECHO", "FOXTROT", "GOLF", "HOTEL"};
-    QImage columns(QSize(1400, 80 + int(words.size()) * 60), QImage::Format_RGB32);
-    columns.fill(Qt::white);
-    QStringList rows;
-    for (int row = 0; row < words.size(); ++row) {
-        rows << QStringLiteral("%1 NORTH %2").arg(words[row]).arg(row + 10)
-             << QStringLiteral("%1 SOUTH %2").arg(words[row]).arg(row + 50);
-        drawText(columns, QPoint(40, 70 + row * 60), rows[rows.size() - 2]);
-        drawText(columns, QPoint(820, 70 + row * 60), rows.last());
-    }
-    QTest::newRow("two columns interleaved") << "columns.png" << encoded(columns, "png") << rows.join('\n');
-    // Small text on a transparent window: read on white, at full size.
-    const auto window = [](const QStringList &lines) {
-        QImage image(QSize(900, 240), QImage::Format_ARGB32);
-        image.fill(Qt::transparent);
-        QPainter(&image).fillRect(QRect(60, 20, 780, 200), QColor(120, 160, 220, 60));
-        for (int i = 0; i < lines.size(); ++i)
-            drawText(image, QPoint(40, 90 + 90 * i), lines[i], 16);
-        return encoded(image, "png");
-    };
-    QTest::newRow("no text") << "blank.png" << window({}) << QString();
-    QTest::newRow("transparent") << "window.png" << window({"Transparent window title", "Second line here"})
-                                 << "Transparent window title\nSecond line here";
-    // Qt's reader gives such names a device pixel ratio of 2; the pixels must stay as they are.
-    QTest::newRow("@2x name") << "window@2x.png" << window({"Transparent window title", "Second line"})
-                              << "Transparent window title\nSecond line";
-    const QImage upright = textImage({"Rotated receipt total", "Paid in full"});
-    for (const auto &[orientation, storedRotation] : {std::pair{6, -90}, std::pair{8, 90}}) {
-        const QByteArray jpeg = encoded(upright.transformed(QTransform().rotate(storedRotation)), "jpg");
-        QTest::addRow("orientation %d", orientation) << QStringLiteral("rotated-%1.jpg").arg(orientation)
-            << withExifOrientation(jpeg, quint16(orientation)) << "Rotated receipt total\nPaid in full";
-    }
-    const QString arabic = QStringLiteral(u"\u0645\u0631\u062D\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645");
-    for (const int scale : {1, 2}) {
-        QImage mixed(QSize(900, 300) * scale, QImage::Format_RGB32);
-        mixed.fill(Qt::white);
-        drawText(mixed, QPoint(60, 90) * scale, QStringLiteral("Hello world"), 40 * scale);
-        drawText(mixed, QPoint(60, 200) * scale, arabic, 48 * scale);
-        // Exactly the text: no direction marks around the Arabic line. At twice the size its
-        // strokes are as wide as a background area.
-        QTest::addRow("arabic line at %d00 %%", scale) << QStringLiteral("arabic-%1x.png").arg(scale)
-                                                     << encoded(mixed, "png") << "Hello world\n" + arabic;
-    }
-}
-
-void TestTesseractRecognizer::readsTextAsDisplayed()
-{
-    QFETCH(QString, name);
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, expected);
-    if (name.startsWith("arabic") && !m_capabilities.supportsArabic())
-        QSKIP("Arabic language data (tesseract-ocr-ara) is not installed");
-    const QString path = m_dir.filePath(name);
-    QVERIFY(TestSupport::writeFile(path, bytes));
-    QCOMPARE(recognizeOk(*m_recognizer, path), expected);
-}
-
-void TestTesseractRecognizer::undecodableFilesFail_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("bytes");
-    const QByteArray png = encoded(textImage({"Cut short"}), "png");
-    QByteArray noise(64 * 1024, '\0');
-    QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
-    QTest::newRow("empty png") << "empty.png" << QByteArray();
-    QTest::newRow("random bytes named png") << "noise.png" << noise;
-    QTest::newRow("truncated png") << "truncated.png" << png.left(png.size() / 2);
-    QTest::newRow("20000x20000 header only") << "huge.png" << pngHeaderOnly(20000);
-}
-
-void TestTesseractRecognizer::undecodableFilesFail()
-{
-    QFETCH(QString, name);
-    QFETCH(QByteArray, bytes);
-    const QString path = m_dir.filePath(name);
-    QVERIFY(TestSupport::writeFile(path, bytes));
-    const auto peakResidentKiB = [] { rusage usage{}; getrusage(RUSAGE_SELF, &usage); return usage.ru_maxrss; };
-    const long peakBefore = peakResidentKiB();
-    QCOMPARE(m_recognizer->recognize(path, m_capabilities),
-             ScreenshotTextRecognizing::TextResult(TextRecognitionError::unreadableImage));
-    // A claimed size must never turn into a matching allocation.
-    QVERIFY2(peakResidentKiB() - peakBefore < 300 * 1024, "peak memory grew by more than 300 MB");
-}
-
-void TestTesseractRecognizer::languageFolderDecidesCapabilities()
-{
-    const QString english = englishData();
-    QTemporaryDir folder;
-    QVERIFY(QFile::link(english, folder.filePath(QStringLiteral("eng.traineddata"))));
-    TesseractRecognizer recognizer(folder.path(), systemImages());
-    recognizer.setUserLanguages({});
-    const auto capabilities = std::get<TextRecognitionCapabilities>(recognizer.capabilities());
-    QFile file(english);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    // The identifier follows the engine version, the data's content and the way images are
-    // prepared, so the cache does too.
-    const QByteArray digest = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex().left(16);
-    QCOMPARE(capabilities.languages, QStringList{QStringLiteral("en-US")});
-    QCOMPARE(capabilities.identifier, u"tesseract-"_qs + tesseract::TessBaseAPI::Version() + '-' + digest + "-en-US-v4");
-    QCOMPARE(capabilities.description(),
-             QStringLiteral(u"English \u00B7 Arabic recognition isn\u2019t installed on this system"));
-    // Known without the engine, which the first recognition starts; recognition follows the
-    // folder, too.
-    QVERIFY(!recognizer.hasEngine());
-    const QString path = write(QStringLiteral("english.png"), textImage({"English only"}));
-    QCOMPARE(recognizeOk(recognizer, path, capabilities), u"English only"_qs);
-}
-
-void TestTesseractRecognizer::userLanguagesJoinWhenInstalled_data()
-{
-    QTest::addColumn<QStringList>("files"); // codes; "-" before one: an empty file
-    QTest::addColumn<QStringList>("user");  // the user's languages, by engine code
-    QTest::addColumn<QStringList>("tags");
-    QTest::addColumn<QStringList>("missing");
-    const QStringList both{"eng", "ara"};
-    QTest::newRow("English and Arabic") << both << QStringList{} << QStringList{"en-US", "ar-SA"} << QStringList{};
-    QTest::newRow("German missing") << both << QStringList{"deu"} << QStringList{"en-US", "ar-SA"} << QStringList{"de"};
-    QTest::newRow("German installed") << both + QStringList{"deu"} << QStringList{"deu"}
-                                      << QStringList{"en-US", "ar-SA", "de"} << QStringList{};
-    QTest::newRow("in the user's order") << QStringList{"rus", "eng", "deu", "ara"} << QStringList{"rus", "deu"}
-                                         << QStringList{"en-US", "ar-SA", "ru", "de"} << QStringList{};
-    QTest::newRow("empty file is missing") << both + QStringList{"-deu"} << QStringList{"deu"}
-                                           << QStringList{"en-US", "ar-SA"} << QStringList{"de"};
-    QTest::newRow("other data is not read") << both + QStringList{"fra", "deu"} << QStringList{"rus", "deu"}
-                                            << QStringList{"en-US", "ar-SA", "de"} << QStringList{"ru"};
-    QTest::newRow("no English") << QStringList{"chi_sim"} << QStringList{"chi_sim", "ukr"}
-                                << QStringList{"zh-Hans"} << QStringList{"uk"};
-}
-
-void TestTesseractRecognizer::userLanguagesJoinWhenInstalled()
-{
-    QFETCH(QStringList, files);
-    QFETCH(QStringList, user);
-    QFETCH(QStringList, tags);
-    QFETCH(QStringList, missing);
-    // Known without the engine: the files need only exist, not hold real data.
-    QTemporaryDir folder;
-    for (const QString &file : files) {
-        const bool empty = file.startsWith(u'-');
-        const QString code = empty ? file.mid(1) : file;
-        QVERIFY(TestSupport::writeFile(folder.filePath(code + ".traineddata"), empty ? QByteArray() : "data of " + code.toUtf8()));
-    }
-    QList<RecognitionLanguage> languages;
-    for (const QString &code : user)
-        languages.append(RecognitionLanguages::forCode(code).value());
-    TesseractRecognizer recognizer(folder.path(), systemImages());
-    recognizer.setUserLanguages(languages);
-    const auto capabilities = std::get<TextRecognitionCapabilities>(recognizer.capabilities());
-    QCOMPARE(capabilities.languages, tags);
-    QCOMPARE(capabilities.missingLanguages, missing);
-    QVERIFY(!recognizer.hasEngine());
-
-    // The digest is of the files read, in that order; English and Arabic alone keep the
-    // identifier text cached before any other language existed was filed under.
-    QCryptographicHash digest(QCryptographicHash::Sha256);
-    for (const QString &tag : tags)
-        digest.addData("data of " + RecognitionLanguages::forTag(tag)->code.toUtf8());
-    QCOMPARE(capabilities.identifier, "tesseract-" + TesseractRecognizer::engineVersion() + '-'
-                                          + digest.result().toHex().left(16) + '-' + tags.join(u',') + "-v4");
-}
-
-void TestTesseractRecognizer::userLanguageAloneStartsTheEngine()
-{
-    // English data under the German name: what matters is that the engine is asked for it.
-    QTemporaryDir folder;
-    QVERIFY(QFile::link(englishData(), folder.filePath(QStringLiteral("deu.traineddata"))));
-    TesseractRecognizer recognizer(folder.path(), systemImages());
-    recognizer.setUserLanguages({*RecognitionLanguages::forCode(u"deu")});
-    const auto capabilities = std::get<TextRecognitionCapabilities>(recognizer.capabilities());
-    QCOMPARE(capabilities.languages, QStringList{QStringLiteral("de")});
-    const QString path = write(QStringLiteral("german-name.png"), textImage({"Read all the same"}));
-    QCOMPARE(recognizeOk(recognizer, path, capabilities), u"Read all the same"_qs);
-    QVERIFY(recognizer.hasEngine());
-}
-
-void TestTesseractRecognizer::keptDigestStandsForUnchangedData()
-{
-    QTemporaryDir data, cache;
-    const QString english = data.filePath(QStringLiteral("eng.traineddata"));
-    QVERIFY(QFile::copy(englishData(), english));
-    const auto identifierWith = [&](bool update) {
-        TesseractRecognizer recognizer(data.path(), systemImages());
-        recognizer.keepDigestIn(cache.path(), update);
-        return std::get<TextRecognitionCapabilities>(recognizer.capabilities()).identifier;
-    };
-    const QString read = std::get<TextRecognitionCapabilities>(TesseractRecognizer(data.path(), systemImages()).capabilities()).identifier;
-    // Only a recogniser that may update the kept digest writes it.
-    QCOMPARE(identifierWith(false), read);
-    const QString kept = cache.filePath(QStringLiteral("language-data.sha256"));
-    QVERIFY(!QFile::exists(kept));
-    QCOMPARE(identifierWith(true), read);
-    QVERIFY(QFile::exists(kept));
-
-    // While the file is unchanged the kept digest is taken as it is: its content is not read.
-    QByteArray bytes = TestSupport::readFile(kept);
-    QVERIFY(TestSupport::writeFile(kept, QByteArray(16, '0') + bytes.mid(16)));
-    QVERIFY(identifierWith(true).contains(QStringLiteral("-0000000000000000-en-US-")));
-    // Changed data is read again, even at the same size and time.
-    const QDateTime modified = QFileInfo(english).lastModified();
-    QFile file(english);
-    QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(file.size() - 1) && file.write("\x01") == 1);
-    file.close();
-    TestSupport::setModificationTime(english, modified);
-    const QString changed = identifierWith(true);
-    QVERIFY(changed != read && !changed.contains(QStringLiteral("-0000000000000000-")));
-    QCOMPARE(identifierWith(true), changed);
-}
-
-void TestTesseractRecognizer::missingOrBrokenModuleLeavesRecognitionUnavailable()
-{
-    const QString path = write(QStringLiteral("no-module.png"), textImage({"No module"}));
-    // Missing: known before anything is opened, as when the engine cannot start.
-    QTemporaryDir missing;
-    TesseractRecognizer without(QString(), systemImages(), std::chrono::seconds(30),
-                                TesseractRecognizer::distributionLanguageFolders(), {missing.path()});
-    QCOMPARE(without.capabilities(), ScreenshotTextRecognizing::CapabilitiesResult(TextRecognitionError::engineFailure));
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("libbrimfold-ocr.so.* is not installed")));
-    QCOMPARE(without.recognize(path, m_capabilities), ScreenshotTextRecognizing::TextResult(TextRecognitionError::engineFailure));
-    // Present but unusable: not a shared object, or another module without the factory. Each
-    // read then fails as the engine's failure would.
-    QTemporaryDir damaged, other;
-    QVERIFY(TestSupport::writeFile(damaged.filePath(QStringLiteral("libbrimfold-ocr.so")), "not a shared object"));
-    const QString heif = ProgramModule(QStringLiteral("libbrimfold-heif.so"), "none").path();
-    QVERIFY(QFile::copy(heif, other.filePath(QStringLiteral("libbrimfold-ocr.so"))));
-    const QStringList warnings{QStringLiteral("^cannot open .*libbrimfold-ocr.so"), QStringLiteral("has no .brimfold_create_text_engine")};
-    for (const QString &folder : {damaged.path(), other.path()}) {
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(warnings.at(folder == damaged.path() ? 0 : 1)));
-        TesseractRecognizer broken(QString(), systemImages(), std::chrono::seconds(30),
-                                   TesseractRecognizer::distributionLanguageFolders(), {folder});
-        broken.setUserLanguages({});
-        const auto capabilities = broken.capabilities();
-        QCOMPARE(capabilities, ScreenshotTextRecognizing::CapabilitiesResult(m_capabilities));
-        for (int attempt = 0; attempt < 2; ++attempt)
-            QCOMPARE(broken.recognize(path, m_capabilities), ScreenshotTextRecognizing::TextResult(TextRecognitionError::engineFailure));
-        QVERIFY(!broken.hasEngine());
-    }
-}
-
-namespace {
 
 // Sets TESSDATA_PREFIX, the engine's own search path, for the life of the object.
 class LanguageDataPrefix final
@@ -408,153 +58,434 @@ private:
 
 } // namespace
 
-void TestTesseractRecognizer::defaultSearchFollowsTheEnginesOwnFolder()
+class TestTesseractRecognizer final : public QObject
 {
-    QTemporaryDir engineFolder, fallback;
-    QVERIFY(QFile::link(englishData(), engineFolder.filePath(QStringLiteral("eng.traineddata"))));
-    QVERIFY(QFile::link(englishData(), fallback.filePath(QStringLiteral("eng.traineddata"))));
-    const LanguageDataPrefix prefix(engineFolder.path());
-    TesseractRecognizer recognizer(QString(), systemImages(), std::chrono::seconds(30), {fallback.path()});
-    const auto capabilities = std::get<TextRecognitionCapabilities>(recognizer.capabilities());
-    QCOMPARE(capabilities.languages, QStringList{QStringLiteral("en-US")});
-    QCOMPARE(recognizer.languageDataFolder(), QDir::cleanPath(engineFolder.path()));
-}
+    Q_OBJECT
 
-void TestTesseractRecognizer::distributionFoldersAreTheFallback()
-{
-    QTemporaryDir nothing, fallback;
-    QVERIFY(QFile::link(englishData(), fallback.filePath(QStringLiteral("eng.traineddata"))));
-    // The engine's own search finds nothing; the first fallback folder with data is used.
-    const LanguageDataPrefix prefix(nothing.path());
-    TesseractRecognizer recognizer(QString(), systemImages(), std::chrono::seconds(30),
-                                   {nothing.filePath(QStringLiteral("missing")), fallback.path()});
-    const auto capabilities = std::get<TextRecognitionCapabilities>(recognizer.capabilities());
-    QCOMPARE(capabilities.languages, QStringList{QStringLiteral("en-US")});
-    QCOMPARE(recognizer.languageDataFolder(), QDir::cleanPath(fallback.path()));
-    const QString path = write(QStringLiteral("fallback.png"), textImage({"Found elsewhere"}));
-    QCOMPARE(recognizeOk(recognizer, path, capabilities), u"Found elsewhere"_qs);
-}
-
-void TestTesseractRecognizer::noLanguageDataFailsBeforeAnyDecode_data()
-{
-    QTest::addColumn<bool>("givenFolder");
-    QTest::newRow("folder given") << true;
-    QTest::newRow("engine's search and fallbacks") << false;
-}
-
-void TestTesseractRecognizer::noLanguageDataFailsBeforeAnyDecode()
-{
-    QFETCH(bool, givenFolder);
-    QTemporaryDir empty;
-    const LanguageDataPrefix prefix(empty.path());
-    FakeImages images;
-    TesseractRecognizer recognizer(givenFolder ? empty.path() : QString(), images, std::chrono::seconds(30),
-                                   {empty.filePath(QStringLiteral("missing"))});
-    const auto none = std::get<TextRecognitionCapabilities>(recognizer.capabilities());
-    QVERIFY(none.languages.isEmpty() && none.identifier.endsWith(QStringLiteral("--v4")));
-    // An engine failure, not an unreadable image or empty text, and no image was decoded for it.
-    const QString path = m_dir.filePath(QStringLiteral("never-decoded.png"));
-    QCOMPARE(recognizer.recognize(path, none), ScreenshotTextRecognizing::TextResult(TextRecognitionError::engineFailure));
-    QCOMPARE(recognizer.recognize(path, m_capabilities),
-             ScreenshotTextRecognizing::TextResult(TextRecognitionError::engineFailure));
-    QCOMPARE(images.started(), 0);
-}
-
-void TestTesseractRecognizer::linesOnColouredAndDarkBandsAreRead()
-{
-    if (!m_capabilities.supportsArabic())
-        QSKIP("Arabic language data (tesseract-ocr-ara) is not installed");
-    // A light window whose Arabic lines sit on a selected row (white on the accent colour) and
-    // on a dark pane, at interface sizes: one threshold for the whole picture loses them.
-    const QStringList english{QStringLiteral("Quarterly budget review"), QStringLiteral("Travel expenses before Friday")};
-    const QString selected = QStringLiteral(u"لقطات الشاشة المشتركة");
-    const QString pane = QStringLiteral(u"تم رفع الملف إلى المجلد");
-    QImage image(QSize(760, 300), QImage::Format_RGB32);
-    image.fill(QColor(250, 250, 252));
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(15);
-    painter.setFont(font);
-    painter.setPen(QColor(28, 28, 30));
-    painter.drawText(QRect(30, 20, 700, 30), Qt::AlignVCenter | Qt::AlignLeft, english[0]);
-    painter.setBrush(QColor(47, 111, 222));
-    painter.setPen(Qt::NoPen);
-    painter.drawRoundedRect(QRect(20, 70, 720, 40), 8, 8);
-    painter.setPen(Qt::white);
-    painter.drawText(QRect(36, 70, 688, 40), Qt::AlignVCenter | Qt::AlignRight, selected);
-    painter.setPen(QColor(28, 28, 30));
-    painter.drawText(QRect(30, 130, 700, 30), Qt::AlignVCenter | Qt::AlignLeft, english[1]);
-    painter.fillRect(QRect(0, 190, 760, 110), QColor(30, 31, 35));
-    painter.setPen(QColor(230, 230, 235));
-    painter.drawText(QRect(30, 220, 700, 40), Qt::AlignVCenter | Qt::AlignRight, pane);
-    painter.end();
-
-    const QString text = recognizeOk(*m_recognizer, write(QStringLiteral("bands.png"), image));
-    const QString found = ScreenshotTextSearch::normalize(text);
-    for (const QString &line : QStringList{english[0], english[1], selected, pane}) {
-        for (const QString &word : ScreenshotTextSearch::tokens(line))
-            QVERIFY2(found.contains(word), qPrintable(word + u" missing from: "_qs + text));
+private slots:
+    void initTestCase()
+    {
+        ImageServices::applyAllocationLimit();
+        m_recognizer.emplace(QString(), systemImages());
+        // English and Arabic, whatever the locale of the run.
+        m_recognizer->setUserLanguages({});
+        const auto capabilities = m_recognizer->capabilities();
+        QVERIFY(std::holds_alternative<TextRecognitionCapabilities>(capabilities));
+        m_capabilities = std::get<TextRecognitionCapabilities>(capabilities);
+        if (!m_capabilities.languages.contains(QStringLiteral("en-US")))
+            QSKIP("English language data (tesseract-ocr-eng) is not installed");
     }
-}
 
-void TestTesseractRecognizer::tallCaptureIsReadWholeInOrderOnce()
-{
-    // A scrolling capture far taller than the engine takes at once, at its own resolution:
-    // shrunk to fit, its 28-px text would be 6 px high. The lines are far apart and at every
-    // height, so some fall where the pieces it is read in overlap.
-    const QStringList names{"Alder", "Birch", "Cedar", "Dogwood", "Elm", "Fir", "Ginkgo", "Hazel",
-                            "Juniper", "Larch", "Maple", "Oak", "Pine", "Rowan", "Spruce", "Teak",
-                            "Walnut", "Willow", "Yew", "Ash", "Beech", "Cherry", "Holly", "Linden"};
-    QStringList lines;
-    for (int i = 0; i < names.size(); ++i)
-        lines << QStringLiteral("Section %1 describes the %2 project").arg(i + 1).arg(names[i]);
-    const QSize size(2560, 20000);
-    const int first = 300, pitch = 809, pixelSize = 28;
-    const QString path = m_dir.filePath(QStringLiteral("long.png"));
-    QVERIFY(TestSupport::writeFile(path, tallTextCapturePng(size, lines, pixelSize, first, pitch)));
-
-    const auto result = m_recognizer->recognize(path, m_capabilities);
-    const auto *read = std::get_if<RecognizedText>(&result);
-    QVERIFY(read);
-    QCOMPARE(read->text, lines.join('\n'));
-    // Each word is placed in the whole capture, not in the piece it was read in.
-    QList<QRectF> boxes;
-    for (const TextWord &word : read->words) {
-        if (word.text == u"Section"_qs)
-            boxes.append(word.box);
+    void readsTextAsDisplayed_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("expected");
+        // Two columns whose rows sit at the same heights; capitals and digits only, so facing
+        // rows have exactly the same vertical extent. Lines are read across, row by row.
+        const QStringList words{"ALPHA", "BRAVO", "CHARLIE", "DELTA", "ECHO", "FOXTROT", "GOLF", "HOTEL"};
+        QImage columns(QSize(1400, 80 + int(words.size()) * 60), QImage::Format_RGB32);
+        columns.fill(Qt::white);
+        QStringList rows;
+        for (int row = 0; row < words.size(); ++row) {
+            rows << QStringLiteral("%1 NORTH %2").arg(words[row]).arg(row + 10)
+                 << QStringLiteral("%1 SOUTH %2").arg(words[row]).arg(row + 50);
+            drawText(columns, QPoint(40, 70 + row * 60), rows[rows.size() - 2]);
+            drawText(columns, QPoint(820, 70 + row * 60), rows.last());
+        }
+        QTest::newRow("two columns interleaved") << "columns.png" << TestSupport::encodeImage(columns, "png") << rows.join('\n');
+        // Small text on a transparent window: read on white, at full size.
+        const auto window = [](const QStringList &lines) {
+            QImage image(QSize(900, 240), QImage::Format_ARGB32);
+            image.fill(Qt::transparent);
+            QPainter(&image).fillRect(QRect(60, 20, 780, 200), QColor(120, 160, 220, 60));
+            for (int i = 0; i < lines.size(); ++i)
+                drawText(image, QPoint(40, 90 + 90 * i), lines[i], 16);
+            return TestSupport::encodeImage(image, "png");
+        };
+        QTest::newRow("no text") << "blank.png" << window({}) << QString();
+        QTest::newRow("transparent") << "window.png" << window({"Transparent window title", "Second line here"})
+                                     << "Transparent window title\nSecond line here";
+        // Qt's reader gives such names a device pixel ratio of 2; the pixels must stay as they are.
+        QTest::newRow("@2x name") << "window@2x.png" << window({"Transparent window title", "Second line"})
+                                  << "Transparent window title\nSecond line";
+        const QImage upright = textImage({"Rotated receipt total", "Paid in full"});
+        for (const auto &[orientation, storedRotation] : {std::pair{6, -90}, std::pair{8, 90}}) {
+            const QByteArray jpeg = TestSupport::encodeImage(upright.transformed(QTransform().rotate(storedRotation)), "jpg", 95);
+            QTest::addRow("orientation %d", orientation) << QStringLiteral("rotated-%1.jpg").arg(orientation)
+                << ImageBytes::withExifOrientation(jpeg, char(orientation)) << "Rotated receipt total\nPaid in full";
+        }
+        const QString arabic = QStringLiteral(u"\u0645\u0631\u062D\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645");
+        for (const int scale : {1, 2}) {
+            QImage mixed(QSize(900, 300) * scale, QImage::Format_RGB32);
+            mixed.fill(Qt::white);
+            drawText(mixed, QPoint(60, 90) * scale, QStringLiteral("Hello world"), 40 * scale);
+            drawText(mixed, QPoint(60, 200) * scale, arabic, 48 * scale);
+            // Exactly the text: no direction marks around the Arabic line. At twice the size its
+            // strokes are as wide as a background area.
+            QTest::addRow("arabic line at %d00 %%", scale) << QStringLiteral("arabic-%1x.png").arg(scale)
+                                                         << TestSupport::encodeImage(mixed, "png") << "Hello world\n" + arabic;
+        }
     }
-    QCOMPARE(boxes.size(), lines.size());
-    for (int i = 0; i < boxes.size(); ++i) {
-        const double middle = boxes[i].center().y() * size.height();
-        const double capitalMiddle = first + i * pitch - pixelSize * 0.36;
-        QVERIFY2(qAbs(middle - capitalMiddle) < 8, qPrintable(u"line %1 placed at row %2"_qs.arg(i).arg(middle)));
+
+    void readsTextAsDisplayed()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, expected);
+        if (name.startsWith("arabic") && !m_capabilities.supportsArabic())
+            QSKIP("Arabic language data (tesseract-ocr-ara) is not installed");
+        const QString path = m_dir.filePath(name);
+        QVERIFY(TestSupport::writeFile(path, bytes));
+        QCOMPARE(recognizeOk(*m_recognizer, path), expected);
     }
-}
 
-void TestTesseractRecognizer::releasedEngineStartsAgainOnTheNextImage()
-{
-    const QString path = write(QStringLiteral("again.png"), textImage({"Read once more"}));
-    QCOMPARE(recognizeOk(*m_recognizer, path), QStringLiteral("Read once more"));
-    QVERIFY(m_recognizer->hasEngine());
-    m_recognizer->releaseResources();
-    QVERIFY(!m_recognizer->hasEngine());
-    QCOMPARE(recognizeOk(*m_recognizer, path), QStringLiteral("Read once more"));
-    QVERIFY(m_recognizer->hasEngine());
-}
+    void undecodableFilesFail_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        const QByteArray png = TestSupport::encodeImage(textImage({"Cut short"}), "png");
+        QByteArray noise(64 * 1024, '\0');
+        QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+        QTest::newRow("empty png") << "empty.png" << QByteArray();
+        QTest::newRow("random bytes named png") << "noise.png" << noise;
+        QTest::newRow("truncated png") << "truncated.png" << png.left(png.size() / 2);
+        QTest::newRow("20000x20000 header only") << "huge.png" << ImageBytes::pngHeader(20000, 20000) + ImageBytes::pngChunk("IEND", {});
+    }
 
-void TestTesseractRecognizer::stopBeforeReadingCancelsAndEngineStaysUsable()
-{
-    QImage image(400, 80, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    drawText(image, QPoint(10, 50), QStringLiteral("Stop here"));
-    const QString path = write(QStringLiteral("stop.png"), image);
-    std::stop_source stop;
-    stop.request_stop();
-    QCOMPARE(m_recognizer->recognize(path, m_capabilities, stop.get_token()),
-             ScreenshotTextRecognizing::TextResult(TextRecognitionError::cancelled));
-    QCOMPARE(recognizeOk(*m_recognizer, path), QStringLiteral("Stop here"));
-}
+    void undecodableFilesFail()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        const QString path = m_dir.filePath(name);
+        QVERIFY(TestSupport::writeFile(path, bytes));
+        const qint64 peakBefore = TestSupport::peakResidentMegabytes();
+        QCOMPARE(m_recognizer->recognize(path, m_capabilities),
+                 ScreenshotTextRecognizing::TextResult(TextRecognitionError::unreadableImage));
+        // A claimed size must never turn into a matching allocation.
+        QVERIFY2(TestSupport::peakResidentMegabytes() - peakBefore < 300, "peak memory grew by more than 300 MB");
+    }
+
+    void languageFolderDecidesCapabilities()
+    {
+        const QString english = englishData();
+        QTemporaryDir folder;
+        QVERIFY(QFile::link(english, folder.filePath(QStringLiteral("eng.traineddata"))));
+        TesseractRecognizer recognizer(folder.path(), systemImages());
+        recognizer.setUserLanguages({});
+        const auto capabilities = std::get<TextRecognitionCapabilities>(recognizer.capabilities());
+        QFile file(english);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        // The identifier follows the engine version, the data's content and the way images are
+        // prepared, so the cache does too.
+        const QByteArray digest = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex().left(16);
+        QCOMPARE(capabilities.languages, QStringList{QStringLiteral("en-US")});
+        QCOMPARE(capabilities.identifier, u"tesseract-"_qs + tesseract::TessBaseAPI::Version() + '-' + digest + "-en-US-v4");
+        QCOMPARE(capabilities.description(),
+                 QStringLiteral(u"English \u00B7 Arabic recognition isn\u2019t installed on this system"));
+        // Known without the engine, which the first recognition starts; recognition follows the
+        // folder, too.
+        QVERIFY(!recognizer.hasEngine());
+        const QString path = write(QStringLiteral("english.png"), textImage({"English only"}));
+        QCOMPARE(recognizeOk(recognizer, path, capabilities), u"English only"_qs);
+    }
+
+    void userLanguagesJoinWhenInstalled_data()
+    {
+        QTest::addColumn<QStringList>("files"); // codes; "-" before one: an empty file
+        QTest::addColumn<QStringList>("user");  // the user's languages, by engine code
+        QTest::addColumn<QStringList>("tags");
+        QTest::addColumn<QStringList>("missing");
+        const QStringList both{"eng", "ara"};
+        QTest::newRow("English and Arabic") << both << QStringList{} << QStringList{"en-US", "ar-SA"} << QStringList{};
+        QTest::newRow("German missing") << both << QStringList{"deu"} << QStringList{"en-US", "ar-SA"} << QStringList{"de"};
+        QTest::newRow("German installed") << both + QStringList{"deu"} << QStringList{"deu"}
+                                          << QStringList{"en-US", "ar-SA", "de"} << QStringList{};
+        QTest::newRow("in the user's order") << QStringList{"rus", "eng", "deu", "ara"} << QStringList{"rus", "deu"}
+                                             << QStringList{"en-US", "ar-SA", "ru", "de"} << QStringList{};
+        QTest::newRow("empty file is missing") << both + QStringList{"-deu"} << QStringList{"deu"}
+                                               << QStringList{"en-US", "ar-SA"} << QStringList{"de"};
+        QTest::newRow("other data is not read") << both + QStringList{"fra", "deu"} << QStringList{"rus", "deu"}
+                                                << QStringList{"en-US", "ar-SA", "de"} << QStringList{"ru"};
+        QTest::newRow("no English") << QStringList{"chi_sim"} << QStringList{"chi_sim", "ukr"}
+                                    << QStringList{"zh-Hans"} << QStringList{"uk"};
+    }
+
+    void userLanguagesJoinWhenInstalled()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, user);
+        QFETCH(QStringList, tags);
+        QFETCH(QStringList, missing);
+        // Known without the engine: the files need only exist, not hold real data.
+        QTemporaryDir folder;
+        for (const QString &file : files) {
+            const bool empty = file.startsWith(u'-');
+            const QString code = empty ? file.mid(1) : file;
+            QVERIFY(TestSupport::writeFile(folder.filePath(code + ".traineddata"), empty ? QByteArray() : "data of " + code.toUtf8()));
+        }
+        QList<RecognitionLanguage> languages;
+        for (const QString &code : user)
+            languages.append(RecognitionLanguages::forCode(code).value());
+        TesseractRecognizer recognizer(folder.path(), systemImages());
+        recognizer.setUserLanguages(languages);
+        const auto capabilities = std::get<TextRecognitionCapabilities>(recognizer.capabilities());
+        QCOMPARE(capabilities.languages, tags);
+        QCOMPARE(capabilities.missingLanguages, missing);
+        QVERIFY(!recognizer.hasEngine());
+
+        // The digest is of the files read, in that order; English and Arabic alone keep the
+        // identifier text cached before any other language existed was filed under.
+        QCryptographicHash digest(QCryptographicHash::Sha256);
+        for (const QString &tag : tags)
+            digest.addData("data of " + RecognitionLanguages::forTag(tag)->code.toUtf8());
+        QCOMPARE(capabilities.identifier, "tesseract-" + TesseractRecognizer::engineVersion() + '-'
+                                              + digest.result().toHex().left(16) + '-' + tags.join(u',') + "-v4");
+    }
+
+    void userLanguageAloneStartsTheEngine()
+    {
+        // English data under the German name: what matters is that the engine is asked for it.
+        QTemporaryDir folder;
+        QVERIFY(QFile::link(englishData(), folder.filePath(QStringLiteral("deu.traineddata"))));
+        TesseractRecognizer recognizer(folder.path(), systemImages());
+        recognizer.setUserLanguages({*RecognitionLanguages::forCode(u"deu")});
+        const auto capabilities = std::get<TextRecognitionCapabilities>(recognizer.capabilities());
+        QCOMPARE(capabilities.languages, QStringList{QStringLiteral("de")});
+        const QString path = write(QStringLiteral("german-name.png"), textImage({"Read all the same"}));
+        QCOMPARE(recognizeOk(recognizer, path, capabilities), u"Read all the same"_qs);
+        QVERIFY(recognizer.hasEngine());
+    }
+
+    void keptDigestStandsForUnchangedData()
+    {
+        QTemporaryDir data, cache;
+        const QString english = data.filePath(QStringLiteral("eng.traineddata"));
+        QVERIFY(QFile::copy(englishData(), english));
+        const auto identifierWith = [&](bool update) {
+            TesseractRecognizer recognizer(data.path(), systemImages());
+            recognizer.keepDigestIn(cache.path(), update);
+            return std::get<TextRecognitionCapabilities>(recognizer.capabilities()).identifier;
+        };
+        const QString read = std::get<TextRecognitionCapabilities>(TesseractRecognizer(data.path(), systemImages()).capabilities()).identifier;
+        // Only a recogniser that may update the kept digest writes it.
+        QCOMPARE(identifierWith(false), read);
+        const QString kept = cache.filePath(QStringLiteral("language-data.sha256"));
+        QVERIFY(!QFile::exists(kept));
+        QCOMPARE(identifierWith(true), read);
+        QVERIFY(QFile::exists(kept));
+
+        // While the file is unchanged the kept digest is taken as it is: its content is not read.
+        QByteArray bytes = TestSupport::readFile(kept);
+        QVERIFY(TestSupport::writeFile(kept, QByteArray(16, '0') + bytes.mid(16)));
+        QVERIFY(identifierWith(true).contains(QStringLiteral("-0000000000000000-en-US-")));
+        // Changed data is read again, even at the same size and time.
+        const QDateTime modified = QFileInfo(english).lastModified();
+        QFile file(english);
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(file.size() - 1) && file.write("\x01") == 1);
+        file.close();
+        TestSupport::setModificationTime(english, modified);
+        const QString changed = identifierWith(true);
+        QVERIFY(changed != read && !changed.contains(QStringLiteral("-0000000000000000-")));
+        QCOMPARE(identifierWith(true), changed);
+    }
+
+    void missingOrBrokenModuleLeavesRecognitionUnavailable()
+    {
+        const QString path = write(QStringLiteral("no-module.png"), textImage({"No module"}));
+        // Missing: known before anything is opened, as when the engine cannot start.
+        QTemporaryDir missing;
+        TesseractRecognizer without(QString(), systemImages(), std::chrono::seconds(30),
+                                    TesseractRecognizer::distributionLanguageFolders(), {missing.path()});
+        QCOMPARE(without.capabilities(), ScreenshotTextRecognizing::CapabilitiesResult(TextRecognitionError::engineFailure));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("libbrimfold-ocr.so.* is not installed")));
+        QCOMPARE(without.recognize(path, m_capabilities), ScreenshotTextRecognizing::TextResult(TextRecognitionError::engineFailure));
+        // Present but unusable: not a shared object, or another module without the factory. Each
+        // read then fails as the engine's failure would.
+        QTemporaryDir damaged, other;
+        QVERIFY(TestSupport::writeFile(damaged.filePath(QStringLiteral("libbrimfold-ocr.so")), "not a shared object"));
+        const QString heif = ProgramModule(QStringLiteral("libbrimfold-heif.so"), "none").path();
+        QVERIFY(QFile::copy(heif, other.filePath(QStringLiteral("libbrimfold-ocr.so"))));
+        const QStringList warnings{QStringLiteral("^cannot open .*libbrimfold-ocr.so"), QStringLiteral("has no .brimfold_create_text_engine")};
+        for (const QString &folder : {damaged.path(), other.path()}) {
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(warnings.at(folder == damaged.path() ? 0 : 1)));
+            TesseractRecognizer broken(QString(), systemImages(), std::chrono::seconds(30),
+                                       TesseractRecognizer::distributionLanguageFolders(), {folder});
+            broken.setUserLanguages({});
+            const auto capabilities = broken.capabilities();
+            QCOMPARE(capabilities, ScreenshotTextRecognizing::CapabilitiesResult(m_capabilities));
+            for (int attempt = 0; attempt < 2; ++attempt)
+                QCOMPARE(broken.recognize(path, m_capabilities), ScreenshotTextRecognizing::TextResult(TextRecognitionError::engineFailure));
+            QVERIFY(!broken.hasEngine());
+        }
+    }
+
+    // The engine's own folder (TESSDATA_PREFIX) first; where it has no data, the first fallback
+    // folder that has.
+    void languageDataFolderIsSearchedFor_data()
+    {
+        QTest::addColumn<bool>("engineHasData");
+        QTest::newRow("the engine's own folder") << true;
+        QTest::newRow("a fallback folder") << false;
+    }
+
+    void languageDataFolderIsSearchedFor()
+    {
+        QFETCH(bool, engineHasData);
+        QTemporaryDir engineFolder, fallback;
+        if (engineHasData)
+            QVERIFY(QFile::link(englishData(), engineFolder.filePath(QStringLiteral("eng.traineddata"))));
+        QVERIFY(QFile::link(englishData(), fallback.filePath(QStringLiteral("eng.traineddata"))));
+        const LanguageDataPrefix prefix(engineFolder.path());
+        TesseractRecognizer recognizer(QString(), systemImages(), std::chrono::seconds(30),
+                                       {engineFolder.filePath(QStringLiteral("missing")), fallback.path()});
+        const auto capabilities = std::get<TextRecognitionCapabilities>(recognizer.capabilities());
+        QCOMPARE(capabilities.languages, QStringList{QStringLiteral("en-US")});
+        QCOMPARE(recognizer.languageDataFolder(), QDir::cleanPath((engineHasData ? engineFolder : fallback).path()));
+        const QString path = write(QStringLiteral("found.png"), textImage({"Found elsewhere"}));
+        QCOMPARE(recognizeOk(recognizer, path, capabilities), u"Found elsewhere"_qs);
+    }
+
+    void noLanguageDataFailsBeforeAnyDecode_data()
+    {
+        QTest::addColumn<bool>("givenFolder");
+        QTest::newRow("folder given") << true;
+        QTest::newRow("engine's search and fallbacks") << false;
+    }
+
+    void noLanguageDataFailsBeforeAnyDecode()
+    {
+        QFETCH(bool, givenFolder);
+        QTemporaryDir empty;
+        const LanguageDataPrefix prefix(empty.path());
+        FakeImages images;
+        TesseractRecognizer recognizer(givenFolder ? empty.path() : QString(), images, std::chrono::seconds(30),
+                                       {empty.filePath(QStringLiteral("missing"))});
+        const auto none = std::get<TextRecognitionCapabilities>(recognizer.capabilities());
+        QVERIFY(none.languages.isEmpty() && none.identifier.endsWith(QStringLiteral("--v4")));
+        // An engine failure, not an unreadable image or empty text, and no image was decoded for it.
+        const QString path = m_dir.filePath(QStringLiteral("never-decoded.png"));
+        QCOMPARE(recognizer.recognize(path, none), ScreenshotTextRecognizing::TextResult(TextRecognitionError::engineFailure));
+        QCOMPARE(recognizer.recognize(path, m_capabilities),
+                 ScreenshotTextRecognizing::TextResult(TextRecognitionError::engineFailure));
+        QCOMPARE(images.started(), 0);
+    }
+
+    void linesOnColouredAndDarkBandsAreRead()
+    {
+        if (!m_capabilities.supportsArabic())
+            QSKIP("Arabic language data (tesseract-ocr-ara) is not installed");
+        // A light window whose Arabic lines sit on a selected row (white on the accent colour) and
+        // on a dark pane, at interface sizes: one threshold for the whole picture loses them.
+        const QStringList english{QStringLiteral("Quarterly budget review"), QStringLiteral("Travel expenses before Friday")};
+        const QString selected = QStringLiteral(u"لقطات الشاشة المشتركة");
+        const QString pane = QStringLiteral(u"تم رفع الملف إلى المجلد");
+        QImage image(QSize(760, 300), QImage::Format_RGB32);
+        image.fill(QColor(250, 250, 252));
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(15);
+        painter.setFont(font);
+        painter.setPen(QColor(28, 28, 30));
+        painter.drawText(QRect(30, 20, 700, 30), Qt::AlignVCenter | Qt::AlignLeft, english[0]);
+        painter.setBrush(QColor(47, 111, 222));
+        painter.setPen(Qt::NoPen);
+        painter.drawRoundedRect(QRect(20, 70, 720, 40), 8, 8);
+        painter.setPen(Qt::white);
+        painter.drawText(QRect(36, 70, 688, 40), Qt::AlignVCenter | Qt::AlignRight, selected);
+        painter.setPen(QColor(28, 28, 30));
+        painter.drawText(QRect(30, 130, 700, 30), Qt::AlignVCenter | Qt::AlignLeft, english[1]);
+        painter.fillRect(QRect(0, 190, 760, 110), QColor(30, 31, 35));
+        painter.setPen(QColor(230, 230, 235));
+        painter.drawText(QRect(30, 220, 700, 40), Qt::AlignVCenter | Qt::AlignRight, pane);
+        painter.end();
+
+        const QString text = recognizeOk(*m_recognizer, write(QStringLiteral("bands.png"), image));
+        const QString found = ScreenshotTextSearch::normalize(text);
+        for (const QString &line : QStringList{english[0], english[1], selected, pane}) {
+            for (const QString &word : ScreenshotTextSearch::tokens(line))
+                QVERIFY2(found.contains(word), qPrintable(word + u" missing from: "_qs + text));
+        }
+    }
+
+    void tallCaptureIsReadWholeInOrderOnce()
+    {
+        // A scrolling capture far taller than the engine takes at once, at its own resolution:
+        // shrunk to fit, its 28-px text would be 6 px high. The lines are far apart and at every
+        // height, so some fall where the pieces it is read in overlap.
+        const QStringList names{"Alder", "Birch", "Cedar", "Dogwood", "Elm", "Fir", "Ginkgo", "Hazel",
+                                "Juniper", "Larch", "Maple", "Oak", "Pine", "Rowan", "Spruce", "Teak",
+                                "Walnut", "Willow", "Yew", "Ash", "Beech", "Cherry", "Holly", "Linden"};
+        QStringList lines;
+        for (int i = 0; i < names.size(); ++i)
+            lines << QStringLiteral("Section %1 describes the %2 project").arg(i + 1).arg(names[i]);
+        const QSize size(2560, 20000);
+        const int first = 300, pitch = 809, pixelSize = 28;
+        const QString path = m_dir.filePath(QStringLiteral("long.png"));
+        QVERIFY(TestSupport::writeFile(path, tallTextCapturePng(size, lines, pixelSize, first, pitch)));
+
+        const auto result = m_recognizer->recognize(path, m_capabilities);
+        const auto *read = std::get_if<RecognizedText>(&result);
+        QVERIFY(read);
+        QCOMPARE(read->text, lines.join('\n'));
+        // Each word is placed in the whole capture, not in the piece it was read in.
+        QList<QRectF> boxes;
+        for (const TextWord &word : read->words) {
+            if (word.text == u"Section"_qs)
+                boxes.append(word.box);
+        }
+        QCOMPARE(boxes.size(), lines.size());
+        for (int i = 0; i < boxes.size(); ++i) {
+            const double middle = boxes[i].center().y() * size.height();
+            const double capitalMiddle = first + i * pitch - pixelSize * 0.36;
+            QVERIFY2(qAbs(middle - capitalMiddle) < 8, qPrintable(u"line %1 placed at row %2"_qs.arg(i).arg(middle)));
+        }
+    }
+
+    void releasedEngineStartsAgainOnTheNextImage()
+    {
+        const QString path = write(QStringLiteral("again.png"), textImage({"Read once more"}));
+        QCOMPARE(recognizeOk(*m_recognizer, path), QStringLiteral("Read once more"));
+        QVERIFY(m_recognizer->hasEngine());
+        m_recognizer->releaseResources();
+        QVERIFY(!m_recognizer->hasEngine());
+        QCOMPARE(recognizeOk(*m_recognizer, path), QStringLiteral("Read once more"));
+        QVERIFY(m_recognizer->hasEngine());
+    }
+
+    void stopBeforeReadingCancelsAndEngineStaysUsable()
+    {
+        QImage image(400, 80, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        drawText(image, QPoint(10, 50), QStringLiteral("Stop here"));
+        const QString path = write(QStringLiteral("stop.png"), image);
+        std::stop_source stop;
+        stop.request_stop();
+        QCOMPARE(m_recognizer->recognize(path, m_capabilities, stop.get_token()),
+                 ScreenshotTextRecognizing::TextResult(TextRecognitionError::cancelled));
+        QCOMPARE(recognizeOk(*m_recognizer, path), QStringLiteral("Stop here"));
+    }
+
+private:
+    // The installed English data, found through the engine's own search.
+    QString englishData() const { return m_recognizer->languageDataFolder() + QStringLiteral("/eng.traineddata"); }
+    QString write(const QString &name, const QImage &image)
+    {
+        const QString path = m_dir.filePath(name);
+        return TestSupport::writeImage(path, image, "png") ? path : QString();
+    }
+    QString recognizeOk(TesseractRecognizer &recognizer, const QString &path,
+                        const std::optional<TextRecognitionCapabilities> &capabilities = {})
+    {
+        const auto result = recognizer.recognize(path, capabilities.value_or(m_capabilities));
+        const auto *read = std::get_if<RecognizedText>(&result);
+        return read ? read->text : QStringLiteral("<failed>");
+    }
+    QTemporaryDir m_dir;
+    std::optional<TesseractRecognizer> m_recognizer;
+    TextRecognitionCapabilities m_capabilities;
+};
 
 QTEST_MAIN(TestTesseractRecognizer)
 #include "tst_tesseractrecognizer.moc"

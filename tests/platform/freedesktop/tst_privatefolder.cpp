@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "platform/freedesktop/PrivateFolder.h"
 
 #include <QDir>
@@ -6,16 +7,6 @@
 #include <QTest>
 
 #include <sys/stat.h>
-
-namespace {
-
-unsigned modeOf(const QString &path)
-{
-    struct stat info {};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? unsigned(info.st_mode & 07777) : 0u;
-}
-
-} // namespace
 
 class TestPrivateFolder final : public QObject
 {
@@ -41,8 +32,8 @@ private Q_SLOTS:
         ::umask(previous);
         QVERIFY(made);
         for (const QString &level : {QStringLiteral("a"), QStringLiteral("a/b"), QStringLiteral("a/b/c")})
-            QCOMPARE(modeOf(root.filePath(level)), 0700u);
-        QCOMPARE(modeOf(root.path()), 0750u); // an existing level keeps its mode
+            QCOMPARE(TestSupport::permissions(root.filePath(level)), 0700);
+        QCOMPARE(TestSupport::permissions(root.path()), 0750); // an existing level keeps its mode
     }
 
     void fileInTheWayFails()

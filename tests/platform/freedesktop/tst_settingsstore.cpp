@@ -16,19 +16,6 @@
 
 namespace {
 
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
-unsigned modeOf(const QString &path)
-{
-    struct stat info {};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? unsigned(info.st_mode & 07777) : 0u;
-}
-
 // What identifies a directory entry: moved aside, it is the same entry under another name.
 std::optional<std::pair<dev_t, ino_t>> entryIdentity(const QString &path)
 {
@@ -66,19 +53,19 @@ private slots:
         QVERIFY(store);
         const QString folder = QFileInfo(store->filePath()).absolutePath();
         QCOMPARE(folder, m_dir->filePath(QStringLiteral("config/") + AppIdentity::applicationId()));
-        QCOMPARE(modeOf(folder), 0700u);
+        QCOMPARE(TestSupport::permissions(folder), 0700);
         QVERIFY(!QFileInfo::exists(store->filePath())); // opening writes nothing
         QVERIFY(store->setBool(QStringLiteral("a"), true));
-        QCOMPARE(modeOf(store->filePath()), 0600u);
+        QCOMPARE(TestSupport::permissions(store->filePath()), 0600);
         // A file someone made readable to others becomes private again on the next write.
         QCOMPARE(::chmod(QFile::encodeName(store->filePath()).constData(), 0644), 0);
         QVERIFY(store->setBool(QStringLiteral("a"), false));
-        QCOMPARE(modeOf(store->filePath()), 0600u);
+        QCOMPARE(TestSupport::permissions(store->filePath()), 0600);
     }
 
     void writesKeepOtherKeysAndSurviveReopening()
     {
-        QVERIFY(writeAll(settingsPath(), R"({"libraryState": {"data": "e30="}, "old": 1, "gone": true})"));
+        QVERIFY(TestSupport::writeFile(settingsPath(), R"({"libraryState": {"data": "e30="}, "old": 1, "gone": true})"));
         const QByteArray bytes("\0\x01\r\n\x7f\x80\xfe\xff", 8);
         SettingsStore store(settingsPath());
         QVERIFY(store.setData(QStringLiteral("bytes"), bytes));
@@ -129,8 +116,8 @@ private slots:
         QFETCH(bool, corrupt);
         // Copies moved aside earlier are kept too.
         const QString aside = settingsPath() + QStringLiteral(".corrupt");
-        QVERIFY(writeAll(aside, "first") && writeAll(aside + ".1", "second"));
-        QVERIFY(writeAll(settingsPath(), contents));
+        QVERIFY(TestSupport::writeFile(aside, "first") && TestSupport::writeFile(aside + ".1", "second"));
+        QVERIFY(TestSupport::writeFile(settingsPath(), contents));
         if (corrupt) // the user's journal tells why their preferences went back to defaults
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^unusable settings file")));
         SettingsStore store(settingsPath());
@@ -168,10 +155,10 @@ private slots:
             QCOMPARE(::mkfifo(path.constData(), 0600), 0);
         } else if (kind == "oversized") {
             const QByteArray start = R"({"showFloatingButton": false)";
-            QVERIFY(writeAll(settingsPath(), start + QByteArray(SettingsStore::maximumFileBytes - start.size(), ' ') + '}'));
+            QVERIFY(TestSupport::writeFile(settingsPath(), start + QByteArray(SettingsStore::maximumFileBytes - start.size(), ' ') + '}'));
         } else {
             if (kind == "link")
-                QVERIFY(writeAll(elsewhere, elsewhereBytes));
+                QVERIFY(TestSupport::writeFile(elsewhere, elsewhereBytes));
             QCOMPARE(::symlink(QFile::encodeName(kind.startsWith('/') ? kind : elsewhere).constData(), path.constData()), 0);
         }
         const auto entry = entryIdentity(settingsPath());
@@ -202,7 +189,7 @@ private slots:
     {
         QFETCH(bool, diskFull);
         const QByteArray old = R"({"folderPath": "/home/u/Pictures/Screenshots", "hasConnectedFolder": true})";
-        QVERIFY(writeAll(settingsPath(), old));
+        QVERIFY(TestSupport::writeFile(settingsPath(), old));
         const QString folder = QFileInfo(settingsPath()).absolutePath();
         if (!diskFull)
             QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0500), 0);

@@ -17,13 +17,6 @@
 
 namespace {
 
-bool write(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly)
-           && file.write(bytes) == bytes.size();
-}
-
 // Contents that differ with `seed`, binary enough to show any conversion.
 QByteArray contents(int seed) { return QByteArray::number(seed) + QByteArray("\0\r\n\xff\xfe", 5); }
 
@@ -134,7 +127,7 @@ private slots:
         QFETCH(QString, occupant);
         const QString original = picture(name);
         const QStringList entriesWhileTrashed{name, name + QStringLiteral(".trashinfo")};
-        QVERIFY(write(original, contents(1)));
+        QVERIFY(TestSupport::writeFile(original, contents(1)));
         const Trash::MoveResult moved = m_trash.moveToTrash(original);
         QCOMPARE(moved, Trash::MoveResult::movedTo(trashFiles() + u'/' + name));
         QVERIFY(!m_trash.exists(original));
@@ -142,7 +135,7 @@ private slots:
         QCOMPARE(readEntry(*moved.trashedPath).origin, original);
         if (!occupant.isEmpty()) {
             if (occupant == QLatin1String("file"))
-                QVERIFY(write(original, contents(2)));
+                QVERIFY(TestSupport::writeFile(original, contents(2)));
             else if (occupant == QLatin1String("folder"))
                 QVERIFY(QDir().mkdir(original));
             else
@@ -206,7 +199,7 @@ private slots:
         // The expected values take the temporary folder's path as it is, unescaped.
         QVERIFY(QRegularExpression(QStringLiteral("^[A-Za-z0-9/._~-]+$")).match(m_dir->path()).hasMatch());
         const QString original = dir(folder) + u'/' + awkwardName;
-        QVERIFY(write(original, contents(3)) && QDir().mkpath(dir(top)));
+        QVERIFY(TestSupport::writeFile(original, contents(3)) && QDir().mkpath(dir(top)));
         const QString elsewhere = dir(QStringLiteral("elsewhere"));
         QVERIFY(QDir().mkpath(elsewhere) && ::chmod(QFile::encodeName(elsewhere).constData(), 01777) == 0);
         const QByteArray sharedPath = QFile::encodeName(dir(top) + QStringLiteral("/.Trash"));
@@ -298,9 +291,9 @@ private slots:
         const QString neighbour = dir(trash) + QStringLiteral("/info/b.png.trashinfo");
         const QString original = dir(folder) + u'/' + awkwardName;
         QVERIFY(QDir().mkpath(dir(folder)));
-        QVERIFY(write(trashed, contents(4)) && write(neighbour, "keep"));
+        QVERIFY(TestSupport::writeFile(trashed, contents(4)) && TestSupport::writeFile(neighbour, "keep"));
         if (!info.isEmpty())
-            QVERIFY(write(infoPath, withDir(info)));
+            QVERIFY(TestSupport::writeFile(infoPath, withDir(info)));
         QCOMPARE(m_trash.restore(trashed, original), restores);
         QCOMPARE(TestSupport::readFile(restores ? original : trashed), contents(4));
         QCOMPARE(QFileInfo::exists(original), restores);
@@ -311,7 +304,7 @@ private slots:
     void looseFileRestoresWithoutTouchingLookAlikes()
     {
         const QString loose = dir(QStringLiteral("loose/"));
-        QVERIFY(write(loose + "c.png", contents(9)) && write(loose + "info/c.png.trashinfo", "keep"));
+        QVERIFY(TestSupport::writeFile(loose + "c.png", contents(9)) && TestSupport::writeFile(loose + "info/c.png.trashinfo", "keep"));
         QVERIFY(m_trash.restore(loose + "c.png", picture(QStringLiteral("c.png"))));
         QCOMPARE(TestSupport::readFile(picture(QStringLiteral("c.png"))), contents(9));
         QVERIFY(QFileInfo::exists(loose + "info/c.png.trashinfo"));
@@ -337,13 +330,13 @@ private slots:
         for (const QString &entry : taken) {
             QVERIFY(QDir().mkpath(trash + QStringLiteral("files")));
             QVERIFY(entry.startsWith(QLatin1String("info/"))
-                        ? write(trash + entry, "[Trash Info]\nPath=/elsewhere\n")
+                        ? TestSupport::writeFile(trash + entry, "[Trash Info]\nPath=/elsewhere\n")
                         : ::symlink("nowhere", QFile::encodeName(trash + entry).constData()) == 0);
         }
         const QStringList originals{picture(name), picture(QStringLiteral("a/") + name), picture(QStringLiteral("b/") + name)};
         QStringList trashedPaths;
         for (int i = 0; i < originals.size(); ++i) {
-            QVERIFY(write(originals[i], contents(10 + i)));
+            QVERIFY(TestSupport::writeFile(originals[i], contents(10 + i)));
             const Trash::MoveResult moved = m_trash.moveToTrash(originals[i]);
             QVERIFY(moved.succeeded && moved.trashedPath);
             const QString trashedName = QFileInfo(*moved.trashedPath).fileName();
@@ -375,7 +368,7 @@ private slots:
     {
         QFETCH(QString, dataFolder);
         QFETCH(bool, moves);
-        QVERIFY(write(dir(QStringLiteral("blocker")), "not a folder"));
+        QVERIFY(TestSupport::writeFile(dir(QStringLiteral("blocker")), "not a folder"));
         const QString expectedData = dataFolder.isEmpty() ? dataHome() : dir(dataFolder);
         if (dataFolder.isEmpty())
             qunsetenv("XDG_DATA_HOME");
@@ -383,7 +376,7 @@ private slots:
             qputenv("XDG_DATA_HOME", QFile::encodeName(expectedData));
         QCOMPARE(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation), expectedData);
         const QString original = picture(QStringLiteral("shot.png"));
-        QVERIFY(write(original, contents(6)));
+        QVERIFY(TestSupport::writeFile(original, contents(6)));
         if (!moves)
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("trash")));
         QCOMPARE(m_trash.moveToTrash(original),

@@ -17,8 +17,7 @@ namespace {
 
 QString makeExecutable(const QString &path)
 {
-    if (!QDir().mkpath(QFileInfo(path).absolutePath())
-        || !TestSupport::writeFile(path, "#!/bin/sh\n")
+    if (!TestSupport::writeFile(path, "#!/bin/sh\n")
         || !QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
         return {};
     return path;
@@ -110,7 +109,6 @@ private slots:
         QFETCH(QByteArray, text);
         QFETCH(bool, enabled);
         XdgAutostart autostart(folder());
-        QVERIFY(QDir().mkpath(folder()));
         QVERIFY(TestSupport::writeFile(autostart.filePath(), text));
         QCOMPARE(autostart.isEnabled(), enabled);
         // Enabling replaces whatever was there with an entry that starts the program.
@@ -141,8 +139,7 @@ private slots:
         // A user's own hidden entry kept elsewhere and linked in.
         const QString elsewhere = m_dir->filePath(QStringLiteral("dotfiles/brimfold.desktop"));
         const QByteArray text = "[Desktop Entry]\nHidden=true\nExec=brimfold\n";
-        QVERIFY(QDir().mkpath(QFileInfo(elsewhere).absolutePath()) && QDir().mkpath(folder()));
-        QVERIFY(TestSupport::writeFile(elsewhere, text));
+        QVERIFY(QDir().mkpath(folder()) && TestSupport::writeFile(elsewhere, text));
         QCOMPARE(::chmod(QFile::encodeName(elsewhere).constData(), 0640), 0);
         XdgAutostart autostart(folder(), QStringLiteral("/opt/Brimfold/brimfold"));
         QVERIFY(QFile::link(elsewhere, autostart.filePath()));
@@ -152,16 +149,14 @@ private slots:
         QVERIFY(autostart.isEnabled());
         QVERIFY(!QFileInfo(autostart.filePath()).isSymLink());
         QCOMPARE(TestSupport::readFile(elsewhere), text);
-        struct stat info {};
-        QCOMPARE(::stat(QFile::encodeName(elsewhere).constData(), &info), 0);
-        QCOMPARE(info.st_mode & 07777, 0640u);
+        QCOMPARE(TestSupport::permissions(elsewhere), 0640);
     }
 
     void fullDiskKeepsTheEntryAsItWas()
     {
         XdgAutostart autostart(folder(), QStringLiteral("/opt/Brimfold/brimfold"));
         const QByteArray hidden = "[Desktop Entry]\nHidden=true\n";
-        QVERIFY(QDir().mkpath(folder()) && TestSupport::writeFile(autostart.filePath(), hidden));
+        QVERIFY(TestSupport::writeFile(autostart.filePath(), hidden));
         const std::optional<bool> enabled = TestSupport::inChildProcess(
             [&] { return !TestSupport::limitFileSize(hidden.size()) || autostart.setEnabled(true); });
         QCOMPARE(enabled, std::optional(false));

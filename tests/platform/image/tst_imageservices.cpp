@@ -1,6 +1,7 @@
 #include "SystemImages.h"
 #include "platform/ImageServices.h"
 
+#include "ImageBytes.h"
 #include "TallCapture.h"
 #include "TestSupport.h"
 
@@ -21,8 +22,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
+
+using namespace ImageBytes;
 
 namespace {
 
@@ -37,15 +39,6 @@ QImage markedImage(QSize size, int markSide = 10)
 
 bool isMark(QRgb pixel) { return qRed(pixel) > 150 && qBlue(pixel) < 110; }
 bool isField(QRgb pixel) { return qBlue(pixel) > 150 && qRed(pixel) < 110; }
-
-// Puts an APP1 Exif segment holding only the orientation tag right after the start of image.
-QByteArray withExifOrientation(const QByteArray &jpeg, char orientation)
-{
-    const QByteArray payload = QByteArray("Exif\0\0MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0", 25)
-                               + orientation + QByteArray(6, '\0');
-    const char length = char(payload.size() + 2);
-    return jpeg.left(2) + QByteArray("\xFF\xE1\0", 3) + length + payload + jpeg.mid(2);
-}
 
 heif_error appendToByteArray(heif_context *, const void *data, size_t size, void *userdata)
 {
@@ -85,9 +78,9 @@ QByteArray encodeHeic(const QImage &source, heif_orientation orientation = heif_
     return bytes;
 }
 
-// Through Qt's writers, or libheif for "heic".
-QByteArray encode(const QImage &image, const char *format,
-                  QImageIOHandler::Transformations transformation = QImageIOHandler::TransformationNone)
+// Through Qt's writers (progressive, or turned by a tag, where asked), or libheif for "heic".
+QByteArray encode(const QImage &image, const char *format, bool progressive = false,
+                  QImageIOHandler::Transformations turned = QImageIOHandler::TransformationNone)
 {
     if (qstrcmp(format, "heic") == 0)
         return encodeHeic(image);
@@ -95,22 +88,13 @@ QByteArray encode(const QImage &image, const char *format,
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
-    writer.setQuality(95);
-    writer.setTransformation(transformation);
+    writer.setQuality(progressive ? -1 : 95);
+    writer.setProgressiveScanWrite(progressive);
+    writer.setTransformation(turned);
     return writer.write(image) ? bytes : QByteArray();
 }
 
 const QStringList allFormats{"png", "jpeg", "tiff", "webp", "heic"};
-
-QByteArray progressiveJpeg(const QImage &image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setProgressiveScanWrite(true);
-    return writer.write(image) ? bytes : QByteArray();
-}
 
 // An Adam7-interlaced RGBA PNG, which Qt does not write.
 QByteArray interlacedPng(const QImage &source)
@@ -156,40 +140,6 @@ double meanDifference(const QImage &a, const QImage &b)
         }
     }
     return total / (4.0 * x.width() * x.height());
-}
-
-qint64 peakResidentMegabytes()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024;
-}
-
-// One PNG chunk; `declared` overrides the length it gives.
-QByteArray pngChunk(const char *type, const QByteArray &data, qint64 declared = -1)
-{
-    QByteArray out = QByteArray(4, '\0') + type + data + QByteArray(4, '\0');
-    quint32 crc = 0xFFFFFFFFu;
-    for (const char c : out.mid(4, data.size() + 4)) {
-        crc ^= uchar(c);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    qToBigEndian<quint32>(quint32(declared < 0 ? data.size() : declared), out.data());
-    qToBigEndian<quint32>(~crc, out.data() + out.size() - 4);
-    return out;
-}
-
-const QByteArray pngSignature("\x89PNG\r\n\x1a\n", 8);
-
-QByteArray pngHeader(quint32 width, quint32 height)
-{
-    QByteArray header(13, '\0');
-    qToBigEndian<quint32>(width, header.data());
-    qToBigEndian<quint32>(height, header.data() + 4);
-    header[8] = 8; // bits per channel
-    header[9] = 6; // RGBA
-    return pngSignature + pngChunk("IHDR", header);
 }
 
 // A well-formed PNG whose header announces a huge image but which carries almost no pixel data.
@@ -324,11 +274,11 @@ private slots:
         const QString path = m_dir.filePath(QStringLiteral("claims"));
         QVERIFY(TestSupport::writeSparseFile(path, file.pieces, file.size));
         const auto sizeOf = [](const std::optional<QImage> &image) { return image ? image->size() : QSize(); };
-        const qint64 peakBefore = peakResidentMegabytes();
+        const qint64 peakBefore = TestSupport::peakResidentMegabytes();
         QCOMPARE(m_images.pixelSize(path).value_or(QSize()), expected);
         QCOMPARE(sizeOf(m_images.decodeFirstImage(path)), expected);
         QCOMPARE(sizeOf(m_images.downscaledImage(path, 100)), expected.isEmpty() ? QSize() : QSize(100, 62));
-        const qint64 peakAfter = peakResidentMegabytes();
+        const qint64 peakAfter = TestSupport::peakResidentMegabytes();
         // Well under the smallest declared length (128 MB), with room for AddressSanitizer's
         // own bookkeeping in the sanitized build.
         QVERIFY2(peakAfter - peakBefore < 100, qPrintable(QStringLiteral("%1 MB").arg(peakAfter - peakBefore)));
@@ -369,7 +319,7 @@ private slots:
         // Stored 40x20 with the mark top-left; turned a quarter clockwise it is 20x40, mark top-right.
         const QImage stored = markedImage(QSize(40, 20));
         QTest::newRow("jpeg exif 6") << withExifOrientation(encode(stored, "jpeg"), 6);
-        QTest::newRow("tiff tag") << encode(stored, "tiff", QImageIOHandler::TransformationRotate90);
+        QTest::newRow("tiff tag") << encode(stored, "tiff", false, QImageIOHandler::TransformationRotate90);
         QTest::newRow("heic irot") << encodeHeic(stored, heif_orientation_rotate_90_cw);
     }
 
@@ -419,36 +369,6 @@ private slots:
         QVERIFY(isMark(image->pixel(1, 1)) && isField(image->pixel(image->width() - 2, image->height() - 2)));
     }
 
-    void unreadableFilesGiveNothing_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("bytes");
-        QByteArray noise(4096, '\0');
-        QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
-        QTest::newRow("empty") << "empty.png" << QByteArray();
-        QTest::newRow("random bytes") << "noise.png" << noise;
-        // 64 bytes of pixels are no 20000 x 20000 image, however they compress.
-        QTest::newRow("huge header") << "huge.png" << hugePng(20000);
-        // Large enough that every format spreads over many bytes, then cut.
-        const QImage image = TestSupport::drawTextImage(QSize(320, 200), {QStringLiteral("Cut short")});
-        for (const QString &format : allFormats) {
-            const QByteArray whole = encode(image, qPrintable(format));
-            if (whole.isEmpty())
-                continue; // no HEIC encoder; the readable cases report the skip
-            QTest::addRow("%s cut in half", qPrintable(format)) << "half." + format << whole.left(whole.size() / 2);
-            QTest::addRow("%s without last bytes", qPrintable(format)) << "short." + format << whole.chopped(3);
-        }
-    }
-
-    void unreadableFilesGiveNothing()
-    {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, bytes);
-        const QString path = write(name, bytes);
-        QVERIFY(!path.isEmpty());
-        QVERIFY(!m_images.pixelSize(path) && !m_images.decodeFirstImage(path) && !m_images.downscaledImage(path, 256));
-    }
-
     // libheif is opened with the first HEIC file; without its module (a damaged install) a HEIC
     // file is one that cannot be decoded, and nothing else changes.
     void heicNeedsItsModule()
@@ -471,6 +391,8 @@ private slots:
         }
     }
 
+    // Whether a file holds a whole image is its image data's to say; whatever it lacks, it
+    // gives nothing rather than part of a picture.
     void imageDataDecidesCompleteness_data()
     {
         QTest::addColumn<QString>("name");
@@ -479,7 +401,7 @@ private slots:
         const QImage image = TestSupport::drawTextImage(QSize(320, 200), {QStringLiteral("Whole or not")});
         const QByteArray png = encode(image, "png");
         const QByteArray jpeg = encode(image, "jpeg");
-        const QByteArray progressive = progressiveJpeg(image);
+        const QByteArray progressive = encode(image, "jpeg", true);
         const QByteArray trailer(100 * 1024, 'z'); // farther than any look at the last bytes reaches
         // What follows the image, or a missing closing marker, does not stop it decoding.
         QTest::newRow("png, data after its end") << "trailer.png" << png + trailer << true;
@@ -492,10 +414,21 @@ private slots:
         QTest::newRow("progressive jpeg, end marker missing") << "open-p.jpg" << progressive.chopped(2) << true;
         // Image data that is not all there, as while a file is still being written.
         QTest::newRow("png, end chunk missing") << "no-end.png" << png.chopped(12) << false;
-        QTest::newRow("png, cut in its data") << "cut.png" << png.left(png.size() * 3 / 4) << false;
-        QTest::newRow("jpeg, last data missing") << "cut.jpg" << jpeg.chopped(2 + 16) << false;
         QTest::newRow("progressive jpeg, last scan cut") << "cut-p.jpg" << progressive.chopped(2 + 16) << false;
         QTest::newRow("progressive jpeg, cut in half") << "half-p.jpg" << progressive.left(progressive.size() / 2) << false;
+        for (const QString &format : allFormats) {
+            const QByteArray whole = encode(image, qPrintable(format));
+            if (!whole.isEmpty()) {
+                QTest::addRow("%s cut in half", qPrintable(format)) << "half." + format << whole.left(whole.size() / 2) << false;
+                QTest::addRow("%s without last bytes", qPrintable(format)) << "short." + format << whole.chopped(3) << false;
+            }
+        }
+        QByteArray noise(4096, '\0');
+        QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+        QTest::newRow("empty") << "empty.png" << QByteArray() << false;
+        QTest::newRow("random bytes") << "noise.png" << noise << false;
+        // 64 bytes of pixels are no 20000 x 20000 image, however they compress.
+        QTest::newRow("huge header") << "huge.png" << hugePng(20000) << false;
     }
 
     void imageDataDecidesCompleteness()
@@ -574,9 +507,9 @@ private slots:
         // Its 410 MB at full size are beyond the limit: a full decode is the one thing that fails.
         QVERIFY(!m_images.decodeFirstImage(path));
 
-        const qint64 peakBefore = peakResidentMegabytes();
+        const qint64 peakBefore = TestSupport::peakResidentMegabytes();
         const std::optional<QImage> small = m_images.downscaledImage(path, maxPixelSize);
-        const qint64 peakAfter = peakResidentMegabytes();
+        const qint64 peakAfter = TestSupport::peakResidentMegabytes();
         QVERIFY(small);
         QCOMPARE(small->size(), expected);
         const auto dark = [&](double fraction) {
@@ -593,7 +526,7 @@ private slots:
         // size it is decoded to; a sequential one is decoded a few lines at a time.
         const QImage image = markedImage(QSize(1200, 1200), 600);
         const QString sequential = write(QStringLiteral("sequential.jpg"), encode(image, "jpeg"));
-        const QString progressive = write(QStringLiteral("progressive.jpg"), progressiveJpeg(image));
+        const QString progressive = write(QStringLiteral("progressive.jpg"), encode(image, "jpeg", true));
         QVERIFY(m_images.downscaledImage(progressive, 100));
 
         const auto restore = qScopeGuard([] { ImageServices::applyAllocationLimit(); });
