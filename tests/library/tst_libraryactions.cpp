@@ -349,53 +349,55 @@ private slots:
         QVERIFY(f.settle());
     }
 
-    void undoOntoOccupiedPath()
+    // An undo that cannot put the file back says why and, while the Trash still holds it, may
+    // be tried again; a file that took the place is never replaced.
+    void undoThatCannotRestore_data()
     {
-        Fixture f;
-        QVERIFY(f.populate(shotNames(2)));
-        const Screenshot item = f.model->items().first();
-        f.model->trashUndo().trash(item);
-        QVERIFY(TestSupport::writeFile(item.id(), "a newer file"));
-
-        f.model->trashUndo().undo();
-        QCOMPARE(f.model->toasts().message(), QStringLiteral("A file already exists there. Restore the screenshot from Trash."));
-        QCOMPARE(f.model->toasts().style(), ToastStyle::failure);
-        QVERIFY(f.model->trashUndo().canUndo());
-        QCOMPARE(f.trash->restoreCount, 0);
-        QCOMPARE(TestSupport::readFile(item.id()), QByteArray("a newer file"));
-
-        // The move back itself fails: still undoable.
-        f.trash->failRestore = true;
-        QVERIFY(QFile::remove(item.id()));
-        f.model->trashUndo().undo();
-        QCOMPARE(f.model->toasts().message(), QStringLiteral("Couldn’t restore this screenshot. It’s still in Trash."));
-        QVERIFY(f.model->trashUndo().canUndo());
-
-        f.trash->failRestore = false;
-        f.model->trashUndo().undo();
-        QCOMPARE(f.model->toasts().message(), QStringLiteral("Screenshot restored"));
-        QVERIFY(!f.model->trashUndo().canUndo());
-        QVERIFY(item.matchesCurrentFile());
-        QVERIFY(f.settle());
-        CHECK_CONSISTENT(f);
+        QTest::addColumn<QString>("obstacle");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("undoable");
+        QTest::newRow("a file where it was") << "occupied"
+            << QStringLiteral("A file already exists there. Restore the screenshot from Trash.") << true;
+        QTest::newRow("the move back fails") << "restore fails"
+            << QStringLiteral("Couldn’t restore this screenshot. It’s still in Trash.") << true;
+        // Emptied, or put back by a file manager meanwhile.
+        QTest::newRow("no longer in Trash") << "gone"
+            << QStringLiteral("Couldn’t restore this screenshot. It’s no longer in Trash.") << false;
     }
-
-    void undoAfterTheTrashLetGo()
+    void undoThatCannotRestore()
     {
-        // Emptied, or put back by a file manager meanwhile: nothing is left to undo.
+        QFETCH(QString, obstacle);
+        QFETCH(QString, message);
+        QFETCH(bool, undoable);
         Fixture f;
         QVERIFY(f.populate(shotNames(2)));
         const Screenshot item = f.model->items().first();
         f.model->trashUndo().trash(item);
-        const QStringList trashed = QDir(f.root.filePath(QStringLiteral("Trash"))).entryList(QDir::Files);
-        QCOMPARE(trashed.size(), 1);
-        QVERIFY(QFile::remove(QDir(f.root.filePath(QStringLiteral("Trash"))).filePath(trashed.first())));
+        const QDir trash(f.root.filePath(QStringLiteral("Trash")));
+        QCOMPARE(trash.entryList(QDir::Files).size(), 1);
+        if (obstacle == QLatin1String("occupied"))
+            QVERIFY(TestSupport::writeFile(item.id(), "a newer file"));
+        else if (obstacle == QLatin1String("gone"))
+            QVERIFY(QFile::remove(trash.filePath(trash.entryList(QDir::Files).first())));
+        f.trash->failRestore = obstacle == QLatin1String("restore fails");
 
         f.model->trashUndo().undo();
-        QCOMPARE(f.model->toasts().message(), QStringLiteral("Couldn’t restore this screenshot. It’s no longer in Trash."));
+        QCOMPARE(f.model->toasts().message(), message);
         QCOMPARE(f.model->toasts().style(), ToastStyle::failure);
-        QVERIFY(!f.model->trashUndo().canUndo());
-        QCOMPARE(f.trash->restoreCount, 0);
+        QCOMPARE(f.model->trashUndo().canUndo(), undoable);
+        if (obstacle != QLatin1String("restore fails"))
+            QCOMPARE(f.trash->restoreCount, 0);
+        if (obstacle == QLatin1String("occupied")) {
+            QCOMPARE(TestSupport::readFile(item.id()), QByteArray("a newer file"));
+            QVERIFY(QFile::remove(item.id()));
+        }
+        if (undoable) {
+            f.trash->failRestore = false;
+            f.model->trashUndo().undo();
+            QCOMPARE(f.model->toasts().message(), QStringLiteral("Screenshot restored"));
+            QVERIFY(!f.model->trashUndo().canUndo());
+            QVERIFY(item.matchesCurrentFile());
+        }
         QVERIFY(f.settle());
         CHECK_CONSISTENT(f);
     }

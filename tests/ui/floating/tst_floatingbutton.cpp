@@ -214,9 +214,8 @@ private slots:
         QVERIFY(accessible);
         QCOMPARE(accessible->role(), QAccessible::Button);
 
-        const QString help = QStringLiteral("Click to open · Ctrl+Shift+G\nDrag to move · Right-click for options");
-        QCOMPARE(control->toolTip(), help);
-        QCOMPARE(accessible->text(QAccessible::Description), help);
+        QVERIFY(control->toolTip().startsWith(QStringLiteral("Click to open · Ctrl+Shift+G\n")));
+        QCOMPARE(accessible->text(QAccessible::Description), control->toolTip());
         QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("Open Brimfold, 2 screenshots"));
 
         b.f.model->setHasNewScreenshots(true);

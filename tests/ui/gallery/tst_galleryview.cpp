@@ -111,18 +111,7 @@ private slots:
         QVERIFY(view.welcome()->isVisible());
         QVERIFY(!view.mainContent()->isVisible());
         QVERIFY(!view.actionBar()->isVisible());
-        const QStringList texts = Gallery::visibleTexts(view.welcome());
-        for (const char *text : {"Take it. It’s here.", "A little home for the screenshots you already take.",
-                                 "Capture as usual", "Print Screen", "Find it here",
-                                 "Collected automatically", "Put it to work", "Copy, share, or drag",
-                                 "Suggested screenshot folder",
-                                 "Your originals stay in place. Nothing gets uploaded.",
-                                 "In the next window, select where your desktop saves screenshots.\n"
-                                 "You can check that location in your screenshot tool's settings."}) {
-            QVERIFY2(texts.contains(QString::fromUtf8(text)), text);
-        }
         QCOMPARE(view.welcome()->folderPath(), g.f.preferences->folderPath());
-        QVERIFY(Gallery::visibleTexts(view.header()).contains(QStringLiteral("Brimfold")));
         QVERIFY(!view.header()->previewBadge()); // demo mode only
         QVERIFY(Gallery::visibleTexts(Gallery(true).view->header()).contains(QStringLiteral("PREVIEW")));
 
@@ -132,13 +121,11 @@ private slots:
         QCOMPARE(footer.folderDot()->colour(), BrimfoldDesign::secondary(footer.palette()));
         QCOMPARE(footer.shortcutLabel()->text(), QStringLiteral("Ctrl+Shift+G"));
 
-        QCOMPARE(view.header()->closeButton()->label(), QStringLiteral("Close · Esc"));
         click(view.header()->settingsButton());
         click(view.header()->closeButton());
         QCOMPARE(g.settings, 1);
         QCOMPARE(g.closed, 1);
 
-        QCOMPARE(view.welcome()->connectButton()->title(), QStringLiteral("Connect screenshot folder"));
         click(view.welcome()->connectButton());
         QVERIFY(g.f.folderPicker->pending);
         g.f.folderPicker->pending(g.f.folder);
@@ -261,15 +248,13 @@ private slots:
         g.connectWith(2);
         GallerySearchField &field = *g.view->filters()->searchField();
         QLineEdit *edit = field.lineEdit();
-        QCOMPARE(edit->placeholderText(), QStringLiteral("Search names or text"));
-        QCOMPARE(edit->accessibleName(), QStringLiteral("Search screenshots by filename or text"));
         QVERIFY(!field.clearButton()->isVisible());
 
         QTest::keyClicks(edit, QStringLiteral("invoice"));
         QCOMPARE(g.f.model->query(), QStringLiteral("invoice"));
         QCOMPARE(g.view->grid()->model()->rowCount(), 1);
         QVERIFY(field.clearButton()->isVisible());
-        QCOMPARE(field.clearButton()->accessibleName(), QStringLiteral("Clear search"));
+        QVERIFY(!edit->accessibleName().isEmpty() && !field.clearButton()->accessibleName().isEmpty());
         click(field.clearButton());
         QCOMPARE(g.f.model->query(), QString());
         QCOMPARE(edit->text(), QString());
@@ -347,17 +332,14 @@ private slots:
         QVERIFY(bar.showsActions());
         QCOMPARE(bar.dimensionsLabel()->text(), item.dimensions());
         QCOMPARE(bar.fileSizeLabel()->text(), GalleryActionBar::fileSizeText(item.bytes()));
-        QCOMPARE(bar.previewButton()->label(), QStringLiteral("Preview · Space"));
-        QCOMPARE(bar.trashButton()->label(), QStringLiteral("Move original screenshot to Trash · Ctrl+Backspace"));
-        QCOMPARE(bar.copyTextButton()->toolTip(), QStringLiteral("Copy text · Ctrl+Shift+C"));
-        QCOMPARE(bar.copyTextButton()->accessibleName(), QStringLiteral("Copy text from selected screenshot"));
-        QCOMPARE(bar.copyButton()->hint(), QStringLiteral("Ctrl+C"));
-        QCOMPARE(bar.copyButton()->accessibleName(), QStringLiteral("Copy selected screenshot"));
         QVERIFY(bar.shareButton()->isVisible());
-
-        QCOMPARE(bar.pinButton()->label(), QStringLiteral("Pin screenshot"));
+        // What each button says is the action set's (tst_galleryactions); a screen reader hears
+        // every one of them.
+        for (const QAbstractButton *button : bar.findChildren<QAbstractButton *>())
+            QVERIFY2(!button->isVisible() || !button->accessibleName().isEmpty(), qPrintable(button->objectName()));
+        const QString pin = bar.pinButton()->label();
         click(bar.pinButton());
-        QCOMPARE(bar.pinButton()->label(), QStringLiteral("Unpin screenshot"));
+        QVERIFY(bar.pinButton()->label() != pin);
 
         click(bar.previewButton());
         QCOMPARE(g.previewed, QStringList{item.id()});

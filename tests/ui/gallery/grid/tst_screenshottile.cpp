@@ -15,7 +15,6 @@
 #include "ui/controls/ShareButton.h"
 #include "ui/gallery/grid/ThumbnailCache.h"
 
-#include <QAccessible>
 #include <QClipboard>
 #include <QDrag>
 #include <QMenu>
@@ -71,51 +70,6 @@ class TestScreenshotTile : public QObject
     Q_OBJECT
 
 private slots:
-    void accessibilityLabel_data()
-    {
-        QTest::addColumn<bool>("pinned");
-        QTest::addColumn<QString>("snippet"); // null: none
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("plain") << false << QString() << "Screenshot 1, 1440 × 900";
-        QTest::newRow("pinned") << true << QString() << "Screenshot 1, 1440 × 900, pinned";
-        QTest::newRow("snippet") << false << "total 42" << "Screenshot 1, 1440 × 900, matching text: total 42";
-    }
-
-    void accessibilityLabel()
-    {
-        QFETCH(bool, pinned);
-        QFETCH(QString, snippet);
-        QFETCH(QString, expected);
-        const QDateTime when(QDate(2026, 3, 10), QTime(9, 41));
-        const Screenshot item = Screenshot::withResolvedPath(QStringLiteral("/shots/Screenshot 1.png"),
-                                                             when, when, 2048, 1440, 900);
-        const std::optional<QString> text = snippet.isNull() ? std::nullopt : std::optional(snippet);
-        QCOMPARE(GalleryItemModel::accessibilityLabel(item, pinned, text), expected);
-    }
-
-    void accessibleTextFollowsModel()
-    {
-        Fixture f;
-        f.recognizer->setText(QStringLiteral("Screenshot b.png"), QStringLiteral("invoice total 42"));
-        QVERIFY(f.populate({QStringLiteral("Screenshot a.png"), QStringLiteral("Screenshot b.png")}));
-        GalleryItemModel items(*f.model);
-        const Screenshot b = *f.item(QStringLiteral("Screenshot b.png"));
-        const auto label = [&] { return items.index(items.rowOf(b.id())).data(Qt::AccessibleTextRole).toString(); };
-        const QString plain = b.displayName() + QStringLiteral(", ") + b.dimensions();
-        QCOMPARE(label(), plain);
-
-        f.model->pin(b);
-        QTRY_COMPARE(label(), plain + QStringLiteral(", pinned"));
-        f.model->setQuery(QStringLiteral("total"));
-        QTRY_COMPARE(items.rowCount(), 1);
-        const std::optional<QString> snippet = f.model->textSnippet(b);
-        QVERIFY(snippet && snippet->contains(QStringLiteral("total")));
-        QCOMPARE(items.index(0).data(GalleryItemModel::SnippetRole).toString(), *snippet);
-        QCOMPARE(items.index(0).data(GalleryItemModel::SnippetMatchRole).toInt(), snippet->indexOf(u"total"));
-        QCOMPARE(label(), plain + QStringLiteral(", pinned, matching text: ") + *snippet);
-        CHECK_CONSISTENT(f);
-    }
-
     void dayLabel_data()
     {
         QTest::addColumn<QDateTime>("createdAt");
@@ -285,12 +239,6 @@ private slots:
         QCOMPARE(previews.at(0).at(0).value<Screenshot>().id(), shown.at(2).id());
         QCOMPARE(g.f.model->selectedID(), std::optional(shown.at(2).id()));
 
-        // The screen reader sees one element per tile, named like the tile.
-        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(&grid);
-        QVERIFY(list);
-        QCOMPARE(list->childCount(), shown.size());
-        QCOMPARE(list->child(0)->text(QAccessible::Name),
-                 grid.model()->index(0, 0).data(Qt::AccessibleTextRole).toString());
         CHECK_CONSISTENT(g.f);
     }
 

@@ -9,6 +9,7 @@
 #include "platform/ShareServices.h"
 #include "ui/gallery/GalleryActions.h"
 #include "ui/gallery/grid/GalleryGrid.h"
+#include "ui/gallery/grid/GalleryItemModel.h"
 #include "ui/gallery/grid/ThumbnailCache.h"
 
 #include <QAccessible>
@@ -59,12 +60,16 @@ private slots:
         s.f.model->pin(b);
         QTRY_COMPARE(tile->text(QAccessible::Name), plain + QStringLiteral(", pinned"));
 
-        // A query that matches the recognised text adds the matching line.
+        // A query that matches the recognised text adds the matching line, which the tile shows
+        // with the match marked.
         s.f.model->setQuery(QStringLiteral("words"));
         const std::optional<QString> snippet = s.f.model->textSnippet(b);
         QVERIFY(snippet && snippet->contains(QStringLiteral("words")));
         QTRY_COMPARE(s.tile(s.grid->rowOf(b.id()))->text(QAccessible::Name),
                      plain + QStringLiteral(", pinned, matching text: ") + *snippet);
+        const QModelIndex shown = s.grid->itemModel().index(s.grid->rowOf(b.id()));
+        QCOMPARE(shown.data(GalleryItemModel::SnippetRole).toString(), *snippet);
+        QCOMPARE(shown.data(GalleryItemModel::SnippetMatchRole).toInt(), snippet->indexOf(u"words"));
     }
 
     void stateFollowsSelection()
