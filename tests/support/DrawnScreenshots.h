@@ -6,18 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-// Screenshot-like pictures drawn for looking at the design: a terminal, an editor, documents, a
-// chat, a dialog and a chart, each with the text a recogniser would read in it.
 namespace DrawnScreenshots {
-
-struct Shot
-{
-    QString name;
-    QImage image;
-    QString text; // what the fake recogniser reads in it
-};
-
-QList<Shot> shots();
 
 // A page of lines drawn one word at a time, so that where every word is is known: for checking
 // where a recogniser places words. A line's words are laid out from the left, or from the right

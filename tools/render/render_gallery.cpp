@@ -4,7 +4,7 @@
 #include "FakeShare.h"
 #include "SystemImages.h"
 #include "LibraryModelHarness.h"
-#include "DrawnScreenshots.h"
+#include "DrawnScenes.h"
 #include "FakeAccessibility.h"
 
 #include "platform/ImageServices.h"

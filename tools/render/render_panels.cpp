@@ -2,7 +2,7 @@
 // gallery panel opened beside it, on a desktop, with a compositor (translucent glass) and
 // without one (opaque, clipped), in light and dark, into $BRIMFOLD_RENDER_DIR.
 #include "AppHarness.h"
-#include "DrawnScreenshots.h"
+#include "DrawnScenes.h"
 
 #include "app/FloatingButtonPresenter.h"
 #include "app/GalleryPresenter.h"

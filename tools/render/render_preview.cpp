@@ -1,6 +1,7 @@
 // Writes pictures of the preview marking what a search found into $BRIMFOLD_RENDER_DIR, with
 // the words placed by the real recogniser. Without the variable it does nothing.
 
+#include "DrawnScenes.h"
 #include "DrawnScreenshots.h"
 #include "SystemImages.h"
 
