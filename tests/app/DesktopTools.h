@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 
 namespace desktop {
 
@@ -36,13 +37,17 @@ inline void key(const char *keys)
     xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QString::fromLatin1(keys)});
 }
 
-// The clipboard's content of `type` (a MIME type), as another program pastes it.
+// The clipboard's content of `type` (a MIME type, or TARGETS), as another program pastes it;
+// empty when xclip did not finish. The event loop turns meanwhile, so that this program can
+// answer while it owns the clipboard.
 inline QByteArray clipboard(const char *type)
 {
     QProcess xclip;
     xclip.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
                                           QStringLiteral("-t"), QString::fromLatin1(type), QStringLiteral("-o")});
-    return xclip.waitForFinished(10000) ? xclip.readAllStandardOutput() : QByteArray();
+    const bool done = xclip.waitForStarted()
+        && QTest::qWaitFor([&] { return xclip.state() == QProcess::NotRunning; }, 20000);
+    return done && xclip.exitCode() == 0 ? xclip.readAllStandardOutput() : QByteArray();
 }
 
 // Visible top-level windows titled exactly `title`, of one process or of any.

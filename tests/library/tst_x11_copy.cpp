@@ -1,31 +1,13 @@
 // Copying through the library model onto the real X11 clipboard, read back by another program.
-#include "TestSupport.h"
+#include "DesktopTools.h"
 #include "LibraryModelHarness.h"
 
 #include "platform/x11/SystemClipboard.h"
-#include "platform/image/SystemImageServices.h"
 #include "platform/freedesktop/SystemTrash.h"
 
-#include <QProcess>
 #include <QStandardPaths>
 
 using namespace harness;
-
-namespace {
-
-// Runs xclip while this process keeps serving the clipboard from its event loop.
-QByteArray readClipboard(const QString &target)
-{
-    QProcess xclip;
-    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                                          QStringLiteral("-t"), target, QStringLiteral("-o")});
-    if (!xclip.waitForStarted()
-        || !QTest::qWaitFor([&] { return xclip.state() == QProcess::NotRunning; }, 10000))
-        return QByteArrayLiteral("<xclip failed>");
-    return xclip.readAllStandardOutput();
-}
-
-} // namespace
 
 class TestX11Copy final : public QObject
 {
@@ -39,26 +21,13 @@ private Q_SLOTS:
 
     void copiedImagesAreExactlyOnePng()
     {
-        QTemporaryDir root;
-        SystemImageServices images;
-        const QString folder = QFileInfo(root.path()).canonicalFilePath();
-        const QString png = writeShot(folder, QStringLiteral("Screenshot a.png"));
-        const QString jpeg = writeShot(folder, QStringLiteral("Screenshot b.jpg"), "jpg", QSize(300, 180));
+        Fixture f(Watch::fake, std::make_unique<SystemTrash>(), {}, std::make_unique<SystemClipboard>());
+        const QString png = f.shot(QStringLiteral("Screenshot a.png"));
+        const QString jpeg = writeShot(f.folder, QStringLiteral("Screenshot b.jpg"), "jpg", QSize(300, 180));
         QVERIFY(!png.isEmpty() && !jpeg.isEmpty());
-
-        FakeScreenshotLocation location;
-        SettingsStore store(root.filePath(QStringLiteral("settings.json")));
-        Preferences preferences(store, location);
-        LibraryModel::Services services;
-        services.clipboard = std::make_unique<SystemClipboard>();
-        services.trash = std::make_unique<SystemTrash>();
-        services.images = &images;
-        services.eventSource = std::make_unique<FakeFolderEvents>();
-        services.textWorker = std::make_unique<ScreenshotTextWorker>(
-            root.filePath(QStringLiteral("TextCache")), std::make_unique<FakeRecognizer>());
-        LibraryModel model(preferences, std::move(services));
-        model.connectFolder(QUrl::fromLocalFile(folder));
-        QTRY_COMPARE_WITH_TIMEOUT(model.items().size(), 2, 10000);
+        f.connectFolder();
+        QTRY_COMPARE_WITH_TIMEOUT(f.model->items().size(), 2, 10000);
+        LibraryModel &model = *f.model;
 
         for (const QString &path : {png, jpeg}) {
             const auto item = std::find_if(model.items().cbegin(), model.items().cend(),
@@ -67,7 +36,7 @@ private Q_SLOTS:
             model.copyActions().copy(*item);
             QTRY_COMPARE(model.toasts().message().value_or(QString()), QStringLiteral("Copied. Ready to paste."));
 
-            QList<QByteArray> targets = readClipboard(QStringLiteral("TARGETS")).split('\n');
+            QList<QByteArray> targets = desktop::clipboard("TARGETS").split('\n');
             targets.removeAll(QByteArray());
             for (const QByteArray &target : targets) {
                 // Only the PNG data and the selection protocol's own targets.
@@ -77,7 +46,7 @@ private Q_SLOTS:
             }
             QVERIFY(targets.contains("image/png"));
 
-            const QByteArray served = readClipboard(QStringLiteral("image/png"));
+            const QByteArray served = desktop::clipboard("image/png");
             if (path == png) {
                 QCOMPARE(served, TestSupport::readFile(png));
             } else {

@@ -120,12 +120,15 @@ std::unique_ptr<T> kept(T *&pointer, Args &&...args)
 struct Fixture final
 {
     explicit Fixture(Watch watch = Watch::fake, std::unique_ptr<Trash> realTrash = {},
-                     ScreenshotNamePatterns namePatterns = {})
+                     ScreenshotNamePatterns namePatterns = {}, std::unique_ptr<Clipboard> realClipboard = {})
     {
         QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("Shots"))));
         folder = QFileInfo(root.filePath(QStringLiteral("Shots"))).canonicalFilePath();
         LibraryModel::Services services;
-        services.clipboard = kept(clipboard);
+        if (realClipboard)
+            services.clipboard = std::move(realClipboard);
+        else
+            services.clipboard = kept(clipboard);
         services.trash = realTrash ? std::move(realTrash) : kept(trash, root.filePath(QStringLiteral("Trash")));
         services.folderPicker = kept(folderPicker);
         services.images = &images;
@@ -181,7 +184,7 @@ struct Fixture final
     FakeScreenshotLocation location;
     std::unique_ptr<SettingsStore> store = std::make_unique<SettingsStore>(root.filePath(QStringLiteral("settings.json")));
     std::unique_ptr<Preferences> preferences = std::make_unique<Preferences>(*store, location);
-    FakeClipboard *clipboard = nullptr;
+    FakeClipboard *clipboard = nullptr; // unless the clipboard is a real one
     FakeTrash *trash = nullptr;
     FakePicker *folderPicker = nullptr;
     FakeFolderEvents *events = nullptr;

@@ -1,3 +1,4 @@
+#include "DesktopTools.h"
 #include "platform/ImageServices.h"
 #include "platform/x11/SystemClipboard.h"
 
@@ -8,9 +9,8 @@
 #include <QStandardPaths>
 #include <QTest>
 
-// Reads the clipboard the way another application does, through xclip. While we own the
-// selection, our event loop must keep running to answer, so xclip is only ever waited for
-// with the event loop turning.
+// Reads the clipboard the way another application does, through xclip, the event loop turning
+// meanwhile so that the selection we own is answered.
 class TestX11Clipboard final : public QObject
 {
     Q_OBJECT
@@ -25,23 +25,13 @@ private:
         return ImageServices::encodePng(image).value_or(QByteArray());
     }
 
-    // xclip's output; fails the test when it does not finish cleanly. "TARGETS" come sorted.
-    void readClipboard(const QString &target, QByteArray &output)
+    // The targets the clipboard offers, sorted.
+    static QByteArray targets()
     {
-        QProcess process;
-        QSignalSpy finished(&process, &QProcess::finished);
-        process.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                                                QStringLiteral("-t"), target, QStringLiteral("-o")});
-        QVERIFY(finished.wait(20000));
-        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-        QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
-        output = process.readAllStandardOutput();
-        if (target == QLatin1String("TARGETS")) {
-            QByteArrayList targets = output.split('\n');
-            targets.removeAll(QByteArray());
-            std::sort(targets.begin(), targets.end());
-            output = targets.join(' ');
-        }
+        QByteArrayList targets = desktop::clipboard("TARGETS").split('\n');
+        targets.removeAll(QByteArray());
+        std::sort(targets.begin(), targets.end());
+        return targets.join(' ');
     }
 
 private slots:
@@ -56,12 +46,9 @@ private slots:
         QVERIFY(!m_clipboard.writeImagePng(QByteArray()));
         const QByteArray png = pngBytes();
         QVERIFY(m_clipboard.writeImagePng(png));
-        QByteArray targets, served;
-        readClipboard(QStringLiteral("TARGETS"), targets);
         // Besides the one image type, only the selection protocol's own housekeeping targets.
-        QCOMPARE(targets, QByteArray("MULTIPLE SAVE_TARGETS TARGETS TIMESTAMP image/png"));
-        readClipboard(QStringLiteral("image/png"), served);
-        QCOMPARE(served, png);
+        QCOMPARE(targets(), QByteArray("MULTIPLE SAVE_TARGETS TARGETS TIMESTAMP image/png"));
+        QCOMPARE(desktop::clipboard("image/png"), png);
     }
 
     void textRoundTrip()
@@ -69,12 +56,9 @@ private slots:
         const QString text = QStringLiteral("Grüße – ٱلعربية ✓\nsecond line\n");
         QVERIFY(m_clipboard.writeImagePng(pngBytes()));
         QVERIFY(m_clipboard.writeText(text));
-        QByteArray served, targets;
-        readClipboard(QStringLiteral("UTF8_STRING"), served);
-        QCOMPARE(QString::fromUtf8(served), text);
-        readClipboard(QStringLiteral("TARGETS"), targets);
-        QVERIFY(targets.contains("text/plain"));
-        QVERIFY(!targets.contains("image/png")); // the earlier image is gone entirely
+        QCOMPARE(QString::fromUtf8(desktop::clipboard("UTF8_STRING")), text);
+        QVERIFY(targets().contains("text/plain"));
+        QVERIFY(!targets().contains("image/png")); // the earlier image is gone entirely
     }
 
     void writeTakesTheClipboardBackFromAnotherOwner()
@@ -90,9 +74,7 @@ private slots:
         QVERIFY(finished.wait(20000));
         QTRY_VERIFY_WITH_TIMEOUT(!QGuiApplication::clipboard()->ownsClipboard(), 20000);
         QVERIFY(m_clipboard.writeText(QStringLiteral("ours again")));
-        QByteArray served;
-        readClipboard(QStringLiteral("UTF8_STRING"), served);
-        QCOMPARE(served, QByteArray("ours again"));
+        QCOMPARE(desktop::clipboard("UTF8_STRING"), QByteArray("ours again"));
     }
 };
 
