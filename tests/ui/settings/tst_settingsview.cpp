@@ -391,40 +391,7 @@ private slots:
         QVERIFY(!w.shows("loginError"));
     }
 
-    void shortcutErrorShowsAndHides()
-    {
-        Fixture f;
-        Window w(f, autostartFolder());
-        QVERIFY(!w.shows("shortcutError"));
-        const QString message = QStringLiteral("That shortcut is unavailable. Try a different combination.");
-        w.view->setShortcutError(message);
-        QVERIFY(w.shows("shortcutError"));
-        QCOMPARE(w.child("shortcutError")->findChild<QLabel *>()->text(), message);
-        w.view->setShortcutError(std::nullopt);
-        QVERIFY(!w.shows("shortcutError"));
-    }
-
-    void buttonsReachTheirTargets_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QByteArray>("signal");
-        QTest::newRow("open gallery") << "openGallery" << QByteArray(SIGNAL(openGalleryRequested()));
-        QTest::newRow("feedback") << "shareFeedback" << QByteArray(SIGNAL(feedbackRequested()));
-        QTest::newRow("reset") << "resetPosition" << QByteArray(SIGNAL(resetPositionRequested()));
-    }
-
-    void buttonsReachTheirTargets()
-    {
-        QFETCH(QString, button);
-        QFETCH(QByteArray, signal);
-        Fixture f;
-        Window w(f, autostartFolder());
-        QSignalSpy spy(w.view.get(), signal.constData());
-        w.child<QAbstractButton>(qPrintable(button))->click();
-        QCOMPARE(spy.count(), 1);
-    }
-
-    void recorderFolderAndLinksReachTheirTargets()
+    void buttonsAndLinksReachTheirTargets()
     {
         Fixture f;
         Window w(f, autostartFolder());
@@ -441,6 +408,13 @@ private slots:
 
         w.child<QAbstractButton>("changeFolder")->click();
         QVERIFY(f.folderPicker->pending);
+        for (const auto &[button, signal] : {std::pair{"openGallery", SIGNAL(openGalleryRequested())},
+                                             std::pair{"shareFeedback", SIGNAL(feedbackRequested())},
+                                             std::pair{"resetPosition", SIGNAL(resetPositionRequested())}}) {
+            QSignalSpy spy(w.view.get(), signal);
+            w.child<QAbstractButton>(button)->click();
+            QVERIFY2(spy.count() == 1, button);
+        }
 
         w.child<QAbstractButton>("supportLink")->click();
         QCOMPARE(w.urls.opened, QList<QUrl>{QUrl("https://vellum.app/brimfold/support")});
