@@ -4,7 +4,7 @@
 #include "ui/design/BusySpinner.h"
 #include "ui/controls/GalleryButton.h"
 #include "ui/gallery/GalleryLabels.h"
-#include "ui/controls/SymbolView.h"
+#include "ui/design/SymbolView.h"
 
 #include <QLabel>
 #include <QVBoxLayout>

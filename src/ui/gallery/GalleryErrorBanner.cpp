@@ -3,7 +3,7 @@
 #include "ui/design/BrimfoldDesign.h"
 #include "ui/controls/GalleryButton.h"
 #include "ui/gallery/GalleryLabels.h"
-#include "ui/controls/SymbolView.h"
+#include "ui/design/SymbolView.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -4,8 +4,8 @@
 #include "ui/design/BusySpinner.h"
 #include "ui/controls/GalleryButton.h"
 #include "ui/gallery/GalleryLabels.h"
-#include "ui/controls/StatusDot.h"
-#include "ui/controls/SymbolView.h"
+#include "ui/design/StatusDot.h"
+#include "ui/design/SymbolView.h"
 
 #include <QEvent>
 #include <QFontDatabase>

@@ -2,7 +2,7 @@
 
 #include "ui/design/BrimfoldDesign.h"
 #include "ui/controls/GalleryButton.h"
-#include "ui/controls/SymbolView.h"
+#include "ui/design/SymbolView.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

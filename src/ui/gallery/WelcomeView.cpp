@@ -5,7 +5,7 @@
 #include "ui/controls/GalleryButton.h"
 #include "ui/gallery/GalleryLabels.h"
 #include "ui/design/RoundedPanel.h"
-#include "ui/controls/SymbolView.h"
+#include "ui/design/SymbolView.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -19,7 +19,7 @@
 #include "ui/controls/SettingsStyle.h"
 #include "ui/controls/SettingsSwitch.h"
 #include "ui/settings/ShortcutRecorder.h"
-#include "ui/controls/SymbolView.h"
+#include "ui/design/SymbolView.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

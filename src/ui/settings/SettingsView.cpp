@@ -17,7 +17,7 @@
 #include "ui/controls/SettingsStyle.h"
 #include "ui/controls/SettingsSwitch.h"
 #include "ui/settings/ShortcutRecorder.h"
-#include "ui/controls/SymbolView.h"
+#include "ui/design/SymbolView.h"
 
 #include <QDir>
 #include <QEvent>

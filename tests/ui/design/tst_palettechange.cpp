@@ -3,8 +3,8 @@
 #include "ui/gallery/GalleryFooter.h"
 #include "ui/gallery/GalleryLabels.h"
 #include "ui/gallery/GallerySearchField.h"
-#include "ui/controls/StatusDot.h"
-#include "ui/controls/SymbolView.h"
+#include "ui/design/StatusDot.h"
+#include "ui/design/SymbolView.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -24,8 +24,8 @@
 #include "ui/gallery/GallerySearchField.h"
 #include "ui/gallery/GalleryView.h"
 #include "ui/controls/QuietIconButton.h"
-#include "ui/controls/StatusDot.h"
-#include "ui/controls/SymbolView.h"
+#include "ui/design/StatusDot.h"
+#include "ui/design/SymbolView.h"
 #include "ui/gallery/grid/ThumbnailCache.h"
 #include "ui/gallery/WelcomeView.h"
 

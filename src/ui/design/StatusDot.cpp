@@ -1,4 +1,4 @@
-#include "ui/controls/StatusDot.h"
+#include "ui/design/StatusDot.h"
 
 #include <QPainter>
 

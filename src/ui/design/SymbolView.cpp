@@ -1,4 +1,4 @@
-#include "ui/controls/SymbolView.h"
+#include "ui/design/SymbolView.h"
 
 #include "ui/design/BrimfoldDesign.h"
 #include "ui/design/SymbolIcons.h"
