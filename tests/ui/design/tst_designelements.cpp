@@ -9,12 +9,12 @@
 #include "ui/design/SymbolIcons.h"
 
 #include "FakeAccessibility.h"
+#include "TestSupport.h"
 #include "WindowEdges.h"
 
 #include <QDBusVariant>
 #include <QDir>
 #include <QEnterEvent>
-#include <QFile>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -77,7 +77,6 @@ private slots:
 
     void menuBarIconIsTheStrokedGlyph()
     {
-        QCOMPARE(BrimfoldDesign::menuBarIconImage(1).size(), QSize(18, 18));
         const QImage two = BrimfoldDesign::menuBarIconImage(2);
         QCOMPARE(two.size(), QSize(36, 36));
         QCOMPARE(two.devicePixelRatio(), 2.0);
@@ -85,7 +84,6 @@ private slots:
         QVERIFY(qAlpha(two.pixel(32, 22)) > 128);
         QCOMPARE(qAlpha(two.pixel(18, 27)), 0);
         QVERIFY(BrimfoldDesign::menuBarIcon().isMask());
-        QCOMPARE(BrimfoldDesign::menuBarIconDescription(), QStringLiteral("Brimfold screenshots"));
     }
 
     void markUsesTheAppIconOrTheCoralGlyph()
@@ -95,9 +93,7 @@ private slots:
         icon.fill(Qt::blue);
         const QString png = dir.filePath(QStringLiteral("AppIcon.png"));
         const QString garbage = dir.filePath(QStringLiteral("AppIcon.icns"));
-        QFile file(garbage);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not an image") > 0);
-        file.close();
+        QVERIFY(TestSupport::writeFile(garbage, "not an image"));
         // Missing and unreadable files are skipped.
         QVERIFY(!BrimfoldDesign::loadAppIcon({png, garbage}).has_value());
         QVERIFY(icon.save(png));
@@ -305,10 +301,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("kdeglobals"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[General]\nColorScheme=BreezeDark\n\n[KDE]\nAnimationDurationFactor=0\n");
-        file.close();
+        QVERIFY(TestSupport::writeFile(path, "[General]\nColorScheme=BreezeDark\n\n[KDE]\nAnimationDurationFactor=0\n"));
         QCOMPARE(SystemAccessibility::kdeAnimationFactor(path), std::optional<double>(0.0));
         QCOMPARE(SystemAccessibility::kdeAnimationFactor(dir.filePath(QStringLiteral("none"))),
                  std::nullopt);

@@ -176,13 +176,13 @@ private slots:
         std::unique_ptr<QMenu> menu(b.view.createContextMenu());
         QCOMPARE(titles(*menu), expected);
 
-        QSignalSpy opened(&b.view, &FloatingButton::openRequested);
-        QSignalSpy reset(&b.view, &FloatingButton::resetPositionRequested);
-        QSignalSpy settings(&b.view, &FloatingButton::settingsRequested);
-        action(*menu, QStringLiteral("Open Brimfold"))->trigger();
-        action(*menu, QStringLiteral("Reset position"))->trigger();
-        action(*menu, QStringLiteral("Settings…"))->trigger();
-        QCOMPARE(opened.size() + reset.size() + settings.size(), 3);
+        for (const auto &[title, signal] : {std::pair{"Open Brimfold", SIGNAL(openRequested())},
+                                            std::pair{"Reset position", SIGNAL(resetPositionRequested())},
+                                            std::pair{"Settings…", SIGNAL(settingsRequested())}}) {
+            QSignalSpy spy(&b.view, signal);
+            action(*menu, QString::fromUtf8(title))->trigger();
+            QVERIFY2(spy.count() == 1, title);
+        }
         QVERIFY(b.f.preferences->showFloatingButton());
         action(*menu, QStringLiteral("Hide floating button"))->trigger();
         QVERIFY(!b.f.preferences->showFloatingButton());
@@ -226,10 +226,7 @@ private slots:
         QVERIFY(!b.view.showsDot());
         QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("Open Brimfold, 2 screenshots"));
 
-        Shortcut shortcut;
-        shortcut.modifiers = VirtualKey::altModifier;
-        shortcut.character = QStringLiteral("B");
-        b.f.preferences->setShortcut(shortcut);
+        b.f.preferences->setShortcut(Shortcut{VirtualKey::B, VirtualKey::altModifier, QStringLiteral("B")});
         QVERIFY(control->toolTip().startsWith(QStringLiteral("Click to open · Alt+B\n")));
 
         // The screen reader's press opens the gallery.

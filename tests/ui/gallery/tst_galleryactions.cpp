@@ -6,7 +6,6 @@
 #include "LibraryModelHarness.h"
 #include "FakeAccessibility.h"
 
-#include "platform/ShareServices.h"
 #include "ui/gallery/FocusRequests.h"
 #include "ui/gallery/GalleryActionBar.h"
 #include "ui/gallery/GalleryActions.h"

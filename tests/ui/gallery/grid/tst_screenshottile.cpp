@@ -4,8 +4,6 @@
 #include "SystemImages.h"
 #include "LibraryModelHarness.h"
 
-#include "platform/ImageServices.h"
-#include "platform/ShareServices.h"
 #include "platform/portal/SystemShareServices.h"
 #include "ui/design/BrimfoldDesign.h"
 #include "ui/gallery/GalleryActions.h"

@@ -1,20 +1,12 @@
 #include "FakeImages.h"
-#include "core/Screenshot.h"
-#include "platform/ImageServices.h"
 #include "ui/gallery/grid/ScreenshotThumbnail.h"
 #include "ui/gallery/grid/ThumbnailCache.h"
 
-#include <QHash>
-#include <QMutex>
-#include <QSemaphore>
-#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
 
 #include <algorithm>
-#include <memory>
-#include <numeric>
 
 namespace {
 

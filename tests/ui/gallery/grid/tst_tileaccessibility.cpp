@@ -5,8 +5,6 @@
 #include "SystemImages.h"
 #include "LibraryModelHarness.h"
 
-#include "platform/ImageServices.h"
-#include "platform/ShareServices.h"
 #include "ui/gallery/GalleryActions.h"
 #include "ui/gallery/grid/GalleryGrid.h"
 #include "ui/gallery/grid/GalleryItemModel.h"
