@@ -56,7 +56,7 @@ class TestDesignElements : public QObject
     Q_OBJECT
 
 private slots:
-    void glyphScalesWithItsRectangle()
+    void glyphScalesWithItsRectangleAndIsStrokedForTheMenuBar()
     {
         // The design fills whatever rectangle it is given: twice the size doubles every point,
         // a non-square rectangle stretches it, and the shape keeps its elements.
@@ -73,14 +73,12 @@ private slots:
             QCOMPARE(QPointF(stretched.elementAt(i)), QPointF(10 + design.x() * 2, 20 + design.y()));
         }
         QVERIFY(QRectF(0, 0, 18, 18).contains(at18.boundingRect()));
-    }
 
-    void menuBarIconIsTheStrokedGlyph()
-    {
+        // The menu bar icon is the glyph stroked, not filled: the pocket's right wall (design
+        // x 16) has ink, its middle none.
         const QImage two = BrimfoldDesign::menuBarIconImage(2);
         QCOMPARE(two.size(), QSize(36, 36));
         QCOMPARE(two.devicePixelRatio(), 2.0);
-        // Stroked, not filled: the pocket's right wall (design x 16) has ink, its middle none.
         QVERIFY(qAlpha(two.pixel(32, 22)) > 128);
         QCOMPARE(qAlpha(two.pixel(18, 27)), 0);
         QVERIFY(BrimfoldDesign::menuBarIcon().isMask());

@@ -213,6 +213,12 @@ private slots:
         }
         QCOMPARE(stored(), !before);
         QCOMPARE(f.store->boolean(key), std::optional<bool>(!before));
+        if (key == QLatin1String("showFloatingButton")) {
+            // Hidden, the button's other settings stay usable.
+            for (const char *other : {"snapToEdges", "buttonSize", "resetPosition"})
+                QVERIFY2(w.child(other)->isEnabled(), other);
+            QVERIFY(w.child<SegmentedControl>("buttonSize")->segment(0)->isEnabled());
+        }
 
         // Changed elsewhere (the tray menu, another writer): the switch follows.
         p.setProperty(qPrintable(key), before);
@@ -256,49 +262,10 @@ private slots:
         QCOMPARE(w.view->recorder()->shortcut(), recorded);
     }
 
-    void hidingTheFloatingButtonLeavesItsSettingsUsable()
-    {
-        Fixture f;
-        Window w(f, autostartFolder());
-        w.child<QAbstractButton>("showFloatingButton")->click();
-        QVERIFY(!f.preferences->showFloatingButton());
-
-        auto *snap = w.child<QAbstractButton>("snapToEdges");
-        auto *size = w.child<SegmentedControl>("buttonSize");
-        auto *reset = w.child<QAbstractButton>("resetPosition");
-        QVERIFY(snap->isEnabled() && size->isEnabled() && reset->isEnabled());
-        QVERIFY(size->segment(0)->isEnabled());
-        snap->click();
-        QVERIFY(!f.preferences->snapToEdges());
-        size->segment(0)->click();
-        QCOMPARE(f.preferences->buttonSize(), FloatingButtonSize::compact);
-    }
-
-    void retryShowsOnlyWhileSomethingFailed()
-    {
-        Fixture f;
-        Window w(f, autostartFolder());
-        const QStringList names = harness::shotNames(3);
-        setFailing(f, names.at(1), true);
-        QVERIFY(!w.shows("retryUnread"));
-
-        QVERIFY(f.populate(names));
-        QTRY_VERIFY(w.shows("retryUnread"));
-        QCOMPARE(w.child<QLabel>("textIndexStatus")->text(), "Some text couldn’t be read");
-        QVERIFY(w.child<QLabel>("languageDescription")->isVisibleTo(w.view.get()));
-
-        setFailing(f, names.at(1), false);
-        w.child<QAbstractButton>("retryUnread")->click();
-        QVERIFY(f.model->textIndex().failedKeys().isEmpty());
-        QVERIFY(!w.shows("retryUnread"));
-        QVERIFY(f.settle());
-        QVERIFY(!w.shows("retryUnread"));
-        QVERIFY(!w.shows("textStatusRow"));
-    }
-
-    // The line says what the index reports (its wording is tst_recognitionlanguages'), and the
-    // longest one wraps within the window's designed width.
-    void recognitionLineNamesTheLanguages()
+    // The text section says what the index reports (its wording is tst_recognitionlanguages'),
+    // the longest line wrapping within the window's designed width, and offers a retry only while
+    // something failed.
+    void textSectionNamesTheLanguagesAndRetries()
     {
         Fixture f;
         {
@@ -307,10 +274,26 @@ private slots:
             f.recognizer->missingLanguages = QStringList{"de", "ru"};
         }
         Window w(f, autostartFolder());
-        QVERIFY(f.populate(harness::shotNames(1)));
-        QTRY_COMPARE(w.child<QLabel>("languageDescription")->text(), f.model->textIndex().languageDescription());
-        QVERIFY(w.child<QLabel>("languageDescription")->text().contains(u"tesseract-ocr-rus"));
+        const QStringList names = harness::shotNames(3);
+        setFailing(f, names.at(1), true);
+        QVERIFY(!w.shows("retryUnread"));
+
+        QVERIFY(f.populate(names));
+        QTRY_VERIFY(w.shows("retryUnread"));
+        QCOMPARE(w.child<QLabel>("textIndexStatus")->text(), "Some text couldn’t be read");
+        auto *languages = w.child<QLabel>("languageDescription");
+        QVERIFY(languages->isVisibleTo(w.view.get()));
+        QTRY_COMPARE(languages->text(), f.model->textIndex().languageDescription());
+        QVERIFY(languages->text().contains(u"tesseract-ocr-rus"));
         QVERIFY(fitsTheWidth(*w.view));
+
+        setFailing(f, names.at(1), false);
+        w.child<QAbstractButton>("retryUnread")->click();
+        QVERIFY(f.model->textIndex().failedKeys().isEmpty());
+        QVERIFY(!w.shows("retryUnread"));
+        QVERIFY(f.settle());
+        QVERIFY(!w.shows("retryUnread"));
+        QVERIFY(!w.shows("textStatusRow"));
     }
 
     void localBuildShowsTheNoticeInsteadOfUpdateControls()
