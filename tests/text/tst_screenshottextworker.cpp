@@ -44,6 +44,14 @@ QStringList jsonFiles(const QString &directory) { return QDir(directory).entryLi
 
 W::ReadText readOk(W &worker, const Screenshot &item) { return std::get<W::ReadText>(worker.read(item).result()); }
 W::CachedTexts loaded(W &worker, const QList<Screenshot> &items) { return std::get<W::CachedTexts>(worker.loadCached(items).result()); }
+// Asks for every item at once, in order.
+QList<QFuture<W::ReadResult>> readAll(W &worker, const QList<Screenshot> &items, std::stop_token stop = {})
+{
+    QList<QFuture<W::ReadResult>> reads;
+    for (const Screenshot &item : items)
+        reads.append(worker.read(item, stop));
+    return reads;
+}
 // As a search loads them: the text alone.
 W::CachedTexts searched(W &worker, const QList<Screenshot> &items)
 {
@@ -327,16 +335,11 @@ private slots:
     {
         QFETCH(int, cores);
         QFETCH(bool, extras);
-        QList<Screenshot> items;
-        for (int i = 0; i < 6; ++i)
-            items.append(writeScreenshot(m_temp->filePath(QStringLiteral("Screenshot %1.png").arg(i + 2))));
+        const QList<Screenshot> items = screenshots(6);
         {
             auto worker = makeWorker(cores, extras);
             QCOMPARE(worker->readers(), 1);
-            QList<QFuture<W::ReadResult>> reads;
-            for (const Screenshot &item : items)
-                reads.append(worker->read(item));
-            for (QFuture<W::ReadResult> &read : reads) {
+            for (QFuture<W::ReadResult> &read : readAll(*worker, items)) {
                 read.waitForFinished();
                 QVERIFY(std::holds_alternative<W::ReadText>(read.result()));
             }
@@ -350,20 +353,26 @@ private slots:
 
     void backlogIsReadOnEveryCore()
     {
-        const QList<Screenshot> items = heldScreenshots(3);
+        const QList<Screenshot> items = heldScreenshots(6);
         auto worker = makeWorker(2);
         QCOMPARE(worker->readers(), 2);
-        QList<QFuture<W::ReadResult>> reads;
-        for (const Screenshot &item : items)
-            reads.append(worker->read(item));
+        QList<QFuture<W::ReadResult>> reads = readAll(*worker, items);
         // Neither recognition ends before the test releases it: both run at once.
         QTRY_COMPARE(m_log->started().size(), 2);
+        const QStringList first = m_log->started();
+        QCOMPARE(QSet<QString>(first.cbegin(), first.cend()), (QSet<QString>{u"Screenshot 2.png"_qs, u"Screenshot 3.png"_qs}));
+        // One engine free at a time: it takes the oldest waiting read.
+        for (int i = 0; i < 4; ++i) {
+            m_log->release(m_log->started().at(i));
+            QTRY_COMPARE(m_log->started().size(), 3 + i);
+            QCOMPARE(m_log->started().last(), QStringLiteral("Screenshot %1.png").arg(i + 4));
+        }
         m_log->release();
         for (qsizetype i = 0; i < reads.size(); ++i) {
             const QString text = u"text of "_qs + QFileInfo(items[i].id()).fileName();
             QCOMPARE(reads[i].result(), W::ReadResult(W::ReadText{ScreenshotText(text), false}));
         }
-        QCOMPARE(jsonFiles(m_cache).size(), 3);
+        QCOMPARE(jsonFiles(m_cache).size(), 6);
         // The extra engine goes once the backlog is done; the first stays for the idle release.
         worker->endBacklog();
         QTRY_COMPARE(m_log->alive.load(), 1);
@@ -376,27 +385,6 @@ private slots:
         QCOMPARE(m_log->threadsOf[1].size(), std::size_t(1));
         QCOMPARE(m_log->threads.size(), std::size_t(2));
         QVERIFY(!m_log->threads.contains(std::this_thread::get_id()));
-    }
-
-    void readsAreTakenInTheOrderAsked()
-    {
-        const QList<Screenshot> items = heldScreenshots(6);
-        auto worker = makeWorker(2);
-        QList<QFuture<W::ReadResult>> reads;
-        for (const Screenshot &item : items)
-            reads.append(worker->read(item));
-        QTRY_COMPARE(m_log->started().size(), 2);
-        const QStringList first = m_log->started();
-        QCOMPARE(QSet<QString>(first.cbegin(), first.cend()), (QSet<QString>{u"Screenshot 2.png"_qs, u"Screenshot 3.png"_qs}));
-        // One engine free at a time: it takes the oldest waiting read.
-        for (int i = 0; i < 4; ++i) {
-            m_log->release(m_log->started().at(i));
-            QTRY_COMPARE(m_log->started().size(), 3 + i);
-            QCOMPARE(m_log->started().last(), QStringLiteral("Screenshot %1.png").arg(i + 4));
-        }
-        m_log->release();
-        for (QFuture<W::ReadResult> &read : reads)
-            QVERIFY(std::holds_alternative<W::ReadText>(read.result()));
     }
 
     void stopEndsQueuedAndRunningReads_data()
@@ -412,9 +400,7 @@ private slots:
         const QList<Screenshot> items = heldScreenshots(4);
         auto worker = makeWorker(2);
         std::stop_source stop;
-        QList<QFuture<W::ReadResult>> reads;
-        for (const Screenshot &item : items)
-            reads.append(worker->read(item, stop.get_token()));
+        QList<QFuture<W::ReadResult>> reads = readAll(*worker, items, stop.get_token());
         QTRY_COMPARE(m_log->started().size(), 2);
         if (destroy)
             worker.reset();
@@ -430,16 +416,10 @@ private slots:
         QTRY_COMPARE(m_log->alive.load(), destroy ? 0 : 1);
     }
 
-    void readingGivesWayToTheInterface_data()
-    {
-        QTest::addColumn<int>("cores");
-        QTest::newRow("one core") << 1;
-        QTest::newRow("two cores") << 2;
-    }
-
+    // On every engine's thread: the first, as the only one, and the extra one.
     void readingGivesWayToTheInterface()
     {
-        QFETCH(int, cores);
+        const int cores = 2;
         const int ours = ::getpriority(PRIO_PROCESS, ::gettid());
         std::mutex mutex;
         QList<int> reading;
@@ -450,9 +430,7 @@ private slots:
         };
         const QList<Screenshot> items = heldScreenshots(cores);
         auto worker = makeWorker(cores);
-        QList<QFuture<W::ReadResult>> reads;
-        for (const Screenshot &item : items)
-            reads.append(worker->read(item));
+        QList<QFuture<W::ReadResult>> reads = readAll(*worker, items);
         QTRY_COMPARE(m_log->started().size(), cores); // each on its own engine
         m_log->release();
         for (QFuture<W::ReadResult> &read : reads)
@@ -478,11 +456,17 @@ private:
     QList<Screenshot> heldScreenshots(int count)
     {
         m_log->honourStop = true;
+        const QList<Screenshot> items = screenshots(count);
+        for (const Screenshot &item : items)
+            m_log->hold(QFileInfo(item.id()).fileName());
+        return items;
+    }
+    // "Screenshot 2.png" onwards, beside the one every test has.
+    QList<Screenshot> screenshots(int count)
+    {
         QList<Screenshot> items;
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0; i < count; ++i)
             items.append(writeScreenshot(m_temp->filePath(QStringLiteral("Screenshot %1.png").arg(i + 2))));
-            m_log->hold(QFileInfo(items.last().id()).fileName());
-        }
         return items;
     }
     QString cachePathFor(const Screenshot &item, const QString &identifier = kIdentifier) const
