@@ -25,6 +25,9 @@ namespace {
 const QString kIdentifier = QStringLiteral("fake-1-en-US-v2");
 const QByteArray kStored = R"({"text":"text of Screenshot 1.png"})";
 const QByteArray kPipe = "<named pipe>";
+// A link in the entry's place to a valid entry elsewhere, or to a named pipe (as for a device node).
+const QByteArray kLinkToFile = "<link to a file>";
+const QByteArray kLinkToPipe = "<link to a named pipe>";
 
 Screenshot recordFor(const QString &path)
 {
@@ -132,6 +135,9 @@ private slots:
         QTest::newRow("exactly the size bound") << padded << qint64(2000000) << false << false;
         QTest::newRow("50 MB") << padded << qint64(50000000) << false << false;
         QTest::newRow("named pipe") << kPipe << qint64(0) << false << false; // reports size 0; opening it would block
+        // Only refusing the link keeps a valid entry from being taken for this screenshot's.
+        QTest::newRow("link to a file elsewhere") << kLinkToFile << qint64(0) << false << false;
+        QTest::newRow("link to a named pipe elsewhere") << kLinkToPipe << qint64(0) << false << false;
         QTest::newRow("empty file") << QByteArray() << qint64(0) << false << false;
         QTest::newRow("not JSON") << QByteArray("{\"text\": \"unterminated") << qint64(0) << false << false;
         QTest::newRow("text cut off") << QByteArray("{\"text\":\"text of Screenshot 1.png\\\"") << qint64(0) << false << false;
@@ -152,9 +158,18 @@ private slots:
         QFETCH(bool, usable);
         QFETCH(bool, searchable);
         const QString path = cachePathFor(m_item);
+        const QString elsewhere = m_temp->filePath(QStringLiteral("elsewhere"));
+        const QByteArray foreign = R"({"text":"not from the cache"})";
         QVERIFY(QDir().mkpath(m_cache));
         if (content == kPipe) {
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (content == kLinkToPipe) {
+            QCOMPARE(::mkfifo(QFile::encodeName(elsewhere).constData(), 0640), 0);
+            QVERIFY(QFile::link(elsewhere, path));
+        } else if (content == kLinkToFile) {
+            QVERIFY(TestSupport::writeFile(elsewhere, foreign));
+            QCOMPARE(::chmod(QFile::encodeName(elsewhere).constData(), 0640), 0);
+            QVERIFY(QFile::link(elsewhere, path));
         } else {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
@@ -176,6 +191,17 @@ private slots:
         QCOMPARE(m_log->recognized.load(), usable ? 0 : 1);
         if (!usable)
             QCOMPARE(TestSupport::readFile(path), kStored); // replaced by the fresh result
+        if (content.startsWith("<link")) {
+            // The link became an entry of our own; what it pointed to kept its kind, bytes and mode.
+            QVERIFY(!QFileInfo(path).isSymLink());
+            QCOMPARE(TestSupport::permissions(path), 0600);
+            struct stat target {};
+            QCOMPARE(::lstat(QFile::encodeName(elsewhere).constData(), &target), 0);
+            QCOMPARE(S_ISFIFO(target.st_mode), content == kLinkToPipe);
+            QCOMPARE(int(target.st_mode & 07777), 0640);
+            if (content == kLinkToFile)
+                QCOMPARE(TestSupport::readFile(elsewhere), foreign);
+        }
     }
 
     void wordsComeBackFromTheCache()
@@ -201,43 +227,6 @@ private slots:
         QCOMPARE(searched(*later, {m_item}).value(m_item.cacheKey()), ScreenshotText(fresh.text.text()));
         QCOMPARE(readOk(*later, m_item), (W::ReadText{fresh.text, true}));
         QCOMPARE(m_log->recognized.load(), 1);
-    }
-
-    void entryLinkIsReplacedNotFollowed_data()
-    {
-        QTest::addColumn<bool>("pipe");
-        QTest::newRow("link to a file elsewhere") << false;
-        QTest::newRow("link to a named pipe elsewhere") << true; // stands for a device node
-    }
-
-    void entryLinkIsReplacedNotFollowed()
-    {
-        QFETCH(bool, pipe);
-        // A valid entry, so only refusing the link keeps it from being taken for this screenshot's.
-        const QString elsewhere = m_temp->filePath(QStringLiteral("elsewhere"));
-        const QByteArray foreign = R"({"text":"not from the cache"})";
-        if (pipe) {
-            QCOMPARE(::mkfifo(QFile::encodeName(elsewhere).constData(), 0640), 0);
-        } else {
-            QVERIFY(TestSupport::writeFile(elsewhere, foreign));
-            QCOMPARE(::chmod(QFile::encodeName(elsewhere).constData(), 0640), 0);
-        }
-        QVERIFY(QDir().mkpath(m_cache));
-        QVERIFY(QFile::link(elsewhere, cachePathFor(m_item)));
-
-        auto worker = makeWorker();
-        QVERIFY(loaded(*worker, {m_item}).isEmpty());
-        QCOMPARE(readOk(*worker, m_item), (W::ReadText{ScreenshotText(QStringLiteral("text of Screenshot 1.png")), false}));
-        // The link became an entry of our own; what it pointed to kept its kind, bytes and mode.
-        QVERIFY(!QFileInfo(cachePathFor(m_item)).isSymLink());
-        QCOMPARE(TestSupport::readFile(cachePathFor(m_item)), kStored);
-        QCOMPARE(TestSupport::permissions(cachePathFor(m_item)), 0600);
-        struct stat target {};
-        QCOMPARE(::lstat(QFile::encodeName(elsewhere).constData(), &target), 0);
-        QCOMPARE(S_ISFIFO(target.st_mode), pipe);
-        QCOMPARE(int(target.st_mode & 07777), 0640);
-        if (!pipe)
-            QCOMPARE(TestSupport::readFile(elsewhere), foreign);
     }
 
     void unwritableDirectoryStillGivesText_data()
