@@ -96,24 +96,26 @@ class TestScreenshotScanner final : public QObject
 private slots:
     void hasScreenshotName_data()
     {
+        QTest::addColumn<QStringList>("pattern"); // the user's Flameshot file name pattern, if any
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("expected");
-        QTest::newRow("English") << "Screenshot 2024-05-01 at 10.00.00.png" << true;
-        QTest::newRow("any letter case") << "SCREENSHOT.PNG" << true;
-        QTest::newRow("German") << "Bildschirmfoto 2024.png" << true;
-        QTest::newRow("French, typographic apostrophe") << QStringLiteral("Capture d\u2019\u00e9cran 2024.png") << true;
-        QTest::newRow("French, decomposed e acute") << QStringLiteral("Capture d'e\u0301cran.png") << true;
-        QTest::newRow("French, capital E acute") << QStringLiteral("CAPTURE D'\u00c9CRAN.png") << true;
-        QTest::newRow("Japanese") << QStringLiteral("\u30b9\u30af\u30ea\u30fc\u30f3\u30b7\u30e7\u30c3\u30c8 1.png") << true;
-        QTest::newRow("Arabic") << QStringLiteral("\u0644\u0642\u0637\u0629 \u0634\u0627\u0634\u0629.png") << true;
-        QTest::newRow("other name") << "IMG_0001.png" << false;
-        QTest::newRow("word not at the start") << "My screenshot.png" << false;
-        QTest::newRow("French without accent") << "Capture d'ecran.png" << false;
+        const auto tool = [](const char *label, const char *name, bool expected = true, const char *pattern = nullptr) {
+            QTest::newRow(label) << (pattern ? QStringList(QString::fromUtf8(pattern)) : QStringList()) << QString::fromUtf8(name)
+                                 << expected;
+        };
+        tool("English", "Screenshot 2024-05-01 at 10.00.00.png");
+        tool("any letter case", "SCREENSHOT.PNG");
+        tool("German", "Bildschirmfoto 2024.png");
+        tool("French, typographic apostrophe", "Capture d\u2019\u00e9cran 2024.png");
+        tool("French, decomposed e acute", "Capture d'e\u0301cran.png");
+        tool("French, capital E acute", "CAPTURE D'\u00c9CRAN.png");
+        tool("Japanese", "\u30b9\u30af\u30ea\u30fc\u30f3\u30b7\u30e7\u30c3\u30c8 1.png");
+        tool("Arabic", "\u0644\u0642\u0637\u0629 \u0634\u0627\u0634\u0629.png");
+        tool("other name", "IMG_0001.png", false);
+        tool("word not at the start", "My screenshot.png", false);
+        tool("French without accent", "Capture d'ecran.png", false);
 
         // What the Linux screenshot tools write, in their translations.
-        const auto tool = [](const char *language, const char *name, bool expected = true) {
-            QTest::newRow(language) << QString::fromUtf8(name) << expected;
-        };
         tool("Russian, GNOME", "Снимок экрана от 2026-12-07 11-00-00.png");
         tool("Ukrainian", "Знімок екрана з 2026-12-07 11-00-00.png");
         tool("Polish", "Zrzut ekranu z 2026-12-07 11-00-00.png");
@@ -157,8 +159,26 @@ private slots:
         tool("no such month", "2026-13-07 11-00-00.png", false);
         tool("text after the date", "2026-12-07 11-00-00 edited.png", false);
         tool("counter 0", "2026-12-07 11-00-00 的螢幕擷圖 - 0.png", false);
-        // Flameshot's names count only as the user's tool's (toolPatterns below).
+        // Flameshot's names count only as the user's tool's.
         tool("Flameshot's default name", "2026-12-07_17-09.png", false);
+        // The user's own Flameshot pattern, filled in as Flameshot fills it.
+        tool("default", "2026-12-07_17-09.png", true, "");
+        tool("default, name taken", "2026-12-07_17-09_1.png", true, "");
+        tool("default, tenth clash, JPEG", "2026-12-07_17-09_12.JPG", true, "");
+        tool("default, counter 0", "2026-12-07_17-09_0.png", false, "");
+        tool("default, minute of one digit", "2026-12-07_17-9.png", false, "");
+        tool("default, hour 25", "2026-12-07_25-09.png", false, "");
+        tool("default, text after", "2026-12-07_17-09 copy.png", false, "");
+        tool("default, text before", "IMG_2026-12-07_17-09.png", false, "");
+        tool("colons and slashes as Flameshot writes them", "17-09-30 on 12⁄07⁄26.png", true, "%T on %D");
+        tool("literal text in any letter case", "SHOT-20261207-170930.png", true, "shot-%Y%m%d-%H%M%S");
+        tool("other literal text", "snap-20261207-170930.png", false, "shot-%Y%m%d-%H%M%S");
+        tool("month name", "07 déc. 2026.png", true, "%d %b %Y");
+        tool("month name is letters", "07 12 2026.png", false, "%d %b %Y");
+        tool("space-padded day", " 7-12.png", true, "%e-%m");
+        tool("unknown conversions stay as written", "100%% %q 2026.png", true, "100%% %q %Y");
+        tool("locale date and time", "Mon Dec  7 17-09-30 2026.png", true, "%c");
+        tool("locale date needs a digit", "Holiday.png", false, "%c");
     }
 
     // Every entry of the table as its tool writes it, fast path and full comparison alike: each
@@ -190,47 +210,6 @@ private slots:
         QCOMPARE(scan(dir.path(), CountingImages(QSize(4, 4))).screenshots.size(), written.size());
     }
 
-    void toolPatterns_data()
-    {
-        QTest::addColumn<QString>("pattern");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("expected");
-        const auto row = [](const char *label, const char *pattern, const char *name, bool expected) {
-            QTest::newRow(label) << QString::fromUtf8(pattern) << QString::fromUtf8(name) << expected;
-        };
-        row("default", "", "2026-12-07_17-09.png", true);
-        row("default, name taken", "", "2026-12-07_17-09_1.png", true);
-        row("default, tenth clash, JPEG", "", "2026-12-07_17-09_12.JPG", true);
-        row("default, counter 0", "", "2026-12-07_17-09_0.png", false);
-        row("default, minute of one digit", "", "2026-12-07_17-9.png", false);
-        row("default, hour 25", "", "2026-12-07_25-09.png", false);
-        row("default, text after", "", "2026-12-07_17-09 copy.png", false);
-        row("default, text before", "", "IMG_2026-12-07_17-09.png", false);
-        row("colons and slashes as Flameshot writes them", "%T on %D", "17-09-30 on 12⁄07⁄26.png", true);
-        row("literal text in any letter case", "shot-%Y%m%d-%H%M%S", "SHOT-20261207-170930.png", true);
-        row("other literal text", "shot-%Y%m%d-%H%M%S", "snap-20261207-170930.png", false);
-        row("month name", "%d %b %Y", "07 déc. 2026.png", true);
-        row("month name is letters", "%d %b %Y", "07 12 2026.png", false);
-        row("space-padded day", "%e-%m", " 7-12.png", true);
-        row("unknown conversions stay as written", "100%% %q %Y", "100%% %q 2026.png", true);
-        row("locale date and time", "%c", "Mon Dec  7 17-09-30 2026.png", true);
-        row("locale date needs a digit", "%c", "Holiday.png", false);
-    }
-    void toolPatterns()
-    {
-        QFETCH(QString, pattern);
-        QFETCH(QString, name);
-        QFETCH(bool, expected);
-        const ScreenshotNamePatterns patterns({ScreenshotNamePattern::flameshot(pattern)});
-        QCOMPARE(ScreenshotNameRules::hasScreenshotName(name, patterns), expected);
-        // The scan's own fast path must agree, and the newest-screenshot listing too.
-        QTemporaryDir dir;
-        QVERIFY(TestSupport::writeFile(dir.filePath(name), pngBytes()));
-        QCOMPARE(ScreenshotScanner::scan(dir.path(), false, 500, {}, {}, CountingImages(), patterns).screenshots.size(),
-                 expected ? 1 : 0);
-        QCOMPARE(ScreenshotScanner::newestScreenshotMs(dir.path(), patterns).has_value(), expected);
-    }
-
     void newestScreenshotByNameOrMarker()
     {
         QTemporaryDir dir;
@@ -241,7 +220,6 @@ private slots:
                 && TestSupport::setModificationTime(path, moment.addSecs(-60 * minutesAgo)) ? path : QString();
         };
         QCOMPARE(ScreenshotScanner::newestScreenshotMs(dir.filePath(QStringLiteral("missing")), {}), std::nullopt);
-        QVERIFY(!file(QStringLiteral("IMG_1.png"), 0).isEmpty());
         QVERIFY(!file(QStringLiteral("Screenshot notes.txt"), 0).isEmpty());
         QVERIFY(!file(QStringLiteral(".Screenshot hidden.png"), 0).isEmpty());
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Screenshot folder.png")));
@@ -256,14 +234,18 @@ private slots:
     }
     void hasScreenshotName()
     {
+        QFETCH(QStringList, pattern);
         QFETCH(QString, name);
         QFETCH(bool, expected);
-        QCOMPARE(ScreenshotNameRules::hasScreenshotName(name), expected);
-
-        // The scan's own fast path must agree.
+        const ScreenshotNamePatterns patterns =
+            pattern.isEmpty() ? ScreenshotNamePatterns() : ScreenshotNamePatterns({ScreenshotNamePattern::flameshot(pattern.first())});
+        QCOMPARE(ScreenshotNameRules::hasScreenshotName(name, patterns), expected);
+        // The scan's own fast path must agree, and the newest-screenshot listing too.
         QTemporaryDir dir;
         QVERIFY(TestSupport::writeFile(dir.filePath(name), pngBytes()));
-        QCOMPARE(scan(dir.path(), CountingImages()).screenshots.size(), expected ? 1 : 0);
+        QCOMPARE(ScreenshotScanner::scan(dir.path(), false, 500, {}, {}, CountingImages(), patterns).screenshots.size(),
+                 expected ? 1 : 0);
+        QCOMPARE(ScreenshotScanner::newestScreenshotMs(dir.path(), patterns).has_value(), expected);
     }
 
     void hasScreenshotMetadata_data()
@@ -520,25 +502,12 @@ private slots:
         QVERIFY(images.reads.isEmpty());
     }
 
-    void largeCapturesAreListed()
-    {
-        // A scrolling capture holds far more pixels than a full decode may allocate; it is listed
-        // like any other screenshot, and so is whatever size a header claims.
-        QTemporaryDir dir;
-        QVERIFY(TestSupport::writeFile(dir.filePath("Screenshot long.png"), tallCapturePng()));
-        const auto listed = scan(dir.path(), CountingImages());
-        QCOMPARE(listed.screenshots.size(), 1);
-        QCOMPARE(listed.screenshots.first().dimensions(), QStringLiteral("2560 \u00D7 40000"));
-        const auto claimed = scan(dir.path(), CountingImages(QSize(20000, 20000)));
-        QCOMPARE(claimed.screenshots.size(), 1);
-        QCOMPARE(claimed.screenshots.first().dimensions(), QStringLiteral("20000 \u00D7 20000"));
-    }
-
     void filesAreListedWhenTheirImageIsWhole_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("listed");
+        QTest::addColumn<QSize>("claimed");       // the size every header claims; invalid: the real reader's
+        QTest::addColumn<QString>("dimensions"); // empty: not listed
         // Stripes, so that the image data spreads over the file.
         QImage image(240, 120, QImage::Format_RGB32);
         for (int y = 0; y < image.height(); ++y) {
@@ -547,24 +516,32 @@ private slots:
         }
         const QByteArray png = TestSupport::encodeImage(image, "png");
         const QByteArray jpeg = TestSupport::encodeImage(image, "jpeg");
-        QTest::newRow("png with data after its end") << "Screenshot a.png" << png + QByteArray(100 * 1024, 'z') << true;
-        QTest::newRow("jpeg without its end marker") << "Screenshot b.jpg" << jpeg.chopped(2) << true;
+        const QString whole = QStringLiteral("240 \u00D7 120");
+        QTest::newRow("png with data after its end") << "Screenshot a.png" << png + QByteArray(100 * 1024, 'z') << QSize() << whole;
+        QTest::newRow("jpeg without its end marker") << "Screenshot b.jpg" << jpeg.chopped(2) << QSize() << whole;
         // Still being written: not ready yet.
-        QTest::newRow("png cut short") << "Screenshot c.png" << png.left(png.size() / 2) << false;
-        QTest::newRow("jpeg cut short") << "Screenshot d.jpg" << jpeg.left(jpeg.size() / 2) << false;
+        QTest::newRow("png cut short") << "Screenshot c.png" << png.left(png.size() / 2) << QSize() << QString();
+        QTest::newRow("jpeg cut short") << "Screenshot d.jpg" << jpeg.left(jpeg.size() / 2) << QSize() << QString();
+        // A scrolling capture holds far more pixels than a full decode may allocate; it is listed
+        // like any other screenshot, and so is whatever size a header claims.
+        QTest::newRow("scrolling capture") << "Screenshot long.png" << tallCapturePng() << QSize()
+                                           << QStringLiteral("2560 \u00D7 40000");
+        QTest::newRow("huge claimed size") << "Screenshot long.png" << tallCapturePng() << QSize(20000, 20000)
+                                           << QStringLiteral("20000 \u00D7 20000");
     }
     void filesAreListedWhenTheirImageIsWhole()
     {
         QFETCH(QString, name);
         QFETCH(QByteArray, bytes);
-        QFETCH(bool, listed);
+        QFETCH(QSize, claimed);
+        QFETCH(QString, dimensions);
         QTemporaryDir dir;
         QVERIFY(TestSupport::writeFile(dir.filePath(name), bytes));
-        const auto result = scan(dir.path(), CountingImages());
+        const auto result = scan(dir.path(), CountingImages(claimed.isValid() ? std::optional(claimed) : std::nullopt));
         QVERIFY(result.ok());
-        QCOMPARE(names(result.screenshots), listed ? QStringList(name) : QStringList());
-        if (listed)
-            QCOMPARE(result.screenshots.first().dimensions(), QStringLiteral("240 \u00D7 120"));
+        QCOMPARE(names(result.screenshots), dimensions.isEmpty() ? QStringList() : QStringList(name));
+        if (!dimensions.isEmpty())
+            QCOMPARE(result.screenshots.first().dimensions(), dimensions);
     }
 };
 

@@ -19,7 +19,7 @@ private Q_SLOTS:
             QSKIP("needs xclip");
     }
 
-    void copiedImagesAreExactlyOnePng()
+    void copiedImagesArriveAsPng()
     {
         Fixture f(Watch::fake, std::make_unique<SystemTrash>(), {}, std::make_unique<SystemClipboard>());
         const QString png = f.shot(QStringLiteral("Screenshot a.png"));
@@ -30,21 +30,10 @@ private Q_SLOTS:
         LibraryModel &model = *f.model;
 
         for (const QString &path : {png, jpeg}) {
-            const auto item = std::find_if(model.items().cbegin(), model.items().cend(),
-                                           [&](const Screenshot &s) { return s.id() == path; });
-            QVERIFY(item != model.items().cend());
+            const std::optional<Screenshot> item = f.item(QFileInfo(path).fileName());
+            QVERIFY(item);
             model.copyActions().copy(*item);
             QTRY_COMPARE(model.toasts().message().value_or(QString()), QStringLiteral("Copied. Ready to paste."));
-
-            QList<QByteArray> targets = desktop::clipboard("TARGETS").split('\n');
-            targets.removeAll(QByteArray());
-            for (const QByteArray &target : targets) {
-                // Only the PNG data and the selection protocol's own targets.
-                QVERIFY2(target == "image/png" || target == "TARGETS" || target == "MULTIPLE"
-                             || target == "TIMESTAMP" || target == "SAVE_TARGETS",
-                         target.constData());
-            }
-            QVERIFY(targets.contains("image/png"));
 
             const QByteArray served = desktop::clipboard("image/png");
             if (path == png) {

@@ -125,17 +125,6 @@ private Q_SLOTS:
         }
     }
 
-    void termsJoinIntoOneQuery()
-    {
-        QCOMPARE(DesktopSearch::queryOf({QStringLiteral("quarterly"), QStringLiteral("report")}),
-                 QStringLiteral("quarterly report"));
-        const QList<SearchHit> hits = DesktopSearch::find(
-            m_items, DesktopSearch::queryOf({QStringLiteral("draft"), QStringLiteral("REPORT")}),
-            m_documents, m_normalized);
-        QCOMPARE(hits.size(), 1);
-        QCOMPARE(hits.first().path, m_items.at(3).id());
-    }
-
     void hitRecords_data()
     {
         QTest::addColumn<SearchHit>("hit");
@@ -232,23 +221,24 @@ private Q_SLOTS:
             }});
         };
 
+        const auto connect = [&](bool connected, const QString &path) {
+            return TestSupport::writeFile(settings, QJsonDocument(QJsonObject{
+                {QStringLiteral("hasConnectedFolder"), connected}, {QStringLiteral("folderPath"), path}}).toJson());
+        };
         // Not connected yet: one line that says so.
-        QVERIFY(TestSupport::writeFile(settings, QJsonDocument(QJsonObject{{QStringLiteral("folderPath"), folder}}).toJson()));
+        QVERIFY(connect(false, folder));
         FolderSearch::Outcome outcome = search(QStringLiteral("report"));
         QVERIFY(outcome.error);
         QVERIFY(outcome.error->contains(QStringLiteral("no screenshot folder is connected")));
         QVERIFY(!outcome.error->contains(u'\n'));
 
         // A folder that went away names itself.
-        QVERIFY(TestSupport::writeFile(settings, QJsonDocument(QJsonObject{
-            {QStringLiteral("hasConnectedFolder"), true},
-            {QStringLiteral("folderPath"), home.filePath(QStringLiteral("gone"))}}).toJson()));
+        QVERIFY(connect(true, home.filePath(QStringLiteral("gone"))));
         outcome = search(QStringLiteral("report"));
         QVERIFY(outcome.error);
         QVERIFY(outcome.error->contains(home.filePath(QStringLiteral("gone"))));
 
-        QVERIFY(TestSupport::writeFile(settings, QJsonDocument(QJsonObject{
-            {QStringLiteral("hasConnectedFolder"), true}, {QStringLiteral("folderPath"), folder}}).toJson()));
+        QVERIFY(connect(true, folder));
         const auto before = snapshotOf(home.path());
 
         outcome = search(QStringLiteral("report"));

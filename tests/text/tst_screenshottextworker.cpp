@@ -25,6 +25,9 @@ namespace {
 const QString kIdentifier = QStringLiteral("fake-1-en-US-v2");
 const QByteArray kStored = R"({"text":"text of Screenshot 1.png"})";
 const QByteArray kPipe = "<named pipe>";
+// A link in the entry's place to a valid entry elsewhere, or to a named pipe (as for a device node).
+const QByteArray kLinkToFile = "<link to a file>";
+const QByteArray kLinkToPipe = "<link to a named pipe>";
 
 Screenshot recordFor(const QString &path)
 {
@@ -44,6 +47,14 @@ QStringList jsonFiles(const QString &directory) { return QDir(directory).entryLi
 
 W::ReadText readOk(W &worker, const Screenshot &item) { return std::get<W::ReadText>(worker.read(item).result()); }
 W::CachedTexts loaded(W &worker, const QList<Screenshot> &items) { return std::get<W::CachedTexts>(worker.loadCached(items).result()); }
+// Asks for every item at once, in order.
+QList<QFuture<W::ReadResult>> readAll(W &worker, const QList<Screenshot> &items, std::stop_token stop = {})
+{
+    QList<QFuture<W::ReadResult>> reads;
+    for (const Screenshot &item : items)
+        reads.append(worker.read(item, stop));
+    return reads;
+}
 // As a search loads them: the text alone.
 W::CachedTexts searched(W &worker, const QList<Screenshot> &items)
 {
@@ -124,6 +135,9 @@ private slots:
         QTest::newRow("exactly the size bound") << padded << qint64(2000000) << false << false;
         QTest::newRow("50 MB") << padded << qint64(50000000) << false << false;
         QTest::newRow("named pipe") << kPipe << qint64(0) << false << false; // reports size 0; opening it would block
+        // Only refusing the link keeps a valid entry from being taken for this screenshot's.
+        QTest::newRow("link to a file elsewhere") << kLinkToFile << qint64(0) << false << false;
+        QTest::newRow("link to a named pipe elsewhere") << kLinkToPipe << qint64(0) << false << false;
         QTest::newRow("empty file") << QByteArray() << qint64(0) << false << false;
         QTest::newRow("not JSON") << QByteArray("{\"text\": \"unterminated") << qint64(0) << false << false;
         QTest::newRow("text cut off") << QByteArray("{\"text\":\"text of Screenshot 1.png\\\"") << qint64(0) << false << false;
@@ -144,9 +158,18 @@ private slots:
         QFETCH(bool, usable);
         QFETCH(bool, searchable);
         const QString path = cachePathFor(m_item);
+        const QString elsewhere = m_temp->filePath(QStringLiteral("elsewhere"));
+        const QByteArray foreign = R"({"text":"not from the cache"})";
         QVERIFY(QDir().mkpath(m_cache));
         if (content == kPipe) {
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (content == kLinkToPipe) {
+            QCOMPARE(::mkfifo(QFile::encodeName(elsewhere).constData(), 0640), 0);
+            QVERIFY(QFile::link(elsewhere, path));
+        } else if (content == kLinkToFile) {
+            QVERIFY(TestSupport::writeFile(elsewhere, foreign));
+            QCOMPARE(::chmod(QFile::encodeName(elsewhere).constData(), 0640), 0);
+            QVERIFY(QFile::link(elsewhere, path));
         } else {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
@@ -168,6 +191,17 @@ private slots:
         QCOMPARE(m_log->recognized.load(), usable ? 0 : 1);
         if (!usable)
             QCOMPARE(TestSupport::readFile(path), kStored); // replaced by the fresh result
+        if (content.startsWith("<link")) {
+            // The link became an entry of our own; what it pointed to kept its kind, bytes and mode.
+            QVERIFY(!QFileInfo(path).isSymLink());
+            QCOMPARE(TestSupport::permissions(path), 0600);
+            struct stat target {};
+            QCOMPARE(::lstat(QFile::encodeName(elsewhere).constData(), &target), 0);
+            QCOMPARE(S_ISFIFO(target.st_mode), content == kLinkToPipe);
+            QCOMPARE(int(target.st_mode & 07777), 0640);
+            if (content == kLinkToFile)
+                QCOMPARE(TestSupport::readFile(elsewhere), foreign);
+        }
     }
 
     void wordsComeBackFromTheCache()
@@ -193,43 +227,6 @@ private slots:
         QCOMPARE(searched(*later, {m_item}).value(m_item.cacheKey()), ScreenshotText(fresh.text.text()));
         QCOMPARE(readOk(*later, m_item), (W::ReadText{fresh.text, true}));
         QCOMPARE(m_log->recognized.load(), 1);
-    }
-
-    void entryLinkIsReplacedNotFollowed_data()
-    {
-        QTest::addColumn<bool>("pipe");
-        QTest::newRow("link to a file elsewhere") << false;
-        QTest::newRow("link to a named pipe elsewhere") << true; // stands for a device node
-    }
-
-    void entryLinkIsReplacedNotFollowed()
-    {
-        QFETCH(bool, pipe);
-        // A valid entry, so only refusing the link keeps it from being taken for this screenshot's.
-        const QString elsewhere = m_temp->filePath(QStringLiteral("elsewhere"));
-        const QByteArray foreign = R"({"text":"not from the cache"})";
-        if (pipe) {
-            QCOMPARE(::mkfifo(QFile::encodeName(elsewhere).constData(), 0640), 0);
-        } else {
-            QVERIFY(TestSupport::writeFile(elsewhere, foreign));
-            QCOMPARE(::chmod(QFile::encodeName(elsewhere).constData(), 0640), 0);
-        }
-        QVERIFY(QDir().mkpath(m_cache));
-        QVERIFY(QFile::link(elsewhere, cachePathFor(m_item)));
-
-        auto worker = makeWorker();
-        QVERIFY(loaded(*worker, {m_item}).isEmpty());
-        QCOMPARE(readOk(*worker, m_item), (W::ReadText{ScreenshotText(QStringLiteral("text of Screenshot 1.png")), false}));
-        // The link became an entry of our own; what it pointed to kept its kind, bytes and mode.
-        QVERIFY(!QFileInfo(cachePathFor(m_item)).isSymLink());
-        QCOMPARE(TestSupport::readFile(cachePathFor(m_item)), kStored);
-        QCOMPARE(TestSupport::permissions(cachePathFor(m_item)), 0600);
-        struct stat target {};
-        QCOMPARE(::lstat(QFile::encodeName(elsewhere).constData(), &target), 0);
-        QCOMPARE(S_ISFIFO(target.st_mode), pipe);
-        QCOMPARE(int(target.st_mode & 07777), 0640);
-        if (!pipe)
-            QCOMPARE(TestSupport::readFile(elsewhere), foreign);
     }
 
     void unwritableDirectoryStillGivesText_data()
@@ -327,16 +324,11 @@ private slots:
     {
         QFETCH(int, cores);
         QFETCH(bool, extras);
-        QList<Screenshot> items;
-        for (int i = 0; i < 6; ++i)
-            items.append(writeScreenshot(m_temp->filePath(QStringLiteral("Screenshot %1.png").arg(i + 2))));
+        const QList<Screenshot> items = screenshots(6);
         {
             auto worker = makeWorker(cores, extras);
             QCOMPARE(worker->readers(), 1);
-            QList<QFuture<W::ReadResult>> reads;
-            for (const Screenshot &item : items)
-                reads.append(worker->read(item));
-            for (QFuture<W::ReadResult> &read : reads) {
+            for (QFuture<W::ReadResult> &read : readAll(*worker, items)) {
                 read.waitForFinished();
                 QVERIFY(std::holds_alternative<W::ReadText>(read.result()));
             }
@@ -350,20 +342,26 @@ private slots:
 
     void backlogIsReadOnEveryCore()
     {
-        const QList<Screenshot> items = heldScreenshots(3);
+        const QList<Screenshot> items = heldScreenshots(6);
         auto worker = makeWorker(2);
         QCOMPARE(worker->readers(), 2);
-        QList<QFuture<W::ReadResult>> reads;
-        for (const Screenshot &item : items)
-            reads.append(worker->read(item));
+        QList<QFuture<W::ReadResult>> reads = readAll(*worker, items);
         // Neither recognition ends before the test releases it: both run at once.
         QTRY_COMPARE(m_log->started().size(), 2);
+        const QStringList first = m_log->started();
+        QCOMPARE(QSet<QString>(first.cbegin(), first.cend()), (QSet<QString>{u"Screenshot 2.png"_qs, u"Screenshot 3.png"_qs}));
+        // One engine free at a time: it takes the oldest waiting read.
+        for (int i = 0; i < 4; ++i) {
+            m_log->release(m_log->started().at(i));
+            QTRY_COMPARE(m_log->started().size(), 3 + i);
+            QCOMPARE(m_log->started().last(), QStringLiteral("Screenshot %1.png").arg(i + 4));
+        }
         m_log->release();
         for (qsizetype i = 0; i < reads.size(); ++i) {
             const QString text = u"text of "_qs + QFileInfo(items[i].id()).fileName();
             QCOMPARE(reads[i].result(), W::ReadResult(W::ReadText{ScreenshotText(text), false}));
         }
-        QCOMPARE(jsonFiles(m_cache).size(), 3);
+        QCOMPARE(jsonFiles(m_cache).size(), 6);
         // The extra engine goes once the backlog is done; the first stays for the idle release.
         worker->endBacklog();
         QTRY_COMPARE(m_log->alive.load(), 1);
@@ -376,27 +374,6 @@ private slots:
         QCOMPARE(m_log->threadsOf[1].size(), std::size_t(1));
         QCOMPARE(m_log->threads.size(), std::size_t(2));
         QVERIFY(!m_log->threads.contains(std::this_thread::get_id()));
-    }
-
-    void readsAreTakenInTheOrderAsked()
-    {
-        const QList<Screenshot> items = heldScreenshots(6);
-        auto worker = makeWorker(2);
-        QList<QFuture<W::ReadResult>> reads;
-        for (const Screenshot &item : items)
-            reads.append(worker->read(item));
-        QTRY_COMPARE(m_log->started().size(), 2);
-        const QStringList first = m_log->started();
-        QCOMPARE(QSet<QString>(first.cbegin(), first.cend()), (QSet<QString>{u"Screenshot 2.png"_qs, u"Screenshot 3.png"_qs}));
-        // One engine free at a time: it takes the oldest waiting read.
-        for (int i = 0; i < 4; ++i) {
-            m_log->release(m_log->started().at(i));
-            QTRY_COMPARE(m_log->started().size(), 3 + i);
-            QCOMPARE(m_log->started().last(), QStringLiteral("Screenshot %1.png").arg(i + 4));
-        }
-        m_log->release();
-        for (QFuture<W::ReadResult> &read : reads)
-            QVERIFY(std::holds_alternative<W::ReadText>(read.result()));
     }
 
     void stopEndsQueuedAndRunningReads_data()
@@ -412,9 +389,7 @@ private slots:
         const QList<Screenshot> items = heldScreenshots(4);
         auto worker = makeWorker(2);
         std::stop_source stop;
-        QList<QFuture<W::ReadResult>> reads;
-        for (const Screenshot &item : items)
-            reads.append(worker->read(item, stop.get_token()));
+        QList<QFuture<W::ReadResult>> reads = readAll(*worker, items, stop.get_token());
         QTRY_COMPARE(m_log->started().size(), 2);
         if (destroy)
             worker.reset();
@@ -430,16 +405,10 @@ private slots:
         QTRY_COMPARE(m_log->alive.load(), destroy ? 0 : 1);
     }
 
-    void readingGivesWayToTheInterface_data()
-    {
-        QTest::addColumn<int>("cores");
-        QTest::newRow("one core") << 1;
-        QTest::newRow("two cores") << 2;
-    }
-
+    // On every engine's thread: the first, as the only one, and the extra one.
     void readingGivesWayToTheInterface()
     {
-        QFETCH(int, cores);
+        const int cores = 2;
         const int ours = ::getpriority(PRIO_PROCESS, ::gettid());
         std::mutex mutex;
         QList<int> reading;
@@ -450,9 +419,7 @@ private slots:
         };
         const QList<Screenshot> items = heldScreenshots(cores);
         auto worker = makeWorker(cores);
-        QList<QFuture<W::ReadResult>> reads;
-        for (const Screenshot &item : items)
-            reads.append(worker->read(item));
+        QList<QFuture<W::ReadResult>> reads = readAll(*worker, items);
         QTRY_COMPARE(m_log->started().size(), cores); // each on its own engine
         m_log->release();
         for (QFuture<W::ReadResult> &read : reads)
@@ -478,11 +445,17 @@ private:
     QList<Screenshot> heldScreenshots(int count)
     {
         m_log->honourStop = true;
+        const QList<Screenshot> items = screenshots(count);
+        for (const Screenshot &item : items)
+            m_log->hold(QFileInfo(item.id()).fileName());
+        return items;
+    }
+    // "Screenshot 2.png" onwards, beside the one every test has.
+    QList<Screenshot> screenshots(int count)
+    {
         QList<Screenshot> items;
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0; i < count; ++i)
             items.append(writeScreenshot(m_temp->filePath(QStringLiteral("Screenshot %1.png").arg(i + 2))));
-            m_log->hold(QFileInfo(items.last().id()).fileName());
-        }
         return items;
     }
     QString cachePathFor(const Screenshot &item, const QString &identifier = kIdentifier) const

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QPainter>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -33,28 +34,14 @@ void drawText(QImage &image, QPoint baseline, const QString &text, int pixelSize
 
 QImage textImage(const QStringList &lines) { return TestSupport::drawTextImage(QSize(900, 260), lines, 30); }
 
-// Sets TESSDATA_PREFIX, the engine's own search path, for the life of the object.
-class LanguageDataPrefix final
+// Points TESSDATA_PREFIX, the engine's own search path, at the folder until the guard goes.
+auto languageDataPrefix(const QString &folder)
 {
-public:
-    explicit LanguageDataPrefix(const QString &folder)
-        : m_had(qEnvironmentVariableIsSet("TESSDATA_PREFIX"))
-        , m_old(qgetenv("TESSDATA_PREFIX"))
-    {
-        qputenv("TESSDATA_PREFIX", QFile::encodeName(folder));
-    }
-    ~LanguageDataPrefix()
-    {
-        if (m_had)
-            qputenv("TESSDATA_PREFIX", m_old);
-        else
-            qunsetenv("TESSDATA_PREFIX");
-    }
-
-private:
-    bool m_had;
-    QByteArray m_old;
-};
+    const std::optional<QByteArray> old =
+        qEnvironmentVariableIsSet("TESSDATA_PREFIX") ? std::optional(qgetenv("TESSDATA_PREFIX")) : std::nullopt;
+    qputenv("TESSDATA_PREFIX", QFile::encodeName(folder));
+    return qScopeGuard([old] { old ? qputenv("TESSDATA_PREFIX", *old) : qunsetenv("TESSDATA_PREFIX"); });
+}
 
 } // namespace
 
@@ -166,28 +153,38 @@ private slots:
         QVERIFY2(TestSupport::peakResidentMegabytes() - peakBefore < 300, "peak memory grew by more than 300 MB");
     }
 
+    // The installed English data under its own name, or under the user's language's: the
+    // capabilities name what the folder holds, known without the engine, and the first
+    // recognition starts the engine with that language's data.
+    void languageFolderDecidesCapabilities_data()
+    {
+        QTest::addColumn<QString>("code"); // the file's name and the user's language; "eng": none
+        QTest::addColumn<QString>("tag");
+        QTest::newRow("English") << "eng" << "en-US";
+        QTest::newRow("the user's language alone") << "deu" << "de";
+    }
     void languageFolderDecidesCapabilities()
     {
+        QFETCH(QString, code);
+        QFETCH(QString, tag);
         const QString english = englishData();
         QTemporaryDir folder;
-        QVERIFY(QFile::link(english, folder.filePath(QStringLiteral("eng.traineddata"))));
+        QVERIFY(QFile::link(english, folder.filePath(code + u".traineddata"_qs)));
         TesseractRecognizer recognizer(folder.path(), systemImages());
-        recognizer.setUserLanguages({});
+        recognizer.setUserLanguages(code == u"eng"_qs ? QList<RecognitionLanguage>()
+                                                       : QList{*RecognitionLanguages::forCode(code)});
         const auto capabilities = std::get<TextRecognitionCapabilities>(recognizer.capabilities());
-        QFile file(english);
-        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(capabilities.languages, QStringList{tag});
         // The identifier follows the engine version, the data's content and the way images are
         // prepared, so the cache does too.
+        QFile file(english);
+        QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray digest = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex().left(16);
-        QCOMPARE(capabilities.languages, QStringList{QStringLiteral("en-US")});
-        QCOMPARE(capabilities.identifier, u"tesseract-"_qs + tesseract::TessBaseAPI::Version() + '-' + digest + "-en-US-v4");
-        QCOMPARE(capabilities.description(),
-                 QStringLiteral(u"English \u00B7 Arabic recognition isn\u2019t installed on this system"));
-        // Known without the engine, which the first recognition starts; recognition follows the
-        // folder, too.
+        QCOMPARE(capabilities.identifier, u"tesseract-"_qs + tesseract::TessBaseAPI::Version() + '-' + digest + '-' + tag + "-v4");
         QVERIFY(!recognizer.hasEngine());
-        const QString path = write(QStringLiteral("english.png"), textImage({"English only"}));
-        QCOMPARE(recognizeOk(recognizer, path, capabilities), u"English only"_qs);
+        const QString path = write(code + u".png"_qs, textImage({"Read all the same"}));
+        QCOMPARE(recognizeOk(recognizer, path, capabilities), u"Read all the same"_qs);
+        QVERIFY(recognizer.hasEngine());
     }
 
     void userLanguagesJoinWhenInstalled_data()
@@ -241,20 +238,6 @@ private slots:
             digest.addData("data of " + RecognitionLanguages::forTag(tag)->code.toUtf8());
         QCOMPARE(capabilities.identifier, "tesseract-" + TesseractRecognizer::engineVersion() + '-'
                                               + digest.result().toHex().left(16) + '-' + tags.join(u',') + "-v4");
-    }
-
-    void userLanguageAloneStartsTheEngine()
-    {
-        // English data under the German name: what matters is that the engine is asked for it.
-        QTemporaryDir folder;
-        QVERIFY(QFile::link(englishData(), folder.filePath(QStringLiteral("deu.traineddata"))));
-        TesseractRecognizer recognizer(folder.path(), systemImages());
-        recognizer.setUserLanguages({*RecognitionLanguages::forCode(u"deu")});
-        const auto capabilities = std::get<TextRecognitionCapabilities>(recognizer.capabilities());
-        QCOMPARE(capabilities.languages, QStringList{QStringLiteral("de")});
-        const QString path = write(QStringLiteral("german-name.png"), textImage({"Read all the same"}));
-        QCOMPARE(recognizeOk(recognizer, path, capabilities), u"Read all the same"_qs);
-        QVERIFY(recognizer.hasEngine());
     }
 
     void keptDigestStandsForUnchangedData()
@@ -321,54 +304,46 @@ private slots:
     }
 
     // The engine's own folder (TESSDATA_PREFIX) first; where it has no data, the first fallback
-    // folder that has.
+    // folder that has. With none, recognition fails before any image is decoded.
     void languageDataFolderIsSearchedFor_data()
     {
-        QTest::addColumn<bool>("engineHasData");
-        QTest::newRow("the engine's own folder") << true;
-        QTest::newRow("a fallback folder") << false;
+        QTest::addColumn<QString>("found"); // "engine", "fallback"; empty: nowhere
+        QTest::addColumn<bool>("givenFolder"); // the empty engine folder given, rather than searched
+        QTest::newRow("the engine's own folder") << "engine" << false;
+        QTest::newRow("a fallback folder") << "fallback" << false;
+        QTest::newRow("nowhere, folder given") << "" << true;
+        QTest::newRow("nowhere, engine's search and fallbacks") << "" << false;
     }
 
     void languageDataFolderIsSearchedFor()
     {
-        QFETCH(bool, engineHasData);
+        QFETCH(QString, found);
+        QFETCH(bool, givenFolder);
         QTemporaryDir engineFolder, fallback;
-        if (engineHasData)
+        if (found == u"engine"_qs)
             QVERIFY(QFile::link(englishData(), engineFolder.filePath(QStringLiteral("eng.traineddata"))));
-        QVERIFY(QFile::link(englishData(), fallback.filePath(QStringLiteral("eng.traineddata"))));
-        const LanguageDataPrefix prefix(engineFolder.path());
-        TesseractRecognizer recognizer(QString(), systemImages(), std::chrono::seconds(30),
+        if (!found.isEmpty())
+            QVERIFY(QFile::link(englishData(), fallback.filePath(QStringLiteral("eng.traineddata"))));
+        const auto prefix = languageDataPrefix(engineFolder.path());
+        FakeImages counting;
+        TesseractRecognizer recognizer(givenFolder ? engineFolder.path() : QString(),
+                                       found.isEmpty() ? counting : systemImages(), std::chrono::seconds(30),
                                        {engineFolder.filePath(QStringLiteral("missing")), fallback.path()});
         const auto capabilities = std::get<TextRecognitionCapabilities>(recognizer.capabilities());
+        if (found.isEmpty()) {
+            QVERIFY(capabilities.languages.isEmpty() && capabilities.identifier.endsWith(QStringLiteral("--v4")));
+            // An engine failure, not an unreadable image or empty text, and no image was decoded for it.
+            const QString path = m_dir.filePath(QStringLiteral("never-decoded.png"));
+            for (const TextRecognitionCapabilities &asked : {capabilities, m_capabilities})
+                QCOMPARE(recognizer.recognize(path, asked),
+                         ScreenshotTextRecognizing::TextResult(TextRecognitionError::engineFailure));
+            QCOMPARE(counting.started(), 0);
+            return;
+        }
         QCOMPARE(capabilities.languages, QStringList{QStringLiteral("en-US")});
-        QCOMPARE(recognizer.languageDataFolder(), QDir::cleanPath((engineHasData ? engineFolder : fallback).path()));
+        QCOMPARE(recognizer.languageDataFolder(), QDir::cleanPath((found == u"engine"_qs ? engineFolder : fallback).path()));
         const QString path = write(QStringLiteral("found.png"), textImage({"Found elsewhere"}));
         QCOMPARE(recognizeOk(recognizer, path, capabilities), u"Found elsewhere"_qs);
-    }
-
-    void noLanguageDataFailsBeforeAnyDecode_data()
-    {
-        QTest::addColumn<bool>("givenFolder");
-        QTest::newRow("folder given") << true;
-        QTest::newRow("engine's search and fallbacks") << false;
-    }
-
-    void noLanguageDataFailsBeforeAnyDecode()
-    {
-        QFETCH(bool, givenFolder);
-        QTemporaryDir empty;
-        const LanguageDataPrefix prefix(empty.path());
-        FakeImages images;
-        TesseractRecognizer recognizer(givenFolder ? empty.path() : QString(), images, std::chrono::seconds(30),
-                                       {empty.filePath(QStringLiteral("missing"))});
-        const auto none = std::get<TextRecognitionCapabilities>(recognizer.capabilities());
-        QVERIFY(none.languages.isEmpty() && none.identifier.endsWith(QStringLiteral("--v4")));
-        // An engine failure, not an unreadable image or empty text, and no image was decoded for it.
-        const QString path = m_dir.filePath(QStringLiteral("never-decoded.png"));
-        QCOMPARE(recognizer.recognize(path, none), ScreenshotTextRecognizing::TextResult(TextRecognitionError::engineFailure));
-        QCOMPARE(recognizer.recognize(path, m_capabilities),
-                 ScreenshotTextRecognizing::TextResult(TextRecognitionError::engineFailure));
-        QCOMPARE(images.started(), 0);
     }
 
     void linesOnColouredAndDarkBandsAreRead()
@@ -443,28 +418,21 @@ private slots:
         }
     }
 
-    void releasedEngineStartsAgainOnTheNextImage()
+    // Neither a read stopped before it began nor a released engine leaves recognition unusable.
+    void engineStaysUsableAfterStopAndRelease()
     {
         const QString path = write(QStringLiteral("again.png"), textImage({"Read once more"}));
+        QCOMPARE(recognizeOk(*m_recognizer, path), QStringLiteral("Read once more"));
+        std::stop_source stop;
+        stop.request_stop();
+        QCOMPARE(m_recognizer->recognize(path, m_capabilities, stop.get_token()),
+                 ScreenshotTextRecognizing::TextResult(TextRecognitionError::cancelled));
         QCOMPARE(recognizeOk(*m_recognizer, path), QStringLiteral("Read once more"));
         QVERIFY(m_recognizer->hasEngine());
         m_recognizer->releaseResources();
         QVERIFY(!m_recognizer->hasEngine());
         QCOMPARE(recognizeOk(*m_recognizer, path), QStringLiteral("Read once more"));
         QVERIFY(m_recognizer->hasEngine());
-    }
-
-    void stopBeforeReadingCancelsAndEngineStaysUsable()
-    {
-        QImage image(400, 80, QImage::Format_RGB32);
-        image.fill(Qt::white);
-        drawText(image, QPoint(10, 50), QStringLiteral("Stop here"));
-        const QString path = write(QStringLiteral("stop.png"), image);
-        std::stop_source stop;
-        stop.request_stop();
-        QCOMPARE(m_recognizer->recognize(path, m_capabilities, stop.get_token()),
-                 ScreenshotTextRecognizing::TextResult(TextRecognitionError::cancelled));
-        QCOMPARE(recognizeOk(*m_recognizer, path), QStringLiteral("Stop here"));
     }
 
 private:
