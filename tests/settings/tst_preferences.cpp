@@ -6,7 +6,6 @@
 #include "TestSupport.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -218,30 +217,6 @@ private slots:
             QVERIFY(!m_store->contains("floatingPosition") && !fileObject().contains("floatingPosition"));
             QCOMPARE(fileObject().value("showFloatingButton"), QJsonValue(true)); // the rest still written
         }
-    }
-
-    void corruptFileGivesDefaultsAndIsKept()
-    {
-        const QByteArray broken("{\"showFloatingButton\": false, \"buttonSize\": \"lar");
-        QVERIFY(TestSupport::writeFile(settingsPath(), broken));
-        Preferences preferences(storeWith({}), m_noLocation);
-        QVERIFY(preferences.showFloatingButton() && preferences.buttonSize() == FloatingButtonSize::standard);
-        preferences.setHasConnectedFolder(true);
-        QCOMPARE(TestSupport::readFile(settingsPath() + QStringLiteral(".corrupt")), broken);
-        QCOMPARE(fileObject().value("hasConnectedFolder"), QJsonValue(true));
-        QCOMPARE(fileObject().size(), managedKeys.size() - 1);
-    }
-
-    void failedSaveIsAnnounced()
-    {
-        QVERIFY(TestSupport::writeFile(m_dir->filePath("blocker"), "a file, not a folder"));
-        SettingsStore store(m_dir->filePath("blocker/settings.json"));
-        Preferences preferences(store, m_noLocation);
-        QSignalSpy failed(&preferences, &Preferences::saveFailed);
-        QSignalSpy changed(&preferences, &Preferences::showFloatingButtonChanged);
-        preferences.setShowFloatingButton(false);
-        QCOMPARE(failed.count(), 1); // the change still holds for this session
-        QCOMPARE(changed.count(), 1);
     }
 
     void demoNeverTouchesTheNormalSuite()

@@ -25,71 +25,63 @@ private slots:
         qputenv("BRIMFOLD_TEST_SHOTS", "/srv/shots");
     }
 
+    // Each tool's settings file as that tool reads it; a null config: no file.
     void toolSaveLocation_data()
     {
+        QTest::addColumn<QString>("tool");
         QTest::addColumn<QByteArray>("config");
         QTest::addColumn<QString>("expected"); // empty: none
-        const auto row = [](const char *name, const char *config, const QString &expected) {
-            QTest::newRow(name) << QByteArray(config) << expected;
+        const auto row = [](const char *tool, const char *name, const QByteArray &config, const QString &expected) {
+            QTest::addRow("%s: %s", tool, name) << QString::fromLatin1(tool) << config << expected;
         };
-        row("current key", "[ImageSave]\nimageSaveLocation=file:///home/u/Shots/\n", "/home/u/Shots");
-        row("older key", "[General]\ndefaultSaveLocation=file:///home/u/Old\n", "/home/u/Old");
-        row("current key wins", "[General]\ndefaultSaveLocation=file:///old\n[ImageSave]\nimageSaveLocation=file:///new\n",
-            "/new");
-        row("spaces, escapes, percent encoding",
+        row("kde", "current key", "[ImageSave]\nimageSaveLocation=file:///home/u/Shots/\n", "/home/u/Shots");
+        row("kde", "older key", "[General]\ndefaultSaveLocation=file:///home/u/Old\n", "/home/u/Old");
+        row("kde", "current key wins",
+            "[General]\ndefaultSaveLocation=file:///old\n[ImageSave]\nimageSaveLocation=file:///new\n", "/new");
+        row("kde", "spaces, escapes, percent encoding",
             "# comment\n\n[ImageSave]\n  imageSaveLocation = file:///home/u/My%20Shots\\s \n", "/home/u/My Shots ");
-        row("environment expansion",
+        row("kde", "environment expansion",
             "[ImageSave]\nimageSaveLocation[$e]=file://$BRIMFOLD_TEST_SHOTS/${BRIMFOLD_TEST_SHOTS}\n",
             "/srv/shots/srv/shots");
-        row("no expansion without $e", "[ImageSave]\nimageSaveLocation=/x/$BRIMFOLD_TEST_SHOTS\n",
+        row("kde", "no expansion without $e", "[ImageSave]\nimageSaveLocation=/x/$BRIMFOLD_TEST_SHOTS\n",
             "/x/$BRIMFOLD_TEST_SHOTS");
-        row("command substitution is not run", "[ImageSave]\nimageSaveLocation[$e]=/x/$(touch /tmp/brimfold-bad)\n",
-            "/x/$(touch /tmp/brimfold-bad)");
-        row("remote url", "[ImageSave]\nimageSaveLocation=smb://host/share\n", {});
-        row("crlf and garbage", "\xff\xfe[[\r\n=oops\r\n[ImageSave\r\n[ImageSave]\r\nimageSaveLocation=file:///c\r\n", "/c");
+        row("kde", "command substitution is not run",
+            "[ImageSave]\nimageSaveLocation[$e]=/x/$(touch /tmp/brimfold-bad)\n", "/x/$(touch /tmp/brimfold-bad)");
+        row("kde", "remote url", "[ImageSave]\nimageSaveLocation=smb://host/share\n", {});
+        row("kde", "crlf and garbage",
+            "\xff\xfe[[\r\n=oops\r\n[ImageSave\r\n[ImageSave]\r\nimageSaveLocation=file:///c\r\n", "/c");
+        for (const char *tool : {"flameshot", "xfce", "gnome"})
+            row(tool, "missing file", QByteArray(), {});
+        row("flameshot", "fixed path", "[General]\nsavePath=/home/u/Flame Shots/\nsavePathFixed=true\n",
+            "/home/u/Flame Shots");
+        row("flameshot", "quoted", "[General]\nsavePath=\"/a, b\"\n", "/a, b");
+        row("flameshot", "not a path", "[General]\nsavePath=@Invalid()\n", {});
+        row("xfce", "url", "delay=0\nscreenshot_dir=file:///home/u/Bilder%20X\ntitle=x\n", "/home/u/Bilder X");
+        row("xfce", "remote url", "screenshot_dir=sftp://host/x\n", {});
+        // Far too large to be a settings file: not read at all.
+        row("xfce", "huge", "screenshot_dir=/big\n" + QByteArray(2 << 20, '#'), {});
+        row("gnome", "its own group",
+            "[org/gnome/desktop/interface]\nauto-save-directory='/no'\n"
+            "[org/gnome/gnome-screenshot]\nauto-save-directory='~/Shots'\n",
+            "~/Shots");
+        // The default, an empty text, names no folder of its own.
+        row("gnome", "default", "[org/gnome/gnome-screenshot]\nauto-save-directory=''\n", {});
     }
 
     void toolSaveLocation()
     {
+        QFETCH(QString, tool);
         QFETCH(QByteArray, config);
         QFETCH(QString, expected);
-        const QString file = path(QStringLiteral("spectaclerc"));
-        QVERIFY(TestSupport::writeFile(file, config));
-        QCOMPARE(SystemScreenshotLocation::toolSaveLocation(file),
-                 expected.isEmpty() ? std::nullopt : std::optional(expected));
-    }
-
-    void otherToolsSaveLocations()
-    {
-        const QString flameshot = path(QStringLiteral("flameshot.ini"));
-        const QString xfce = path(QStringLiteral("xfce4-screenshooter"));
-        const QString keyfile = path(QStringLiteral("keyfile"));
-        // Missing files name nothing.
-        QCOMPARE(SystemScreenshotLocation::flameshotSaveLocation(flameshot), std::nullopt);
-        QCOMPARE(SystemScreenshotLocation::xfceSaveLocation(xfce), std::nullopt);
-        QCOMPARE(SystemScreenshotLocation::gnomeScreenshotKeyfileLocation(keyfile), std::nullopt);
-
-        QVERIFY(TestSupport::writeFile(flameshot, "[General]\nsavePath=/home/u/Flame Shots/\nsavePathFixed=true\n"));
-        QCOMPARE(SystemScreenshotLocation::flameshotSaveLocation(flameshot), std::optional(QStringLiteral("/home/u/Flame Shots")));
-        QVERIFY(TestSupport::writeFile(flameshot, "[General]\nsavePath=\"/a, b\"\n"));
-        QCOMPARE(SystemScreenshotLocation::flameshotSaveLocation(flameshot), std::optional(QStringLiteral("/a, b")));
-        QVERIFY(TestSupport::writeFile(flameshot, "[General]\nsavePath=@Invalid()\n"));
-        QCOMPARE(SystemScreenshotLocation::flameshotSaveLocation(flameshot), std::nullopt);
-
-        QVERIFY(TestSupport::writeFile(xfce, "delay=0\nscreenshot_dir=file:///home/u/Bilder%20X\ntitle=x\n"));
-        QCOMPARE(SystemScreenshotLocation::xfceSaveLocation(xfce), std::optional(QStringLiteral("/home/u/Bilder X")));
-        QVERIFY(TestSupport::writeFile(xfce, "screenshot_dir=sftp://host/x\n"));
-        QCOMPARE(SystemScreenshotLocation::xfceSaveLocation(xfce), std::nullopt);
-
-        QVERIFY(TestSupport::writeFile(keyfile, "[org/gnome/desktop/interface]\nauto-save-directory='/no'\n"
-                                                "[org/gnome/gnome-screenshot]\nauto-save-directory='~/Shots'\n"));
-        QCOMPARE(SystemScreenshotLocation::gnomeScreenshotKeyfileLocation(keyfile), std::optional(QStringLiteral("~/Shots")));
-        // The default, an empty text, names no folder of its own.
-        QVERIFY(TestSupport::writeFile(keyfile, "[org/gnome/gnome-screenshot]\nauto-save-directory=''\n"));
-        QCOMPARE(SystemScreenshotLocation::gnomeScreenshotKeyfileLocation(keyfile), std::nullopt);
-        // Far too large to be a settings file: not read at all.
-        QVERIFY(TestSupport::writeFile(xfce, "screenshot_dir=/big\n" + QByteArray(2 << 20, '#')));
-        QCOMPARE(SystemScreenshotLocation::xfceSaveLocation(xfce), std::nullopt);
+        const QString file = path(tool + QStringLiteral("-config"));
+        QFile::remove(file);
+        if (!config.isNull())
+            QVERIFY(TestSupport::writeFile(file, config));
+        const std::optional<QString> found = tool == QLatin1String("kde")         ? SystemScreenshotLocation::toolSaveLocation(file)
+                                             : tool == QLatin1String("flameshot") ? SystemScreenshotLocation::flameshotSaveLocation(file)
+                                             : tool == QLatin1String("xfce")      ? SystemScreenshotLocation::xfceSaveLocation(file)
+                                                 : SystemScreenshotLocation::gnomeScreenshotKeyfileLocation(file);
+        QCOMPARE(found, expected.isEmpty() ? std::nullopt : std::optional(expected));
     }
 
     void parseGVariantString_data()
