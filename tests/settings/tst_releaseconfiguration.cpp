@@ -104,27 +104,6 @@ private slots:
         QCOMPARE(kept, accepted ? std::optional(text) : std::nullopt);
     }
 
-    void updatesConfigured_data()
-    {
-        QTest::addColumn<QString>("feed");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<bool>("configured");
-        const QString feed = QStringLiteral("https://updates.vellum.app/appcast.xml");
-        QTest::newRow("feed and key") << feed << keyOf(32) << true;
-        QTest::newRow("invalid key") << feed << keyOf(31) << false;
-        QTest::newRow("invalid feed") << "http://updates.vellum.app/appcast.xml" << keyOf(32) << false;
-    }
-
-    void updatesConfigured()
-    {
-        QFETCH(QString, feed);
-        QFETCH(QString, key);
-        QFETCH(bool, configured);
-        QCOMPARE(ReleaseConfiguration(feed, key, address).updatesConfigured(), configured);
-        QVERIFY(!ReleaseConfiguration(std::nullopt, key, std::nullopt).updatesConfigured());
-        QVERIFY(!ReleaseConfiguration(feed, std::nullopt, std::nullopt).updatesConfigured());
-    }
-
     void feedbackDraft_data()
     {
         QTest::addColumn<QString>("email");

@@ -30,7 +30,7 @@ private slots:
     {
         QTest::addColumn<QString>("tool");
         QTest::addColumn<QByteArray>("config");
-        QTest::addColumn<QString>("expected"); // empty: none
+        QTest::addColumn<QString>("expected"); // null: none
         const auto row = [](const char *tool, const char *name, const QByteArray &config, const QString &expected) {
             QTest::addRow("%s: %s", tool, name) << QString::fromLatin1(tool) << config << expected;
         };
@@ -66,6 +66,18 @@ private slots:
             "~/Shots");
         // The default, an empty text, names no folder of its own.
         row("gnome", "default", "[org/gnome/gnome-screenshot]\nauto-save-directory=''\n", {});
+        // The keyfile's values are GVariant text: only a lone string names a folder.
+        row("gvariant", "single quotes", "'/home/u/x'", "/home/u/x");
+        row("gvariant", "double quotes, spaces around", " \"/a b\" ", "/a b");
+        row("gvariant", "escaped quote and backslash", R"('it\'s \\ \"x\"')", R"(it's \ "x")");
+        row("gvariant", "unicode escapes", R"('\u00e9\U0001F600')", QStringLiteral("\u00e9\U0001F600"));
+        row("gvariant", "empty", "''", QStringLiteral(""));
+        row("gvariant", "unquoted", "/home/u/x", QString());
+        row("gvariant", "unbalanced", "'/x", QString());
+        row("gvariant", "two strings", "'a' 'b'", QString());
+        row("gvariant", "short unicode escape", R"('\u12')", QString());
+        row("gvariant", "escape at the end", R"('\')", QString());
+        row("gvariant", "typed", "@ms nothing", QString());
     }
 
     void toolSaveLocation()
@@ -75,38 +87,15 @@ private slots:
         QFETCH(QString, expected);
         const QString file = path(tool + QStringLiteral("-config"));
         QFile::remove(file);
-        if (!config.isNull())
+        if (!config.isNull() && tool != QLatin1String("gvariant"))
             QVERIFY(TestSupport::writeFile(file, config));
-        const std::optional<QString> found = tool == QLatin1String("kde")         ? SystemScreenshotLocation::toolSaveLocation(file)
-                                             : tool == QLatin1String("flameshot") ? SystemScreenshotLocation::flameshotSaveLocation(file)
-                                             : tool == QLatin1String("xfce")      ? SystemScreenshotLocation::xfceSaveLocation(file)
-                                                 : SystemScreenshotLocation::gnomeScreenshotKeyfileLocation(file);
-        QCOMPARE(found, expected.isEmpty() ? std::nullopt : std::optional(expected));
-    }
-
-    void parseGVariantString_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected"); // null: not a string
-        QTest::newRow("single quotes") << "'/home/u/x'" << "/home/u/x";
-        QTest::newRow("double quotes, spaces around") << " \"/a b\" " << "/a b";
-        QTest::newRow("escaped quote and backslash") << R"('it\'s \\ \"x\"')" << R"(it's \ "x")";
-        QTest::newRow("unicode escapes") << R"('\u00e9\U0001F600')" << QStringLiteral("\u00e9\U0001F600");
-        QTest::newRow("empty") << "''" << "";
-        QTest::newRow("unquoted") << "/home/u/x" << QString();
-        QTest::newRow("unbalanced") << "'/x" << QString();
-        QTest::newRow("two strings") << "'a' 'b'" << QString();
-        QTest::newRow("short unicode escape") << R"('\u12')" << QString();
-        QTest::newRow("escape at the end") << R"('\')" << QString();
-        QTest::newRow("typed") << "@ms nothing" << QString();
-    }
-
-    void parseGVariantString()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, expected);
-        QCOMPARE(SystemScreenshotLocation::parseGVariantString(text),
-                 expected.isNull() ? std::nullopt : std::optional(expected));
+        using L = SystemScreenshotLocation;
+        const std::optional<QString> found = tool == QLatin1String("kde")         ? L::toolSaveLocation(file)
+                                             : tool == QLatin1String("flameshot") ? L::flameshotSaveLocation(file)
+                                             : tool == QLatin1String("xfce")      ? L::xfceSaveLocation(file)
+                                             : tool == QLatin1String("gnome")     ? L::gnomeScreenshotKeyfileLocation(file)
+                                                                                  : L::parseGVariantString(QString::fromUtf8(config));
+        QCOMPARE(found, expected.isNull() ? std::nullopt : std::optional(expected));
     }
 
     void candidatesAndChoice()
@@ -193,22 +182,6 @@ private slots:
         QVERIFY(names.matches(u"2026-12-07_17-09.png"));
         QCOMPARE(names.matches(u"Shot 20261207-1709.png"), !pattern.isEmpty());
         QVERIFY(!names.matches(u"Shot 2026.png"));
-    }
-
-    void picturesFolderAlone()
-    {
-        SystemScreenshotLocation::Sources sources;
-        sources.picturesFolder = path(QStringLiteral("Pics"));
-        QVERIFY(QDir().mkpath(sources.picturesFolder));
-        std::optional<qint64> shots;
-        const SystemScreenshotLocation location(sources, [&](const QString &, const ScreenshotNamePatterns &) {
-            return shots;
-        });
-        // By default the tools save into the pictures folder itself: suggested once it holds one.
-        QCOMPARE(location.location(), std::nullopt);
-        shots = 1;
-        QCOMPARE(location.location(), std::optional(sources.picturesFolder));
-        QCOMPARE(SystemScreenshotLocation(SystemScreenshotLocation::Sources(), {}).location(), std::nullopt);
     }
 
     void folderNamesFor_data()
