@@ -64,24 +64,29 @@ private slots:
         qputenv("XDG_CONFIG_HOME", m_dir->filePath(QStringLiteral("config")).toLocal8Bit());
     }
 
+    // The suggestion reads other programs' settings and lists folders; a stored folder makes it moot.
     void suggestedFolder_data()
     {
         QTest::addColumn<std::optional<QString>>("location");
+        QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("expected"); // "HOME" stands for the home folder
-        QTest::newRow("tilde path") << std::optional<QString>("~/Pictures/Shots") << "HOME/Pictures/Shots";
-        QTest::newRow("tilde alone") << std::optional<QString>("~") << "HOME";
-        QTest::newRow("other user kept") << std::optional<QString>("~other/x") << "~other/x";
-        QTest::newRow("none") << std::optional<QString>() << "HOME/Desktop";
+        QTest::newRow("tilde path") << std::optional<QString>("~/Pictures/Shots") << QString() << "HOME/Pictures/Shots";
+        QTest::newRow("tilde alone") << std::optional<QString>("~") << QString() << "HOME";
+        QTest::newRow("other user kept") << std::optional<QString>("~other/x") << QString() << "~other/x";
+        QTest::newRow("none") << std::optional<QString>() << QString() << "HOME/Desktop";
+        QTest::newRow("stored folder") << std::optional<QString>("/suggested") << "/kept" << "/kept";
     }
 
     void suggestedFolder()
     {
         QFETCH(std::optional<QString>, location);
+        QFETCH(QString, stored);
         QFETCH(QString, expected);
         const FakeScreenshotLocation fake(location);
-        const Preferences preferences(storeWith({}), fake);
+        const Preferences preferences(storeWith(stored.isNull() ? QJsonObject() : QJsonObject{{"folderPath", stored}}), fake);
         QCOMPARE(preferences.folderPath(), expected.replace(QStringLiteral("HOME"), QDir::homePath()));
-        QVERIFY(!QFileInfo::exists(settingsPath())); // defaults are not written
+        QCOMPARE(fake.calls, stored.isNull() ? 1 : 0);
+        QCOMPARE(QFileInfo::exists(settingsPath()), !stored.isNull()); // defaults are not written
     }
 
     void badStoredValuesLoadDefaults_data()
@@ -120,16 +125,6 @@ private slots:
         const Preferences preferences(storeWith({{key, stored}}), location);
         QCOMPARE(state(preferences), defaults);
         QCOMPARE(fileObject().value(key), stored); // loading leaves the bad value where it is
-    }
-
-    void aStoredFolderSkipsTheSuggestion()
-    {
-        // The suggestion reads other programs' settings and lists folders; a stored folder makes it moot.
-        const FakeScreenshotLocation location(QStringLiteral("/suggested"));
-        QCOMPARE(Preferences(storeWith({}), location).folderPath(), QStringLiteral("/suggested"));
-        QCOMPARE(location.calls, 1);
-        QCOMPARE(Preferences(storeWith({{"folderPath", "/kept"}}), location).folderPath(), QStringLiteral("/kept"));
-        QCOMPARE(location.calls, 1);
     }
 
     void anyWriteRewritesEveryKeyAndKeepsOthers()
