@@ -68,25 +68,25 @@ private slots:
     void suggestedFolder_data()
     {
         QTest::addColumn<std::optional<QString>>("location");
-        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QJsonObject>("stored");
         QTest::addColumn<QString>("expected"); // "HOME" stands for the home folder
-        QTest::newRow("tilde path") << std::optional<QString>("~/Pictures/Shots") << QString() << "HOME/Pictures/Shots";
-        QTest::newRow("tilde alone") << std::optional<QString>("~") << QString() << "HOME";
-        QTest::newRow("other user kept") << std::optional<QString>("~other/x") << QString() << "~other/x";
-        QTest::newRow("none") << std::optional<QString>() << QString() << "HOME/Desktop";
-        QTest::newRow("stored folder") << std::optional<QString>("/suggested") << "/kept" << "/kept";
+        QTest::newRow("tilde path") << std::optional<QString>("~/Pictures/Shots") << QJsonObject() << "HOME/Pictures/Shots";
+        QTest::newRow("tilde alone") << std::optional<QString>("~") << QJsonObject() << "HOME";
+        QTest::newRow("other user kept") << std::optional<QString>("~other/x") << QJsonObject() << "~other/x";
+        QTest::newRow("none") << std::optional<QString>() << QJsonObject() << "HOME/Desktop";
+        QTest::newRow("stored folder") << std::optional<QString>("/suggested") << QJsonObject{{"folderPath", "/kept"}} << "/kept";
     }
 
     void suggestedFolder()
     {
         QFETCH(std::optional<QString>, location);
-        QFETCH(QString, stored);
+        QFETCH(QJsonObject, stored);
         QFETCH(QString, expected);
         const FakeScreenshotLocation fake(location);
-        const Preferences preferences(storeWith(stored.isNull() ? QJsonObject() : QJsonObject{{"folderPath", stored}}), fake);
+        const Preferences preferences(storeWith(stored), fake);
         QCOMPARE(preferences.folderPath(), expected.replace(QStringLiteral("HOME"), QDir::homePath()));
-        QCOMPARE(fake.calls, stored.isNull() ? 1 : 0);
-        QCOMPARE(QFileInfo::exists(settingsPath()), !stored.isNull()); // defaults are not written
+        QCOMPARE(fake.calls, stored.isEmpty() ? 1 : 0);
+        QCOMPARE(QFileInfo::exists(settingsPath()), !stored.isEmpty()); // defaults are not written
     }
 
     void badStoredValuesLoadDefaults_data()
@@ -130,9 +130,7 @@ private slots:
     void anyWriteRewritesEveryKeyAndKeepsOthers()
     {
         const QJsonObject others{{"libraryState", dataValue(R"({"pinnedPaths":["/a.png"]})")},
-                                 {"folderBookmark", dataValue("/shots")},
-                                 {"edge", "left"},
-                                 {"somethingNewer", 3}};
+                                 {"folderBookmark", dataValue("/shots")}, {"edge", "left"}, {"somethingNewer", 3}};
         QJsonObject stored = others;
         stored.insert("appearance", "sepia");
         stored.insert("buttonSize", "huge");

@@ -96,8 +96,8 @@ private slots:
             QCOMPARE(!ReleaseInfo::isLocalDistribution(text), accepted);
             return;
         }
-        const auto given = [&](const char *name) { return field == QLatin1String(name) ? std::optional(text) : std::nullopt; };
-        const ReleaseConfiguration configuration(given("feed"), given("key"), given("email"));
+        const auto given = [&](QStringView name) { return field == name ? std::optional(text) : std::nullopt; };
+        const ReleaseConfiguration configuration(given(u"feed"), given(u"key"), given(u"email"));
         std::optional<QString> kept = configuration.publicKey() ? configuration.publicKey() : configuration.feedbackEmail();
         if (configuration.feedURL())
             kept = configuration.feedURL()->toString();
@@ -141,7 +141,7 @@ private slots:
         QVERIFY2(url.isValid(), qPrintable(url.errorString()));
         QCOMPARE(url.path(QUrl::FullyDecoded), email);
         QVERIFY(!url.hasFragment());
-        const QList<std::pair<QString, QString>> items{{QStringLiteral("subject"), subject}, {QStringLiteral("body"), body}};
+        const QList<std::pair<QString, QString>> items{{"subject", subject}, {"body", body}};
         QCOMPARE(QUrlQuery(url).queryItems(QUrl::FullyDecoded), items);
         // Mail programs read "+" as a plus and need spaces and line breaks escaped.
         const QString query = url.query(QUrl::FullyEncoded);

@@ -56,6 +56,12 @@ private slots:
             "/home/u/Flame Shots");
         row("flameshot", "quoted", "[General]\nsavePath=\"/a, b\"\n", "/a, b");
         row("flameshot", "not a path", "[General]\nsavePath=@Invalid()\n", {});
+        // The file name pattern, the default's when none is set.
+        const QString defaultNames = ScreenshotNamePattern::flameshotDefault.toString();
+        row("flameshot names", "missing file", QByteArray(), defaultNames);
+        row("flameshot names", "not set", "[General]\nsavePath=/x\n", defaultNames);
+        row("flameshot names", "set empty", "[General]\nfilenamePattern=\n", defaultNames);
+        row("flameshot names", "set", "[General]\nfilenamePattern=Shot %Y%m%d-%H%M\n", "Shot %Y%m%d-%H%M");
         row("xfce", "url", "delay=0\nscreenshot_dir=file:///home/u/Bilder%20X\ntitle=x\n", "/home/u/Bilder X");
         row("xfce", "remote url", "screenshot_dir=sftp://host/x\n", {});
         // Far too large to be a settings file: not read at all.
@@ -90,11 +96,13 @@ private slots:
         if (!config.isNull() && tool != QLatin1String("gvariant"))
             QVERIFY(TestSupport::writeFile(file, config));
         using L = SystemScreenshotLocation;
-        const std::optional<QString> found = tool == QLatin1String("kde")         ? L::toolSaveLocation(file)
-                                             : tool == QLatin1String("flameshot") ? L::flameshotSaveLocation(file)
-                                             : tool == QLatin1String("xfce")      ? L::xfceSaveLocation(file)
-                                             : tool == QLatin1String("gnome")     ? L::gnomeScreenshotKeyfileLocation(file)
-                                                                                  : L::parseGVariantString(QString::fromUtf8(config));
+        const std::optional<QString> found =
+            tool == QLatin1String("kde")               ? L::toolSaveLocation(file)
+            : tool == QLatin1String("flameshot")       ? L::flameshotSaveLocation(file)
+            : tool == QLatin1String("flameshot names") ? L::flameshotFileNamePattern(file)
+            : tool == QLatin1String("xfce")            ? L::xfceSaveLocation(file)
+            : tool == QLatin1String("gnome")           ? L::gnomeScreenshotKeyfileLocation(file)
+                                                       : L::parseGVariantString(QString::fromUtf8(config));
         QCOMPARE(found, expected.isNull() ? std::nullopt : std::optional(expected));
     }
 
@@ -155,32 +163,14 @@ private slots:
         QCOMPARE(location.candidates().at(1).path, QStringLiteral("/kde-user"));
     }
 
-    void flameshotFileNames_data()
+    // The default's names stay screenshots when the user sets another pattern.
+    void flameshotNamesKeepTheDefault()
     {
-        QTest::addColumn<QByteArray>("config");
-        QTest::addColumn<QString>("pattern");
-        QTest::newRow("no file") << QByteArray() << QString();
-        QTest::newRow("not set") << QByteArray("[General]\nsavePath=/x\n") << QString();
-        QTest::newRow("set empty") << QByteArray("[General]\nfilenamePattern=\n") << QString();
-        QTest::newRow("set") << QByteArray("[General]\nfilenamePattern=Shot %Y%m%d-%H%M\n")
-                             << QStringLiteral("Shot %Y%m%d-%H%M");
-    }
-    void flameshotFileNames()
-    {
-        QFETCH(QByteArray, config);
-        QFETCH(QString, pattern);
         SystemScreenshotLocation::Sources sources;
         sources.flameshotConfig = path(QStringLiteral("names-flameshot.ini"));
-        QFile::remove(sources.flameshotConfig);
-        if (!config.isEmpty())
-            QVERIFY(TestSupport::writeFile(sources.flameshotConfig, config));
-        QCOMPARE(SystemScreenshotLocation::flameshotFileNamePattern(sources.flameshotConfig),
-                 pattern.isEmpty() ? ScreenshotNamePattern::flameshotDefault.toString() : pattern);
-
-        // The default's names stay screenshots when the user sets another pattern.
+        QVERIFY(TestSupport::writeFile(sources.flameshotConfig, "[General]\nfilenamePattern=Shot %Y%m%d-%H%M\n"));
         const ScreenshotNamePatterns names(SystemScreenshotLocation(sources, {}).fileNamePatterns());
-        QVERIFY(names.matches(u"2026-12-07_17-09.png"));
-        QCOMPARE(names.matches(u"Shot 20261207-1709.png"), !pattern.isEmpty());
+        QVERIFY(names.matches(u"2026-12-07_17-09.png") && names.matches(u"Shot 20261207-1709.png"));
         QVERIFY(!names.matches(u"Shot 2026.png"));
     }
 

@@ -70,13 +70,11 @@ private slots:
         const QString text = QStringLiteral("ü ~/x \"q\"");
         SettingsStore store(settingsPath());
         QVERIFY(store.setData("bytes", bytes));
-        QVERIFY(store.write(
-            SettingsStore::Batch().setString("a", "first").remove("gone").setString("a", text).setBool("c", true).remove("c")));
+        QVERIFY(store.write(SettingsStore::Batch().setString("a", "first").remove("gone").setString("a", text)
+                                .setBool("c", true).remove("c")));
         // Binary data keeps its documented form in the file.
-        const QJsonObject expected{{"libraryState", QJsonObject{{"data", "e30="}}},
-                                   {"old", 1},
-                                   {"bytes", QJsonObject{{"data", QString::fromLatin1(bytes.toBase64())}}},
-                                   {"a", text}};
+        const QJsonObject expected{{"libraryState", QJsonObject{{"data", "e30="}}}, {"old", 1}, {"a", text},
+                                   {"bytes", QJsonObject{{"data", QString::fromLatin1(bytes.toBase64())}}}};
         QCOMPARE(fileObject(settingsPath()), expected);
         // Setting what is stored already rewrites nothing; a real change does, and so does any
         // write once the file is gone.

@@ -24,11 +24,11 @@ class TestPortalHotKeySource final : public QObject
         return std::make_unique<PortalHotKeySource>(m_bus->connect(QStringLiteral("client%1").arg(++m_connections)));
     }
     // A source the desktop has bound the shortcut for; null if it never answered.
-    std::unique_ptr<PortalHotKeySource> boundSource(quint32 keyCode = G, quint32 modifiers = controlModifier | shiftModifier)
+    std::unique_ptr<PortalHotKeySource> boundSource(quint32 key = G, quint32 modifiers = controlModifier | shiftModifier)
     {
         auto portal = source();
         QSignalSpy bound(portal.get(), &PortalHotKeySource::bound);
-        portal->bind(keyCode, modifiers);
+        portal->bind(key, modifiers);
         return bound.wait() ? std::move(portal) : nullptr;
     }
     // The newest source's connection.
