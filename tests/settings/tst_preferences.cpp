@@ -104,8 +104,6 @@ private slots:
             QJsonObject{{"displayID", "A"}, {"horizontal", 0.5}, {"vertical", 0.5}});
         row("floatingPosition as text", "floatingPosition", R"({"displayID": "A", "horizontal": 0.5, "vertical": 0.5})");
         row("floatingPosition bad JSON", "floatingPosition", dataValue("{\"displayID\":"));
-        row("floatingPosition wrong type", "floatingPosition",
-            dataValue(R"({"displayID": "A", "horizontal": "0", "vertical": 0})"));
         row("edge number", "edge", 1);
         row("appearance boolean", "appearance", true);
         row("includeAllImages text", "includeAllImages", "true");

@@ -111,7 +111,7 @@ private slots:
 
     void cleanup() { QDir::setCurrent(m_savedCurrent); }
 
-    // Names that read wrongly from a raw Path are entriesAsOtherProgramsReadThem's.
+    // Awkward names are entriesAsOtherProgramsReadThem's; these rows vary what takes the path meanwhile.
     void trashThenRestore_data()
     {
         QTest::addColumn<QString>("occupant"); // what sits at the former path meanwhile
