@@ -36,8 +36,7 @@ private slots:
         QFETCH(QPointF, proposed);
         QFETCH(QSizeF, size);
         QFETCH(QPointF, expected);
-        QCOMPARE(PanelPlacement::clampedOrigin(proposed.x(), proposed.y(), size.width(), size.height(),
-                                               0, 0, 1000, 800),
+        QCOMPARE(PanelPlacement::clampedOrigin(proposed.x(), proposed.y(), size.width(), size.height(), 0, 0, 1000, 800),
                  expected);
     }
 

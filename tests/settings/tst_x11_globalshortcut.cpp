@@ -86,11 +86,8 @@ private slots:
     void heldKeysPressOnce()
     {
         // Repeating soon after the key goes down; the server's default again afterwards.
-        QCOMPARE(QProcess::execute(QStringLiteral("xset"), {QStringLiteral("r"), QStringLiteral("rate"),
-                                                            QStringLiteral("100"), QStringLiteral("50")}), 0);
-        const auto restore = qScopeGuard([] {
-            QProcess::execute(QStringLiteral("xset"), {QStringLiteral("r"), QStringLiteral("rate")});
-        });
+        QCOMPARE(QProcess::execute(QStringLiteral("xset"), {"r", "rate", "100", "50"}), 0);
+        const auto restore = qScopeGuard([] { QProcess::execute(QStringLiteral("xset"), {"r", "rate"}); });
         GlobalShortcut shortcut(std::make_unique<X11HotKeySource>());
         QSignalSpy pressed(&shortcut, &GlobalShortcut::pressed);
         QSignalSpy held(&shortcut, &GlobalShortcut::heldChanged);

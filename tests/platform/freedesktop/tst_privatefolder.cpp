@@ -1,7 +1,6 @@
 #include "TestSupport.h"
 #include "platform/freedesktop/PrivateFolder.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,9 +22,7 @@ private Q_SLOTS:
     {
         QFETCH(unsigned, mask);
         QTemporaryDir root;
-        QVERIFY(QFile::setPermissions(root.path(), QFile::ReadOwner | QFile::WriteOwner
-                                                       | QFile::ExeOwner | QFile::ReadGroup
-                                                       | QFile::ExeGroup));
+        QCOMPARE(::chmod(QFile::encodeName(root.path()).constData(), 0750), 0);
         const QString deepest = root.filePath(QStringLiteral("a/b/c"));
         const mode_t previous = ::umask(mask);
         const bool made = PrivateFolder::make(deepest);
@@ -39,9 +36,7 @@ private Q_SLOTS:
     void fileInTheWayFails()
     {
         QTemporaryDir root;
-        QFile file(root.filePath(QStringLiteral("taken")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
+        QVERIFY(TestSupport::writeFile(root.filePath(QStringLiteral("taken")), {}));
         QVERIFY(!PrivateFolder::make(root.filePath(QStringLiteral("taken"))));
         QVERIFY(!PrivateFolder::make(root.filePath(QStringLiteral("taken/below"))));
         QVERIFY(PrivateFolder::make(root.path()));

@@ -25,96 +25,85 @@ private slots:
         qputenv("BRIMFOLD_TEST_SHOTS", "/srv/shots");
     }
 
+    // Each tool's settings file as that tool reads it; a null config: no file.
     void toolSaveLocation_data()
     {
+        QTest::addColumn<QString>("tool");
         QTest::addColumn<QByteArray>("config");
-        QTest::addColumn<QString>("expected"); // empty: none
-        const auto row = [](const char *name, const char *config, const QString &expected) {
-            QTest::newRow(name) << QByteArray(config) << expected;
+        QTest::addColumn<QString>("expected"); // null: none
+        const auto row = [](const char *tool, const char *name, const QByteArray &config, const QString &expected) {
+            QTest::addRow("%s: %s", tool, name) << QString::fromLatin1(tool) << config << expected;
         };
-        row("current key", "[ImageSave]\nimageSaveLocation=file:///home/u/Shots/\n", "/home/u/Shots");
-        row("older key", "[General]\ndefaultSaveLocation=file:///home/u/Old\n", "/home/u/Old");
-        row("current key wins", "[General]\ndefaultSaveLocation=file:///old\n[ImageSave]\nimageSaveLocation=file:///new\n",
-            "/new");
-        row("spaces, escapes, percent encoding",
+        row("kde", "current key", "[ImageSave]\nimageSaveLocation=file:///home/u/Shots/\n", "/home/u/Shots");
+        row("kde", "older key", "[General]\ndefaultSaveLocation=file:///home/u/Old\n", "/home/u/Old");
+        row("kde", "current key wins",
+            "[General]\ndefaultSaveLocation=file:///old\n[ImageSave]\nimageSaveLocation=file:///new\n", "/new");
+        row("kde", "spaces, escapes, percent encoding",
             "# comment\n\n[ImageSave]\n  imageSaveLocation = file:///home/u/My%20Shots\\s \n", "/home/u/My Shots ");
-        row("environment expansion",
+        row("kde", "environment expansion",
             "[ImageSave]\nimageSaveLocation[$e]=file://$BRIMFOLD_TEST_SHOTS/${BRIMFOLD_TEST_SHOTS}\n",
             "/srv/shots/srv/shots");
-        row("no expansion without $e", "[ImageSave]\nimageSaveLocation=/x/$BRIMFOLD_TEST_SHOTS\n",
+        row("kde", "no expansion without $e", "[ImageSave]\nimageSaveLocation=/x/$BRIMFOLD_TEST_SHOTS\n",
             "/x/$BRIMFOLD_TEST_SHOTS");
-        row("command substitution is not run", "[ImageSave]\nimageSaveLocation[$e]=/x/$(touch /tmp/brimfold-bad)\n",
-            "/x/$(touch /tmp/brimfold-bad)");
-        row("remote url", "[ImageSave]\nimageSaveLocation=smb://host/share\n", {});
-        row("crlf and garbage", "\xff\xfe[[\r\n=oops\r\n[ImageSave\r\n[ImageSave]\r\nimageSaveLocation=file:///c\r\n", "/c");
+        row("kde", "command substitution is not run",
+            "[ImageSave]\nimageSaveLocation[$e]=/x/$(touch /tmp/brimfold-bad)\n", "/x/$(touch /tmp/brimfold-bad)");
+        row("kde", "remote url", "[ImageSave]\nimageSaveLocation=smb://host/share\n", {});
+        row("kde", "crlf and garbage",
+            "\xff\xfe[[\r\n=oops\r\n[ImageSave\r\n[ImageSave]\r\nimageSaveLocation=file:///c\r\n", "/c");
+        for (const char *tool : {"flameshot", "xfce", "gnome"})
+            row(tool, "missing file", QByteArray(), {});
+        row("flameshot", "fixed path", "[General]\nsavePath=/home/u/Flame Shots/\nsavePathFixed=true\n",
+            "/home/u/Flame Shots");
+        row("flameshot", "quoted", "[General]\nsavePath=\"/a, b\"\n", "/a, b");
+        row("flameshot", "not a path", "[General]\nsavePath=@Invalid()\n", {});
+        // The file name pattern, the default's when none is set.
+        const QString defaultNames = ScreenshotNamePattern::flameshotDefault.toString();
+        row("flameshot names", "missing file", QByteArray(), defaultNames);
+        row("flameshot names", "not set", "[General]\nsavePath=/x\n", defaultNames);
+        row("flameshot names", "set empty", "[General]\nfilenamePattern=\n", defaultNames);
+        row("flameshot names", "set", "[General]\nfilenamePattern=Shot %Y%m%d-%H%M\n", "Shot %Y%m%d-%H%M");
+        row("xfce", "url", "delay=0\nscreenshot_dir=file:///home/u/Bilder%20X\ntitle=x\n", "/home/u/Bilder X");
+        row("xfce", "remote url", "screenshot_dir=sftp://host/x\n", {});
+        // Far too large to be a settings file: not read at all.
+        row("xfce", "huge", "screenshot_dir=/big\n" + QByteArray(2 << 20, '#'), {});
+        row("gnome", "its own group",
+            "[org/gnome/desktop/interface]\nauto-save-directory='/no'\n"
+            "[org/gnome/gnome-screenshot]\nauto-save-directory='~/Shots'\n",
+            "~/Shots");
+        // The default, an empty text, names no folder of its own.
+        row("gnome", "default", "[org/gnome/gnome-screenshot]\nauto-save-directory=''\n", {});
+        // The keyfile's values are GVariant text: only a lone string names a folder.
+        row("gvariant", "single quotes", "'/home/u/x'", "/home/u/x");
+        row("gvariant", "double quotes, spaces around", " \"/a b\" ", "/a b");
+        row("gvariant", "escaped quote and backslash", R"('it\'s \\ \"x\"')", R"(it's \ "x")");
+        row("gvariant", "unicode escapes", R"('\u00e9\U0001F600')", QStringLiteral("\u00e9\U0001F600"));
+        row("gvariant", "empty", "''", QStringLiteral(""));
+        row("gvariant", "unquoted", "/home/u/x", QString());
+        row("gvariant", "unbalanced", "'/x", QString());
+        row("gvariant", "two strings", "'a' 'b'", QString());
+        row("gvariant", "short unicode escape", R"('\u12')", QString());
+        row("gvariant", "escape at the end", R"('\')", QString());
+        row("gvariant", "typed", "@ms nothing", QString());
     }
 
     void toolSaveLocation()
     {
+        QFETCH(QString, tool);
         QFETCH(QByteArray, config);
         QFETCH(QString, expected);
-        const QString file = path(QStringLiteral("spectaclerc"));
-        QVERIFY(TestSupport::writeFile(file, config));
-        QCOMPARE(SystemScreenshotLocation::toolSaveLocation(file),
-                 expected.isEmpty() ? std::nullopt : std::optional(expected));
-    }
-
-    void otherToolsSaveLocations()
-    {
-        const QString flameshot = path(QStringLiteral("flameshot.ini"));
-        const QString xfce = path(QStringLiteral("xfce4-screenshooter"));
-        const QString keyfile = path(QStringLiteral("keyfile"));
-        // Missing files name nothing.
-        QCOMPARE(SystemScreenshotLocation::flameshotSaveLocation(flameshot), std::nullopt);
-        QCOMPARE(SystemScreenshotLocation::xfceSaveLocation(xfce), std::nullopt);
-        QCOMPARE(SystemScreenshotLocation::gnomeScreenshotKeyfileLocation(keyfile), std::nullopt);
-
-        QVERIFY(TestSupport::writeFile(flameshot, "[General]\nsavePath=/home/u/Flame Shots/\nsavePathFixed=true\n"));
-        QCOMPARE(SystemScreenshotLocation::flameshotSaveLocation(flameshot), std::optional(QStringLiteral("/home/u/Flame Shots")));
-        QVERIFY(TestSupport::writeFile(flameshot, "[General]\nsavePath=\"/a, b\"\n"));
-        QCOMPARE(SystemScreenshotLocation::flameshotSaveLocation(flameshot), std::optional(QStringLiteral("/a, b")));
-        QVERIFY(TestSupport::writeFile(flameshot, "[General]\nsavePath=@Invalid()\n"));
-        QCOMPARE(SystemScreenshotLocation::flameshotSaveLocation(flameshot), std::nullopt);
-
-        QVERIFY(TestSupport::writeFile(xfce, "delay=0\nscreenshot_dir=file:///home/u/Bilder%20X\ntitle=x\n"));
-        QCOMPARE(SystemScreenshotLocation::xfceSaveLocation(xfce), std::optional(QStringLiteral("/home/u/Bilder X")));
-        QVERIFY(TestSupport::writeFile(xfce, "screenshot_dir=sftp://host/x\n"));
-        QCOMPARE(SystemScreenshotLocation::xfceSaveLocation(xfce), std::nullopt);
-
-        QVERIFY(TestSupport::writeFile(keyfile, "[org/gnome/desktop/interface]\nauto-save-directory='/no'\n"
-                                                "[org/gnome/gnome-screenshot]\nauto-save-directory='~/Shots'\n"));
-        QCOMPARE(SystemScreenshotLocation::gnomeScreenshotKeyfileLocation(keyfile), std::optional(QStringLiteral("~/Shots")));
-        // The default, an empty text, names no folder of its own.
-        QVERIFY(TestSupport::writeFile(keyfile, "[org/gnome/gnome-screenshot]\nauto-save-directory=''\n"));
-        QCOMPARE(SystemScreenshotLocation::gnomeScreenshotKeyfileLocation(keyfile), std::nullopt);
-        // Far too large to be a settings file: not read at all.
-        QVERIFY(TestSupport::writeFile(xfce, "screenshot_dir=/big\n" + QByteArray(2 << 20, '#')));
-        QCOMPARE(SystemScreenshotLocation::xfceSaveLocation(xfce), std::nullopt);
-    }
-
-    void parseGVariantString_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected"); // null: not a string
-        QTest::newRow("single quotes") << "'/home/u/x'" << "/home/u/x";
-        QTest::newRow("double quotes, spaces around") << " \"/a b\" " << "/a b";
-        QTest::newRow("escaped quote and backslash") << R"('it\'s \\ \"x\"')" << R"(it's \ "x")";
-        QTest::newRow("unicode escapes") << R"('\u00e9\U0001F600')" << QStringLiteral("\u00e9\U0001F600");
-        QTest::newRow("empty") << "''" << "";
-        QTest::newRow("unquoted") << "/home/u/x" << QString();
-        QTest::newRow("unbalanced") << "'/x" << QString();
-        QTest::newRow("two strings") << "'a' 'b'" << QString();
-        QTest::newRow("short unicode escape") << R"('\u12')" << QString();
-        QTest::newRow("escape at the end") << R"('\')" << QString();
-        QTest::newRow("typed") << "@ms nothing" << QString();
-    }
-
-    void parseGVariantString()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, expected);
-        QCOMPARE(SystemScreenshotLocation::parseGVariantString(text),
-                 expected.isNull() ? std::nullopt : std::optional(expected));
+        const QString file = path(tool + QStringLiteral("-config"));
+        QFile::remove(file);
+        if (!config.isNull() && tool != QLatin1String("gvariant"))
+            QVERIFY(TestSupport::writeFile(file, config));
+        using L = SystemScreenshotLocation;
+        const std::optional<QString> found =
+            tool == QLatin1String("kde")               ? L::toolSaveLocation(file)
+            : tool == QLatin1String("flameshot")       ? L::flameshotSaveLocation(file)
+            : tool == QLatin1String("flameshot names") ? L::flameshotFileNamePattern(file)
+            : tool == QLatin1String("xfce")            ? L::xfceSaveLocation(file)
+            : tool == QLatin1String("gnome")           ? L::gnomeScreenshotKeyfileLocation(file)
+                                                       : L::parseGVariantString(QString::fromUtf8(config));
+        QCOMPARE(found, expected.isNull() ? std::nullopt : std::optional(expected));
     }
 
     void candidatesAndChoice()
@@ -174,49 +163,15 @@ private slots:
         QCOMPARE(location.candidates().at(1).path, QStringLiteral("/kde-user"));
     }
 
-    void flameshotFileNames_data()
+    // The default's names stay screenshots when the user sets another pattern.
+    void flameshotNamesKeepTheDefault()
     {
-        QTest::addColumn<QByteArray>("config");
-        QTest::addColumn<QString>("pattern");
-        QTest::newRow("no file") << QByteArray() << QString();
-        QTest::newRow("not set") << QByteArray("[General]\nsavePath=/x\n") << QString();
-        QTest::newRow("set empty") << QByteArray("[General]\nfilenamePattern=\n") << QString();
-        QTest::newRow("set") << QByteArray("[General]\nfilenamePattern=Shot %Y%m%d-%H%M\n")
-                             << QStringLiteral("Shot %Y%m%d-%H%M");
-    }
-    void flameshotFileNames()
-    {
-        QFETCH(QByteArray, config);
-        QFETCH(QString, pattern);
         SystemScreenshotLocation::Sources sources;
         sources.flameshotConfig = path(QStringLiteral("names-flameshot.ini"));
-        QFile::remove(sources.flameshotConfig);
-        if (!config.isEmpty())
-            QVERIFY(TestSupport::writeFile(sources.flameshotConfig, config));
-        QCOMPARE(SystemScreenshotLocation::flameshotFileNamePattern(sources.flameshotConfig),
-                 pattern.isEmpty() ? ScreenshotNamePattern::flameshotDefault.toString() : pattern);
-
-        // The default's names stay screenshots when the user sets another pattern.
+        QVERIFY(TestSupport::writeFile(sources.flameshotConfig, "[General]\nfilenamePattern=Shot %Y%m%d-%H%M\n"));
         const ScreenshotNamePatterns names(SystemScreenshotLocation(sources, {}).fileNamePatterns());
-        QVERIFY(names.matches(u"2026-12-07_17-09.png"));
-        QCOMPARE(names.matches(u"Shot 20261207-1709.png"), !pattern.isEmpty());
+        QVERIFY(names.matches(u"2026-12-07_17-09.png") && names.matches(u"Shot 20261207-1709.png"));
         QVERIFY(!names.matches(u"Shot 2026.png"));
-    }
-
-    void picturesFolderAlone()
-    {
-        SystemScreenshotLocation::Sources sources;
-        sources.picturesFolder = path(QStringLiteral("Pics"));
-        QVERIFY(QDir().mkpath(sources.picturesFolder));
-        std::optional<qint64> shots;
-        const SystemScreenshotLocation location(sources, [&](const QString &, const ScreenshotNamePatterns &) {
-            return shots;
-        });
-        // By default the tools save into the pictures folder itself: suggested once it holds one.
-        QCOMPARE(location.location(), std::nullopt);
-        shots = 1;
-        QCOMPARE(location.location(), std::optional(sources.picturesFolder));
-        QCOMPARE(SystemScreenshotLocation(SystemScreenshotLocation::Sources(), {}).location(), std::nullopt);
     }
 
     void folderNamesFor_data()

