@@ -104,8 +104,7 @@ private slots:
         const QString name = shotNames(1).first();
         const QRectF invoice(0.25, 0.5, 0.125, 0.0625);
         app.recognizer->setText(name, QStringLiteral("Quarterly invoice"));
-        app.recognizer->words.insert(name, {{QStringLiteral("Quarterly"), QRectF(0.05, 0.5, 0.15, 0.0625)},
-                                            {QStringLiteral("invoice"), invoice}});
+        app.recognizer->words.insert(name, {{"Quarterly", QRectF(0.05, 0.5, 0.15, 0.0625)}, {"invoice", invoice}});
         QVERIFY(app.start(1));
         QTRY_VERIFY(app.model().textIndex().documents().size() == 1);
         AppController &c = *app.controller;

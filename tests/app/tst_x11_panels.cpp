@@ -58,8 +58,8 @@ void setMonitors(bool twoDisplays)
 {
     for (const char *name : {"RIGHT", "LEFT"}) {
         const bool right = name[0] == 'R';
-        const QString geometry = QStringLiteral("%1/254x%2/286+%3+0")
-                                     .arg(rootSize().width() / 2).arg(rootSize().height()).arg(right ? rootSize().width() / 2 : 0);
+        const int width = rootSize().width() / 2;
+        const QString geometry = QStringLiteral("%1/254x%2/286+%3+0").arg(width).arg(rootSize().height()).arg(right ? width : 0);
         run("xrandr", twoDisplays ? QStringList{"--setmonitor", name, geometry, right ? "none" : "screen"}
                                   : QStringList{"--delmonitor", name});
     }
