@@ -145,18 +145,15 @@ QString FakeShortcutPortal::handlePath(const QString &kind, const QDBusMessage &
 // after the reply misses it.
 void FakeShortcutPortal::respond(const QString &request, uint response, const QVariantMap &results)
 {
-    QDBusMessage signal = QDBusMessage::createSignal(request, QStringLiteral("org.freedesktop.portal.Request"),
-                                                     QStringLiteral("Response"));
+    QDBusMessage signal = QDBusMessage::createSignal(request, "org.freedesktop.portal.Request", "Response");
     signal << response << results;
     m_bus.send(signal);
 }
 
 QDBusObjectPath FakeShortcutPortal::CreateSession(const QVariantMap &options, const QDBusMessage &message)
 {
-    const QString request = handlePath(QStringLiteral("request"), message,
-                                       options.value(QStringLiteral("handle_token")).toString());
-    const QString session = handlePath(QStringLiteral("session"), message,
-                                       options.value(QStringLiteral("session_handle_token")).toString());
+    const QString request = handlePath("request", message, options.value("handle_token").toString());
+    const QString session = handlePath("session", message, options.value("session_handle_token").toString());
     calls.append({QStringLiteral("CreateSession"), message.service(), session, options, {}});
     m_bus.registerObject(session, new FakePortalSession(*this, session), QDBusConnection::ExportAllSlots);
     respond(request, 0, {{QStringLiteral("session_handle"), session}});
@@ -168,8 +165,7 @@ QDBusObjectPath FakeShortcutPortal::BindShortcuts(const QDBusObjectPath &session
                                                   const QString &, const QVariantMap &options,
                                                   const QDBusMessage &message)
 {
-    const QString request = handlePath(QStringLiteral("request"), message,
-                                       options.value(QStringLiteral("handle_token")).toString());
+    const QString request = handlePath("request", message, options.value("handle_token").toString());
     calls.append({QStringLiteral("BindShortcuts"), message.service(), session.path(), options, shortcuts});
     QList<FakePortalShortcut> bound;
     if (bindsAsked) {
@@ -188,8 +184,7 @@ QDBusObjectPath FakeShortcutPortal::BindShortcuts(const QDBusObjectPath &session
 
 void FakeShortcutPortal::activate(const QString &session, const QString &id)
 {
-    QDBusMessage signal = QDBusMessage::createSignal(kPath, QStringLiteral("org.freedesktop.portal.GlobalShortcuts"),
-                                                     QStringLiteral("Activated"));
+    QDBusMessage signal = QDBusMessage::createSignal(kPath, "org.freedesktop.portal.GlobalShortcuts", "Activated");
     signal << QVariant::fromValue(QDBusObjectPath(session)) << id
            << qulonglong(QDateTime::currentMSecsSinceEpoch()) << QVariantMap();
     m_bus.send(signal);
@@ -197,8 +192,7 @@ void FakeShortcutPortal::activate(const QString &session, const QString &id)
 
 void FakeShortcutPortal::changeTrigger(const QString &session, const QString &description, const QString &id)
 {
-    QDBusMessage signal = QDBusMessage::createSignal(kPath, QStringLiteral("org.freedesktop.portal.GlobalShortcuts"),
-                                                     QStringLiteral("ShortcutsChanged"));
+    QDBusMessage signal = QDBusMessage::createSignal(kPath, "org.freedesktop.portal.GlobalShortcuts", "ShortcutsChanged");
     const QList<FakePortalShortcut> shortcuts{{id, {{QStringLiteral("trigger_description"), description}}}};
     signal << QVariant::fromValue(QDBusObjectPath(session)) << QVariant::fromValue(shortcuts);
     m_bus.send(signal);
