@@ -78,8 +78,8 @@ private Q_SLOTS:
         struct Row { const char *keys; const char *grid; const char *field; const char *away; };
         // What each key does in the grid (connected), in the search field, and in the grid with
         // the folder gone. "passed": nothing the gallery owns changes (Ctrl+C in the field is the
-        // field's own copy: the library's clipboard is not involved). "select n": the n-th
-        // screenshot is selected (the second was before the key).
+        // field's own copy: the library's clipboard is not involved). "select n": the
+        // screenshot at index n is selected (the one at 1 was before the key).
         const Row rows[] = {
             {"Esc", "hidden", "queryCleared", "hidden"},
             {"Ctrl+,", "hidden", "hidden", "hidden"},
