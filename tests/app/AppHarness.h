@@ -16,12 +16,8 @@
 #include "platform/ColorScheme.h"
 #include "platform/LaunchAtLogin.h"
 #include "platform/SleepWatcher.h"
-#include "platform/UrlOpener.h"
-#include "platform/HotKeySource.h"
 #include "platform/portal/PortalHotKeySource.h"
-#include "platform/ShareServices.h"
 #include "platform/x11/SystemDisplays.h"
-#include "platform/image/SystemImageServices.h"
 #include "platform/x11/X11ActiveWindow.h"
 #include "platform/x11/X11HotKeySource.h"
 
@@ -102,8 +98,6 @@ struct App final
         controller = std::make_unique<AppController>(store, location, LaunchOptions{},
                                                       std::move(services));
     }
-
-    ~App() { controller.reset(); }
 
     // Writes the screenshots, connects the folder as an earlier run would have, starts the
     // controller and waits until the library holds them all.

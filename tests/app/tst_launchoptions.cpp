@@ -32,21 +32,33 @@ private Q_SLOTS:
         QTest::addColumn<bool>("demo");
         QTest::addColumn<QString>("folder"); // empty: none
         QTest::addColumn<bool>("welcome");
+        QTest::addColumn<QStringList>("search"); // "-": no search
+        QTest::addColumn<bool>("json");
 
-        QTest::newRow("none") << args({}) << false << QString() << false;
-        QTest::newRow("demo") << args({"--demo"}) << true << QString() << false;
-        QTest::newRow("folder without demo") << args({"--demo-folder", "/p"}) << false << QString() << false;
-        QTest::newRow("folder last") << args({"--demo", "--demo-folder"}) << true << QString() << false;
-        QTest::newRow("demo after folder") << args({"--demo-folder", "/p", "--demo"}) << true
-                                           << QStringLiteral("/p") << false;
-        QTest::newRow("welcome") << args({"--demo", "--demo-folder", "/p", "--demo-welcome"}) << true
-                                 << QStringLiteral("/p") << true;
+        const QStringList none{"-"};
+        QTest::newRow("none") << args({}) << false << QString() << false << none << false;
+        QTest::newRow("demo") << args({"--demo"}) << true << QString() << false << none << false;
+        QTest::newRow("folder without demo") << args({"--demo-folder", "/p"}) << false << QString() << false << none
+                                             << false;
+        QTest::newRow("folder last") << args({"--demo", "--demo-folder"}) << true << QString() << false << none << false;
+        QTest::newRow("demo after folder") << args({"--demo-folder", "/p", "--demo"}) << true << "/p" << false << none
+                                           << false;
+        QTest::newRow("welcome") << args({"--demo", "--demo-folder", "/p", "--demo-welcome"}) << true << "/p" << true
+                                 << none << false;
         QTest::newRow("first folder flag wins") << args({"--demo", "--demo-folder", "/a", "--demo-folder", "/b"})
-                                                << true << QStringLiteral("/a") << false;
-        QTest::newRow("whole arguments only") << args({"--demo=1", "--demo-folder=/p"}) << false
-                                              << QString() << false;
+                                                << true << "/a" << false << none << false;
+        QTest::newRow("whole arguments only") << args({"--demo=1", "--demo-folder=/p", "--search=report"}) << false
+                                              << QString() << false << none << false;
         // The program's own path is never a flag.
-        QTest::newRow("program name") << QStringList{QStringLiteral("--demo")} << false << QString() << false;
+        QTest::newRow("program name") << QStringList{"--demo"} << false << QString() << false << none << false;
+        QTest::newRow("json alone") << args({"--json"}) << false << QString() << false << none << true;
+        QTest::newRow("words") << args({"--search", "quarterly", "report"}) << false << QString() << false
+                               << QStringList{"quarterly", "report"} << false;
+        QTest::newRow("json after") << args({"--search", "report", "--json"}) << false << QString() << false
+                                    << QStringList{"report"} << true;
+        QTest::newRow("json before") << args({"--json", "--search", "a b"}) << false << QString() << false
+                                     << QStringList{"a b"} << true;
+        QTest::newRow("no words") << args({"--search"}) << false << QString() << false << QStringList() << false;
     }
 
     void parse()
@@ -55,72 +67,44 @@ private Q_SLOTS:
         QFETCH(bool, demo);
         QFETCH(QString, folder);
         QFETCH(bool, welcome);
+        QFETCH(QStringList, search);
+        QFETCH(bool, json);
         const LaunchOptions options = LaunchOptions::parse(arguments);
         QCOMPARE(options.demo, demo);
         QCOMPARE(options.demoFolder.value_or(QString()), folder);
         QCOMPARE(options.demoWelcome, welcome);
-    }
-
-    void parseSearch_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<bool>("search");
-        QTest::addColumn<QStringList>("words");
-        QTest::addColumn<bool>("json");
-
-        QTest::newRow("no search") << args({"--json"}) << false << QStringList() << true;
-        QTest::newRow("words") << args({"--search", "quarterly", "report"}) << true
-                               << QStringList{"quarterly", "report"} << false;
-        QTest::newRow("json after") << args({"--search", "report", "--json"}) << true
-                                    << QStringList{"report"} << true;
-        QTest::newRow("json before") << args({"--json", "--search", "a b"}) << true
-                                     << QStringList{"a b"} << true;
-        QTest::newRow("no words") << args({"--search"}) << true << QStringList() << false;
-        QTest::newRow("whole argument only") << args({"--search=report"}) << false << QStringList() << false;
-    }
-
-    void parseSearch()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(bool, search);
-        QFETCH(QStringList, words);
-        QFETCH(bool, json);
-        const LaunchOptions options = LaunchOptions::parse(arguments);
-        QCOMPARE(options.search.has_value(), search);
-        QCOMPARE(options.search.value_or(QStringList()), words);
+        QCOMPARE(options.search.value_or(QStringList{"-"}), search);
         QCOMPARE(options.json, json);
     }
 
-    void demoFlagsWriteTheDemoStore()
+    // The demo flags write a demo folder over the settings, leaving former keys alone; without
+    // --demo they change nothing.
+    void demoFlags_data()
     {
+        QTest::addColumn<bool>("demo");
+        QTest::newRow("demo") << true;
+        QTest::newRow("folder alone") << false;
+    }
+
+    void demoFlags()
+    {
+        QFETCH(bool, demo);
         QTemporaryDir dir;
         SettingsStore store(dir.filePath(QStringLiteral("settings.json")));
         QVERIFY(store.setData(QStringLiteral("folderBookmark"), QByteArrayLiteral("/old")));
         FakeScreenshotLocation location;
-        const LaunchOptions options =
-            LaunchOptions::parse(args({"--demo", "--demo-folder", "/shots", "--demo-welcome"}));
+        const LaunchOptions options = LaunchOptions::parse(
+            demo ? args({"--demo", "--demo-folder", "/shots", "--demo-welcome"}) : args({"--demo-folder", "/shots"}));
         Preferences preferences(store, location);
         AppDelegate::applyDemoFlags(options, preferences);
 
         Preferences reloaded(store, location);
-        QCOMPARE(reloaded.folderPath(), QStringLiteral("/shots"));
+        QCOMPARE(store.contains(QStringLiteral("folderPath")), demo);
+        if (demo)
+            QCOMPARE(reloaded.folderPath(), QStringLiteral("/shots"));
         QCOMPARE(reloaded.hasConnectedFolder(), false);
-        QCOMPARE(reloaded.includeAllImages(), true);
+        QCOMPARE(reloaded.includeAllImages(), demo);
         QVERIFY(store.contains(QStringLiteral("folderBookmark"))); // a former key, left alone
-    }
-
-    void noDemoFolderChangesNothing()
-    {
-        QTemporaryDir dir;
-        SettingsStore store(dir.filePath(QStringLiteral("settings.json")));
-        QVERIFY(store.setData(QStringLiteral("folderBookmark"), QByteArrayLiteral("/old")));
-        FakeScreenshotLocation location;
-        const LaunchOptions options = LaunchOptions::parse(args({"--demo-folder", "/shots"}));
-        Preferences preferences(store, location);
-        AppDelegate::applyDemoFlags(options, preferences);
-        QVERIFY(store.contains(QStringLiteral("folderBookmark")));
-        QVERIFY(!store.contains(QStringLiteral("folderPath")));
-        QCOMPARE(preferences.includeAllImages(), false);
     }
 };
 

@@ -51,9 +51,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         // A regular file where the folder should be: neither mkpath nor open can succeed.
         const QString blocker = dir.filePath(QStringLiteral("not-a-folder"));
-        QFile file(blocker);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
+        QVERIFY(TestSupport::writeFile(blocker, {}));
         SingleInstance instance;
         QCOMPARE(instance.acquire(false, blocker + QStringLiteral("/inner")),
                  SingleInstance::Outcome::Unavailable);

@@ -75,8 +75,7 @@ private Q_SLOTS:
         QTemporaryDir demoFolder;
         QProcess demo;
         demo.setProcessChannelMode(QProcess::ForwardedChannels);
-        demo.start(QStringLiteral(BRIMFOLD_EXECUTABLE),
-                   {QStringLiteral("--demo"), QStringLiteral("--demo-folder"), demoFolder.path()});
+        demo.start(QStringLiteral(BRIMFOLD_EXECUTABLE), {"--demo", "--demo-folder", demoFolder.path()});
         QVERIFY(demo.waitForStarted());
         // It shows its own gallery. (Which of the two galleries stays shown is up to the window
         // manager's focus: each hides when the other takes the keyboard, as for any window.)
@@ -137,10 +136,9 @@ private Q_SLOTS:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("out");
         QTest::addColumn<QString>("err");
-        QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0 << "Usage: brimfold" << "";
-        QTest::newRow("short help") << QStringList{QStringLiteral("-h")} << 0 << "Usage: brimfold" << "";
-        QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0
-                                 << "Brimfold " + ReleaseInfo::displayVersion() + "\n" << "";
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: brimfold" << "";
+        QTest::newRow("short help") << QStringList{"-h"} << 0 << "Usage: brimfold" << "";
+        QTest::newRow("version") << QStringList{"--version"} << 0 << "Brimfold " + ReleaseInfo::displayVersion() + "\n" << "";
         QTest::newRow("no display") << QStringList{} << 2 << ""
                                     << "brimfold: needs a graphical session, but no display could be opened.\n";
     }
@@ -153,9 +151,8 @@ private Q_SLOTS:
         QFETCH(QString, err);
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("DISPLAY"));
-        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(name);
         process.setProcessEnvironment(environment);
         process.start(QStringLiteral(BRIMFOLD_EXECUTABLE), arguments);
         QVERIFY(process.waitForFinished(15000));

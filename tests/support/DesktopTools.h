@@ -26,16 +26,10 @@ inline QString run(const QString &program, const QStringList &arguments)
     return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
 }
 
-inline QString xdotool(const QStringList &arguments)
-{
-    return run(QStringLiteral("xdotool"), arguments);
-}
+inline QString xdotool(const QStringList &arguments) { return run("xdotool", arguments); }
 
 // Presses keys as a person would, whatever modifiers the test harness happens to hold.
-inline void key(const char *keys)
-{
-    xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QString::fromLatin1(keys)});
-}
+inline void key(const char *keys) { xdotool({"key", "--clearmodifiers", keys}); }
 
 // The clipboard's content of `type` (a MIME type, or TARGETS), as another program pastes it;
 // empty when xclip did not finish. The event loop turns meanwhile, so that this program can
@@ -43,8 +37,7 @@ inline void key(const char *keys)
 inline QByteArray clipboard(const char *type)
 {
     QProcess xclip;
-    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                                          QStringLiteral("-t"), QString::fromLatin1(type), QStringLiteral("-o")});
+    xclip.start("xclip", {"-selection", "clipboard", "-t", type, "-o"});
     const bool done = xclip.waitForStarted()
         && QTest::qWaitFor([&] { return xclip.state() == QProcess::NotRunning; }, 20000);
     return done && xclip.exitCode() == 0 ? xclip.readAllStandardOutput() : QByteArray();
@@ -53,10 +46,10 @@ inline QByteArray clipboard(const char *type)
 // Visible top-level windows titled exactly `title`, of one process or of any.
 inline QStringList visibleWindows(const QString &title, qint64 pid = 0)
 {
-    QStringList arguments{QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible")};
+    QStringList arguments{"search", "--all", "--onlyvisible"};
     if (pid)
-        arguments << QStringLiteral("--pid") << QString::number(pid);
-    const QString out = xdotool(arguments << QStringLiteral("--name") << QStringLiteral("^%1$").arg(title));
+        arguments << "--pid" << QString::number(pid);
+    const QString out = xdotool(arguments << "--name" << QStringLiteral("^%1$").arg(title));
     return out.isEmpty() ? QStringList() : out.split(u'\n');
 }
 
@@ -76,22 +69,15 @@ inline QString writeConnectedSettings(const QString &folder)
     return TestSupport::writeFile(path, QJsonDocument(settings).toJson()) ? path : QString();
 }
 
-inline quint64 activeWindow()
-{
-    return xdotool({QStringLiteral("getactivewindow")}).toULongLong();
-}
+inline quint64 activeWindow() { return xdotool({"getactivewindow"}).toULongLong(); }
 
 // A window of another program, to come from and to click away to.
 struct OtherWindow final
 {
     OtherWindow()
     {
-        process.start(QStringLiteral("xmessage"),
-                      {QStringLiteral("-title"), QStringLiteral("other-window"),
-                       QStringLiteral("-geometry"), QStringLiteral("360x120+40+40"),
-                       QStringLiteral("another program")});
-        id = xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--name"),
-                      QStringLiteral("^other-window$")}).section(u'\n', 0, 0).toULongLong();
+        process.start("xmessage", {"-title", "other-window", "-geometry", "360x120+40+40", "another program"});
+        id = xdotool({"search", "--sync", "--name", "^other-window$"}).section(u'\n', 0, 0).toULongLong();
     }
     ~OtherWindow()
     {
@@ -101,10 +87,7 @@ struct OtherWindow final
     OtherWindow(const OtherWindow &) = delete;
     OtherWindow &operator=(const OtherWindow &) = delete;
 
-    void activate() const
-    {
-        xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(id)});
-    }
+    void activate() const { xdotool({"windowactivate", "--sync", QString::number(id)}); }
 
     QProcess process;
     quint64 id = 0;

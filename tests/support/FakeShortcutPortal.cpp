@@ -11,6 +11,8 @@
 namespace {
 
 const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
+// Answers a test's round trip on the portal's own thread.
+const QString kEchoPath = QStringLiteral("/org/brimfold/test/echo");
 
 } // namespace
 
@@ -32,8 +34,7 @@ const QDBusArgument &operator>>(const QDBusArgument &argument, FakePortalShortcu
 
 PrivateBus::PrivateBus()
 {
-    m_daemon.start(QStringLiteral("dbus-daemon"),
-                   {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+    m_daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
     if (!m_daemon.waitForStarted(10000))
         return;
     while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(10000)) {
@@ -52,7 +53,7 @@ QDBusConnection PrivateBus::connect(const QString &name) const
     return QDBusConnection::connectToBus(m_address, name);
 }
 
-// One session's object, so the client can close it.
+// One session's object, so the client can close it; the echo object is one as well.
 class FakePortalSession final : public QObject
 {
     Q_OBJECT
@@ -73,28 +74,12 @@ public slots:
         m_portal.m_bus.unregisterObject(m_path);
         deleteLater();
     }
+    void Echo() {}
 
 private:
     FakeShortcutPortal &m_portal;
     QString m_path;
 };
-
-// Answers a test's round trip on the portal's own thread.
-class FakePortalEcho final : public QObject
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.brimfold.Test.Echo")
-
-public:
-    using QObject::QObject;
-
-public slots:
-    void Echo() {}
-};
-
-namespace {
-const QString kEchoPath = QStringLiteral("/org/brimfold/test/echo");
-}
 
 FakeShortcutPortal::FakeShortcutPortal(const QString &address, QObject *parent)
     : QObject(parent)
@@ -105,7 +90,7 @@ FakeShortcutPortal::FakeShortcutPortal(const QString &address, QObject *parent)
     m_serving = m_bus.isConnected()
         && m_bus.registerObject(kPath, this, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties)
         && m_bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"))
-        && m_bus.registerObject(kEchoPath, new FakePortalEcho(this), QDBusConnection::ExportAllSlots);
+        && m_bus.registerObject(kEchoPath, new FakePortalSession(*this, kEchoPath), QDBusConnection::ExportAllSlots);
 }
 
 bool FakeShortcutPortal::settle(const QDBusConnection &client)
@@ -118,8 +103,7 @@ bool FakeShortcutPortal::settle(const QDBusConnection &client)
             return true;
         before = now;
         const QDBusPendingCall echo = connection.asyncCall(QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.portal.Desktop"), kEchoPath, QStringLiteral("org.brimfold.Test.Echo"),
-            QStringLiteral("Echo")));
+            "org.freedesktop.portal.Desktop", kEchoPath, "org.freedesktop.portal.Session", "Echo"));
         if (!QTest::qWaitFor([&] { return echo.isFinished(); }, 10000) || echo.isError())
             return false;
         // The client's handling of what arrived before the answer, and so its next call.
@@ -139,10 +123,8 @@ FakeShortcutPortal::~FakeShortcutPortal()
 QList<FakeShortcutPortal::Call> FakeShortcutPortal::callsOf(const QString &method) const
 {
     QList<Call> found;
-    for (const Call &call : calls) {
-        if (call.method == method)
-            found.append(call);
-    }
+    std::copy_if(calls.cbegin(), calls.cend(), std::back_inserter(found),
+                 [&](const Call &call) { return call.method == method; });
     return found;
 }
 
@@ -163,18 +145,15 @@ QString FakeShortcutPortal::handlePath(const QString &kind, const QDBusMessage &
 // after the reply misses it.
 void FakeShortcutPortal::respond(const QString &request, uint response, const QVariantMap &results)
 {
-    QDBusMessage signal = QDBusMessage::createSignal(request, QStringLiteral("org.freedesktop.portal.Request"),
-                                                     QStringLiteral("Response"));
+    QDBusMessage signal = QDBusMessage::createSignal(request, "org.freedesktop.portal.Request", "Response");
     signal << response << results;
     m_bus.send(signal);
 }
 
 QDBusObjectPath FakeShortcutPortal::CreateSession(const QVariantMap &options, const QDBusMessage &message)
 {
-    const QString request = handlePath(QStringLiteral("request"), message,
-                                       options.value(QStringLiteral("handle_token")).toString());
-    const QString session = handlePath(QStringLiteral("session"), message,
-                                       options.value(QStringLiteral("session_handle_token")).toString());
+    const QString request = handlePath("request", message, options.value("handle_token").toString());
+    const QString session = handlePath("session", message, options.value("session_handle_token").toString());
     calls.append({QStringLiteral("CreateSession"), message.service(), session, options, {}});
     m_bus.registerObject(session, new FakePortalSession(*this, session), QDBusConnection::ExportAllSlots);
     respond(request, 0, {{QStringLiteral("session_handle"), session}});
@@ -186,8 +165,7 @@ QDBusObjectPath FakeShortcutPortal::BindShortcuts(const QDBusObjectPath &session
                                                   const QString &, const QVariantMap &options,
                                                   const QDBusMessage &message)
 {
-    const QString request = handlePath(QStringLiteral("request"), message,
-                                       options.value(QStringLiteral("handle_token")).toString());
+    const QString request = handlePath("request", message, options.value("handle_token").toString());
     calls.append({QStringLiteral("BindShortcuts"), message.service(), session.path(), options, shortcuts});
     QList<FakePortalShortcut> bound;
     if (bindsAsked) {
@@ -206,8 +184,7 @@ QDBusObjectPath FakeShortcutPortal::BindShortcuts(const QDBusObjectPath &session
 
 void FakeShortcutPortal::activate(const QString &session, const QString &id)
 {
-    QDBusMessage signal = QDBusMessage::createSignal(kPath, QStringLiteral("org.freedesktop.portal.GlobalShortcuts"),
-                                                     QStringLiteral("Activated"));
+    QDBusMessage signal = QDBusMessage::createSignal(kPath, "org.freedesktop.portal.GlobalShortcuts", "Activated");
     signal << QVariant::fromValue(QDBusObjectPath(session)) << id
            << qulonglong(QDateTime::currentMSecsSinceEpoch()) << QVariantMap();
     m_bus.send(signal);
@@ -215,8 +192,7 @@ void FakeShortcutPortal::activate(const QString &session, const QString &id)
 
 void FakeShortcutPortal::changeTrigger(const QString &session, const QString &description, const QString &id)
 {
-    QDBusMessage signal = QDBusMessage::createSignal(kPath, QStringLiteral("org.freedesktop.portal.GlobalShortcuts"),
-                                                     QStringLiteral("ShortcutsChanged"));
+    QDBusMessage signal = QDBusMessage::createSignal(kPath, "org.freedesktop.portal.GlobalShortcuts", "ShortcutsChanged");
     const QList<FakePortalShortcut> shortcuts{{id, {{QStringLiteral("trigger_description"), description}}}};
     signal << QVariant::fromValue(QDBusObjectPath(session)) << QVariant::fromValue(shortcuts);
     m_bus.send(signal);

@@ -7,11 +7,11 @@
 #include <QFileInfo>
 
 // A Trash that really moves files, into a folder of the test's choosing, so a rescan sees them
-// gone; it can be told to fail or to keep the location to itself.
+// gone; it can be told to fail.
 class FakeTrash final : public Trash
 {
 public:
-    enum class Mode { move, fail, moveWithoutLocation };
+    enum class Mode { move, fail };
 
     explicit FakeTrash(const QString &folder)
         : m_folder(folder)
@@ -29,8 +29,7 @@ public:
             target = QDir(m_folder).filePath(name + QStringLiteral("-%1").arg(n, 4, 10, QLatin1Char('0')));
         if (!QFile::rename(path, target)) // never replaces
             return MoveResult::failed();
-        return mode == Mode::moveWithoutLocation ? MoveResult::movedWithoutLocation()
-                                                 : MoveResult::movedTo(target);
+        return MoveResult::movedTo(target);
     }
 
     bool restore(const QString &trashedPath, const QString &originalPath) override

@@ -11,14 +11,11 @@
 #include "TestSupport.h"
 
 #include "library/LibraryModel.h"
-#include "platform/FolderEventSource.h"
 #include "platform/freedesktop/InotifyEventSource.h"
 #include "platform/image/SystemImageServices.h"
-#include "platform/ScreenshotLocation.h"
 #include "platform/freedesktop/SettingsStore.h"
 #include "settings/Preferences.h"
 #include "text/ScreenshotTextIndex.h"
-#include "text/ScreenshotTextRecognizing.h"
 #include "text/ScreenshotTextWorker.h"
 
 #include <QCryptographicHash>
@@ -29,21 +26,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <atomic>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 
 namespace harness {
 
 struct FakePicker final : FolderPicker
 {
-    void chooseFolder(const Request &request, Completion completion) override
-    {
-        lastRequest = request;
-        pending = std::move(completion);
-    }
-    Request lastRequest;
+    void chooseFolder(const Request &, Completion completion) override { pending = std::move(completion); }
     Completion pending;
 };
 
@@ -125,10 +114,7 @@ struct Fixture final
         QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("Shots"))));
         folder = QFileInfo(root.filePath(QStringLiteral("Shots"))).canonicalFilePath();
         LibraryModel::Services services;
-        if (realClipboard)
-            services.clipboard = std::move(realClipboard);
-        else
-            services.clipboard = kept(clipboard);
+        services.clipboard = realClipboard ? std::move(realClipboard) : kept(clipboard);
         services.trash = realTrash ? std::move(realTrash) : kept(trash, root.filePath(QStringLiteral("Trash")));
         services.folderPicker = kept(folderPicker);
         services.images = &images;

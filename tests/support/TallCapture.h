@@ -25,8 +25,7 @@ inline QByteArray tallCapturePng(QSize size = QSize(2560, 40000))
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    return writer.write(image) ? bytes : QByteArray();
+    return QImageWriter(&buffer, "png").write(image) ? bytes : QByteArray();
 }
 
 // A scrolling capture of a long page of text: one line of `pixelSize` text every `pitch` rows
@@ -56,6 +55,5 @@ inline QByteArray tallTextCapturePng(QSize size, const QStringList &lines, int p
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    return writer.write(image) ? bytes : QByteArray();
+    return QImageWriter(&buffer, "png").write(image) ? bytes : QByteArray();
 }

@@ -96,10 +96,8 @@ qint64 peakResidentMegabytes()
 bool setModificationTime(const QString &path, const QDateTime &time)
 {
     const qint64 ms = time.toMSecsSinceEpoch();
-    struct timespec times[2];
-    times[0].tv_sec = time_t(ms / 1000);
-    times[0].tv_nsec = long(ms % 1000) * 1000000;
-    times[1] = times[0];
+    const timespec at{time_t(ms / 1000), long(ms % 1000) * 1000000};
+    const timespec times[2] = {at, at};
     return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
 }
 

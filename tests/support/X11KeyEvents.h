@@ -56,8 +56,8 @@ struct OtherX11Client final
 };
 
 // What the X server sends this program, seen on Qt's own connection ahead of the program's
-// filters (the filter installed last sees events first): the presses and releases of one key,
-// and a marker that tells when everything the server sent before it has been handled.
+// filters (the filter installed last sees events first): the presses of one key, and a marker
+// that tells when everything the server sent before it has been handled.
 class X11KeyEvents final : public QAbstractNativeEventFilter
 {
 public:
@@ -92,9 +92,6 @@ public:
         case XCB_KEY_PRESS:
             presses += static_cast<const xcb_key_press_event_t *>(message)->detail == m_keycode;
             break;
-        case XCB_KEY_RELEASE:
-            releases += static_cast<const xcb_key_release_event_t *>(message)->detail == m_keycode;
-            break;
         case XCB_PROPERTY_NOTIFY:
             m_marksSeen += static_cast<const xcb_property_notify_event_t *>(message)->window == m_window;
             break;
@@ -115,8 +112,7 @@ public:
         return QTest::qWaitFor([&] { return m_marksSeen >= mark; }, 10000);
     }
 
-    int presses = 0;  // the key's presses, auto-repeated ones included
-    int releases = 0;
+    int presses = 0; // the key's presses, auto-repeated ones included
 
 private:
     xcb_connection_t *m_connection;
