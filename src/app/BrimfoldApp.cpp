@@ -110,5 +110,8 @@ int BrimfoldApp::main(int argc, char **argv)
     AppDelegate delegate(options);
     if (!delegate.applicationDidFinishLaunching())
         return 1;
-    return app.exec();
+    const int status = app.exec();
+    // The icon listing runs at idle priority; on a busy machine it must not hold up the exit.
+    SymbolIcons::stopListing();
+    return status;
 }

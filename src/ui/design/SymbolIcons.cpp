@@ -2,6 +2,7 @@
 
 #include <QCache>
 #include <QFuture>
+#include <QPromise>
 #include <QtConcurrent/QtConcurrentRun>
 #include <QDir>
 #include <QHash>
@@ -87,7 +88,10 @@ QStringList themesToSearch()
 // probed for every symbol.
 using SymbolicIndex = QHash<QString, QHash<QString, QStringList>>; // theme → name → files
 
-SymbolicIndex buildSymbolicIndex(const QStringList &baseDirs, const QStringList &themes)
+// Stops between folders once `promise` is cancelled, leaving no result. `beforeFolder` runs
+// before each folder is listed.
+void buildSymbolicIndex(QPromise<SymbolicIndex> &promise, const QStringList &baseDirs, const QStringList &themes,
+                        const std::function<void()> &beforeFolder)
 {
     SymbolicIndex index;
     const QString suffix = QStringLiteral(".symbolic.png");
@@ -100,6 +104,10 @@ SymbolicIndex buildSymbolicIndex(const QStringList &baseDirs, const QStringList 
             for (const QString &sizeDir : themeDir.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
                 const QDir sized(themeDir.filePath(sizeDir));
                 for (const QString &context : sized.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+                    if (beforeFolder)
+                        beforeFolder();
+                    if (promise.isCanceled())
+                        return;
                     const QDir folder(sized.filePath(context));
                     for (const QString &file : folder.entryList({QLatin1Char('*') + suffix}, QDir::Files))
                         files[file.chopped(suffix.size())].append(folder.filePath(file));
@@ -107,14 +115,31 @@ SymbolicIndex buildSymbolicIndex(const QStringList &baseDirs, const QStringList 
             }
         }
     }
-    return index;
+    promise.addResult(std::move(index));
 }
 
-QFuture<SymbolicIndex> &indexing()
+// The listing runs on a thread of its own at idle priority, so it never takes a core from the
+// first paint; on a busy machine that thread may hardly run. Ending the process therefore stops
+// the listing instead of waiting for it, which could take a minute.
+struct Listing
 {
-    static QFuture<SymbolicIndex> future;
-    return future;
+    Listing()
+    {
+        pool.setMaxThreadCount(1);
+        pool.setThreadPriority(QThread::IdlePriority);
+    }
+    ~Listing() { SymbolIcons::stopListing(); }
+    QThreadPool pool;
+    QFuture<SymbolicIndex> future;
+};
+
+Listing &listing()
+{
+    static Listing instance;
+    return instance;
 }
+
+QFuture<SymbolicIndex> &indexing() { return listing().future; }
 
 // Whether a symbol can be resolved without waiting for the icon folders to be listed.
 bool indexReady()
@@ -127,7 +152,8 @@ const SymbolicIndex &symbolicIndex()
     static const SymbolicIndex index = [] {
         if (!indexing().isValid())
             SymbolIcons::preload();
-        return indexing().result();
+        indexing().waitForFinished();
+        return indexing().resultCount() > 0 ? indexing().result() : SymbolicIndex();
     }();
     return index;
 }
@@ -352,20 +378,15 @@ void drawSymbol(QPainter &painter, const QString &symbol)
 
 } // namespace
 
-void SymbolIcons::preload(std::function<void()> beforeListing)
+QFuture<void> SymbolIcons::preload(std::function<void()> beforeFolder)
 {
     if (indexing().isValid())
-        return;
-    // Which folders and themes is asked here, on the GUI thread; listing them runs on a thread
-    // of its own at idle priority, so it never takes a core from the first paint.
-    static QThreadPool pool;
-    pool.setMaxThreadCount(1);
-    pool.setThreadPriority(QThread::IdlePriority);
-    indexing() = QtConcurrent::run(&pool, [dirs = iconBaseDirs(), themes = themesToSearch(),
-                                           beforeListing = std::move(beforeListing)] {
-        if (beforeListing)
-            beforeListing();
-        return buildSymbolicIndex(dirs, themes);
+        return QFuture<void>(indexing());
+    // Which folders and themes is asked here, on the GUI thread; the listing runs on its own.
+    indexing() = QtConcurrent::run(&listing().pool, [dirs = iconBaseDirs(), themes = themesToSearch(),
+                                                     beforeFolder = std::move(beforeFolder)](
+                                                        QPromise<SymbolicIndex> &promise) {
+        buildSymbolicIndex(promise, dirs, themes, beforeFolder);
     });
     // Symbols painted before the listing was done were drawn ones.
     indexing().then(qApp, [](const SymbolicIndex &) {
@@ -374,6 +395,15 @@ void SymbolIcons::preload(std::function<void()> beforeListing)
                 window->update();
         }
     });
+    return QFuture<void>(indexing());
+}
+
+void SymbolIcons::stopListing()
+{
+    // A finished listing is left alone: its continuation's context may be gone by now.
+    if (!indexing().isFinished())
+        indexing().cancel();
+    listing().pool.waitForDone();
 }
 
 QIcon SymbolIcons::icon(const QString &symbol)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFuture>
 #include <QIcon>
 #include <QImage>
 #include <QRectF>
@@ -31,9 +32,13 @@ public:
 
     // Starts listing the icon folders in the background, so the first symbol is ready sooner;
     // called once at start-up on the GUI thread, after the QApplication is made. Resolving
-    // without it lists them on the spot. `beforeListing` runs first on the listing's thread
-    // (tests hold the listing with it).
-    static void preload(std::function<void()> beforeListing = {});
+    // without it lists them on the spot. `beforeFolder` runs on the listing's thread before
+    // each folder is listed (tests hold or count the listing with it). Returns the listing.
+    static QFuture<void> preload(std::function<void()> beforeFolder = {});
+    // Stops the listing between two folders and waits for that: before the process ends it
+    // must not wait for a listing that a busy machine may hardly let run. Symbols resolved
+    // afterwards do without the listed files.
+    static void stopListing();
 
     // Every symbol the views use.
     static QStringList symbols();
