@@ -300,10 +300,12 @@ private Q_SLOTS:
         // What the started program takes for its session bus.
         environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
         daemon.setProcessEnvironment(environment);
-        daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork")});
+        daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
+                                                     QStringLiteral("--print-address=1")});
         QVERIFY(daemon.waitForStarted());
         const auto stopDaemon = qScopeGuard([&] { daemon.terminate(); daemon.waitForFinished(); });
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(bus.filePath(QStringLiteral("socket"))), 10000);
+        // It prints its address once it takes connections; its socket file comes before that.
+        QTRY_VERIFY_WITH_TIMEOUT(daemon.canReadLine(), 10000);
 
         // The shell's first search after a login, as it goes: the first letter starts the program,
         // the next letter cancels that call before its answer comes, so the shell keeps no
