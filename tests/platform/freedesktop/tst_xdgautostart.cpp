@@ -69,6 +69,9 @@ private slots:
         process.start(validator, {autostart.filePath()});
         QVERIFY(process.waitForFinished());
         QVERIFY2(process.exitCode() == 0, process.readAllStandardOutput().constData());
+        // Enabling again is no error and leaves it enabled.
+        QVERIFY(autostart.setEnabled(true));
+        QVERIFY(autostart.isEnabled());
 
         QVERIFY(autostart.setEnabled(false));
         QVERIFY(!QFileInfo::exists(autostart.filePath()));
