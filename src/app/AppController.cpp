@@ -103,10 +103,14 @@ void AppController::start()
     }, Qt::QueuedConnection);
     library.start();
 
-    m_floating->start();
-    // First run (no folder yet) and demo mode open the gallery right away.
-    if (!m_preferences->hasConnectedFolder() || m_options.demo)
+    // First run (no folder yet) and demo mode open the gallery right away; the floating button
+    // then follows the gallery's first frame instead of delaying it.
+    if (!m_preferences->hasConnectedFolder() || m_options.demo) {
         gallery.show(false);
+        whenFirstPainted(m_floating.get(), [this] { m_floating->start(); });
+    } else {
+        m_floating->start();
+    }
 
     // The first frame is whichever of the two panels shows first.
     bool anyShown = false;

@@ -2,6 +2,7 @@
 // combination of search field being edited and folder being connected.
 #include "AppHarness.h"
 
+#include "app/FloatingButtonPresenter.h"
 #include "app/GalleryPresenter.h"
 #include "ui/design/BrimfoldPanel.h"
 #include "ui/gallery/FocusRequests.h"
@@ -211,7 +212,9 @@ private Q_SLOTS:
         for (const QString &name : shotNames(5))
             QVERIFY(!writeShot(app.folder, name).isEmpty());
         AppController &c = *app.controller;
-        c.start(); // no folder yet: the welcome view shows
+        c.start(); // no folder yet: the welcome view shows, the floating button after its first frame
+        QTRY_VERIFY(c.floating().panel() && c.floating().panel()->isVisible());
+        c.gallery().panel()->activateWindow(); // this platform activates every window it shows
         QVERIFY(QTest::qWaitForWindowActive(c.gallery().panel()));
         GalleryView *view = c.gallery().view();
         QTest::mouseClick(view->findChild<WelcomeView *>()->connectButton(), Qt::LeftButton);

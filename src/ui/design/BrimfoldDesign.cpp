@@ -92,7 +92,9 @@ std::optional<QImage> loadAppIcon(const QStringList &candidates)
     for (const QString &path : candidates) {
         if (!QFileInfo(path).isFile())
             continue;
-        QImageReader reader(path);
+        // Read as what it is named: left to guess, Qt loads every image-format plugin it has.
+        QImageReader reader(path, QFileInfo(path).suffix().toLatin1());
+        reader.setAutoDetectImageFormat(false);
         QImage image = reader.read();
         if (!image.isNull())
             return image;

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QHash>
 #include <QIconEngine>
+#include <QImageReader>
 #include <QMap>
 #include <QFileInfo>
 #include <QApplication>
@@ -158,6 +159,65 @@ const SymbolicIndex &symbolicIndex()
     return index;
 }
 
+// Named as PNG, read as PNG: left to guess, Qt's reader loads every image-format plugin it has
+// (and their libraries) to ask each whether it knows the file, a few milliseconds before the
+// first paint.
+QPixmap readPng(const QString &path)
+{
+    QImageReader reader(path, "png");
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
+}
+
+// A drawn symbol, drawn at the size it is asked for when it is first painted: most are never
+// painted, since the theme's take over once the icon folders are listed.
+class DrawnSymbolEngine final : public QIconEngine
+{
+public:
+    explicit DrawnSymbolEngine(QString symbol) : m_symbol(std::move(symbol)) {}
+
+    QPixmap pixmap(const QSize &size, QIcon::Mode, QIcon::State) override
+    {
+        const int side = std::max(1, std::max(size.width(), size.height()));
+        auto drawn = m_drawn.constFind(side);
+        if (drawn == m_drawn.cend())
+            drawn = m_drawn.insert(side, draw(side));
+        return *drawn;
+    }
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+    }
+    QSize actualSize(const QSize &size, QIcon::Mode, QIcon::State) override
+    {
+        const int side = std::max(size.width(), size.height());
+        return QSize(side, side);
+    }
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        return {QSize(16, 16), QSize(32, 32), QSize(48, 48), QSize(64, 64)};
+    }
+    QIconEngine *clone() const override { return new DrawnSymbolEngine(m_symbol); }
+    QString key() const override { return QStringLiteral("DrawnSymbolEngine"); }
+    bool isNull() override { return false; }
+
+private:
+    QPixmap draw(int side) const
+    {
+        QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(side / DrawnSymbols::grid, side / DrawnSymbols::grid);
+        DrawnSymbols::draw(painter, m_symbol);
+        painter.end();
+        return QPixmap::fromImage(image);
+    }
+
+    QString m_symbol;
+    QHash<int, QPixmap> m_drawn; // side → picture
+};
+
 // An icon made of the theme's sized files that decodes only the size it is asked for (QIcon's
 // own addFile decodes every file at once).
 class SymbolicFilesEngine final : public QIconEngine
@@ -174,7 +234,7 @@ public:
             file = std::prev(m_files.end());
         auto loaded = m_loaded.constFind(file.key());
         if (loaded == m_loaded.cend())
-            loaded = m_loaded.insert(file.key(), QPixmap(file.value()));
+            loaded = m_loaded.insert(file.key(), readPng(file.value()));
         return loaded->scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     }
     void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
@@ -340,18 +400,7 @@ SymbolIcons::Resolved SymbolIcons::resolveUncached(const QString &symbol)
 
 QIcon SymbolIcons::drawnIcon(const QString &symbol)
 {
-    QIcon icon;
-    for (const int side : {16, 32, 48, 64}) {
-        QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.scale(side / DrawnSymbols::grid, side / DrawnSymbols::grid);
-        DrawnSymbols::draw(painter, symbol);
-        painter.end();
-        icon.addPixmap(QPixmap::fromImage(image));
-    }
-    return icon;
+    return QIcon(new DrawnSymbolEngine(symbol));
 }
 
 QImage SymbolIcons::tinted(const QIcon &icon, int side, const QColor &colour,
