@@ -12,6 +12,7 @@
 #include "platform/portal/ReopenChannel.h"
 #include "platform/x11/X11.h"
 #include "settings/ReleaseInfo.h"
+#include "ui/design/BrimfoldDesign.h"
 #include "ui/design/SymbolIcons.h"
 
 #include <QApplication>
@@ -91,6 +92,12 @@ int BrimfoldApp::main(int argc, char **argv)
         return 2;
     }
     QApplication app(argc, argv);
+    // Declared after the application, so its end waits for the fonts before the application goes.
+    struct FontWarmUp
+    {
+        QFuture<void> work = BrimfoldDesign::warmUpFonts();
+        ~FontWarmUp() { work.waitForFinished(); }
+    } fonts;
     SymbolIcons::preload();
     QApplication::setApplicationName(QStringLiteral("Brimfold"));
     QApplication::setDesktopFileName(AppIdentity::applicationId());

@@ -5,10 +5,13 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QImageReader>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <cmath>
 #include <numbers>
@@ -191,6 +194,17 @@ QFont font(qreal size, QFont::Weight weight)
     result.setPixelSize(std::max(1, int(std::lround(size))));
     result.setWeight(weight);
     return result;
+}
+
+QFuture<void> warmUpFonts()
+{
+    // The font database is shared by every thread and guarded by Qt; listing the fonts and
+    // matching the design's faces fills it and fontconfig's caches for the GUI thread.
+    return QtConcurrent::run([] {
+        QFontDatabase::families();
+        for (const QFont::Weight weight : {QFont::Normal, QFont::Medium, QFont::DemiBold})
+            QFontMetricsF(font(13, weight)).horizontalAdvance(QStringLiteral("Screenshots"));
+    });
 }
 
 } // namespace BrimfoldDesign

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFuture>
 #include <QEasingCurve>
 #include <QFont>
 #include <QIcon>
@@ -67,6 +68,9 @@ QColor withOpacity(QColor colour, qreal opacity);
 
 // The application's font at the given size in design units (pixels) and weight.
 QFont font(qreal size, QFont::Weight weight = QFont::Normal);
+// Reads the system's font configuration on a thread of its own, so the first window's text
+// does not wait for it. The application object must outlive the returned work.
+QFuture<void> warmUpFonts();
 
 // Shared measurements.
 inline constexpr qreal defaultGlassRadius = 24;
