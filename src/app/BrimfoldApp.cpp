@@ -17,6 +17,8 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <cstdio>
 
@@ -92,12 +94,22 @@ int BrimfoldApp::main(int argc, char **argv)
         return 2;
     }
     QApplication app(argc, argv);
-    // Declared after the application, so its end waits for the fonts before the application goes.
-    struct FontWarmUp
+    // What the first window waits for, started on other threads at once: the font configuration
+    // and the bus connections (the appearance, accessibility and sleep watch open them). Declared
+    // after the application, so its end waits for them before the application goes.
+    struct WarmUp
     {
-        QFuture<void> work = BrimfoldDesign::warmUpFonts();
-        ~FontWarmUp() { work.waitForFinished(); }
-    } fonts;
+        QFuture<void> fonts = BrimfoldDesign::warmUpFonts();
+        QFuture<void> buses = QtConcurrent::run([] {
+            QDBusConnection::sessionBus();
+            QDBusConnection::systemBus();
+        });
+        ~WarmUp()
+        {
+            fonts.waitForFinished();
+            buses.waitForFinished();
+        }
+    } warmUp;
     SymbolIcons::preload();
     QApplication::setApplicationName(QStringLiteral("Brimfold"));
     QApplication::setDesktopFileName(AppIdentity::applicationId());

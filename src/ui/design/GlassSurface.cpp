@@ -12,6 +12,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <utility>
 
 
 namespace {
@@ -56,23 +57,51 @@ QPainterPath GlassSurface::outline(const QRectF &bounds, qreal radius)
 
 namespace {
 
-QRegion computeWindowShape(const QPainterPath &path)
+// Rectangles in the order a region is built from: rows top to bottom, equal neighbouring rows
+// merged into one band.
+struct Bands
 {
-    const QRect box = path.boundingRect().toAlignedRect();
-    if (box.isEmpty())
-        return {};
-    // How much of each pixel the path covers, as the antialiased painting sees it.
-    QImage coverage(box.size(), QImage::Format_Alpha8);
+    void addRow(const QList<QRect> &row)
+    {
+        const bool same = !band.isEmpty() && row.size() == band.size()
+            && band.first().bottom() + 1 == row.first().top()
+            && std::equal(row.cbegin(), row.cend(), band.cbegin(), [](const QRect &a, const QRect &b) {
+                   return a.left() == b.left() && a.right() == b.right();
+               });
+        if (same) {
+            for (QRect &rect : band)
+                rect.setBottom(rect.bottom() + row.first().height());
+        } else {
+            rects += band;
+            band = row;
+        }
+    }
+    QRegion region()
+    {
+        rects += std::exchange(band, {});
+        QRegion result;
+        result.setRects(rects.constData(), int(rects.size()));
+        return result;
+    }
+
+    QList<QRect> rects;
+    QList<QRect> band;
+};
+
+// Adds the runs of pixels of rows [top, bottom) of `box` that the path covers at least half, as
+// the antialiased painting sees them.
+void addCoveredRows(const QPainterPath &path, const QRect &box, int top, int bottom, Bands &bands)
+{
+    if (bottom <= top)
+        return;
+    QImage coverage(box.width(), bottom - top, QImage::Format_Alpha8);
     coverage.fill(0);
     {
         QPainter painter(&coverage);
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.translate(-box.topLeft());
+        painter.translate(-box.left(), -top);
         painter.fillPath(path, Qt::black);
     }
-    // Runs of kept pixels row by row; equal rows merge into one band.
-    QList<QRect> rects;
-    QList<QRect> band;
     const int width = coverage.width();
     for (int y = 0; y < coverage.height(); ++y) {
         const uchar *line = coverage.constScanLine(y);
@@ -84,24 +113,39 @@ QRegion computeWindowShape(const QPainterPath &path)
             while (x < width && line[x] >= 128)
                 ++x;
             if (x > start)
-                row.append(QRect(box.x() + start, box.y() + y, x - start, 1));
+                row.append(QRect(box.x() + start, top + y, x - start, 1));
         }
-        const bool same = !band.isEmpty() && row.size() == band.size()
-            && std::equal(row.cbegin(), row.cend(), band.cbegin(), [](const QRect &a, const QRect &b) {
-                   return a.left() == b.left() && a.right() == b.right();
-               });
-        if (same) {
-            for (QRect &rect : band)
-                rect.setBottom(rect.bottom() + 1);
-        } else {
-            rects += band;
-            band = row;
-        }
+        if (!row.isEmpty())
+            bands.addRow(row);
     }
-    rects += band;
-    QRegion region;
-    region.setRects(rects.constData(), int(rects.size()));
-    return region;
+}
+
+QRegion computeWindowShape(const QPainterPath &path)
+{
+    const QRect box = path.boundingRect().toAlignedRect();
+    if (box.isEmpty())
+        return {};
+    // Rows the path covers from edge to edge are one rectangle; only the rows above and below
+    // them (a rounded outline's corners) are rasterised, not the whole window.
+    constexpr qreal inset = 0.01;
+    const auto fullRows = [&](int top, int bottom) {
+        return path.contains(
+            QRectF(box.left() + inset, top + inset, box.width() - 2 * inset, bottom - top - 2 * inset));
+    };
+    int top = box.top();
+    while (top <= box.bottom() && !fullRows(top, top + 1))
+        ++top;
+    int bottom = box.bottom() + 1; // exclusive
+    while (bottom > top && !fullRows(bottom - 1, bottom))
+        --bottom;
+    if (bottom <= top || !fullRows(top, bottom))
+        top = bottom = box.bottom() + 1; // no such rows: every row is rasterised
+    Bands bands;
+    addCoveredRows(path, box, box.top(), top, bands);
+    if (bottom > top)
+        bands.addRow({QRect(box.left(), top, box.width(), bottom - top)});
+    addCoveredRows(path, box, bottom, box.bottom() + 1, bands);
+    return bands.region();
 }
 
 } // namespace

@@ -227,6 +227,49 @@ private slots:
                                                   .arg(darker.value(0).y())));
     }
 
+    // The window's shape keeps exactly the pixels the antialiased outline covers at least half,
+    // whatever part of it is worked out without rasterising.
+    void windowShapeKeepsHalfCoveredPixels_data()
+    {
+        QTest::addColumn<QPainterPath>("path");
+        const auto rounded = [](QRectF rect, qreal radius) {
+            QPainterPath path;
+            path.addRoundedRect(rect, radius, radius);
+            return path;
+        };
+        QTest::newRow("gallery") << rounded(QRectF(0, 0, 598, 590), BrimfoldDesign::galleryRadius);
+        QTest::newRow("fractional edges") << rounded(QRectF(3.4, 2.6, 120.3, 80.5), 9.7);
+        QTest::newRow("radius past half") << rounded(QRectF(0, 0, 40, 20), 15);
+        QPainterPath circle;
+        circle.addEllipse(QRectF(10, 10, 57, 57));
+        QTest::newRow("circle") << circle;
+        QPainterPath notch = rounded(QRectF(0, 0, 100, 100), 12);
+        notch -= rounded(QRectF(30, 40, 40, 20), 4); // a hole: its rows are not covered edge to edge
+        QTest::newRow("hole") << notch;
+    }
+
+    void windowShapeKeepsHalfCoveredPixels()
+    {
+        QFETCH(QPainterPath, path);
+        const QRect box = path.boundingRect().toAlignedRect();
+        QImage coverage(box.size(), QImage::Format_Alpha8);
+        coverage.fill(0);
+        QPainter painter(&coverage);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.translate(-box.topLeft());
+        painter.fillPath(path, Qt::black);
+        painter.end();
+        QRegion expected;
+        for (int y = 0; y < coverage.height(); ++y) {
+            for (int x = 0; x < coverage.width(); ++x) {
+                if (coverage.constScanLine(y)[x] >= 128)
+                    expected += QRect(box.x() + x, box.y() + y, 1, 1);
+            }
+        }
+        const QRegion shape = GlassSurface::windowShape(path);
+        QVERIFY((shape ^ expected).isEmpty());
+    }
+
     void quietButton()
     {
         FakeAccessibility accessibility(true, false); // reduce motion: hover changes at once
