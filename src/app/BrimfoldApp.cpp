@@ -95,19 +95,16 @@ int BrimfoldApp::main(int argc, char **argv)
     }
     QApplication app(argc, argv);
     // What the first window waits for, started on other threads at once: the font configuration
-    // and the bus connections (the appearance, accessibility and sleep watch open them). Declared
+    // and the session bus (the appearance and accessibility settings are read over it). Declared
     // after the application, so its end waits for them before the application goes.
     struct WarmUp
     {
         QFuture<void> fonts = BrimfoldDesign::warmUpFonts();
-        QFuture<void> buses = QtConcurrent::run([] {
-            QDBusConnection::sessionBus();
-            QDBusConnection::systemBus();
-        });
+        QFuture<void> bus = QtConcurrent::run([] { QDBusConnection::sessionBus(); });
         ~WarmUp()
         {
             fonts.waitForFinished();
-            buses.waitForFinished();
+            bus.waitForFinished();
         }
     } warmUp;
     SymbolIcons::preload();
