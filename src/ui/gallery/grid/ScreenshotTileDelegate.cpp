@@ -9,6 +9,7 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QPainterPath>
 #include <QRegularExpression>
 #include <QTextLayout>
@@ -209,15 +210,50 @@ void ScreenshotTileDelegate::paintCard(QPainter &painter, const QRectF &card,
         fill = BrimfoldDesign::primary(palette, 0.025 + 0.025 * hover);
         stroke = BrimfoldDesign::primary(palette, BrimfoldDesign::hairlineOpacity);
     }
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(fill);
-    painter.drawRoundedRect(card, cardRadius, cardRadius);
-    // An inside border: the stroke's outer edge lies on the card's edge.
-    const qreal half = width / 2;
-    painter.setPen(QPen(stroke, width));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRoundedRect(card.adjusted(half, half, -half, -half), cardRadius - half,
-                            cardRadius - half);
+    const auto draw = [&](QPainter &target, const QRectF &rect) {
+        target.setPen(Qt::NoPen);
+        target.setBrush(fill);
+        target.drawRoundedRect(rect, cardRadius, cardRadius);
+        // An inside border: the stroke's outer edge lies on the card's edge.
+        const qreal half = width / 2;
+        target.setPen(QPen(stroke, width));
+        target.setBrush(Qt::NoBrush);
+        target.drawRoundedRect(rect.adjusted(half, half, -half, -half), cardRadius - half, cardRadius - half);
+    };
+    // Every tile has the same few cards, and every paint of the grid (each frame of the gallery's
+    // entrance too) draws them all: their antialiased outlines were most of a paint. Each look is
+    // drawn once, at the same position within its pixel, and copied pixel for pixel after that.
+    const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    if (painter.worldTransform().type() > QTransform::TxTranslate) {
+        draw(painter, card);
+        return;
+    }
+    const QPointF device = painter.worldTransform().map(card.topLeft()) * dpr;
+    const QPointF offset(device.x() - std::floor(device.x()), device.y() - std::floor(device.y()));
+    const QSize pixels(int(std::ceil(card.width() * dpr + offset.x())), int(std::ceil(card.height() * dpr + offset.y())));
+    const QString key = QStringLiteral("brimfold-card:%1x%2:%3,%4:%5:%6:%7:%8")
+                            .arg(pixels.width())
+                            .arg(pixels.height())
+                            .arg(offset.x())
+                            .arg(offset.y())
+                            .arg(dpr)
+                            .arg(fill.rgba())
+                            .arg(stroke.rgba())
+                            .arg(width);
+    QPixmap pixmap;
+    if (!QPixmapCache::find(key, &pixmap)) {
+        pixmap = QPixmap(pixels);
+        pixmap.fill(Qt::transparent);
+        QPainter target(&pixmap);
+        target.setRenderHint(QPainter::Antialiasing);
+        target.translate(offset);
+        target.scale(dpr, dpr);
+        draw(target, QRectF(QPointF(0, 0), card.size()));
+        target.end();
+        pixmap.setDevicePixelRatio(dpr);
+        QPixmapCache::insert(key, pixmap);
+    }
+    painter.drawPixmap(card.topLeft() - offset / dpr, pixmap);
 }
 
 void ScreenshotTileDelegate::paintBadge(QPainter &painter, const QRectF &card) const
