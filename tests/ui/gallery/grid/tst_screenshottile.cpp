@@ -273,6 +273,39 @@ private slots:
         QCOMPARE(with.copy(0, picture.bottom() + 10, 180, 10), without.copy(0, picture.bottom() + 10, 180, 10));
     }
 
+    // Cards are copied from ones drawn once per look: each tile shows its own.
+    void cardShowsItsOwnLook()
+    {
+        Fixture f;
+        QVERIFY(f.populate({QStringLiteral("Screenshot a.png"), QStringLiteral("Screenshot b.png")}));
+        GalleryItemModel items(*f.model);
+        ThumbnailCache thumbnails(systemImages());
+        ScreenshotTileDelegate delegate(thumbnails);
+        delegate.setTileWidth(180);
+        QStyleOptionViewItem option;
+        option.rect = QRect(QPoint(0, 0), delegate.sizeHint(option, items.index(0)));
+        option.palette = QPalette(Qt::white);
+        const auto card = [&](int row, QPointF shift) {
+            QImage canvas(option.rect.size() + QSize(2, 2), QImage::Format_ARGB32_Premultiplied);
+            canvas.fill(Qt::white);
+            QPainter painter(&canvas);
+            painter.translate(shift);
+            delegate.paint(&painter, option, items.index(row));
+            painter.end();
+            // The card's edge above the picture, and its left edge beside it.
+            return QList<QImage>{canvas.copy(0, 0, option.rect.width(), ScreenshotTileDelegate::imageInset),
+                                 canvas.copy(0, 0, ScreenshotTileDelegate::imageInset, 60)};
+        };
+        f.model->select(f.model->visibleItems().at(0));
+        const QList<QImage> selected = card(0, {});
+        const QList<QImage> plain = card(1, {});
+        QVERIFY(selected != plain);
+        QCOMPARE(card(0, {}), selected);
+        QCOMPARE(card(1, {}), plain);
+        // Half a pixel across, the outline is its own, not the whole-pixel one moved.
+        QVERIFY(card(1, QPointF(0.5, 0)) != plain);
+    }
+
     void shareMenuHidesMissingTools()
     {
         FakeShare share;
