@@ -1,5 +1,6 @@
 #include "ui/design/SymbolIcons.h"
 
+#include <QFile>
 #include <QSemaphore>
 #include <QTest>
 #include <QWidget>
@@ -58,6 +59,11 @@ private slots:
         QCOMPARE(SymbolIcons::tinted(icon, 16, Qt::black), theme);
         // Asked for after the listing, a symbol is the theme's at once.
         QCOMPARE(SymbolIcons::tinted(SymbolIcons::icon(symbol), 16, Qt::black), theme);
+        // Its file was read as the PNG it is: no image-format plugin (nor its libraries) was
+        // loaded to guess.
+        QFile maps(QStringLiteral("/proc/self/maps"));
+        QVERIFY(maps.open(QIODevice::ReadOnly));
+        QVERIFY(!maps.readAll().contains("/imageformats/"));
     }
 };
 
