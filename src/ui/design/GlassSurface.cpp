@@ -7,11 +7,13 @@
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QRegion>
 #include <QWidget>
 #include <QWindow>
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 
@@ -208,9 +210,73 @@ void GlassSurface::paintSurface(QPainter &painter, const QRectF &bounds, const Q
     }
     // A hairline rim keeps the edge crisp over any background.
     const QRectF rim = bounds.adjusted(0.5, 0.5, -0.5, -0.5);
-    painter.setPen(QPen(BrimfoldDesign::primary(palette, opaque ? 0.1 : 0.12), 1.0));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawPath(outline(rim, std::max(0.0, radius - 0.5)));
+    strokeOutline(painter, rim, std::max(0.0, radius - 0.5), QPen(BrimfoldDesign::primary(palette, opaque ? 0.1 : 0.12), 1.0));
+    painter.restore();
+}
+
+void GlassSurface::strokeOutline(QPainter &painter, const QRectF &bounds, qreal radius, const QPen &pen)
+{
+    const auto direct = [&] {
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(outline(bounds, radius));
+        painter.restore();
+    };
+    const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const qreal r = std::min(radius, std::min(bounds.width(), bounds.height()) / 2.0);
+    // Pixels from each side that hold a corner's curve and its antialiased edge.
+    const int margin = int(std::ceil(r + pen.widthF())) + 2;
+    const QRectF device = painter.worldTransform().mapRect(bounds);
+    const QRect box = device.adjusted(-pen.widthF(), -pen.widthF(), pen.widthF(), pen.widthF()).toAlignedRect();
+    if (dpr != 1.0 || painter.worldTransform().type() > QTransform::TxTranslate || pen.style() != Qt::SolidLine
+        || box.width() < 2 * margin + 2 || box.height() < 2 * margin + 2) {
+        direct();
+        return;
+    }
+    // The same outline made shorter by whole pixels, so its edges keep their place within a pixel:
+    // its corners are the big one's, and one pixel of its sides repeats along the big one's.
+    const QSize small(2 * margin + 1, 2 * margin + 1);
+    const QSize cut = box.size() - small;
+    const QRectF smallBounds = device.translated(-box.topLeft()).adjusted(0, 0, -cut.width(), -cut.height());
+    const QString key = QStringLiteral("brimfold-outline:%1,%2,%3,%4:%5:%6:%7")
+                            .arg(smallBounds.x())
+                            .arg(smallBounds.y())
+                            .arg(smallBounds.width())
+                            .arg(smallBounds.height())
+                            .arg(r)
+                            .arg(pen.color().rgba())
+                            .arg(pen.widthF());
+    QPixmap corners;
+    if (!QPixmapCache::find(key, &corners)) {
+        QImage image(small, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter target(&image);
+        target.setRenderHint(QPainter::Antialiasing);
+        target.setPen(pen);
+        target.setBrush(Qt::NoBrush);
+        target.drawPath(outline(smallBounds, r));
+        target.end();
+        corners = QPixmap::fromImage(image);
+        QPixmapCache::insert(key, corners);
+    }
+    painter.save();
+    painter.resetTransform();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    const int m = margin;
+    const int far = m + 1; // where the small outline's far corners begin
+    const int across = box.width() - 2 * m, down = box.height() - 2 * m;
+    // Corners.
+    painter.drawPixmap(box.left(), box.top(), corners, 0, 0, m, m);
+    painter.drawPixmap(box.right() + 1 - m, box.top(), corners, far, 0, m, m);
+    painter.drawPixmap(box.left(), box.bottom() + 1 - m, corners, 0, far, m, m);
+    painter.drawPixmap(box.right() + 1 - m, box.bottom() + 1 - m, corners, far, far, m, m);
+    // Sides: the small outline's middle line of pixels, repeated.
+    painter.drawPixmap(QRect(box.left() + m, box.top(), across, m), corners, QRect(m, 0, 1, m));
+    painter.drawPixmap(QRect(box.left() + m, box.bottom() + 1 - m, across, m), corners, QRect(m, far, 1, m));
+    painter.drawPixmap(QRect(box.left(), box.top() + m, m, down), corners, QRect(0, m, m, 1));
+    painter.drawPixmap(QRect(box.right() + 1 - m, box.top() + m, m, down), corners, QRect(far, m, m, 1));
     painter.restore();
 }
 

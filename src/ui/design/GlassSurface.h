@@ -43,6 +43,11 @@ public:
     // every pixel of this shape; its curve is symmetric wherever `path` is.
     static QRegion windowShape(const QPainterPath &path);
 
+    // Strokes outline(bounds, radius) with `pen`, as QPainter::drawPath would. A whole window's
+    // antialiased outline is costly to rasterise at every paint: on whole device pixels its
+    // corners are drawn once, kept, and copied, and its straight sides repeat one pixel line.
+    static void strokeOutline(QPainter &painter, const QRectF &bounds, qreal radius, const QPen &pen);
+
     // Draws one surface into `bounds`; usable from any paint code (item delegates, previews).
     static void paint(QPainter &painter, const QRectF &bounds, const QPalette &palette,
                       qreal radius, bool opaque, bool highlighted = false);

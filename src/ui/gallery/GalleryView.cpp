@@ -333,10 +333,8 @@ void GalleryView::fadeIn(QWidget *widget, int durationMs)
 void GalleryView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
     const qreal inset = kOutlineWidth / 2;
     const QRectF bounds = QRectF(rect()).adjusted(inset, inset, -inset, -inset);
-    painter.setPen(QPen(QColor::fromRgbF(1, 1, 1, kOutlineOpacity), kOutlineWidth));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawPath(GlassSurface::outline(bounds, BrimfoldDesign::galleryRadius));
+    GlassSurface::strokeOutline(painter, bounds, BrimfoldDesign::galleryRadius,
+                                QPen(QColor::fromRgbF(1, 1, 1, kOutlineOpacity), kOutlineWidth));
 }

@@ -270,6 +270,52 @@ private slots:
         QVERIFY((shape ^ expected).isEmpty());
     }
 
+    // The window's outline, drawn from kept corners and repeated sides, is the stroke itself.
+    void outlineStrokeMatchesTheDrawnPath_data()
+    {
+        QTest::addColumn<QRectF>("bounds");
+        QTest::addColumn<qreal>("radius");
+        QTest::addColumn<qreal>("width");
+        QTest::newRow("gallery rim") << QRectF(0.5, 0.5, 597, 589) << BrimfoldDesign::galleryRadius - 0.5 << 1.0;
+        QTest::newRow("gallery outline") << QRectF(0.25, 0.25, 597.5, 589.5) << BrimfoldDesign::galleryRadius << 0.5;
+        QTest::newRow("off the pixel grid") << QRectF(10.3, 7.6, 200.2, 120.9) << 9.5 << 1.5;
+        QTest::newRow("too small to split") << QRectF(2, 2, 30, 20) << 8.0 << 1.0;
+    }
+
+    void outlineStrokeMatchesTheDrawnPath()
+    {
+        QFETCH(QRectF, bounds);
+        QFETCH(qreal, radius);
+        QFETCH(qreal, width);
+        const QPen pen(QColor::fromRgbF(0.2, 0.3, 0.9, 0.6), width);
+        const auto canvas = [&](const auto &draw) {
+            QImage image(640, 620, QImage::Format_ARGB32_Premultiplied);
+            image.fill(QColor(240, 240, 235));
+            QPainter painter(&image);
+            painter.translate(3, 4);
+            draw(painter);
+            painter.end();
+            return image;
+        };
+        const QImage expected = canvas([&](QPainter &painter) {
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(pen);
+            painter.drawPath(GlassSurface::outline(bounds, radius));
+        });
+        for (int round = 0; round < 2; ++round) { // drawn, then from what was kept
+            const QImage stroked = canvas([&](QPainter &painter) { GlassSurface::strokeOutline(painter, bounds, radius, pen); });
+            int worst = 0;
+            for (int y = 0; y < expected.height(); ++y) {
+                for (int x = 0; x < expected.width(); ++x) {
+                    const QRgb a = expected.pixel(x, y), b = stroked.pixel(x, y);
+                    worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                      std::abs(qBlue(a) - qBlue(b))});
+                }
+            }
+            QVERIFY2(worst <= 1, qPrintable(QStringLiteral("differs by %1").arg(worst)));
+        }
+    }
+
     void quietButton()
     {
         FakeAccessibility accessibility(true, false); // reduce motion: hover changes at once

@@ -107,6 +107,40 @@ QString ScreenshotTileDelegate::timeLabel(const QDateTime &createdAt, const QLoc
     return locale.toString(createdAt.toLocalTime().time(), format);
 }
 
+QDateTime ScreenshotTileDelegate::now() const
+{
+    if (m_now)
+        return m_now();
+    const qint64 at = QDateTime::currentMSecsSinceEpoch();
+    if (!m_localNow.isValid() || std::abs(at - m_localNowAt) >= 1000) {
+        m_localNow = QDateTime::currentDateTime();
+        m_localNowAt = at;
+    }
+    return m_localNow;
+}
+
+const ScreenshotTileDelegate::Labels &ScreenshotTileDelegate::labels(const QDateTime &createdAt) const
+{
+    const QDateTime today = now().toLocalTime();
+    // Checked when the time was read again, not at every tile.
+    if (m_now || m_labelsCheckedAt != m_localNowAt) {
+        m_labelsCheckedAt = m_localNowAt;
+        const QString context = QStringLiteral("%1/%2/%3")
+                                    .arg(today.date().toJulianDay())
+                                    .arg(today.offsetFromUtc())
+                                    .arg(QLocale().name());
+        if (context != m_labelsContext) {
+            m_labels.clear();
+            m_labelsContext = context;
+        }
+    }
+    const qint64 key = createdAt.toMSecsSinceEpoch();
+    auto found = m_labels.constFind(key);
+    if (found == m_labels.cend())
+        found = m_labels.insert(key, Labels{dayLabel(createdAt, today), timeLabel(createdAt)});
+    return *found;
+}
+
 void ScreenshotTileDelegate::setTileWidth(int width)
 {
     m_tileWidth = std::max(10, width);
@@ -299,7 +333,8 @@ void ScreenshotTileDelegate::paintTexts(QPainter &painter, const QRectF &rect,
     const qreal rowHeight = std::max(timeMetrics.height(), smallMetrics.height());
     const QRectF row(rect.left(), rect.top(), rect.width(), rowHeight);
 
-    const QString day = dayLabel(item.createdAt(), m_now ? m_now() : QDateTime::currentDateTime());
+    const Labels &shown = labels(item.createdAt());
+    const QString &day = shown.day;
     const qreal dayWidth = std::min(smallMetrics.horizontalAdvance(day) + 1, row.width() / 2);
     painter.setFont(small);
     painter.setPen(BrimfoldDesign::secondary(palette));
@@ -311,7 +346,7 @@ void ScreenshotTileDelegate::paintTexts(QPainter &painter, const QRectF &rect,
     const qreal timeWidth = std::max(0.0, row.width() - dayWidth - 6);
     painter.drawText(QRectF(row.left(), row.top(), timeWidth, row.height()),
                      Qt::AlignLeft | Qt::AlignVCenter,
-                     timeMetrics.elidedText(timeLabel(item.createdAt()), Qt::ElideRight,
+                     timeMetrics.elidedText(shown.time, Qt::ElideRight,
                                             timeWidth));
 
     const QVariant snippet = index.data(GalleryItemModel::SnippetRole);

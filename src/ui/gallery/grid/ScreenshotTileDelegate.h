@@ -94,6 +94,22 @@ private:
     QPersistentModelIndex m_hovered;
     qreal m_hoverProgress = 0;
     std::function<QDateTime()> m_now;
+    // The current local time, read again when a second has passed: every tile of every paint
+    // asks, and the time-zone conversion showed in paint profiles.
+    QDateTime now() const;
+    mutable QDateTime m_localNow;
+    mutable qint64 m_localNowAt = 0;
+    // Each tile's day and time labels, kept while the day, the time zone's offset and the
+    // locale stay what they were made for.
+    struct Labels
+    {
+        QString day;
+        QString time;
+    };
+    const Labels &labels(const QDateTime &createdAt) const;
+    mutable QHash<qint64, Labels> m_labels;
+    mutable QString m_labelsContext;
+    mutable qint64 m_labelsCheckedAt = -1;
     // Tiles painted without their thumbnail, by thumbnail key: repainted when it arrives.
     mutable QHash<QString, QList<QPersistentModelIndex>> m_waiting;
 };

@@ -273,8 +273,8 @@ private slots:
         QCOMPARE(with.copy(0, picture.bottom() + 10, 180, 10), without.copy(0, picture.bottom() + 10, 180, 10));
     }
 
-    // Cards are copied from ones drawn once per look: each tile shows its own.
-    void cardShowsItsOwnLook()
+    // Cards and labels are kept and copied: each tile still shows its own look and day.
+    void tileKeepsItsOwnLookAndDay()
     {
         Fixture f;
         QVERIFY(f.populate({QStringLiteral("Screenshot a.png"), QStringLiteral("Screenshot b.png")}));
@@ -297,6 +297,25 @@ private slots:
                                  canvas.copy(0, 0, ScreenshotTileDelegate::imageInset, 60)};
         };
         f.model->select(f.model->visibleItems().at(0));
+        // The kept day labels follow the clock: "Today" becomes "Yesterday" at midnight.
+        const QDateTime made = f.model->visibleItems().at(1).createdAt();
+        QDateTime clock = made;
+        delegate.setNow([&] { return clock; });
+        const auto texts = [&] {
+            QImage canvas(option.rect.size(), QImage::Format_ARGB32_Premultiplied);
+            canvas.fill(Qt::white);
+            QPainter painter(&canvas);
+            delegate.paint(&painter, option, items.index(1));
+            painter.end();
+            const int below = ScreenshotTileDelegate::imageHeight + 2 * ScreenshotTileDelegate::imageInset;
+            return canvas.copy(0, below, option.rect.width(), option.rect.height() - below); // the labels
+        };
+        const QImage today = texts();
+        clock = made.addDays(1);
+        QVERIFY(texts() != today);
+        clock = made;
+        QCOMPARE(texts(), today);
+
         const QList<QImage> selected = card(0, {});
         const QList<QImage> plain = card(1, {});
         QVERIFY(selected != plain);
