@@ -121,8 +121,13 @@ SystemDisplays::SystemDisplays(QObject *parent)
     : Displays(parent)
 {
     Q_ASSERT(qGuiApp);
+    // First of all the handlers of a change: none may read the displays as they were.
+    connect(this, &Displays::changed, this, [this] { m_known.reset(); });
     if (xcb_connection_t *connection = X11::connection()) {
         m_workAreaAtom = X11::atom(connection, "_NET_WORKAREA");
+        if (const xcb_query_extension_reply_t *randr = xcb_get_extension_data(connection, &xcb_randr_id);
+            randr && randr->present)
+            m_randrFirstEvent = randr->first_event;
         qGuiApp->installNativeEventFilter(this);
     }
     const QList<QScreen *> screens = QGuiApplication::screens();
@@ -144,15 +149,24 @@ SystemDisplays::~SystemDisplays()
 
 bool SystemDisplays::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)
 {
-    if (eventType != "xcb_generic_event_t" || m_workAreaAtom == XCB_ATOM_NONE)
+    if (eventType != "xcb_generic_event_t")
         return false;
     const auto *event = static_cast<const xcb_generic_event_t *>(message);
-    if ((event->response_type & ~0x80) != XCB_PROPERTY_NOTIFY)
+    const quint8 type = event->response_type & ~0x80;
+    // An output or monitor changed (Qt reports a screen's change only if its geometry did).
+    if (m_randrFirstEvent != 0
+        && (type == m_randrFirstEvent + XCB_RANDR_SCREEN_CHANGE_NOTIFY || type == m_randrFirstEvent + XCB_RANDR_NOTIFY)) {
+        m_known.reset();
+        return false;
+    }
+    if (type != XCB_PROPERTY_NOTIFY || m_workAreaAtom == XCB_ATOM_NONE)
         return false;
     const auto *property = reinterpret_cast<const xcb_property_notify_event_t *>(event);
     // Qt watches the root window's properties itself; this only listens in.
-    if (property->atom == m_workAreaAtom)
+    if (property->atom == m_workAreaAtom) {
+        m_known.reset();
         QMetaObject::invokeMethod(this, &Displays::changed, Qt::QueuedConnection);
+    }
     return false;
 }
 
@@ -170,21 +184,25 @@ void SystemDisplays::watch(QScreen *screen)
 
 QList<Displays::Display> SystemDisplays::displays() const
 {
+    if (m_known)
+        return *m_known;
     const QHash<QString, QByteArray> edids = edidByOutputName();
     const QList<QScreen *> screens = QGuiApplication::screens();
     QList<Display> result;
     result.reserve(screens.size());
     for (const QScreen *screen : screens)
         result.append(display(screen, edids));
+    m_known = result;
     return result;
 }
 
 std::optional<Displays::Display> SystemDisplays::mainDisplay() const
 {
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen)
+    const qsizetype main = QGuiApplication::screens().indexOf(QGuiApplication::primaryScreen());
+    const QList<Display> all = displays();
+    if (main < 0 || main >= all.size())
         return std::nullopt;
-    return display(screen, edidByOutputName());
+    return all.at(main);
 }
 
 bool SystemDisplays::primaryButtonPressed() const

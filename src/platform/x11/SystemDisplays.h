@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QHash>
 
+#include <optional>
+
 #include <xcb/xcb.h>
 
 class QScreen;
@@ -38,4 +40,9 @@ private:
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
 
     xcb_atom_t m_workAreaAtom = XCB_ATOM_NONE;
+    quint8 m_randrFirstEvent = 0; // 0: no RandR
+    // The displays as last read: reading them asks the X server for every output's EDID and the
+    // work area, round trips each opening of the gallery paid. Dropped at any change of screens,
+    // outputs or work area.
+    mutable std::optional<QList<Display>> m_known;
 };
