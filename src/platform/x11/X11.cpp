@@ -1,6 +1,8 @@
 #include "platform/x11/X11.h"
 
 #include <QGuiApplication>
+#include <QHash>
+#include <QMutex>
 
 namespace X11 {
 
@@ -29,10 +31,26 @@ xcb_window_t rootWindow(xcb_connection_t *connection)
 
 xcb_atom_t atom(xcb_connection_t *connection, const char *name, bool onlyIfExists)
 {
+    // An atom, once it exists, lives as long as the server: each is asked for once per
+    // connection, not at every use (opening the gallery asked for several). One that does not
+    // exist yet is asked for again, as a window manager may create it later.
+    static QMutex mutex;
+    static QHash<std::pair<xcb_connection_t *, QByteArray>, xcb_atom_t> known;
+    const std::pair<xcb_connection_t *, QByteArray> key(connection, QByteArray(name));
+    {
+        const QMutexLocker lock(&mutex);
+        if (const auto found = known.constFind(key); found != known.cend())
+            return *found;
+    }
     const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
         connection, xcb_intern_atom(connection, onlyIfExists, quint16(qstrlen(name)), name),
         nullptr));
-    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    if (result != XCB_ATOM_NONE) {
+        const QMutexLocker lock(&mutex);
+        known.insert(key, result);
+    }
+    return result;
 }
 
 std::optional<QRect> workArea()

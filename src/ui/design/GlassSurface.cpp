@@ -358,8 +358,13 @@ void GlassSurface::updateBlurHint()
                            qRound(rect.width() * dpr), qRound(rect.height() * dpr));
         }
     }
-    if (m_accessibility)
-        m_accessibility->requestBlurBehind(window->winId(), rects);
+    if (!m_accessibility)
+        return;
+    std::pair<WId, QList<QRect>> asked(window->winId(), rects);
+    if (m_blurAsked == asked)
+        return;
+    m_accessibility->requestBlurBehind(asked.first, asked.second);
+    m_blurAsked = std::move(asked);
 }
 
 GlassSurface *brimfoldGlass(QWidget *view, const Accessibility *accessibility, qreal radius,

@@ -8,6 +8,9 @@
 #include <QRectF>
 #include <QRegion>
 
+#include <optional>
+#include <utility>
+
 class Accessibility;
 class QPainter;
 class QPalette;
@@ -66,6 +69,9 @@ private:
     QPointer<QWidget> m_view;
     QPointer<const Accessibility> m_accessibility;
     qreal m_radius;
+    // The blur last asked for, and of which native window: asking again for the same is a
+    // round trip to the X server at every showing.
+    std::optional<std::pair<WId, QList<QRect>>> m_blurAsked;
     bool m_interactive;
     QRegion m_pixels;  // the view's windowShape() while opaque
 };

@@ -1,4 +1,5 @@
 #include "platform/x11/SystemDisplays.h"
+#include "platform/x11/X11.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -96,6 +97,20 @@ private slots:
         QCursor::setPos(300, 100);
         QTRY_COMPARE(m_displays->pointerLocation(), QPointF(300, 980));
         QCOMPARE(m_displays->toScreenPoint(m_displays->pointerLocation()), QPointF(300, 100));
+    }
+
+    // Atoms are kept once found; one not made yet is looked for again (a window manager or
+    // compositor may make it later).
+    void atomsAreKeptOnceTheyExist()
+    {
+        xcb_connection_t *c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+        const QByteArray name = "BRIMFOLD_TEST_" + QByteArray::number(QCoreApplication::applicationPid());
+        QCOMPARE(X11::atom(c, name.constData(), true), xcb_atom_t(XCB_ATOM_NONE));
+        const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> made(
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, quint16(name.size()), name.constData()), nullptr), &std::free);
+        QVERIFY(made && made->atom != XCB_ATOM_NONE);
+        QCOMPARE(X11::atom(c, name.constData(), true), made->atom);
+        QCOMPARE(X11::atom(c, name.constData(), false), made->atom);
     }
 
     void identifiesByEdid()
