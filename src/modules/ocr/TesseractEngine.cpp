@@ -77,6 +77,9 @@ public:
             return std::nullopt;
         }
         engine->SetPageSegMode(tesseract::PSM_AUTO);
+        // The prepared picture is always dark text on a light ground: retrying each doubtful
+        // word inverted, as the engine otherwise does, only costs time.
+        engine->SetVariable("tessedit_do_invert", "0");
         std::vector<std::string> loaded;
         engine->GetLoadedLanguagesAsVector(&loaded);
         QStringList result;
