@@ -320,8 +320,8 @@ void GalleryPresenter::createPreview()
 
 void GalleryPresenter::showPreview(const Screenshot &item)
 {
-    if (!m_preview)
-        return;
+    // Made after the first frame; asked for before it, it is made now.
+    createPreview();
     // The words the current search found in this screenshot, if its text has been read.
     const QHash<QString, ScreenshotText> &documents = m_model.textIndex().documents();
     const auto text = documents.constFind(item.cacheKey());
