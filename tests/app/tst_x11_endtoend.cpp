@@ -172,11 +172,24 @@ private slots:
         // "Quit Brimfold", the tray menu's last entry, ends the program normally.
         const xcb_window_t icon = embeddedTrayIcon();
         QVERIFY(icon != 0);
+        // The menu is the window of ours that the click adds; the icon and the button are ours too.
+        const auto ourVisibleWindows = [] {
+            return xdotool({"search", "--onlyvisible", "--classname", "brimfold"}).split(u'\n', Qt::SkipEmptyParts);
+        };
+        const QStringList before = ourVisibleWindows();
         xdotool({"mousemove", "--window", QString::number(icon), "8", "8", "click", "3"});
         QString menu;
-        QTRY_VERIFY_WITH_TIMEOUT(!(menu = xdotool({"search", "--onlyvisible", "--classname", "brimfold"})).isEmpty(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                for (const QString &window : ourVisibleWindows()) {
+                    if (!before.contains(window))
+                        menu = window;
+                }
+                return !menu.isEmpty();
+            }(),
+            5000);
         // Its last entry, clicked where it is drawn: a click needs no keyboard grab to be in place.
-        const QString geometry = xdotool({"getwindowgeometry", "--shell", menu.section(u'\n', 0, 0)});
+        const QString geometry = xdotool({"getwindowgeometry", "--shell", menu});
         const auto field = [&](const char *name) {
             return QRegularExpression(QStringLiteral("%1=(\\d+)").arg(QLatin1String(name))).match(geometry).captured(1).toInt();
         };
