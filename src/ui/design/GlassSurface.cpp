@@ -261,22 +261,41 @@ void GlassSurface::strokeOutline(QPainter &painter, const QRectF &bounds, qreal 
         corners = QPixmap::fromImage(image);
         QPixmapCache::insert(key, corners);
     }
-    painter.save();
-    painter.resetTransform();
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     const int m = margin;
     const int far = m + 1; // where the small outline's far corners begin
     const int across = box.width() - 2 * m, down = box.height() - 2 * m;
+    // The sides at their full length, kept as well: a stretched one-pixel line is drawn span by
+    // span, and Qt hands tall span runs to its thread pool and waits for them at every paint.
+    const QString sidesKey = key + QStringLiteral(":%1x%2").arg(across).arg(down);
+    QPixmap sides;
+    if (!QPixmapCache::find(sidesKey, &sides)) {
+        // The top and bottom sides one above the other, then the left and right ones beside them.
+        QImage image(std::max(across, 2 * m) + 2 * m, std::max(2 * m, down), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter target(&image);
+        target.setCompositionMode(QPainter::CompositionMode_Source);
+        const int beside = std::max(across, 2 * m);
+        target.drawPixmap(QRect(0, 0, across, m), corners, QRect(m, 0, 1, m));
+        target.drawPixmap(QRect(0, m, across, m), corners, QRect(m, far, 1, m));
+        target.drawPixmap(QRect(beside, 0, m, down), corners, QRect(0, m, m, 1));
+        target.drawPixmap(QRect(beside + m, 0, m, down), corners, QRect(far, m, m, 1));
+        target.end();
+        sides = QPixmap::fromImage(image);
+        QPixmapCache::insert(sidesKey, sides);
+    }
+    const int beside = std::max(across, 2 * m);
+    painter.save();
+    painter.resetTransform();
     // Corners.
     painter.drawPixmap(box.left(), box.top(), corners, 0, 0, m, m);
     painter.drawPixmap(box.right() + 1 - m, box.top(), corners, far, 0, m, m);
     painter.drawPixmap(box.left(), box.bottom() + 1 - m, corners, 0, far, m, m);
     painter.drawPixmap(box.right() + 1 - m, box.bottom() + 1 - m, corners, far, far, m, m);
-    // Sides: the small outline's middle line of pixels, repeated.
-    painter.drawPixmap(QRect(box.left() + m, box.top(), across, m), corners, QRect(m, 0, 1, m));
-    painter.drawPixmap(QRect(box.left() + m, box.bottom() + 1 - m, across, m), corners, QRect(m, far, 1, m));
-    painter.drawPixmap(QRect(box.left(), box.top() + m, m, down), corners, QRect(0, m, m, 1));
-    painter.drawPixmap(QRect(box.right() + 1 - m, box.top() + m, m, down), corners, QRect(far, m, m, 1));
+    // Sides, pixel for pixel.
+    painter.drawPixmap(box.left() + m, box.top(), sides, 0, 0, across, m);
+    painter.drawPixmap(box.left() + m, box.bottom() + 1 - m, sides, 0, m, across, m);
+    painter.drawPixmap(box.left(), box.top() + m, sides, beside, 0, m, down);
+    painter.drawPixmap(box.right() + 1 - m, box.top() + m, sides, beside + m, 0, m, down);
     painter.restore();
 }
 
