@@ -265,7 +265,7 @@ void GlassSurface::strokeOutline(QPainter &painter, const QRectF &bounds, qreal 
     const int far = m + 1; // where the small outline's far corners begin
     const int across = box.width() - 2 * m, down = box.height() - 2 * m;
     // The sides at their full length, kept as well: a stretched one-pixel line is drawn span by
-    // span, and Qt hands tall span runs to its thread pool and waits for them at every paint.
+    // span, and Qt hands long runs of spans to its thread pool and waits for them.
     const QString sidesKey = key + QStringLiteral(":%1x%2").arg(across).arg(down);
     QPixmap sides;
     if (!QPixmapCache::find(sidesKey, &sides)) {
@@ -286,6 +286,8 @@ void GlassSurface::strokeOutline(QPainter &painter, const QRectF &bounds, qreal 
     const int beside = std::max(across, 2 * m);
     painter.save();
     painter.resetTransform();
+    // Copied pixel for pixel: with smooth transforms on, Qt blends even a 1:1 copy span by span.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     // Corners.
     painter.drawPixmap(box.left(), box.top(), corners, 0, 0, m, m);
     painter.drawPixmap(box.right() + 1 - m, box.top(), corners, far, 0, m, m);
@@ -294,8 +296,14 @@ void GlassSurface::strokeOutline(QPainter &painter, const QRectF &bounds, qreal 
     // Sides, pixel for pixel.
     painter.drawPixmap(box.left() + m, box.top(), sides, 0, 0, across, m);
     painter.drawPixmap(box.left() + m, box.bottom() + 1 - m, sides, 0, m, across, m);
-    painter.drawPixmap(box.left(), box.top() + m, sides, beside, 0, m, down);
-    painter.drawPixmap(box.right() + 1 - m, box.top() + m, sides, beside + m, 0, m, down);
+    // The tall ones in runs of rows: Qt hands a copy of 96 rows or more, under a clip that is not
+    // a rectangle (a rounded window's), to its thread pool and waits for it.
+    constexpr int kRun = 64;
+    for (int y = 0; y < down; y += kRun) {
+        const int rows = std::min(kRun, down - y);
+        painter.drawPixmap(box.left(), box.top() + m + y, sides, beside, y, m, rows);
+        painter.drawPixmap(box.right() + 1 - m, box.top() + m + y, sides, beside + m, y, m, rows);
+    }
     painter.restore();
 }
 

@@ -185,8 +185,11 @@ void ScreenshotThumbnail::paint(QPainter &painter, const QRectF &rect, const QPa
         std::optional<QPixmap> rendered;
         if (copyable)
             rendered = renderedPicture(rect, painter.device()->devicePixelRatioF(), well, *image, fit, cornerRadius);
-        if (rendered)
+        if (rendered) {
+            // A 1:1 copy (restored below): smooth transforms would make Qt blend it span by span.
+            painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
             painter.drawPixmap(rect.topLeft(), *rendered);
+        }
         else
             paintPicture(painter, rect, well, *image, fit, cornerRadius);
     } else {

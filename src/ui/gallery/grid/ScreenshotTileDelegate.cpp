@@ -287,7 +287,11 @@ void ScreenshotTileDelegate::paintCard(QPainter &painter, const QRectF &card,
         pixmap.setDevicePixelRatio(dpr);
         QPixmapCache::insert(key, pixmap);
     }
+    // A 1:1 copy: with smooth transforms on, Qt would blend it span by span instead.
+    const bool smooth = painter.testRenderHint(QPainter::SmoothPixmapTransform);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.drawPixmap(card.topLeft() - offset / dpr, pixmap);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
 }
 
 void ScreenshotTileDelegate::paintBadge(QPainter &painter, const QRectF &card) const
