@@ -120,8 +120,14 @@ void GalleryPresenter::createPanel()
         // Queued: the first picture is painted by the expose being handled now.
         QTimer::singleShot(0, this, [] { qCInfo(lcStartup, "gallery shown"); });
     }, Qt::SingleShotConnection);
-    // Activation needs the window mapped; until then the request would be ignored.
-    connect(m_panel.get(), &BrimfoldPanel::exposed, this, &GalleryPresenter::takeKeyboard);
+    // Activation needs the window mapped; until then the request would be ignored. Queued, so
+    // that it follows the first frame: it waits on the X server, which is then busy with the
+    // window manager's own work for the activation. Where the keyboard goes inside was settled
+    // when it was shown, or since.
+    connect(m_panel.get(), &BrimfoldPanel::exposed, this, [this] {
+        if (isShown())
+            m_panel->activateWindow();
+    }, Qt::QueuedConnection);
 }
 
 void GalleryPresenter::takeKeyboard()
@@ -213,7 +219,11 @@ void GalleryPresenter::show(bool fromButton)
 
     m_panel->present();
     qCDebug(lcPanels) << "panel" << m_panel->geometry() << "view" << view()->geometry() << "target" << targetRect;
-    m_panel->activateWindow();
+    // A window being mapped is activated once it is exposed (takeKeyboard). Asked for now, Qt
+    // would activate it when the map is reported, with a round trip that holds back the first
+    // frame.
+    if (wasVisible)
+        m_panel->activateWindow();
     m_focus->postFocusGallery();
 
     if (animated) {
