@@ -21,6 +21,8 @@
 #include <QVariantAnimation>
 #include <QWindow>
 
+#include <utility>
+
 Q_LOGGING_CATEGORY(lcPanels, "brimfold.app.panels", QtWarningMsg)
 // "gallery shown" once the gallery first reached the screen; the start-up benchmark waits for it.
 Q_LOGGING_CATEGORY(lcStartup, "brimfold.startup", QtWarningMsg)
@@ -125,6 +127,8 @@ void GalleryPresenter::createPanel()
     // window manager's own work for the activation. Where the keyboard goes inside was settled
     // when it was shown, or since.
     connect(m_panel.get(), &BrimfoldPanel::exposed, this, [this] {
+        if (std::exchange(m_rescanWhenExposed, false))
+            m_model.refresh(false);
         if (isShown())
             m_panel->activateWindow();
     }, Qt::QueuedConnection);
@@ -215,7 +219,12 @@ void GalleryPresenter::show(bool fromButton)
     m_model.setQuery(QString());
     if (!m_model.visibleItems().isEmpty())
         m_model.select(m_model.visibleItems().first());
-    m_model.refresh(false);
+    // The folder is looked at again after the first frame when the window is being mapped: the
+    // scan would share the processor, and Qt's drawing threads, with that frame.
+    if (wasVisible)
+        m_model.refresh(false);
+    else
+        m_rescanWhenExposed = true;
 
     m_panel->present();
     qCDebug(lcPanels) << "panel" << m_panel->geometry() << "view" << view()->geometry() << "target" << targetRect;

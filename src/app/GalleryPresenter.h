@@ -107,5 +107,6 @@ private:
     std::optional<quint64> m_previousWindow;
     qint64 m_revision = 0;
     bool m_hiding = false;
+    bool m_rescanWhenExposed = false;
     bool m_keyboardHeld = false;
 };

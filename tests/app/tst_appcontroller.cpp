@@ -323,6 +323,19 @@ private slots:
         emit app.sleep->woke();
         QTRY_COMPARE(app.model().items().size(), 2);
     }
+
+    // Opening the gallery looks at the folder again too, once its first frame is out.
+    void openingRescans()
+    {
+        App app;
+        QVERIFY(app.start(1));
+        QVERIFY(!writeShot(app.folder, QStringLiteral("Screenshot 20.png")).isEmpty()); // unreported
+        QCoreApplication::processEvents();
+        QCOMPARE(app.model().items().size(), 1);
+        app.controller->gallery().show(false);
+        QTRY_COMPARE(app.model().items().size(), 2);
+        QVERIFY(QTest::qWaitForWindowActive(app.controller->gallery().panel()));
+    }
 };
 
 QTEST_MAIN(TestAppController)
