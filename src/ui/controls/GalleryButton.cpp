@@ -1,6 +1,7 @@
 #include "ui/controls/GalleryButton.h"
 
 #include "ui/design/BrimfoldDesign.h"
+#include "ui/design/KeptPicture.h"
 #include "ui/design/SymbolIcons.h"
 
 #include <QFontMetrics>
@@ -153,18 +154,28 @@ void GalleryButton::paintEvent(QPaintEvent *)
         break;
     case Kind::soft: {
         const qreal tint = kSoftOpacity + (isDown() ? 0.05 : underMouse() ? 0.025 : 0.0);
-        QPainterPath shape;
-        shape.addRoundedRect(bounds, kButtonRadius, kButtonRadius);
-        painter.fillPath(shape, BrimfoldDesign::primary(palette(), tint));
+        const QColor fill = BrimfoldDesign::primary(palette(), tint);
+        KeptPicture::paint(painter, bounds, QStringLiteral("soft:%1").arg(fill.rgba()),
+                           [&](QPainter &target, const QRectF &box) {
+                               QPainterPath shape;
+                               shape.addRoundedRect(box, kButtonRadius, kButtonRadius);
+                               target.fillPath(shape, fill);
+                           });
         ink = BrimfoldDesign::primary(palette(), 0.85);
         break;
     }
     case Kind::prominent:
     case Kind::capsule: {
-        const qreal radius = m_kind == Kind::capsule ? bounds.height() / 2 : kButtonRadius;
-        QPainterPath shape;
-        shape.addRoundedRect(bounds, radius, radius);
-        paintProminentFill(painter, shape, isDown(), underMouse());
+        const bool capsule = m_kind == Kind::capsule;
+        const bool down = isDown(), hovered = underMouse();
+        KeptPicture::paint(painter, bounds,
+                           QStringLiteral("prominent:%1:%2:%3:%4").arg(capsule).arg(down).arg(hovered).arg(BrimfoldDesign::accent().rgba()),
+                           [&](QPainter &target, const QRectF &box) {
+                               const qreal radius = capsule ? box.height() / 2 : kButtonRadius;
+                               QPainterPath shape;
+                               shape.addRoundedRect(box, radius, radius);
+                               paintProminentFill(target, shape, down, hovered);
+                           });
         ink = Qt::white;
         break;
     }

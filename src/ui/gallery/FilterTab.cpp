@@ -1,6 +1,7 @@
 #include "ui/gallery/FilterTab.h"
 
 #include "ui/design/BrimfoldDesign.h"
+#include "ui/design/KeptPicture.h"
 #include "ui/design/SymbolIcons.h"
 
 #include <QFontMetrics>
@@ -87,10 +88,13 @@ void FilterTab::paintEvent(QPaintEvent *)
     const bool selected = isChecked();
     const QRectF bounds(rect());
     if (selected || underMouse()) {
-        QPainterPath capsule;
-        capsule.addRoundedRect(bounds, bounds.height() / 2, bounds.height() / 2);
-        painter.fillPath(capsule, BrimfoldDesign::primary(palette(), selected ? kSelectedOpacity
-                                                                               : kHoverOpacity));
+        const QColor fill = BrimfoldDesign::primary(palette(), selected ? kSelectedOpacity : kHoverOpacity);
+        KeptPicture::paint(painter, bounds, QStringLiteral("capsule:%1").arg(fill.rgba()),
+                           [&](QPainter &target, const QRectF &box) {
+                               QPainterPath capsule;
+                               capsule.addRoundedRect(box, box.height() / 2, box.height() / 2);
+                               target.fillPath(capsule, fill);
+                           });
     }
     const QColor ink = selected ? BrimfoldDesign::primary(palette())
                                 : BrimfoldDesign::secondary(palette());

@@ -1,6 +1,7 @@
 #include "ui/gallery/GallerySearchField.h"
 
 #include "ui/design/BrimfoldDesign.h"
+#include "ui/design/KeptPicture.h"
 #include "ui/controls/GalleryButton.h"
 #include "ui/design/SymbolView.h"
 
@@ -110,12 +111,16 @@ void GallerySearchField::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF box = QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75);
-    QPainterPath shape;
-    shape.addRoundedRect(box, kRadius, kRadius);
-    painter.fillPath(shape, BrimfoldDesign::primary(palette(), kFillOpacity));
-    if (m_edit->hasFocus()) {
-        painter.setPen(QPen(BrimfoldDesign::withOpacity(BrimfoldDesign::accent(), 0.55), 1.5));
-        painter.drawPath(shape);
-    }
+    const QColor fill = BrimfoldDesign::primary(palette(), kFillOpacity);
+    const bool focused = m_edit->hasFocus();
+    KeptPicture::paint(painter, QRectF(rect()), QStringLiteral("field:%1:%2").arg(fill.rgba()).arg(focused),
+                       [&](QPainter &target, const QRectF &bounds) {
+                           QPainterPath shape;
+                           shape.addRoundedRect(bounds.adjusted(0.75, 0.75, -0.75, -0.75), kRadius, kRadius);
+                           target.fillPath(shape, fill);
+                           if (focused) {
+                               target.setPen(QPen(BrimfoldDesign::withOpacity(BrimfoldDesign::accent(), 0.55), 1.5));
+                               target.drawPath(shape);
+                           }
+                       });
 }

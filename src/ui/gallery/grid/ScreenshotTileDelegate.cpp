@@ -2,6 +2,7 @@
 
 #include "core/Screenshot.h"
 #include "ui/design/BrimfoldDesign.h"
+#include "ui/design/KeptPicture.h"
 #include "ui/gallery/grid/GalleryItemModel.h"
 #include "ui/gallery/grid/ScreenshotThumbnail.h"
 #include "ui/design/SymbolIcons.h"
@@ -255,43 +256,9 @@ void ScreenshotTileDelegate::paintCard(QPainter &painter, const QRectF &card,
         target.drawRoundedRect(rect.adjusted(half, half, -half, -half), cardRadius - half, cardRadius - half);
     };
     // Every tile has the same few cards, and every paint of the grid (each frame of the gallery's
-    // entrance too) draws them all: their antialiased outlines were most of a paint. Each look is
-    // drawn once, at the same position within its pixel, and copied pixel for pixel after that.
-    const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    if (painter.worldTransform().type() > QTransform::TxTranslate) {
-        draw(painter, card);
-        return;
-    }
-    const QPointF device = painter.worldTransform().map(card.topLeft()) * dpr;
-    const QPointF offset(device.x() - std::floor(device.x()), device.y() - std::floor(device.y()));
-    const QSize pixels(int(std::ceil(card.width() * dpr + offset.x())), int(std::ceil(card.height() * dpr + offset.y())));
-    const QString key = QStringLiteral("brimfold-card:%1x%2:%3,%4:%5:%6:%7:%8")
-                            .arg(pixels.width())
-                            .arg(pixels.height())
-                            .arg(offset.x())
-                            .arg(offset.y())
-                            .arg(dpr)
-                            .arg(fill.rgba())
-                            .arg(stroke.rgba())
-                            .arg(width);
-    QPixmap pixmap;
-    if (!QPixmapCache::find(key, &pixmap)) {
-        pixmap = QPixmap(pixels);
-        pixmap.fill(Qt::transparent);
-        QPainter target(&pixmap);
-        target.setRenderHint(QPainter::Antialiasing);
-        target.translate(offset);
-        target.scale(dpr, dpr);
-        draw(target, QRectF(QPointF(0, 0), card.size()));
-        target.end();
-        pixmap.setDevicePixelRatio(dpr);
-        QPixmapCache::insert(key, pixmap);
-    }
-    // A 1:1 copy: with smooth transforms on, Qt would blend it span by span instead.
-    const bool smooth = painter.testRenderHint(QPainter::SmoothPixmapTransform);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.drawPixmap(card.topLeft() - offset / dpr, pixmap);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+    // entrance too) draws them all: their antialiased outlines were most of a paint.
+    KeptPicture::paint(painter, card,
+                       QStringLiteral("card:%1:%2:%3").arg(fill.rgba()).arg(stroke.rgba()).arg(width), draw);
 }
 
 void ScreenshotTileDelegate::paintBadge(QPainter &painter, const QRectF &card) const
