@@ -5,6 +5,7 @@
 #include "ui/design/BrimfoldGlyph.h"
 #include "ui/design/BrimfoldMark.h"
 #include "ui/design/GlassSurface.h"
+#include "ui/design/KeptPicture.h"
 #include "ui/controls/QuietIconButton.h"
 #include "ui/design/SymbolIcons.h"
 
@@ -23,6 +24,20 @@
 #include <numeric>
 
 namespace {
+
+// The largest difference of any colour channel between two pictures of the same size.
+int worstDifference(const QImage &expected, const QImage &actual)
+{
+    int worst = 0;
+    for (int y = 0; y < expected.height(); ++y) {
+        for (int x = 0; x < expected.width(); ++x) {
+            const QRgb a = expected.pixel(x, y), b = actual.pixel(x, y);
+            worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                              std::abs(qBlue(a) - qBlue(b))});
+        }
+    }
+    return worst;
+}
 
 QImage render(QWidget &widget)
 {
@@ -304,15 +319,49 @@ private slots:
         });
         for (int round = 0; round < 2; ++round) { // drawn, then from what was kept
             const QImage stroked = canvas([&](QPainter &painter) { GlassSurface::strokeOutline(painter, bounds, radius, pen); });
-            int worst = 0;
-            for (int y = 0; y < expected.height(); ++y) {
-                for (int x = 0; x < expected.width(); ++x) {
-                    const QRgb a = expected.pixel(x, y), b = stroked.pixel(x, y);
-                    worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
-                                      std::abs(qBlue(a) - qBlue(b))});
-                }
-            }
+            const int worst = worstDifference(expected, stroked);
             QVERIFY2(worst <= 1, qPrintable(QStringLiteral("differs by %1").arg(worst)));
+        }
+    }
+
+    // A kept picture is the drawing it stands for, wherever it lands within a pixel.
+    void keptPictureMatchesTheDrawing_data()
+    {
+        QTest::addColumn<QPointF>("origin");
+        QTest::addColumn<qreal>("scale");
+        QTest::newRow("whole pixels") << QPointF(12, 9) << 1.0;
+        QTest::newRow("within a pixel") << QPointF(12.5, 9.25) << 1.0;
+        QTest::newRow("twice as dense") << QPointF(7.75, 3.5) << 2.0;
+    }
+
+    void keptPictureMatchesTheDrawing()
+    {
+        QFETCH(QPointF, origin);
+        QFETCH(qreal, scale);
+        const QRectF bounds(origin, QSizeF(150.5, 104.25));
+        const auto draw = [](QPainter &painter, const QRectF &box) {
+            painter.setPen(QPen(QColor::fromRgbF(0.4, 0.3, 0.9, 0.9), 1.5));
+            painter.setBrush(QColor::fromRgbF(0.4, 0.3, 0.9, 0.11));
+            painter.drawRoundedRect(box.adjusted(0.75, 0.75, -0.75, -0.75), 12, 12);
+        };
+        const auto canvas = [&](const auto &paint) {
+            QImage image((QSizeF(200, 140) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+            image.setDevicePixelRatio(scale);
+            image.fill(QColor(240, 240, 235));
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.translate(3, 4);
+            paint(painter);
+            painter.end();
+            return image;
+        };
+        const QImage expected = canvas([&](QPainter &painter) { draw(painter, bounds); });
+        for (int round = 0; round < 2; ++round) { // drawn, then from what was kept
+            const QImage kept = canvas([&](QPainter &painter) {
+                KeptPicture::paint(painter, bounds, QStringLiteral("test-card"), draw);
+            });
+            const int worst = worstDifference(expected, kept);
+            QVERIFY2(worst <= 2, qPrintable(QStringLiteral("differs by %1").arg(worst)));
         }
     }
 
