@@ -264,26 +264,32 @@ void GlassSurface::strokeOutline(QPainter &painter, const QRectF &bounds, qreal 
     const int m = margin;
     const int far = m + 1; // where the small outline's far corners begin
     const int across = box.width() - 2 * m, down = box.height() - 2 * m;
-    // The sides at their full length, kept as well: a stretched one-pixel line is drawn span by
-    // span, and Qt hands long runs of spans to its thread pool and waits for them.
-    const QString sidesKey = key + QStringLiteral(":%1x%2").arg(across).arg(down);
-    QPixmap sides;
-    if (!QPixmapCache::find(sidesKey, &sides)) {
-        // The top and bottom sides one above the other, then the left and right ones beside them.
-        QImage image(std::max(across, 2 * m) + 2 * m, std::max(2 * m, down), QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter target(&image);
-        target.setCompositionMode(QPainter::CompositionMode_Source);
-        const int beside = std::max(across, 2 * m);
-        target.drawPixmap(QRect(0, 0, across, m), corners, QRect(m, 0, 1, m));
-        target.drawPixmap(QRect(0, m, across, m), corners, QRect(m, far, 1, m));
-        target.drawPixmap(QRect(beside, 0, m, down), corners, QRect(0, m, m, 1));
-        target.drawPixmap(QRect(beside + m, 0, m, down), corners, QRect(far, m, m, 1));
-        target.end();
-        sides = QPixmap::fromImage(image);
-        QPixmapCache::insert(sidesKey, sides);
-    }
-    const int beside = std::max(across, 2 * m);
+    // The sides at their full length, kept as well (top over bottom, left beside right): a
+    // stretched one-pixel line is drawn span by span, and Qt hands long runs of spans to its
+    // thread pool and waits for them.
+    const auto keptSides = [&](bool horizontal) {
+        const QString sidesKey = key + QStringLiteral(":%1%2").arg(horizontal ? u'h' : u'v').arg(horizontal ? across : down);
+        QPixmap sides;
+        if (!QPixmapCache::find(sidesKey, &sides)) {
+            QImage image(horizontal ? QSize(across, 2 * m) : QSize(2 * m, down), QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            QPainter target(&image);
+            target.setCompositionMode(QPainter::CompositionMode_Source);
+            if (horizontal) {
+                target.drawPixmap(QRect(0, 0, across, m), corners, QRect(m, 0, 1, m));
+                target.drawPixmap(QRect(0, m, across, m), corners, QRect(m, far, 1, m));
+            } else {
+                target.drawPixmap(QRect(0, 0, m, down), corners, QRect(0, m, m, 1));
+                target.drawPixmap(QRect(m, 0, m, down), corners, QRect(far, m, m, 1));
+            }
+            target.end();
+            sides = QPixmap::fromImage(image);
+            QPixmapCache::insert(sidesKey, sides);
+        }
+        return sides;
+    };
+    const QPixmap horizontal = keptSides(true);
+    const QPixmap vertical = keptSides(false);
     painter.save();
     painter.resetTransform();
     // Copied pixel for pixel: with smooth transforms on, Qt blends even a 1:1 copy span by span.
@@ -294,15 +300,15 @@ void GlassSurface::strokeOutline(QPainter &painter, const QRectF &bounds, qreal 
     painter.drawPixmap(box.left(), box.bottom() + 1 - m, corners, 0, far, m, m);
     painter.drawPixmap(box.right() + 1 - m, box.bottom() + 1 - m, corners, far, far, m, m);
     // Sides, pixel for pixel.
-    painter.drawPixmap(box.left() + m, box.top(), sides, 0, 0, across, m);
-    painter.drawPixmap(box.left() + m, box.bottom() + 1 - m, sides, 0, m, across, m);
+    painter.drawPixmap(box.left() + m, box.top(), horizontal, 0, 0, across, m);
+    painter.drawPixmap(box.left() + m, box.bottom() + 1 - m, horizontal, 0, m, across, m);
     // The tall ones in runs of rows: Qt hands a copy of 96 rows or more, under a clip that is not
     // a rectangle (a rounded window's), to its thread pool and waits for it.
     constexpr int kRun = 64;
     for (int y = 0; y < down; y += kRun) {
         const int rows = std::min(kRun, down - y);
-        painter.drawPixmap(box.left(), box.top() + m + y, sides, beside, y, m, rows);
-        painter.drawPixmap(box.right() + 1 - m, box.top() + m + y, sides, beside + m, y, m, rows);
+        painter.drawPixmap(box.left(), box.top() + m + y, vertical, 0, y, m, rows);
+        painter.drawPixmap(box.right() + 1 - m, box.top() + m + y, vertical, m, y, m, rows);
     }
     painter.restore();
 }
