@@ -122,15 +122,17 @@ void GalleryPresenter::createPanel()
         // Queued: the first picture is painted by the expose being handled now.
         QTimer::singleShot(0, this, [] { qCInfo(lcStartup, "gallery shown"); });
     }, Qt::SingleShotConnection);
-    // Activation needs the window mapped; until then the request would be ignored. Queued, so
-    // that it follows the first frame: it waits on the X server, which is then busy with the
-    // window manager's own work for the activation. Where the keyboard goes inside was settled
-    // when it was shown, or since.
+    // Activation needs the window mapped; until then the request would be ignored. It follows
+    // the first frame, after whatever was timed for the moment that frame is out: it waits on
+    // the X server, which is then busy with the window manager's own work for the activation.
+    // Where the keyboard goes inside was settled when it was shown, or since.
     connect(m_panel.get(), &BrimfoldPanel::exposed, this, [this] {
-        if (std::exchange(m_rescanWhenExposed, false))
-            m_model.refresh(false);
-        if (isShown())
-            m_panel->activateWindow();
+        QTimer::singleShot(0, this, [this] {
+            if (std::exchange(m_rescanWhenExposed, false))
+                m_model.refresh(false);
+            if (isShown())
+                m_panel->activateWindow();
+        });
     }, Qt::QueuedConnection);
 }
 
