@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -120,7 +121,7 @@ QDateTime ScreenshotTileDelegate::now() const
     return m_localNow;
 }
 
-const ScreenshotTileDelegate::Labels &ScreenshotTileDelegate::labels(const QDateTime &createdAt) const
+ScreenshotTileDelegate::Labels &ScreenshotTileDelegate::labels(const QDateTime &createdAt) const
 {
     const QDateTime today = now().toLocalTime();
     // Checked when the time was read again, not at every tile.
@@ -136,9 +137,13 @@ const ScreenshotTileDelegate::Labels &ScreenshotTileDelegate::labels(const QDate
         }
     }
     const qint64 key = createdAt.toMSecsSinceEpoch();
-    auto found = m_labels.constFind(key);
-    if (found == m_labels.cend())
-        found = m_labels.insert(key, Labels{dayLabel(createdAt, today), timeLabel(createdAt)});
+    auto found = m_labels.find(key);
+    if (found == m_labels.end()) {
+        Labels made;
+        made.day = dayLabel(createdAt, today);
+        made.time = timeLabel(createdAt);
+        found = m_labels.insert(key, std::move(made));
+    }
     return *found;
 }
 
@@ -304,21 +309,33 @@ void ScreenshotTileDelegate::paintTexts(QPainter &painter, const QRectF &rect,
     const qreal rowHeight = std::max(timeMetrics.height(), smallMetrics.height());
     const QRectF row(rect.left(), rect.top(), rect.width(), rowHeight);
 
-    const Labels &shown = labels(item.createdAt());
-    const QString &day = shown.day;
-    const qreal dayWidth = std::min(smallMetrics.horizontalAdvance(day) + 1, row.width() / 2);
+    Labels &shown = labels(item.createdAt());
+    if (shown.fittedWidth != row.width() || shown.timeFont != time || shown.smallFont != small) {
+        shown.fittedWidth = row.width();
+        shown.timeFont = time;
+        shown.smallFont = small;
+        shown.dayWidth = std::min(smallMetrics.horizontalAdvance(shown.day) + 1, row.width() / 2);
+        const qreal timeWidth = std::max(0.0, row.width() - shown.dayWidth - 6);
+        const auto laidOut = [](const QString &text, const QFont &font) {
+            QStaticText laid(text);
+            laid.setTextFormat(Qt::PlainText);
+            laid.prepare(QTransform(), font);
+            return laid;
+        };
+        shown.dayText = laidOut(smallMetrics.elidedText(shown.day, Qt::ElideRight, shown.dayWidth), small);
+        shown.timeText = laidOut(timeMetrics.elidedText(shown.time, Qt::ElideRight, timeWidth), time);
+    }
+    // Where drawText would put them: the day to the right, the time to the left, both centred
+    // on the row.
     painter.setFont(small);
     painter.setPen(BrimfoldDesign::secondary(palette));
-    painter.drawText(row, Qt::AlignRight | Qt::AlignVCenter,
-                     smallMetrics.elidedText(day, Qt::ElideRight, dayWidth));
-
+    painter.drawStaticText(QPointF(row.right() - shown.dayText.size().width(),
+                                   row.top() + (row.height() - smallMetrics.height()) / 2),
+                           shown.dayText);
     painter.setFont(time);
     painter.setPen(BrimfoldDesign::primary(palette));
-    const qreal timeWidth = std::max(0.0, row.width() - dayWidth - 6);
-    painter.drawText(QRectF(row.left(), row.top(), timeWidth, row.height()),
-                     Qt::AlignLeft | Qt::AlignVCenter,
-                     timeMetrics.elidedText(shown.time, Qt::ElideRight,
-                                            timeWidth));
+    painter.drawStaticText(QPointF(row.left(), row.top() + (row.height() - timeMetrics.height()) / 2),
+                           shown.timeText);
 
     const QVariant snippet = index.data(GalleryItemModel::SnippetRole);
     if (!snippet.isValid() || !m_showsSnippets)

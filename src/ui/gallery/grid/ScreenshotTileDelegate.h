@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QDateTime>
+#include <QFont>
 #include <QHash>
 #include <QIcon>
 #include <QLocale>
 #include <QPersistentModelIndex>
 #include <QSet>
+#include <QStaticText>
 #include <QStyledItemDelegate>
 
 #include <functional>
@@ -105,8 +107,16 @@ private:
     {
         QString day;
         QString time;
+        // Fitted to a row of `fittedWidth` in these fonts, and laid out once: eliding and laying
+        // out every tile's two labels at every paint showed in the grid's paint profiles.
+        qreal fittedWidth = -1;
+        QFont timeFont;
+        QFont smallFont;
+        qreal dayWidth = 0;
+        QStaticText dayText;
+        QStaticText timeText;
     };
-    const Labels &labels(const QDateTime &createdAt) const;
+    Labels &labels(const QDateTime &createdAt) const;
     mutable QHash<qint64, Labels> m_labels;
     mutable QString m_labelsContext;
     mutable qint64 m_labelsCheckedAt = -1;
