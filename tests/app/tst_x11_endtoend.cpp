@@ -172,31 +172,31 @@ private slots:
         // "Quit Brimfold", the tray menu's last entry, ends the program normally.
         const xcb_window_t icon = embeddedTrayIcon();
         QVERIFY(icon != 0);
-        // The menu is the window of ours that the click adds; the icon and the button are ours too.
+        // The menu is the window of ours that the click adds, and tall enough for its entries:
+        // the icon and the button are ours too, and so is a tooltip the pointer may raise.
         const auto ourVisibleWindows = [] {
             return xdotool({"search", "--onlyvisible", "--classname", "brimfold"}).split(u'\n', Qt::SkipEmptyParts);
         };
+        const auto field = [](const QString &geometry, const char *name) {
+            return QRegularExpression(QStringLiteral("%1=(\\d+)").arg(QLatin1String(name))).match(geometry).captured(1).toInt();
+        };
         const QStringList before = ourVisibleWindows();
         xdotool({"mousemove", "--window", QString::number(icon), "8", "8", "click", "3"});
-        QString menu;
+        QString geometry;
         QTRY_VERIFY_WITH_TIMEOUT(
             [&] {
                 for (const QString &window : ourVisibleWindows()) {
-                    if (!before.contains(window))
-                        menu = window;
+                    const QString shape = xdotool({"getwindowgeometry", "--shell", window});
+                    if (!before.contains(window) && field(shape, "HEIGHT") > 60)
+                        geometry = shape;
                 }
-                return !menu.isEmpty();
+                return !geometry.isEmpty();
             }(),
             5000);
         // Its last entry, clicked where it is drawn: a click needs no keyboard grab to be in place.
-        const QString geometry = xdotool({"getwindowgeometry", "--shell", menu});
-        const auto field = [&](const char *name) {
-            return QRegularExpression(QStringLiteral("%1=(\\d+)").arg(QLatin1String(name))).match(geometry).captured(1).toInt();
-        };
-        QVERIFY2(field("HEIGHT") > 20, qPrintable(geometry));
-        xdotool({"mousemove", QString::number(field("X") + field("WIDTH") / 2),
-                 QString::number(field("Y") + field("HEIGHT") - 12), "click", "1"});
-        QVERIFY(brimfold.waitForFinished(15000));
+        xdotool({"mousemove", QString::number(field(geometry, "X") + field(geometry, "WIDTH") / 2),
+                 QString::number(field(geometry, "Y") + field(geometry, "HEIGHT") - 12), "click", "1"});
+        QVERIFY2(brimfold.waitForFinished(15000), qPrintable(QStringLiteral("clicked near the foot of ") + geometry));
         QCOMPARE(brimfold.exitStatus(), QProcess::NormalExit);
         QCOMPARE(brimfold.exitCode(), 0);
 
