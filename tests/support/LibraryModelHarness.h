@@ -69,12 +69,12 @@ public:
         : m_threads(QThreadPool::globalInstance()->maxThreadCount())
     {
         for (int i = 0; i < m_threads; ++i) {
-            QThreadPool::globalInstance()->start([this] {
-                m_running.release();
-                m_gate.acquire();
+            QThreadPool::globalInstance()->start([state = m_state] {
+                state->running.release();
+                state->gate.acquire();
             });
         }
-        m_running.acquire(m_threads);
+        m_state->running.acquire(m_threads);
     }
     ~PoolGate() { open(); }
     PoolGate(const PoolGate &) = delete;
@@ -84,15 +84,22 @@ public:
     {
         if (!m_open) {
             m_open = true;
-            m_gate.release(m_threads);
+            m_state->gate.release(m_threads);
         }
     }
 
 private:
+    // Shared with the held threads: one may still be leaving acquire() when the gate is gone.
+    // On the test's stack, the semaphores were written after the test returned and corrupted
+    // the next test's frame.
+    struct State
+    {
+        QSemaphore running;
+        QSemaphore gate;
+    };
     int m_threads;
     bool m_open = false;
-    QSemaphore m_running;
-    QSemaphore m_gate;
+    std::shared_ptr<State> m_state = std::make_shared<State>();
 };
 
 enum class Watch { fake, inotify };
