@@ -1,6 +1,7 @@
 #include "app/BrimfoldApp.h"
 
 #include "core/AppIdentity.h"
+#include "core/BackgroundPool.h"
 
 #include "app/AppDelegate.h"
 #include "app/LaunchOptions.h"
@@ -100,7 +101,7 @@ int BrimfoldApp::main(int argc, char **argv)
     struct WarmUp
     {
         QFuture<void> fonts = BrimfoldDesign::warmUpFonts();
-        QFuture<void> bus = QtConcurrent::run([] { QDBusConnection::sessionBus(); });
+        QFuture<void> bus = QtConcurrent::run(&BackgroundPool::shared(), [] { QDBusConnection::sessionBus(); });
         ~WarmUp()
         {
             fonts.waitForFinished();

@@ -1,5 +1,6 @@
 #include "library/CopyActions.h"
 
+#include "core/BackgroundPool.h"
 #include "core/WhenFinished.h"
 
 #include "library/LibraryModel.h"
@@ -122,7 +123,7 @@ void CopyActions::copy(const Screenshot &item)
     const ImageServices *images = &m_images;
     const QFuture<PngCopy> encoding =
         QtConcurrent::task([path, images] { return pngData(path, *images); })
-            .onThreadPool(*QThreadPool::globalInstance())
+            .onThreadPool(BackgroundPool::shared())
             .withPriority(kUserInitiatedPriority)
             .spawn();
     whenFinished(encoding, this, [this, id = item.id()](const PngCopy &copy) {
@@ -207,7 +208,7 @@ void CopyActions::finishPendingTextCopy()
     const qint64 generation = m_library.generation();
 
     const QFuture<bool> check = QtConcurrent::task([item] { return item.matchesCurrentFile(); })
-                                    .onThreadPool(*QThreadPool::globalInstance())
+                                    .onThreadPool(BackgroundPool::shared())
                                     .withPriority(kUserInitiatedPriority)
                                     .spawn();
     whenFinished(check, this, [this, serial, generation, text](bool matches) {

@@ -1,5 +1,6 @@
 #include "library/LibraryModel.h"
 
+#include "core/BackgroundPool.h"
 #include "core/WhenFinished.h"
 
 #include "library/FolderMonitor.h"
@@ -258,7 +259,7 @@ void LibraryModel::dropVanishedItems()
     for (const Screenshot &item : m_items)
         paths.append(item.id());
     const qint64 generation = m_generation;
-    const QFuture<QSet<QString>> check = QtConcurrent::run([paths] {
+    const QFuture<QSet<QString>> check = QtConcurrent::run(&BackgroundPool::shared(), [paths] {
         QSet<QString> vanished;
         for (const QString &path : paths) {
             if (!QFileInfo(path).isFile())
@@ -318,7 +319,7 @@ void LibraryModel::refresh(bool isInitial)
         QtConcurrent::task([folder, includeAllImages, previous, pins, images, names] {
             return ScreenshotScanner::scan(folder, includeAllImages, scanLimit, previous, pins, *images, names);
         })
-            .onThreadPool(*QThreadPool::globalInstance())
+            .onThreadPool(BackgroundPool::shared())
             .withPriority(kScanPriority)
             .spawn();
     whenFinished(scan, this, [this, serial, generation, previous, isInitial](const ScreenshotScanner::Result &result) {

@@ -72,6 +72,18 @@ private slots:
         CHECK_CONSISTENT(f);
     }
 
+    // Qt's raster engine hands large fills to its global pool and waits for them: scans kept
+    // there held up painting, and a painting that waits for a scan to finish held up the scan.
+    void scansRunWhileQtsOwnPoolIsBusy()
+    {
+        Fixture f;
+        PoolGate qtPool(*QThreadPool::globalInstance());
+        QVERIFY(f.populate(shotNames(3)));
+        f.shot(QStringLiteral("Screenshot later.png"));
+        f.model->refresh(false);
+        QTRY_COMPARE(f.model->items().size(), 4);
+    }
+
     void connectingAnotherFolderDiscardsTheRunningScan()
     {
         Fixture f;

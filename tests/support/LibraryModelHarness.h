@@ -10,6 +10,7 @@
 #include "FakeScreenshotLocation.h"
 #include "TestSupport.h"
 
+#include "core/BackgroundPool.h"
 #include "library/LibraryModel.h"
 #include "platform/freedesktop/InotifyEventSource.h"
 #include "platform/image/SystemImageServices.h"
@@ -65,11 +66,11 @@ inline QStringList shotNames(int count)
 class PoolGate final
 {
 public:
-    PoolGate()
-        : m_threads(QThreadPool::globalInstance()->maxThreadCount())
+    explicit PoolGate(QThreadPool &pool = BackgroundPool::shared())
+        : m_threads(pool.maxThreadCount())
     {
         for (int i = 0; i < m_threads; ++i) {
-            QThreadPool::globalInstance()->start([state = m_state] {
+            pool.start([state = m_state] {
                 state->running.release();
                 state->gate.acquire();
             });

@@ -1,5 +1,6 @@
 #include "ui/design/BrimfoldDesign.h"
 
+#include "core/BackgroundPool.h"
 #include "core/DataFolders.h"
 #include "ui/design/BrimfoldGlyph.h"
 
@@ -200,7 +201,7 @@ QFuture<void> warmUpFonts()
 {
     // The font database is shared by every thread and guarded by Qt; listing the fonts and
     // matching the design's faces fills it and fontconfig's caches for the GUI thread.
-    return QtConcurrent::run([] {
+    return QtConcurrent::run(&BackgroundPool::shared(), [] {
         QFontDatabase::families();
         for (const QFont::Weight weight : {QFont::Normal, QFont::Medium, QFont::DemiBold})
             QFontMetricsF(font(13, weight)).horizontalAdvance(QStringLiteral("Screenshots"));
