@@ -15,9 +15,11 @@ const char *const kChangedSlot = SLOT(onSettingChanged(QString, QString, QDBusVa
 PortalColorScheme::PortalColorScheme(QObject *parent)
     : ColorScheme(parent)
 {
-    if (!PortalSettings::watch(this, kChangedSlot))
-        return;
-    PortalSettings::read(kGroup, kKey, this, [this](const QVariant &value) { set(interpret(value)); });
+    PortalSettings::whenBusReady(this, [this] {
+        if (!PortalSettings::watch(this, kChangedSlot))
+            return;
+        PortalSettings::read(kGroup, kKey, this, [this](const QVariant &value) { set(interpret(value)); });
+    });
 }
 
 PortalColorScheme::~PortalColorScheme()

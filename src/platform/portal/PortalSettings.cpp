@@ -1,10 +1,14 @@
 #include "platform/portal/PortalSettings.h"
 
+#include "core/BackgroundPool.h"
+#include "core/WhenFinished.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusVariant>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace DesktopPortal {
 
@@ -54,11 +58,22 @@ void read(const QString &group, const QString &key, QObject *context,
                      });
 }
 
+void whenBusReady(QObject *context, std::function<void()> work)
+{
+    // Connecting waits for the bus daemon's answer; a connection already made returns at once.
+    whenFinished(QtConcurrent::run(&BackgroundPool::shared(), [] { QDBusConnection::sessionBus(); }), context,
+                 std::move(work));
+}
+
 bool watch(QObject *receiver, const char *slot)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return false;
+    // The bus finds the slot's argument types by their names, which Qt knows only for types
+    // registered by then: before this, the connection was refused unless something else had
+    // happened to register QDBusVariant, and the desktop's changes were never followed.
+    qRegisterMetaType<QDBusVariant>();
     bus.connect(DesktopPortal::service(), DesktopPortal::path(), kInterface, kChanged, receiver,
                 slot);
     return true;

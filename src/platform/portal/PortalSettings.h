@@ -27,6 +27,11 @@ QVariant unwrapped(QVariant value);
 void read(const QString &group, const QString &key, QObject *context,
           std::function<void(const QVariant &value)> done);
 
+// Runs `work` on `context`'s thread once the session bus is connected (or found missing),
+// without blocking it meanwhile: the connection is made on another thread as the program starts,
+// and the first window does not wait for it.
+void whenBusReady(QObject *context, std::function<void()> work);
+
 // Connects the portal's SettingChanged signal to `slot` of `receiver`, a slot taking
 // (QString group, QString key, QDBusVariant value), written as SLOT(name(QString, QString,
 // QDBusVariant)); false when there is no session bus. `unwatch` undoes it.

@@ -10,6 +10,8 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 const char *const kPortalChangedSlot = SLOT(onPortalSettingChanged(QString, QString, QDBusVariant));
@@ -51,23 +53,37 @@ SystemAccessibility::SystemAccessibility(QObject *parent)
     , m_compositorPoll(new QTimer(this))
 {
     readKdeglobals();
-    m_compositing = compositorRunning();
-    update();
+    // Answered when first needed (the first window's shape): asked at start, the X server is
+    // still busy with Qt's own requests, and waiting for it held up the first frame.
+    m_compositorQuestion = X11::askCompositorRunning();
+    m_reduceMotion = m_kdeglobalsAnimationsOff;
 
     if (X11::connection()) {
         m_compositorPoll->setInterval(kCompositorPollMs);
         connect(m_compositorPoll, &QTimer::timeout, this, [this] {
+            settleCompositor();
             m_compositing = compositorRunning();
             update();
         });
         m_compositorPoll->start();
     }
-    readPortal();
+    PortalSettings::whenBusReady(this, [this] { readPortal(); });
 }
 
 SystemAccessibility::~SystemAccessibility()
 {
+    if (m_compositorQuestion)
+        X11::forgetCompositorQuestion(*m_compositorQuestion);
     PortalSettings::unwatch(this, kPortalChangedSlot);
+}
+
+void SystemAccessibility::settleCompositor() const
+{
+    if (!m_compositorQuestion)
+        return;
+    m_compositing = X11::compositorAnswer(*std::exchange(m_compositorQuestion, std::nullopt)).value_or(true);
+    // Unannounced: nobody has read the value this replaces.
+    m_reduceTransparency = reduceTransparencyNow();
 }
 
 bool SystemAccessibility::reduceMotion() const
@@ -77,12 +93,14 @@ bool SystemAccessibility::reduceMotion() const
 
 bool SystemAccessibility::reduceTransparency() const
 {
+    settleCompositor();
     return m_reduceTransparency;
 }
 
 void SystemAccessibility::refresh()
 {
     readKdeglobals();
+    settleCompositor();
     m_compositing = compositorRunning();
     update();
 }
@@ -169,19 +187,25 @@ void SystemAccessibility::readKdeglobals()
     }
 }
 
-void SystemAccessibility::update()
+bool SystemAccessibility::reduceTransparencyNow() const
 {
-    bool reduceMotion = m_kdeglobalsAnimationsOff;
     bool highContrast = false;
     for (const PortalReading &reading : std::as_const(m_portal)) {
-        if (!reading.on)
-            continue;
-        if (reading.preference == Preference::ReduceMotion)
-            reduceMotion = true;
-        else
+        if (reading.on && reading.preference == Preference::ReduceTransparency)
             highContrast = true;
     }
-    const bool reduceTransparency = !m_compositing || highContrast;
+    return !m_compositing || highContrast;
+}
+
+void SystemAccessibility::update()
+{
+    settleCompositor();
+    bool reduceMotion = m_kdeglobalsAnimationsOff;
+    for (const PortalReading &reading : std::as_const(m_portal)) {
+        if (reading.on && reading.preference == Preference::ReduceMotion)
+            reduceMotion = true;
+    }
+    const bool reduceTransparency = reduceTransparencyNow();
     if (reduceMotion == m_reduceMotion && reduceTransparency == m_reduceTransparency)
         return;
     m_reduceMotion = reduceMotion;

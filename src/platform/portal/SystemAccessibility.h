@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Accessibility.h"
+#include "platform/x11/X11.h"
 
 #include <QDBusVariant>
 #include <QHash>
@@ -61,11 +62,15 @@ private:
     void applyPortalSetting(const QString &group, const QString &key, const QVariant &value);
     void readKdeglobals();
     void update();
+    // Takes the answer to the compositor question asked at construction, if still pending.
+    void settleCompositor() const;
+    bool reduceTransparencyNow() const;
 
     QTimer *m_compositorPoll = nullptr;
+    mutable std::optional<X11::CompositorQuestion> m_compositorQuestion;
     QHash<QString, PortalReading> m_portal;
     bool m_kdeglobalsAnimationsOff = false;
-    bool m_compositing = true;
+    mutable bool m_compositing = true;
     bool m_reduceMotion = false;
-    bool m_reduceTransparency = false;
+    mutable bool m_reduceTransparency = false;
 };

@@ -84,9 +84,14 @@ std::optional<bool> primaryButtonPressed()
 
 std::optional<bool> compositorRunning()
 {
+    return compositorAnswer(askCompositorRunning());
+}
+
+CompositorQuestion askCompositorRunning()
+{
     xcb_connection_t *c = connection();
     if (!c)
-        return std::nullopt;
+        return {};
     // Qt connects to the screen DISPLAY names, which is the one our windows are on.
     int screen = 0;
     const QByteArray display = qgetenv("DISPLAY");
@@ -94,7 +99,19 @@ std::optional<bool> compositorRunning()
     if (dot > 0)
         screen = display.mid(dot + 1).toInt();
     const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screen);
-    const xcb_atom_t selection = atom(c, name.constData());
+    // Sent now; flushed so the server can answer while we go on.
+    const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(c, 0, quint16(name.size()), name.constData());
+    xcb_flush(c);
+    return {c, cookie};
+}
+
+std::optional<bool> compositorAnswer(const CompositorQuestion &question)
+{
+    xcb_connection_t *c = question.connection;
+    if (!c)
+        return std::nullopt;
+    const Reply<xcb_intern_atom_reply_t> interned(xcb_intern_atom_reply(c, question.selection, nullptr));
+    const xcb_atom_t selection = interned ? interned->atom : xcb_atom_t(XCB_ATOM_NONE);
     if (selection == XCB_ATOM_NONE)
         return std::nullopt;
     const Reply<xcb_get_selection_owner_reply_t> owner(
@@ -102,6 +119,12 @@ std::optional<bool> compositorRunning()
     if (!owner)
         return std::nullopt;
     return owner->owner != XCB_NONE;
+}
+
+void forgetCompositorQuestion(const CompositorQuestion &question)
+{
+    if (question.connection && question.connection == connection())
+        xcb_discard_reply(question.connection, question.selection.sequence);
 }
 
 void setBlurBehind(quint64 window, const QList<QRect> &rects)

@@ -31,6 +31,17 @@ std::optional<bool> primaryButtonPressed();
 
 // True when a compositing manager owns the EWMH selection "_NET_WM_CM_S<screen>"; none off X11.
 std::optional<bool> compositorRunning();
+// The same question asked now and answered later, so its round trip to the X server overlaps
+// other work: right after Qt starts, the server is still busy with Qt's own requests.
+struct CompositorQuestion
+{
+    xcb_connection_t *connection = nullptr;
+    xcb_intern_atom_cookie_t selection{};
+};
+CompositorQuestion askCompositorRunning();
+std::optional<bool> compositorAnswer(const CompositorQuestion &question);
+// Drops the answer of a question that will not be asked for, while its connection lives.
+void forgetCompositorQuestion(const CompositorQuestion &question);
 // Asks KWin to blur what lies behind the window within `rects` (device pixels); an empty list
 // removes the request. Other window managers ignore it.
 void setBlurBehind(quint64 window, const QList<QRect> &rects);
