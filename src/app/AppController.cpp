@@ -66,7 +66,6 @@ void AppController::start()
         return;
 
     connect(m_shortcuts.get(), &ShortcutCoordinator::pressed, this, &AppController::hotKeyPressed);
-    m_shortcuts->start();
 
     // Queued: the setting's writer finishes before the windows change.
     connect(m_preferences.get(), &Preferences::appearanceChanged, this, &AppController::updateAppearance,
@@ -133,7 +132,12 @@ void AppController::finishStarting()
     connect(m_tray.get(), &TrayMenu::toggleRequested, m_gallery.get(), [this] { m_gallery->toggle(false); });
     connect(m_tray.get(), &TrayMenu::settingsRequested, this, &AppController::showSettings);
     connect(m_tray.get(), &TrayMenu::feedbackRequested, this, &AppController::showFeedback);
+    // The key is grabbed, and the desktop asked, once the first window is out: nobody can press
+    // it sooner, and the grab is a round trip to the X server.
+    m_shortcuts->start();
     m_shortcuts->bindWithDesktop();
+    if (m_services.sleep)
+        m_services.sleep->start();
     m_gallery->createPreview();
 }
 

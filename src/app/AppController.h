@@ -45,8 +45,11 @@ public:
     const AppServices &services() const { return m_services; }
 
     // One-time wiring, called once after launch. What the first frame does not need (the tray,
-    // the preview, update checks, the desktop's shortcut binding) follows once it is painted.
+    // the preview, update checks, the global shortcut, the sleep watch) follows once it is
+    // painted.
     void start();
+    // Whether that has happened.
+    bool finishedStarting() const { return !m_afterFirstFrame.has_value(); }
     // Runs `work` once the first of our windows shown at start has been painted (on the next
     // turn of the event loop when none is shown), or at once after that. Dropped with `context`.
     void whenFirstPainted(QObject *context, std::function<void()> work);

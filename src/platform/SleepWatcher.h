@@ -12,6 +12,9 @@ class SleepWatcher : public QObject
 public:
     using QObject::QObject;
 
+    // Begins to listen; called once the first window is on screen, which it must not delay.
+    virtual void start() {}
+
 signals:
     void woke();
 };

@@ -57,6 +57,13 @@ struct FakeLaunchAtLogin final : LaunchAtLogin
 
 enum class Desktop { fake, x11 };
 
+// Only records that it was asked to listen; the test emits woke().
+struct RecordingSleepWatcher final : SleepWatcher
+{
+    void start() override { started = true; }
+    bool started = false;
+};
+
 struct App final
 {
     // `settings`: what an earlier run left in the settings file; `portal`: a Wayland session's.
@@ -110,7 +117,9 @@ struct App final
         controller->preferences().setFolderPath(folder);
         controller->preferences().setHasConnectedFolder(true);
         controller->start();
-        return QTest::qWaitFor([&] { return controller->model().items().size() == count; }, 10000);
+        // Also until the shortcut is grabbed, which follows the first frame.
+        return QTest::qWaitFor([&] { return controller->model().items().size() == count && controller->finishedStarting(); },
+                               10000);
     }
 
     LibraryModel &model() { return controller->model(); }
@@ -135,7 +144,7 @@ struct App final
     FakeHotKeys *hotKeys = nullptr; // only with the fake desktop
     X11HotKeySource *x11HotKeys = nullptr; // only with the real one
     FakeColorScheme *colorScheme = nullptr;
-    SleepWatcher *sleep = nullptr;
+    RecordingSleepWatcher *sleep = nullptr;
     std::shared_ptr<FakeRecognizer::State> recognizer = std::make_shared<FakeRecognizer::State>();
     std::unique_ptr<AppController> controller;
 };

@@ -170,6 +170,8 @@ private slots:
         c.preferences().setShowFloatingButton(floatingButton);
         c.start();
         QVERIFY(!c.tray() && !c.gallery().preview());
+        QVERIFY(!app.hotKeys->held);
+        QVERIFY(!app.sleep->started);
         QCOMPARE(c.floating().panel() && c.floating().panel()->isVisible(), floatingButton);
         PaintCounter painted;
         if (floatingButton)
@@ -178,6 +180,9 @@ private slots:
         c.whenFirstPainted(&painted, [&] { served = !floatingButton || painted.paints > 0; });
         QTRY_VERIFY(c.tray());
         QVERIFY(c.gallery().preview());
+        QVERIFY(app.hotKeys->held);
+        QCOMPARE(app.hotKeys->held->keyCode, c.preferences().shortcut().keyCode);
+        QVERIFY(app.sleep->started);
         QTRY_VERIFY(served);
     }
 

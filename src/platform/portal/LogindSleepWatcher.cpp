@@ -1,15 +1,23 @@
 #include "platform/portal/LogindSleepWatcher.h"
 
+#include "core/BackgroundPool.h"
+#include "core/WhenFinished.h"
+
 #include <QDBusConnection>
-#include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
 
 LogindSleepWatcher::LogindSleepWatcher(QObject *parent)
     : SleepWatcher(parent)
 {
-    // On the first turn of the event loop: the system bus's handshake then overlaps the window
-    // manager mapping the first window instead of delaying it. No system bus (a container, a
-    // test) simply means no wake reports.
-    QTimer::singleShot(0, this, [this] {
+}
+
+void LogindSleepWatcher::start()
+{
+    // The system bus's handshake is made on another thread: on the GUI thread it held up
+    // whatever came next. No system bus (a container, a test) simply means no wake reports.
+    const QFuture<void> connecting =
+        QtConcurrent::run(&BackgroundPool::shared(), [] { QDBusConnection::systemBus(); });
+    whenFinished(connecting, this, [this] {
         QDBusConnection::systemBus().connect(
             QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
             QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), this,

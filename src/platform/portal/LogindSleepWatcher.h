@@ -10,6 +10,8 @@ class LogindSleepWatcher final : public SleepWatcher
 public:
     explicit LogindSleepWatcher(QObject *parent = nullptr);
 
+    void start() override;
+
 private slots:
     void onPrepareForSleep(bool sleeping);
 };
