@@ -12,6 +12,7 @@
 #include <QWindow>
 
 #include <time.h>
+#include <utility>
 
 // "<title> painted <ns>" once a panel's first frame after each show is on screen, "<title> hidden
 // <ns>" when it is hidden, on the monotonic clock: the hot-key benchmark times key to frame.
@@ -71,6 +72,8 @@ void BrimfoldPanel::hideEvent(QHideEvent *event)
 
 void BrimfoldPanel::showEvent(QShowEvent *event)
 {
+    if (std::exchange(m_maskStale, false))
+        updateMask();
     QWidget::showEvent(event);
     m_mappedSinceShow = false;
     if (QWindow *window = windowHandle()) {
@@ -102,7 +105,12 @@ bool BrimfoldPanel::eventFilter(QObject *watched, QEvent *event)
 void BrimfoldPanel::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    updateMask();
+    // A hidden panel is sized and placed more than once before it shows; its clip is worked
+    // out when it shows, before its window is mapped.
+    if (isVisible())
+        updateMask();
+    else
+        m_maskStale = true;
 }
 
 void BrimfoldPanel::setSurfaceShape(std::function<QPainterPath()> shape)
@@ -113,6 +121,7 @@ void BrimfoldPanel::setSurfaceShape(std::function<QPainterPath()> shape)
 
 void BrimfoldPanel::updateMask()
 {
+    m_maskStale = false;
     if (m_accessibility && m_accessibility->reduceTransparency()) {
         const QRectF surface = QRectF(rect()).adjusted(m_inset, m_inset, -m_inset, -m_inset);
         const QPainterPath shape = m_shape ? m_shape() : GlassSurface::outline(surface, m_radius);

@@ -64,4 +64,5 @@ private:
     std::function<QPainterPath()> m_shape;
     QRect m_placed;
     bool m_mappedSinceShow = false;
+    bool m_maskStale = false;
 };

@@ -320,6 +320,8 @@ bool GlassSurface::eventFilter(QObject *watched, QEvent *event)
     switch (event->type()) {
     case QEvent::Paint: {
         // Runs inside the view's paint event, before its own painting.
+        if (std::exchange(m_pixelsStale, false))
+            m_pixels = isOpaque() ? windowShape(outline(QRectF(m_view->rect()), m_radius)) : QRegion();
         QPainter painter(m_view);
         paintSurface(painter, QRectF(m_view->rect()), m_view->palette(), m_radius, isOpaque(),
                      m_interactive && m_view->underMouse(), m_pixels);
@@ -362,10 +364,13 @@ void GlassSurface::updateMask()
 {
     if (!m_view)
         return;
-    // Kept for painting too: a view in a clipped panel fills the panel's shape.
-    m_pixels = isOpaque() ? windowShape(outline(QRectF(m_view->rect()), m_radius)) : QRegion();
-    if (!m_view->isWindow())
+    if (!m_view->isWindow()) {
+        // Only painting needs the shape of a view inside a panel (it fills the panel's clip):
+        // worked out at the next paint, not at each size a settling layout passes through.
+        m_pixelsStale = true;
         return;
+    }
+    m_pixels = isOpaque() ? windowShape(outline(QRectF(m_view->rect()), m_radius)) : QRegion();
     if (isOpaque())
         m_view->setMask(m_pixels);
     else

@@ -74,6 +74,7 @@ private:
     std::optional<std::pair<WId, QList<QRect>>> m_blurAsked;
     bool m_interactive;
     QRegion m_pixels;  // the view's windowShape() while opaque
+    bool m_pixelsStale = false;
 };
 
 // Applies the glass surface to any widget: `brimfoldGlass(panel, &accessibility, 26, false)`.
