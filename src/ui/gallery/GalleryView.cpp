@@ -59,7 +59,6 @@ GalleryView::GalleryView(LibraryModel &model, Preferences &preferences, bool dem
             [this] { m_model.chooseFolder(); });
 
     m_body = new QStackedWidget(this);
-    m_welcome = new WelcomeView(m_body);
     m_main = new QWidget(m_body);
     m_main->setObjectName(QStringLiteral("mainContent"));
     m_filters = new GalleryFilters(m_main);
@@ -80,7 +79,6 @@ GalleryView::GalleryView(LibraryModel &model, Preferences &preferences, bool dem
     mainStack->addWidget(m_filters);
     mainStack->addWidget(m_areaStack, 1);
     mainStack->addWidget(m_actionBar);
-    m_body->addWidget(m_welcome);
     m_body->addWidget(m_main);
 
     m_footer = new GalleryFooter(this);
@@ -94,7 +92,6 @@ GalleryView::GalleryView(LibraryModel &model, Preferences &preferences, bool dem
     stack->addWidget(m_footer);
 
     // User actions: each is one call on the library, an action of the set or a callback.
-    connect(m_welcome, &WelcomeView::connectRequested, this, [this] { m_model.chooseFolder(); });
     connect(m_filters, &GalleryFilters::pinnedOnlyRequested, this,
             [this](bool pinnedOnly) { m_model.setPinnedOnly(pinnedOnly); });
     connect(m_filters->searchField(), &GallerySearchField::textEdited, this,
@@ -196,6 +193,17 @@ void GalleryView::scheduleRender()
     }, Qt::QueuedConnection);
 }
 
+WelcomeView *GalleryView::makeWelcome()
+{
+    // Made the first time it shows: most starts find the folder connected and never need it.
+    if (!m_welcome) {
+        m_welcome = new WelcomeView(m_body);
+        m_body->insertWidget(0, m_welcome);
+        connect(m_welcome, &WelcomeView::connectRequested, this, [this] { m_model.chooseFolder(); });
+    }
+    return m_welcome;
+}
+
 void GalleryView::render()
 {
     m_renderQueued = false;
@@ -205,7 +213,7 @@ void GalleryView::render()
         m_banner->setMessage(*error);
 
     const bool welcome = !m_preferences.hasConnectedFolder();
-    m_body->setCurrentWidget(welcome ? static_cast<QWidget *>(m_welcome) : m_main);
+    m_body->setCurrentWidget(welcome ? static_cast<QWidget *>(makeWelcome()) : m_main);
     if (m_shownWelcome && *m_shownWelcome != welcome)
         fadeIn(m_body, kWelcomeFadeMs);
     m_shownWelcome = welcome;

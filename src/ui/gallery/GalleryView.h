@@ -52,6 +52,7 @@ public:
     // The regions, for the panel's wiring and for tests.
     GalleryHeader *header() const { return m_header; }
     GalleryErrorBanner *errorBanner() const { return m_banner; }
+    // Null until the welcome view first shows.
     WelcomeView *welcome() const { return m_welcome; }
     QWidget *mainContent() const { return m_main; }
     GalleryFilters *filters() const { return m_filters; }
@@ -75,6 +76,7 @@ private:
     // Renders at the next turn of the event loop, once however often it is asked.
     void scheduleRender();
     void render();
+    WelcomeView *makeWelcome();
     void renderArea();
     void renderActionBar();
     void renderFooter();
@@ -90,7 +92,7 @@ private:
     GalleryHeader *m_header;
     GalleryErrorBanner *m_banner;
     QStackedWidget *m_body;
-    WelcomeView *m_welcome;
+    WelcomeView *m_welcome = nullptr;
     QWidget *m_main;
     GalleryFilters *m_filters;
     QStackedWidget *m_areaStack;
