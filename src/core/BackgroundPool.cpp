@@ -1,13 +1,20 @@
 #include "core/BackgroundPool.h"
 
+#include <QCoreApplication>
 #include <QThreadPool>
 
 namespace BackgroundPool {
 
 QThreadPool &shared()
 {
-    // As many threads as Qt's own pool; ended at exit, after waiting for what still runs.
     static QThreadPool pool;
+    static const bool joinedWithTheApplication = [] {
+        // Its threads end while the application still exists, as Qt's own pool's do: a thread's
+        // font cache, for one, is only released then.
+        qAddPostRoutine([] { pool.waitForDone(); });
+        return true;
+    }();
+    Q_UNUSED(joinedWithTheApplication);
     return pool;
 }
 
