@@ -21,13 +21,17 @@ AreaDownscaler::AreaDownscaler(QSize source, QSize target, int channels, RowSink
     if (channels < 1 || channels > 4 || target.isEmpty() || source.width() < target.width()
         || source.height() < target.height() || source.width() > maxSide || source.height() > maxSide)
         return;
+    m_result = QImage(m_sink ? QSize(target.width(), 1) : target,
+                      m_alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    // At the same size each result pixel is its source pixel: no sums are needed.
+    m_copy = source == target;
+    if (m_copy)
+        return;
     m_columns = spans(source.width(), target.width());
     const std::size_t rowLength = std::size_t(target.width()) * std::size_t(channels);
     m_rowSums.assign(rowLength, 0);
     m_current.assign(rowLength, 0);
     m_next.assign(rowLength, 0);
-    m_result = QImage(m_sink ? QSize(target.width(), 1) : target,
-                      m_alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
 }
 
 qint64 AreaDownscaler::workingBytes(QSize target, int channels)
@@ -103,6 +107,10 @@ void AreaDownscaler::addRow(const uchar *row)
 {
     if (!isValid() || m_stopped || m_sourceRow >= m_source.height())
         return;
+    if (m_copy) {
+        copyRow(row);
+        return;
+    }
     switch (m_channels) {
     case 1: sumRow<1, false>(row); break;
     case 2: sumRow<2, true>(row); break;
@@ -125,6 +133,47 @@ void AreaDownscaler::addRow(const uchar *row)
         while (m_targetRow < m_target.height() && !m_stopped)
             flushRow();
     }
+}
+
+namespace {
+
+// Rounded as the sums are: c · a / 255 to the nearest.
+inline int premultiplied(int colour, int alpha)
+{
+    return (2 * colour * alpha + 255) / 510;
+}
+
+} // namespace
+
+void AreaDownscaler::copyRow(const uchar *row)
+{
+    auto *out = reinterpret_cast<QRgb *>(m_result.scanLine(m_sink ? 0 : m_sourceRow));
+    const int width = m_source.width();
+    switch (m_channels) {
+    case 1:
+        for (int x = 0; x < width; ++x)
+            out[x] = qRgb(row[x], row[x], row[x]);
+        break;
+    case 2:
+        for (int x = 0; x < width; ++x, row += 2) {
+            const int grey = premultiplied(row[0], row[1]);
+            out[x] = qRgba(grey, grey, grey, row[1]);
+        }
+        break;
+    case 3:
+        for (int x = 0; x < width; ++x, row += 3)
+            out[x] = qRgb(row[0], row[1], row[2]);
+        break;
+    case 4:
+        for (int x = 0; x < width; ++x, row += 4)
+            out[x] = qRgba(premultiplied(row[0], row[3]), premultiplied(row[1], row[3]),
+                           premultiplied(row[2], row[3]), row[3]);
+        break;
+    }
+    ++m_sourceRow;
+    m_targetRow = m_sourceRow;
+    if (m_sink && !m_sink(out))
+        m_stopped = true;
 }
 
 void AreaDownscaler::flushRow()

@@ -53,11 +53,13 @@ private:
     template <int Channels, bool Alpha>
     void sumRow(const uchar *row);
     void flushRow();
+    void copyRow(const uchar *row);
 
     QSize m_source;
     QSize m_target;
     int m_channels = 0;
     bool m_alpha = false;
+    bool m_copy = false;
     std::vector<Span> m_columns;
     int m_sourceRow = 0;
     int m_targetRow = 0;

@@ -456,6 +456,67 @@ private slots:
         QVERIFY2(difference < 2.0, qPrintable(QString::number(difference)));
     }
 
+    // Read row by row at its own size, every kind of PNG gives exactly what shrinking gives for
+    // the same picture with every pixel doubled: each result pixel then averages four equal ones.
+    void pngRowsAtTheirOwnSizeAreWhatShrinkingGives_data()
+    {
+        QTest::addColumn<QByteArray>("original");
+        QTest::addColumn<QByteArray>("doubled");
+        // Every level of alpha over a range of colours, so any rounding of the premultiplication shows.
+        QImage image(256, 64, QImage::Format_ARGB32), twice(512, 128, QImage::Format_ARGB32);
+        for (int y = 0; y < twice.height(); ++y) {
+            for (int x = 0; x < twice.width(); ++x) {
+                const QRgb pixel = qRgba(y / 2 * 4, 255 - y / 2 * 3, (x / 2 * 7 + y / 2) % 256, x / 2);
+                twice.setPixel(x, y, pixel);
+                image.setPixel(x / 2, y / 2, pixel);
+            }
+        }
+        const QList<std::pair<const char *, QImage::Format>> kinds = {
+            {"grey", QImage::Format_Grayscale8},
+            {"RGB", QImage::Format_RGB32},
+            {"RGBA", QImage::Format_ARGB32},
+            {"16-bit RGBA", QImage::Format_RGBA64},
+        };
+        for (const auto &[kind, format] : kinds)
+            QTest::newRow(kind) << encode(image.convertToFormat(format), "png") << encode(twice.convertToFormat(format), "png");
+        QTest::newRow("interlaced") << interlacedPng(image) << interlacedPng(twice);
+    }
+
+    void pngRowsAtTheirOwnSizeAreWhatShrinkingGives()
+    {
+        QFETCH(QByteArray, original);
+        QFETCH(QByteArray, doubled);
+        struct Collect final : ImageServices::RowReceiver
+        {
+            QImage rows;
+            int next = 0;
+            bool begin(QSize size) override
+            {
+                rows = QImage(size, QImage::Format_ARGB32_Premultiplied);
+                return true;
+            }
+            bool addRow(const QRgb *pixels) override
+            {
+                std::memcpy(rows.scanLine(next++), pixels, size_t(rows.width()) * sizeof(QRgb));
+                return true;
+            }
+        };
+        Collect own, shrunk;
+        QVERIFY(m_images.readRows(write(QStringLiteral("own.png"), original), 4096, qint64(1) << 24, own));
+        QVERIFY(m_images.readRows(write(QStringLiteral("twice.png"), doubled), 256, qint64(1) << 24, shrunk));
+        QCOMPARE(own.rows.size(), QSize(256, 64));
+        QCOMPARE(shrunk.rows.size(), own.rows.size());
+        QCOMPARE(own.next, 64);
+        for (int y = 0; y < 64; ++y) {
+            for (int x = 0; x < 256; ++x) {
+                const QRgb got = reinterpret_cast<const QRgb *>(own.rows.constScanLine(y))[x];
+                const QRgb want = reinterpret_cast<const QRgb *>(shrunk.rows.constScanLine(y))[x];
+                QVERIFY2(got == want, qPrintable(QStringLiteral("%1 at %2, %3 instead of %4")
+                                                     .arg(got, 8, 16).arg(x).arg(y).arg(want, 8, 16)));
+            }
+        }
+    }
+
     void tallCaptureShrinksWithoutBeingHeldWhole_data()
     {
         QTest::addColumn<int>("maxPixelSize");
