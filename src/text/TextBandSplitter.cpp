@@ -38,13 +38,39 @@ bool TextBandSplitter::addRow(const QRgb *pixels)
 {
     if (m_stopped || m_nextRow >= m_size.height())
         return false;
-    // The row as a picture of its own, flattened exactly as a whole picture would be.
-    const QImage row(reinterpret_cast<const uchar *>(pixels), m_size.width(), 1,
-                     QImage::Format_ARGB32_Premultiplied);
-    const QImage grey = TextImagePreparation::flattenedGrey(row);
-    if (grey.isNull())
-        return false;
-    std::memcpy(m_band.scanLine(m_filled), grey.constScanLine(0), size_t(m_size.width()));
+    // Opaque grey pixels are their own grey level. Other colours are flattened together as a
+    // picture of their own, exactly as a whole picture would be, and their levels kept.
+    constexpr int cacheBits = 12;
+    if (m_greyOf.empty())
+        m_greyOf.assign(size_t(1) << cacheBits, 0);
+    const auto slot = [](QRgb pixel) { return size_t((pixel * 2654435761u) >> (32 - cacheBits)); };
+    const auto tag = [](QRgb pixel) { return quint64(pixel) << 1 | 1; };
+    uchar *out = m_band.scanLine(m_filled);
+    m_coloured.clear();
+    m_colouredAt.clear();
+    for (int x = 0; x < m_size.width(); ++x) {
+        const QRgb pixel = pixels[x];
+        if (qAlpha(pixel) == 255 && qRed(pixel) == qGreen(pixel) && qGreen(pixel) == qBlue(pixel)) {
+            out[x] = uchar(qRed(pixel));
+        } else if (const quint64 known = m_greyOf[slot(pixel)]; known >> 8 == tag(pixel)) {
+            out[x] = uchar(known);
+        } else {
+            m_coloured.push_back(pixel);
+            m_colouredAt.push_back(x);
+        }
+    }
+    if (!m_coloured.empty()) {
+        const QImage coloured(reinterpret_cast<const uchar *>(m_coloured.data()), int(m_coloured.size()), 1,
+                              QImage::Format_ARGB32_Premultiplied);
+        const QImage grey = TextImagePreparation::flattenedGrey(coloured);
+        if (grey.isNull())
+            return false;
+        const uchar *levels = grey.constScanLine(0);
+        for (size_t i = 0; i < m_colouredAt.size(); ++i) {
+            out[m_colouredAt[i]] = levels[i];
+            m_greyOf[slot(m_coloured[i])] = tag(m_coloured[i]) << 8 | levels[i];
+        }
+    }
     ++m_filled;
     ++m_nextRow;
     const bool last = m_nextRow == m_size.height();

@@ -6,6 +6,7 @@
 #include <QSize>
 
 #include <functional>
+#include <vector>
 
 // One horizontal band of a picture, and the rows of the whole picture it answers for.
 struct TextBand final
@@ -56,4 +57,10 @@ private:
     int m_ownedFrom = 0;
     int m_nextRow = 0;    // rows of the picture received
     bool m_stopped = false;
+    // The grey levels of colours already flattened: a screenshot has few colours, each in many
+    // pixels. Direct-mapped; an entry is the colour, a set bit, and its grey level.
+    std::vector<quint64> m_greyOf;
+    // The pixels of the current row whose level is not known yet, and where they are.
+    std::vector<QRgb> m_coloured;
+    std::vector<int> m_colouredAt;
 };

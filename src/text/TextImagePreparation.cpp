@@ -7,6 +7,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // Grey levels within which a 3×3 neighbourhood still counts as flat; JPEG noise stays below.
@@ -24,6 +28,110 @@ constexpr int kMaxMarkHeight = 80;
 constexpr uint8_t kFar = 255;
 
 using Plane = std::vector<uint8_t>;
+
+// Whole-plane passes, sixteen pixels at a time where the processor has SSE2 (every x86-64
+// one): the compiler does not vectorise these loops at -O2, and a 4K picture has 8 million
+// pixels. Each gives exactly what its plain loop gives.
+
+// target[i] = max(a[i], b[i]) (min for minimumOf) for n bytes; target may be a, and b may lie
+// ahead of a in the same buffer, since each block is read before it is written.
+void maximumOf(uint8_t *target, const uint8_t *a, const uint8_t *b, size_t n)
+{
+    size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 16 <= n; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(a + i));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(target + i), _mm_max_epu8(x, y));
+    }
+#endif
+    for (; i < n; ++i)
+        target[i] = std::max(a[i], b[i]);
+}
+
+void minimumOf(uint8_t *target, const uint8_t *a, const uint8_t *b, size_t n)
+{
+    size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 16 <= n; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(a + i));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(target + i), _mm_min_epu8(x, y));
+    }
+#endif
+    for (; i < n; ++i)
+        target[i] = std::min(a[i], b[i]);
+}
+
+// target[i] = |a[i] - b[i]|; target may be a or b.
+void absoluteDifference(uint8_t *target, const uint8_t *a, const uint8_t *b, size_t n)
+{
+    size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 16 <= n; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(a + i));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(target + i),
+                         _mm_or_si128(_mm_subs_epu8(x, y), _mm_subs_epu8(y, x)));
+    }
+#endif
+    for (; i < n; ++i)
+        target[i] = uint8_t(std::abs(int(a[i]) - int(b[i])));
+}
+
+// target[i] = 1 where high[i] - low[i] <= tolerance (high >= low), else 0.
+void withinTolerance(uint8_t *target, const uint8_t *high, const uint8_t *low, size_t n, uint8_t tolerance)
+{
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i limit = _mm_set1_epi8(char(tolerance));
+    const __m128i one = _mm_set1_epi8(1);
+    for (; i + 16 <= n; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(high + i));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i *>(low + i));
+        const __m128i beyond = _mm_subs_epu8(_mm_sub_epi8(x, y), limit);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(target + i),
+                         _mm_and_si128(_mm_cmpeq_epi8(beyond, _mm_setzero_si128()), one));
+    }
+#endif
+    for (; i < n; ++i)
+        target[i] = high[i] - low[i] <= tolerance;
+}
+
+// The first x from `x` on, before `end`, where row[x] is set (non-zero) if Set, clear if not;
+// `end` when there is none.
+template <bool Set>
+int nextWhere(const uint8_t *row, int x, int end)
+{
+#if defined(__SSE2__)
+    for (; x + 16 <= end; x += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + x));
+        const int clear = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_setzero_si128()));
+        if (const int hits = Set ? ~clear & 0xFFFF : clear)
+            return x + __builtin_ctz(unsigned(hits));
+    }
+#endif
+    while (x < end && (row[x] != 0) != Set)
+        ++x;
+    return x;
+}
+
+// The last x before `end` where row[x] is set; -1 when there is none.
+int lastSetBefore(const uint8_t *row, int end)
+{
+    int x = end;
+#if defined(__SSE2__)
+    for (; x >= 16; x -= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + x - 16));
+        const int clear = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_setzero_si128()));
+        if (const int hits = ~clear & 0xFFFF)
+            return x - 16 + 31 - __builtin_clz(unsigned(hits));
+    }
+#endif
+    while (--x >= 0 && row[x] == 0) {
+    }
+    return x;
+}
 
 struct Run
 {
@@ -51,14 +159,9 @@ public:
         for (int y = 0; y < height; ++y) {
             const uint8_t *row = mask.data() + size_t(y) * size_t(width);
             const size_t rowBegin = m_runs.size();
-            for (int x = 0; x < width;) {
-                if (!row[x]) {
-                    ++x;
-                    continue;
-                }
+            for (int x = nextWhere<true>(row, 0, width); x < width; x = nextWhere<true>(row, x, width)) {
                 const int begin = x;
-                while (x < width && row[x])
-                    ++x;
+                x = nextWhere<false>(row, x, width);
                 m_runs.push_back({y, begin, x, int(m_runs.size())});
             }
             // Runs of neighbouring rows that touch belong together; both lists are sorted.
@@ -126,17 +229,21 @@ private:
 Plane flatPixels(const Plane &value, int width, int height)
 {
     Plane flat(value.size());
-    // Horizontal minimum and maximum of three, for the rows above, at and below the current one.
-    std::vector<uint8_t> lows(size_t(width) * 3), highs(size_t(width) * 3);
+    const size_t w = size_t(width);
+    // Horizontal minimum and maximum of three, for the rows above, at and below the current one;
+    // a row's ends repeat its first and last pixel.
+    std::vector<uint8_t> lows(w * 3), highs(w * 3), edged(w + 2), low(w), high(w);
     const auto horizontal = [&](int y) {
-        const uint8_t *row = value.data() + size_t(y) * size_t(width);
-        uint8_t *low = lows.data() + size_t(y % 3) * size_t(width);
-        uint8_t *high = highs.data() + size_t(y % 3) * size_t(width);
-        for (int x = 0; x < width; ++x) {
-            const uint8_t l = row[std::max(0, x - 1)], m = row[x], r = row[std::min(width - 1, x + 1)];
-            low[x] = std::min({l, m, r});
-            high[x] = std::max({l, m, r});
-        }
+        const uint8_t *row = value.data() + size_t(y) * w;
+        edged.front() = row[0];
+        std::memcpy(edged.data() + 1, row, w);
+        edged.back() = row[w - 1];
+        uint8_t *rowLow = lows.data() + size_t(y % 3) * w;
+        uint8_t *rowHigh = highs.data() + size_t(y % 3) * w;
+        minimumOf(rowLow, edged.data(), edged.data() + 1, w);
+        minimumOf(rowLow, rowLow, edged.data() + 2, w);
+        maximumOf(rowHigh, edged.data(), edged.data() + 1, w);
+        maximumOf(rowHigh, rowHigh, edged.data() + 2, w);
     };
     horizontal(0);
     if (height > 1)
@@ -144,15 +251,14 @@ Plane flatPixels(const Plane &value, int width, int height)
     for (int y = 0; y < height; ++y) {
         if (y + 1 < height && y >= 1)
             horizontal(y + 1);
-        const size_t above = size_t(std::max(0, y - 1) % 3) * size_t(width);
-        const size_t at = size_t(y % 3) * size_t(width);
-        const size_t below = size_t(std::min(height - 1, y + 1) % 3) * size_t(width);
-        uint8_t *out = flat.data() + size_t(y) * size_t(width);
-        for (int x = 0; x < width; ++x) {
-            const int low = std::min({lows[above + x], lows[at + x], lows[below + x]});
-            const int high = std::max({highs[above + x], highs[at + x], highs[below + x]});
-            out[x] = high - low <= kFlatTolerance;
-        }
+        const size_t above = size_t(std::max(0, y - 1) % 3) * w;
+        const size_t at = size_t(y % 3) * w;
+        const size_t below = size_t(std::min(height - 1, y + 1) % 3) * w;
+        minimumOf(low.data(), lows.data() + above, lows.data() + at, w);
+        minimumOf(low.data(), low.data(), lows.data() + below, w);
+        maximumOf(high.data(), highs.data() + above, highs.data() + at, w);
+        maximumOf(high.data(), high.data(), highs.data() + below, w);
+        withinTolerance(flat.data() + size_t(y) * w, high.data(), low.data(), w, kFlatTolerance);
     }
     return flat;
 }
@@ -177,7 +283,19 @@ void dropSmallAreas(Plane &flat, int width, int height)
 Plane nearestBackground(const Plane &value, Plane &distance, int width, int height)
 {
     Plane background(value.size());
-    for (size_t i = 0; i < value.size(); ++i) {
+    size_t first = 0;
+#if defined(__SSE2__)
+    static_assert(kFar == 255);
+    for (; first + 16 <= value.size(); first += 16) {
+        const __m128i isBackground = _mm_loadu_si128(reinterpret_cast<const __m128i *>(distance.data() + first));
+        // All ones (kFar, and white) where it is not.
+        const __m128i far = _mm_cmpeq_epi8(isBackground, _mm_setzero_si128());
+        const __m128i pixel = _mm_loadu_si128(reinterpret_cast<const __m128i *>(value.data() + first));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(distance.data() + first), far);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(background.data() + first), _mm_or_si128(pixel, far));
+    }
+#endif
+    for (size_t i = first; i < value.size(); ++i) {
         const bool isBackground = distance[i] != 0;
         distance[i] = isBackground ? 0 : kFar;
         background[i] = isBackground ? value[i] : 255;
@@ -190,11 +308,11 @@ Plane nearestBackground(const Plane &value, Plane &distance, int width, int heig
         }
     };
     const size_t w = size_t(width);
+    // Background pixels stay at distance 0 and are passed over.
     for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
+        const uint8_t *row = distance.data() + size_t(y) * w;
+        for (int x = nextWhere<true>(row, 0, width); x < width; x = nextWhere<true>(row, x + 1, width)) {
             const size_t i = size_t(y) * w + size_t(x);
-            if (distance[i] == 0)
-                continue;
             if (x > 0)
                 relax(i, i - 1, 3);
             if (y > 0) {
@@ -207,10 +325,9 @@ Plane nearestBackground(const Plane &value, Plane &distance, int width, int heig
         }
     }
     for (int y = height - 1; y >= 0; --y) {
-        for (int x = width - 1; x >= 0; --x) {
+        const uint8_t *row = distance.data() + size_t(y) * w;
+        for (int x = lastSetBefore(row, width); x >= 0; x = lastSetBefore(row, x)) {
             const size_t i = size_t(y) * w + size_t(x);
-            if (distance[i] == 0)
-                continue;
             if (x + 1 < width)
                 relax(i, i + 1, 3);
             if (y + 1 < height) {
@@ -225,40 +342,78 @@ Plane nearestBackground(const Plane &value, Plane &distance, int width, int heig
     return background;
 }
 
-// The largest value within radius in both directions, written to out (same size as in).
-void squareMaximum(const Plane &in, Plane &out, Plane &scratch, int width, int height, int radius)
+// Turns `length` values of `stride` bytes each (one byte, or a row), followed by zeros, into the
+// maxima of the windows of `window` values starting at each: zero is neutral, so a window
+// reaching past the end counts only what is there. `data` must hold length + window values.
+// Windows of 2, 4, 8 ... are made in place, then each window is two overlapping ones of the
+// largest power of two that fits: a few whole passes instead of one per value in the window.
+void slidingMaximum(uint8_t *data, size_t stride, int length, int window)
 {
-    // Along each row with a monotonic queue, then across rows.
-    std::vector<int> queue(static_cast<size_t>(width));
-    for (int y = 0; y < height; ++y) {
-        const uint8_t *row = in.data() + size_t(y) * size_t(width);
-        uint8_t *target = scratch.data() + size_t(y) * size_t(width);
-        int head = 0, tail = 0, added = 0;
-        for (int x = 0; x < width; ++x) {
-            for (const int last = std::min(width - 1, x + radius); added <= last; ++added) {
-                while (tail > head && row[queue[size_t(tail - 1)]] <= row[added])
-                    --tail;
-                queue[size_t(tail++)] = added;
-            }
-            while (queue[size_t(head)] < x - radius)
-                ++head;
-            target[x] = row[queue[size_t(head)]];
-        }
-    }
-    for (int y = 0; y < height; ++y) {
-        uint8_t *target = out.data() + size_t(y) * size_t(width);
-        std::memcpy(target, scratch.data() + size_t(y) * size_t(width), size_t(width));
-        for (int other = std::max(0, y - radius); other <= std::min(height - 1, y + radius); ++other) {
-            const uint8_t *source = scratch.data() + size_t(other) * size_t(width);
-            for (int x = 0; x < width; ++x)
-                target[x] = std::max(target[x], source[x]);
-        }
-    }
+    int span = 1;
+    for (; 2 * span <= window; span *= 2)
+        maximumOf(data, data, data + size_t(span) * stride, size_t(length + window - span) * stride);
+    if (span < window)
+        maximumOf(data, data, data + size_t(window - span) * stride, size_t(length) * stride);
 }
 
+// The largest value within radius in both directions, written to out (same size as in).
+void squareMaximum(const Plane &in, Plane &out, int width, int height, int radius)
+{
+    const int window = 2 * radius + 1;
+    const size_t w = size_t(width);
+    // Rows kept with `radius` zero rows above and `window` below; each row laid out with
+    // `radius` zeros before it and `window` after, as the windows need.
+    Plane rows(w * size_t(height + radius + window));
+    std::vector<uint8_t> line(w + size_t(radius + window));
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(line.data() + radius, in.data() + size_t(y) * w, w);
+        std::fill(line.begin() + radius + width, line.end(), 0);
+        slidingMaximum(line.data(), 1, width, window);
+        std::memcpy(rows.data() + size_t(y + radius) * w, line.data(), w);
+    }
+    slidingMaximum(rows.data(), w, height, window);
+    std::memcpy(out.data(), rows.data(), w * size_t(height));
+}
+// Qt scales grey pictures in colour and gives back grey pixels in 32 bits. Those are their
+// own grey level; converting them as colour would measure each one's luminance, and give the
+// same value at many times the cost.
+QImage greyOf(const QImage &scaled)
+{
+    if (scaled.format() != QImage::Format_RGB32 && scaled.format() != QImage::Format_ARGB32_Premultiplied)
+        return scaled.convertToFormat(QImage::Format_Grayscale8);
+    QImage grey(scaled.size(), QImage::Format_Grayscale8);
+    if (grey.isNull())
+        return grey;
+    const int width = scaled.width(), height = scaled.height();
+    for (int y = 0; y < height; ++y) {
+        const auto *pixels = reinterpret_cast<const QRgb *>(scaled.constScanLine(y));
+        uint8_t *out = grey.scanLine(y);
+        for (int x = 0; x < width; ++x) {
+            const QRgb pixel = pixels[x];
+            if (qAlpha(pixel) != 255 || qRed(pixel) != qGreen(pixel) || qGreen(pixel) != qBlue(pixel))
+                return scaled.convertToFormat(QImage::Format_Grayscale8);
+            out[x] = uint8_t(qRed(pixel));
+        }
+    }
+    return grey;
+}
+
+// Qt scales in colour: a grey picture is widened to 32 bits first, and Qt would do that as
+// colour too, at far more than this costs.
 QImage greyScaled(const QImage &grey, QSize size)
 {
-    return grey.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_Grayscale8);
+    Q_ASSERT(grey.format() == QImage::Format_Grayscale8);
+    QImage wide(grey.size(), QImage::Format_RGB32);
+    if (wide.isNull())
+        return wide;
+    const int width = grey.width(), height = grey.height();
+    for (int y = 0; y < height; ++y) {
+        const uint8_t *levels = grey.constScanLine(y);
+        auto *out = reinterpret_cast<QRgb *>(wide.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            out[x] = qRgb(levels[x], levels[x], levels[x]);
+    }
+    return greyOf(wide.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
 }
 
 } // namespace
@@ -280,9 +435,7 @@ QImage TextImagePreparation::prepared(const QImage &decoded, int maxPixelSize)
     if (textHeight > 0 && textHeight < smallTextHeight) {
         const double scale = std::min(smallTextScale, double(maxPixelSize) / std::max(clean.width(), clean.height()));
         if (scale > 1.1) {
-            clean = clean.scaled(qRound(clean.width() * scale), qRound(clean.height() * scale),
-                                 Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                        .convertToFormat(QImage::Format_Grayscale8);
+            clean = greyScaled(clean, QSize(qRound(clean.width() * scale), qRound(clean.height() * scale)));
         }
     }
     return clean;
@@ -299,9 +452,10 @@ QImage TextImagePreparation::flattenedGrey(const QImage &image)
     QImage flat = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (flat.isNull())
         return flat;
-    for (int y = 0; y < flat.height(); ++y) {
+    const int width = flat.width(), height = flat.height();
+    for (int y = 0; y < height; ++y) {
         auto *line = reinterpret_cast<QRgb *>(flat.scanLine(y));
-        for (int x = 0; x < flat.width(); ++x) {
+        for (int x = 0; x < width; ++x) {
             const QRgb pixel = line[x];
             const int white = 255 - qAlpha(pixel);
             line[x] = qRgb(qRed(pixel) + white, qGreen(pixel) + white, qBlue(pixel) + white);
@@ -326,22 +480,29 @@ QImage TextImagePreparation::normalizedContrast(const QImage &grey)
     dropSmallAreas(distance, width, height);
     Plane background = nearestBackground(value, distance, width, height);
     Plane &deviation = value;
-    for (size_t i = 0; i < deviation.size(); ++i)
-        deviation[i] = uint8_t(std::abs(int(value[i]) - int(background[i])));
+    absoluteDifference(deviation.data(), value.data(), background.data(), value.size());
+    background = Plane();
     Plane &contrast = distance;
-    squareMaximum(deviation, contrast, background, width, height, kContrastRadius);
+    squareMaximum(deviation, contrast, width, height, kContrastRadius);
 
     QImage out(width, height, QImage::Format_Grayscale8);
     if (out.isNull())
         return out;
+    // The stretched value of every deviation for every contrast: a look-up, not a division, per pixel.
+    static const std::vector<uint8_t> stretched = [] {
+        std::vector<uint8_t> table(size_t(256 - kMinContrast) * 256);
+        for (int stretch = kMinContrast; stretch < 256; ++stretch) {
+            for (int d = 0; d < 256; ++d)
+                table[size_t(stretch - kMinContrast) * 256 + size_t(d)] = uint8_t(255 - std::min(255, d * 255 / stretch));
+        }
+        return table;
+    }();
     for (int y = 0; y < height; ++y) {
         uint8_t *target = out.scanLine(y);
         const uint8_t *d = deviation.data() + size_t(y) * w;
         const uint8_t *c = contrast.data() + size_t(y) * w;
-        for (int x = 0; x < width; ++x) {
-            const int stretch = std::max<int>(c[x], kMinContrast);
-            target[x] = uint8_t(255 - std::min(255, d[x] * 255 / stretch));
-        }
+        for (int x = 0; x < width; ++x)
+            target[x] = stretched[size_t(std::max<int>(c[x], kMinContrast) - kMinContrast) * 256 + d[x]];
     }
     return out;
 }

@@ -1,5 +1,7 @@
 #include "text/TextBandSplitter.h"
+#include "text/TextImagePreparation.h"
 
+#include <QRandomGenerator>
 #include <QtTest>
 
 #include <vector>
@@ -75,6 +77,44 @@ private slots:
             }
         }
         QCOMPARE(received, height + overlap * (expectedBands - 1));
+    }
+
+    // Rows arrive one at a time, yet each band holds the grey levels the whole picture has:
+    // opaque greys, colours, translucent pixels, and more distinct colours than are remembered,
+    // many of them repeated, rows after rows.
+    void bandsHoldTheGreyOfTheWholePicture()
+    {
+        constexpr int width = 37, height = 300;
+        QImage picture(width, height, QImage::Format_ARGB32_Premultiplied);
+        QRandomGenerator random(7);
+        QList<QRgb> palette;
+        for (int i = 0; i < 6000; ++i) {
+            const int alpha = i % 5 == 0 ? int(random.bounded(256)) : 255;
+            const int grey = int(random.bounded(256));
+            const QRgb colour = i % 3 == 0 ? qRgba(grey, grey, grey, alpha)
+                                           : qRgba(int(random.bounded(256)), int(random.bounded(256)),
+                                                   int(random.bounded(256)), alpha);
+            palette.append(qPremultiply(colour));
+        }
+        for (int y = 0; y < height; ++y) {
+            auto *row = reinterpret_cast<QRgb *>(picture.scanLine(y));
+            for (int x = 0; x < width; ++x)
+                row[x] = palette[int(random.bounded(y < height / 2 ? 300 : palette.size()))];
+        }
+        const QImage expected = TextImagePreparation::flattenedGrey(picture);
+
+        QImage received(width, height, QImage::Format_Grayscale8);
+        TextBandSplitter splitter(100, 100, 10, [&](const TextBand &band) {
+            for (int y = 0; y < band.grey.height(); ++y)
+                std::memcpy(received.scanLine(band.top + y), band.grey.constScanLine(y), width);
+            return true;
+        });
+        QVERIFY(splitter.begin(picture.size()));
+        for (int y = 0; y < height; ++y)
+            QVERIFY(splitter.addRow(reinterpret_cast<const QRgb *>(picture.constScanLine(y))) || y == height - 1);
+        for (int y = 0; y < height; ++y)
+            QVERIFY2(std::memcmp(received.constScanLine(y), expected.constScanLine(y), width) == 0,
+                     qPrintable(QString::number(y)));
     }
 
     void theReaderStopsThePicture()

@@ -72,6 +72,56 @@ private slots:
         }
     }
 
+    void marksAtTheEdgesAreFound_data()
+    {
+        QTest::addColumn<QSize>("size");
+        // Widths on either side of the blocks the passes take at once, and one in between.
+        QTest::newRow("31 wide") << QSize(31, 40);
+        QTest::newRow("32 wide") << QSize(32, 40);
+        QTest::newRow("33 wide") << QSize(33, 40);
+        QTest::newRow("wide and short") << QSize(257, 21);
+    }
+
+    // A dot in each corner and one in the middle: each turns dark and the ground around white,
+    // wherever the picture's rows and columns end.
+    void marksAtTheEdgesAreFound()
+    {
+        QFETCH(QSize, size);
+        QImage image(size, QImage::Format_Grayscale8);
+        image.fill(235);
+        const int right = size.width() - 2, bottom = size.height() - 2;
+        const QList<QPoint> dots{{0, 0}, {right, 0}, {0, bottom}, {right, bottom}, {size.width() / 2, size.height() / 2}};
+        for (const QPoint &dot : dots) {
+            for (int dy = 0; dy < 2; ++dy)
+                std::fill_n(image.scanLine(dot.y() + dy) + dot.x(), 2, uchar(40));
+        }
+        const QImage prepared = TextImagePreparation::normalizedContrast(image);
+        QCOMPARE(prepared.size(), size);
+        for (int y = 0; y < size.height(); ++y) {
+            for (int x = 0; x < size.width(); ++x) {
+                const bool dot = std::any_of(dots.begin(), dots.end(), [&](const QPoint &d) {
+                    return x >= d.x() && x < d.x() + 2 && y >= d.y() && y < d.y() + 2;
+                });
+                const int level = prepared.constScanLine(y)[x];
+                QVERIFY2(dot ? level <= 64 : level >= 240, qPrintable(QStringLiteral("%1 at %2, %3").arg(level).arg(x).arg(y)));
+            }
+        }
+    }
+
+    // Pictures down to one pixel come through whole, with nothing read beyond their rows.
+    void tinyPicturesComeThrough()
+    {
+        for (const QSize size : {QSize(1, 1), QSize(1, 40), QSize(40, 1), QSize(17, 3)}) {
+            QImage image(size, QImage::Format_Grayscale8);
+            for (int y = 0; y < size.height(); ++y) {
+                for (int x = 0; x < size.width(); ++x)
+                    image.scanLine(y)[x] = uchar((x * 37 + y * 91) % 256);
+            }
+            QCOMPARE(TextImagePreparation::normalizedContrast(image).size(), size);
+            QCOMPARE(TextImagePreparation::prepared(image, 4096).size(), size);
+        }
+    }
+
     void typicalTextHeightFollowsTheTextSize_data()
     {
         QTest::addColumn<int>("pixelSize");
