@@ -28,6 +28,9 @@ AreaDownscaler::AreaDownscaler(QSize source, QSize target, int channels, RowSink
     if (m_copy)
         return;
     m_columns = spans(source.width(), target.width());
+    const quint64 area = quint64(source.width()) * quint64(source.height());
+    m_area = ExactDivider(area);
+    m_colourArea = ExactDivider(m_alpha ? 255 * area : area);
     const std::size_t rowLength = std::size_t(target.width()) * std::size_t(channels);
     m_rowSums.assign(rowLength, 0);
     m_current.assign(rowLength, 0);
@@ -125,9 +128,15 @@ void AreaDownscaler::addRow(const uchar *row)
     while (quint64(m_targetRow) < first && !m_stopped)
         flushRow();
     const quint64 rest = targetHeight - weight;
-    for (std::size_t i = 0; i < m_rowSums.size(); ++i) {
-        m_current[i] += m_rowSums[i] * weight;
-        m_next[i] += m_rowSums[i] * rest;
+    if (rest == 0) {
+        // Most source rows fall inside one result row.
+        for (std::size_t i = 0; i < m_rowSums.size(); ++i)
+            m_current[i] += m_rowSums[i] * weight;
+    } else {
+        for (std::size_t i = 0; i < m_rowSums.size(); ++i) {
+            m_current[i] += m_rowSums[i] * weight;
+            m_next[i] += m_rowSums[i] * rest;
+        }
     }
     if (++m_sourceRow == m_source.height()) {
         while (m_targetRow < m_target.height() && !m_stopped)
@@ -176,28 +185,37 @@ void AreaDownscaler::copyRow(const uchar *row)
         m_stopped = true;
 }
 
+template <int Channels>
+void AreaDownscaler::writeRow(QRgb *out) const
+{
+    const quint64 colourHalf = m_colourArea.divisor() / 2;
+    const quint64 alphaHalf = m_area.divisor() / 2;
+    const auto colour = [&](quint64 sum) { return int(m_colourArea(sum + colourHalf)); };
+    const auto alpha = [&](quint64 sum) { return int(m_area(sum + alphaHalf)); };
+    const quint64 *sums = m_current.data();
+    for (int x = 0; x < m_target.width(); ++x, sums += Channels) {
+        if constexpr (Channels == 1) {
+            const int grey = colour(sums[0]);
+            out[x] = qRgb(grey, grey, grey);
+        } else if constexpr (Channels == 2) {
+            const int grey = colour(sums[0]);
+            out[x] = qRgba(grey, grey, grey, alpha(sums[1]));
+        } else if constexpr (Channels == 3) {
+            out[x] = qRgb(colour(sums[0]), colour(sums[1]), colour(sums[2]));
+        } else {
+            out[x] = qRgba(colour(sums[0]), colour(sums[1]), colour(sums[2]), alpha(sums[3]));
+        }
+    }
+}
+
 void AreaDownscaler::flushRow()
 {
-    const quint64 area = quint64(m_source.width()) * quint64(m_source.height());
-    const quint64 colourArea = m_alpha ? 255 * area : area;
     auto *out = reinterpret_cast<QRgb *>(m_result.scanLine(m_sink ? 0 : m_targetRow));
-    const quint64 *sums = m_current.data();
-    for (int x = 0; x < m_target.width(); ++x, sums += m_channels) {
-        const auto colour = [&](int c) { return int((sums[c] + colourArea / 2) / colourArea); };
-        switch (m_channels) {
-        case 1: {
-            const int grey = colour(0);
-            out[x] = qRgb(grey, grey, grey);
-            break;
-        }
-        case 2: {
-            const int grey = colour(0);
-            out[x] = qRgba(grey, grey, grey, int((sums[1] + area / 2) / area));
-            break;
-        }
-        case 3: out[x] = qRgb(colour(0), colour(1), colour(2)); break;
-        case 4: out[x] = qRgba(colour(0), colour(1), colour(2), int((sums[3] + area / 2) / area)); break;
-        }
+    switch (m_channels) {
+    case 1: writeRow<1>(out); break;
+    case 2: writeRow<2>(out); break;
+    case 3: writeRow<3>(out); break;
+    case 4: writeRow<4>(out); break;
     }
     m_current.swap(m_next);
     std::fill(m_next.begin(), m_next.end(), 0);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/image/ExactDivider.h"
+
 #include <QImage>
 #include <QSize>
 
@@ -53,6 +55,8 @@ private:
     template <int Channels, bool Alpha>
     void sumRow(const uchar *row);
     void flushRow();
+    template <int Channels>
+    void writeRow(QRgb *out) const;
     void copyRow(const uchar *row);
 
     QSize m_source;
@@ -61,6 +65,9 @@ private:
     bool m_alpha = false;
     bool m_copy = false;
     std::vector<Span> m_columns;
+    // A result pixel's share of the sums: its area, times 255 for premultiplied colour.
+    ExactDivider m_colourArea;
+    ExactDivider m_area;
     int m_sourceRow = 0;
     int m_targetRow = 0;
     std::vector<quint64> m_rowSums; // the current source row, summed horizontally

@@ -1,5 +1,6 @@
 #include "SystemImages.h"
 #include "platform/ImageServices.h"
+#include "platform/image/ExactDivider.h"
 
 #include "ImageBytes.h"
 #include "TallCapture.h"
@@ -513,6 +514,36 @@ private slots:
                 const QRgb want = reinterpret_cast<const QRgb *>(shrunk.rows.constScanLine(y))[x];
                 QVERIFY2(got == want, qPrintable(QStringLiteral("%1 at %2, %3 instead of %4")
                                                      .arg(got, 8, 16).arg(x).arg(y).arg(want, 8, 16)));
+            }
+        }
+    }
+
+    // Shrinking divides every result channel by one area through a reciprocal: the quotient must
+    // be the true one for areas of every size, at and beside each multiple, up to the largest sums.
+    void divisionByReciprocalIsExact()
+    {
+        constexpr quint64 largest = (quint64(1) << 63) - 1;
+        QRandomGenerator random(7);
+        std::vector<quint64> divisors = {1, 2, 3, 4, 255, 1020, 255 * quint64(4096) * 2160,
+                                         255 * (quint64(1) << 46), (quint64(1) << 62) + 1, largest};
+        for (int i = 0; i < 200; ++i)
+            divisors.push_back(1 + random.generate64() % (quint64(1) << (1 + i % 62)));
+        for (const quint64 divisor : divisors) {
+            const ExactDivider divide(divisor);
+            std::vector<quint64> numerators = {0, 1, largest, largest - 1};
+            for (quint64 k = 0; k <= 257 && (k == 0 || divisor <= largest / k); ++k) {
+                numerators.push_back(k * divisor);
+                numerators.push_back(k * divisor + 1);
+                if (k > 0)
+                    numerators.push_back(k * divisor - 1);
+            }
+            for (int i = 0; i < 200; ++i)
+                numerators.push_back(random.generate64() >> 1);
+            for (const quint64 n : numerators) {
+                if (n > largest)
+                    continue;
+                if (divide(n) != n / divisor)
+                    QFAIL(qPrintable(QStringLiteral("%1 / %2 gave %3").arg(n).arg(divisor).arg(divide(n))));
             }
         }
     }
