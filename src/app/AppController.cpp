@@ -14,6 +14,7 @@
 #include "settings/Preferences.h"
 #include "settings/ReleaseInfo.h"
 #include "settings/UpdateService.h"
+#include "text/ScreenshotTextIndex.h"
 #include "ui/design/AppearancePalette.h"
 #include "ui/design/BrimfoldDesign.h"
 #include "ui/design/BrimfoldPanel.h"
@@ -94,6 +95,8 @@ void AppController::start()
     m_keyRouter = std::make_unique<KeyRouter>(gallery, *m_preferences, library);
     connect(m_keyRouter.get(), &KeyRouter::settingsRequested, this, &AppController::showSettings);
     qApp->installEventFilter(m_keyRouter.get());
+    // The cached text is read, and the recogniser started, once the first frame is out.
+    library.textIndex().setHeld(true);
     // Connecting the folder from the welcome view turns the gallery into the grid, which then
     // takes the keyboard as it does at every showing. Queued: the connection finishes first.
     connect(m_preferences.get(), &Preferences::hasConnectedFolderChanged, &gallery, [this] {
@@ -126,6 +129,7 @@ void AppController::start()
 
 void AppController::finishStarting()
 {
+    model().textIndex().setHeld(false);
     m_updater->start(m_options.demo);
     m_tray = std::make_unique<TrayMenu>(*m_preferences, *m_updater);
     connect(m_tray.get(), &TrayMenu::openRequested, m_gallery.get(), [this] { m_gallery->show(false); });

@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <utility>
 
 namespace {
 
@@ -90,8 +91,16 @@ void ScreenshotTextIndex::stop()
     m_reading.clear();
     m_pause.stop();
     m_isIndexing = false;
+    m_startWhenReleased = false;
     notify();
     becomeIdle();
+}
+
+void ScreenshotTextIndex::setHeld(bool held)
+{
+    m_held = held;
+    if (!held && std::exchange(m_startWhenReleased, false))
+        start();
 }
 
 int ScreenshotTextIndex::completedCount() const
@@ -141,6 +150,10 @@ void ScreenshotTextIndex::start()
     }
     m_isIndexing = anyPending;
     notify();
+    if (m_held) {
+        m_startWhenReleased = true;
+        return;
+    }
 
     // Started even with nothing pending: it still refreshes the language description and
     // prunes the cache.

@@ -42,6 +42,10 @@ public:
     // Cancels the run and forgets everything except the language description; nothing
     // the cancelled run finds later is kept.
     void stop();
+    // While held, a run that would start waits, with the list and counts already updated, and
+    // starts on release. The program holds it until its first window is on screen: starting
+    // the recogniser loads its library and competes with that window for the processor.
+    void setHeld(bool held);
 
     // Keyed by Screenshot::cacheKey.
     const QHash<QString, ScreenshotText> &documents() const { return m_documents; }
@@ -110,5 +114,7 @@ private:
     QTimer m_idleRelease;
     // The rest after a fresh recognition before the next screenshot is handed out.
     QTimer m_pause;
+    bool m_held = false;
+    bool m_startWhenReleased = false;
     std::unique_ptr<ScreenshotTextWorker> m_worker;
 };

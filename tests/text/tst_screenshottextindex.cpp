@@ -125,6 +125,33 @@ private slots:
         QVERIFY(!m_state->started().contains(u"release"_qs));
     }
 
+    void heldIndexStartsOnRelease()
+    {
+        // Released with nothing asked of it: no run, which would prune the whole cache.
+        QVERIFY(QDir().mkpath(m_cache) && TestSupport::writeFile(m_cache + "/old.json", "{}"));
+        m_index->setHeld(true);
+        m_index->setHeld(false);
+        QVERIFY(!m_index->isRunning());
+        const QList<Screenshot> items = makeItems(2);
+        m_index->setHeld(true);
+        m_index->update(items);
+        m_index->update(items);
+        QVERIFY(m_index->isIndexing() && !m_index->isRunning());
+        QCOMPARE(m_index->totalCount(), 2);
+        m_index->setHeld(false);
+        QVERIFY(m_index->isRunning());
+        QTRY_VERIFY(!m_index->isRunning());
+        QCOMPARE(m_state->started(), (QStringList{"s0.png", "s1.png"}));
+        QCOMPARE(m_state->capabilityQueries.load(), 1);
+        QCOMPARE(QDir(m_cache).entryList({QStringLiteral("old.json")}, QDir::Files), QStringList());
+        // Stopped while held: the release starts nothing.
+        m_index->setHeld(true);
+        m_index->update(makeItems(1));
+        m_index->stop();
+        m_index->setHeld(false);
+        QVERIFY(!m_index->isRunning());
+    }
+
     void stopDiscardsLateResults_data()
     {
         QTest::addColumn<int>("cores");
