@@ -10,10 +10,15 @@
 // Runs `onResult` with the future's result on `context`'s thread once the future finishes, and
 // never once `context` is gone.
 //
-// Qt 6.4's QFuture::then(context, …) reads its QPointer to the context on the worker thread and
-// then posts to it, so a context destroyed while the work runs can still be posted to, and the
-// event then reaches freed memory. A watcher owned by the context is disconnected from the
-// future under the future's own lock when the context destroys it, so nothing races.
+// Instead of Qt 6.4's QFuture::then(context, …), which is unsafe for work finished on another
+// thread twice over:
+// - it reads its QPointer to the context on the worker thread and then posts to it, so a context
+//   destroyed while the work runs can still be posted to, and the event reaches freed memory;
+// - a pool thread marks the future finished and only then runs its continuation, and a
+//   continuation attached in between runs at once and is kept, so it runs again from the pool
+//   thread, its promise already spent: a crash on the GUI thread.
+// A watcher owned by the context is told of the finish exactly once, under the future's own lock,
+// and is disconnected under that lock when the context destroys it, so nothing races.
 //
 // Returns the watcher, a child of `context`, so an owner can wait for its work before it lets go
 // of what that work borrows.

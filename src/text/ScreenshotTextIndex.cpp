@@ -1,5 +1,7 @@
 #include "text/ScreenshotTextIndex.h"
 
+#include "core/WhenFinished.h"
+
 #include <QFuture>
 #include <QTimer>
 
@@ -208,7 +210,7 @@ void ScreenshotTextIndex::notify()
 
 void ScreenshotTextIndex::askCapabilities(Run run)
 {
-    m_worker->capabilities().then(this, [this, run](const ScreenshotTextWorker::CapabilitiesResult &result) {
+    whenFinished(m_worker->capabilities(), this, [this, run](const ScreenshotTextWorker::CapabilitiesResult &result) {
         if (const auto *capabilities = std::get_if<TextRecognitionCapabilities>(&result))
             m_languageDescription = capabilities->description();
         else
@@ -226,8 +228,8 @@ void ScreenshotTextIndex::loadCached(Run run)
         if (!m_documents.contains(item.cacheKey()))
             missing.append(item);
     }
-    m_worker->loadCached(std::move(missing), run.stop)
-        .then(this, [this, run](const ScreenshotTextWorker::LoadResult &result) {
+    whenFinished(m_worker->loadCached(std::move(missing), run.stop), this,
+                 [this, run](const ScreenshotTextWorker::LoadResult &result) {
             if (isStale(run))
                 return;
             // A failed load only means every screenshot is read one by one.
@@ -248,7 +250,7 @@ void ScreenshotTextIndex::readNext(Run run)
     for (; next && m_reading.size() < m_worker->readers(); next = nextScreenshot()) {
         const QString key = next->cacheKey();
         m_reading.insert(key);
-        m_worker->read(*next, run.stop).then(this, [this, run, key](const ScreenshotTextWorker::ReadResult &result) {
+        whenFinished(m_worker->read(*next, run.stop), this, [this, run, key](const ScreenshotTextWorker::ReadResult &result) {
             finishRead(run, key, result);
         });
     }
@@ -284,7 +286,7 @@ void ScreenshotTextIndex::finishRead(const Run &run, const QString &key, const S
 void ScreenshotTextIndex::pruneAndFinish(Run run)
 {
     m_pause.stop();
-    m_worker->prune(m_items).then(this, [this, run](const ScreenshotTextWorker::PruneResult &) {
+    whenFinished(m_worker->prune(m_items), this, [this, run](const ScreenshotTextWorker::PruneResult &) {
         // A failed prune leaves old files for the next run; nothing else depends on it.
         if (isStale(run))
             return;

@@ -62,6 +62,23 @@ private slots:
         QTRY_VERIFY(context.findChildren<QFutureWatcherBase *>().isEmpty());
     }
 
+    void attachedWhileAPoolThreadFinishesRunsOnce()
+    {
+        // A pool thread finishes work in two steps: the state, then the continuation. Attached
+        // between the two, a QFuture::then handler ran twice, the second time on a spent promise.
+        QFutureInterface<int> work;
+        work.reportStarted();
+        work.reportResult(7);
+        work.QFutureInterfaceBase::reportFinished();
+        QObject context;
+        QList<int> results;
+        whenFinished(work.future(), &context, [&](int result) { results.append(result); });
+        work.reportFinished();
+        QTRY_COMPARE(results, QList<int>{7});
+        QCoreApplication::processEvents();
+        QCOMPARE(results, QList<int>{7});
+    }
+
     void aDestroyedContextIsNeverCalled()
     {
         int calls = 0;

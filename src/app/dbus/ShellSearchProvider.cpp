@@ -1,5 +1,6 @@
 #include "app/dbus/ShellSearchProvider.h"
 
+#include "core/WhenFinished.h"
 #include "app/dbus/DesktopSearchHost.h"
 #include "platform/ImageServices.h"
 #include "search/DesktopSearch.h"
@@ -124,7 +125,7 @@ SearchResultMetas ShellSearchProvider::GetResultMetas(const QStringList &identif
     setDelayedReply(true);
     const QDBusMessage call = message();
     QDBusConnection bus = connection();
-    QtConcurrent::run(&m_thumbnails, metas).then(this, [call, bus](const SearchResultMetas &result) mutable {
+    whenFinished(QtConcurrent::run(&m_thumbnails, metas), this, [call, bus](const SearchResultMetas &result) mutable {
         bus.send(call.createReply(QVariant::fromValue(result)));
     });
     return {};

@@ -1,5 +1,6 @@
 #include "ui/design/SymbolIcons.h"
 
+#include "core/WhenFinished.h"
 #include "ui/design/DrawnSymbols.h"
 
 #include <QCache>
@@ -326,7 +327,7 @@ QFuture<void> SymbolIcons::preload(std::function<void()> beforeFolder)
         buildSymbolicIndex(promise, dirs, themes, beforeFolder);
     });
     // Symbols painted before the listing was done were drawn ones.
-    indexing().then(qApp, [](const SymbolicIndex &) {
+    whenFinished(indexing(), qApp, [](const SymbolicIndex &) {
         for (QWidget *window : QApplication::topLevelWidgets()) {
             if (window->isVisible())
                 window->update();
@@ -337,7 +338,7 @@ QFuture<void> SymbolIcons::preload(std::function<void()> beforeFolder)
 
 void SymbolIcons::stopListing()
 {
-    // A finished listing is left alone: its continuation's context may be gone by now.
+    // A finished listing is left alone: its index is in use until the end.
     if (!indexing().isFinished())
         indexing().cancel();
     listing().pool.waitForDone();

@@ -1,5 +1,6 @@
 #include "ui/preview/PreviewWindow.h"
 
+#include "core/WhenFinished.h"
 #include "platform/ImageServices.h"
 #include "ui/design/BrimfoldDesign.h"
 #include "ui/design/BusySpinner.h"
@@ -142,7 +143,7 @@ void PreviewWindow::startDecode(const QString &path, int maxPixelSize)
     const quint64 generation = m_generation;
     const ImageServices *images = &m_images;
     const std::atomic<quint64> *latest = &m_generation;
-    QtConcurrent::run(&m_pool, [images, latest, generation, path, maxPixelSize] {
+    const auto decoding = QtConcurrent::run(&m_pool, [images, latest, generation, path, maxPixelSize] {
         // Another item was asked for (or the window closed) while this job waited.
         if (latest->load() != generation)
             return std::optional<QImage>();
@@ -152,7 +153,8 @@ void PreviewWindow::startDecode(const QString &path, int maxPixelSize)
         return std::optional<QImage>(decoded->convertToFormat(
             decoded->hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
                                        : QImage::Format_RGB32));
-    }).then(this, [this, generation, maxPixelSize](std::optional<QImage> image) {
+    });
+    whenFinished(decoding, this, [this, generation, maxPixelSize](std::optional<QImage> image) {
         finishDecode(generation, maxPixelSize, std::move(image));
     });
 }

@@ -1,11 +1,13 @@
 #include "ui/gallery/grid/ThumbnailCache.h"
 
 #include "core/Screenshot.h"
+#include "core/WhenFinished.h"
 #include "platform/ImageServices.h"
 
 #include <QCache>
 #include <QLoggingCategory>
 #include <QMutexLocker>
+#include <QPromise>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
@@ -128,15 +130,22 @@ QFuture<std::optional<QImage>> ThumbnailCache::image(const Screenshot &item, int
         store->insert(cacheKey, ready);
         return std::optional<QImage>(std::move(ready));
     });
-    return job.then(this, [this, cacheKey](std::optional<QImage> result) {
+    // What the caller gets is finished here on the GUI thread, so it may attach a continuation
+    // there without racing the pool thread that finishes the job. Dropped unfinished (the cache
+    // gone first), the promise reports itself canceled.
+    auto answer = std::make_shared<QPromise<std::optional<QImage>>>();
+    answer->start();
+    whenFinished(job, this, [this, cacheKey, answer](std::optional<QImage> result) {
         if (--m_loading[cacheKey] <= 0)
             m_loading.remove(cacheKey);
         if (result)
             Q_EMIT thumbnailLoaded(cacheKey, *result);
         else
             Q_EMIT thumbnailFailed(cacheKey);
-        return result;
+        answer->addResult(std::move(result));
+        answer->finish();
     });
+    return answer->future();
 }
 
 bool ThumbnailCache::request(const Screenshot &item, int pixels)
