@@ -165,6 +165,9 @@ std::optional<Screenshot> LibraryModel::latest() const
 
 std::optional<QString> LibraryModel::textIndexStatus() const
 {
+    // Until the kept texts are in, a count would read "0 of 500" for a library read long ago.
+    if (m_textIndex->isLoadingCached())
+        return std::nullopt;
     if (m_textIndex->isIndexing()) {
         return tr("Reading text · %1 of %2")
             .arg(m_textIndex->completedCount())

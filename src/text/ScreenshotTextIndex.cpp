@@ -39,8 +39,8 @@ ScreenshotTextIndex::~ScreenshotTextIndex()
 {
     if (m_task)
         m_task->request_stop();
-    // Waits for the worker's queue while this object still exists; the continuations it
-    // posts here are dropped with the object.
+    // Waits for the worker's queue while this object still exists; the finishes it reports
+    // here are dropped with the object.
     m_worker.reset();
 }
 
@@ -93,6 +93,7 @@ void ScreenshotTextIndex::stop()
     m_reading.clear();
     m_pause.stop();
     m_isIndexing = false;
+    m_loadingCached = false;
     m_startWhenReleased = false;
     notify();
     becomeIdle();
@@ -151,6 +152,7 @@ void ScreenshotTextIndex::start()
         }
     }
     m_isIndexing = anyPending;
+    m_loadingCached = anyPending;
     notify();
     if (m_held) {
         m_startWhenReleased = true;
@@ -239,6 +241,7 @@ void ScreenshotTextIndex::loadCached(Run run)
                         store(it.key(), it.value());
                 }
             }
+            m_loadingCached = false;
             notify();
             readNext(run);
         });

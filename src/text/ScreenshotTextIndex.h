@@ -53,6 +53,9 @@ public:
     const QSet<QString> &failedKeys() const { return m_failedKeys; }
     const QString &languageDescription() const { return m_languageDescription; }
     bool isIndexing() const { return m_isIndexing; }
+    // Indexing, and the texts kept from earlier runs are not in yet (held included): until
+    // then, how many are done says nothing.
+    bool isLoadingCached() const { return m_loadingCached; }
     // Screenshots of the list with text or a failure: both count as done.
     int completedCount() const;
     int totalCount() const { return int(m_items.size()); }
@@ -105,6 +108,7 @@ private:
     QSet<QString> m_failedKeys;
     QString m_languageDescription;
     bool m_isIndexing = false;
+    bool m_loadingCached = false;
     int m_changeCount = 0;
     QList<Screenshot> m_items;
     std::optional<QString> m_preferredKey;

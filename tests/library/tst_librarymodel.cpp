@@ -171,11 +171,15 @@ private slots:
         if (oneFails)
             f.recognizer->failing.insert(shotNames(2).last());
         QCOMPARE(f.model->textIndexStatus(), std::nullopt);
+        // Held as at start-up: no count shows before the texts kept from earlier runs are in.
+        f.model->textIndex().setHeld(true);
         f.connectFolder();
         QTRY_COMPARE(f.model->items().size(), 3);
         f.model->setQuery(query);
-        QTRY_VERIFY(f.model->textIndex().isIndexing());
-        QCOMPARE(f.model->textIndexStatus(), QStringLiteral("Reading text · 0 of 3"));
+        QVERIFY(f.model->textIndex().isIndexing());
+        QCOMPARE(f.model->textIndexStatus(), std::nullopt);
+        f.model->textIndex().setHeld(false);
+        QTRY_COMPARE(f.model->textIndexStatus(), QStringLiteral("Reading text · 0 of 3"));
         const qint64 rebuilds = f.model->snapshotRevision();
         const int textRevision = f.model->textIndex().changeCount();
 
