@@ -2,6 +2,7 @@
 
 #include "app/AppServices.h"
 #include "core/FloatingPlacement.h"
+#include "core/PanelPlacement.h"
 #include "platform/Accessibility.h"
 #include "platform/Displays.h"
 #include "settings/FloatingButtonSize.h"
@@ -12,15 +13,6 @@
 #include "ui/floating/FloatingMoveButton.h"
 
 #include <QVariantAnimation>
-
-namespace {
-
-QRect toRect(const QRectF &rect)
-{
-    return QRect(qRound(rect.x()), qRound(rect.y()), qRound(rect.width()), qRound(rect.height()));
-}
-
-} // namespace
 
 FloatingButtonPresenter::FloatingButtonPresenter(const AppServices &services, Preferences &preferences,
                                                  LibraryModel &model, ThumbnailCache &thumbnails,
@@ -127,7 +119,7 @@ void FloatingButtonPresenter::position(bool reset)
     if (m_panel) {
         if (m_animation)
             m_animation->stop();
-        m_panel->place(toRect(displays.toScreenRect(frame)));
+        m_panel->place(PanelPlacement::roundedRect(displays.toScreenRect(frame)));
     }
 }
 
@@ -146,7 +138,7 @@ void FloatingButtonPresenter::finishMoving()
     const QRectF settled = FloatingPlacement::settled(frame, display->visibleFrame, m_preferences.snapToEdges());
     m_preferences.setFloatingPosition(FloatingPosition::fromFrame(display->id, settled, display->visibleFrame));
 
-    const QRect to = toRect(displays.toScreenRect(settled));
+    const QRect to = PanelPlacement::roundedRect(displays.toScreenRect(settled));
     if (m_animation)
         m_animation->stop();
     if (m_services.accessibility->reduceMotion()) {

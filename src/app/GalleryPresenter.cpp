@@ -32,11 +32,6 @@ namespace {
 constexpr double kFromButtonSlide = 8;
 constexpr double kRiseOffset = 6;
 
-QRect toRect(const QRectF &rect)
-{
-    return QRect(qRound(rect.x()), qRound(rect.y()), qRound(rect.width()), qRound(rect.height()));
-}
-
 QRectF lerp(const QRectF &a, const QRectF &b, qreal t)
 {
     return QRectF(a.x() + (b.x() - a.x()) * t, a.y() + (b.y() - a.y()) * t,
@@ -212,8 +207,8 @@ void GalleryPresenter::show(bool fromButton)
             start.translate(0, -kRiseOffset); // y-up: it rises into place
         }
     }
-    const QRect targetRect = toRect(displays.toScreenRect(target));
-    m_panel->place(toRect(displays.toScreenRect(start)));
+    const QRect targetRect = PanelPlacement::roundedRect(displays.toScreenRect(target));
+    m_panel->place(PanelPlacement::roundedRect(displays.toScreenRect(start)));
     const qreal opacity = !animated ? 1.0 : (wasHiding ? startOpacity : 0.0);
     m_panel->setWindowOpacity(opacity);
 
@@ -238,8 +233,8 @@ void GalleryPresenter::show(bool fromButton)
     m_focus->postFocusGallery();
 
     if (animated) {
-        animate(toRect(displays.toScreenRect(start)), targetRect, opacity, 1.0, m_timing.showMs,
-                QEasingCurve::OutCubic, {});
+        animate(PanelPlacement::roundedRect(displays.toScreenRect(start)), targetRect, opacity, 1.0,
+                m_timing.showMs, QEasingCurve::OutCubic, {});
     } else {
         m_panel->place(targetRect);
     }

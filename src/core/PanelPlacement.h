@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QPointF>
+#include <QRect>
+#include <QRectF>
 
 // Keeping a panel inside a display's usable area. Coordinates are y-up (origin at the
 // bottom-left of the main display), so "min y" is the bottom edge.
@@ -14,5 +16,12 @@ inline constexpr double defaultInset = 12;
 QPointF clampedOrigin(double proposedX, double proposedY, double width, double height,
                       double minX, double minY, double maxX, double maxY,
                       double inset = defaultInset);
+
+// Position and size rounded each on its own, so a panel keeps its width and height to the pixel
+// wherever it lands (QRectF::toRect rounds the edges instead).
+inline QRect roundedRect(const QRectF &rect)
+{
+    return QRect(qRound(rect.x()), qRound(rect.y()), qRound(rect.width()), qRound(rect.height()));
+}
 
 } // namespace PanelPlacement

@@ -13,7 +13,7 @@
 Q_LOGGING_CATEGORY(lcReopen, "brimfold.reopen", QtWarningMsg)
 
 namespace {
-const QString kPath = AppIdentity::objectPath();
+const QString kChannelPath = AppIdentity::objectPath();
 const QString kInterface = AppIdentity::applicationId();
 const QString kMember = QStringLiteral("reopenGallery");
 } // namespace
@@ -28,7 +28,7 @@ ReopenChannel::~ReopenChannel()
     if (!m_listening)
         return;
     QDBusConnection bus = QDBusConnection::sessionBus();
-    bus.disconnect(QString(), kPath, kInterface, kMember, this, SLOT(onReopenSignal()));
+    bus.disconnect(QString(), kChannelPath, kInterface, kMember, this, SLOT(onReopenSignal()));
     bus.unregisterService(serviceName());
 }
 
@@ -47,7 +47,7 @@ bool ReopenChannel::listen()
     // Listening comes before owning the name: a later launch waits for the name, so once it is
     // owned the signal is heard. An empty service filter: the sender is known only by its
     // unique name, which a filter on the well-known name would never match.
-    m_listening = bus.connect(QString(), kPath, kInterface, kMember, this,
+    m_listening = bus.connect(QString(), kChannelPath, kInterface, kMember, this,
                               SLOT(onReopenSignal()));
     if (!bus.registerService(serviceName()))
         qCDebug(lcReopen) << "could not own" << serviceName();
@@ -65,7 +65,7 @@ bool ReopenChannel::post(std::chrono::milliseconds waitForListener)
     while (bus.interface() && !bus.interface()->isServiceRegistered(serviceName()).value()
            && waited.elapsed() < waitForListener.count())
         QThread::msleep(20);
-    const bool sent = bus.send(QDBusMessage::createSignal(kPath, kInterface, kMember));
+    const bool sent = bus.send(QDBusMessage::createSignal(kChannelPath, kInterface, kMember));
     // The process may exit right after; make sure the signal has left it.
     bus.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
                                             QStringLiteral("/org/freedesktop/DBus"),

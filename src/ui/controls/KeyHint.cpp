@@ -9,7 +9,7 @@
 namespace {
 constexpr int kCapPadding = 7;
 constexpr int kCapHeight = 22;
-constexpr int kGap = 4; // between the cap and its label
+constexpr int kCapGap = 4; // between the cap and its label
 constexpr qreal kCapRadius = 6;
 } // namespace
 
@@ -31,7 +31,7 @@ int KeyHint::capWidth() const
 
 QSize KeyHint::sizeHint() const
 {
-    return {capWidth() + kGap + QFontMetrics(m_labelFont).horizontalAdvance(m_label) + 1,
+    return {capWidth() + kCapGap + QFontMetrics(m_labelFont).horizontalAdvance(m_label) + 1,
             kCapHeight + 2};
 }
 
@@ -56,6 +56,6 @@ void KeyHint::paintEvent(QPaintEvent *)
     painter.drawText(cap, Qt::AlignCenter, m_keys);
     painter.setFont(m_labelFont);
     painter.setPen(BrimfoldDesign::secondary(colours));
-    painter.drawText(QRectF(capWidth() + kGap, 0, width() - capWidth() - kGap, height()),
+    painter.drawText(QRectF(capWidth() + kCapGap, 0, width() - capWidth() - kCapGap, height()),
                      Qt::AlignLeft | Qt::AlignVCenter, m_label);
 }

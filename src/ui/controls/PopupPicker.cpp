@@ -12,9 +12,9 @@
 namespace {
 constexpr int kPadding = 12;
 constexpr int kChevron = 8;
-constexpr int kGap = 10;
+constexpr int kChevronGap = 10;
 constexpr int kHeight = 30;
-constexpr qreal kRadius = 8;
+constexpr qreal kPickerRadius = 8;
 } // namespace
 
 PopupPicker::PopupPicker(const QStringList &titles, const QString &accessibleName, QWidget *parent)
@@ -60,7 +60,7 @@ QSize PopupPicker::sizeHint() const
     int widest = 0;
     for (const QAction *action : m_actions)
         widest = std::max(widest, metrics.horizontalAdvance(action->text()));
-    return {widest + kGap + kChevron + 2 * kPadding, kHeight};
+    return {widest + kChevronGap + kChevron + 2 * kPadding, kHeight};
 }
 
 void PopupPicker::openMenu()
@@ -91,7 +91,7 @@ void PopupPicker::paintEvent(QPaintEvent *)
         painter.setOpacity(0.45);
     const QRectF bounds = QRectF(rect()).adjusted(1, 1, -1, -1);
     QPainterPath shape;
-    shape.addRoundedRect(bounds, kRadius, kRadius);
+    shape.addRoundedRect(bounds, kPickerRadius, kPickerRadius);
     const qreal tint = 0.065 + (isDown() ? 0.05 : underMouse() ? 0.025 : 0.0);
     painter.fillPath(shape, BrimfoldDesign::primary(colours, tint));
     if (hasFocus()) {
@@ -101,7 +101,7 @@ void PopupPicker::paintEvent(QPaintEvent *)
 
     painter.setFont(font());
     painter.setPen(BrimfoldDesign::primary(colours, 0.85));
-    const QRectF textRect(kPadding, 0, width() - 2 * kPadding - kGap - kChevron, height());
+    const QRectF textRect(kPadding, 0, width() - 2 * kPadding - kChevronGap - kChevron, height());
     painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, text());
 
     // An up-and-down chevron, as pop-up choices are marked.

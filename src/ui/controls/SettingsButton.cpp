@@ -9,7 +9,7 @@
 #include <QPainterPath>
 
 namespace {
-constexpr qreal kRadius = 8;
+constexpr qreal kSettingsButtonRadius = 8;
 } // namespace
 
 SettingsButton::SettingsButton(Kind kind, const QString &title, QWidget *parent)
@@ -49,7 +49,7 @@ void SettingsButton::paintEvent(QPaintEvent *)
     const bool hovered = underMouse() && isEnabled();
     const QRectF bounds = QRectF(rect()).adjusted(1, 1, -1, -1);
     QPainterPath shape;
-    shape.addRoundedRect(bounds, kRadius, kRadius);
+    shape.addRoundedRect(bounds, kSettingsButtonRadius, kSettingsButtonRadius);
 
     QColor ink;
     QFont type = font();
@@ -81,7 +81,7 @@ void SettingsButton::paintEvent(QPaintEvent *)
                             onAccent ? 1.5 : 2));
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset),
-                                kRadius - inset + 1, kRadius - inset + 1);
+                                kSettingsButtonRadius - inset + 1, kSettingsButtonRadius - inset + 1);
     }
     painter.setFont(type);
     painter.setPen(ink);

@@ -11,7 +11,7 @@
 namespace {
 
 constexpr int kHeight = 30;
-constexpr int kPadding = 12;
+constexpr int kTabPadding = 12;
 constexpr int kGap = 5;
 constexpr int kSymbolSide = 10;
 constexpr qreal kSelectedOpacity = 0.085;
@@ -75,7 +75,7 @@ QSize FilterTab::sizeHint() const
 {
     // Measured with the selected (wider) title so switching tabs doesn't shift the row.
     int width = QFontMetrics(titleFont(true)).horizontalAdvance(m_title) + kGap
-        + QFontMetrics(countFont()).horizontalAdvance(QString::number(m_count)) + 2 * kPadding;
+        + QFontMetrics(countFont()).horizontalAdvance(QString::number(m_count)) + 2 * kTabPadding;
     if (!m_icon.isNull())
         width += kSymbolSide + kGap;
     return {width, kHeight};

@@ -16,7 +16,7 @@
 namespace {
 constexpr int kSideMargin = 22;
 constexpr int kRowHeight = 36;
-constexpr int kButtonHeight = 34;
+constexpr int kActionButtonHeight = 34;
 constexpr int kInfoMinWidth = 60;
 } // namespace
 
@@ -94,7 +94,7 @@ GalleryActionBar::GalleryActionBar(GalleryActions &actions, const Accessibility 
                                    actions.label(GalleryAction::copyText), m_actionPage);
     m_copyText->setObjectName(QStringLiteral("copyTextButton"));
     m_copyText->setTypeSize(11, QFont::Medium);
-    m_copyText->setFixedContentHeight(kButtonHeight);
+    m_copyText->setFixedContentHeight(kActionButtonHeight);
     m_copyText->setToolTip(actions.toolTip(GalleryAction::copyText));
     connect(m_copyText, &QAbstractButton::clicked, this, triggers(GalleryAction::copyText));
     row->addWidget(m_copyText, 0, Qt::AlignVCenter);
@@ -103,7 +103,7 @@ GalleryActionBar::GalleryActionBar(GalleryActions &actions, const Accessibility 
                                m_actionPage);
     m_copy->setObjectName(QStringLiteral("copyButton"));
     m_copy->setTypeSize(12, QFont::Medium);
-    m_copy->setFixedContentHeight(kButtonHeight);
+    m_copy->setFixedContentHeight(kActionButtonHeight);
     // The key shows on the button itself, so it has no tooltip to repeat it.
     m_copy->setHint(actions.keyText(GalleryAction::copy));
     connect(m_copy, &QAbstractButton::clicked, this, triggers(GalleryAction::copy));

@@ -14,8 +14,8 @@
 namespace {
 constexpr int kWidth = 205;
 constexpr int kHeight = 30;
-constexpr qreal kRadius = 9;
-constexpr qreal kFillOpacity = 0.055;
+constexpr qreal kFieldRadius = 9;
+constexpr qreal kFieldFillOpacity = 0.055;
 } // namespace
 
 GallerySearchField::GallerySearchField(QWidget *parent)
@@ -111,12 +111,12 @@ void GallerySearchField::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QColor fill = BrimfoldDesign::primary(palette(), kFillOpacity);
+    const QColor fill = BrimfoldDesign::primary(palette(), kFieldFillOpacity);
     const bool focused = m_edit->hasFocus();
     KeptPicture::paint(painter, QRectF(rect()), QStringLiteral("field:%1:%2").arg(fill.rgba()).arg(focused),
                        [&](QPainter &target, const QRectF &bounds) {
                            QPainterPath shape;
-                           shape.addRoundedRect(bounds.adjusted(0.75, 0.75, -0.75, -0.75), kRadius, kRadius);
+                           shape.addRoundedRect(bounds.adjusted(0.75, 0.75, -0.75, -0.75), kFieldRadius, kFieldRadius);
                            target.fillPath(shape, fill);
                            if (focused) {
                                target.setPen(QPen(BrimfoldDesign::withOpacity(BrimfoldDesign::accent(), 0.55), 1.5));
