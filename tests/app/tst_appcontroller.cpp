@@ -13,6 +13,8 @@
 #include "app/GalleryPresenter.h"
 #include "app/ShortcutCoordinator.h"
 #include "app/TrayMenu.h"
+#include "app/dbus/DesktopSearchService.h"
+#include "app/dbus/ShellSearchProvider.h"
 #include "ui/feedback/FeedbackView.h"
 #include "ui/floating/FloatingButton.h"
 #include "ui/preview/PreviewWindow.h"
@@ -20,9 +22,13 @@
 #include "ui/settings/ShortcutRecorder.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QMenu>
 #include <QScreen>
 #include <QtTest>
+
+#include <future>
 
 using namespace apptest;
 
@@ -184,6 +190,69 @@ private slots:
         QCOMPARE(app.hotKeys->held->keyCode, c.preferences().shortcut().keyCode);
         QVERIFY(app.sleep->started);
         QTRY_VERIFY(served);
+    }
+
+    // The desktop's search is asked on every key typed in the overview: the answer must not wait
+    // for the main thread, which may be busy painting or reading. Asked from another connection
+    // while the main thread is blocked here, as the shell asks from its own process.
+    void shellSearchAnswersWhileTheMainThreadIsBusy()
+    {
+        if (!QDBusConnection::sessionBus().isConnected())
+            QSKIP("needs a session bus");
+        App app;
+        QVERIFY(app.start(3));
+        QTRY_VERIFY(!app.model().textIndex().isIndexing());
+        auto service = std::make_unique<DesktopSearchService>(app.model(), app.controller->gallery(),
+                                                              *app.controller->services().images);
+        QVERIFY(service->publish());
+
+        const QString self = QDBusConnection::sessionBus().baseService();
+        const auto ask = [self](const char *method, const QVariantList &arguments) {
+            QDBusConnection shell = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("shell"));
+            QDBusMessage call = QDBusMessage::createMethodCall(self, ShellSearchProvider::objectPath(),
+                                                               QStringLiteral("org.gnome.Shell.SearchProvider2"),
+                                                               QLatin1String(method));
+            call.setArguments(arguments);
+            return shell.call(call, QDBus::Block, 10000);
+        };
+        const auto closeShell = qScopeGuard([] { QDBusConnection::disconnectFromBus(QStringLiteral("shell")); });
+        const auto whileBlocked = [&](const char *method, const QVariantList &arguments) {
+            std::future<QDBusMessage> answer = std::async(std::launch::async, ask, method, arguments);
+            // No event of this thread runs until the answer is in.
+            const bool answered = answer.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+            return answered ? answer.get() : QDBusMessage();
+        };
+
+        QString second;
+        for (const Screenshot &item : app.model().items()) {
+            if (item.displayName() == QStringLiteral("Screenshot 02"))
+                second = item.id();
+        }
+        QVERIFY(!second.isEmpty());
+        QDBusMessage reply = whileBlocked("GetInitialResultSet", {QStringList{QStringLiteral("screenshot"), QStringLiteral("02")}});
+        QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(reply.arguments().value(0).toStringList(), QStringList{second});
+        reply = whileBlocked("GetSubsearchResultSet", {QStringList{second}, QStringList{QStringLiteral("screenshot")}});
+        QCOMPARE(reply.arguments().value(0).toStringList().size(), 3);
+        // Metas decode thumbnails on a thread of their own and answer from the bus's thread.
+        reply = whileBlocked("GetResultMetas", {QStringList{second}});
+        QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+        const SearchResultMetas metas = qdbus_cast<SearchResultMetas>(reply.arguments().value(0));
+        QCOMPARE(metas.size(), 1);
+        QCOMPARE(metas.first().value(QStringLiteral("name")).toString(), QStringLiteral("Screenshot 02"));
+
+        // Opening the gallery is the main thread's: it happens once that thread runs again.
+        QVERIFY(!app.controller->gallery().isShown());
+        reply = whileBlocked("ActivateResult", {second, QStringList{QStringLiteral("02")}, 0u});
+        QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+        QTRY_VERIFY(app.controller->gallery().isShown());
+        QCOMPARE(app.model().query(), QStringLiteral("02"));
+
+        // Gone while a search is asked: an answer or an error, never a crash.
+        std::future<QDBusMessage> late = std::async(std::launch::async, ask, "GetInitialResultSet",
+                                                    QVariantList{QStringList{QStringLiteral("screenshot")}});
+        service.reset();
+        QVERIFY(late.get().type() != QDBusMessage::InvalidMessage);
     }
 
     // The tray menu: entries in order, and what each opening refreshes.

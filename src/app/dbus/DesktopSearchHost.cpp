@@ -5,6 +5,36 @@
 #include "search/DesktopSearch.h"
 #include "text/ScreenshotTextIndex.h"
 
+QStringList SearchableLibrary::ids(const QString &query) const
+{
+    QStringList result;
+    for (const Screenshot &item : DesktopSearch::matching(items, query, normalizedText))
+        result.append(item.id());
+    return result;
+}
+
+std::optional<SearchHit> SearchableLibrary::hit(const QString &id, const QString &query) const
+{
+    for (const Screenshot &item : items) {
+        if (item.id() == id)
+            return DesktopSearch::hitFor(item, query, documents);
+    }
+    return std::nullopt;
+}
+
+SearchableLibrary PublishedLibrary::current() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_library;
+}
+
+void PublishedLibrary::publish(SearchableLibrary library)
+{
+    const std::lock_guard lock(m_mutex);
+    // The old copy is released after the lock, by `library`: its last owner may free a lot.
+    std::swap(m_library, library);
+}
+
 DesktopSearchHost::DesktopSearchHost(LibraryModel &model, GalleryPresenter &gallery, QObject *parent)
     : QObject(parent)
     , m_model(model)
@@ -13,6 +43,17 @@ DesktopSearchHost::DesktopSearchHost(LibraryModel &model, GalleryPresenter &gall
     m_timeout.setSingleShot(true);
     m_timeout.setInterval(readyTimeoutMs);
     connect(&m_timeout, &QTimer::timeout, this, &DesktopSearchHost::flush);
+    for (const auto signal : {&LibraryModel::isScanningChanged, &LibraryModel::itemsChanged,
+                              &LibraryModel::connectedChanged})
+        connect(&m_model, signal, this, &DesktopSearchHost::publish);
+    connect(&m_model.textIndex(), &ScreenshotTextIndex::changed, this, &DesktopSearchHost::publish);
+    publish();
+}
+
+void DesktopSearchHost::publish()
+{
+    const ScreenshotTextIndex &index = m_model.textIndex();
+    m_published->publish({m_model.items(), index.documents(), index.normalizedText(), isReady()});
 }
 
 DesktopSearchHost::~DesktopSearchHost() = default;
@@ -63,7 +104,10 @@ void DesktopSearchHost::checkReady()
 void DesktopSearchHost::flush()
 {
     m_timeout.stop();
-    disconnect(&m_model, nullptr, this, nullptr);
+    for (const auto signal : {&LibraryModel::isScanningChanged, &LibraryModel::itemsChanged,
+                              &LibraryModel::connectedChanged})
+        disconnect(&m_model, signal, this, &DesktopSearchHost::checkReady);
+    disconnect(&m_model.textIndex(), &ScreenshotTextIndex::changed, this, &DesktopSearchHost::checkReady);
     std::vector<Waiting> waiting;
     waiting.swap(m_waiting);
     for (const Waiting &entry : waiting) {
@@ -79,10 +123,7 @@ QList<SearchHit> DesktopSearchHost::find(const QString &query) const
 
 QStringList DesktopSearchHost::ids(const QString &query) const
 {
-    QStringList result;
-    for (const Screenshot &item : DesktopSearch::matching(m_model, query))
-        result.append(item.id());
-    return result;
+    return SearchableLibrary{m_model.items(), {}, m_model.textIndex().normalizedText(), true}.ids(query);
 }
 
 std::optional<Screenshot> DesktopSearchHost::item(const QString &id) const
@@ -96,10 +137,7 @@ std::optional<Screenshot> DesktopSearchHost::item(const QString &id) const
 
 std::optional<SearchHit> DesktopSearchHost::hit(const QString &id, const QString &query) const
 {
-    const std::optional<Screenshot> found = item(id);
-    if (!found)
-        return std::nullopt;
-    return DesktopSearch::hitFor(*found, query, m_model.textIndex().documents());
+    return SearchableLibrary{m_model.items(), m_model.textIndex().documents(), {}, true}.hit(id, query);
 }
 
 void DesktopSearchHost::activate(const QString &query, const std::optional<QString> &id)

@@ -2,7 +2,9 @@
 
 #include "core/Screenshot.h"
 #include "search/SearchHit.h"
+#include "text/ScreenshotText.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -10,11 +12,39 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
 class GalleryPresenter;
 class LibraryModel;
+
+// The library as a search answered on another thread sees it: its screenshots and their text as
+// of the last change. Copies share the data of the main thread's own (Qt's containers copy only
+// when written), so taking one is cheap.
+struct SearchableLibrary final
+{
+    QList<Screenshot> items;
+    QHash<QString, ScreenshotText> documents;
+    QHash<QString, QString> normalizedText;
+    bool ready = false;
+
+    QStringList ids(const QString &query) const;
+    std::optional<SearchHit> hit(const QString &id, const QString &query) const;
+};
+
+// The latest SearchableLibrary, written on the main thread and read on any.
+class PublishedLibrary final
+{
+public:
+    SearchableLibrary current() const;
+    void publish(SearchableLibrary library);
+
+private:
+    mutable std::mutex m_mutex;
+    SearchableLibrary m_library;
+};
 
 // What the desktop's search entry points (the shell's search provider, the runner, the command
 // line's question to the running copy) share: the library's answer to a query, waiting for the
@@ -36,6 +66,9 @@ public:
     // dropped when `context` is gone by then.
     void whenReady(QObject *context, std::function<void()> work);
 
+    // Kept up to date for as long as the host lives.
+    std::shared_ptr<const PublishedLibrary> published() const { return m_published; }
+
     QList<SearchHit> find(const QString &query) const;
     // The paths of the matching screenshots, in the gallery's order.
     QStringList ids(const QString &query) const;
@@ -53,6 +86,7 @@ public:
 private:
     void checkReady();
     void flush();
+    void publish();
 
     LibraryModel &m_model;
     GalleryPresenter &m_gallery;
@@ -64,4 +98,5 @@ private:
     std::vector<Waiting> m_waiting;
     QTimer m_timeout;
     bool m_checkQueued = false;
+    std::shared_ptr<PublishedLibrary> m_published = std::make_shared<PublishedLibrary>();
 };

@@ -6,10 +6,12 @@
 #include "platform/portal/ReopenChannel.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusReply>
 #include <QLoggingCategory>
+#include <QThread>
 
 Q_LOGGING_CATEGORY(lcDesktopSearch, "brimfold.search", QtWarningMsg)
 
@@ -30,19 +32,33 @@ DesktopSearchService::DesktopSearchService(LibraryModel &model, GalleryPresenter
                                            const ImageServices &images, QObject *parent)
     : QObject(parent)
     , m_host(new DesktopSearchHost(model, gallery, this))
+    , m_shell(new ShellSearchProvider(*m_host, images))
 {
     qDBusRegisterMetaType<QList<QVariantMap>>();
-    new ShellSearchProvider(*m_host, images, this);
     new KRunnerProvider(*m_host, this);
 }
 
 DesktopSearchService::~DesktopSearchService()
 {
-    if (!m_published)
+    if (m_published) {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        for (const QString &path : {objectPath(), ShellSearchProvider::objectPath(), KRunnerProvider::objectPath()})
+            bus.unregisterObject(path);
+    }
+    // Gone before the host it posts to. On the bus's thread it is deleted there, between calls;
+    // that thread never waits for this one.
+    QThread *thread = m_shell->thread();
+    if (thread == QThread::currentThread() || !thread->isRunning()) {
+        delete m_shell;
         return;
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    for (const QString &path : {objectPath(), ShellSearchProvider::objectPath(), KRunnerProvider::objectPath()})
-        bus.unregisterObject(path);
+    }
+    QDBusConnectionInterface *busObject = QDBusConnection::sessionBus().interface();
+    QMetaObject::invokeMethod(busObject, [shell = m_shell] {
+        // Qt's bus keeps a blocking connection to `destroyed` after the object is unregistered;
+        // on its own thread that would wait for itself.
+        QObject::disconnect(shell, &QObject::destroyed, nullptr, nullptr);
+        delete shell;
+    }, Qt::BlockingQueuedConnection);
 }
 
 QString DesktopSearchService::objectPath()
@@ -60,10 +76,14 @@ bool DesktopSearchService::publish()
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return false;
+    // Qt's bus interface object lives on the thread that reads the bus; a call to an object
+    // there is handled without passing between threads.
+    QDBusConnectionInterface *busObject = bus.interface();
+    if (busObject && busObject->thread() != thread() && busObject->thread()->isRunning())
+        m_shell->moveToThread(busObject->thread());
     const auto options = QDBusConnection::ExportAllSlots;
     bool published = bus.registerObject(objectPath(), this, options);
-    published = bus.registerObject(ShellSearchProvider::objectPath(),
-                                   findChild<ShellSearchProvider *>(), options) && published;
+    published = bus.registerObject(ShellSearchProvider::objectPath(), m_shell, options) && published;
     published = bus.registerObject(KRunnerProvider::objectPath(), findChild<KRunnerProvider *>(),
                                    options) && published;
     m_published = true;

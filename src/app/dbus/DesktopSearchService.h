@@ -12,6 +12,7 @@
 
 class DesktopSearchHost;
 class GalleryPresenter;
+class ShellSearchProvider;
 class ImageServices;
 class LibraryModel;
 
@@ -19,6 +20,10 @@ class LibraryModel;
 // search provider, the KDE runner, and the program's own question the command line asks
 // (app.vellum.screenshots.Search.Find). Publish before the bus name is owned, so a search that
 // started the program finds its objects there.
+//
+// The shell's provider is asked on every key typed in the overview, so it answers on the thread
+// that reads the bus: a call to an object on the main thread is passed to it, and its answer
+// passed back, at each end a thread woken, and it waits while the main thread paints.
 class DesktopSearchService final : public QObject, protected QDBusContext
 {
     Q_OBJECT
@@ -45,5 +50,7 @@ public Q_SLOTS:
 
 private:
     DesktopSearchHost *m_host;
+    // Without a parent, so it can move to the bus's thread.
+    ShellSearchProvider *m_shell;
     bool m_published = false;
 };

@@ -45,30 +45,25 @@ const QDBusArgument &operator>>(const QDBusArgument &argument, SearchIconData &i
 ShellSearchProvider::ShellSearchProvider(DesktopSearchHost &host, const ImageServices &images,
                                          QObject *parent)
     : QObject(parent)
-    , m_host(host)
+    , m_host(&host)
+    , m_library(host.published())
     , m_images(images)
+    , m_thumbnails(new QThreadPool(this))
 {
-    m_thumbnails.setMaxThreadCount(1);
+    m_thumbnails->setMaxThreadCount(1);
     qDBusRegisterMetaType<SearchIconData>();
     qDBusRegisterMetaType<SearchResultMetas>();
+}
+
+ShellSearchProvider::~ShellSearchProvider()
+{
+    // Thumbnails borrow the image services, which may go right after this.
+    m_thumbnails->waitForDone();
 }
 
 QString ShellSearchProvider::objectPath()
 {
     return QStringLiteral("/app/vellum/screenshots/SearchProvider");
-}
-
-bool ShellSearchProvider::deferUntilReady(std::function<QVariant()> answer)
-{
-    if (m_host.isReady() || !calledFromDBus())
-        return false;
-    setDelayedReply(true);
-    const QDBusMessage call = message();
-    QDBusConnection bus = connection();
-    m_host.whenReady(this, [call, bus, answer = std::move(answer)]() mutable {
-        bus.send(call.createReply(answer()));
-    });
-    return true;
 }
 
 QStringList ShellSearchProvider::GetInitialResultSet(const QStringList &terms)
@@ -88,16 +83,25 @@ QStringList ShellSearchProvider::GetSubsearchResultSet(const QStringList &, cons
 QStringList ShellSearchProvider::results(const QStringList &terms)
 {
     m_lastQuery = DesktopSearch::queryOf(terms);
-    if (deferUntilReady([this, query = m_lastQuery] { return QVariant(m_host.ids(query)); }))
-        return {};
-    return m_host.ids(m_lastQuery);
+    const SearchableLibrary library = m_library->current();
+    if (library.ready || !calledFromDBus())
+        return library.ids(m_lastQuery);
+    // Right after a start the host holds the answer until the first scan is in.
+    setDelayedReply(true);
+    QMetaObject::invokeMethod(m_host, [host = m_host, call = message(), bus = connection(), query = m_lastQuery] {
+        host->whenReady(host, [host, call, bus, query]() mutable {
+            bus.send(call.createReply(QVariant(host->ids(query))));
+        });
+    });
+    return {};
 }
 
 SearchResultMetas ShellSearchProvider::GetResultMetas(const QStringList &identifiers)
 {
+    const SearchableLibrary library = m_library->current();
     QList<SearchHit> hits;
     for (const QString &id : identifiers) {
-        if (auto hit = m_host.hit(id, m_lastQuery))
+        if (auto hit = library.hit(id, m_lastQuery))
             hits.append(std::move(*hit));
     }
 
@@ -121,11 +125,12 @@ SearchResultMetas ShellSearchProvider::GetResultMetas(const QStringList &identif
     };
     if (!calledFromDBus())
         return metas();
-    // Thumbnails are decoded off the main thread; the answer goes out when they are done.
+    // Thumbnails are decoded off this thread, which may be the one reading the bus; the answer
+    // goes out when they are done.
     setDelayedReply(true);
     const QDBusMessage call = message();
     QDBusConnection bus = connection();
-    whenFinished(QtConcurrent::run(&m_thumbnails, metas), this, [call, bus](const SearchResultMetas &result) mutable {
+    whenFinished(QtConcurrent::run(m_thumbnails, metas), this, [call, bus](const SearchResultMetas &result) mutable {
         bus.send(call.createReply(QVariant::fromValue(result)));
     });
     return {};
@@ -133,12 +138,14 @@ SearchResultMetas ShellSearchProvider::GetResultMetas(const QStringList &identif
 
 void ShellSearchProvider::ActivateResult(const QString &identifier, const QStringList &terms, uint)
 {
-    const QString query = DesktopSearch::queryOf(terms);
-    m_host.whenReady(this, [this, query, identifier] { m_host.activate(query, identifier); });
+    QMetaObject::invokeMethod(m_host, [host = m_host, query = DesktopSearch::queryOf(terms), identifier] {
+        host->whenReady(host, [host, query, identifier] { host->activate(query, identifier); });
+    });
 }
 
 void ShellSearchProvider::LaunchSearch(const QStringList &terms, uint)
 {
-    const QString query = DesktopSearch::queryOf(terms);
-    m_host.whenReady(this, [this, query] { m_host.activate(query, std::nullopt); });
+    QMetaObject::invokeMethod(m_host, [host = m_host, query = DesktopSearch::queryOf(terms)] {
+        host->whenReady(host, [host, query] { host->activate(query, std::nullopt); });
+    });
 }

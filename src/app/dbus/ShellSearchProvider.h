@@ -8,10 +8,11 @@
 #include <QThreadPool>
 #include <QVariantMap>
 
-#include <functional>
+#include <memory>
 
 class DesktopSearchHost;
 class ImageServices;
+class PublishedLibrary;
 class QDBusArgument;
 
 // A result's picture as the shell's search takes it inline: (iiibiiay) width, height, row
@@ -38,6 +39,10 @@ using SearchResultMetas = QList<QVariantMap>;
 // The GNOME Shell search provider (org.gnome.Shell.SearchProvider2): the shell's overview
 // searches the screenshots with the gallery's own matching. Result ids are the screenshots'
 // paths.
+//
+// It may live on the thread that reads the bus (see DesktopSearchService): it searches the
+// host's published library there, and hands the host only what needs the main thread (an
+// answer that waits for the first scan, opening the gallery). The host must outlive it.
 class ShellSearchProvider final : public QObject, protected QDBusContext
 {
     Q_OBJECT
@@ -48,6 +53,7 @@ public:
 
     ShellSearchProvider(DesktopSearchHost &host, const ImageServices &images,
                         QObject *parent = nullptr);
+    ~ShellSearchProvider() override;
 
     static QString objectPath();
 
@@ -61,14 +67,12 @@ public Q_SLOTS:
 private:
     // The search for `terms`, answered once the library is ready.
     QStringList results(const QStringList &terms);
-    // False when the library is ready: answer now. Else holds the call being handled and answers
-    // it with `answer()` once the library is ready.
-    bool deferUntilReady(std::function<QVariant()> answer);
 
-    DesktopSearchHost &m_host;
+    DesktopSearchHost *m_host;
+    std::shared_ptr<const PublishedLibrary> m_library;
     const ImageServices &m_images;
     // The shell asks for metas without the terms; snippets follow the last search.
     QString m_lastQuery;
-    // Decodes thumbnails; last, so its destructor waits for them while the rest still exists.
-    QThreadPool m_thumbnails;
+    // Decodes thumbnails. A child, so it moves with the provider; the destructor waits for it.
+    QThreadPool *m_thumbnails;
 };
