@@ -14,6 +14,7 @@
 #include "app/ShortcutCoordinator.h"
 #include "app/TrayMenu.h"
 #include "app/dbus/DesktopSearchService.h"
+#include "app/dbus/KRunnerProvider.h"
 #include "app/dbus/ShellSearchProvider.h"
 #include "ui/feedback/FeedbackView.h"
 #include "ui/floating/FloatingButton.h"
@@ -192,10 +193,10 @@ private slots:
         QTRY_VERIFY(served);
     }
 
-    // The desktop's search is asked on every key typed in the overview: the answer must not wait
-    // for the main thread, which may be busy painting or reading. Asked from another connection
-    // while the main thread is blocked here, as the shell asks from its own process.
-    void shellSearchAnswersWhileTheMainThreadIsBusy()
+    // The desktop's search is asked on every key typed: the answer must not wait for the main
+    // thread, which may be busy painting or reading. Asked from another connection while the main
+    // thread is blocked here, as the shell or KRunner asks from its own process.
+    void desktopSearchAnswersWhileTheMainThreadIsBusy()
     {
         if (!QDBusConnection::sessionBus().isConnected())
             QSKIP("needs a session bus");
@@ -209,9 +210,11 @@ private slots:
         const QString self = QDBusConnection::sessionBus().baseService();
         const auto ask = [self](const char *method, const QVariantList &arguments) {
             QDBusConnection shell = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("shell"));
-            QDBusMessage call = QDBusMessage::createMethodCall(self, ShellSearchProvider::objectPath(),
-                                                               QStringLiteral("org.gnome.Shell.SearchProvider2"),
-                                                               QLatin1String(method));
+            const bool runner = qstrcmp(method, "Match") == 0;
+            QDBusMessage call = QDBusMessage::createMethodCall(
+                self, runner ? KRunnerProvider::objectPath() : ShellSearchProvider::objectPath(),
+                runner ? QStringLiteral("org.kde.krunner1") : QStringLiteral("org.gnome.Shell.SearchProvider2"),
+                QLatin1String(method));
             call.setArguments(arguments);
             return shell.call(call, QDBus::Block, 10000);
         };
@@ -240,6 +243,9 @@ private slots:
         const SearchResultMetas metas = qdbus_cast<SearchResultMetas>(reply.arguments().value(0));
         QCOMPARE(metas.size(), 1);
         QCOMPARE(metas.first().value(QStringLiteral("name")).toString(), QStringLiteral("Screenshot 02"));
+        reply = whileBlocked("Match", {QStringLiteral("02")});
+        QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(qdbus_cast<RunnerMatches>(reply.arguments().value(0)).value(0).id, second);
 
         // Opening the gallery is the main thread's: it happens once that thread runs again.
         QVERIFY(!app.controller->gallery().isShown());

@@ -22,6 +22,11 @@ std::optional<SearchHit> SearchableLibrary::hit(const QString &id, const QString
     return std::nullopt;
 }
 
+QList<SearchHit> SearchableLibrary::find(const QString &query) const
+{
+    return DesktopSearch::find(items, query, documents, normalizedText);
+}
+
 SearchableLibrary PublishedLibrary::current() const
 {
     const std::lock_guard lock(m_mutex);
@@ -86,6 +91,22 @@ void DesktopSearchHost::whenReady(QObject *context, std::function<void()> work)
         connect(&m_model, signal, this, &DesktopSearchHost::checkReady, Qt::UniqueConnection);
     connect(&m_model.textIndex(), &ScreenshotTextIndex::changed, this, &DesktopSearchHost::checkReady,
             Qt::UniqueConnection);
+}
+
+void DesktopSearchHost::post(std::function<void()> work)
+{
+    QMetaObject::invokeMethod(this, std::move(work));
+}
+
+void DesktopSearchHost::postWhenReady(std::function<void()> work)
+{
+    post([this, work = std::move(work)]() mutable { whenReady(this, std::move(work)); });
+}
+
+void DesktopSearchHost::answerWhenReady(const QDBusMessage &call, const QDBusConnection &bus,
+                                        std::function<QVariant()> answer)
+{
+    postWhenReady([call, bus, answer = std::move(answer)]() mutable { bus.send(call.createReply(answer())); });
 }
 
 void DesktopSearchHost::checkReady()

@@ -5,6 +5,8 @@
 #include "text/ScreenshotText.h"
 
 #include <QHash>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -32,6 +34,7 @@ struct SearchableLibrary final
 
     QStringList ids(const QString &query) const;
     std::optional<SearchHit> hit(const QString &id, const QString &query) const;
+    QList<SearchHit> find(const QString &query) const;
 };
 
 // The latest SearchableLibrary, written on the main thread and read on any.
@@ -65,6 +68,13 @@ public:
     // Runs `work` now when ready, else once ready or after readyTimeoutMs, whichever is first;
     // dropped when `context` is gone by then.
     void whenReady(QObject *context, std::function<void()> work);
+
+    // For the providers that answer on the bus's thread; callable from any thread. `work` runs
+    // on the main thread: at its next turn, or once the library is ready.
+    void post(std::function<void()> work);
+    void postWhenReady(std::function<void()> work);
+    // Answers `call` with `answer()`, run on the main thread once the library is ready.
+    void answerWhenReady(const QDBusMessage &call, const QDBusConnection &bus, std::function<QVariant()> answer);
 
     // Kept up to date for as long as the host lives.
     std::shared_ptr<const PublishedLibrary> published() const { return m_published; }

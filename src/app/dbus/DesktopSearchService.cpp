@@ -17,6 +17,31 @@ Q_LOGGING_CATEGORY(lcDesktopSearch, "brimfold.search", QtWarningMsg)
 
 namespace {
 
+// Qt's bus interface object lives on the thread that reads the bus; a call to an object there
+// is handled without passing between threads. None when that is this thread or not running.
+QThread *busThread()
+{
+    const QDBusConnectionInterface *busObject = QDBusConnection::sessionBus().interface();
+    QThread *thread = busObject ? busObject->thread() : nullptr;
+    return thread && thread != QThread::currentThread() && thread->isRunning() ? thread : nullptr;
+}
+
+// Deletes an unregistered object of the bus's thread there, between calls; that thread never
+// waits for this one.
+void deleteOnItsThread(QObject *object)
+{
+    if (object->thread() == QThread::currentThread() || !object->thread()->isRunning()) {
+        delete object;
+        return;
+    }
+    QMetaObject::invokeMethod(QDBusConnection::sessionBus().interface(), [object] {
+        // Qt's bus keeps a blocking connection to `destroyed` after the object is unregistered;
+        // on its own thread that would wait for itself.
+        QObject::disconnect(object, &QObject::destroyed, nullptr, nullptr);
+        delete object;
+    }, Qt::BlockingQueuedConnection);
+}
+
 QList<QVariantMap> records(const QList<SearchHit> &hits)
 {
     QList<QVariantMap> result;
@@ -33,9 +58,9 @@ DesktopSearchService::DesktopSearchService(LibraryModel &model, GalleryPresenter
     : QObject(parent)
     , m_host(new DesktopSearchHost(model, gallery, this))
     , m_shell(new ShellSearchProvider(*m_host, images))
+    , m_runner(new KRunnerProvider(*m_host))
 {
     qDBusRegisterMetaType<QList<QVariantMap>>();
-    new KRunnerProvider(*m_host, this);
 }
 
 DesktopSearchService::~DesktopSearchService()
@@ -45,20 +70,9 @@ DesktopSearchService::~DesktopSearchService()
         for (const QString &path : {objectPath(), ShellSearchProvider::objectPath(), KRunnerProvider::objectPath()})
             bus.unregisterObject(path);
     }
-    // Gone before the host it posts to. On the bus's thread it is deleted there, between calls;
-    // that thread never waits for this one.
-    QThread *thread = m_shell->thread();
-    if (thread == QThread::currentThread() || !thread->isRunning()) {
-        delete m_shell;
-        return;
-    }
-    QDBusConnectionInterface *busObject = QDBusConnection::sessionBus().interface();
-    QMetaObject::invokeMethod(busObject, [shell = m_shell] {
-        // Qt's bus keeps a blocking connection to `destroyed` after the object is unregistered;
-        // on its own thread that would wait for itself.
-        QObject::disconnect(shell, &QObject::destroyed, nullptr, nullptr);
-        delete shell;
-    }, Qt::BlockingQueuedConnection);
+    // Gone before the host they post to.
+    deleteOnItsThread(m_shell);
+    deleteOnItsThread(m_runner);
 }
 
 QString DesktopSearchService::objectPath()
@@ -76,16 +90,14 @@ bool DesktopSearchService::publish()
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return false;
-    // Qt's bus interface object lives on the thread that reads the bus; a call to an object
-    // there is handled without passing between threads.
-    QDBusConnectionInterface *busObject = bus.interface();
-    if (busObject && busObject->thread() != thread() && busObject->thread()->isRunning())
-        m_shell->moveToThread(busObject->thread());
+    if (QThread *thread = busThread()) {
+        m_shell->moveToThread(thread);
+        m_runner->moveToThread(thread);
+    }
     const auto options = QDBusConnection::ExportAllSlots;
     bool published = bus.registerObject(objectPath(), this, options);
     published = bus.registerObject(ShellSearchProvider::objectPath(), m_shell, options) && published;
-    published = bus.registerObject(KRunnerProvider::objectPath(), findChild<KRunnerProvider *>(),
-                                   options) && published;
+    published = bus.registerObject(KRunnerProvider::objectPath(), m_runner, options) && published;
     m_published = true;
     if (!published)
         qCWarning(lcDesktopSearch) << "a search object path is taken on the session bus";

@@ -12,6 +12,7 @@
 
 class DesktopSearchHost;
 class GalleryPresenter;
+class KRunnerProvider;
 class ShellSearchProvider;
 class ImageServices;
 class LibraryModel;
@@ -21,7 +22,7 @@ class LibraryModel;
 // (app.vellum.screenshots.Search.Find). Publish before the bus name is owned, so a search that
 // started the program finds its objects there.
 //
-// The shell's provider is asked on every key typed in the overview, so it answers on the thread
+// The shell's provider and the runner are asked on every key typed, so they answer on the thread
 // that reads the bus: a call to an object on the main thread is passed to it, and its answer
 // passed back, at each end a thread woken, and it waits while the main thread paints.
 class DesktopSearchService final : public QObject, protected QDBusContext
@@ -50,7 +51,8 @@ public Q_SLOTS:
 
 private:
     DesktopSearchHost *m_host;
-    // Without a parent, so it can move to the bus's thread.
+    // Without a parent, so they can move to the bus's thread.
     ShellSearchProvider *m_shell;
+    KRunnerProvider *m_runner;
     bool m_published = false;
 };

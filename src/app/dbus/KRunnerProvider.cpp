@@ -44,7 +44,8 @@ const QDBusArgument &operator>>(const QDBusArgument &argument, RunnerMatch &matc
 
 KRunnerProvider::KRunnerProvider(DesktopSearchHost &host, QObject *parent)
     : QObject(parent)
-    , m_host(host)
+    , m_host(&host)
+    , m_library(host.published())
 {
     qDBusRegisterMetaType<RunnerAction>();
     qDBusRegisterMetaType<RunnerActions>();
@@ -68,21 +69,19 @@ RunnerActions KRunnerProvider::Actions()
 RunnerMatches KRunnerProvider::Match(const QString &query)
 {
     m_lastQuery = query;
-    if (m_host.isReady() || !calledFromDBus())
-        return matches(query);
+    const SearchableLibrary library = m_library->current();
+    if (library.ready || !calledFromDBus())
+        return matches(library.find(query), query);
     setDelayedReply(true);
-    const QDBusMessage call = message();
-    QDBusConnection bus = connection();
-    m_host.whenReady(this, [this, call, bus, query]() mutable {
-        bus.send(call.createReply(QVariant::fromValue(matches(query))));
+    m_host->answerWhenReady(message(), connection(), [host = m_host, query] {
+        return QVariant::fromValue(matches(host->find(query), query));
     });
     return {};
 }
 
-RunnerMatches KRunnerProvider::matches(const QString &query) const
+RunnerMatches KRunnerProvider::matches(const QList<SearchHit> &hits, const QString &query)
 {
     RunnerMatches result;
-    const QList<SearchHit> hits = m_host.find(query);
     for (const SearchHit &hit : hits) {
         if (result.size() == matchLimit)
             break;
@@ -105,11 +104,11 @@ RunnerMatches KRunnerProvider::matches(const QString &query) const
 void KRunnerProvider::Run(const QString &matchId, const QString &actionId)
 {
     if (actionId == copyActionId())
-        m_host.copy(matchId);
+        m_host->post([host = m_host, matchId] { host->copy(matchId); });
     else if (actionId == copyTextActionId())
-        m_host.copyText(matchId);
+        m_host->post([host = m_host, matchId] { host->copyText(matchId); });
     else if (actionId.isEmpty())
-        m_host.whenReady(this, [this, query = m_lastQuery, matchId] { m_host.activate(query, matchId); });
+        m_host->postWhenReady([host = m_host, query = m_lastQuery, matchId] { host->activate(query, matchId); });
 }
 
 void KRunnerProvider::Teardown()

@@ -6,8 +6,12 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <memory>
+
 class DesktopSearchHost;
+class PublishedLibrary;
 class QDBusArgument;
+struct SearchHit;
 
 // One action a runner offers on a match: (sss) id, text, icon name.
 struct RunnerAction final
@@ -39,6 +43,7 @@ using RunnerMatches = QList<RunnerMatch>;
 
 // The KDE runner (org.kde.krunner1): KRunner lists the screenshots the gallery would find,
 // opens the gallery on one, or copies its image or its text without opening anything.
+// Like ShellSearchProvider it may live on the bus's thread; the host must outlive it.
 class KRunnerProvider final : public QObject, protected QDBusContext
 {
     Q_OBJECT
@@ -64,9 +69,11 @@ public Q_SLOTS:
     void Teardown();
 
 private:
-    RunnerMatches matches(const QString &query) const;
+    // The first matchLimit of `hits`, found for `query`.
+    static RunnerMatches matches(const QList<SearchHit> &hits, const QString &query);
 
-    DesktopSearchHost &m_host;
+    DesktopSearchHost *m_host;
+    std::shared_ptr<const PublishedLibrary> m_library;
     // Running a match opens the gallery on the query that found it.
     QString m_lastQuery;
 };

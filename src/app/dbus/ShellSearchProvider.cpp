@@ -88,10 +88,8 @@ QStringList ShellSearchProvider::results(const QStringList &terms)
         return library.ids(m_lastQuery);
     // Right after a start the host holds the answer until the first scan is in.
     setDelayedReply(true);
-    QMetaObject::invokeMethod(m_host, [host = m_host, call = message(), bus = connection(), query = m_lastQuery] {
-        host->whenReady(host, [host, call, bus, query]() mutable {
-            bus.send(call.createReply(QVariant(host->ids(query))));
-        });
+    m_host->answerWhenReady(message(), connection(), [host = m_host, query = m_lastQuery] {
+        return QVariant(host->ids(query));
     });
     return {};
 }
@@ -138,14 +136,12 @@ SearchResultMetas ShellSearchProvider::GetResultMetas(const QStringList &identif
 
 void ShellSearchProvider::ActivateResult(const QString &identifier, const QStringList &terms, uint)
 {
-    QMetaObject::invokeMethod(m_host, [host = m_host, query = DesktopSearch::queryOf(terms), identifier] {
-        host->whenReady(host, [host, query, identifier] { host->activate(query, identifier); });
+    m_host->postWhenReady([host = m_host, query = DesktopSearch::queryOf(terms), identifier] {
+        host->activate(query, identifier);
     });
 }
 
 void ShellSearchProvider::LaunchSearch(const QStringList &terms, uint)
 {
-    QMetaObject::invokeMethod(m_host, [host = m_host, query = DesktopSearch::queryOf(terms)] {
-        host->whenReady(host, [host, query] { host->activate(query, std::nullopt); });
-    });
+    m_host->postWhenReady([host = m_host, query = DesktopSearch::queryOf(terms)] { host->activate(query, std::nullopt); });
 }
