@@ -4,9 +4,9 @@
 #include "search/SearchHit.h"
 #include "text/ScreenshotText.h"
 
-#include <QHash>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -51,7 +51,8 @@ private:
 
 // What the desktop's search entry points (the shell's search provider, the runner, the command
 // line's question to the running copy) share: the library's answer to a query, waiting for the
-// first scan after a start, and what activating a result does. Main thread only.
+// first scan after a start, and what activating a result does. Main thread only, but for the
+// library it publishes and the calls that hand work to it.
 class DesktopSearchHost final : public QObject
 {
     Q_OBJECT
