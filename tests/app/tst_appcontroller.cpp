@@ -254,6 +254,15 @@ private slots:
         QTRY_VERIFY(app.controller->gallery().isShown());
         QCOMPARE(app.model().query(), QStringLiteral("02"));
 
+        // What the bus's thread searches follows the library: a new screenshot, then its text.
+        app.recognizer->textFormat = QStringLiteral("pelican");
+        QVERIFY(!writeShot(app.folder, QStringLiteral("Screenshot 03.png")).isEmpty());
+        app.model().refresh(false);
+        QTRY_COMPARE(app.model().items().size(), 4);
+        QTRY_VERIFY(!app.model().textIndex().isIndexing());
+        reply = whileBlocked("GetInitialResultSet", {QStringList{QStringLiteral("pelican")}});
+        QCOMPARE(reply.arguments().value(0).toStringList(), QStringList{QFileInfo(app.folder + "/Screenshot 03.png").canonicalFilePath()});
+
         // Gone while a search is asked: an answer or an error, never a crash.
         std::future<QDBusMessage> late = std::async(std::launch::async, ask, "GetInitialResultSet",
                                                     QVariantList{QStringList{QStringLiteral("screenshot")}});
