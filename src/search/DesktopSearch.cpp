@@ -1,19 +1,18 @@
 #include "search/DesktopSearch.h"
 
 #include "library/GallerySnapshot.h"
-#include "library/LibraryModel.h"
-#include "text/ScreenshotTextIndex.h"
 #include "text/ScreenshotTextSearch.h"
 
 QList<SearchHit> DesktopSearch::find(const QList<Screenshot> &items, const QString &query,
                                      const QHash<QString, ScreenshotText> &documents,
-                                     const QHash<QString, QString> &normalizedText)
+                                     const QHash<QString, QString> &normalizedText, qsizetype limit)
 {
     const QList<Screenshot> found = matching(items, query, normalizedText);
+    const qsizetype count = limit < 0 ? found.size() : std::min(limit, found.size());
     QList<SearchHit> hits;
-    hits.reserve(found.size());
-    for (const Screenshot &item : found)
-        hits.append(hitFor(item, query, documents));
+    hits.reserve(count);
+    for (qsizetype i = 0; i < count; ++i)
+        hits.append(hitFor(found.at(i), query, documents));
     return hits;
 }
 
@@ -23,17 +22,6 @@ QList<Screenshot> DesktopSearch::matching(const QList<Screenshot> &items, const 
     if (ScreenshotTextSearch::tokens(query).isEmpty())
         return {};
     return GallerySnapshot(items, LibraryState(), false, query, normalizedText).items();
-}
-
-QList<Screenshot> DesktopSearch::matching(const LibraryModel &model, const QString &query)
-{
-    return matching(model.items(), query, model.textIndex().normalizedText());
-}
-
-QList<SearchHit> DesktopSearch::find(const LibraryModel &model, const QString &query)
-{
-    const ScreenshotTextIndex &index = model.textIndex();
-    return find(model.items(), query, index.documents(), index.normalizedText());
 }
 
 QString DesktopSearch::queryOf(const QStringList &terms)

@@ -106,6 +106,13 @@ private Q_SLOTS:
 
         const QList<SearchHit> hits = DesktopSearch::find(m_items, query, m_documents, m_normalized);
         QCOMPARE(hits.size(), expected.size());
+        // A limit keeps the first hits, snippets and all.
+        const QList<SearchHit> first = DesktopSearch::find(m_items, query, m_documents, m_normalized, 1);
+        QCOMPARE(first.size(), std::min<qsizetype>(hits.size(), 1));
+        if (!first.isEmpty()) {
+            QCOMPARE(first.first().path, hits.first().path);
+            QCOMPARE(first.first().snippet, hits.first().snippet);
+        }
         for (qsizetype i = 0; i < hits.size(); ++i) {
             const Screenshot &item = m_items.at(expected.at(i));
             QCOMPARE(hits.at(i).path, item.id());

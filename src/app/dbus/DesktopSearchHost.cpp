@@ -22,9 +22,9 @@ std::optional<SearchHit> SearchableLibrary::hit(const QString &id, const QString
     return std::nullopt;
 }
 
-QList<SearchHit> SearchableLibrary::find(const QString &query) const
+QList<SearchHit> SearchableLibrary::find(const QString &query, qsizetype limit) const
 {
-    return DesktopSearch::find(items, query, documents, normalizedText);
+    return DesktopSearch::find(items, query, documents, normalizedText, limit);
 }
 
 SearchableLibrary PublishedLibrary::current() const
@@ -137,9 +137,10 @@ void DesktopSearchHost::flush()
     }
 }
 
-QList<SearchHit> DesktopSearchHost::find(const QString &query) const
+QList<SearchHit> DesktopSearchHost::find(const QString &query, qsizetype limit) const
 {
-    return DesktopSearch::find(m_model, query);
+    const ScreenshotTextIndex &index = m_model.textIndex();
+    return DesktopSearch::find(m_model.items(), query, index.documents(), index.normalizedText(), limit);
 }
 
 QStringList DesktopSearchHost::ids(const QString &query) const

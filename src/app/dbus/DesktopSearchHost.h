@@ -34,7 +34,8 @@ struct SearchableLibrary final
 
     QStringList ids(const QString &query) const;
     std::optional<SearchHit> hit(const QString &id, const QString &query) const;
-    QList<SearchHit> find(const QString &query) const;
+    // The first `limit` hits (all when negative), each with its snippet.
+    QList<SearchHit> find(const QString &query, qsizetype limit = -1) const;
 };
 
 // The latest SearchableLibrary, written on the main thread and read on any.
@@ -80,7 +81,7 @@ public:
     // Kept up to date for as long as the host lives.
     std::shared_ptr<const PublishedLibrary> published() const { return m_published; }
 
-    QList<SearchHit> find(const QString &query) const;
+    QList<SearchHit> find(const QString &query, qsizetype limit = -1) const;
     // The paths of the matching screenshots, in the gallery's order.
     QStringList ids(const QString &query) const;
     std::optional<Screenshot> item(const QString &id) const;

@@ -71,10 +71,10 @@ RunnerMatches KRunnerProvider::Match(const QString &query)
     m_lastQuery = query;
     const SearchableLibrary library = m_library->current();
     if (library.ready || !calledFromDBus())
-        return matches(library.find(query), query);
+        return matches(library.find(query, matchLimit), query);
     setDelayedReply(true);
     m_host->answerWhenReady(message(), connection(), [host = m_host, query] {
-        return QVariant::fromValue(matches(host->find(query), query));
+        return QVariant::fromValue(matches(host->find(query, matchLimit), query));
     });
     return {};
 }
