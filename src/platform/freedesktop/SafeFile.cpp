@@ -35,24 +35,6 @@ int openTemporary(const QString &folder, const QString &name, QByteArray &tempor
     return -1;
 }
 
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    const char *data = bytes.constData();
-    qint64 left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, size_t(left));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        // A full disk or a size limit may take part of a write and fail only on the next.
-        data += written;
-        left -= written;
-    }
-    return true;
-}
-
 // Makes the rename itself durable; a failure here leaves the new file in place, so it is no
 // failure of the write.
 void syncFolder(const QString &folder)
@@ -144,7 +126,7 @@ SafeFile::Result SafeFile::write(const QString &path, const QByteArray &bytes, m
         return Failure{error};
     };
     // The mode given to open() is reduced by the umask.
-    if (::fchmod(fd, mode) != 0 || !writeAll(fd, bytes) || ::fsync(fd) != 0)
+    if (::fchmod(fd, mode) != 0 || !SafeFile::writeAll(fd, bytes) || ::fsync(fd) != 0)
         return fail(errno);
     // Some file systems report a failed write only here.
     const int closed = ::close(fd);
@@ -182,4 +164,24 @@ bool SafeFile::entryExists(const QString &path)
 {
     struct stat entry {};
     return ::lstat(QFile::encodeName(path).constData(), &entry) == 0;
+}
+
+bool SafeFile::writeAll(int fd, const QByteArray &bytes)
+{
+    const char *data = bytes.constData();
+    qint64 left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, size_t(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0)
+            return false;
+        if (written == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        data += written;
+        left -= written;
+    }
+    return true;
 }

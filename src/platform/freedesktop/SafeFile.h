@@ -54,6 +54,11 @@ public:
     // left behind.
     static Result write(const QString &path, const QByteArray &bytes, mode_t mode);
 
+    // Writes all of `bytes` to an open descriptor, again after an interrupted or partial write (a
+    // full disk or a size limit may take part of a write and fail only on the next). False, with
+    // errno set, when a write fails or takes nothing.
+    static bool writeAll(int fd, const QByteArray &bytes);
+
     // Renames the entry itself (a link is moved as a link; what it points to is untouched) and
     // never replaces an existing `to`: that fails with EEXIST.
     static Result moveAside(const QString &from, const QString &to);

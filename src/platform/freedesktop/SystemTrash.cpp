@@ -1,6 +1,7 @@
 #include "platform/freedesktop/SystemTrash.h"
 
 #include "platform/freedesktop/PrivateFolder.h"
+#include "platform/freedesktop/SafeFile.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -118,20 +119,6 @@ QString trashedName(const QString &name, int attempt)
     return stem + suffix;
 }
 
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        done += written;
-    }
-    return true;
-}
-
 enum class Claim { claimed, taken, failed };
 
 // Creates the description exclusively: a name another program claimed at the same moment is
@@ -146,7 +133,7 @@ Claim claimName(const QString &infoPath, const QByteArray &description)
         qCWarning(lcTrash) << "could not create" << infoPath << ::strerror(errno);
         return Claim::failed;
     }
-    bool written = writeAll(fd, description);
+    bool written = SafeFile::writeAll(fd, description);
     written = ::close(fd) == 0 && written;
     if (!written) {
         ::unlink(path.constData());
