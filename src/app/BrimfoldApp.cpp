@@ -9,6 +9,7 @@
 #include "app/SearchCommand.h"
 #include "app/SingleInstance.h"
 #include "platform/ImageServices.h"
+#include "platform/freedesktop/FontConfiguration.h"
 #include "platform/portal/PortalHotKeySource.h"
 #include "platform/portal/ReopenChannel.h"
 #include "platform/x11/X11.h"
@@ -94,20 +95,24 @@ int BrimfoldApp::main(int argc, char **argv)
         print(stderr, QStringLiteral("brimfold: needs a graphical session, but no display could be opened.\n"));
         return 2;
     }
+    // The font configuration needs no application object: read while Qt connects to the display.
+    QFuture<void> fontConfiguration = FontConfiguration::preload();
     QApplication app(argc, argv);
-    // What the first window waits for, started on other threads at once: the font configuration
-    // and the session bus (the appearance and accessibility settings are read over it). Declared
-    // after the application, so its end waits for them before the application goes.
+    // What the first window waits for, started on other threads at once: the fonts, once their
+    // configuration is read, and the session bus (the appearance and accessibility settings are
+    // read over it). Declared after the application, so its end waits for them before the
+    // application goes.
     struct WarmUp
     {
-        QFuture<void> fonts = BrimfoldDesign::warmUpFonts();
+        QFuture<void> configuration;
+        QFuture<void> fonts = BrimfoldDesign::warmUpFonts(configuration);
         QFuture<void> bus = QtConcurrent::run(&BackgroundPool::shared(), [] { QDBusConnection::sessionBus(); });
         ~WarmUp()
         {
             fonts.waitForFinished();
             bus.waitForFinished();
         }
-    } warmUp;
+    } warmUp{fontConfiguration};
     SymbolIcons::preload();
     QApplication::setApplicationName(QStringLiteral("Brimfold"));
     QApplication::setDesktopFileName(AppIdentity::applicationId());

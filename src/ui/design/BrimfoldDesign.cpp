@@ -12,7 +12,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
-#include <QtConcurrent/QtConcurrentRun>
+#include <QFuture>
 
 #include <cmath>
 #include <numbers>
@@ -197,11 +197,11 @@ QFont font(qreal size, QFont::Weight weight)
     return result;
 }
 
-QFuture<void> warmUpFonts()
+QFuture<void> warmUpFonts(QFuture<void> configurationRead)
 {
     // The font database is shared by every thread and guarded by Qt; listing the fonts and
     // matching the design's faces fills it and fontconfig's caches for the GUI thread.
-    return QtConcurrent::run(&BackgroundPool::shared(), [] {
+    return configurationRead.then(&BackgroundPool::shared(), [] {
         QFontDatabase::families();
         for (const QFont::Weight weight : {QFont::Normal, QFont::Medium, QFont::DemiBold})
             QFontMetricsF(font(13, weight)).horizontalAdvance(QStringLiteral("Screenshots"));

@@ -68,9 +68,10 @@ QColor withOpacity(QColor colour, qreal opacity);
 
 // The application's font at the given size in design units (pixels) and weight.
 QFont font(qreal size, QFont::Weight weight = QFont::Normal);
-// Reads the system's font configuration on a thread of its own, so the first window's text
-// does not wait for it. The application object must outlive the returned work.
-QFuture<void> warmUpFonts();
+// Lists the fonts and loads the design's faces on another thread once `configurationRead` is
+// done, so the first window's text does not wait for them. The application object must outlive
+// the returned work.
+QFuture<void> warmUpFonts(QFuture<void> configurationRead);
 
 // Shared measurements.
 inline constexpr qreal defaultGlassRadius = 24;
