@@ -264,32 +264,6 @@ void GlassSurface::strokeOutline(QPainter &painter, const QRectF &bounds, qreal 
     const int m = margin;
     const int far = m + 1; // where the small outline's far corners begin
     const int across = box.width() - 2 * m, down = box.height() - 2 * m;
-    // The sides at their full length, kept as well (top over bottom, left beside right): a
-    // stretched one-pixel line is drawn span by span, and Qt hands long runs of spans to its
-    // thread pool and waits for them.
-    const auto keptSides = [&](bool horizontal) {
-        const QString sidesKey = key + QStringLiteral(":%1%2").arg(horizontal ? u'h' : u'v').arg(horizontal ? across : down);
-        QPixmap sides;
-        if (!QPixmapCache::find(sidesKey, &sides)) {
-            QImage image(horizontal ? QSize(across, 2 * m) : QSize(2 * m, down), QImage::Format_ARGB32_Premultiplied);
-            image.fill(Qt::transparent);
-            QPainter target(&image);
-            target.setCompositionMode(QPainter::CompositionMode_Source);
-            if (horizontal) {
-                target.drawPixmap(QRect(0, 0, across, m), corners, QRect(m, 0, 1, m));
-                target.drawPixmap(QRect(0, m, across, m), corners, QRect(m, far, 1, m));
-            } else {
-                target.drawPixmap(QRect(0, 0, m, down), corners, QRect(0, m, m, 1));
-                target.drawPixmap(QRect(m, 0, m, down), corners, QRect(far, m, m, 1));
-            }
-            target.end();
-            sides = QPixmap::fromImage(image);
-            QPixmapCache::insert(sidesKey, sides);
-        }
-        return sides;
-    };
-    const QPixmap horizontal = keptSides(true);
-    const QPixmap vertical = keptSides(false);
     painter.save();
     painter.resetTransform();
     // Copied pixel for pixel: with smooth transforms on, Qt blends even a 1:1 copy span by span.
@@ -299,16 +273,28 @@ void GlassSurface::strokeOutline(QPainter &painter, const QRectF &bounds, qreal 
     painter.drawPixmap(box.right() + 1 - m, box.top(), corners, far, 0, m, m);
     painter.drawPixmap(box.left(), box.bottom() + 1 - m, corners, 0, far, m, m);
     painter.drawPixmap(box.right() + 1 - m, box.bottom() + 1 - m, corners, far, far, m, m);
-    // Sides, pixel for pixel.
-    painter.drawPixmap(box.left() + m, box.top(), horizontal, 0, 0, across, m);
-    painter.drawPixmap(box.left() + m, box.bottom() + 1 - m, horizontal, 0, m, across, m);
-    // The tall ones in runs of rows: Qt hands a copy of 96 rows or more, under a clip that is not
+    // Sides: each row of the top and bottom bands, and each column of the left and right ones, is
+    // one colour along its length (the small outline's middle pixel there), so it is filled as
+    // one run; that colour unpremultiplied fills to exactly the pixel a copy would give. Nothing
+    // is drawn into a picture first, which took a quarter of the gallery's first frame.
+    const QImage pixels = corners.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const auto fill = [&painter](const QRect &run, QRgb premultiplied) {
+        if (qAlpha(premultiplied) != 0)
+            painter.fillRect(run, QColor::fromRgba(qUnpremultiply(premultiplied)));
+    };
+    for (int y = 0; y < m; ++y) {
+        fill(QRect(box.left() + m, box.top() + y, across, 1), pixels.pixel(m, y));
+        fill(QRect(box.left() + m, box.bottom() + 1 - m + y, across, 1), pixels.pixel(m, far + y));
+    }
+    // The tall ones in runs of rows: Qt hands a fill of 96 rows or more, under a clip that is not
     // a rectangle (a rounded window's), to its thread pool and waits for it.
     constexpr int kRun = 64;
-    for (int y = 0; y < down; y += kRun) {
-        const int rows = std::min(kRun, down - y);
-        painter.drawPixmap(box.left(), box.top() + m + y, vertical, 0, y, m, rows);
-        painter.drawPixmap(box.right() + 1 - m, box.top() + m + y, vertical, m, y, m, rows);
+    for (int x = 0; x < m; ++x) {
+        for (int y = 0; y < down; y += kRun) {
+            const int rows = std::min(kRun, down - y);
+            fill(QRect(box.left() + x, box.top() + m + y, 1, rows), pixels.pixel(x, m));
+            fill(QRect(box.right() + 1 - m + x, box.top() + m + y, 1, rows), pixels.pixel(far + x, m));
+        }
     }
     painter.restore();
 }

@@ -33,7 +33,7 @@ int worstDifference(const QImage &expected, const QImage &actual)
         for (int x = 0; x < expected.width(); ++x) {
             const QRgb a = expected.pixel(x, y), b = actual.pixel(x, y);
             worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
-                              std::abs(qBlue(a) - qBlue(b))});
+                              std::abs(qBlue(a) - qBlue(b)), std::abs(qAlpha(a) - qAlpha(b))});
         }
     }
     return worst;
@@ -303,24 +303,28 @@ private slots:
         QFETCH(qreal, radius);
         QFETCH(qreal, width);
         const QPen pen(QColor::fromRgbF(0.2, 0.3, 0.9, 0.6), width);
-        const auto canvas = [&](const auto &draw) {
-            QImage image(640, 620, QImage::Format_ARGB32_Premultiplied);
-            image.fill(QColor(240, 240, 235));
-            QPainter painter(&image);
-            painter.translate(3, 4);
-            draw(painter);
-            painter.end();
-            return image;
-        };
-        const QImage expected = canvas([&](QPainter &painter) {
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.setPen(pen);
-            painter.drawPath(GlassSurface::outline(bounds, radius));
-        });
-        for (int round = 0; round < 2; ++round) { // drawn, then from what was kept
-            const QImage stroked = canvas([&](QPainter &painter) { GlassSurface::strokeOutline(painter, bounds, radius, pen); });
-            const int worst = worstDifference(expected, stroked);
-            QVERIFY2(worst <= 1, qPrintable(QStringLiteral("differs by %1").arg(worst)));
+        // On an opaque surface, and on the cleared one of a translucent window.
+        for (const QColor &background : {QColor(240, 240, 235), QColor(Qt::transparent)}) {
+            const auto canvas = [&](const auto &draw) {
+                QImage image(640, 620, QImage::Format_ARGB32_Premultiplied);
+                image.fill(background);
+                QPainter painter(&image);
+                painter.translate(3, 4);
+                draw(painter);
+                painter.end();
+                return image;
+            };
+            const QImage expected = canvas([&](QPainter &painter) {
+                painter.setRenderHint(QPainter::Antialiasing);
+                painter.setPen(pen);
+                painter.drawPath(GlassSurface::outline(bounds, radius));
+            });
+            for (int round = 0; round < 2; ++round) { // drawn, then from what was kept
+                const QImage stroked =
+                    canvas([&](QPainter &painter) { GlassSurface::strokeOutline(painter, bounds, radius, pen); });
+                const int worst = worstDifference(expected, stroked);
+                QVERIFY2(worst <= 1, qPrintable(QStringLiteral("differs by %1").arg(worst)));
+            }
         }
     }
 
