@@ -32,7 +32,7 @@ using BenchProcesses::median;
 using BenchProcesses::stop;
 
 constexpr int screenshots = 500;
-constexpr int runs = 7;
+constexpr int runs = 15; // alternated with the bare program; this machine's starts vary by a tenth
 constexpr int idleSeconds = 30;
 
 // Starts the program and returns the milliseconds until it printed `marker`; -1 on failure.
