@@ -113,6 +113,9 @@ void GalleryPresenter::createPanel()
     m_panel = std::make_unique<BrimfoldPanel>(view, true, *m_services.accessibility, BrimfoldDesign::galleryRadius);
     m_panel->setWindowTitle(tr("Brimfold"));
     m_panel->resize(width, height);
+    // The frame the expose paints shows what a render still queued would show: the scan that
+    // ended just before a start's first frame, the search that showing the gallery cleared.
+    connect(m_panel.get(), &BrimfoldPanel::exposed, view, &GalleryView::renderPending);
     connect(m_panel.get(), &BrimfoldPanel::exposed, this, [this] {
         // Queued: the first picture is painted by the expose being handled now.
         QTimer::singleShot(0, this, [] { qCInfo(lcStartup, "gallery shown"); });

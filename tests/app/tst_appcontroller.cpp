@@ -17,6 +17,7 @@
 #include "app/dbus/KRunnerProvider.h"
 #include "app/dbus/ShellSearchProvider.h"
 #include "ui/feedback/FeedbackView.h"
+#include "ui/gallery/GalleryView.h"
 #include "ui/floating/FloatingButton.h"
 #include "ui/preview/PreviewWindow.h"
 #include "ui/settings/SettingsView.h"
@@ -100,6 +101,22 @@ private slots:
         app.controller->gallery().show(false);
         QCOMPARE(app.model().query(), QString());
         QCOMPARE(app.model().selectedID(), app.model().items().first().id());
+    }
+
+    // The frame painted when the window is exposed shows the library as it is: a render still
+    // queued then runs before that frame.
+    void exposureRendersWhatIsQueued()
+    {
+        App app;
+        QVERIFY(app.start(3));
+        GalleryPresenter &gallery = app.controller->gallery();
+        gallery.show(false);
+        QCOMPARE(gallery.view()->area(), GalleryView::Area::grid);
+        // A change between the showing and its expose, as a scan that ends then brings.
+        app.model().setQuery(QStringLiteral("nothing is called this"));
+        QCOMPARE(gallery.view()->area(), GalleryView::Area::grid); // rendered at the next turn
+        emit gallery.panel()->exposed(); // the expose, handled before that turn
+        QCOMPARE(gallery.view()->area(), GalleryView::Area::empty);
     }
 
     // The preview marks the words the current search found in the text, and nothing for a

@@ -151,8 +151,7 @@ void GalleryView::focusSearch()
 void GalleryView::focusGallery()
 {
     // The request may come with the change that brings the grid: show it before choosing.
-    if (m_renderQueued)
-        render();
+    renderPending();
     if (m_body->currentWidget() == m_main && m_areaStack->currentWidget() == m_grid) {
         m_grid->setFocus(Qt::OtherFocusReason);
     } else if (m_body->currentWidget() == m_main) {
@@ -181,6 +180,12 @@ void GalleryView::showShareMenu(const Screenshot &item)
             menu->popup(QCursor::pos());
     }
     m_share->setUrl(selected);
+}
+
+void GalleryView::renderPending()
+{
+    if (m_renderQueued)
+        render();
 }
 
 void GalleryView::scheduleRender()

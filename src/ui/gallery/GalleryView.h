@@ -65,6 +65,10 @@ public:
     enum class Area { finding, disconnected, empty, grid };
     Area area() const { return m_area; }
 
+    // Renders now what would be rendered at the next turn of the event loop: for a window about
+    // to be painted, which must show the library as it is, not as it was a moment ago.
+    void renderPending();
+
 signals:
     void closeRequested();    // hide the gallery
     void settingsRequested(); // open the settings window
