@@ -191,12 +191,14 @@ int main(int argc, char **argv)
         if (remoteCount != localCount)
             std::fprintf(stderr, "mismatch for \"%s\": %lld over the bus, %lld here\n", qPrintable(query),
                          static_cast<long long>(remoteCount), static_cast<long long>(localCount));
-        slowest = std::max(slowest, *std::max_element(remote.begin(), remote.end()));
+        const auto slowestHere = std::max_element(remote.begin(), remote.end());
+        slowest = std::max(slowest, *slowestHere);
         remoteMedians.push_back(median(remote));
         localMedians.push_back(median(local));
-        std::printf("query %-40s matches %4lld  round trip %9.1f us  in-process %9.1f us\n",
+        std::printf("query %-40s matches %4lld  round trip %9.1f us  in-process %9.1f us  slowest %8.1f us (call %lld)\n",
                     qPrintable(QLatin1Char('"') + query + QLatin1Char('"')),
-                    static_cast<long long>(localCount), remoteMedians.back(), localMedians.back());
+                    static_cast<long long>(localCount), remoteMedians.back(), localMedians.back(), *slowestHere,
+                    static_cast<long long>(slowestHere - remote.begin()));
     }
     // The bus's own share: a ping is answered by the program's bus library, with no search and no
     // turn of its event loop.
