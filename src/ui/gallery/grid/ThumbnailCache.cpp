@@ -7,10 +7,10 @@
 #include <QCache>
 #include <QLoggingCategory>
 #include <QMutexLocker>
-#include <QPromise>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -111,41 +111,55 @@ QFuture<std::optional<QImage>> ThumbnailCache::image(const Screenshot &item, int
         return QtFuture::makeReadyFuture(std::move(hit));
 
     ++m_loading[cacheKey];
-    const std::shared_ptr<Store> store = m_store;
-    const ImageServices *images = &m_images;
-    const QString path = item.id();
-    QFuture<std::optional<QImage>> job = QtConcurrent::run(&m_pool, [store, images, cacheKey,
-                                                                     path, pixels] {
-        // An earlier job may have made this thumbnail while this one waited in the queue.
-        if (std::optional<QImage> hit = store->find(cacheKey))
-            return hit;
-        const std::optional<QImage> decoded = images->downscaledImage(path, pixels);
-        if (!decoded || decoded->isNull()) {
-            qCDebug(lcThumbnails) << "no thumbnail for" << path;
-            return std::optional<QImage>();
-        }
-        QImage ready = decoded->convertToFormat(decoded->hasAlphaChannel()
-                                                    ? QImage::Format_ARGB32_Premultiplied
-                                                    : QImage::Format_RGB32);
-        store->insert(cacheKey, ready);
-        return std::optional<QImage>(std::move(ready));
-    });
     // What the caller gets is finished here on the GUI thread, so it may attach a continuation
     // there without racing the pool thread that finishes the job. Dropped unfinished (the cache
     // gone first), the promise reports itself canceled.
     auto answer = std::make_shared<QPromise<std::optional<QImage>>>();
     answer->start();
-    whenFinished(job, this, [this, cacheKey, answer](std::optional<QImage> result) {
-        if (--m_loading[cacheKey] <= 0)
-            m_loading.remove(cacheKey);
-        if (result)
-            Q_EMIT thumbnailLoaded(cacheKey, *result);
-        else
-            Q_EMIT thumbnailFailed(cacheKey);
-        answer->addResult(std::move(result));
-        answer->finish();
-    });
-    return answer->future();
+    // Handed to the decoding threads once the event loop runs again. Asked for while a frame is
+    // painted (a tile meeting a missing thumbnail), a decode started at once takes a core from
+    // the rest of that frame, whose large fills wait for Qt's own drawing threads.
+    m_queued.push_back({cacheKey, item.id(), pixels, std::move(answer)});
+    if (m_queued.size() == 1)
+        QMetaObject::invokeMethod(this, &ThumbnailCache::startQueued, Qt::QueuedConnection);
+    return m_queued.back().answer->future();
+}
+
+void ThumbnailCache::startQueued()
+{
+    const std::shared_ptr<Store> store = m_store;
+    const ImageServices *images = &m_images;
+    for (Queued &queued : std::exchange(m_queued, {})) {
+        QFuture<std::optional<QImage>> job =
+            QtConcurrent::run(&m_pool, [store, images, cacheKey = queued.key, path = queued.path,
+                                        pixels = queued.pixels] {
+                // An earlier job may have made this thumbnail while this one waited in the queue.
+                if (std::optional<QImage> hit = store->find(cacheKey))
+                    return hit;
+                const std::optional<QImage> decoded = images->downscaledImage(path, pixels);
+                if (!decoded || decoded->isNull()) {
+                    qCDebug(lcThumbnails) << "no thumbnail for" << path;
+                    return std::optional<QImage>();
+                }
+                QImage ready = decoded->convertToFormat(decoded->hasAlphaChannel()
+                                                            ? QImage::Format_ARGB32_Premultiplied
+                                                            : QImage::Format_RGB32);
+                store->insert(cacheKey, ready);
+                return std::optional<QImage>(std::move(ready));
+            });
+        const auto deliver = [this, cacheKey = queued.key,
+                              answer = std::move(queued.answer)](std::optional<QImage> result) {
+            if (--m_loading[cacheKey] <= 0)
+                m_loading.remove(cacheKey);
+            if (result)
+                Q_EMIT thumbnailLoaded(cacheKey, *result);
+            else
+                Q_EMIT thumbnailFailed(cacheKey);
+            answer->addResult(std::move(result));
+            answer->finish();
+        };
+        whenFinished(job, this, deliver);
+    }
 }
 
 bool ThumbnailCache::request(const Screenshot &item, int pixels)

@@ -5,11 +5,13 @@
 #include <QImage>
 #include <QMutex>
 #include <QObject>
+#include <QPromise>
 #include <QString>
 #include <QThreadPool>
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 class ImageServices;
 class Screenshot;
@@ -39,7 +41,8 @@ public:
 
     explicit ThumbnailCache(const ImageServices &images, QObject *parent = nullptr);
     ThumbnailCache(const ImageServices &images, Limits limits, QObject *parent = nullptr);
-    // Drops queued jobs and waits for the running ones (at most two decodes).
+    // Drops queued jobs, their futures canceled, and waits for the running ones (at most two
+    // decodes).
     ~ThumbnailCache() override;
 
     // `cacheKey` + ":" + pixels.
@@ -72,9 +75,21 @@ private:
     // The bounded store, shared with the decoding threads.
     class Store;
 
+    // A thumbnail asked for since the event loop last ran.
+    struct Queued
+    {
+        QString key;
+        QString path;
+        int pixels = 0;
+        std::shared_ptr<QPromise<std::optional<QImage>>> answer;
+    };
+
+    void startQueued();
+
     std::shared_ptr<Store> m_store;
     const ImageServices &m_images;
     Limits m_limits;
     QHash<QString, int> m_loading; // jobs queued or running per key
+    std::vector<Queued> m_queued;
     QThreadPool m_pool;
 };

@@ -94,6 +94,22 @@ private slots:
         QCOMPARE(continuationThread, QThread::currentThread());
     }
 
+    void decodingWaitsForTheEventLoop()
+    {
+        // A tile asks while its frame is painted; the decode starts only once the event loop runs
+        // again. A cache gone before then decodes nothing and cancels what it was asked for.
+        FakeImages images;
+        const Screenshot item = shot(QStringLiteral("/a"));
+        QFuture<std::optional<QImage>> dropped;
+        {
+            ThumbnailCache cache(images);
+            dropped = cache.image(item, 100);
+            QVERIFY(cache.isLoading(ThumbnailCache::key(item, 100)));
+        }
+        QVERIFY(dropped.isCanceled());
+        QCOMPARE(images.calls(item.id()), 0);
+    }
+
     void failuresAreRetried()
     {
         FakeImages images;
