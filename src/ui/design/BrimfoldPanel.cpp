@@ -41,7 +41,6 @@ BrimfoldPanel::BrimfoldPanel(QWidget *content, bool allowsKeyboard,
     , m_inset(inset)
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
-    setAttribute(Qt::WA_TranslucentBackground);
     setAutoFillBackground(false);
     if (!allowsKeyboard)
         setFocusPolicy(Qt::NoFocus);
@@ -62,6 +61,29 @@ void BrimfoldPanel::place(const QRect &frame)
 {
     m_placed = frame;
     setGeometry(frame);
+}
+
+void BrimfoldPanel::setVisible(bool visible)
+{
+    if (visible && !isVisible())
+        matchTranslucency();
+    QWidget::setVisible(visible);
+}
+
+void BrimfoldPanel::matchTranslucency()
+{
+    // Without a compositor the glass is opaque, and a window with an alpha channel only costs:
+    // the window manager gives its frame the same visual, and every show waits for that.
+    const bool translucent = !m_accessibility || !m_accessibility->reduceTransparency();
+    if (translucent == testAttribute(Qt::WA_TranslucentBackground))
+        return;
+    // The visual is chosen when the native window is made; a hidden panel can make it again.
+    if (testAttribute(Qt::WA_WState_Created))
+        destroy();
+    setAttribute(Qt::WA_TranslucentBackground, translucent);
+    // An opaque window gets the window colour beneath its content, not what was there before.
+    setAttribute(Qt::WA_NoSystemBackground, translucent);
+    m_maskStale = true;
 }
 
 void BrimfoldPanel::hideEvent(QHideEvent *event)
@@ -122,7 +144,9 @@ void BrimfoldPanel::setSurfaceShape(std::function<QPainterPath()> shape)
 void BrimfoldPanel::updateMask()
 {
     m_maskStale = false;
-    if (m_accessibility && m_accessibility->reduceTransparency()) {
+    // A window without an alpha channel keeps the rounded clip even while the glass could be
+    // translucent: it becomes translucent only when it is next shown.
+    if ((m_accessibility && m_accessibility->reduceTransparency()) || !testAttribute(Qt::WA_TranslucentBackground)) {
         const QRectF surface = QRectF(rect()).adjusted(m_inset, m_inset, -m_inset, -m_inset);
         const QPainterPath shape = m_shape ? m_shape() : GlassSurface::outline(surface, m_radius);
         setMask(GlassSurface::windowShape(shape));

@@ -15,7 +15,8 @@ class Accessibility;
 //
 // The content draws its own rounded glass. Where the glass is opaque (no compositor, or reduce
 // transparency) the panel clips itself to the rounded surface, since without a compositor its
-// transparent corners would show whatever the X server left there.
+// transparent corners would show whatever the X server left there. The window has an alpha
+// channel only while the glass is translucent; a change is applied when the panel next shows.
 class BrimfoldPanel final : public QWidget
 {
     Q_OBJECT
@@ -45,6 +46,9 @@ public:
     // Clips the panel to the surface again; call when the surface changed.
     void updateMask();
 
+    // Matches the window's translucency to the glass before it shows.
+    void setVisible(bool visible) override;
+
 signals:
     // The window manager has mapped the panel (it is really on screen).
     void exposed();
@@ -56,6 +60,8 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
+    void matchTranslucency();
+
     QWidget *m_content;
     bool m_allowsKeyboard;
     QPointer<const Accessibility> m_accessibility;

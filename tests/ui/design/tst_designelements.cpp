@@ -242,6 +242,56 @@ private slots:
                                                   .arg(darker.value(0).y())));
     }
 
+    // A panel has an alpha channel only while its glass is translucent; the window is made again
+    // for a change, never while it is on screen.
+    void panelIsTranslucentOnlyWhileItsGlassIs()
+    {
+        FakeAccessibility accessibility(false, true);
+        auto *content = new QWidget;
+        brimfoldGlass(content, &accessibility, BrimfoldDesign::galleryRadius, false);
+        BrimfoldPanel panel(content, true, accessibility, BrimfoldDesign::galleryRadius);
+        panel.resize(300, 200);
+        const auto shownTranslucent = [&panel] {
+            const bool translucent = panel.testAttribute(Qt::WA_TranslucentBackground);
+            // The window is what the attribute says; an opaque one is filled before it is painted.
+            if (translucent != panel.windowHandle()->requestedFormat().hasAlpha()
+                || translucent != panel.testAttribute(Qt::WA_NoSystemBackground))
+                qFatal("the window does not match its attribute");
+            return translucent;
+        };
+
+        panel.show();
+        QVERIFY(!shownTranslucent());
+        QVERIFY(!panel.mask().contains(QPoint(2, 2)));
+        QVERIFY(panel.mask().contains(QPoint(150, 100)));
+        QPointer<QWindow> opaqueWindow = panel.windowHandle();
+
+        // The compositor starts while it is shown: it stays as it is, clipped, until it is hidden.
+        accessibility.set(false, false);
+        QCOMPARE(panel.windowHandle(), opaqueWindow.data());
+        QVERIFY(!shownTranslucent());
+        QVERIFY(!panel.mask().isEmpty());
+        panel.hide();
+        panel.show();
+        QVERIFY(!opaqueWindow);
+        QVERIFY(shownTranslucent());
+        QVERIFY(panel.mask().isEmpty());
+        QCOMPARE(panel.size(), QSize(300, 200));
+
+        // And stops: a translucent window takes the opaque form at once, as it always did.
+        QPointer<QWindow> translucentWindow = panel.windowHandle();
+        accessibility.set(false, true);
+        QVERIFY(!panel.mask().isEmpty());
+        QCOMPARE(panel.windowHandle(), translucentWindow.data());
+        panel.hide();
+        accessibility.set(false, false);
+        accessibility.set(false, true);
+        panel.show();
+        QVERIFY(!translucentWindow);
+        QVERIFY(!shownTranslucent());
+        QVERIFY(!panel.mask().contains(QPoint(2, 2)));
+    }
+
     // The window's shape keeps exactly the pixels the antialiased outline covers at least half,
     // whatever part of it is worked out without rasterising.
     void windowShapeKeepsHalfCoveredPixels_data()
