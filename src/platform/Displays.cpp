@@ -12,6 +12,10 @@ std::optional<Displays::Display> Displays::displayContaining(const QPointF &poin
 
 std::optional<Displays::Display> Displays::activeDisplay() const
 {
+    // The only display is the active one wherever the pointer is; asking where it is waits for
+    // the X server.
+    if (const QList<Display> all = displays(); all.size() == 1)
+        return all.first();
     if (std::optional<Display> underPointer = displayContaining(pointerLocation()))
         return underPointer;
     return mainDisplay();

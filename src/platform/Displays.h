@@ -39,7 +39,7 @@ public:
 
     // The first display whose frame contains the point (edges included).
     std::optional<Display> displayContaining(const QPointF &point) const;
-    // The display under the pointer, else the main display.
+    // The display under the pointer, else the main display; the only display when there is one.
     std::optional<Display> activeDisplay() const;
 
     // y-up → Qt's screen coordinates, and back.

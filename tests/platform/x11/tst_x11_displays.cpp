@@ -169,6 +169,29 @@ private slots:
         QTRY_VERIFY(!changed.isEmpty());
         QTRY_COMPARE(ids(), QStringLiteral("LEFT RIGHT"));
     }
+
+    // Where the pointer is costs a round trip to the X server on every show: asked only when
+    // there is a display to choose.
+    void asksWhereThePointerIsOnlyAmongSeveral()
+    {
+        struct Counted final : Displays
+        {
+            QList<Display> all;
+            mutable int asked = 0;
+            QList<Display> displays() const override { return all; }
+            std::optional<Display> mainDisplay() const override { return all.value(0); }
+            QPointF pointerLocation() const override { return ++asked, QPointF(1500, 500); }
+            bool primaryButtonPressed() const override { return false; }
+            QRectF mainScreenGeometry() const override { return QRectF(0, 0, 1920, 1080); }
+        } counted;
+        const Displays::Display left{QStringLiteral("LEFT"), QRectF(0, 0, 960, 1080), QRectF(0, 0, 960, 1050)};
+        counted.all = {left};
+        QCOMPARE(counted.activeDisplay(), left);
+        QCOMPARE(counted.asked, 0);
+        counted.all.append(Displays::Display{QStringLiteral("RIGHT"), QRectF(960, 0, 960, 1080), QRectF(960, 0, 960, 1080)});
+        QCOMPARE(counted.activeDisplay()->id, QStringLiteral("RIGHT"));
+        QCOMPARE(counted.asked, 1);
+    }
 };
 
 QTEST_MAIN(TestX11Displays)
