@@ -174,14 +174,6 @@ void GalleryPresenter::show(bool fromButton)
     if (!display)
         return;
 
-    // The window to give the keyboard back to; none when one of ours is active already.
-    if (const std::optional<quint64> active = m_services.activeWindow->current()) {
-        if (!isOurWindow(*active))
-            m_previousWindow = active;
-    } else if (!QGuiApplication::focusWindow()) {
-        m_previousWindow.reset();
-    }
-
     qCDebug(lcPanels) << "show" << fromButton << "hiding" << m_hiding << "revision" << m_revision;
     const bool wasHiding = m_hiding;
     const qreal startOpacity = m_panel->windowOpacity();
@@ -227,6 +219,15 @@ void GalleryPresenter::show(bool fromButton)
         m_rescanWhenExposed = true;
 
     m_panel->present();
+    // The window to give the keyboard back to; none when one of ours is active already. Asked
+    // once the map is on its way: the answer waits for the X server, and the window manager
+    // works on the map meanwhile. Showing activates nothing before this.
+    if (const std::optional<quint64> active = m_services.activeWindow->current()) {
+        if (!isOurWindow(*active))
+            m_previousWindow = active;
+    } else if (!QGuiApplication::focusWindow()) {
+        m_previousWindow.reset();
+    }
     qCDebug(lcPanels) << "panel" << m_panel->geometry() << "view" << view()->geometry() << "target" << targetRect;
     // A window being mapped is activated once it is exposed (takeKeyboard). Asked for now, Qt
     // would activate it when the map is reported, with a round trip that holds back the first
