@@ -387,6 +387,12 @@ void GlassSurface::updateBlurHint()
     std::pair<WId, QList<QRect>> asked(window->winId(), rects);
     if (m_blurAsked == asked)
         return;
+    // A window never asked to blur has nothing to withdraw; asking would wait for the X server
+    // before the window's first frame.
+    if (rects.isEmpty() && (!m_blurAsked || m_blurAsked->first != asked.first)) {
+        m_blurAsked = std::move(asked);
+        return;
+    }
     m_accessibility->requestBlurBehind(asked.first, asked.second);
     m_blurAsked = std::move(asked);
 }

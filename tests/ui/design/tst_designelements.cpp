@@ -263,6 +263,8 @@ private slots:
         panel.show();
         QVERIFY(!shownTranslucent());
         QVERIFY(!panel.mask().contains(QPoint(2, 2)));
+        // Nothing to blur, and nothing asked before to withdraw.
+        QVERIFY(!accessibility.blurRequest);
         QVERIFY(panel.mask().contains(QPoint(150, 100)));
         QPointer<QWindow> opaqueWindow = panel.windowHandle();
 
@@ -277,12 +279,14 @@ private slots:
         QVERIFY(shownTranslucent());
         QVERIFY(panel.mask().isEmpty());
         QCOMPARE(panel.size(), QSize(300, 200));
+        QVERIFY(accessibility.blurRequest && !accessibility.blurRequest->isEmpty());
 
         // And stops: a translucent window takes the opaque form at once, as it always did.
         QPointer<QWindow> translucentWindow = panel.windowHandle();
         accessibility.set(false, true);
         QVERIFY(!panel.mask().isEmpty());
         QCOMPARE(panel.windowHandle(), translucentWindow.data());
+        QCOMPARE(accessibility.blurRequest, QList<QRect>());
         panel.hide();
         accessibility.set(false, false);
         accessibility.set(false, true);
