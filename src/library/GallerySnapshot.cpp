@@ -32,9 +32,11 @@ GallerySnapshot::GallerySnapshot(const QList<Screenshot> &items, const LibrarySt
     m_indices.reserve(items.size());
 
     for (const Screenshot &item : items) {
-        if (seen.contains(item.id()))
-            continue;
+        // One lookup: the set grows only for an id it did not hold.
+        const qsizetype before = seen.size();
         seen.insert(item.id());
+        if (seen.size() == before)
+            continue;
         const bool pinned = pins.contains(item.id());
         if (pinned)
             ++m_pinnedCount;
