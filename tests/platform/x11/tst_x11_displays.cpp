@@ -188,7 +188,8 @@ private slots:
         counted.all = {left};
         QCOMPARE(counted.activeDisplay(), left);
         QCOMPARE(counted.asked, 0);
-        counted.all.append(Displays::Display{QStringLiteral("RIGHT"), QRectF(960, 0, 960, 1080), QRectF(960, 0, 960, 1080)});
+        const QRectF right(960, 0, 960, 1080);
+        counted.all.append(Displays::Display{QStringLiteral("RIGHT"), right, right});
         QCOMPARE(counted.activeDisplay()->id, QStringLiteral("RIGHT"));
         QCOMPARE(counted.asked, 1);
     }
