@@ -12,6 +12,7 @@
 #include <QIconEngine>
 #include <QImageReader>
 #include <QMap>
+#include <QFile>
 #include <QFileInfo>
 #include <QApplication>
 #include <QWidget>
@@ -20,6 +21,10 @@
 #include <QThreadPool>
 
 #include <array>
+#include <cstring>
+
+#include <dirent.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -85,36 +90,48 @@ QStringList themesToSearch()
     return themes;
 }
 
-// Every "<base>/<theme>/<size>/<context>/<name>.symbolic.png", by theme and name. The theme
-// folders hold a few hundred subfolders; they are listed once per process instead of being
-// probed for every symbol.
+// Every "<base>/<theme>/<size>/<context>/<name>.symbolic.png" of the names the symbols use, by
+// theme and name. The theme folders hold a few hundred subfolders; they are listed once per
+// process instead of being probed for every symbol.
 using SymbolicIndex = QHash<QString, QHash<QString, QStringList>>; // theme → name → files
+
+// The icon names of every symbol, each once.
+QStringList allThemeNames()
+{
+    QStringList names;
+    for (const QString &symbol : SymbolIcons::symbols())
+        names << SymbolIcons::themeNames(symbol);
+    names.removeDuplicates();
+    return names;
+}
+
+// Whether a folder entry is a file that can be read, or a link to one, as QDir::Files counts it.
+bool isFileEntry(const dirent &entry, const QByteArray &folder)
+{
+    if (entry.d_type == DT_REG)
+        return true;
+    if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN)
+        return false;
+    struct stat status {};
+    return ::stat((folder + '/' + entry.d_name).constData(), &status) == 0 && S_ISREG(status.st_mode);
+}
 
 // Stops between folders once `promise` is cancelled, leaving no result. `beforeFolder` runs
 // before each folder is listed.
 void buildSymbolicIndex(QPromise<SymbolicIndex> &promise, const QStringList &baseDirs, const QStringList &themes,
-                        const std::function<void()> &beforeFolder)
+                        const QStringList &names, const std::function<void()> &beforeFolder)
 {
     SymbolicIndex index;
-    const QString suffix = QStringLiteral(".symbolic.png");
     for (const QString &theme : themes) {
         QHash<QString, QStringList> &files = index[theme];
         for (const QString &base : baseDirs) {
-            const QDir themeDir(base + QLatin1Char('/') + theme);
-            if (!themeDir.exists())
-                continue;
-            for (const QString &sizeDir : themeDir.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-                const QDir sized(themeDir.filePath(sizeDir));
-                for (const QString &context : sized.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-                    if (beforeFolder)
-                        beforeFolder();
-                    if (promise.isCanceled())
-                        return;
-                    const QDir folder(sized.filePath(context));
-                    for (const QString &file : folder.entryList({QLatin1Char('*') + suffix}, QDir::Files))
-                        files[file.chopped(suffix.size())].append(folder.filePath(file));
-                }
-            }
+            const bool listed = SymbolIcons::listSymbolicFiles(base + QLatin1Char('/') + theme, names, files, [&] {
+                if (beforeFolder)
+                    beforeFolder();
+                return !promise.isCanceled();
+            });
+            if (!listed)
+                return;
         }
     }
     promise.addResult(std::move(index));
@@ -322,9 +339,9 @@ QFuture<void> SymbolIcons::preload(std::function<void()> beforeFolder)
         return QFuture<void>(indexing());
     // Which folders and themes is asked here, on the GUI thread; the listing runs on its own.
     indexing() = QtConcurrent::run(&listing().pool, [dirs = iconBaseDirs(), themes = themesToSearch(),
-                                                     beforeFolder = std::move(beforeFolder)](
+                                                     names = allThemeNames(), beforeFolder = std::move(beforeFolder)](
                                                         QPromise<SymbolicIndex> &promise) {
-        buildSymbolicIndex(promise, dirs, themes, beforeFolder);
+        buildSymbolicIndex(promise, dirs, themes, names, beforeFolder);
     });
     // Symbols painted before the listing was done were drawn ones.
     whenFinished(indexing(), qApp, [](const SymbolicIndex &) {
@@ -334,6 +351,41 @@ QFuture<void> SymbolIcons::preload(std::function<void()> beforeFolder)
         }
     });
     return QFuture<void>(indexing());
+}
+
+bool SymbolIcons::listSymbolicFiles(const QString &themeFolder, const QStringList &names,
+                                    QHash<QString, QStringList> &files, const std::function<bool()> &beforeFolder)
+{
+    // Only the names asked for are kept, compared as the bytes the folder holds: a theme has
+    // thousands of files, and making a string, a path and an entry of each cost most of the time.
+    const QString suffix = QStringLiteral(".symbolic.png");
+    QHash<QByteArray, QString> wanted;
+    for (const QString &name : names)
+        wanted.insert(QFile::encodeName(name + suffix), name);
+
+    const QDir themeDir(themeFolder);
+    if (!themeDir.exists())
+        return true;
+    for (const QString &sizeDir : themeDir.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QDir sized(themeDir.filePath(sizeDir));
+        for (const QString &context : sized.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            if (beforeFolder && !beforeFolder())
+                return false;
+            const QString folder = sized.filePath(context);
+            const QByteArray nativeFolder = QFile::encodeName(folder);
+            DIR *listing = ::opendir(nativeFolder.constData());
+            if (!listing)
+                continue;
+            while (const dirent *entry = ::readdir(listing)) {
+                const qsizetype length = qsizetype(std::strlen(entry->d_name));
+                const auto name = wanted.constFind(QByteArray::fromRawData(entry->d_name, length));
+                if (name != wanted.cend() && isFileEntry(*entry, nativeFolder))
+                    files[*name].append(folder + QLatin1Char('/') + *name + suffix);
+            }
+            ::closedir(listing);
+        }
+    }
+    return true;
 }
 
 void SymbolIcons::stopListing()

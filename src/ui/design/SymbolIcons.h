@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QHash>
 #include <QFuture>
 #include <QIcon>
 #include <QImage>
@@ -39,6 +40,13 @@ public:
     // must not wait for a listing that a busy machine may hardly let run. Symbols resolved
     // afterwards do without the listed files.
     static void stopListing();
+
+    // Adds to `files` each "<size>/<context>/<name>.symbolic.png" of the theme folder that is a
+    // file or a link to one, for the given icon names: name → paths, sizes and contexts in
+    // name order. `beforeFolder` runs before each folder is listed; false stops the listing,
+    // and then this returns false. A missing theme folder adds nothing.
+    static bool listSymbolicFiles(const QString &themeFolder, const QStringList &names,
+                                  QHash<QString, QStringList> &files, const std::function<bool()> &beforeFolder = {});
 
     // Every symbol the views use.
     static QStringList symbols();
