@@ -218,11 +218,12 @@ void GalleryPresenter::show(bool fromButton)
     else
         m_rescanWhenExposed = true;
 
-    m_panel->present();
     // The window to give the keyboard back to; none when one of ours is active already. Asked
-    // once the map is on its way: the answer waits for the X server, and the window manager
-    // works on the map meanwhile. Showing activates nothing before this.
-    if (const std::optional<quint64> active = m_services.activeWindow->current()) {
+    // before the map and taken after it: the server answers while the panel is shown, and the
+    // answer is the window that was active before it. Showing activates nothing before this.
+    const auto activeBefore = m_services.activeWindow->ask();
+    m_panel->present();
+    if (const std::optional<quint64> active = activeBefore()) {
         if (!isOurWindow(*active))
             m_previousWindow = active;
     } else if (!QGuiApplication::focusWindow()) {

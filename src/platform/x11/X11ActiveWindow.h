@@ -8,6 +8,8 @@ class X11ActiveWindow final : public ActiveWindow
 {
 public:
     std::optional<quint64> current() const override;
+    // Sent at once; a question whose answer is never taken has its reply dropped.
+    std::function<std::optional<quint64>()> ask() const override;
     void activate(quint64 window) override;
     bool exists(quint64 window) const override;
 };
