@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QImageReader>
 #include <QLinearGradient>
@@ -15,6 +16,8 @@
 #include <QFuture>
 
 #include <cmath>
+#include <cstdlib>
+#include <mutex>
 #include <numbers>
 
 namespace BrimfoldDesign {
@@ -189,11 +192,66 @@ QColor tertiary(const QPalette &palette)
     return primary(palette, 0.3);
 }
 
+namespace {
+
+struct FaceWeights final
+{
+    std::mutex mutex;
+    QString family;
+    QList<int> weights;
+};
+
+FaceWeights &faceWeights()
+{
+    static FaceWeights known;
+    return known;
+}
+
+} // namespace
+
+int drawnWeight(int weight, const QList<int> &faceWeights)
+{
+    if (faceWeights.isEmpty() || faceWeights.contains(weight))
+        return weight;
+    int nearest = faceWeights.first();
+    bool tied = false;
+    for (const int face : faceWeights) {
+        const int distance = std::abs(face - weight), best = std::abs(nearest - weight);
+        if (distance < best) {
+            nearest = face;
+            tied = false;
+        } else if (distance == best && face != nearest) {
+            tied = true;
+        }
+    }
+    // A tie is settled by the order of Qt's own list; and from Bold up Qt thickens a face that
+    // is not bold, so a weight below it and one above draw differently on the same face.
+    if (tied || (weight >= QFont::Bold) != (nearest >= QFont::Bold))
+        return weight;
+    return nearest;
+}
+
+void setFaceWeights(const QString &family, QList<int> weights)
+{
+    FaceWeights &known = faceWeights();
+    const std::lock_guard lock(known.mutex);
+    known.family = family;
+    known.weights = std::move(weights);
+}
+
 QFont font(qreal size, QFont::Weight weight)
 {
     QFont result;
     result.setPixelSize(std::max(1, int(std::lround(size))));
-    result.setWeight(weight);
+    int drawn = weight;
+    {
+        FaceWeights &known = faceWeights();
+        const std::lock_guard lock(known.mutex);
+        // Learnt for another family (the desktop's font changed since), they say nothing.
+        if (known.family == result.family())
+            drawn = drawnWeight(weight, known.weights);
+    }
+    result.setWeight(QFont::Weight(drawn));
     return result;
 }
 
@@ -203,6 +261,16 @@ QFuture<void> warmUpFonts(QFuture<void> configurationRead)
     // matching the design's faces fills it and fontconfig's caches for the GUI thread.
     return configurationRead.then(&BackgroundPool::shared(), [] {
         QFontDatabase::families();
+        // The family fontconfig draws the application font with, and the weights it has faces
+        // for: Medium text in a family without a Medium face is drawn by its Regular one.
+        const QFont base = font(13);
+        const QString drawnFamily = QFontInfo(base).family();
+        QList<int> weights;
+        for (const QString &style : QFontDatabase::styles(drawnFamily)) {
+            if (!QFontDatabase::italic(drawnFamily, style))
+                weights.append(QFontDatabase::weight(drawnFamily, style));
+        }
+        setFaceWeights(base.family(), std::move(weights));
         for (const QFont::Weight weight : {QFont::Normal, QFont::Medium, QFont::DemiBold})
             QFontMetricsF(font(13, weight)).horizontalAdvance(QStringLiteral("Screenshots"));
     });

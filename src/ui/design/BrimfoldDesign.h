@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QIcon>
 #include <QImage>
+#include <QList>
 #include <QPalette>
 #include <QString>
 #include <QStringList>
@@ -66,8 +67,18 @@ QColor secondary(const QPalette &palette);
 QColor tertiary(const QPalette &palette);
 QColor withOpacity(QColor colour, qreal opacity);
 
-// The application's font at the given size in design units (pixels) and weight.
+// The application's font at the given size in design units (pixels) and weight. A weight the
+// family has no face of its own for is asked as the weight of the face that draws it, once the
+// family's faces are known (see warmUpFonts): the text looks the same, and every size needs one
+// font engine (a fontconfig match, a glyph cache) the fewer.
 QFont font(qreal size, QFont::Weight weight = QFont::Normal);
+// The weight among `faceWeights` (a family's faces) that draws text asked at `weight`, when
+// asking for that weight draws the same: the nearest one, unless two are as near or Qt would
+// thicken one side of Bold and not the other. Else `weight` itself.
+int drawnWeight(int weight, const QList<int> &faceWeights);
+// What font() shares weights by: the faces of `family` (the application font's, as asked) are
+// those of `faceWeights`. Any thread.
+void setFaceWeights(const QString &family, QList<int> faceWeights);
 // Lists the fonts and loads the design's faces on another thread once `configurationRead` is
 // done, so the first window's text does not wait for them. The application object must outlive
 // the returned work.

@@ -423,6 +423,47 @@ private slots:
         }
     }
 
+    // A weight without a face of its own is asked as the face's weight only where that cannot
+    // change the text: the nearest face, never across Bold, never a tie.
+    void fontsShareTheFaceThatDrawsThem()
+    {
+        const QList<int> regularAndBold{400, 700};
+        QCOMPARE(BrimfoldDesign::drawnWeight(QFont::Medium, regularAndBold), 400);
+        QCOMPARE(BrimfoldDesign::drawnWeight(QFont::Normal, regularAndBold), 400);
+        QCOMPARE(BrimfoldDesign::drawnWeight(QFont::ExtraBold, regularAndBold), 700);
+        QCOMPARE(BrimfoldDesign::drawnWeight(QFont::DemiBold, regularAndBold), QFont::DemiBold);
+        QCOMPARE(BrimfoldDesign::drawnWeight(QFont::Medium, {400, 500, 700}), 500);
+        QCOMPARE(BrimfoldDesign::drawnWeight(QFont::Medium, {400, 600}), QFont::Medium);
+        QCOMPARE(BrimfoldDesign::drawnWeight(QFont::Medium, {}), QFont::Medium);
+
+        const QString family = QFont().family();
+        BrimfoldDesign::setFaceWeights(family, {400, 700});
+        const QFont medium = BrimfoldDesign::font(12, QFont::Medium);
+        QCOMPARE(medium.weight(), QFont::Normal);
+        QCOMPARE(medium.pixelSize(), 12);
+        BrimfoldDesign::setFaceWeights(family, {400, 500, 700});
+        QCOMPARE(BrimfoldDesign::font(12, QFont::Medium).weight(), QFont::Medium);
+        // Learnt for another family, the weights say nothing about this one.
+        BrimfoldDesign::setFaceWeights(family + QStringLiteral(" Other"), {400, 700});
+        QCOMPARE(BrimfoldDesign::font(12, QFont::Medium).weight(), QFont::Medium);
+
+        // What the warm-up learns of this machine's family draws as asked.
+        BrimfoldDesign::warmUpFonts(QtFuture::makeReadyFuture()).waitForFinished();
+        const auto drawn = [](const QFont &font) {
+            QImage image(320, 24, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            painter.setFont(font);
+            painter.drawText(4, 18, QStringLiteral("Screenshot 2026-12-07 · فاتورة"));
+            return image;
+        };
+        for (const QFont::Weight weight : {QFont::Medium, QFont::DemiBold}) {
+            QFont asked = BrimfoldDesign::font(12);
+            asked.setWeight(weight);
+            QCOMPARE(drawn(BrimfoldDesign::font(12, weight)), drawn(asked));
+        }
+    }
+
     void quietButton()
     {
         FakeAccessibility accessibility(true, false); // reduce motion: hover changes at once
