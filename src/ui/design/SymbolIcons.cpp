@@ -17,10 +17,13 @@
 #include <QApplication>
 #include <QWidget>
 #include <QPainter>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QThreadPool>
 
 #include <array>
+#include <atomic>
+#include <mutex>
 #include <cstring>
 
 #include <dirent.h>
@@ -150,6 +153,11 @@ struct Listing
     ~Listing() { SymbolIcons::stopListing(); }
     QThreadPool pool;
     QFuture<SymbolicIndex> future;
+    QFuture<void> decoding;
+    // Images decoded ahead, by path, until the first paint that needs them takes them.
+    std::mutex decodedMutex;
+    QHash<QString, QImage> decoded;
+    std::atomic_bool stopDecoding = false;
 };
 
 Listing &listing()
@@ -180,11 +188,80 @@ const SymbolicIndex &symbolicIndex()
 // Named as PNG, read as PNG: left to guess, Qt's reader loads every image-format plugin it has
 // (and their libraries) to ask each whether it knows the file, a few milliseconds before the
 // first paint.
-QPixmap readPng(const QString &path)
+QImage readPngImage(const QString &path)
 {
     QImageReader reader(path, "png");
     reader.setAutoDetectImageFormat(false);
-    return QPixmap::fromImage(reader.read());
+    return reader.read();
+}
+
+// The file's picture: the one decoded ahead when there is one, taken so it is held once.
+QPixmap readPng(const QString &path)
+{
+    QImage image;
+    {
+        const std::lock_guard lock(listing().decodedMutex);
+        image = listing().decoded.take(path);
+    }
+    if (image.isNull())
+        image = readPngImage(path);
+    return QPixmap::fromImage(std::move(image));
+}
+
+// A theme's symbolic PNGs of one icon name, by the side they are drawn for.
+QMap<int, QString> sizedFiles(const QStringList &files)
+{
+    QMap<int, QString> sized;
+    for (const QString &file : files) {
+        // ".../<theme>/16x16/<context>/<name>.symbolic.png"; a "@2" folder holds double size.
+        const QString sizeDir = QFileInfo(QFileInfo(file).path()).path().section(u'/', -1);
+        const int side = sizeDir.section(u'x', 0, 0).toInt() * (sizeDir.contains(QLatin1String("@2")) ? 2 : 1);
+        if (side > 0)
+            sized.insert(side, file);
+    }
+    return sized;
+}
+
+// The files of the first name and theme that has any, as a symbol resolves them.
+QMap<int, QString> symbolFiles(const SymbolicIndex &index, const QStringList &themes, const QStringList &names)
+{
+    for (const QString &name : names) {
+        for (const QString &theme : themes) {
+            QMap<int, QString> sized = sizedFiles(index.value(theme).value(name));
+            if (!sized.isEmpty())
+                return sized;
+        }
+    }
+    return {};
+}
+
+// Symbols are drawn 8 to 24 design pixels square: the files a screen of `devicePixelRatio`
+// draws those sizes from are decoded here, on the listing's thread, so the first paint copies
+// them instead of reading a few dozen PNGs.
+void decodeAhead(const SymbolicIndex &index, const QStringList &themes, qreal devicePixelRatio)
+{
+    QStringList files;
+    for (const QString &symbol : SymbolIcons::symbols()) {
+        const QMap<int, QString> sized = symbolFiles(index, themes, SymbolIcons::themeNames(symbol));
+        const auto first = sized.lowerBound(qRound(8 * devicePixelRatio));
+        auto last = sized.lowerBound(qRound(24 * devicePixelRatio));
+        if (last != sized.end())
+            ++last;
+        for (auto file = first; file != last; ++file) {
+            if (!files.contains(*file))
+                files.append(*file);
+        }
+    }
+    for (const QString &file : std::as_const(files)) {
+        if (listing().stopDecoding)
+            return;
+        QImage image = readPngImage(file);
+        if (image.isNull())
+            continue;
+        image.convertTo(QImage::Format_ARGB32_Premultiplied);
+        const std::lock_guard lock(listing().decodedMutex);
+        listing().decoded.insert(file, std::move(image));
+    }
 }
 
 // A drawn symbol, drawn at the size it is asked for when it is first painted: most are never
@@ -314,21 +391,10 @@ private:
 // The symbolic PNGs of the first theme that has the icon.
 QIcon symbolicPngIcon(const QString &name)
 {
-    const SymbolicIndex &index = symbolicIndex();
-    for (const QString &theme : themesToSearch()) {
-        const QStringList files = index.value(theme).value(name);
-        QMap<int, QString> sized;
-        for (const QString &file : files) {
-            // ".../<theme>/16x16/<context>/<name>.symbolic.png"; a "@2" folder holds double size.
-            const QString sizeDir = QFileInfo(QFileInfo(file).path()).path().section(u'/', -1);
-            const int side = sizeDir.section(u'x', 0, 0).toInt() * (sizeDir.contains(QLatin1String("@2")) ? 2 : 1);
-            if (side > 0)
-                sized.insert(side, file);
-        }
-        if (!sized.isEmpty())
-            return QIcon(new SymbolicFilesEngine(std::move(sized)));
-    }
-    return {};
+    QMap<int, QString> sized = symbolFiles(symbolicIndex(), themesToSearch(), {name});
+    if (sized.isEmpty())
+        return {};
+    return QIcon(new SymbolicFilesEngine(std::move(sized)));
 }
 
 } // namespace
@@ -342,6 +408,13 @@ QFuture<void> SymbolIcons::preload(std::function<void()> beforeFolder)
                                                      names = allThemeNames(), beforeFolder = std::move(beforeFolder)](
                                                         QPromise<SymbolicIndex> &promise) {
         buildSymbolicIndex(promise, dirs, themes, names, beforeFolder);
+    });
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    listing().stopDecoding = false;
+    listing().decoding = indexing().then(&listing().pool, [themes = themesToSearch(),
+                                                           dpr = screen ? screen->devicePixelRatio() : 1.0](
+                                                              const SymbolicIndex &index) {
+        decodeAhead(index, themes, dpr);
     });
     // Symbols painted before the listing was done were drawn ones.
     whenFinished(indexing(), qApp, [](const SymbolicIndex &) {
@@ -393,7 +466,19 @@ void SymbolIcons::stopListing()
     // A finished listing is left alone: its index is in use until the end.
     if (!indexing().isFinished())
         indexing().cancel();
+    listing().stopDecoding = true;
     listing().pool.waitForDone();
+}
+
+QFuture<void> SymbolIcons::decodingAhead()
+{
+    return listing().decoding;
+}
+
+int SymbolIcons::decodedAheadCount()
+{
+    const std::lock_guard lock(listing().decodedMutex);
+    return int(listing().decoded.size());
 }
 
 QIcon SymbolIcons::icon(const QString &symbol)

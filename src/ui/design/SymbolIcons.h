@@ -40,6 +40,11 @@ public:
     // must not wait for a listing that a busy machine may hardly let run. Symbols resolved
     // afterwards do without the listed files.
     static void stopListing();
+    // After the listing, the files symbols of 8 to 24 design pixels are drawn from on the
+    // primary screen are decoded on the listing's thread; a symbol painted later takes its
+    // picture from there instead of reading the file. The decoding, and how many pictures wait.
+    static QFuture<void> decodingAhead();
+    static int decodedAheadCount();
 
     // Adds to `files` each "<size>/<context>/<name>.symbolic.png" of the theme folder that is a
     // file or a link to one, for the given icon names: name → paths, sizes and contexts in

@@ -119,6 +119,26 @@ private slots:
         QVERIFY(maps.open(QIODevice::ReadOnly));
         QVERIFY(!maps.readAll().contains("/imageformats/"));
     }
+
+    // After the listing, the pictures symbols are drawn from are decoded off the GUI thread: a
+    // symbol painted then takes its picture from there, and draws as its file read anew does.
+    void symbolsAreDecodedAhead()
+    {
+        SymbolIcons::preload();
+        QTRY_VERIFY_WITH_TIMEOUT(SymbolIcons::decodingAhead().isFinished(), 120000);
+        const SymbolIcons::Resolved resolved = SymbolIcons::resolve(QStringLiteral("square.on.square"));
+        if (resolved.source != SymbolIcons::Source::Theme)
+            QSKIP("no icon theme with this symbol is installed");
+        for (const int side : {14, 22}) {
+            const int waiting = SymbolIcons::decodedAheadCount();
+            const QImage ahead = SymbolIcons::tinted(resolved.icon, side, Qt::black);
+            QCOMPARE(SymbolIcons::decodedAheadCount(), waiting - 1);
+            QIcon read = resolved.icon;
+            read.detach(); // an engine of its own, which reads its files
+            QCOMPARE(SymbolIcons::tinted(read, side, Qt::black), ahead);
+            QCOMPARE(SymbolIcons::decodedAheadCount(), waiting - 1);
+        }
+    }
 };
 
 QTEST_MAIN(TestSymbolIcons)
