@@ -1,5 +1,6 @@
 #include "ui/gallery/grid/ScreenshotThumbnail.h"
 
+#include "ui/design/KeptPicture.h"
 #include "ui/design/SymbolIcons.h"
 #include "ui/gallery/grid/ThumbnailCache.h"
 
@@ -193,7 +194,14 @@ void ScreenshotThumbnail::paint(QPainter &painter, const QRectF &rect, const QPa
         else
             paintPicture(painter, rect, well, *image, fit, cornerRadius);
     } else {
-        paintWell(painter, rect, well, cornerRadius);
+        // Every tile still waiting for its picture has the same well: its rounded clip made
+        // Qt fill it span by span, so it is drawn once and copied after that.
+        if (QThread::currentThread() == QCoreApplication::instance()->thread()) {
+            KeptPicture::paint(painter, rect, QStringLiteral("well:%1:%2").arg(well.rgba()).arg(cornerRadius),
+                               [&](QPainter &target, const QRectF &box) { paintWell(target, box, well, cornerRadius); });
+        } else {
+            paintWell(painter, rect, well, cornerRadius);
+        }
         SymbolIcons::paint(painter, rect, placeholder, BrimfoldDesign::placeholderSymbolSize,
                            BrimfoldDesign::tertiary(palette));
     }

@@ -1,6 +1,9 @@
 #include "FakeImages.h"
 #include "ui/gallery/grid/ScreenshotThumbnail.h"
 #include "ui/gallery/grid/ThumbnailCache.h"
+#include "ui/design/BrimfoldDesign.h"
+
+#include <QPainter>
 
 #include <QSignalSpy>
 #include <QTest>
@@ -206,6 +209,39 @@ private slots:
         QCOMPARE(view.identity(), ThumbnailCache::key(shot(QStringLiteral("/new")), 40));
         view.setFit(false);
         QCOMPARE(QColor(view.grab().toImage().pixel(40, 2)), QColor(Qt::red));
+    }
+
+    // Waiting tiles share one drawing of their well: each look (palette, corners) its own.
+    void placeholderWellFollowsItsLook()
+    {
+        const auto painted = [](const QColor &text, qreal radius) {
+            QPalette palette;
+            palette.setColor(QPalette::WindowText, text);
+            QImage image(120, 90, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            ScreenshotThumbnail::paint(painter, QRectF(10, 10, 100, 70), palette, std::nullopt, true, QIcon(),
+                                       radius);
+            return image;
+        };
+        const auto expected = [](const QColor &text) {
+            QImage image(1, 1, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            QPalette palette;
+            palette.setColor(QPalette::WindowText, text);
+            painter.fillRect(image.rect(), BrimfoldDesign::primary(palette, BrimfoldDesign::thumbnailBackgroundOpacity));
+            painter.end();
+            return image.pixelColor(0, 0);
+        };
+        for (int round = 0; round < 2; ++round) { // drawn, then copied
+            for (const QColor text : {QColor(Qt::black), QColor(Qt::blue)}) {
+                const QImage rounded = painted(text, 12);
+                QCOMPARE(rounded.pixelColor(14, 45), expected(text));
+                QCOMPARE(rounded.pixelColor(10, 10), QColor(Qt::white)); // outside the corner
+                QCOMPARE(painted(text, 0).pixelColor(10, 10), expected(text));
+            }
+        }
     }
 };
 
