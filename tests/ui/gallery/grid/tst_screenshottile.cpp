@@ -99,6 +99,12 @@ private slots:
         QString us = ScreenshotTileDelegate::timeLabel(at, QLocale(QLocale::English, QLocale::UnitedStates));
         QCOMPARE(us.replace(QChar(0x202f), QChar(0x20)), QStringLiteral("3:07 PM")); // CLDR spacing varies
         QCOMPARE(ScreenshotTileDelegate::timeLabel(at, QLocale::c()), QStringLiteral("15:07")); // no seconds
+        // In no language do the seconds show.
+        for (const QLocale &locale : QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript,
+                                                              QLocale::AnyTerritory)) {
+            const QString label = ScreenshotTileDelegate::timeLabel(at, locale);
+            QVERIFY2(!label.contains(locale.toString(42)), qPrintable(locale.name() + QLatin1Char(' ') + label));
+        }
     }
 
     void shownSnippet_data()
