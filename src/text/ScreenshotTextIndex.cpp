@@ -47,20 +47,23 @@ ScreenshotTextIndex::~ScreenshotTextIndex()
 void ScreenshotTextIndex::update(const QList<Screenshot> &items)
 {
     m_items = items;
-    QSet<QString> keys;
-    keys.reserve(items.size());
-    for (const Screenshot &item : items)
-        keys.insert(item.cacheKey());
+    // At start nothing is held yet, and the first list's keys need not be gathered.
+    if (!m_documents.isEmpty() || !m_failedKeys.isEmpty()) {
+        QSet<QString> keys;
+        keys.reserve(items.size());
+        for (const Screenshot &item : items)
+            keys.insert(item.cacheKey());
 
-    for (auto it = m_documents.begin(); it != m_documents.end();) {
-        if (keys.contains(it.key())) {
-            ++it;
-        } else {
-            m_normalizedText.remove(it.key());
-            it = m_documents.erase(it);
+        for (auto it = m_documents.begin(); it != m_documents.end();) {
+            if (keys.contains(it.key())) {
+                ++it;
+            } else {
+                m_normalizedText.remove(it.key());
+                it = m_documents.erase(it);
+            }
         }
+        m_failedKeys.intersect(keys);
     }
-    m_failedKeys.intersect(keys);
     notify();
     start();
 }
