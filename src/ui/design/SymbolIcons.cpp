@@ -411,6 +411,9 @@ QFuture<void> SymbolIcons::preload(std::function<void()> beforeFolder)
     });
     const QScreen *screen = QGuiApplication::primaryScreen();
     listing().stopDecoding = false;
+    // Qt's image reader must not run while the process ends: its globals go before ours, and
+    // a decoding still under way would use them. Done when the application object goes.
+    qAddPostRoutine(&SymbolIcons::stopListing);
     listing().decoding = indexing().then(&listing().pool, [themes = themesToSearch(),
                                                            dpr = screen ? screen->devicePixelRatio() : 1.0](
                                                               const SymbolicIndex &index) {
