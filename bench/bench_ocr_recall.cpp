@@ -20,7 +20,7 @@
 #include "platform/ImageServices.h"
 #include "platform/image/SystemImageServices.h"
 #include "text/RecognitionLanguages.h"
-#include "text/ScreenshotTextSearch.h"
+#include "core/ScreenshotTextSearch.h"
 #include "text/TesseractRecognizer.h"
 
 #include <QBuffer>

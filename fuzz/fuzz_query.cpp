@@ -2,7 +2,7 @@
 // the one normalisation. Input: text, NUL, query.
 #include "FuzzSupport.h"
 #include "text/ScreenshotText.h"
-#include "text/ScreenshotTextSearch.h"
+#include "core/ScreenshotTextSearch.h"
 
 #include <cstddef>
 #include <cstdint>

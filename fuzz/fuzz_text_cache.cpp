@@ -3,7 +3,7 @@
 #include "FuzzSupport.h"
 #include "core/Screenshot.h"
 #include "text/ScreenshotText.h"
-#include "text/ScreenshotTextSearch.h"
+#include "core/ScreenshotTextSearch.h"
 #include "text/ScreenshotTextWorker.h"
 
 #include <QDateTime>

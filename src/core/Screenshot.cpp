@@ -1,5 +1,7 @@
 #include "core/Screenshot.h"
 
+#include "core/ScreenshotTextSearch.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -67,6 +69,7 @@ void Screenshot::deriveTexts()
     if (dot > 0)
         name.truncate(dot);
     m_displayName = name;
+    m_searchName = ScreenshotTextSearch::normalize(m_displayName);
     m_cacheKey = m_path + QLatin1Char(':') + secondsText(m_modifiedAt) + QLatin1Char(':')
         + QString::number(m_bytes);
 }

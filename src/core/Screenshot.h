@@ -31,6 +31,8 @@ public:
 
     const QString &id() const { return m_path; }
     const QString &displayName() const { return m_displayName; }
+    // The display name as a search compares it (ScreenshotTextSearch::normalize).
+    const QString &searchName() const { return m_searchName; }
     QString dimensions() const;
     // Changes whenever the file is replaced or edited: keys thumbnails and recognised text.
     const QString &cacheKey() const { return m_cacheKey; }
@@ -58,7 +60,8 @@ private:
     qint64 m_bytes = 0;
     int m_width = 0;
     int m_height = 0;
-    // Derived once; both are read for every item on every filtering pass.
+    // Derived once; all are read for every item on every filtering pass.
     QString m_displayName;
+    QString m_searchName;
     QString m_cacheKey;
 };

@@ -1,4 +1,4 @@
-#include "text/ScreenshotTextSearch.h"
+#include "core/ScreenshotTextSearch.h"
 
 #include <QChar>
 

@@ -1,6 +1,6 @@
 #include "library/GallerySnapshot.h"
 
-#include "text/ScreenshotTextSearch.h"
+#include "core/ScreenshotTextSearch.h"
 
 #include <algorithm>
 
@@ -43,10 +43,9 @@ GallerySnapshot::GallerySnapshot(const QList<Screenshot> &items, const LibrarySt
         if (pinnedOnly && !pinned)
             continue;
         if (!tokens.isEmpty()) {
-            const QString name = ScreenshotTextSearch::normalize(item.displayName());
             const auto text = normalizedText.constFind(item.cacheKey());
             const QStringView textView = text == normalizedText.cend() ? QStringView() : *text;
-            if (!nameOrTextHoldsAllTokens(name, textView, tokens))
+            if (!nameOrTextHoldsAllTokens(item.searchName(), textView, tokens))
                 continue;
         }
         m_indices.insert(item.id(), int(m_items.size()));

@@ -1,7 +1,7 @@
 #include "search/DesktopSearch.h"
 
 #include "library/GallerySnapshot.h"
-#include "text/ScreenshotTextSearch.h"
+#include "core/ScreenshotTextSearch.h"
 
 QList<SearchHit> DesktopSearch::find(const QList<Screenshot> &items, const QString &query,
                                      const QHash<QString, ScreenshotText> &documents,

@@ -6,7 +6,7 @@
 #include "search/DesktopSearch.h"
 #include "settings/Preferences.h"
 #include "text/ScreenshotTextWorker.h"
-#include "text/ScreenshotTextSearch.h"
+#include "core/ScreenshotTextSearch.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>

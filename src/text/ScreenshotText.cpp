@@ -1,6 +1,6 @@
 #include "text/ScreenshotText.h"
 
-#include "text/ScreenshotTextSearch.h"
+#include "core/ScreenshotTextSearch.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

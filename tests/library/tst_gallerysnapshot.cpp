@@ -1,7 +1,7 @@
 #include "library/GallerySnapshot.h"
 #include "library/LibraryState.h"
 #include "core/Screenshot.h"
-#include "text/ScreenshotTextSearch.h"
+#include "core/ScreenshotTextSearch.h"
 
 #include <QtTest>
 

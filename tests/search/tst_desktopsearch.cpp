@@ -9,7 +9,7 @@
 #include "search/DesktopSearch.h"
 #include "search/FolderSearch.h"
 #include "search/SearchHit.h"
-#include "text/ScreenshotTextSearch.h"
+#include "core/ScreenshotTextSearch.h"
 #include "text/ScreenshotTextWorker.h"
 #include "text/TesseractRecognizer.h"
 

@@ -1,5 +1,5 @@
 #include "text/ScreenshotText.h"
-#include "text/ScreenshotTextSearch.h"
+#include "core/ScreenshotTextSearch.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

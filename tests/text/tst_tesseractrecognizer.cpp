@@ -6,7 +6,7 @@
 
 #include "platform/ImageServices.h"
 #include "platform/ProgramModule.h"
-#include "text/ScreenshotTextSearch.h"
+#include "core/ScreenshotTextSearch.h"
 #include "text/TesseractRecognizer.h"
 
 #include <QCryptographicHash>

@@ -2,7 +2,7 @@
 
 #include "library/LibraryModel.h"
 #include "text/ScreenshotTextIndex.h"
-#include "text/ScreenshotTextSearch.h"
+#include "core/ScreenshotTextSearch.h"
 
 #include <QMimeData>
 #include <QUrl>
