@@ -1,11 +1,13 @@
 // Desktop search cost: a GetInitialResultSet round trip to the running program over the session
 // bus, against the same query searched in this process over the same screenshots and text.
 // 500 screenshots, each with about 2 KB of cached text (written here, so nothing is recognised),
-// queries of one to four words. Prints both medians per query and overall in microseconds, the
+// queries of one to four words; most match every screenshot, and the program answers with the
+// first ShellSearchProvider::resultLimit of them, which are checked against this process's. Prints both medians per query and overall in microseconds, the
 // slowest round trip (a frame is 16 ms), a bare ping's round trip (the bus's own share), and,
 // last, the ratio of round trip to in-process search.
 // Needs a display and a session bus with no other copy on it:
 //   dbus-run-session -- scripts/with-display build/bench/bench_provider
+#include "app/dbus/ShellSearchProvider.h"
 #include "library/ScreenshotScanner.h"
 #include "platform/image/SystemImageServices.h"
 #include "search/DesktopSearch.h"
@@ -176,28 +178,34 @@ int main(int argc, char **argv)
     double slowest = 0;
     for (const QString &query : queries) {
         std::vector<double> remote, local;
-        qsizetype remoteCount = -1, localCount = -1;
+        QStringList answer;
+        QList<Screenshot> found;
         for (int i = 0; i < repetitions; ++i) {
             QElapsedTimer timer;
             timer.start();
             const QDBusMessage reply = bus.call(initialResultSet(query), QDBus::Block, 5000);
             remote.push_back(double(timer.nsecsElapsed()) / 1000.0);
-            remoteCount = reply.arguments().value(0).toStringList().size();
+            answer = reply.arguments().value(0).toStringList();
 
             timer.restart();
-            localCount = DesktopSearch::matching(items, query, normalized).size();
+            found = DesktopSearch::matching(items, query, normalized);
             local.push_back(double(timer.nsecsElapsed()) / 1000.0);
         }
-        if (remoteCount != localCount)
-            std::fprintf(stderr, "mismatch for \"%s\": %lld over the bus, %lld here\n", qPrintable(query),
-                         static_cast<long long>(remoteCount), static_cast<long long>(localCount));
+        const qsizetype localCount = found.size();
+        QStringList expected;
+        for (const Screenshot &item : found.first(std::min<qsizetype>(found.size(), ShellSearchProvider::resultLimit)))
+            expected.append(item.id());
+        if (answer != expected)
+            std::fprintf(stderr, "mismatch for \"%s\": %lld answered over the bus, %lld of %lld expected from here\n",
+                         qPrintable(query), static_cast<long long>(answer.size()),
+                         static_cast<long long>(expected.size()), static_cast<long long>(localCount));
         const auto slowestHere = std::max_element(remote.begin(), remote.end());
         slowest = std::max(slowest, *slowestHere);
         remoteMedians.push_back(median(remote));
         localMedians.push_back(median(local));
-        std::printf("query %-40s matches %4lld  round trip %9.1f us  in-process %9.1f us  slowest %8.1f us (call %lld)\n",
+        std::printf("query %-40s matches %4lld  answered %3lld  round trip %9.1f us  in-process %9.1f us  slowest %8.1f us (call %lld)\n",
                     qPrintable(QLatin1Char('"') + query + QLatin1Char('"')),
-                    static_cast<long long>(localCount), remoteMedians.back(), localMedians.back(), *slowestHere,
+                    static_cast<long long>(localCount), static_cast<long long>(answer.size()), remoteMedians.back(), localMedians.back(), *slowestHere,
                     static_cast<long long>(slowestHere - remote.begin()));
     }
     // The bus's own share: a ping is answered by the program's bus library, with no search and no

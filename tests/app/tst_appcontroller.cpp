@@ -13,6 +13,7 @@
 #include "app/GalleryPresenter.h"
 #include "app/ShortcutCoordinator.h"
 #include "app/TrayMenu.h"
+#include "app/dbus/DesktopSearchHost.h"
 #include "app/dbus/DesktopSearchService.h"
 #include "app/dbus/KRunnerProvider.h"
 #include "app/dbus/ShellSearchProvider.h"
@@ -285,6 +286,28 @@ private slots:
                                                     QVariantList{QStringList{QStringLiteral("screenshot")}});
         service.reset();
         QVERIFY(late.get().type() != QDBusMessage::InvalidMessage);
+    }
+
+    // The shell lists a handful of results and KRunner a short list: both answer with the
+    // gallery's first results, in its order, and no more.
+    void desktopSearchListsStayShort()
+    {
+        App app;
+        QVERIFY(app.start(ShellSearchProvider::resultLimit + 3));
+        QTRY_VERIFY(!app.model().textIndex().isIndexing());
+        DesktopSearchHost host(app.model(), app.controller->gallery());
+        ShellSearchProvider shell(host, *app.controller->services().images);
+        KRunnerProvider runner(host);
+
+        QStringList newest;
+        for (const Screenshot &item : app.model().snapshot().items().first(ShellSearchProvider::resultLimit))
+            newest.append(item.id());
+        QCOMPARE(shell.GetInitialResultSet({QStringLiteral("screenshot")}), newest);
+        // Refined within a short previous answer, the search still covers the whole library.
+        QCOMPARE(shell.GetSubsearchResultSet(newest.first(2), {QStringLiteral("SCREENSHOT")}), newest);
+        const RunnerMatches matches = runner.Match(QStringLiteral("screenshot"));
+        QCOMPARE(matches.size(), KRunnerProvider::matchLimit);
+        QCOMPARE(matches.first().id, newest.first());
     }
 
     // The tray menu: entries in order, and what each opening refreshes.

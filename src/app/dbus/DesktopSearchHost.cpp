@@ -5,11 +5,16 @@
 #include "search/DesktopSearch.h"
 #include "text/ScreenshotTextIndex.h"
 
-QStringList SearchableLibrary::ids(const QString &query) const
+#include <algorithm>
+
+QStringList SearchableLibrary::ids(const QString &query, qsizetype limit) const
 {
+    const QList<Screenshot> found = DesktopSearch::matching(items, query, normalizedText);
+    const qsizetype count = limit < 0 ? found.size() : std::min(limit, found.size());
     QStringList result;
-    for (const Screenshot &item : DesktopSearch::matching(items, query, normalizedText))
-        result.append(item.id());
+    result.reserve(count);
+    for (qsizetype i = 0; i < count; ++i)
+        result.append(found.at(i).id());
     return result;
 }
 
@@ -143,9 +148,9 @@ QList<SearchHit> DesktopSearchHost::find(const QString &query, qsizetype limit) 
     return DesktopSearch::find(m_model.items(), query, index.documents(), index.normalizedText(), limit);
 }
 
-QStringList DesktopSearchHost::ids(const QString &query) const
+QStringList DesktopSearchHost::ids(const QString &query, qsizetype limit) const
 {
-    return SearchableLibrary{m_model.items(), {}, m_model.textIndex().normalizedText(), true}.ids(query);
+    return SearchableLibrary{m_model.items(), {}, m_model.textIndex().normalizedText(), true}.ids(query, limit);
 }
 
 std::optional<Screenshot> DesktopSearchHost::item(const QString &id) const

@@ -32,7 +32,8 @@ struct SearchableLibrary final
     QHash<QString, QString> normalizedText;
     bool ready = false;
 
-    QStringList ids(const QString &query) const;
+    // The first `limit` (all when negative).
+    QStringList ids(const QString &query, qsizetype limit = -1) const;
     std::optional<SearchHit> hit(const QString &id, const QString &query) const;
     // The first `limit` hits (all when negative), each with its snippet.
     QList<SearchHit> find(const QString &query, qsizetype limit = -1) const;
@@ -82,8 +83,9 @@ public:
     std::shared_ptr<const PublishedLibrary> published() const { return m_published; }
 
     QList<SearchHit> find(const QString &query, qsizetype limit = -1) const;
-    // The paths of the matching screenshots, in the gallery's order.
-    QStringList ids(const QString &query) const;
+    // The paths of the matching screenshots, in the gallery's order; the first `limit` (all
+    // when negative).
+    QStringList ids(const QString &query, qsizetype limit = -1) const;
     std::optional<Screenshot> item(const QString &id) const;
     // The screenshot `id` as a result of `query`: its snippet is the line its tile would show.
     std::optional<SearchHit> hit(const QString &id, const QString &query) const;

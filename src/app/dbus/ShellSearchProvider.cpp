@@ -85,11 +85,11 @@ QStringList ShellSearchProvider::results(const QStringList &terms)
     m_lastQuery = DesktopSearch::queryOf(terms);
     const SearchableLibrary library = m_library->current();
     if (library.ready || !calledFromDBus())
-        return library.ids(m_lastQuery);
+        return library.ids(m_lastQuery, resultLimit);
     // Right after a start the host holds the answer until the first scan is in.
     setDelayedReply(true);
     m_host->answerWhenReady(message(), connection(), [host = m_host, query = m_lastQuery] {
-        return QVariant(host->ids(query));
+        return QVariant(host->ids(query, resultLimit));
     });
     return {};
 }

@@ -40,6 +40,11 @@ using SearchResultMetas = QList<QVariantMap>;
 // searches the screenshots with the gallery's own matching. Result ids are the screenshots'
 // paths.
 //
+// Answers hold the first resultLimit results, in the gallery's order. The shell lists five
+// results a provider, and sends back the whole previous answer with every key typed; 500 paths
+// there and back on each key cost the shell far more than the few it shows. The gallery holds
+// the rest: the shell's "launch search" opens it on the query.
+//
 // It may live on the thread that reads the bus (see DesktopSearchService): it searches the
 // host's published library there, and hands the host only what needs the main thread (an
 // answer that waits for the first scan, opening the gallery). The host must outlive it.
@@ -50,6 +55,7 @@ class ShellSearchProvider final : public QObject, protected QDBusContext
 
 public:
     static constexpr int thumbnailSize = 96;
+    static constexpr int resultLimit = 20;
 
     ShellSearchProvider(DesktopSearchHost &host, const ImageServices &images,
                         QObject *parent = nullptr);
