@@ -24,10 +24,7 @@ QFont titleFont(bool selected)
 
 QFont countFont()
 {
-    QFont font = BrimfoldDesign::font(10, QFont::Medium);
-    // Digits of equal width keep the tab from twitching as the count changes.
-    font.setStyleHint(QFont::Monospace, QFont::PreferDefault);
-    return font;
+    return BrimfoldDesign::font(10, QFont::Medium);
 }
 
 } // namespace

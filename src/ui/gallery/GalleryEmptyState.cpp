@@ -88,6 +88,9 @@ void GalleryEmptyState::setContent(const Content &content)
     }
     m_title->setFont(titleFont(content.titleSize, content.roundedTitle));
     m_title->setText(content.title);
+    // Hidden, an empty title is not measured: the gallery's layout asks every page of its area
+    // for a size, and a font first measured loads its face at that size.
+    m_title->setVisible(!content.title.isEmpty());
     m_detail->setText(content.detail);
     // A wrapped label's size hint guesses a width of its own; give it the height it needs at
     // the width it has.
