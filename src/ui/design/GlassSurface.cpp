@@ -356,6 +356,14 @@ void GlassSurface::updateMask()
         m_pixelsStale = true;
         return;
     }
+    if (!m_view->testAttribute(Qt::WA_WState_Created)) {
+        // A window not made yet takes its mask at its first showing, from the resize Qt sends
+        // then, before mapping it. Views are made as windows and most are then placed in a
+        // panel: shaping them here asked the X server whether a compositor runs and rasterised
+        // an outline nobody used.
+        m_pixelsStale = true;
+        return;
+    }
     m_pixels = isOpaque() ? windowShape(outline(QRectF(m_view->rect()), m_radius)) : QRegion();
     if (isOpaque())
         m_view->setMask(m_pixels);

@@ -189,13 +189,17 @@ private slots:
         accessibility.set(false, false);
         QVERIFY(panel.mask().isEmpty());
 
-        // Made as a window, then placed in a panel: the window's clip must not stay behind and cut
-        // the view off at its first size.
+        // A window is clipped as it is shown, not before: most views are made as windows and
+        // then placed in a panel. There the window's clip must not stay behind and cut the view
+        // off at its first size.
         accessibility.set(false, true);
         QWidget host;
         QWidget content;
         brimfoldGlass(&content, &accessibility, 26, false);
-        QVERIFY(!content.mask().isEmpty());
+        QVERIFY(content.mask().isEmpty());
+        content.show();
+        QVERIFY(!content.mask().contains(QPoint(3, 3)));
+        QVERIFY(content.mask().contains(QPoint(30, 2)));
         content.setParent(&host);
         QVERIFY(content.mask().isEmpty());
     }
