@@ -10,8 +10,6 @@
 #include <QStandardPaths>
 #include <QTimer>
 
-#include <utility>
-
 namespace {
 
 const char *const kPortalChangedSlot = SLOT(onPortalSettingChanged(QString, QString, QDBusVariant));
@@ -53,9 +51,14 @@ SystemAccessibility::SystemAccessibility(QObject *parent)
     , m_compositorPoll(new QTimer(this))
 {
     readKdeglobals();
-    // Answered when first needed (the first window's shape): asked at start, the X server is
-    // still busy with Qt's own requests, and waiting for it held up the first frame.
-    m_compositorQuestion = X11::askCompositorRunning();
+    // Answered on a thread of its own by the time the first window needs it: the question takes
+    // two round trips to an X server still busy with Qt's own requests at start, and the GUI
+    // thread waiting for them held up the first frame by a millisecond or more.
+    if (X11::connection()) {
+        m_compositorAnswer = std::async(std::launch::async, [question = X11::askCompositorRunning()] {
+            return X11::compositorAnswer(question);
+        });
+    }
     m_reduceMotion = m_kdeglobalsAnimationsOff;
 
     if (X11::connection()) {
@@ -72,16 +75,15 @@ SystemAccessibility::SystemAccessibility(QObject *parent)
 
 SystemAccessibility::~SystemAccessibility()
 {
-    if (m_compositorQuestion)
-        X11::forgetCompositorQuestion(*m_compositorQuestion);
+    // An answer still pending is waited for by its future.
     PortalSettings::unwatch(this, kPortalChangedSlot);
 }
 
 void SystemAccessibility::settleCompositor() const
 {
-    if (!m_compositorQuestion)
+    if (!m_compositorAnswer.valid())
         return;
-    m_compositing = X11::compositorAnswer(*std::exchange(m_compositorQuestion, std::nullopt)).value_or(true);
+    m_compositing = m_compositorAnswer.get().value_or(true);
     // Unannounced: nobody has read the value this replaces.
     m_reduceTransparency = reduceTransparencyNow();
 }

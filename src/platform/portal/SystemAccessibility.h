@@ -8,6 +8,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <future>
 #include <optional>
 
 class QTimer;
@@ -62,12 +63,12 @@ private:
     void applyPortalSetting(const QString &group, const QString &key, const QVariant &value);
     void readKdeglobals();
     void update();
-    // Takes the answer to the compositor question asked at construction, if still pending.
+    // Takes the answer to the compositor question asked at construction, if not taken yet.
     void settleCompositor() const;
     bool reduceTransparencyNow() const;
 
     QTimer *m_compositorPoll = nullptr;
-    mutable std::optional<X11::CompositorQuestion> m_compositorQuestion;
+    mutable std::future<std::optional<bool>> m_compositorAnswer;
     QHash<QString, PortalReading> m_portal;
     bool m_kdeglobalsAnimationsOff = false;
     mutable bool m_compositing = true;

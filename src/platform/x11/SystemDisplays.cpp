@@ -124,7 +124,9 @@ SystemDisplays::SystemDisplays(QObject *parent)
     // First of all the handlers of a change: none may read the displays as they were.
     connect(this, &Displays::changed, this, [this] { m_known.reset(); });
     if (xcb_connection_t *connection = X11::connection()) {
-        m_workAreaAtom = X11::atom(connection, "_NET_WORKAREA");
+        // Taken at the first property change: waiting for it here, right after Qt's start,
+        // waited behind all of Qt's own requests to the server.
+        X11::prefetchAtom(connection, "_NET_WORKAREA");
         if (const xcb_query_extension_reply_t *randr = xcb_get_extension_data(connection, &xcb_randr_id);
             randr && randr->present)
             m_randrFirstEvent = randr->first_event;
@@ -159,8 +161,14 @@ bool SystemDisplays::nativeEventFilter(const QByteArray &eventType, void *messag
         m_known.reset();
         return false;
     }
-    if (type != XCB_PROPERTY_NOTIFY || m_workAreaAtom == XCB_ATOM_NONE)
+    if (type != XCB_PROPERTY_NOTIFY)
         return false;
+    if (m_workAreaAtom == XCB_ATOM_NONE) {
+        if (xcb_connection_t *connection = X11::connection())
+            m_workAreaAtom = X11::atom(connection, "_NET_WORKAREA");
+        if (m_workAreaAtom == XCB_ATOM_NONE)
+            return false;
+    }
     const auto *property = reinterpret_cast<const xcb_property_notify_event_t *>(event);
     // Qt watches the root window's properties itself; this only listens in.
     if (property->atom == m_workAreaAtom) {

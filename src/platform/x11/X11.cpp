@@ -29,28 +29,63 @@ xcb_window_t rootWindow(xcb_connection_t *connection)
     return screen ? screen->root : xcb_window_t(XCB_WINDOW_NONE);
 }
 
+namespace {
+
+using AtomKey = std::pair<xcb_connection_t *, QByteArray>;
+
+// An atom, once it exists, lives as long as the server: each is asked for once per connection,
+// not at every use (opening the gallery asked for several). One that does not exist yet is
+// asked for again, as a window manager may create it later.
+struct Atoms
+{
+    QMutex mutex;
+    QHash<AtomKey, xcb_atom_t> known;
+    // Asked for and not taken yet.
+    QHash<AtomKey, xcb_intern_atom_cookie_t> asked;
+};
+
+Atoms &atoms()
+{
+    static Atoms instance;
+    return instance;
+}
+
+} // namespace
+
 xcb_atom_t atom(xcb_connection_t *connection, const char *name, bool onlyIfExists)
 {
-    // An atom, once it exists, lives as long as the server: each is asked for once per
-    // connection, not at every use (opening the gallery asked for several). One that does not
-    // exist yet is asked for again, as a window manager may create it later.
-    static QMutex mutex;
-    static QHash<std::pair<xcb_connection_t *, QByteArray>, xcb_atom_t> known;
-    const std::pair<xcb_connection_t *, QByteArray> key(connection, QByteArray(name));
+    Atoms &all = atoms();
+    const AtomKey key(connection, QByteArray(name));
+    std::optional<xcb_intern_atom_cookie_t> cookie;
     {
-        const QMutexLocker lock(&mutex);
-        if (const auto found = known.constFind(key); found != known.cend())
+        const QMutexLocker lock(&all.mutex);
+        if (const auto found = all.known.constFind(key); found != all.known.cend())
             return *found;
+        if (const auto asked = all.asked.constFind(key); asked != all.asked.cend()) {
+            cookie = *asked;
+            all.asked.erase(asked);
+        }
     }
-    const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, onlyIfExists, quint16(qstrlen(name)), name),
-        nullptr));
+    if (!cookie)
+        cookie = xcb_intern_atom(connection, onlyIfExists, quint16(qstrlen(name)), name);
+    const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(connection, *cookie, nullptr));
     const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     if (result != XCB_ATOM_NONE) {
-        const QMutexLocker lock(&mutex);
-        known.insert(key, result);
+        const QMutexLocker lock(&all.mutex);
+        all.known.insert(key, result);
     }
     return result;
+}
+
+void prefetchAtom(xcb_connection_t *connection, const char *name)
+{
+    Atoms &all = atoms();
+    const AtomKey key(connection, QByteArray(name));
+    const QMutexLocker lock(&all.mutex);
+    if (all.known.contains(key) || all.asked.contains(key))
+        return;
+    all.asked.insert(key, xcb_intern_atom(connection, 0, quint16(qstrlen(name)), name));
+    xcb_flush(connection);
 }
 
 std::optional<QRect> workArea()
@@ -119,12 +154,6 @@ std::optional<bool> compositorAnswer(const CompositorQuestion &question)
     if (!owner)
         return std::nullopt;
     return owner->owner != XCB_NONE;
-}
-
-void forgetCompositorQuestion(const CompositorQuestion &question)
-{
-    if (question.connection && question.connection == connection())
-        xcb_discard_reply(question.connection, question.selection.sequence);
 }
 
 void setBlurBehind(quint64 window, const QList<QRect> &rects)

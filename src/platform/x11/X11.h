@@ -21,6 +21,9 @@ bool displayReachable();
 xcb_window_t rootWindow(xcb_connection_t *connection);
 // The atom of that name; none when it does not exist yet and `onlyIfExists` is set.
 xcb_atom_t atom(xcb_connection_t *connection, const char *name, bool onlyIfExists = false);
+// Asks for the atom of that name (creating it) without waiting: the next atom() for it takes
+// the answer, by then usually in.
+void prefetchAtom(xcb_connection_t *connection, const char *name);
 
 // The window manager's work area (_NET_WORKAREA, in root coordinates):
 // the root window less the struts of panels and docks. None off X11 or when nobody publishes it.
@@ -32,7 +35,8 @@ std::optional<bool> primaryButtonPressed();
 // True when a compositing manager owns the EWMH selection "_NET_WM_CM_S<screen>"; none off X11.
 std::optional<bool> compositorRunning();
 // The same question asked now and answered later, so its round trip to the X server overlaps
-// other work: right after Qt starts, the server is still busy with Qt's own requests.
+// other work: right after Qt starts, the server is still busy with Qt's own requests. The
+// answer may be waited for on another thread.
 struct CompositorQuestion
 {
     xcb_connection_t *connection = nullptr;
@@ -40,8 +44,6 @@ struct CompositorQuestion
 };
 CompositorQuestion askCompositorRunning();
 std::optional<bool> compositorAnswer(const CompositorQuestion &question);
-// Drops the answer of a question that will not be asked for, while its connection lives.
-void forgetCompositorQuestion(const CompositorQuestion &question);
 // Asks KWin to blur what lies behind the window within `rects` (device pixels); an empty list
 // removes the request. Other window managers ignore it.
 void setBlurBehind(quint64 window, const QList<QRect> &rects);

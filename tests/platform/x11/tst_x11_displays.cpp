@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
@@ -14,6 +15,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 // Runs on the test display: one 1920 × 1080 output named "screen" without EDID. Two displays
 // are made by splitting it into RandR monitors, which Qt reports as separate screens.
@@ -59,6 +61,23 @@ private:
                                                       quint32(edid.size()), edid.constData())),
             &std::free);
         return !error;
+    }
+
+    // Sets the root window's _NET_WORKAREA to one rectangle, as a window manager does; none
+    // removes it.
+    static void setWorkArea(const std::optional<QRect> &area)
+    {
+        xcb_connection_t *c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+        const xcb_atom_t property = X11::atom(c, "_NET_WORKAREA");
+        if (!area) {
+            xcb_delete_property(c, X11::rootWindow(c), property);
+        } else {
+            const quint32 values[] = {quint32(area->x()), quint32(area->y()), quint32(area->width()),
+                                      quint32(area->height())};
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, X11::rootWindow(c), property, XCB_ATOM_CARDINAL,
+                                32, 4, values);
+        }
+        xcb_flush(c);
     }
 
     // Once the server has answered a request sent after the change, its notices are in; they
@@ -111,6 +130,16 @@ private slots:
         QVERIFY(made && made->atom != XCB_ATOM_NONE);
         QCOMPARE(X11::atom(c, name.constData(), true), made->atom);
         QCOMPARE(X11::atom(c, name.constData(), false), made->atom);
+
+        // Asked for ahead, an atom is made, and the next look takes that answer.
+        const QByteArray ahead = name + "_AHEAD";
+        X11::prefetchAtom(c, ahead.constData());
+        const xcb_atom_t found = X11::atom(c, ahead.constData(), true);
+        QVERIFY(found != XCB_ATOM_NONE);
+        const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> same(
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, quint16(ahead.size()), ahead.constData()), nullptr), &std::free);
+        QVERIFY(same);
+        QCOMPARE(found, same->atom);
     }
 
     void identifiesByEdid()
@@ -168,6 +197,19 @@ private slots:
         QVERIFY(xrandr(QStringLiteral("--setmonitor RIGHT 960/254x1080/286+960+0 none")));
         QTRY_VERIFY(!changed.isEmpty());
         QTRY_COMPARE(ids(), QStringLiteral("LEFT RIGHT"));
+    }
+
+    // The work area is followed from the root window's property itself, since Qt does not
+    // always pass a change on: every new value is a change, from the first after start. The
+    // same value written again leaves Qt's screens as they were.
+    void followsTheWorkArea()
+    {
+        const std::optional<QRect> original = X11::workArea();
+        const auto restore = qScopeGuard([&] { setWorkArea(original); });
+        settle();
+        QSignalSpy changed(m_displays, &Displays::changed);
+        setWorkArea(original.value_or(QGuiApplication::primaryScreen()->geometry()));
+        QTRY_VERIFY(!changed.isEmpty());
     }
 
     // Where the pointer is costs a round trip to the X server on every show: asked only when
