@@ -201,7 +201,7 @@ std::optional<qint64> webpEnd(QFile &file)
 
 std::optional<ImageFileKind> kindOf(QFile &file)
 {
-    const QByteArray head = readAt(file, 0, 64);
+    const QByteArray head = peek(file, 0, 64);
     if (head.startsWith("\x89PNG\r\n\x1a\n"))
         return ImageFileKind::png;
     if (head.startsWith("\xFF\xD8\xFF"))

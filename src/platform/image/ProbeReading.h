@@ -20,6 +20,22 @@ inline QByteArray readAt(QFile &file, qint64 position, qint64 length)
     return file.read(length);
 }
 
+// `length` bytes at `position` straight from the file, leaving QFile's buffer and position as
+// they were: read through the buffer, a look at a file's first bytes read 16 KB of it, and a
+// scan looks at every file of the folder.
+inline QByteArray peek(QFile &file, qint64 position, qint64 length)
+{
+    const int descriptor = file.handle();
+    if (descriptor < 0)
+        return readAt(file, position, length);
+    if (position < 0 || length <= 0)
+        return {};
+    QByteArray data(length, Qt::Uninitialized);
+    const ssize_t got = ::pread(descriptor, data.data(), size_t(length), off_t(position));
+    data.truncate(got > 0 ? qsizetype(got) : 0);
+    return data;
+}
+
 inline const uchar *bytes(const QByteArray &data, qsizetype offset = 0)
 {
     return reinterpret_cast<const uchar *>(data.constData()) + offset;
@@ -56,13 +72,7 @@ private:
         const qint64 length = std::min(pageSize, m_size - position);
         if (length <= 0)
             return {};
-        const int descriptor = m_file.handle();
-        if (descriptor < 0)
-            return readAt(m_file, position, length);
-        QByteArray page(length, Qt::Uninitialized);
-        const ssize_t got = ::pread(descriptor, page.data(), size_t(length), off_t(position));
-        page.truncate(got > 0 ? qsizetype(got) : 0);
-        return page;
+        return peek(m_file, position, length);
     }
 
     QFile &m_file;
