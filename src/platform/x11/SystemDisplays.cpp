@@ -43,10 +43,8 @@ QHash<QString, QByteArray> edidByOutputName()
         return edids;
 
     xcb_generic_error_t *error = nullptr;
-    const auto atom = take(xcb_intern_atom_reply(connection,
-                                                 xcb_intern_atom(connection, 1, 4, "EDID"), &error),
-                           error);
-    if (!atom || atom->atom == XCB_ATOM_NONE)
+    const xcb_atom_t edidAtom = X11::atom(connection, "EDID", true);
+    if (edidAtom == XCB_ATOM_NONE)
         return edids; // no output anywhere has ever had one
 
     for (auto roots = xcb_setup_roots_iterator(xcb_get_setup(connection)); roots.rem;
@@ -71,7 +69,7 @@ QHash<QString, QByteArray> edidByOutputName()
             const auto property = take(
                 xcb_randr_get_output_property_reply(
                     connection,
-                    xcb_randr_get_output_property(connection, outputs[i], atom->atom, XCB_ATOM_ANY,
+                    xcb_randr_get_output_property(connection, outputs[i], edidAtom, XCB_ATOM_ANY,
                                                   0, edidBlockSize / 4, false, false),
                     &error),
                 error);
@@ -127,6 +125,8 @@ SystemDisplays::SystemDisplays(QObject *parent)
         // Taken at the first property change: waiting for it here, right after Qt's start,
         // waited behind all of Qt's own requests to the server.
         X11::prefetchAtom(connection, "_NET_WORKAREA");
+        // Read with the displays, when the gallery first opens.
+        X11::prefetchAtom(connection, "EDID", true);
         if (const xcb_query_extension_reply_t *randr = xcb_get_extension_data(connection, &xcb_randr_id);
             randr && randr->present)
             m_randrFirstEvent = randr->first_event;

@@ -40,8 +40,8 @@ struct Atoms
 {
     QMutex mutex;
     QHash<AtomKey, xcb_atom_t> known;
-    // Asked for and not taken yet.
-    QHash<AtomKey, xcb_intern_atom_cookie_t> asked;
+    // Asked for and not taken yet, and whether only if it exists.
+    QHash<AtomKey, std::pair<xcb_intern_atom_cookie_t, bool>> asked;
 };
 
 Atoms &atoms()
@@ -56,20 +56,31 @@ xcb_atom_t atom(xcb_connection_t *connection, const char *name, bool onlyIfExist
 {
     Atoms &all = atoms();
     const AtomKey key(connection, QByteArray(name));
-    std::optional<xcb_intern_atom_cookie_t> cookie;
+    std::optional<std::pair<xcb_intern_atom_cookie_t, bool>> asked;
     {
         const QMutexLocker lock(&all.mutex);
         if (const auto found = all.known.constFind(key); found != all.known.cend())
             return *found;
-        if (const auto asked = all.asked.constFind(key); asked != all.asked.cend()) {
-            cookie = *asked;
-            all.asked.erase(asked);
+        if (const auto question = all.asked.constFind(key); question != all.asked.cend()) {
+            asked = *question;
+            all.asked.erase(question);
         }
     }
-    if (!cookie)
-        cookie = xcb_intern_atom(connection, onlyIfExists, quint16(qstrlen(name)), name);
-    const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(connection, *cookie, nullptr));
-    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    const auto intern = [&](bool existing) {
+        const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, existing, quint16(qstrlen(name)), name), nullptr));
+        return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    };
+    xcb_atom_t result = XCB_ATOM_NONE;
+    if (asked) {
+        const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(connection, asked->first, nullptr));
+        result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        // Asked only if it existed, it may still need making.
+        if (result == XCB_ATOM_NONE && asked->second && !onlyIfExists)
+            result = intern(false);
+    } else {
+        result = intern(onlyIfExists);
+    }
     if (result != XCB_ATOM_NONE) {
         const QMutexLocker lock(&all.mutex);
         all.known.insert(key, result);
@@ -77,14 +88,14 @@ xcb_atom_t atom(xcb_connection_t *connection, const char *name, bool onlyIfExist
     return result;
 }
 
-void prefetchAtom(xcb_connection_t *connection, const char *name)
+void prefetchAtom(xcb_connection_t *connection, const char *name, bool onlyIfExists)
 {
     Atoms &all = atoms();
     const AtomKey key(connection, QByteArray(name));
     const QMutexLocker lock(&all.mutex);
     if (all.known.contains(key) || all.asked.contains(key))
         return;
-    all.asked.insert(key, xcb_intern_atom(connection, 0, quint16(qstrlen(name)), name));
+    all.asked.insert(key, {xcb_intern_atom(connection, onlyIfExists, quint16(qstrlen(name)), name), onlyIfExists});
     xcb_flush(connection);
 }
 

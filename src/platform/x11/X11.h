@@ -21,9 +21,9 @@ bool displayReachable();
 xcb_window_t rootWindow(xcb_connection_t *connection);
 // The atom of that name; none when it does not exist yet and `onlyIfExists` is set.
 xcb_atom_t atom(xcb_connection_t *connection, const char *name, bool onlyIfExists = false);
-// Asks for the atom of that name (creating it) without waiting: the next atom() for it takes
-// the answer, by then usually in.
-void prefetchAtom(xcb_connection_t *connection, const char *name);
+// Asks for the atom of that name without waiting: the next atom() for it takes the answer, by
+// then usually in. Made unless `onlyIfExists` is set.
+void prefetchAtom(xcb_connection_t *connection, const char *name, bool onlyIfExists = false);
 
 // The window manager's work area (_NET_WORKAREA, in root coordinates):
 // the root window less the struts of panels and docks. None off X11 or when nobody publishes it.

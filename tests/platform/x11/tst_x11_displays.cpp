@@ -140,6 +140,13 @@ private slots:
             xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, quint16(ahead.size()), ahead.constData()), nullptr), &std::free);
         QVERIFY(same);
         QCOMPARE(found, same->atom);
+
+        // Asked for ahead only if it exists, an atom that does not is still made when wanted.
+        const QByteArray later = name + "_LATER";
+        X11::prefetchAtom(c, later.constData(), true);
+        const xcb_atom_t wanted = X11::atom(c, later.constData());
+        QVERIFY(wanted != XCB_ATOM_NONE);
+        QCOMPARE(X11::atom(c, later.constData(), true), wanted);
     }
 
     void identifiesByEdid()
