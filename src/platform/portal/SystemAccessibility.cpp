@@ -51,17 +51,15 @@ SystemAccessibility::SystemAccessibility(QObject *parent)
     , m_compositorPoll(new QTimer(this))
 {
     readKdeglobals();
-    // Answered on a thread of its own by the time the first window needs it: the question takes
-    // two round trips to an X server still busy with Qt's own requests at start, and the GUI
-    // thread waiting for them held up the first frame by a millisecond or more.
-    if (X11::connection()) {
-        m_compositorAnswer = std::async(std::launch::async, [question = X11::askCompositorRunning()] {
-            return X11::compositorAnswer(question);
-        });
-    }
     m_reduceMotion = m_kdeglobalsAnimationsOff;
 
     if (X11::connection()) {
+        // Answered on a thread of its own by the time the first window needs it: the question
+        // takes two round trips to an X server still busy with Qt's own requests at start, and
+        // the GUI thread waiting for them held up the first frame by a millisecond or more.
+        m_compositorAnswer = std::async(std::launch::async, [question = X11::askCompositorRunning()] {
+            return X11::compositorAnswer(question);
+        });
         m_compositorPoll->setInterval(kCompositorPollMs);
         connect(m_compositorPoll, &QTimer::timeout, this, [this] {
             settleCompositor();

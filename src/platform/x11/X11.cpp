@@ -50,6 +50,12 @@ Atoms &atoms()
     return instance;
 }
 
+xcb_atom_t answer(xcb_connection_t *connection, xcb_intern_atom_cookie_t cookie)
+{
+    const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(connection, cookie, nullptr));
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
 } // namespace
 
 xcb_atom_t atom(xcb_connection_t *connection, const char *name, bool onlyIfExists)
@@ -66,21 +72,10 @@ xcb_atom_t atom(xcb_connection_t *connection, const char *name, bool onlyIfExist
             all.asked.erase(question);
         }
     }
-    const auto intern = [&](bool existing) {
-        const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
-            connection, xcb_intern_atom(connection, existing, quint16(qstrlen(name)), name), nullptr));
-        return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    };
-    xcb_atom_t result = XCB_ATOM_NONE;
-    if (asked) {
-        const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(connection, asked->first, nullptr));
-        result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-        // Asked only if it existed, it may still need making.
-        if (result == XCB_ATOM_NONE && asked->second && !onlyIfExists)
-            result = intern(false);
-    } else {
-        result = intern(onlyIfExists);
-    }
+    xcb_atom_t result = asked ? answer(connection, asked->first) : xcb_atom_t(XCB_ATOM_NONE);
+    // Not asked for yet, or asked for only if it existed and now to be made.
+    if (!asked || (result == XCB_ATOM_NONE && asked->second && !onlyIfExists))
+        result = answer(connection, xcb_intern_atom(connection, onlyIfExists, quint16(qstrlen(name)), name));
     if (result != XCB_ATOM_NONE) {
         const QMutexLocker lock(&all.mutex);
         all.known.insert(key, result);
