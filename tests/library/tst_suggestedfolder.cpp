@@ -33,8 +33,7 @@ private:
     // The user's folders and languages: XDG_PICTURES_DIR relative to $HOME, gettext's variables.
     void setUser(const QString &picturesRelative, const QByteArray &language, const QByteArray &lang)
     {
-        QVERIFY(write(QStringLiteral(".config/user-dirs.dirs"),
-                                       "XDG_PICTURES_DIR=\"$HOME/" + picturesRelative.toUtf8() + "\"\n"));
+        QVERIFY(write(QStringLiteral(".config/user-dirs.dirs"), "XDG_PICTURES_DIR=\"$HOME/" + picturesRelative.toUtf8() + "\"\n"));
         QVERIFY(QDir().mkpath(home(picturesRelative)));
         qputenv("LANGUAGE", language);
         qputenv("LANG", lang);
@@ -113,8 +112,7 @@ private slots:
         setUser(QStringLiteral("Pictures"), "", "en_GB.UTF-8");
         QVERIFY(QDir().mkpath(home(QStringLiteral("Pictures/Screenshots"))));
         QVERIFY(write(QStringLiteral(".config/spectaclerc"),
-                                       "[ImageSave]\nimageSaveLocation=file://" + home().toUtf8()
-                                           + "/Pictures/KDE%20Shots/\n"));
+                      "[ImageSave]\nimageSaveLocation=file://" + home().toUtf8() + "/Pictures/KDE%20Shots/\n"));
         // Until the tool's folder exists, the existing one is suggested.
         QCOMPARE(suggested(), std::optional(home(QStringLiteral("Pictures/Screenshots"))));
         shot(QStringLiteral("Pictures/KDE Shots/Screenshot_20261207_115000.png"), 10);
@@ -177,8 +175,8 @@ private slots:
     {
         setUser(QStringLiteral("Pictures"), "", "es_ES.UTF-8");
         QVERIFY(write(QStringLiteral(".config/xfce4/xfce4-screenshooter"),
-                                       "delay=0\nregion=1\nscreenshot_dir=file://" + home().toUtf8()
-                                           + "/Capturas%20Xfce\ntitle=Captura de pantalla\ntimestamp=true\n"));
+                      "delay=0\nregion=1\nscreenshot_dir=file://" + home().toUtf8()
+                          + "/Capturas%20Xfce\ntitle=Captura de pantalla\ntimestamp=true\n"));
         shot(QStringLiteral("Pictures/Screenshots/Screenshot from 2026-12-01 10-00-00.png"), 9000);
         shot(QStringLiteral("Capturas Xfce/Captura de pantalla_2026-12-07_11-55-00.png"), 5);
         QCOMPARE(suggested(), std::optional(home(QStringLiteral("Capturas Xfce"))));

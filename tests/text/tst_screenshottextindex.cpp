@@ -61,7 +61,7 @@ private slots:
     {
         const QList<Screenshot> items = makeItems(10);
         m_state->failuresLeft = {{QStringLiteral("s3.png"), 1}, {QStringLiteral("s4.png"), 1}};
-        startHolding(items, QStringLiteral("s5.png"));
+        startHolding(items, {u"s5.png"_qs});
         // Three read, two failed, one in progress.
         QCOMPARE(m_index->documents().size(), 3);
         QCOMPARE(m_index->failedKeys().size(), 2);
@@ -200,7 +200,7 @@ private slots:
         m_index->setIdleReleaseDelay(std::chrono::milliseconds(1));
         QList<Screenshot> items = makeItems(3);
         // Never while there is something to read, however long a read takes.
-        startHolding(items.mid(0, 2), QStringLiteral("s0.png"));
+        startHolding(items.mid(0, 2), {u"s0.png"_qs});
         QTRY_VERIFY(m_index->isIndexing());
         m_state->release();
         QTRY_COMPARE(m_state->started(), (QStringList{"s0.png", "s1.png", "release"}));
@@ -250,7 +250,6 @@ private:
         for (const QString &name : names)
             QTRY_VERIFY(m_state->started().contains(name));
     }
-    void startHolding(const QList<Screenshot> &items, const QString &name) { startHolding(items, QStringList{name}); }
 
     std::unique_ptr<QTemporaryDir> m_temp;
     QString m_cache;

@@ -7,9 +7,6 @@
 
 #include <xcb/xcb.h>
 
-#include <cstdlib>
-#include <memory>
-
 // Runs on the test display. The root window's _NET_ACTIVE_WINDOW is set here directly, as a
 // window manager would, and put back afterwards.
 class TestX11ActiveWindow final : public QObject
@@ -28,9 +25,7 @@ private:
             ? xcb_delete_property_checked(m_connection, m_root, m_active)
             : xcb_change_property_checked(m_connection, XCB_PROP_MODE_REPLACE, m_root, m_active, type, 32, 1,
                                           &window);
-        const std::unique_ptr<xcb_generic_error_t, decltype(&std::free)> error(
-            xcb_request_check(m_connection, cookie), &std::free);
-        return !error;
+        return !X11::Reply<xcb_generic_error_t>(xcb_request_check(m_connection, cookie));
     }
 
 private slots:
@@ -47,11 +42,8 @@ private slots:
     // never taken leaves the connection as it was.
     void answersAsOfTheQuestion()
     {
-        const std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> saved(
-            xcb_get_property_reply(m_connection,
-                                   xcb_get_property(m_connection, 0, m_root, m_active, XCB_ATOM_ANY, 0, 16),
-                                   nullptr),
-            &std::free);
+        const X11::Reply<xcb_get_property_reply_t> saved(xcb_get_property_reply(
+            m_connection, xcb_get_property(m_connection, 0, m_root, m_active, XCB_ATOM_ANY, 0, 16), nullptr));
         QVERIFY(saved);
         const auto restore = qScopeGuard([&] {
             if (saved->type == XCB_ATOM_NONE) {

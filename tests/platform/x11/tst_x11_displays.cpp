@@ -14,7 +14,6 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
-#include <memory>
 #include <optional>
 
 // Runs on the test display: one 1920 × 1080 output named "screen" without EDID. Two displays
@@ -44,22 +43,19 @@ private:
     // Sets (or with empty bytes deletes) the EDID property of the display's one RandR output.
     static bool setEdid(const QByteArray &edid)
     {
-        xcb_connection_t *c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-        const std::unique_ptr<xcb_randr_get_screen_resources_current_reply_t, decltype(&std::free)> resources(
-            xcb_randr_get_screen_resources_current_reply(c, xcb_randr_get_screen_resources_current(c, root), nullptr),
-            &std::free);
-        const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
-            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 4, "EDID"), nullptr), &std::free);
+        xcb_connection_t *c = X11::connection();
+        const X11::Reply<xcb_randr_get_screen_resources_current_reply_t> resources(
+            xcb_randr_get_screen_resources_current_reply(c, xcb_randr_get_screen_resources_current(c, X11::rootWindow(c)),
+                                                         nullptr));
+        const X11::Reply<xcb_intern_atom_reply_t> atom(xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 4, "EDID"), nullptr));
         if (!resources || !atom || xcb_randr_get_screen_resources_current_outputs_length(resources.get()) != 1)
             return false;
         const xcb_randr_output_t output = xcb_randr_get_screen_resources_current_outputs(resources.get())[0];
-        const std::unique_ptr<xcb_generic_error_t, decltype(&std::free)> error(
-            xcb_request_check(c, edid.isEmpty() ? xcb_randr_delete_output_property_checked(c, output, atom->atom)
-                                                : xcb_randr_change_output_property_checked(
-                                                      c, output, atom->atom, XCB_ATOM_INTEGER, 8, XCB_PROP_MODE_REPLACE,
-                                                      quint32(edid.size()), edid.constData())),
-            &std::free);
+        const X11::Reply<xcb_generic_error_t> error(xcb_request_check(
+            c, edid.isEmpty() ? xcb_randr_delete_output_property_checked(c, output, atom->atom)
+                              : xcb_randr_change_output_property_checked(c, output, atom->atom, XCB_ATOM_INTEGER, 8,
+                                                                         XCB_PROP_MODE_REPLACE, quint32(edid.size()),
+                                                                         edid.constData())));
         return !error;
     }
 
@@ -67,7 +63,7 @@ private:
     // removes it.
     static void setWorkArea(const std::optional<QRect> &area)
     {
-        xcb_connection_t *c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+        xcb_connection_t *c = X11::connection();
         const xcb_atom_t property = X11::atom(c, "_NET_WORKAREA");
         if (!area) {
             xcb_delete_property(c, X11::rootWindow(c), property);
@@ -84,7 +80,7 @@ private:
     // are handled here.
     static void settle()
     {
-        xcb_connection_t *c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+        xcb_connection_t *c = X11::connection();
         std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
         QCoreApplication::processEvents();
     }
@@ -92,7 +88,7 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY(qGuiApp->nativeInterface<QNativeInterface::QX11Application>());
+        QVERIFY(X11::connection());
         QCOMPARE(QGuiApplication::screens().size(), 1);
         m_displays = new SystemDisplays(this);
     }
@@ -122,11 +118,11 @@ private slots:
     // compositor may make it later).
     void atomsAreKeptOnceTheyExist()
     {
-        xcb_connection_t *c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+        xcb_connection_t *c = X11::connection();
         const QByteArray name = "BRIMFOLD_TEST_" + QByteArray::number(QCoreApplication::applicationPid());
         QCOMPARE(X11::atom(c, name.constData(), true), xcb_atom_t(XCB_ATOM_NONE));
-        const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> made(
-            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, quint16(name.size()), name.constData()), nullptr), &std::free);
+        const X11::Reply<xcb_intern_atom_reply_t> made(
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, quint16(name.size()), name.constData()), nullptr));
         QVERIFY(made && made->atom != XCB_ATOM_NONE);
         QCOMPARE(X11::atom(c, name.constData(), true), made->atom);
         QCOMPARE(X11::atom(c, name.constData(), false), made->atom);
@@ -136,8 +132,8 @@ private slots:
         X11::prefetchAtom(c, ahead.constData());
         const xcb_atom_t found = X11::atom(c, ahead.constData(), true);
         QVERIFY(found != XCB_ATOM_NONE);
-        const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> same(
-            xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, quint16(ahead.size()), ahead.constData()), nullptr), &std::free);
+        const X11::Reply<xcb_intern_atom_reply_t> same(
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, quint16(ahead.size()), ahead.constData()), nullptr));
         QVERIFY(same);
         QCOMPARE(found, same->atom);
 

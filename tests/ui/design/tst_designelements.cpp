@@ -47,6 +47,21 @@ QImage render(QWidget &widget)
     return image;
 }
 
+// A picture of `size` points at `scale` pixels a point, cleared to `background`, drawn on from
+// (3, 4) rather than its corner.
+template <typename Draw>
+QImage canvas(QSizeF size, qreal scale, const QColor &background, const Draw &draw)
+{
+    QImage image((size * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    image.fill(background);
+    QPainter painter(&image);
+    painter.translate(3, 4);
+    draw(painter);
+    painter.end();
+    return image;
+}
+
 bool hasInk(const QImage &image)
 {
     for (int y = 0; y < image.height(); ++y) {
@@ -363,23 +378,15 @@ private slots:
         const QPen pen(QColor::fromRgbF(0.2, 0.3, 0.9, 0.6), width);
         // On an opaque surface, and on the cleared one of a translucent window.
         for (const QColor &background : {QColor(240, 240, 235), QColor(Qt::transparent)}) {
-            const auto canvas = [&](const auto &draw) {
-                QImage image(640, 620, QImage::Format_ARGB32_Premultiplied);
-                image.fill(background);
-                QPainter painter(&image);
-                painter.translate(3, 4);
-                draw(painter);
-                painter.end();
-                return image;
-            };
-            const QImage expected = canvas([&](QPainter &painter) {
+            const QImage expected = canvas(QSizeF(640, 620), 1, background, [&](QPainter &painter) {
                 painter.setRenderHint(QPainter::Antialiasing);
                 painter.setPen(pen);
                 painter.drawPath(GlassSurface::outline(bounds, radius));
             });
             for (int round = 0; round < 2; ++round) { // drawn, then from what was kept
-                const QImage stroked =
-                    canvas([&](QPainter &painter) { GlassSurface::strokeOutline(painter, bounds, radius, pen); });
+                const QImage stroked = canvas(QSizeF(640, 620), 1, background, [&](QPainter &painter) {
+                    GlassSurface::strokeOutline(painter, bounds, radius, pen);
+                });
                 const int worst = worstDifference(expected, stroked);
                 QVERIFY2(worst <= 1, qPrintable(QStringLiteral("differs by %1").arg(worst)));
             }
@@ -406,20 +413,16 @@ private slots:
             painter.setBrush(QColor::fromRgbF(0.4, 0.3, 0.9, 0.11));
             painter.drawRoundedRect(box.adjusted(0.75, 0.75, -0.75, -0.75), 12, 12);
         };
-        const auto canvas = [&](const auto &paint) {
-            QImage image((QSizeF(200, 140) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
-            image.setDevicePixelRatio(scale);
-            image.fill(QColor(240, 240, 235));
-            QPainter painter(&image);
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.translate(3, 4);
-            paint(painter);
-            painter.end();
-            return image;
+        // Both drawn on an antialiased painter.
+        const auto drawn = [&](const auto &paint) {
+            return canvas(QSizeF(200, 140), scale, QColor(240, 240, 235), [&](QPainter &painter) {
+                painter.setRenderHint(QPainter::Antialiasing);
+                paint(painter);
+            });
         };
-        const QImage expected = canvas([&](QPainter &painter) { draw(painter, bounds); });
+        const QImage expected = drawn([&](QPainter &painter) { draw(painter, bounds); });
         for (int round = 0; round < 2; ++round) { // drawn, then from what was kept
-            const QImage kept = canvas([&](QPainter &painter) {
+            const QImage kept = drawn([&](QPainter &painter) {
                 KeptPicture::paint(painter, bounds, QStringLiteral("test-card"), draw);
             });
             const int worst = worstDifference(expected, kept);

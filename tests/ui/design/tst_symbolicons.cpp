@@ -35,43 +35,40 @@ private slots:
     {
         QTemporaryDir theme;
         QVERIFY(theme.isValid());
-        const auto path = [&](const QString &relative) { return theme.filePath(relative); };
-        const auto write = [&](const QString &relative) {
+        const auto path = [&](const char *relative) { return theme.filePath(QLatin1String(relative)); };
+        const auto write = [&](const char *relative) {
             QVERIFY(QDir().mkpath(QFileInfo(path(relative)).path()));
             QFile file(path(relative));
             QVERIFY(file.open(QIODevice::WriteOnly));
         };
         const QString find = QStringLiteral("edit-find-symbolic");
-        write(QStringLiteral("8x8/actions/edit-find-symbolic.symbolic.png"));
-        write(QStringLiteral("16x16/actions/edit-find-symbolic.symbolic.png"));
-        write(QStringLiteral("16x16/actions/edit-find-symbolic.png"));
-        write(QStringLiteral("16x16/actions/folder-symbolic.symbolic.png"));
-        write(QStringLiteral("16x16/status/user-trash-symbolic.symbolic.png"));
-        QVERIFY(QDir().mkpath(path(QStringLiteral("32x32/places"))));
-        QVERIFY(QFile::link(path(QStringLiteral("16x16/actions/edit-find-symbolic.symbolic.png")),
-                            path(QStringLiteral("32x32/places/edit-find-symbolic.symbolic.png"))));
-        QVERIFY(QDir().mkpath(path(QStringLiteral("48x48/actions"))));
-        QVERIFY(QFile::link(path(QStringLiteral("48x48/actions/missing.png")),
-                            path(QStringLiteral("48x48/actions/edit-find-symbolic.symbolic.png"))));
-        QVERIFY(QDir().mkpath(path(QStringLiteral("64x64/actions"))));
-        const QString pipe = path(QStringLiteral("64x64/actions/edit-find-symbolic.symbolic.png"));
+        const QString first = path("16x16/actions/edit-find-symbolic.symbolic.png");
+        write("8x8/actions/edit-find-symbolic.symbolic.png");
+        write("16x16/actions/edit-find-symbolic.symbolic.png");
+        write("16x16/actions/edit-find-symbolic.png");
+        write("16x16/actions/folder-symbolic.symbolic.png");
+        write("16x16/status/user-trash-symbolic.symbolic.png");
+        QVERIFY(QDir().mkpath(path("32x32/places")));
+        QVERIFY(QFile::link(first, path("32x32/places/edit-find-symbolic.symbolic.png")));
+        QVERIFY(QDir().mkpath(path("48x48/actions")));
+        QVERIFY(QFile::link(path("48x48/actions/missing.png"), path("48x48/actions/edit-find-symbolic.symbolic.png")));
+        QVERIFY(QDir().mkpath(path("64x64/actions")));
+        const QString pipe = path("64x64/actions/edit-find-symbolic.symbolic.png");
         QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-        QVERIFY(QDir().mkpath(path(QStringLiteral("96x96/actions/edit-find-symbolic.symbolic.png"))));
+        QVERIFY(QDir().mkpath(path("96x96/actions/edit-find-symbolic.symbolic.png")));
 
         QHash<QString, QStringList> files;
         QVERIFY(SymbolIcons::listSymbolicFiles(theme.path(), {find, QStringLiteral("user-trash-symbolic")}, files));
-        QCOMPARE(files.value(find), QStringList({path(QStringLiteral("16x16/actions/edit-find-symbolic.symbolic.png")),
-                                                 path(QStringLiteral("32x32/places/edit-find-symbolic.symbolic.png")),
-                                                 path(QStringLiteral("8x8/actions/edit-find-symbolic.symbolic.png"))}));
+        QCOMPARE(files.value(find), QStringList({first, path("32x32/places/edit-find-symbolic.symbolic.png"),
+                                                 path("8x8/actions/edit-find-symbolic.symbolic.png")}));
         QCOMPARE(files.value(QStringLiteral("user-trash-symbolic")),
-                 QStringList(path(QStringLiteral("16x16/status/user-trash-symbolic.symbolic.png"))));
+                 QStringList(path("16x16/status/user-trash-symbolic.symbolic.png")));
         QCOMPARE(files.size(), 2);
 
         // Stopped before the second folder: what the first held is kept, and the stop is told.
         QHash<QString, QStringList> stopped;
         int folders = 0;
         QVERIFY(!SymbolIcons::listSymbolicFiles(theme.path(), {find}, stopped, [&] { return ++folders < 2; }));
-        const QString first = path(QStringLiteral("16x16/actions/edit-find-symbolic.symbolic.png"));
         QCOMPARE(stopped.value(find), QStringList(first));
 
         QHash<QString, QStringList> none;

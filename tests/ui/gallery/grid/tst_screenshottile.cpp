@@ -45,6 +45,35 @@ struct Grid final
     GalleryGrid view{*f.model, thumbnails, actions};
 };
 
+// A populated library's tiles, painted one at a time as a 180-point wide grid shows them.
+struct Tiles final
+{
+    explicit Tiles(const QStringList &names)
+    {
+        QVERIFY(f.populate(names));
+        delegate.setTileWidth(180);
+        option.rect = QRect(QPoint(0, 0), delegate.sizeHint(option, items.index(0)));
+        option.palette = QPalette(Qt::white);
+    }
+    // The tile of `row` on white, moved by `shift`, on a canvas `margin` larger than the tile.
+    QImage paint(int row, QPointF shift = {}, QSize margin = {}) const
+    {
+        QImage canvas(option.rect.size() + margin, QImage::Format_ARGB32_Premultiplied);
+        canvas.fill(Qt::white);
+        QPainter painter(&canvas);
+        painter.translate(shift);
+        delegate.paint(&painter, option, items.index(row));
+        painter.end();
+        return canvas;
+    }
+
+    Fixture f;
+    GalleryItemModel items{*f.model};
+    ThumbnailCache thumbnails{systemImages()};
+    ScreenshotTileDelegate delegate{thumbnails};
+    QStyleOptionViewItem option;
+};
+
 QStringList titles(const QMenu &menu)
 {
     QStringList result;
@@ -247,32 +276,14 @@ private slots:
 
     void paintRequestsMissingThumbnail()
     {
-        Fixture f;
-        QVERIFY(f.populate({QStringLiteral("Screenshot a.png")}));
-        GalleryItemModel items(*f.model);
-        ThumbnailCache thumbnails(systemImages());
-        ScreenshotTileDelegate delegate(thumbnails);
-        delegate.setTileWidth(180);
-        const QString key = ThumbnailCache::key(*f.item(QStringLiteral("Screenshot a.png")), 440);
-        const QModelIndex index = items.index(0);
-
-        QStyleOptionViewItem option;
-        option.rect = QRect(QPoint(0, 0), delegate.sizeHint(option, index));
-        option.palette = QPalette(Qt::white);
-        const auto render = [&] {
-            QImage canvas(option.rect.size(), QImage::Format_ARGB32_Premultiplied);
-            canvas.fill(Qt::white);
-            QPainter painter(&canvas);
-            delegate.paint(&painter, option, index);
-            return canvas;
-        };
-
-        QSignalSpy repaint(&delegate, &ScreenshotTileDelegate::repaintNeeded);
-        const QImage without = render();
-        QVERIFY(delegate.isWaitingFor(key));
+        Tiles t({QStringLiteral("Screenshot a.png")});
+        const QString key = ThumbnailCache::key(*t.f.item(QStringLiteral("Screenshot a.png")), 440);
+        QSignalSpy repaint(&t.delegate, &ScreenshotTileDelegate::repaintNeeded);
+        const QImage without = t.paint(0);
+        QVERIFY(t.delegate.isWaitingFor(key));
         QVERIFY(repaint.wait(10000));
-        QCOMPARE(repaint.at(0).at(0).toModelIndex(), index);
-        const QImage with = render();
+        QCOMPARE(repaint.at(0).at(0).toModelIndex(), t.items.index(0));
+        const QImage with = t.paint(0);
         // The card and texts are the same; only the picture area changed.
         const QRect picture(3, 3, 174, 107);
         QVERIFY(with.copy(picture) != without.copy(picture));
@@ -282,39 +293,22 @@ private slots:
     // Cards and labels are kept and copied: each tile still shows its own look and day.
     void tileKeepsItsOwnLookAndDay()
     {
-        Fixture f;
-        QVERIFY(f.populate({QStringLiteral("Screenshot a.png"), QStringLiteral("Screenshot b.png")}));
-        GalleryItemModel items(*f.model);
-        ThumbnailCache thumbnails(systemImages());
-        ScreenshotTileDelegate delegate(thumbnails);
-        delegate.setTileWidth(180);
-        QStyleOptionViewItem option;
-        option.rect = QRect(QPoint(0, 0), delegate.sizeHint(option, items.index(0)));
-        option.palette = QPalette(Qt::white);
+        Tiles t({QStringLiteral("Screenshot a.png"), QStringLiteral("Screenshot b.png")});
+        const QSize tile = t.option.rect.size();
         const auto card = [&](int row, QPointF shift) {
-            QImage canvas(option.rect.size() + QSize(2, 2), QImage::Format_ARGB32_Premultiplied);
-            canvas.fill(Qt::white);
-            QPainter painter(&canvas);
-            painter.translate(shift);
-            delegate.paint(&painter, option, items.index(row));
-            painter.end();
+            const QImage canvas = t.paint(row, shift, QSize(2, 2));
             // The card's edge above the picture, and its left edge beside it.
-            return QList<QImage>{canvas.copy(0, 0, option.rect.width(), ScreenshotTileDelegate::imageInset),
+            return QList<QImage>{canvas.copy(0, 0, tile.width(), ScreenshotTileDelegate::imageInset),
                                  canvas.copy(0, 0, ScreenshotTileDelegate::imageInset, 60)};
         };
-        f.model->select(f.model->visibleItems().at(0));
+        t.f.model->select(t.f.model->visibleItems().at(0));
         // The kept day labels follow the clock: "Today" becomes "Yesterday" at midnight.
-        const QDateTime made = f.model->visibleItems().at(1).createdAt();
+        const QDateTime made = t.f.model->visibleItems().at(1).createdAt();
         QDateTime clock = made;
-        delegate.setNow([&] { return clock; });
+        t.delegate.setNow([&] { return clock; });
         const auto texts = [&] {
-            QImage canvas(option.rect.size(), QImage::Format_ARGB32_Premultiplied);
-            canvas.fill(Qt::white);
-            QPainter painter(&canvas);
-            delegate.paint(&painter, option, items.index(1));
-            painter.end();
             const int below = ScreenshotTileDelegate::imageHeight + 2 * ScreenshotTileDelegate::imageInset;
-            return canvas.copy(0, below, option.rect.width(), option.rect.height() - below); // the labels
+            return t.paint(1).copy(0, below, tile.width(), tile.height() - below); // the labels
         };
         const QImage today = texts();
         clock = made.addDays(1);
